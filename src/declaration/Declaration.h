@@ -1,0 +1,47 @@
+#pragma once
+
+#include "declaration/ReturnCells.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orva {
+
+// What the return record gives the main window (Windows-1251 texts, untrimmed).
+struct Declaration {
+    std::vector<std::string> fields; // the 36 fields as cut, field k at index k - 1
+    std::string VatNumber;
+    std::string IdNumber;
+    std::string FirmName;
+    std::string PeriodText;
+    std::string SignatoryName;
+    std::string CaptionText;
+    ReturnCells cells;              // all 30, as stored in the record
+    std::vector<std::string> label; // the 18 lines of the label page
+};
+
+// Reads the return record from the bytes of deklar.txt (MIK code page). Throws orva::Error
+// when the record text is empty (no VAT number to derive the identification number from).
+Declaration parseDeclaration(std::string_view fileBytes);
+
+// The caption line " ДАНЪЧЕН ПЕРИОД %s     ИН ПО ЗДДС %s     %s".
+std::string captionLine(const std::string& periodText, const std::string& vatNumber, const std::string& firmName);
+
+// Cells 50 and 60 from the texts of cells 20 and 40 ("%15.2f"). Throws ConversionError.
+struct ResultCells {
+    std::string K50;
+    std::string K60;
+};
+ResultCells deriveResultCells(const std::string& k20, const std::string& k40);
+
+// The last day of the period's month as "DD/MM/YYYY". The month is the integer value of the
+// first two characters of `periodText`, the year that of its last four. Throws orva::Error
+// when they are not numbers, the month is not 1..12 or the year not 1..9999.
+std::string defaultReturnDate(const std::string& periodText);
+
+// The signatory as the dialog is preset with it: leading and trailing blanks and control
+// characters (bytes up to 0x20) removed.
+std::string trimSignatory(const std::string& signatory);
+
+} // namespace orva

@@ -1,0 +1,25 @@
+#include "declaration/ReturnCells.h"
+
+#include <stdexcept>
+
+namespace orva {
+
+std::size_t ReturnCells::indexOf(int cellNumber) {
+    for (std::size_t i = 0; i < kCellNumbers.size(); ++i)
+        if (kCellNumbers[i] == cellNumber)
+            return i;
+    throw std::out_of_range("no return cell " + std::to_string(cellNumber));
+}
+
+bool ReturnCells::isCell(int cellNumber) {
+    for (const int number : kCellNumbers)
+        if (number == cellNumber)
+            return true;
+    return false;
+}
+
+std::string ReturnCells::name(int cellNumber) {
+    return std::string(cellNumber < 10 ? "K0" : "K") + std::to_string(cellNumber);
+}
+
+} // namespace orva

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace orva {
+
+// The 30 cells of the VAT return in the order the return record holds them (fields 7 to 36).
+inline constexpr std::array<int, 30> kCellNumbers = {1,  20, 11, 21, 12, 22, 13, 23, 14, 24, 15, 16, 17, 18, 19,
+                                                     30, 31, 41, 32, 42, 43, 33, 40, 50, 60, 70, 71, 80, 81, 82};
+
+// Cells the user may correct in the dialog.
+inline constexpr std::array<int, 6> kEditableCells = {33, 70, 71, 80, 81, 82};
+
+// The return's cells as texts, addressed by cell number (1 for cell 01 ... 82).
+class ReturnCells {
+public:
+    std::string& operator[](int cellNumber) { return texts_[indexOf(cellNumber)]; }
+    const std::string& operator[](int cellNumber) const { return texts_[indexOf(cellNumber)]; }
+    static bool isCell(int cellNumber);
+    // "K01", "K20" ...
+    static std::string name(int cellNumber);
+
+private:
+    static std::size_t indexOf(int cellNumber); // throws std::out_of_range for a non-cell
+    std::array<std::string, 30> texts_;
+};
+
+} // namespace orva

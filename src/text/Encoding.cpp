@@ -1,0 +1,131 @@
+#include "text/Encoding.h"
+
+#include <array>
+#include <unordered_map>
+
+namespace orva {
+
+namespace {
+
+// Code points of bytes 0x80..0xFF; 0x98 is unassigned in Windows-1251.
+constexpr std::array<char16_t, 128> kHighHalf = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,};
+
+const std::unordered_map<char32_t, char>& reverseTable() {
+    static const std::unordered_map<char32_t, char> table = [] {
+        std::unordered_map<char32_t, char> map;
+        for (std::size_t i = 0; i < kHighHalf.size(); ++i)
+            if (kHighHalf[i] != 0xFFFD)
+                map.emplace(kHighHalf[i], static_cast<char>(0x80 + i));
+        return map;
+    }();
+    return table;
+}
+
+char fromCodePoint(char32_t code) {
+    if (code < 0x80)
+        return static_cast<char>(code);
+    if (code >= 0x0410 && code <= 0x044F) // А..я, the common case
+        return static_cast<char>(code - 0x0410 + 0xC0);
+    const auto& table = reverseTable();
+    const auto found = table.find(code);
+    return found == table.end() ? '?' : found->second;
+}
+
+void appendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+} // namespace
+
+char16_t win1251Char(unsigned char byte) { return byte < 0x80 ? char16_t(byte) : kHighHalf[byte - 0x80]; }
+
+std::string win1251ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (const char c : text)
+        appendUtf8(out, win1251Char(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::u16string win1251ToUtf16(std::string_view text) {
+    std::u16string out;
+    out.resize(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        out[i] = win1251Char(static_cast<unsigned char>(text[i]));
+    return out;
+}
+
+std::string utf8ToWin1251(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > text.size()) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        bool valid = true;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        out += fromCodePoint(code);
+        i += length;
+    }
+    return out;
+}
+
+std::string utf16ToWin1251(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            ++i; // a character outside the basic plane: Windows-1251 has none of them
+            out += '?';
+            continue;
+        }
+        out += (unit >= 0xD800 && unit <= 0xDFFF) ? '?' : fromCodePoint(unit);
+    }
+    return out;
+}
+
+} // namespace orva

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace orva {
+
+// Every failure of the core is one of these; the message says what is wrong and where.
+class Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A text that should hold a number does not. `text()` is the offending text as read.
+class ConversionError : public Error {
+public:
+    explicit ConversionError(std::string text);
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
+};
+
+// A file could not be read or written. The message names the file and the reason.
+class FileError : public Error {
+public:
+    using Error::Error;
+};
+
+} // namespace orva

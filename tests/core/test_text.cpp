@@ -1,0 +1,190 @@
+#include "text/Decimal.h"
+#include "text/Encoding.h"
+#include "text/Errors.h"
+#include "text/Fields.h"
+#include "text/LineFile.h"
+#include "text/Mik.h"
+#include "text/Money.h"
+#include "text/Paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+using namespace orva;
+
+TEST(Mik, MovesOnlyTheRange0x80To0xBFUpBy0x40) {
+    const std::string input("\x7f\x80\xbf\xc0\xff\x00"
+                            "A\x8f",
+                            8);
+    const std::string expected("\x7f\xc0\xff\xc0\xff\x00"
+                               "A\xcf",
+                               8);
+    ASSERT_EQ(input.size(), 8u);
+    EXPECT_EQ(mikToWin1251(input), expected);
+}
+
+TEST(Fields, TakeThenRemoveNeverFails) {
+    FieldCutter cut("ABCDEFGHIJ");
+    EXPECT_EQ(cut.next(3), "ABC");
+    EXPECT_EQ(cut.next(2, 4), "DE"); // shows two, drops four
+    EXPECT_EQ(cut.next(10), "HIJ");  // fewer than asked
+    EXPECT_EQ(cut.next(5), "");      // nothing left
+    EXPECT_EQ(cut.next(0, 7), "");
+    EXPECT_EQ(rightmost("123456789012345", 12), "456789012345");
+    EXPECT_EQ(rightmost("1.00", 12), "1.00");
+}
+
+TEST(Decimal, AcceptsTheGrammar) {
+    const struct {
+        const char* text;
+        long double value;
+    } cases[] = {
+        {"0", 0},           {"  12.50  ", 12.5L}, {"-100.00", -100},   {"+7", 7},       {"1.", 1},
+        {".5", 0.5L},       {"1e3", 1000},        {"2.5E-1", 0.25L},   {"-1.5e+2", -150}, {"     0.00", 0},
+        {"000123", 123},    {"1234567890.12", 1234567890.12L},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(parseDecimal(c.text), c.value);
+    }
+}
+
+TEST(Decimal, RefusesAnythingElseAndQuotesTheText) {
+    const char* cases[] = {"",    "   ",  "12,50", "1 000", "abc", "-",    "+",   ".",   "1e",  "1e+",
+                           "0x10", "inf", "nan",   "1.2.3", "--1", "1-",   "\t1", "1\t", "e5",  "1,"};
+    for (const char* text : cases) {
+        SCOPED_TRACE(text);
+        try {
+            parseDecimal(text);
+            ADD_FAILURE() << "accepted";
+        } catch (const ConversionError& error) {
+            EXPECT_EQ(error.text(), text);
+            EXPECT_EQ(std::string(error.what()), "\"" + std::string(text) + "\" is not a number");
+        }
+    }
+}
+
+TEST(Money, FormatsRoundsHalfAwayFromZero) {
+    const struct {
+        long double value;
+        const char* text;
+    } cases[] = {
+        {0, "0.00"},        {1234.5L, "1234.50"}, {-12.3L, "-12.30"},  {0.125L, "0.13"},
+        {-0.125L, "-0.13"}, {0.004L, "0.00"},     {-0.004L, "0.00"},   {999999999.995L, "1000000000.00"},
+        {0.5L, "0.50"},     {1e15L, "1000000000000000.00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(formatMoney(c.value), c.text);
+    }
+}
+
+TEST(Money, CellKeepsTheRightmostCharacters) {
+    EXPECT_EQ(moneyCell(0, 12), "        0.00");
+    EXPECT_EQ(moneyCell(-100, 15), "        -100.00");
+    EXPECT_EQ(moneyCell(12345678901.25L, 12), "345678901.25"); // 14 characters cut to 12
+    EXPECT_EQ(moneyCell(-1234567890123.5L, 15), "234567890123.50"); // the sign is lost with the cut
+    EXPECT_EQ(formatFixed15(750.5L), "         750.50");
+    EXPECT_EQ(formatFixed15(0), "           0.00");
+    EXPECT_EQ(formatFixed15(1234567890123.456L), "1234567890123.46");
+}
+
+TEST(LineFile, SplitsAtCrLfAndCrLfPairs) {
+    const struct {
+        std::string text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\n", {"a"}},
+        {"a\n", {"a"}},
+        {"a\r", {"a"}},
+        {"a\r\nb", {"a", "b"}},
+        {"a\n\rb", {"a", "", "b"}},
+        {"a\r\rb", {"a", "", "b"}},
+        {"\r\n", {""}},
+        {"\r\n\r\n", {"", ""}},
+        {std::string("ab\0cd\r\nef", 9), {"ab"}},
+        {std::string("\0abc", 4), {}},
+        {"a\r\n\n", {"a", ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(splitLines(c.text), c.lines);
+    }
+}
+
+class LineFileOnDisk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = std::filesystem::temp_directory_path() /
+                 ("orva-linefile-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override {
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+        std::filesystem::remove_all(folder);
+    }
+    std::filesystem::path folder;
+};
+
+TEST_F(LineFileOnDisk, WritesCrLfAfterEveryLineAndReplacesWhole) {
+    const std::string path = (folder / "out.txt").string();
+    writeLinesFile(path, {"first line that is long", "x"});
+    writeLinesFile(path, {"a", "", "b"});
+    EXPECT_EQ(readFileBytes(path), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(readLinesFile(path), (std::vector<std::string>{"a", "", "b"}));
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
+TEST_F(LineFileOnDisk, FailedWriteLeavesTheOldFileWhole) {
+    // A write into a folder that cannot be written must fail loudly and keep the old file.
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root ignores folder permissions";
+    const std::string path = (folder / "keep.txt").string();
+    writeLinesFile(path, {"old"});
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_THROW(writeLinesFile(path, {"new"}), FileError);
+    EXPECT_EQ(readFileBytes(path), "old\r\n");
+}
+
+TEST_F(LineFileOnDisk, MissingFileNamesThePath) {
+    const std::string path = (folder / "missing.txt").string();
+    try {
+        readFileBytes(path);
+        ADD_FAILURE() << "read a missing file";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
+    }
+    EXPECT_THROW(writeLinesFile((folder / "no/such/dir.txt").string(), {"x"}), FileError);
+}
+
+TEST(Encoding, RoundTripsAllAssignedBytesAndReplacesTheRest) {
+    std::string all;
+    for (int b = 1; b < 256; ++b)
+        if (b != 0x98)
+            all += static_cast<char>(b);
+    EXPECT_EQ(utf8ToWin1251(win1251ToUtf8(all)), all);
+    EXPECT_EQ(utf16ToWin1251(win1251ToUtf16(all)), all);
+    EXPECT_EQ(win1251ToUtf8("\xce\xd0\xc2\xc0"), "ОРВА");
+    EXPECT_EQ(utf8ToWin1251("ОРВА №1 €"), "\xce\xd0\xc2\xc0 \xb9\x31 \x88");
+    EXPECT_EQ(utf8ToWin1251("日本 ü"), "?? ?");            // not in Windows-1251
+    EXPECT_EQ(utf8ToWin1251("a\xff" "b\xd0"), "a?b?");   // malformed UTF-8
+    EXPECT_EQ(utf16ToWin1251(u"x\U0001F600y"), "x?y");
+}
+
+TEST(Paths, JoinAndReplaceExtension) {
+    EXPECT_EQ(joinPath("/media/floppy0", "deklar.txt"), "/media/floppy0/deklar.txt");
+    EXPECT_EQ(joinPath("/media/floppy0/", "deklar.txt"), "/media/floppy0/deklar.txt");
+    EXPECT_EQ(joinPath("data", "pokupki.txt"), "data/pokupki.txt");
+    EXPECT_EQ(replaceExtension("/opt/orva/orva", ".adr"), "/opt/orva/orva.adr");
+    EXPECT_EQ(replaceExtension("/opt/orva/orva.exe", ".pro.txt"), "/opt/orva/orva.pro.txt");
+    EXPECT_EQ(replaceExtension("/opt/or.va/orva", ".txt"), "/opt/or.va/orva.txt");
+}
