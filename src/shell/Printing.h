@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class QFont;
+class QPrinter;
+
+namespace orva {
+
+// Point sizes of the documents on screen and on paper.
+inline constexpr int kLabelPointSize = 10;
+inline constexpr int kDocumentPointSize = 8;
+
+// "Courier New" at the given size; the family is mapped to the embedded face at start-up.
+QFont documentFont(int pointSize);
+
+// Makes the embedded face (:/MYFONT/MYFONT_1) available as "Courier New" without writing a
+// file (orva-cli uses this; the window program registers ORVA.TTF instead). Returns the
+// font id of QFontDatabase, or -1.
+int registerEmbeddedDocumentFont();
+
+// Maps the family "Courier New" to the family of the registered face `fontId`.
+void mapCourierNewTo(int fontId);
+
+// Lines of text of `pointSize` that fit on one page of `printer`: printable height in device
+// pixels (the printer's own minimum margins, full page) divided by the face's line height.
+int linesPerPage(QPrinter& printer, int pointSize = kDocumentPointSize);
+
+// The count for an A4 portrait page without margins at 1200 dpi, used when there is no printer.
+int fallbackLinesPerPage();
+
+// Prepares `printer` as the documents expect it: portrait, full page, the printer's own
+// minimum margins, no extra margins.
+void preparePrinter(QPrinter& printer);
+
+// Prints the document as one job named `jobName`: the whole printable area, the face at
+// `pointSize`, exactly as many lines per sheet as fit (linesPerPage(printer, pointSize)), a new
+// sheet only when a page is full, nothing added. `lines` are Windows-1251; `jobName` is UTF-8.
+// Throws orva::Error when the job cannot be started or finished.
+void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize, const std::string& jobName);
+
+// Writes the document as a PDF file through the same renderer, on an A4 portrait page at
+// 1200 dpi whose line count is `linesPerPageCount` lines of the 8-point face (so the PDF pages
+// break where the printed ones would). Throws orva::Error.
+void writeDocumentPdf(const std::string& path, const std::vector<std::string>& lines, int pointSize,
+                      int linesPerPageCount, const std::string& title);
+
+} // namespace orva
