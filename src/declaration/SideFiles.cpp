@@ -1,0 +1,104 @@
+#include "declaration/SideFiles.h"
+
+#include "text/LineFile.h"
+#include "text/Paths.h"
+
+#include <exception>
+
+namespace orva {
+
+namespace {
+
+// Lower case of one Windows-1251 byte: Latin, the Cyrillic block and the letters of the
+// 0x80..0xBF range that have a case pair (Ё, Ђ, Ѓ, Є, Ѕ, І, Ї, Ј, Љ, Њ, Ћ, Ќ, Ў, Џ, Ґ).
+unsigned char lowerWin1251(unsigned char byte) {
+    if (byte >= 'A' && byte <= 'Z')
+        return static_cast<unsigned char>(byte + 0x20);
+    if (byte >= 0xC0 && byte <= 0xDF)
+        return static_cast<unsigned char>(byte + 0x20);
+    switch (byte) {
+    case 0x80: return 0x90; // Ђ ђ
+    case 0x81: return 0x83; // Ѓ ѓ
+    case 0x8A: return 0x9A; // Љ љ
+    case 0x8C: return 0x9C; // Њ њ
+    case 0x8D: return 0x9D; // Ќ ќ
+    case 0x8E: return 0x9E; // Ћ ћ
+    case 0x8F: return 0x9F; // Џ џ
+    case 0xA1: return 0xA2; // Ў ў
+    case 0xA3: return 0xBC; // Ј ј
+    case 0xA5: return 0xB4; // Ґ ґ
+    case 0xA8: return 0xB8; // Ё ё
+    case 0xAA: return 0xBA; // Є є
+    case 0xAF: return 0xBF; // Ї ї
+    case 0xB2: return 0xB3; // І і
+    case 0xBD: return 0xBE; // Ѕ ѕ
+    default: return byte;
+    }
+}
+
+bool equalIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerWin1251(static_cast<unsigned char>(a[i])) != lowerWin1251(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string sideFile(const std::string& executablePath, const char* extension) {
+    return replaceExtension(executablePath, extension);
+}
+
+} // namespace
+
+DialogMemory loadDialogMemory(const std::string& executablePath) {
+    DialogMemory memory;
+    // One block: the first file that cannot be read leaves it and every later list empty.
+    try {
+        memory.addresses = readLinesFile(sideFile(executablePath, ".adr"));
+        memory.signatories = readLinesFile(sideFile(executablePath, ".mol"));
+        memory.positions = readLinesFile(sideFile(executablePath, ".dlu"));
+    } catch (const std::exception&) {
+        // Remembered values are a convenience; a missing or unreadable file is not reported.
+    }
+    try {
+        const std::vector<std::string> last = readLinesFile(sideFile(executablePath, ".txt"));
+        if (last.size() > 0)
+            memory.address = last[0];
+        if (last.size() > 1)
+            memory.signatory = last[1];
+        if (last.size() > 2)
+            memory.position = last[2];
+    } catch (const std::exception&) {
+        // As above: no last values, empty boxes.
+    }
+    return memory;
+}
+
+bool addToHistory(std::vector<std::string>& history, const std::string& text) {
+    if (text.empty())
+        return false;
+    for (const std::string& entry : history)
+        if (equalIgnoringCase(entry, text))
+            return false;
+    history.push_back(text);
+    return true;
+}
+
+void saveHistories(const std::string& executablePath, const DialogMemory& memory) {
+    writeLinesFile(sideFile(executablePath, ".adr"), memory.addresses);
+    writeLinesFile(sideFile(executablePath, ".mol"), memory.signatories);
+    writeLinesFile(sideFile(executablePath, ".dlu"), memory.positions);
+}
+
+bool saveLastValues(const std::string& executablePath, const std::string& address, const std::string& signatory,
+                    const std::string& position) {
+    try {
+        writeLinesFile(sideFile(executablePath, ".txt"), {address, signatory, position});
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace orva

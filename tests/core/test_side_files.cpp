@@ -1,0 +1,283 @@
+#include "declaration/SideFiles.h"
+#include "text/Errors.h"
+#include "text/LineFile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace orva;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SideFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "orva-side-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        exe_ = (folder_ / "orva").string();
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string path(const char* extension) const { return exe_ + extension; }
+    void write(const char* extension, const std::string& bytes) const {
+        std::ofstream out(path(extension), std::ios::binary);
+        out << bytes;
+    }
+    std::string read(const char* extension) const { return readFileBytes(path(extension)); }
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path folder_;
+    std::string exe_;
+};
+
+using Lines = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(SideFiles, FirstRunWithoutFilesThenOkWritesEachTextAsTheOnlyLine) {
+    DialogMemory memory = loadDialogMemory(exe_);
+    EXPECT_EQ(memory.addresses, Lines{});
+    EXPECT_EQ(memory.signatories, Lines{});
+    EXPECT_EQ(memory.positions, Lines{});
+    EXPECT_EQ(memory.address, "");
+    EXPECT_EQ(memory.signatory, "");
+    EXPECT_EQ(memory.position, "");
+
+    EXPECT_TRUE(addToHistory(memory.addresses, "\xf3\xeb. \xc2\xe8\xf2\xee\xf8\xe0 1")); // "ул. Витоша 1"
+    EXPECT_TRUE(addToHistory(memory.signatories, "Ivan Petrov"));
+    EXPECT_FALSE(addToHistory(memory.positions, "")); // empty box: nothing added, file still written
+    saveHistories(exe_, memory);
+
+    EXPECT_EQ(read(".adr"), "\xf3\xeb. \xc2\xe8\xf2\xee\xf8\xe0 1\r\n");
+    EXPECT_EQ(read(".mol"), "Ivan Petrov\r\n");
+    EXPECT_EQ(read(".dlu"), "");
+    EXPECT_EQ(files(), (Lines{"orva.adr", "orva.dlu", "orva.mol"})); // no temporary files left behind
+}
+
+TEST_F(SideFiles, HistoryMatchIgnoresCaseOnlyAndKeepsBlanks) {
+    const struct {
+        const char* entry;
+        const char* typed;
+        bool added;
+    } cases[] = {
+        {"Sofia, Main Str. 1", "SOFIA, MAIN STR. 1", false},
+        {"Sofia, Main Str. 1", "Sofia, Main Str. 1 ", true}, // trailing blank counts
+        {"Sofia, Main Str. 1", " Sofia, Main Str. 1", true}, // and a leading one
+        {"Sofia, Main Str. 1", "Sofia, Main Str. 2", true},
+        {"Sofia", "Sofi", true},
+        // Cyrillic upper and lower halves: "СОФИЯ" / "софия", "ЯЁ" / "яё", "ЮЇЄІЎ" / "юїєіў"
+        {"\xd1\xce\xd4\xc8\xdf", "\xf1\xee\xf4\xe8\xff", false},
+        {"\xdf\xa8", "\xff\xb8", false},
+        {"\xde\xaf\xaa\xb2\xa1", "\xfe\xbf\xba\xb3\xa2", false},
+        {"\xc0", "\xe1", true}, // А vs б: different letters
+        {"\xa8", "\xe5", true}, // Ё vs е: not the same letter
+        {"\xc0", "\x80", true}, // А vs Ђ: only the letter pairs fold
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.entry) + " | " + c.typed);
+        Lines history{"first", c.entry, "last"};
+        EXPECT_EQ(addToHistory(history, c.typed), c.added);
+        Lines expected{"first", c.entry, "last"};
+        if (c.added)
+            expected.push_back(c.typed);
+        EXPECT_EQ(history, expected);
+    }
+    Lines history{"x"};
+    EXPECT_FALSE(addToHistory(history, ""));
+    EXPECT_EQ(history, Lines{"x"});
+    EXPECT_TRUE(addToHistory(history, " ")); // a single blank is not empty
+    EXPECT_EQ(history, (Lines{"x", " "}));
+}
+
+TEST_F(SideFiles, CaseOnlyDifferenceRewritesTheFileUnchanged) {
+    const std::string stored = "\xf3\xeb. \xc2\xe8\xf2\xee\xf8\xe0 1\r\nSofia\r\n";
+    write(".adr", stored);
+    write(".mol", "");
+    write(".dlu", "");
+    DialogMemory memory = loadDialogMemory(exe_);
+    ASSERT_EQ(memory.addresses.size(), 2u);
+    EXPECT_FALSE(addToHistory(memory.addresses, "\xd3\xcb. \xc2\xc8\xd2\xce\xd8\xc0 1")); // "УЛ. ВИТОША 1"
+    saveHistories(exe_, memory);
+    EXPECT_EQ(read(".adr"), stored);
+}
+
+TEST_F(SideFiles, TrailingBlankAddsASecondEntry) {
+    write(".adr", "Sofia\r\n");
+    write(".mol", "");
+    write(".dlu", "");
+    DialogMemory memory = loadDialogMemory(exe_);
+    EXPECT_TRUE(addToHistory(memory.addresses, "Sofia "));
+    saveHistories(exe_, memory);
+    EXPECT_EQ(read(".adr"), "Sofia\r\nSofia \r\n");
+}
+
+TEST_F(SideFiles, HistoriesAreOneBlockTheFirstMissingFileEndsIt) {
+    const struct {
+        bool adr, mol, dlu;
+        std::size_t addresses, signatories, positions;
+    } cases[] = {
+        {true, true, true, 2, 1, 3},  {false, true, true, 0, 0, 0}, {true, false, true, 2, 0, 0},
+        {true, true, false, 2, 1, 0}, {false, false, false, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.adr) + std::to_string(c.mol) + std::to_string(c.dlu));
+        for (const char* extension : {".adr", ".mol", ".dlu"})
+            fs::remove(path(extension));
+        if (c.adr)
+            write(".adr", "a1\r\na2\r\n");
+        if (c.mol)
+            write(".mol", "m1");
+        if (c.dlu)
+            write(".dlu", "d1\nd2\rd3\r\n");
+        const DialogMemory memory = loadDialogMemory(exe_);
+        EXPECT_EQ(memory.addresses.size(), c.addresses);
+        EXPECT_EQ(memory.signatories.size(), c.signatories);
+        EXPECT_EQ(memory.positions.size(), c.positions);
+    }
+}
+
+TEST_F(SideFiles, AnUnreadableHistoryEndsTheBlockLikeAMissingOne) {
+    write(".adr", "a1\r\n");
+    fs::create_directory(path(".mol")); // exists but cannot be read as a file
+    write(".dlu", "d1\r\n");
+    const DialogMemory memory = loadDialogMemory(exe_);
+    EXPECT_EQ(memory.addresses, Lines{"a1"});
+    EXPECT_EQ(memory.signatories, Lines{});
+    EXPECT_EQ(memory.positions, Lines{});
+}
+
+TEST_F(SideFiles, LastValuesFillOnlyTheLinesThatExist) {
+    const struct {
+        const char* bytes; // nullptr: no file
+        const char* address;
+        const char* signatory;
+        const char* position;
+    } cases[] = {
+        {nullptr, "", "", ""},
+        {"", "", "", ""},
+        {"Addr\r\n", "Addr", "", ""},
+        {"Addr\r\nIvan Petrov\r\n", "Addr", "Ivan Petrov", ""},
+        {"Addr\r\nIvan\r\nManager\r\nextra\r\n", "Addr", "Ivan", "Manager"},
+        {"\r\nIvan\r\n\r\n", "", "Ivan", ""},
+        {"Addr \nIvan\rManager", "Addr ", "Ivan", "Manager"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes ? c.bytes : "(no file)");
+        fs::remove(path(".txt"));
+        if (c.bytes)
+            write(".txt", c.bytes);
+        const DialogMemory memory = loadDialogMemory(exe_);
+        EXPECT_EQ(memory.address, c.address);
+        EXPECT_EQ(memory.signatory, c.signatory);
+        EXPECT_EQ(memory.position, c.position);
+    }
+}
+
+TEST_F(SideFiles, EmptyLineInsideAHistoryIsAnEntryAndWrittenBack) {
+    write(".adr", "one\r\n\r\nthree\r\n");
+    write(".mol", "\r\n");
+    write(".dlu", "x\n\ny");
+    DialogMemory memory = loadDialogMemory(exe_);
+    EXPECT_EQ(memory.addresses, (Lines{"one", "", "three"}));
+    EXPECT_EQ(memory.signatories, Lines{""});
+    EXPECT_EQ(memory.positions, (Lines{"x", "", "y"}));
+    saveHistories(exe_, memory);
+    EXPECT_EQ(read(".adr"), "one\r\n\r\nthree\r\n");
+    EXPECT_EQ(read(".mol"), "\r\n");
+    EXPECT_EQ(read(".dlu"), "x\r\n\r\ny\r\n");
+}
+
+TEST_F(SideFiles, LastValuesAreThreeLinesEmptyTextsIncluded) {
+    EXPECT_TRUE(saveLastValues(exe_, "Addr ", "", "\xd3\xef\xf0\xe0\xe2\xe8\xf2\xe5\xeb"));
+    EXPECT_EQ(read(".txt"), "Addr \r\n\r\n\xd3\xef\xf0\xe0\xe2\xe8\xf2\xe5\xeb\r\n");
+    const DialogMemory memory = loadDialogMemory(exe_);
+    EXPECT_EQ(memory.address, "Addr ");
+    EXPECT_EQ(memory.signatory, "");
+    EXPECT_EQ(memory.position, "\xd3\xef\xf0\xe0\xe2\xe8\xf2\xe5\xeb");
+}
+
+// A history whose folder refuses the file stops the save there: earlier files are written,
+// later ones are left as they were.
+TEST_F(SideFiles, AFailingHistoryWriteThrowsAndLeavesTheRestAlone) {
+    write(".dlu", "old position\r\n");
+    fs::create_directory(path(".mol")); // the signatory history cannot be replaced
+    DialogMemory memory;
+    memory.addresses = {"new address"};
+    memory.signatories = {"new name"};
+    memory.positions = {"new position"};
+    EXPECT_THROW(saveHistories(exe_, memory), FileError);
+    EXPECT_EQ(read(".adr"), "new address\r\n"); // written before the failure
+    EXPECT_TRUE(fs::is_directory(path(".mol")));
+    EXPECT_TRUE(fs::is_empty(path(".mol")));
+    EXPECT_EQ(read(".dlu"), "old position\r\n"); // after the failure: untouched
+    EXPECT_EQ(files(), (Lines{"orva.adr", "orva.dlu", "orva.mol"}));
+}
+
+TEST_F(SideFiles, AFolderThatCannotBeWrittenFailsAtTheFirstHistoryAndNamesIt) {
+    write("", "a regular file, not a folder");
+    const std::string underFile = exe_ + "/orva"; // its folder is a regular file
+    DialogMemory memory;
+    memory.addresses = {"a"};
+    try {
+        saveHistories(underFile, memory);
+        FAIL() << "no failure reported";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find(underFile + ".adr"), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(saveLastValues(underFile, "a", "b", "c"));
+    EXPECT_EQ(files(), Lines{"orva"});
+    EXPECT_EQ(read(""), "a regular file, not a folder");
+}
+
+TEST_F(SideFiles, LastValuesFailureIsReportedAsFalseNotThrown) {
+    fs::create_directory(path(".txt")); // the last-values file cannot be replaced
+    EXPECT_FALSE(saveLastValues(exe_, "a", "b", "c"));
+    EXPECT_TRUE(fs::is_directory(path(".txt")));
+    EXPECT_EQ(files(), Lines{"orva.txt"});
+}
+
+// Rewriting a side file in place lost the whole history when the disk filled up half-way: the
+// old file must stay whole when the new text cannot be written completely.
+TEST_F(SideFiles, AWriteThatFailsHalfWayLeavesTheOldHistoryWhole) {
+    const std::string old = "first address\r\nsecond address\r\n";
+    write(".adr", old);
+    DialogMemory memory;
+    memory.addresses = {"first address", "second address", std::string(4096, 'x')};
+
+    // A file-size limit below the new text makes the write fail the way a full disk does.
+    // Nothing is printed while the limit holds.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = saved;
+    tight.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    bool threwFileError = false;
+    try {
+        saveHistories(exe_, memory);
+    } catch (const FileError&) {
+        threwFileError = true;
+    }
+    const bool lastValuesSaved = saveLastValues(exe_, std::string(2048, 'y'), "", "");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_TRUE(threwFileError);
+    EXPECT_FALSE(lastValuesSaved);
+    EXPECT_EQ(read(".adr"), old);
+    EXPECT_EQ(files(), Lines{"orva.adr"}); // no .mol or .dlu, no temporary file, no .txt
+}
