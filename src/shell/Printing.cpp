@@ -1,0 +1,200 @@
+#include "shell/Printing.h"
+
+#include "text/Encoding.h"
+#include "text/Errors.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+#include <QStringList>
+
+#include <cmath>
+#include <cstdio>
+
+// The font resource lives in a static library: without an explicit reference its object file
+// (and with it the resource) would be dropped by the linker.
+static void initDocumentFontResource() {
+    Q_INIT_RESOURCE(orva_font);
+}
+
+namespace orva {
+
+namespace {
+
+constexpr int kPdfResolution = 1200;
+
+std::string toUtf8(const QString& text) {
+    return text.toStdString();
+}
+
+// The printable area in device pixels, in the painter's coordinates of a full-page printer:
+// the sheet less the margins that preparePrinter set to the printer's minimum.
+QRect printableArea(const QPrinter& printer) {
+    const QPageLayout layout = printer.pageLayout();
+    const int resolution = printer.resolution();
+    const QRect full = layout.fullRectPixels(resolution);
+    const QMargins margins = layout.marginsPixels(resolution);
+    return full.adjusted(margins.left(), margins.top(), -margins.right(), -margins.bottom());
+}
+
+int lineHeight(QPrinter& printer, int pointSize) {
+    return QFontMetrics(documentFont(pointSize), &printer).height();
+}
+
+// Draws the lines top to bottom, `perPage` to a sheet. The caller has set the job's name.
+void renderDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize, int perPage) {
+    if (perPage < 1)
+        throw Error("printing: not one line of the " + std::to_string(pointSize) + "-point face fits on the page");
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        const QString target = printer.outputFormat() == QPrinter::PdfFormat
+                                   ? printer.outputFileName()
+                                   : printer.printerName();
+        throw Error("printing: the print job could not be started on \"" + toUtf8(target) + "\"");
+    }
+    const QFont font = documentFont(pointSize);
+    painter.setFont(font);
+    const QFontMetrics metrics(font, &printer);
+    const int pitch = metrics.height();
+    const int ascent = metrics.ascent();
+    const QRect area = printableArea(printer);
+
+    int row = 0;
+    for (const std::string& line : lines) {
+        if (row == perPage) {
+            if (!printer.newPage()) {
+                painter.end();
+                throw Error("printing: the printer refused a new page");
+            }
+            row = 0;
+        }
+        if (!line.empty()) {
+            const QString text = QString::fromStdU16String(win1251ToUtf16(line));
+            painter.drawText(QPointF(area.left(), area.top() + row * pitch + ascent), text);
+        }
+        ++row;
+    }
+    if (!painter.end() || printer.printerState() == QPrinter::Error)
+        throw Error("printing: the print job could not be completed");
+}
+
+} // namespace
+
+QFont documentFont(int pointSize) {
+    QFont font(QStringLiteral("Courier New"));
+    font.setPointSize(pointSize);
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    font.setKerning(false);
+    return font;
+}
+
+int registerEmbeddedDocumentFont() {
+    initDocumentFontResource();
+    QFile resource(QStringLiteral(":/MYFONT/MYFONT_1"));
+    if (!resource.open(QIODevice::ReadOnly))
+        return -1;
+    const int id = QFontDatabase::addApplicationFontFromData(resource.readAll());
+    if (id >= 0)
+        mapCourierNewTo(id);
+    return id;
+}
+
+void mapCourierNewTo(int fontId) {
+    const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
+    if (!families.isEmpty())
+        QFont::insertSubstitution(QStringLiteral("Courier New"), families.first());
+}
+
+void preparePrinter(QPrinter& printer) {
+    printer.setPageOrientation(QPageLayout::Portrait);
+    // Full page: the painter's origin is the sheet's corner and Qt adds no margins of its own;
+    // the margins are then exactly what the printer cannot reach.
+    printer.setFullPage(true);
+    const QPageLayout layout = printer.pageLayout();
+    printer.setPageMargins(layout.minimumMargins(), layout.units());
+}
+
+int linesPerPage(QPrinter& printer, int pointSize) {
+    const int height = lineHeight(printer, pointSize);
+    if (height <= 0)
+        return 0;
+    return printableArea(printer).height() / height;
+}
+
+namespace {
+
+void preparePdfPrinter(QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setResolution(kPdfResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setFullPage(true);
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+}
+
+} // namespace
+
+int fallbackLinesPerPage() {
+    QPrinter printer(QPrinter::HighResolution);
+    preparePdfPrinter(printer);
+    return linesPerPage(printer);
+}
+
+void writeDocumentPdf(const std::string& path, const std::vector<std::string>& lines, int pointSize,
+                      int linesPerPageCount, const std::string& title) {
+    if (linesPerPageCount < 1)
+        throw Error("PDF: " + std::to_string(linesPerPageCount) + " lines per page is not a page");
+    QPrinter printer(QPrinter::HighResolution);
+    preparePdfPrinter(printer);
+
+    // The page breaks must fall where the printed ones would: when A4 holds another number of
+    // 8-point lines, the sheet keeps the A4 width and gets the height of exactly that many lines.
+    if (linesPerPage(printer, kDocumentPointSize) != linesPerPageCount) {
+        const double pitchPoints = lineHeight(printer, kDocumentPointSize) * 72.0 / kPdfResolution;
+        const int width = QPageSize(QPageSize::A4).sizePoints().width();
+        const int first = static_cast<int>(std::floor(linesPerPageCount * pitchPoints)) - 2;
+        bool fitted = false;
+        for (int height = std::max(first, 1); height <= first + 4 + static_cast<int>(pitchPoints); ++height) {
+            printer.setPageSize(QPageSize(QSize(width, height), QStringLiteral("ORVA"), QPageSize::ExactMatch));
+            printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+            if (linesPerPage(printer, kDocumentPointSize) == linesPerPageCount) {
+                fitted = true;
+                break;
+            }
+        }
+        if (!fitted)
+            throw Error("PDF: no page height holds exactly " + std::to_string(linesPerPageCount) + " lines");
+    }
+
+    // Written beside the target and renamed over it, so a failed export leaves no half file.
+    const std::string partial = path + ".part";
+    printer.setOutputFileName(QString::fromStdString(partial));
+    printer.setDocName(QString::fromStdString(title));
+    printer.setCreator(QStringLiteral("ОРВА"));
+    try {
+        renderDocument(printer, lines, pointSize, linesPerPage(printer, pointSize));
+    } catch (const Error&) {
+        std::remove(partial.c_str());
+        throw FileError("cannot write " + path);
+    }
+    if (std::rename(partial.c_str(), path.c_str()) != 0) {
+        std::remove(partial.c_str());
+        throw FileError("cannot write " + path);
+    }
+}
+
+void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize, const std::string& jobName) {
+    if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
+        throw Error("printing: there is no printer \"" + toUtf8(printer.printerName()) + "\"");
+    printer.setDocName(QString::fromStdString(jobName));
+    renderDocument(printer, lines, pointSize, linesPerPage(printer, pointSize));
+}
+
+} // namespace orva

@@ -1,0 +1,221 @@
+// The document renderer: what lands on a sheet, checked in the PDF it writes (pdfinfo,
+// pdftotext), and the failures of a job without a printer.
+#include "shell/Printing.h"
+#include "text/Encoding.h"
+#include "text/Errors.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+QString run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+int pdfPages(const QString& path) {
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+QString pdfPageSize(const QString& path) {
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("Page size:\\s+([0-9. x]+) pts")).match(info);
+    return match.hasMatch() ? match.captured(1).trimmed() : QString();
+}
+
+// The text of each page, lines trimmed, empty lines dropped.
+QList<QStringList> pdfPageLines(const QString& path) {
+    const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    QList<QStringList> pages;
+    QStringList pageTexts = text.split(QChar('\f'));
+    if (!pageTexts.isEmpty() && pageTexts.last().trimmed().isEmpty())
+        pageTexts.removeLast();
+    for (const QString& page : pageTexts) {
+        QStringList lines;
+        for (const QString& line : page.split(QChar('\n'))) {
+            if (!line.trimmed().isEmpty())
+                lines << line.trimmed();
+        }
+        pages << lines;
+    }
+    return pages;
+}
+
+// "P<page> L<line>" on every line, page by page; the first line of each page carries a
+// Cyrillic word so the Windows-1251 conversion is seen on paper.
+std::vector<std::string> numberedDocument(int pages, int perPage, int lastPageLines) {
+    std::vector<std::string> lines;
+    for (int page = 1; page <= pages; ++page) {
+        const int count = page == pages ? lastPageLines : perPage;
+        for (int line = 1; line <= count; ++line) {
+            std::string text = "P" + std::to_string(page) + " L" + std::to_string(line);
+            if (line == 1)
+                text += orva::utf8ToWin1251(" СТРАНИЦА");
+            lines.push_back(text);
+        }
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestPrinting : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void embeddedFaceIsTheDocumentFont();
+    void fallbackCountIsAnA4PageAt1200Dpi();
+    void pdfPagesBreakEveryLinesPerPage_data();
+    void pdfPagesBreakEveryLinesPerPage();
+    void labelPageFillsItsOwnCount();
+    void pdfOfUnwritableFolderFailsAndLeavesNothing();
+    void printingWithoutPrinterThrows();
+    void zeroLinesPerPageIsRefused();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void TestPrinting::initTestCase() {
+    QVERIFY(dir_.isValid());
+    QVERIFY(orva::registerEmbeddedDocumentFont() >= 0);
+    QVERIFY(!QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty());
+    QVERIFY(!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty());
+}
+
+void TestPrinting::embeddedFaceIsTheDocumentFont() {
+    // "Courier New" must resolve to the carried face, never to whatever the system offers.
+    const QFontInfo info(orva::documentFont(orva::kDocumentPointSize));
+    QCOMPARE(info.family(), QStringLiteral("Liberation Mono"));
+    QVERIFY(info.fixedPitch());
+    QCOMPARE(info.pointSize(), 8);
+}
+
+void TestPrinting::fallbackCountIsAnA4PageAt1200Dpi() {
+    const int count = orva::fallbackLinesPerPage();
+    QVERIFY2(count >= 80 && count <= 120, qPrintable(QString::number(count)));
+
+    // The same count from the definition: A4 height at 1200 dpi over the 8-point line height.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setResolution(1200);
+    const int pitch = QFontMetrics(orva::documentFont(8), &printer).height();
+    const int a4Height = qRound(842 * 1200 / 72.0);
+    QCOMPARE(count, a4Height / pitch);
+}
+
+void TestPrinting::pdfPagesBreakEveryLinesPerPage_data() {
+    QTest::addColumn<int>("perPage");
+    QTest::addColumn<int>("lastPageLines");
+    QTest::addColumn<bool>("a4");
+    const int a4Count = orva::fallbackLinesPerPage();
+    QTest::newRow("A4 count, short last page") << a4Count << 7 << true;
+    QTest::newRow("A4 count, full last page") << a4Count << a4Count << true;
+    QTest::newRow("60 lines, shorter sheet") << 60 << 1 << false;
+    QTest::newRow("130 lines, taller sheet") << 130 << 129 << false;
+    QTest::newRow("5 lines") << 5 << 5 << false;
+}
+
+void TestPrinting::pdfPagesBreakEveryLinesPerPage() {
+    QFETCH(int, perPage);
+    QFETCH(int, lastPageLines);
+    QFETCH(bool, a4);
+    const QString path = dir_.filePath(QStringLiteral("doc%1-%2.pdf").arg(perPage).arg(lastPageLines));
+    orva::writeDocumentPdf(path.toStdString(), numberedDocument(3, perPage, lastPageLines),
+                           orva::kDocumentPointSize, perPage, "ОРВА");
+
+    QCOMPARE(pdfPages(path), 3);
+    if (a4)
+        QCOMPARE(pdfPageSize(path), QStringLiteral("595 x 842"));
+    else
+        QVERIFY(pdfPageSize(path).startsWith(QStringLiteral("595 x ")));
+    QVERIFY(!QFile::exists(path + QStringLiteral(".part")));
+
+    const QList<QStringList> pages = pdfPageLines(path);
+    QCOMPARE(pages.size(), 3);
+    for (int page = 0; page < 3; ++page) {
+        QVERIFY(!pages[page].isEmpty());
+        QCOMPARE(pages[page].first(), QStringLiteral("P%1 L1 СТРАНИЦА").arg(page + 1));
+        QCOMPARE(pages[page].size(), page == 2 ? lastPageLines : perPage);
+        const int last = page == 2 ? lastPageLines : perPage;
+        if (last > 1)
+            QCOMPARE(pages[page].last(), QStringLiteral("P%1 L%2").arg(page + 1).arg(last));
+    }
+}
+
+void TestPrinting::labelPageFillsItsOwnCount() {
+    // The 10-point label page shares the sheet of the 8-point documents and fills the number of
+    // 10-point lines that fit on it, fewer than the 8-point count.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setResolution(1200);
+    printer.setFullPage(true);
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    const int count8 = orva::linesPerPage(printer, orva::kDocumentPointSize);
+    const int count10 = orva::linesPerPage(printer, orva::kLabelPointSize);
+    QVERIFY(count10 < count8);
+    QCOMPARE(count8, orva::fallbackLinesPerPage());
+
+    const QString path = dir_.filePath(QStringLiteral("label.pdf"));
+    orva::writeDocumentPdf(path.toStdString(), numberedDocument(2, count10, 3), orva::kLabelPointSize, count8, "ОРВА");
+    QCOMPARE(pdfPages(path), 2);
+    const QList<QStringList> pages = pdfPageLines(path);
+    QCOMPARE(pages.size(), 2);
+    QCOMPARE(pages[0].size(), count10);
+    QCOMPARE(pages[1].first(), QStringLiteral("P2 L1 СТРАНИЦА"));
+}
+
+void TestPrinting::pdfOfUnwritableFolderFailsAndLeavesNothing() {
+    const QString path = dir_.filePath(QStringLiteral("missing/doc.pdf"));
+    QVERIFY_THROWS_EXCEPTION(orva::FileError,
+                             orva::writeDocumentPdf(path.toStdString(), {"x"}, orva::kDocumentPointSize, 60, "ОРВА"));
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(QDir(dir_.path()).entryList({QStringLiteral("*.part")}, QDir::Files).size(), 0);
+}
+
+void TestPrinting::printingWithoutPrinterThrows() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    printer.setPrinterName(QStringLiteral("orva-no-such-printer"));
+    orva::preparePrinter(printer);
+    try {
+        orva::printDocument(printer, {"line"}, orva::kDocumentPointSize, "ОРВА");
+        QFAIL("printing on a printer that does not exist succeeded");
+    } catch (const orva::Error& error) {
+        QVERIFY2(QString::fromUtf8(error.what()).contains(QStringLiteral("print")), error.what());
+    }
+}
+
+void TestPrinting::zeroLinesPerPageIsRefused() {
+    const QString path = dir_.filePath(QStringLiteral("zero.pdf"));
+    QVERIFY_THROWS_EXCEPTION(orva::Error,
+                             orva::writeDocumentPdf(path.toStdString(), {"x"}, orva::kDocumentPointSize, 0, "ОРВА"));
+    QVERIFY(!QFile::exists(path));
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TestPrinting test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_printing.moc"
