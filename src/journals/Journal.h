@@ -1,11 +1,20 @@
 #pragma once
 
+#include "text/Errors.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace orva {
+
+// One line of amounts in a record block, and the totals line of the same shape: a bar, `amounts`
+// cells, `blanks` blanks, a bar.
+struct AmountLine {
+    std::size_t amounts = 0;
+    std::size_t blanks = 0;
+};
 
 // The parameters in which the purchases and sales journals differ; one engine pages both.
 struct JournalLayout {
@@ -18,6 +27,7 @@ struct JournalLayout {
     std::size_t amountWidth = 0;               // shown and summed: 15 / 12 (rightmost of 15)
     std::size_t totalWidth = 0;                // W: 15 / 12
     std::string copyExtension;                 // ".pro.txt" / ".pok.txt"
+    std::vector<AmountLine> amountLines;       // {7, 10} / {8, 19}, {9, 7}: record and totals lines
 };
 
 const JournalLayout& purchasesLayout();
@@ -29,9 +39,23 @@ struct JournalResult {
     std::size_t records = 0;         // records laid out
 };
 
+// A journal could not be built. The message names the file and, where the failure is about one
+// line of it, that line (1-based) and the field: `pokupki.txt, line 17: amount 3 "12,50" is not a
+// number`, `prodagbi.txt: the file holds no lines`.
+class JournalError : public Error {
+public:
+    JournalError(std::string fileName, std::size_t line, const std::string& detail);
+    const std::string& fileName() const { return fileName_; }
+    std::size_t line() const { return line_; } // 0 when the failure is not about one line
+
+private:
+    std::string fileName_;
+    std::size_t line_;
+};
+
 // Builds a journal from the bytes of its file. Throws orva::Error naming the file, the line
 // and the field: a file with no lines, LinesPerPage 0 or below B with a record to place, an
-// amount that is not a number.
+// amount that is not a number. (The errors are JournalError.)
 JournalResult buildJournal(std::string_view fileBytes, int LinesPerPage, const std::string& CaptionText,
                            const JournalLayout& layout);
 

@@ -1,0 +1,334 @@
+#include "journals/Journal.h"
+
+#include "journals/Amount.h"
+#include "journals/LineViews.h"
+#include "text/Encoding.h"
+#include "text/Fields.h"
+#include "text/Mik.h"
+#include "text/Money.h"
+
+#include <algorithm>
+#include <array>
+
+namespace orva {
+
+namespace {
+
+constexpr std::size_t kEndOfDataLength = 99; // a shorter line ends the records
+constexpr std::size_t kHeaderThreshold = 5;  // a page header opens when the place on the page is below this
+constexpr std::size_t kAmountFieldWidth = 15;
+constexpr std::size_t kTableWidth = 117;
+
+// The identity fields of both records: take, then remove. Fields 1, 2 and 4 are cut but never shown.
+struct Cut {
+    std::size_t take;
+    std::size_t remove;
+};
+constexpr std::array<Cut, 10> kIdentityCuts = {{
+    {15, 15}, {6, 6}, {4, 4}, {15, 15}, {2, 2}, {20, 20}, {10, 10}, {15, 15}, {30, 50}, {20, 30},
+}};
+
+std::size_t identityLength() {
+    std::size_t length = 0;
+    for (const Cut& cut : kIdentityCuts)
+        length += cut.remove;
+    return length; // 167: the amounts start at position 168
+}
+
+std::string barLine() { return "|" + std::string(kTableWidth - 2, '-') + "|"; }
+std::string dashLine() { return std::string(kTableWidth, '-'); }
+std::string closingLine() { return std::string(kTableWidth, '='); }
+
+// The identity part of the header is the same in both journals.
+struct IdentityHeader {
+    std::string headings1, headings2, columnNumbers, continuationColumnNumbers;
+};
+
+const IdentityHeader& identityHeader() {
+    static const IdentityHeader header{
+        utf8ToWin1251("|      |    |вид|номер на           | дата на   |ИН на          |име на                         "
+                      "|вид на стоката     |"),
+        utf8ToWin1251("| пор.N|клон|док|документа          | документа |контрагента    |контрагента                    "
+                      "|или услугата       |"),
+        "| -1-  |-2- |-3-|-4-                |-5-        |-6-            |-7-                            "
+        "|-8-                |",
+        "|-1-  |-2- |-3-|-4-                 |-5-        |-6-           |-7-                             "
+        "|-8-                |",
+    };
+    return header;
+}
+
+JournalLayout makePurchasesLayout() {
+    const IdentityHeader& identity = identityHeader();
+    const std::string amountNumbers = "|-9-           |-10-          |-11-          |-12-          |-13-          "
+                                      "|-14-          |-15-          |          |";
+    JournalLayout layout;
+    layout.fileName = "pokupki.txt";
+    layout.titlePrefix = utf8ToWin1251("ДНЕВНИК НА ПОКУПКИТЕ     ");
+    layout.firstPageLines = {
+        barLine(),
+        identity.headings1,
+        identity.headings2,
+        barLine(),
+        identity.columnNumbers,
+        barLine(),
+        utf8ToWin1251("| ДО и ДДС на  | ДО на пол.   | ДДС на пол.  | ДО на пол.   | ДДС на пол.  | Год.кор.по   "
+                      "| ДО при придоб|          |"),
+        utf8ToWin1251("| пол.дост.    | доставки с   | доставки с   | доставки с   | доставки с   | чл73 ал8 и   "
+                      "| стоки при    |          |"),
+        utf8ToWin1251("| без право    | право на     | право на     | право на     | право на     | чл147 ал3    "
+                      "| тристранна   |          |"),
+        utf8ToWin1251("| на ДК        | пълен ДК     | пълен ДК     | частичен ДК  | частичен ДК  | по ЗДДС      "
+                      "| операция     |          |"),
+        barLine(),
+        amountNumbers,
+        barLine(),
+    };
+    layout.continuationLines = {dashLine(), identity.continuationColumnNumbers, amountNumbers, dashLine()};
+    layout.blockHeight = 3;
+    layout.amountCount = 7;
+    layout.amountWidth = 15;
+    layout.totalWidth = 15;
+    layout.copyExtension = ".pro.txt";
+    layout.amountLines = {{7, 10}};
+    return layout;
+}
+
+JournalLayout makeSalesLayout() {
+    const IdentityHeader& identity = identityHeader();
+    const std::string amountNumbers1 = "|-9-        |-10-       |-11-       |-12-       |-13-       |-14-       "
+                                       "|-15-       |-16-       |                   |";
+    const std::string amountNumbers2 = "|-17-       |-18-       |-19-       |-20-       |-21-       |-22-       "
+                                       "|-23-       |-24-       |-25-       |       |";
+    JournalLayout layout;
+    layout.fileName = "prodagbi.txt";
+    layout.titlePrefix = utf8ToWin1251("ДНЕВНИК НА ПРОДАЖБИТЕ     ");
+    layout.firstPageLines = {
+        barLine(),
+        identity.headings1,
+        identity.headings2,
+        barLine(),
+        identity.columnNumbers,
+        barLine(),
+        utf8ToWin1251("|общ размер |всичко     |ДО на обл. |начислен   |ДО на ВОП  |ДО на дост.|ДДС за ВОП |нач.данък  "
+                      "|                   |"),
+        utf8ToWin1251("|на ДО за   |начислен   |сделки със |ДДС        |           |по чл.82   |и дост.по  |20% в др.  "
+                      "|                   |"),
+        utf8ToWin1251("|облагане с |ДДС        |ставка 20% |ставка 20% |           |ал.2-5 от  |чл.82ал.2-5|случаи пр. "
+                      "|                   |"),
+        utf8ToWin1251("|ДДС        |           |           |           |           |ЗДДС       |от ЗДДС    |в ЗДДС     "
+                      "|                   |"),
+        barLine(),
+        amountNumbers1,
+        barLine(),
+        utf8ToWin1251("|ДО на обл. |начислен   |ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на осв. "
+                      "|ДО на дост.|       |"),
+        utf8ToWin1251("|сделки със |ДДС        |ставка 0%  |ставка 0%  |чл140,чл146|чл12 ал3 и |чл69 ал3 от|дост. и    "
+                      "|като поср. |       |"),
+        utf8ToWin1251("|ставка 7%  |ставка 7%  |по гл.3 от |на ВОД     |ал1,чл173, |чл22-24 от |ЗДДС вкл.ДО|осв.ВОП    "
+                      "|в тристр.  |       |"),
+        utf8ToWin1251("|           |           |ЗДДС       |на стоки   |ал1,4 ЗДДС |ЗДДС       |при усл.ДП |           "
+                      "|операции   |       |"),
+        barLine(),
+        amountNumbers2,
+        barLine(),
+    };
+    layout.continuationLines = {dashLine(), identity.continuationColumnNumbers, amountNumbers1, amountNumbers2,
+                                dashLine()};
+    layout.blockHeight = 4;
+    layout.amountCount = 17;
+    layout.amountWidth = 12;
+    layout.totalWidth = 12;
+    layout.copyExtension = ".pok.txt";
+    layout.amountLines = {{8, 19}, {9, 7}};
+    return layout;
+}
+
+// "%s стр.%2.2d" with 110 blanks.
+std::string pageNumberLine(int page) {
+    static const std::string prefix = std::string(110, ' ') + utf8ToWin1251(" стр.");
+    std::string number = std::to_string(page);
+    if (number.size() < 2)
+        number.insert(0, 2 - number.size(), '0');
+    return prefix + number;
+}
+
+// "%5d" without snprintf: it runs once per record.
+void appendOrdinal(std::string& out, unsigned long long value) {
+    char digits[24];
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    if (count < 5)
+        out.append(5 - count, ' ');
+    while (count != 0)
+        out += digits[--count];
+}
+
+// An upper bound of the lines before the totals, so that the list of lines is allocated once.
+std::size_t estimateLines(std::size_t records, std::size_t linesPerPage, const JournalLayout& layout) {
+    const std::size_t block = static_cast<std::size_t>(layout.blockHeight);
+    const std::size_t continuation = layout.continuationLines.size() + 2;
+    const std::size_t first = layout.firstPageLines.size() + 2;
+    if (linesPerPage < continuation + block + kHeaderThreshold)
+        return first + records * (continuation + 2 * block); // a header per record at worst
+    const std::size_t perPage = (linesPerPage - continuation) / block;
+    const std::size_t pages = records / perPage + 2;
+    return first + records * block + pages * (continuation + block);
+}
+
+struct Engine {
+    const JournalLayout& layout;
+    std::string fileName;
+    std::size_t recordLength; // characters after this are never used
+
+    explicit Engine(const JournalLayout& l)
+        : layout(l), fileName(l.fileName), recordLength(identityLength() + l.amountCount * kAmountFieldWidth) {}
+
+    [[noreturn]] void fail(std::size_t line, const std::string& detail) const {
+        throw JournalError(fileName, line, detail);
+    }
+};
+
+} // namespace
+
+JournalError::JournalError(std::string fileName, std::size_t line, const std::string& detail)
+    : Error(fileName + (line ? ", line " + std::to_string(line) : std::string()) + ": " + detail),
+      fileName_(std::move(fileName)), line_(line) {}
+
+const JournalLayout& purchasesLayout() {
+    static const JournalLayout layout = makePurchasesLayout();
+    return layout;
+}
+
+const JournalLayout& salesLayout() {
+    static const JournalLayout layout = makeSalesLayout();
+    return layout;
+}
+
+JournalResult buildJournal(std::string_view fileBytes, int LinesPerPage, const std::string& CaptionText,
+                           const JournalLayout& layout) {
+    const Engine engine(layout);
+    const std::size_t block = static_cast<std::size_t>(layout.blockHeight > 0 ? layout.blockHeight : 0);
+
+    // Prebuilt lines, reused on every page.
+    const std::string title = layout.titlePrefix + CaptionText;
+    const std::string dash = dashLine();
+
+    std::vector<std::string_view> source = splitLineViews(fileBytes);
+    if (source.empty())
+        engine.fail(0, "the file holds no lines");
+    // Only the last line, and only once.
+    if (source.back().size() < kEndOfDataLength)
+        source.pop_back();
+
+    JournalResult result;
+    result.totals.assign(layout.amountCount, 0.0L);
+    if (!source.empty() && (LinesPerPage <= 0 || static_cast<std::size_t>(LinesPerPage) < block)) {
+        // 0 would divide by zero in the page test; below B the page filling would never end.
+        engine.fail(0, std::to_string(LinesPerPage) + " lines per page cannot hold a record of " +
+                           std::to_string(block) + " lines");
+    }
+
+    std::vector<std::string>& lines = result.lines;
+    std::size_t amountLinesWidth = 2;
+    for (const AmountLine& amountLine : layout.amountLines)
+        amountLinesWidth = std::max(amountLinesWidth, amountLine.amounts * layout.amountWidth + amountLine.blanks + 2);
+    if (!source.empty())
+        lines.reserve(estimateLines(source.size(), static_cast<std::size_t>(LinesPerPage), layout) +
+                      layout.amountLines.size() + 1);
+
+    std::string record;
+    record.reserve(engine.recordLength);
+    std::vector<std::string_view> amounts(layout.amountCount);
+    std::size_t counter = 0;
+    int page = 0;
+
+    for (std::size_t index = 0; index < source.size(); ++index) {
+        const std::size_t linesPerPage = static_cast<std::size_t>(LinesPerPage);
+        while (counter % linesPerPage + block > linesPerPage) {
+            lines.emplace_back();
+            ++counter;
+        }
+        if (counter % linesPerPage < kHeaderThreshold) {
+            ++page;
+            const std::vector<std::string>& fixed = page == 1 ? layout.firstPageLines : layout.continuationLines;
+            lines.push_back(pageNumberLine(page));
+            lines.push_back(title);
+            lines.insert(lines.end(), fixed.begin(), fixed.end());
+            counter += fixed.size() + 2;
+        }
+        const std::string_view raw = source[index];
+        if (raw.size() < kEndOfDataLength)
+            break;
+
+        // Converting only what the cutting can reach gives the same fields as converting the whole line.
+        record.assign(raw.data(), std::min(raw.size(), engine.recordLength));
+        mikToWin1251InPlace(record);
+        FieldCutter cut(record);
+        std::array<std::string_view, kIdentityCuts.size()> identity;
+        for (std::size_t k = 0; k < kIdentityCuts.size(); ++k)
+            identity[k] = cut.next(kIdentityCuts[k].take, kIdentityCuts[k].remove);
+        for (std::size_t k = 0; k < amounts.size(); ++k)
+            amounts[k] = rightmost(cut.next(kAmountFieldWidth), layout.amountWidth);
+
+        for (std::size_t k = 0; k < amounts.size(); ++k) {
+            const std::optional<long double> value = parseAmount(amounts[k]);
+            if (!value)
+                engine.fail(index + 1, "amount " + std::to_string(k + 1) + " \"" + std::string(amounts[k]) +
+                                           "\" is not a number");
+            result.totals[k] += *value;
+        }
+
+        // "| %5d %s %s  %s %s %s %s %s|": ordinal, branch, kind, number, date, identification number,
+        // name (30 of 50), goods (20 of 30).
+        std::string first;
+        first.reserve(kTableWidth);
+        first += "| ";
+        appendOrdinal(first, index + 1);
+        first += ' ';
+        first += identity[2];
+        first += ' ';
+        first += identity[4];
+        first += "  ";
+        first += identity[5];
+        for (std::size_t k = 6; k < identity.size(); ++k) {
+            first += ' ';
+            first += identity[k];
+        }
+        first += '|';
+        lines.push_back(std::move(first));
+
+        std::size_t next = 0;
+        for (const AmountLine& amountLine : layout.amountLines) {
+            std::string line;
+            line.reserve(amountLinesWidth);
+            line += '|';
+            for (std::size_t k = 0; k < amountLine.amounts && next < amounts.size(); ++k)
+                line += amounts[next++];
+            line.append(amountLine.blanks, ' ');
+            line += '|';
+            lines.push_back(std::move(line));
+        }
+        lines.push_back(dash);
+        counter += block;
+        ++result.records;
+    }
+
+    // The totals follow directly, with no page test, even past the end of a page.
+    std::size_t next = 0;
+    for (const AmountLine& amountLine : layout.amountLines) {
+        std::string line = "|";
+        for (std::size_t k = 0; k < amountLine.amounts && next < result.totals.size(); ++k)
+            line += moneyCell(result.totals[next++], layout.totalWidth);
+        line.append(amountLine.blanks, ' ');
+        line += '|';
+        lines.push_back(std::move(line));
+    }
+    lines.push_back(closingLine());
+    return result;
+}
+
+} // namespace orva
