@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <string>
+
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -41,6 +43,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override; // FormShow
+    void keyPressEvent(QKeyEvent* event) override;
 
 private slots:
     void Button1Click();
@@ -48,6 +51,7 @@ private slots:
 private:
     void FormCreate();
     void FormDestroy();
+    std::string sidePath() const; // the executable's path as the side-file functions take it
 
     Ui::TForm2* ui;
     QString executablePath_;

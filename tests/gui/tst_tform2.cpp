@@ -1,0 +1,552 @@
+// The additional-data dialog, run for real (offscreen): layout, focus, what the user may change,
+// and the side files it reads at creation, writes on OK and at destruction.
+
+#include "declaration/Unit2.h"
+
+#include "text/Encoding.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCompleter>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+QByteArray cp1251(const char* utf8) {
+    return QByteArray::fromStdString(orva::utf8ToWin1251(utf8));
+}
+
+struct CellPlace {
+    int number;
+    const char* group;
+    int row;
+    bool right;
+};
+
+// Where each cell sits: section group, row from 1, column.
+const CellPlace kCellPlaces[] = {
+    {1, "GroupBox1", 1, false},  {11, "GroupBox1", 2, false}, {12, "GroupBox1", 3, false},
+    {13, "GroupBox1", 4, false}, {14, "GroupBox1", 5, false}, {15, "GroupBox1", 6, false},
+    {16, "GroupBox1", 7, false}, {17, "GroupBox1", 8, false}, {18, "GroupBox1", 9, false},
+    {19, "GroupBox1", 10, false}, {20, "GroupBox1", 1, true}, {21, "GroupBox1", 2, true},
+    {22, "GroupBox1", 3, true},  {23, "GroupBox1", 4, true},  {24, "GroupBox1", 5, true},
+    {30, "GroupBox2", 1, false}, {31, "GroupBox2", 2, false}, {32, "GroupBox2", 3, false},
+    {33, "GroupBox2", 4, false}, {41, "GroupBox2", 1, true},  {42, "GroupBox2", 2, true},
+    {43, "GroupBox2", 3, true},  {40, "GroupBox2", 4, true},  {50, "GroupBox3", 1, false},
+    {60, "GroupBox3", 1, true},  {70, "GroupBox5", 1, false}, {71, "GroupBox5", 1, true},
+    {80, "GroupBox6", 1, false}, {81, "GroupBox6", 2, false}, {82, "GroupBox6", 3, false},
+};
+
+enum class CellKind { ReadOnly, MouseOnly, TabStop };
+
+CellKind kindOf(int number) {
+    if (number == 33)
+        return CellKind::MouseOnly;
+    if (number == 70 || number == 71 || number >= 80)
+        return CellKind::TabStop;
+    return CellKind::ReadOnly;
+}
+
+QString cellName(int number) {
+    return QStringLiteral("K%1").arg(number, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+class TestTForm2 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void layoutOfGroups_data();
+    void layoutOfGroups();
+    void layoutOfCells_data();
+    void layoutOfCells();
+    void rightHandGroup();
+    void captionComesFromPendingCaption_data();
+    void captionComesFromPendingCaption();
+    void tabOrderStartsAtCell70();
+    void cellsRefuseOrTakeTyping_data();
+    void cellsRefuseOrTakeTyping();
+    void closeBoxVersusOk_data();
+    void closeBoxVersusOk();
+    void escapeDoesNotClose();
+    void historyEntries_data();
+    void historyEntries();
+    void historiesLoadedInOneBlock();
+    void lastValuesRestoredAndWrittenAtDestruction();
+    void historyWriteFailureShowsErrorAndStillAccepts();
+
+private:
+    QString sideFile(const char* extension) const { return exePath() + QLatin1String(extension); }
+    QString exePath() const { return dir_->path() + QStringLiteral("/orva"); }
+    void writeSideFile(const char* extension, const QByteArray& bytes) const;
+    QByteArray readSideFile(const char* extension) const;
+    // Runs `action` once on the first modal widget of type T (other than `skip`) that becomes
+    // active. If none does within a few seconds, every modal widget is closed so the test ends.
+    template <typename T>
+    void whenModal(std::function<void(T*)> action, QWidget* skip = nullptr);
+    void showAndActivate(TForm2& dialog);
+
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TestTForm2::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+void TestTForm2::cleanup() {
+    dir_.reset();
+}
+
+void TestTForm2::writeSideFile(const char* extension, const QByteArray& bytes) const {
+    QFile file(sideFile(extension));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray TestTForm2::readSideFile(const char* extension) const {
+    QFile file(sideFile(extension));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return file.readAll();
+}
+
+template <typename T>
+void TestTForm2::whenModal(std::function<void(T*)> action, QWidget* skip) {
+    auto* timer = new QTimer(this);
+    auto* elapsed = new QElapsedTimer;
+    elapsed->start();
+    timer->setInterval(10);
+    connect(timer, &QTimer::timeout, this, [timer, elapsed, action, skip]() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (T* widget = qobject_cast<T*>(modal); widget && widget != skip && widget->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            delete elapsed;
+            action(widget);
+            return;
+        }
+        if (elapsed->elapsed() > 5000) {
+            timer->stop();
+            timer->deleteLater();
+            delete elapsed;
+            qWarning("no modal widget of the expected kind appeared");
+            while (QWidget* stuck = QApplication::activeModalWidget())
+                stuck->close();
+        }
+    });
+    timer->start();
+}
+
+void TestTForm2::showAndActivate(TForm2& dialog) {
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+}
+
+void TestTForm2::layoutOfGroups_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<bool>("bold");
+
+    QTest::newRow("А") << "GroupBox1" << " Раздел А : Данни за начислен ДДС " << QRect(8, 8, 329, 265) << true;
+    QTest::newRow("Б") << "GroupBox2" << " Раздел Б : Данни за упражнено право на ДК" << QRect(8, 280, 329, 121)
+                       << true;
+    QTest::newRow("В") << "GroupBox3" << " Раздел В : Резултат за периода " << QRect(8, 408, 329, 49) << true;
+    QTest::newRow("Г") << "GroupBox5" << " Раздел Г : ДДС за внасяне " << QRect(344, 8, 329, 49) << true;
+    QTest::newRow("Д") << "GroupBox6" << " Раздел Д: ДДС подлежащ на възстановяване " << QRect(344, 64, 329, 97)
+                       << true;
+    QTest::newRow("right-hand") << "GroupBox7" << "" << QRect(344, 168, 329, 233) << false;
+}
+
+void TestTForm2::layoutOfGroups() {
+    QFETCH(QString, name);
+    QFETCH(QString, title);
+    QFETCH(QRect, geometry);
+    QFETCH(bool, bold);
+
+    TForm2 dialog(exePath());
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Допълнителни данни за декларацията"));
+    QCOMPARE(dialog.minimumSize(), QSize(692, 466));
+    QCOMPARE(dialog.maximumSize(), QSize(692, 466));
+    QCOMPARE(dialog.font().pixelSize(), 11);
+    QVERIFY(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowMaximizeButtonHint));
+
+    auto* group = dialog.findChild<QGroupBox*>(name);
+    QVERIFY(group);
+    QCOMPARE(group->parentWidget(), &dialog);
+    QCOMPARE(group->title(), title);
+    QCOMPARE(group->geometry(), geometry);
+    QCOMPARE(group->font().bold(), bold);
+    QCOMPARE(group->font().pixelSize(), 11);
+}
+
+void TestTForm2::layoutOfCells_data() {
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("right");
+    for (const CellPlace& place : kCellPlaces)
+        QTest::newRow(qPrintable(cellName(place.number)))
+            << place.number << QString::fromLatin1(place.group) << place.row << place.right;
+}
+
+void TestTForm2::layoutOfCells() {
+    QFETCH(int, number);
+    QFETCH(QString, group);
+    QFETCH(int, row);
+    QFETCH(bool, right);
+
+    TForm2 dialog(exePath());
+    QLineEdit* box = dialog.cell(number);
+    QVERIFY(box);
+    QCOMPARE(box->objectName(), cellName(number));
+    QCOMPARE(box->parentWidget()->objectName(), group);
+    QCOMPARE(box->geometry(), QRect(right ? 208 : 48, 17 + 24 * (row - 1), 111, 20));
+    QCOMPARE(box->font().family(), QStringLiteral("Courier New"));
+    QCOMPARE(box->font().pixelSize(), 11);
+    QVERIFY(!box->font().bold());
+
+    // The label of the cell: "Кл.NN", bold, on the same row.
+    QLabel* label = nullptr;
+    for (QLabel* candidate : box->parentWidget()->findChildren<QLabel*>())
+        if (candidate->text() == QStringLiteral("Кл.") + cellName(number).mid(1))
+            label = candidate;
+    QVERIFY2(label, "no label for the cell");
+    QCOMPARE(label->pos(), QPoint(right ? 168 : 8, 21 + 24 * (row - 1)));
+    QVERIFY(label->font().bold());
+
+    switch (kindOf(number)) {
+    case CellKind::ReadOnly:
+        QVERIFY(box->isReadOnly());
+        QCOMPARE(box->focusPolicy(), Qt::ClickFocus);
+        QCOMPARE(box->text(), QStringLiteral("            0.0"));
+        // Painted on the palette's disabled text colour, the stand-in for inactive caption text.
+        QCOMPARE(box->grab().toImage().pixelColor(box->width() - 4, box->height() / 2),
+                 dialog.palette().color(QPalette::Disabled, QPalette::WindowText));
+        break;
+    case CellKind::MouseOnly:
+        QVERIFY(!box->isReadOnly());
+        QCOMPARE(box->focusPolicy(), Qt::ClickFocus);
+        QCOMPARE(box->text(), QStringLiteral("      1.0000000"));
+        break;
+    case CellKind::TabStop:
+        QCOMPARE(box->grab().toImage().pixelColor(box->width() - 4, box->height() / 2),
+                 dialog.palette().color(QPalette::Base));
+        QVERIFY(!box->isReadOnly());
+        QVERIFY(box->focusPolicy() & Qt::TabFocus);
+        QCOMPARE(box->text(), QStringLiteral("0.00"));
+        break;
+    }
+}
+
+void TestTForm2::rightHandGroup() {
+    TForm2 dialog(exePath());
+    QCOMPARE(dialog.cell(2), nullptr);
+    QCOMPARE(dialog.cell(83), nullptr);
+
+    const struct {
+        QComboBox* box;
+        int top;
+    } combos[] = {{dialog.boxADR, 24}, {dialog.boxMOL, 64}, {dialog.boxDlu, 104}};
+    for (const auto& combo : combos) {
+        QCOMPARE(combo.box->parentWidget()->objectName(), QStringLiteral("GroupBox7"));
+        QCOMPARE(combo.box->pos(), QPoint(16, combo.top));
+        QCOMPARE(combo.box->width(), 300);
+        QVERIFY(combo.box->isEditable());
+        QCOMPARE(combo.box->insertPolicy(), QComboBox::NoInsert);
+        QVERIFY(combo.box->completer());
+        QCOMPARE(combo.box->completer()->caseSensitivity(), Qt::CaseInsensitive);
+    }
+
+    const QStringList labels = {QStringLiteral("Адрес на фирмата"), QStringLiteral("Долуподписаният"),
+                                QStringLiteral("Длъжност"), QStringLiteral("Дата на съставяне")};
+    const QPoint labelPlaces[] = {{24, 8}, {24, 48}, {24, 88}, {24, 176}};
+    for (int i = 0; i < labels.size(); ++i) {
+        QLabel* label = nullptr;
+        for (QLabel* candidate : dialog.findChildren<QLabel*>())
+            if (candidate->text() == labels[i])
+                label = candidate;
+        QVERIFY2(label, qPrintable(labels[i]));
+        QCOMPARE(label->pos(), labelPlaces[i]);
+        QVERIFY(!label->font().bold());
+    }
+
+    QCOMPARE(dialog.CheckBox1->text(), QStringLiteral("представлявам лицето, посочено в кл.А"));
+    QCOMPARE(dialog.CheckBox1->geometry().topLeft(), QPoint(24, 128));
+    QVERIFY(dialog.CheckBox1->isChecked());
+    QCOMPARE(dialog.CheckBox2->text(), QStringLiteral("са налице обстоятелствата по чл.92 ал.3,4 ЗДДС"));
+    QCOMPARE(dialog.CheckBox2->geometry().topLeft(), QPoint(24, 152));
+    QVERIFY(!dialog.CheckBox2->isChecked());
+
+    QCOMPARE(dialog.boxDate->text(), QStringLiteral("boxDate"));
+    QCOMPARE(dialog.boxDate->pos(), QPoint(16, 192));
+    QCOMPARE(dialog.boxDate->width(), 121);
+
+    QCOMPARE(dialog.Button1->text(), QStringLiteral("OK"));
+    QCOMPARE(dialog.Button1->geometry(), QRect(608, 432, 75, 25));
+    QVERIFY(dialog.Button1->isDefault());
+    QCOMPARE(dialog.PendingCaption, QString());
+}
+
+void TestTForm2::captionComesFromPendingCaption_data() {
+    QTest::addColumn<QString>("pending");
+    QTest::newRow("caption") << QStringLiteral("ДДС декларация за 02/2004 - ФИРМА ООД");
+    QTest::newRow("empty") << QString();
+}
+
+void TestTForm2::captionComesFromPendingCaption() {
+    QFETCH(QString, pending);
+    TForm2 dialog(exePath());
+    dialog.PendingCaption = pending;
+    QString captionWhileOpen = QStringLiteral("<not shown>");
+    whenModal<TForm2>([&captionWhileOpen](TForm2* shown) {
+        captionWhileOpen = shown->windowTitle();
+        shown->close();
+    });
+    dialog.exec();
+    QCOMPARE(captionWhileOpen, pending);
+}
+
+void TestTForm2::tabOrderStartsAtCell70() {
+    TForm2 dialog(exePath());
+    showAndActivate(dialog);
+    QCOMPARE(QApplication::focusWidget(), dialog.findChild<QGroupBox*>(QStringLiteral("GroupBox5")));
+
+    const QList<QWidget*> expected = {dialog.K70,   dialog.K71,      dialog.K80,      dialog.K81,
+                                      dialog.K82,   dialog.boxADR,   dialog.boxMOL,   dialog.boxDlu,
+                                      dialog.CheckBox1, dialog.CheckBox2, dialog.boxDate, dialog.Button1,
+                                      // After the button the order starts again: nothing else is a stop.
+                                      dialog.K70};
+    for (int i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY2(focus == expected[i] || expected[i]->isAncestorOf(focus),
+                 qPrintable(QStringLiteral("Tab %1 reached %2, expected %3")
+                                .arg(i + 1)
+                                .arg(focus ? focus->objectName() : QStringLiteral("nothing"),
+                                     expected[i]->objectName())));
+    }
+}
+
+void TestTForm2::cellsRefuseOrTakeTyping_data() {
+    QTest::addColumn<int>("number");
+    for (const CellPlace& place : kCellPlaces)
+        QTest::newRow(qPrintable(cellName(place.number))) << place.number;
+}
+
+void TestTForm2::cellsRefuseOrTakeTyping() {
+    QFETCH(int, number);
+    TForm2 dialog(exePath());
+    QLineEdit* box = dialog.cell(number);
+    box->setText(QStringLiteral("   1234.50"));
+    showAndActivate(dialog);
+
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(100, 10));
+    QCOMPARE(QApplication::focusWidget(), box);
+    QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, QStringLiteral("7"));
+    box->selectAll();
+    QVERIFY(box->hasSelectedText());
+
+    if (kindOf(number) == CellKind::ReadOnly)
+        QCOMPARE(box->text(), QStringLiteral("   1234.50"));
+    else
+        QCOMPARE(box->text(), QStringLiteral("   1234.57"));
+}
+
+void TestTForm2::closeBoxVersusOk_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("result");
+    QTest::newRow("close box") << QStringLiteral("close") << int(QDialog::Rejected);
+    QTest::newRow("OK clicked") << QStringLiteral("click") << int(QDialog::Accepted);
+    QTest::newRow("Enter in a cell") << QStringLiteral("enter") << int(QDialog::Accepted);
+}
+
+void TestTForm2::closeBoxVersusOk() {
+    QFETCH(QString, how);
+    QFETCH(int, result);
+    {
+        TForm2 dialog(exePath());
+        QCOMPARE(dialog.boxADR->count(), 0);
+        QCOMPARE(dialog.boxADR->currentText(), QString());
+        dialog.boxMOL->setEditText(QStringLiteral("Иван Петров"));
+        whenModal<TForm2>([how](TForm2* shown) {
+            QTest::keyClicks(shown->boxADR->lineEdit(), QStringLiteral("Sofia, 5 Shipka St"));
+            shown->boxDlu->setEditText(QString());
+            shown->K81->setText(QStringLiteral("12.00"));
+            shown->CheckBox2->setChecked(true);
+            if (how == QLatin1String("close"))
+                shown->close();
+            else if (how == QLatin1String("click"))
+                QTest::mouseClick(shown->Button1, Qt::LeftButton);
+            else
+                QTest::keyClick(shown->K81, Qt::Key_Return);
+        });
+        QCOMPARE(dialog.exec(), result);
+        QVERIFY(!dialog.isVisible());
+
+        // However it closed, the answers are there to read.
+        QCOMPARE(dialog.boxADR->currentText(), QStringLiteral("Sofia, 5 Shipka St"));
+        QCOMPARE(dialog.boxMOL->currentText(), QStringLiteral("Иван Петров"));
+        QCOMPARE(dialog.boxDlu->currentText(), QString());
+        QCOMPARE(dialog.K81->text(), QStringLiteral("12.00"));
+        QVERIFY(dialog.CheckBox2->isChecked());
+
+        if (result == QDialog::Rejected) {
+            QVERIFY(!QFile::exists(sideFile(".adr")));
+            QVERIFY(!QFile::exists(sideFile(".mol")));
+            QVERIFY(!QFile::exists(sideFile(".dlu")));
+            QCOMPARE(dialog.boxADR->count(), 0);
+        } else {
+            QCOMPARE(readSideFile(".adr"), QByteArray("Sofia, 5 Shipka St\r\n"));
+            QCOMPARE(readSideFile(".mol"), cp1251("Иван Петров\r\n"));
+            QCOMPARE(readSideFile(".dlu"), QByteArray());
+            QCOMPARE(dialog.boxADR->count(), 1);
+            QCOMPARE(dialog.boxDlu->count(), 0);
+        }
+        QVERIFY(!QFile::exists(sideFile(".txt")));
+    }
+    // Destruction keeps the last values, typed ones included, however the dialog closed.
+    QCOMPARE(readSideFile(".txt"), cp1251("Sofia, 5 Shipka St\r\nИван Петров\r\n\r\n"));
+}
+
+void TestTForm2::escapeDoesNotClose() {
+    TForm2 dialog(exePath());
+    bool visibleAfterEscape = false;
+    whenModal<TForm2>([&visibleAfterEscape](TForm2* shown) {
+        QTest::keyClick(shown->K70, Qt::Key_Escape);
+        visibleAfterEscape = shown->isVisible();
+        shown->close();
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QVERIFY(visibleAfterEscape);
+}
+
+void TestTForm2::historyEntries_data() {
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<int>("entries");
+
+    const QByteArray stored = cp1251("гр. Пловдив\r\n\r\nул. Витоша 1\r\n");
+    QTest::newRow("differs only in case") << stored << QStringLiteral("УЛ. ВИТОША 1") << stored << 3;
+    QTest::newRow("equal") << stored << QStringLiteral("ул. Витоша 1") << stored << 3;
+    QTest::newRow("trailing blank") << stored << QStringLiteral("ул. Витоша 1 ")
+                                    << stored + cp1251("ул. Витоша 1 \r\n") << 4;
+    QTest::newRow("new") << stored << QStringLiteral("Варна") << stored + cp1251("Варна\r\n") << 4;
+    QTest::newRow("empty box") << stored << QString() << stored << 3;
+    // Entries go back to the file byte for byte, even bytes that have no Unicode character.
+    const QByteArray odd = QByteArray("A\x98Z\nlast", 8);
+    QTest::newRow("unassigned byte kept") << odd << QStringLiteral("LAST") << QByteArray("A\x98Z\r\nlast\r\n", 11)
+                                          << 2;
+}
+
+void TestTForm2::historyEntries() {
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, written);
+    QFETCH(int, entries);
+
+    writeSideFile(".adr", stored);
+    writeSideFile(".mol", QByteArray());
+    writeSideFile(".dlu", QByteArray());
+    TForm2 dialog(exePath());
+    dialog.boxADR->setEditText(typed);
+    whenModal<TForm2>([](TForm2* shown) { shown->Button1->click(); });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(dialog.boxADR->count(), entries);
+    QCOMPARE(readSideFile(".adr"), written);
+}
+
+void TestTForm2::historiesLoadedInOneBlock() {
+    // The .mol and .dlu files are read only after .adr: without it every list starts empty.
+    writeSideFile(".mol", cp1251("Иван Петров\r\n"));
+    writeSideFile(".dlu", cp1251("Управител\r\n"));
+    {
+        TForm2 dialog(exePath());
+        QCOMPARE(dialog.boxADR->count(), 0);
+        QCOMPARE(dialog.boxMOL->count(), 0);
+        QCOMPARE(dialog.boxDlu->count(), 0);
+    }
+    writeSideFile(".adr", cp1251("София\r\n\r\nВарна"));
+    TForm2 dialog(exePath());
+    QCOMPARE(dialog.boxADR->count(), 3);
+    QCOMPARE(dialog.boxADR->itemText(0), QStringLiteral("София"));
+    QCOMPARE(dialog.boxADR->itemText(1), QString());
+    QCOMPARE(dialog.boxADR->itemText(2), QStringLiteral("Варна"));
+    QCOMPARE(dialog.boxMOL->count(), 1);
+    QCOMPARE(dialog.boxDlu->itemText(0), QStringLiteral("Управител"));
+    // The lists do not decide the texts; those come from the last values alone.
+    QCOMPARE(dialog.boxADR->currentText(), QString());
+    QCOMPARE(dialog.boxDlu->currentText(), QString());
+}
+
+void TestTForm2::lastValuesRestoredAndWrittenAtDestruction() {
+    writeSideFile(".txt", cp1251("София, ул. Шипка 5\r\nИван Петров\r\n"));
+    {
+        TForm2 dialog(exePath());
+        QCOMPARE(dialog.boxADR->currentText(), QStringLiteral("София, ул. Шипка 5"));
+        QCOMPARE(dialog.boxMOL->currentText(), QStringLiteral("Иван Петров"));
+        QCOMPARE(dialog.boxDlu->currentText(), QString());
+        dialog.boxMOL->setEditText(QStringLiteral("Мария Иванова "));
+        dialog.boxDlu->setEditText(QStringLiteral("Управител"));
+        QCOMPARE(readSideFile(".txt"), cp1251("София, ул. Шипка 5\r\nИван Петров\r\n"));
+    }
+    QCOMPARE(readSideFile(".txt"), cp1251("София, ул. Шипка 5\r\nМария Иванова \r\nУправител\r\n"));
+}
+
+void TestTForm2::historyWriteFailureShowsErrorAndStillAccepts() {
+    // A directory where the address history belongs: the write fails whoever runs the test.
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("orva.adr")));
+    TForm2 dialog(exePath());
+    dialog.boxADR->setEditText(QStringLiteral("София"));
+    dialog.boxMOL->setEditText(QStringLiteral("Иван Петров"));
+
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    whenModal<QMessageBox>([&](QMessageBox* box) {
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        buttons = box->standardButtons();
+        box->button(QMessageBox::Ok)->click();
+    });
+    whenModal<TForm2>([](TForm2* shown) { shown->Button1->click(); });
+
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(title, QStringLiteral("ОРВА"));
+    QCOMPARE(icon, QMessageBox::Critical);
+    QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY2(text.contains(QStringLiteral("orva.adr")), qPrintable(text));
+    // The entries appended before the failure stay for the rest of the run; the later
+    // histories are not written.
+    QCOMPARE(dialog.boxADR->count(), 1);
+    QCOMPARE(dialog.boxMOL->count(), 1);
+    QVERIFY(!QFile::exists(sideFile(".mol")));
+    QVERIFY(!QFile::exists(sideFile(".dlu")));
+}
+
+QTEST_MAIN(TestTForm2)
+#include "tst_tform2.moc"
