@@ -1,0 +1,244 @@
+#include "cli/Check.h"
+
+#include "text/Decimal.h"
+#include "text/Encoding.h"
+#include "text/Money.h"
+
+#include <cmath>
+#include <optional>
+#include <ostream>
+
+namespace orva::cli {
+
+namespace {
+
+const char* const kHolds = "OK";
+const char* const kFails = "НЕСЪОТВЕТСТВИЕ";
+const char* const kNotEvaluable = "НЕ Е ПРОВЕРЕНО";
+
+std::string cellName(int cellNumber) {
+    return std::string("кл.") + (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
+}
+
+// Amounts are compared in whole cents, as the return states them.
+long double cents(long double value) {
+    return std::round(value * 100.0L);
+}
+
+// One side of a rule: a number, or the reason there is none.
+struct Value {
+    std::optional<long double> number;
+    std::string problem; // UTF-8, set when `number` is empty
+};
+
+Value combine(const Value& a, const Value& b, long double (*op)(long double, long double)) {
+    if (!a.number)
+        return a;
+    if (!b.number)
+        return b;
+    return {op(*a.number, *b.number), {}};
+}
+
+long double add(long double a, long double b) {
+    return a + b;
+}
+long double multiply(long double a, long double b) {
+    return a * b;
+}
+
+class Checker {
+public:
+    explicit Checker(const Period& period) : period_(period) {}
+
+    Value cell(int cellNumber) const {
+        const std::string& text = period_.declaration.cells[cellNumber];
+        if (const auto number = tryParseDecimal(text))
+            return {*number, {}};
+        return {std::nullopt, cellName(cellNumber) + " \"" + win1251ToUtf8(text) + "\" не е число"};
+    }
+
+    Value cells(std::initializer_list<int> cellNumbers) const {
+        Value sum{0.0L, {}};
+        for (int cellNumber : cellNumbers)
+            sum = combine(sum, cell(cellNumber), add);
+        return sum;
+    }
+
+    static Value total(const JournalResult& journal, int column) {
+        return {journal.totals.at(static_cast<std::size_t>(column - 9)), {}};
+    }
+
+    Value field(std::size_t number) const {
+        const std::string& text = period_.declaration.fields.at(number - 1);
+        if (const auto value = tryParseDecimal(text))
+            return {*value, {}};
+        return {std::nullopt, "поле " + std::to_string(number) + " \"" + win1251ToUtf8(text) + "\" не е число"};
+    }
+
+    // return side == other side, to the cent
+    void equal(const std::string& rule, const Value& returnSide, const Value& otherSide, bool whole = false) {
+        CheckRow row = startRow(rule, returnSide, otherSide, whole);
+        if (row.result != CheckRow::Result::NotEvaluable) {
+            const long double difference = *returnSide.number - *otherSide.number;
+            row.difference = whole ? wholeNumber(difference) : formatMoney(difference);
+            row.result = cents(*returnSide.number) == cents(*otherSide.number) ? CheckRow::Result::Holds
+                                                                               : CheckRow::Result::Fails;
+        }
+        rows_.push_back(row);
+    }
+
+    // return side <= other side, to the cent
+    void atMost(const std::string& rule, const Value& returnSide, const Value& otherSide) {
+        CheckRow row = startRow(rule, returnSide, otherSide);
+        if (row.result != CheckRow::Result::NotEvaluable) {
+            row.difference = formatMoney(*returnSide.number - *otherSide.number);
+            row.result = cents(*returnSide.number) <= cents(*otherSide.number) ? CheckRow::Result::Holds
+                                                                               : CheckRow::Result::Fails;
+        }
+        rows_.push_back(row);
+    }
+
+    void between(const std::string& rule, const Value& value, long double low, long double high) {
+        CheckRow row = startRow(rule, value, Value{low, {}});
+        row.journalValue = formatMoney(low) + ".." + formatMoney(high);
+        if (row.result != CheckRow::Result::NotEvaluable) {
+            const long double outside = *value.number < low ? *value.number - low
+                                        : *value.number > high ? *value.number - high
+                                                               : 0.0L;
+            row.difference = formatMoney(outside);
+            row.result = *value.number >= low && *value.number <= high ? CheckRow::Result::Holds
+                                                                       : CheckRow::Result::Fails;
+        }
+        rows_.push_back(row);
+    }
+
+    std::vector<CheckRow> rows() const { return rows_; }
+
+private:
+    static std::string wholeNumber(long double value) {
+        return std::abs(value) < 1e18L ? std::to_string(std::llround(value)) : formatMoney(value);
+    }
+
+    static std::string show(const Value& value, bool whole) {
+        if (!value.number)
+            return "-";
+        return whole ? wholeNumber(*value.number) : formatMoney(*value.number);
+    }
+
+    static CheckRow startRow(const std::string& rule, const Value& returnSide, const Value& otherSide,
+                             bool whole = false) {
+        CheckRow row;
+        row.rule = rule;
+        row.returnValue = show(returnSide, whole);
+        row.journalValue = show(otherSide, whole);
+        if (!returnSide.number || !otherSide.number) {
+            row.result = CheckRow::Result::NotEvaluable;
+            row.difference = !returnSide.number ? returnSide.problem : otherSide.problem;
+        }
+        return row;
+    }
+
+    const Period& period_;
+    std::vector<CheckRow> rows_;
+};
+
+// Display width of UTF-8 text: one column per code point.
+std::size_t columns(const std::string& text) {
+    std::size_t count = 0;
+    for (unsigned char byte : text) {
+        if ((byte & 0xC0) != 0x80)
+            ++count;
+    }
+    return count;
+}
+
+std::string padRight(const std::string& text, std::size_t width) {
+    const std::size_t used = columns(text);
+    return text + std::string(used < width ? width - used : 0, ' ');
+}
+
+std::string padLeft(const std::string& text, std::size_t width) {
+    const std::size_t used = columns(text);
+    return std::string(used < width ? width - used : 0, ' ') + text;
+}
+
+} // namespace
+
+std::vector<CheckRow> checkPeriod(const Period& period) {
+    Checker check(period);
+    const JournalResult& sales = period.sales;
+    const JournalResult& purchases = period.purchases;
+
+    struct ColumnRule {
+        int column;
+        int cellNumber;
+    };
+    static constexpr ColumnRule kSales[] = {{9, 1},   {10, 20}, {11, 11}, {12, 21}, {15, 22}, {16, 23}, {17, 13},
+                                            {18, 24}, {19, 14}, {20, 15}, {21, 16}, {22, 17}, {23, 18}, {24, 19}};
+    for (const ColumnRule& rule : kSales) {
+        check.equal(cellName(rule.cellNumber) + " = продажби кол." + std::to_string(rule.column),
+                    check.cell(rule.cellNumber), Checker::total(sales, rule.column));
+        if (rule.column == 12) // 13 + 14 -> 12 keeps the order of the columns
+            check.equal(cellName(12) + " = продажби кол.13+14", check.cell(12),
+                        combine(Checker::total(sales, 13), Checker::total(sales, 14), add));
+    }
+    static constexpr ColumnRule kPurchases[] = {{9, 30}, {10, 31}, {11, 41}, {12, 32}, {13, 42}, {14, 43}};
+    for (const ColumnRule& rule : kPurchases) {
+        check.equal(cellName(rule.cellNumber) + " = покупки кол." + std::to_string(rule.column),
+                    check.cell(rule.cellNumber), Checker::total(purchases, rule.column));
+    }
+
+    check.equal("кл.01 = кл.11+12+13+14+15+16", check.cell(1), check.cells({11, 12, 13, 14, 15, 16}));
+    check.equal("кл.20 = кл.21+22+23+24", check.cell(20), check.cells({21, 22, 23, 24}));
+    check.equal("кл.40 = кл.41+42×33+43", check.cell(40),
+                combine(combine(check.cell(41), combine(check.cell(42), check.cell(33), multiply), add),
+                        check.cell(43), add));
+    check.between("0 ≤ кл.33 ≤ 1", check.cell(33), 0.0L, 1.0L);
+
+    // Cells 50 and 60 as the window derives them from 20 - 40.
+    Value derived50 = check.cell(20);
+    Value derived60 = derived50;
+    const Value k40 = check.cell(40);
+    if (derived50.number && k40.number) {
+        const long double difference = *derived50.number - *k40.number;
+        derived50.number = difference > 0 ? difference : 0.0L;
+        derived60.number = difference > 0 ? 0.0L : -difference;
+    } else if (!k40.number) {
+        derived50 = derived60 = k40;
+    }
+    check.equal("кл.50 от кл.20-40", check.cell(50), derived50);
+    check.equal("кл.60 от кл.20-40", check.cell(60), derived60);
+    check.atMost("кл.80+81+82 ≤ кл.60", check.cells({80, 81, 82}), check.cell(60));
+
+    check.equal("поле 5 = брой продажби", check.field(5), Value{static_cast<long double>(sales.records), {}}, true);
+    check.equal("поле 6 = брой покупки", check.field(6), Value{static_cast<long double>(purchases.records), {}}, true);
+    return check.rows();
+}
+
+void printCheckTable(const std::vector<CheckRow>& rows, std::ostream& out) {
+    constexpr std::size_t kRuleWidth = 30;
+    constexpr std::size_t kValueWidth = 17;
+    out << padRight("ПРАВИЛО", kRuleWidth) << padLeft("ДЕКЛАРАЦИЯ", kValueWidth) << padLeft("ДНЕВНИЦИ", kValueWidth)
+        << padLeft("РАЗЛИКА", kValueWidth) << "  " << "РЕЗУЛТАТ" << '\n';
+    std::size_t failures = 0;
+    for (const CheckRow& row : rows) {
+        const char* result = row.result == CheckRow::Result::Holds  ? kHolds
+                             : row.result == CheckRow::Result::Fails ? kFails
+                                                                     : kNotEvaluable;
+        if (row.result != CheckRow::Result::Holds)
+            ++failures;
+        const bool evaluated = row.result != CheckRow::Result::NotEvaluable;
+        out << padRight(row.rule, kRuleWidth) << padLeft(row.returnValue, kValueWidth)
+            << padLeft(row.journalValue, kValueWidth) << padLeft(evaluated ? row.difference : "-", kValueWidth)
+            << "  " << result;
+        if (!evaluated)
+            out << " (" << row.difference << ")";
+        out << '\n';
+    }
+    if (failures == 0)
+        out << "Всички " << rows.size() << " правила са спазени.\n";
+    else
+        out << "Неспазени правила: " << failures << " от " << rows.size() << ".\n";
+}
+
+} // namespace orva::cli

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "cli/Period.h"
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace orva::cli {
+
+// One rule of the cross-check and how it came out. Texts are UTF-8.
+struct CheckRow {
+    enum class Result { Holds, Fails, NotEvaluable };
+    std::string rule;
+    std::string returnValue;  // the return's side
+    std::string journalValue; // the journals' side, or the value the other cells give
+    std::string difference;   // return - journals; for a rule that cannot be evaluated, why
+    Result result = Result::Holds;
+};
+
+// Every rule, in a fixed order: the sales columns, the purchases columns, the return's own sums,
+// the coefficient, cells 50 and 60, the refunds, the document counts.
+std::vector<CheckRow> checkPeriod(const Period& period);
+
+// The table: a heading, one row per rule, and a closing line with the number of failures.
+void printCheckTable(const std::vector<CheckRow>& rows, std::ostream& out);
+
+} // namespace orva::cli

@@ -1,0 +1,459 @@
+#include "cli/Cli.h"
+
+#include "cli/Check.h"
+#include "cli/Period.h"
+#include "declaration/ReturnCells.h"
+#include "shell/Printing.h"
+#include "text/Encoding.h"
+#include "text/Errors.h"
+#include "text/LineFile.h"
+#include "text/Paths.h"
+
+#include <QApplication>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+namespace orva::cli {
+
+namespace {
+
+const char* const kVersion = "1.0.0";
+const char* const kJobName = "ОРВА";
+constexpr int kMaxLinesPerPage = 100000;
+
+// Checking needs totals and record counts only, which paging does not change; any count that
+// holds a record block will do.
+constexpr int kCheckLinesPerPage = 1000;
+
+[[noreturn]] void usageError(const std::string& what) {
+    throw Failure(kUsage, what + " (see orva-cli --help)");
+}
+
+// Qt's own warnings (a missing runtime folder, a painter that did not start) would break the
+// promise of one line on standard error per failure; the failures themselves are reported.
+void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+// The printer and PDF need a GUI application; without a display it runs offscreen. It lives
+// until the process ends.
+void ensureGuiApplication() {
+    static bool fontRegistered = false;
+    if (!QCoreApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(quietQtMessages);
+        static int argc = 1;
+        static char name[] = "orva-cli";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+        // Qt adopts the user's locale; numbers here are never the locale's.
+        std::setlocale(LC_NUMERIC, "C");
+    }
+    if (!fontRegistered) {
+        fontRegistered = true;
+        registerEmbeddedDocumentFont();
+    }
+}
+
+// A status line on a terminal, shown only once the work has taken more than a moment.
+class Progress {
+public:
+    Progress(std::ostream& err, bool enabled) : err_(err), enabled_(enabled), start_(Clock::now()) {}
+    ~Progress() { clear(); }
+
+    void step(const std::string& what) {
+        if (!enabled_ || Clock::now() - start_ < std::chrono::milliseconds(300))
+            return;
+        err_ << "\r\033[Korva-cli: " << what << "..." << std::flush;
+        shown_ = true;
+    }
+
+    void clear() {
+        if (shown_)
+            err_ << "\r\033[K" << std::flush;
+        shown_ = false;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    std::ostream& err_;
+    bool enabled_;
+    Clock::time_point start_;
+    bool shown_ = false;
+};
+
+enum class Command { Export, Print, Check };
+
+struct Options {
+    Command command = Command::Check;
+    std::optional<std::string> out;
+    std::string format = "text";
+    std::optional<std::string> document;
+    std::optional<int> linesPerPage;
+    ReturnAnswers answers;
+    std::optional<std::string> dataFolder;
+};
+
+int parseLinesPerPage(const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 6 &&
+                        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const int value = digits ? std::atoi(text.c_str()) : 0;
+    if (value < 1 || value > kMaxLinesPerPage)
+        usageError("--lines-per-page takes a whole number from 1 to " + std::to_string(kMaxLinesPerPage) +
+                   ", not \"" + text + "\"");
+    return value;
+}
+
+void parseCell(const std::string& text, ReturnAnswers& answers) {
+    const std::size_t equals = text.find('=');
+    const std::string number = text.substr(0, equals);
+    const bool digits = !number.empty() && number.size() <= 2 &&
+                        std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (equals == std::string::npos || !digits)
+        usageError("--cell takes NN=TEXT, not \"" + text + "\"");
+    const int cellNumber = std::atoi(number.c_str());
+    if (std::find(kEditableCells.begin(), kEditableCells.end(), cellNumber) == kEditableCells.end())
+        usageError("--cell " + number + ": only cells 33, 70, 71, 80, 81 and 82 can be set");
+    answers.cells[cellNumber] = utf8ToWin1251(text.substr(equals + 1));
+}
+
+Options parseOptions(const std::vector<std::string>& args) {
+    Options options;
+    if (args.empty())
+        usageError("no command given");
+    const std::string& command = args[0];
+    if (command == "export")
+        options.command = Command::Export;
+    else if (command == "print")
+        options.command = Command::Print;
+    else if (command == "check")
+        options.command = Command::Check;
+    else
+        usageError("unknown command \"" + command + "\"");
+
+    const bool takesAnswers = options.command != Command::Check;
+    std::optional<bool> represent;
+    std::optional<bool> art92;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            if (options.dataFolder)
+                usageError("more than one data folder given (\"" + *options.dataFolder + "\", \"" + arg + "\")");
+            options.dataFolder = arg;
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::optional<std::string> inlineValue;
+        if (const std::size_t equals = arg.find('='); equals != std::string::npos) {
+            inlineValue = arg.substr(equals + 1);
+            arg.resize(equals);
+        }
+        auto value = [&]() -> std::string {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= args.size())
+                usageError(arg + " needs a value");
+            return args[++i];
+        };
+        auto flag = [&](std::optional<bool>& target, bool setting, const char* other) {
+            if (inlineValue)
+                usageError(arg + " takes no value");
+            if (target && *target != setting)
+                usageError(arg + " and " + other + " exclude each other");
+            target = setting;
+        };
+        const bool exportOnly = arg == "--out" || arg == "--format";
+        const bool answer = arg == "--lines-per-page" || arg == "--address" || arg == "--signatory" ||
+                            arg == "--position" || arg == "--date" || arg == "--represent" ||
+                            arg == "--no-represent" || arg == "--art92" || arg == "--no-art92" || arg == "--cell";
+        if ((exportOnly && options.command != Command::Export) || (answer && !takesAnswers) ||
+            (arg == "--document" && options.command != Command::Print))
+            usageError(command + " takes no " + arg);
+
+        if (arg == "--out")
+            options.out = value();
+        else if (arg == "--format") {
+            options.format = value();
+            if (options.format != "text" && options.format != "pdf")
+                usageError("--format is text or pdf, not \"" + options.format + "\"");
+        } else if (arg == "--document") {
+            options.document = value();
+            static const char* const kDocuments[] = {"label", "purchases", "sales", "return"};
+            if (std::none_of(std::begin(kDocuments), std::end(kDocuments),
+                             [&](const char* name) { return *options.document == name; }))
+                usageError("--document is label, purchases, sales or return, not \"" + *options.document + "\"");
+        } else if (arg == "--lines-per-page")
+            options.linesPerPage = parseLinesPerPage(value());
+        else if (arg == "--address")
+            options.answers.address = utf8ToWin1251(value());
+        else if (arg == "--signatory")
+            options.answers.signatory = utf8ToWin1251(value());
+        else if (arg == "--position")
+            options.answers.position = utf8ToWin1251(value());
+        else if (arg == "--date")
+            options.answers.date = utf8ToWin1251(value());
+        else if (arg == "--represent")
+            flag(represent, true, "--no-represent");
+        else if (arg == "--no-represent")
+            flag(represent, false, "--represent");
+        else if (arg == "--art92")
+            flag(art92, true, "--no-art92");
+        else if (arg == "--no-art92")
+            flag(art92, false, "--art92");
+        else if (arg == "--cell")
+            parseCell(value(), options.answers);
+        else
+            usageError("unknown option " + arg);
+    }
+    options.answers.represent = represent.value_or(true);
+    options.answers.art92 = art92.value_or(false);
+
+    if (!options.dataFolder)
+        usageError(command + " needs the data folder");
+    if (options.command == Command::Export && !options.out)
+        usageError("export needs --out DIR");
+    if (options.command == Command::Export && options.out->empty())
+        usageError("--out needs a folder name");
+    if (options.command == Command::Print && !options.document)
+        usageError("print needs --document label|purchases|sales|return");
+    return options;
+}
+
+struct Document {
+    const char* name;  // file name without extension, and --document
+    const char* title; // the tab's caption, the PDF's title
+    int pointSize;
+};
+
+constexpr Document kLabel{"label", "ЕТИКЕТ", kLabelPointSize};
+constexpr Document kPurchases{"purchases", "ПОКУПКИ", kDocumentPointSize};
+constexpr Document kSales{"sales", "ПРОДАЖБИ", kDocumentPointSize};
+constexpr Document kReturn{"return", "ДЕКЛАРАЦИЯ", kDocumentPointSize};
+
+int exportCommand(const Options& options, std::ostream& out, const Environment& environment, Progress& progress) {
+    const bool pdf = options.format == "pdf";
+    if (pdf || !options.linesPerPage)
+        ensureGuiApplication();
+    // As the window computes LinesPerPage, with the same fallback when there is no printer.
+    int pageLines = 0;
+    if (options.linesPerPage) {
+        pageLines = *options.linesPerPage;
+    } else {
+        progress.step("asking for the default printer");
+        const std::unique_ptr<QPrinter> printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
+        pageLines = printer ? linesPerPage(*printer) : 0;
+        if (pageLines < 1)
+            pageLines = fallbackLinesPerPage();
+    }
+
+    progress.step("reading the period");
+    const Period period = loadPeriod(*options.dataFolder, pageLines);
+    progress.step("building the return");
+    std::optional<std::vector<std::string>> returnForm;
+    std::optional<Failure> returnFailure;
+    try {
+        returnForm = buildReturn(period, options.answers, pageLines);
+    } catch (const Failure& failure) {
+        returnFailure = failure;
+    }
+
+    const std::string& folder = *options.out;
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::u8path(folder), error);
+    if (error)
+        throw Failure(kUsage, "cannot create the output folder " + folder + ": " + error.message());
+
+    auto write = [&](const Document& document, const std::vector<std::string>& lines) {
+        const std::string path = joinPath(folder, std::string(document.name) + (pdf ? ".pdf" : ".txt"));
+        progress.step(std::string("writing ") + fileName(path));
+        try {
+            if (pdf)
+                writeDocumentPdf(path, lines, document.pointSize, pageLines, document.title);
+            else
+                writeLinesFile(path, lines);
+        } catch (const Error& failure) {
+            throw Failure(kUsage, failure.what());
+        }
+        out << path << '\n';
+    };
+    write(kLabel, period.declaration.label);
+    write(kPurchases, period.purchases.lines);
+    write(kSales, period.sales.lines);
+    if (returnForm)
+        write(kReturn, *returnForm);
+    if (returnFailure)
+        throw *returnFailure;
+    return kSuccess;
+}
+
+int printCommand(const Options& options, const Environment& environment, Progress& progress) {
+    ensureGuiApplication();
+    progress.step("asking for the default printer");
+    const std::unique_ptr<QPrinter> printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
+    if (!printer)
+        throw Failure(kNoPrinter, "there is no default printer");
+    const int pageLines = options.linesPerPage ? *options.linesPerPage : linesPerPage(*printer);
+
+    progress.step("reading the period");
+    const Period period = loadPeriod(*options.dataFolder, pageLines);
+    const std::string& name = *options.document;
+    const Document& document = name == kLabel.name       ? kLabel
+                               : name == kPurchases.name ? kPurchases
+                               : name == kSales.name     ? kSales
+                                                         : kReturn;
+    std::vector<std::string> returnForm;
+    const std::vector<std::string>* lines = &returnForm;
+    if (&document == &kLabel)
+        lines = &period.declaration.label;
+    else if (&document == &kPurchases)
+        lines = &period.purchases.lines;
+    else if (&document == &kSales)
+        lines = &period.sales.lines;
+    else
+        returnForm = buildReturn(period, options.answers, pageLines);
+
+    progress.step("printing");
+    try {
+        printDocument(*printer, *lines, document.pointSize, kJobName);
+    } catch (const Error& error) {
+        throw Failure(kNoPrinter, error.what());
+    }
+    return kSuccess;
+}
+
+int checkCommand(const Options& options, std::ostream& out, Progress& progress) {
+    progress.step("reading the period");
+    const Period period = loadPeriod(*options.dataFolder, kCheckLinesPerPage);
+    const std::vector<CheckRow> rows = checkPeriod(period);
+    progress.clear();
+    printCheckTable(rows, out);
+    const bool allHold = std::all_of(rows.begin(), rows.end(),
+                                     [](const CheckRow& row) { return row.result == CheckRow::Result::Holds; });
+    return allHold ? kSuccess : kMismatch;
+}
+
+} // namespace
+
+Environment Environment::system() {
+    Environment environment;
+    environment.defaultPrinter = []() -> std::unique_ptr<QPrinter> {
+        ensureGuiApplication();
+        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        if (info.isNull())
+            return nullptr;
+        auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+        preparePrinter(*printer);
+        return printer;
+    };
+    return environment;
+}
+
+std::string helpText() {
+    return R"(Usage:
+  orva-cli export --out DIR [--format text|pdf] [--lines-per-page N]
+                  [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]
+                  [--represent | --no-represent] [--art92 | --no-art92]
+                  [--cell NN=TEXT]... DATAFOLDER
+  orva-cli print  --document label|purchases|sales|return [--lines-per-page N]
+                  [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]
+                  [--represent | --no-represent] [--art92 | --no-art92]
+                  [--cell NN=TEXT]... DATAFOLDER
+  orva-cli check  DATAFOLDER
+  orva-cli --help | --version
+
+Reads deklar.txt, pokupki.txt and prodagbi.txt of one VAT period from DATAFOLDER
+and builds the label page, the purchases and sales journals and the VAT return
+form exactly as the ORVA window does. Nothing is ever written to DATAFOLDER.
+
+Commands:
+  export    Write DIR/label, DIR/purchases, DIR/sales and DIR/return, as .txt
+            (Windows-1251, CR LF after every line) or as .pdf (what the printer
+            would get). DIR is created when needed; nothing else is written.
+  print     Print one document on the default printer; the job is named "ОРВА".
+  check     Cross-check the return against the journals and its own sums; one
+            table row per rule: the return's value, the journals' value (or the
+            value the other cells give), the difference and OK or НЕСЪОТВЕТСТВИЕ.
+
+Options:
+  --out DIR             folder for the exported files (export)
+  --format text|pdf     kind of the exported files; text when not given (export)
+  --document NAME       label, purchases, sales or return (print)
+  --lines-per-page N    lines on a page; by default as many 8-point lines as fit
+                        on the default printer's page, or on an A4 page at
+                        1200 dpi when there is no printer. PDF pages hold N lines
+  --address TEXT        the firm's address (default: empty)
+  --signatory TEXT      the signatory (default: the record's, without blanks around)
+  --position TEXT       the signatory's position (default: empty)
+  --date TEXT           the date of the return (default: the last day of the period)
+  --represent           "представлявам лицето" ticked (the default)
+  --no-represent        ... not ticked
+  --art92               the art. 92 declaration ticked
+  --no-art92            ... not ticked (the default)
+  --cell NN=TEXT        text of cell NN of the return; only 33, 70, 71, 80, 81, 82
+                        (the others come from the record; 50 and 60 are derived)
+  --help                this text
+  --version             the program's version
+Option texts are UTF-8; a character that Windows-1251 lacks becomes "?".
+
+Exit status:
+  0  success (check: every rule holds)
+  1  usage error, or the output could not be written
+  2  the period could not be read; nothing is written
+  3  the label page and journals were built but the return could not be
+     (export writes label, purchases and sales, not return)
+  4  print: no default printer, or the printer refused the job
+  5  check: some rule does not hold or cannot be evaluated
+)";
+}
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const Environment& environment) {
+    if (std::find(args.begin(), args.end(), "--help") != args.end() ||
+        (!args.empty() && (args[0] == "-h" || args[0] == "help"))) {
+        out << helpText();
+        return kSuccess;
+    }
+    if (!args.empty() && args[0] == "--version") {
+        out << "orva-cli " << kVersion << '\n';
+        return kSuccess;
+    }
+    Progress progress(err, environment.showProgress);
+    try {
+        const Options options = parseOptions(args);
+        switch (options.command) {
+        case Command::Export:
+            return exportCommand(options, out, environment, progress);
+        case Command::Print:
+            return printCommand(options, environment, progress);
+        case Command::Check:
+            return checkCommand(options, out, progress);
+        }
+    } catch (const Failure& failure) {
+        progress.clear();
+        err << "orva-cli: " << failure.what() << '\n';
+        return failure.status();
+    } catch (const std::exception& failure) {
+        progress.clear();
+        err << "orva-cli: " << failure.what() << '\n';
+        return kUnreadable;
+    }
+    return kSuccess;
+}
+
+} // namespace orva::cli

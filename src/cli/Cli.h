@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QPrinter;
+
+namespace orva::cli {
+
+// Exit statuses of orva-cli; scripts rely on them.
+enum Status : int {
+    kSuccess = 0,
+    kUsage = 1,      // the command line is wrong (or the output could not be written)
+    kUnreadable = 2, // the return record or a journal could not be read or built
+    kNoReturn = 3,   // label and journals built, the return could not be
+    kNoPrinter = 4,  // print: no default printer, or the job failed
+    kMismatch = 5,   // check: a rule does not hold
+};
+
+// What the commands take from the system, so that tests can stand in for it.
+struct Environment {
+    // The default printer, prepared for the documents (portrait, full page), or nullptr when
+    // the system has none.
+    std::function<std::unique_ptr<QPrinter>()> defaultPrinter;
+    // Show a progress line on `err` (a terminal) while long work runs.
+    bool showProgress = false;
+
+    static Environment system();
+};
+
+// Runs one orva-cli command. `args` are the arguments after the program name, in UTF-8.
+// Results go to `out`, failures (one line each) and progress to `err`; returns the exit status.
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const Environment& environment = Environment::system());
+
+// The usage text of --help.
+std::string helpText();
+
+} // namespace orva::cli
