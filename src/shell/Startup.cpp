@@ -1,0 +1,90 @@
+#include "shell/Startup.h"
+
+#include "shell/MessageBoxes.h"
+#include "shell/Printing.h"
+#include "shell/Unit1.h"
+#include "text/Errors.h"
+#include "text/LineFile.h"
+#include "text/Paths.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QMessageBox>
+
+#include <clocale>
+#include <memory>
+
+// The resource lives in a static library: its initialiser must be named to be linked in.
+static void initFontResource() { Q_INIT_RESOURCE(orva_font); }
+
+namespace orva {
+
+std::string dataFolderFromArguments(int argc, const char* const* argv) {
+    if (argc > 1 && argv[1] != nullptr && argv[1][0] != '\0')
+        return argv[1];
+    return kDefaultDataFolder;
+}
+
+std::string fontFilePath(const std::string& executablePath) {
+    const std::size_t slash = executablePath.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : executablePath.substr(0, slash + 1);
+    return joinPath(folder, "ORVA.TTF");
+}
+
+void writeFontFile(const std::string& path) {
+    initFontResource();
+    QFile resource(QStringLiteral(":/MYFONT/MYFONT_1"));
+    if (!resource.open(QIODevice::ReadOnly))
+        throw Error("the font resource MYFONT/MYFONT_1 cannot be read");
+    const QByteArray bytes = resource.readAll();
+    if (bytes.isEmpty())
+        throw Error("the font resource MYFONT/MYFONT_1 is empty");
+    writeFileAtomic(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+int runOrva(int argc, char** argv, const std::function<void()>& applicationReady) {
+    // Settled before anything else and never changed afterwards.
+    const std::string DataFolder = dataFolderFromArguments(argc, argv);
+
+    QApplication application(argc, argv);
+    // Amounts are parsed and formatted by the core itself; this keeps any C library
+    // conversion on the point as well, whatever the user's regional settings.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+    if (applicationReady)
+        applicationReady();
+
+    const std::string executablePath = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+    const std::string FontFilePath = fontFilePath(executablePath);
+    try {
+        writeFontFile(FontFilePath);
+    } catch (const std::exception& failure) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), failureText(failure),
+                        QMessageBox::Ok);
+        box.exec();
+        return 1;
+    }
+
+    // Private to this process: nothing to announce to other programs.
+    const int fontId = QFontDatabase::addApplicationFont(QFile::decodeName(FontFilePath.c_str()));
+    mapCourierNewTo(fontId);
+
+    std::unique_ptr<TForm1> Form1;
+    if (confirm(nullptr, QString::fromUtf8(kDiskettePrompt), QMessageBox::Ok, QMessageBox::Cancel)) {
+        Form1 = std::make_unique<TForm1>(DataFolder);
+        Form1->show();
+        // After a failed load the window never appears and the loop has nothing to wait for.
+        if (!Form1->loadFailed())
+            application.exec();
+    }
+
+    if (fontId >= 0)
+        QFontDatabase::removeApplicationFont(fontId);
+    // The windows go last: the dialog writes its last values as it is destroyed.
+    Form1.reset();
+    return 0;
+}
+
+} // namespace orva

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace orva {
+
+// Where the VAT files are looked for when the command line names no folder: the mount point
+// of the first floppy drive.
+inline const char* const kDefaultDataFolder = "/media/floppy0";
+
+// The prompt shown before anything is read.
+inline const char* const kDiskettePrompt = "Моля поставете дискетата с ДДС файловете във ФДУ";
+
+// The data folder: the first argument unchanged when it is not empty, else the default.
+// Further arguments are ignored.
+std::string dataFolderFromArguments(int argc, const char* const* argv);
+
+// The font file beside the executable.
+std::string fontFilePath(const std::string& executablePath);
+
+// Copies the embedded face (:/MYFONT/MYFONT_1) to `path`, replacing the file atomically.
+// Throws orva::Error naming the failure.
+void writeFontFile(const std::string& path);
+
+// The whole run of the window program: data folder, numeric locale, title, font file and its
+// registration, the diskette prompt, the main window and its event loop, unregistering the font.
+// Returns the exit code. `applicationReady` (tests) runs as soon as the application object exists.
+int runOrva(int argc, char** argv, const std::function<void()>& applicationReady = {});
+
+} // namespace orva
