@@ -1,8 +1,8 @@
 #include "declaration/Unit2.h"
 
 #include "declaration/SideFiles.h"
+#include "shell/MessageBoxes.h"
 #include "text/Encoding.h"
-#include "text/Errors.h"
 
 #include "ui_TForm2.h"
 
@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QScreen>
 #include <QShowEvent>
 
@@ -114,7 +113,11 @@ TForm2::TForm2(const QString& executablePath, QWidget* parent)
 
     // Pixel sizes cannot be given in the layout file; the layout sets only the families and
     // the bold weight, which the children take over from here.
+    // Where MS Sans Serif is missing (any Linux desktop), Liberation Sans keeps the texts within
+    // the fixed layout; the wider default sans face would cut the longer check box text.
     QFont dialogFont(QStringLiteral("MS Sans Serif"));
+    dialogFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                            QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     dialogFont.setPixelSize(11);
     setFont(dialogFont);
 
@@ -233,10 +236,9 @@ void TForm2::Button1Click() {
         addTypedText(boxMOL, memory.signatories);
         addTypedText(boxDlu, memory.positions);
         orva::saveHistories(sidePath(), memory);
-    } catch (const std::exception& error) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("ОРВА"), QString::fromUtf8(error.what()),
-                        QMessageBox::Ok, this);
-        box.exec();
+    } catch (const std::exception& failure) {
+        // The standard error box, as for any failure at event level; the dialog still closes.
+        orva::showErrorBox(this, orva::failureText(failure));
     }
     done(QDialog::Accepted);
 }
