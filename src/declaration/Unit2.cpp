@@ -1,5 +1,6 @@
 #include "declaration/Unit2.h"
 
+#include "declaration/ReturnCells.h"
 #include "declaration/SideFiles.h"
 #include "shell/MessageBoxes.h"
 #include "text/Encoding.h"
@@ -155,39 +156,9 @@ TForm2::~TForm2() {
 }
 
 QLineEdit* TForm2::cell(int cellNumber) const {
-    switch (cellNumber) {
-    case 1: return K01;
-    case 11: return K11;
-    case 12: return K12;
-    case 13: return K13;
-    case 14: return K14;
-    case 15: return K15;
-    case 16: return K16;
-    case 17: return K17;
-    case 18: return K18;
-    case 19: return K19;
-    case 20: return K20;
-    case 21: return K21;
-    case 22: return K22;
-    case 23: return K23;
-    case 24: return K24;
-    case 30: return K30;
-    case 31: return K31;
-    case 32: return K32;
-    case 33: return K33;
-    case 40: return K40;
-    case 41: return K41;
-    case 42: return K42;
-    case 43: return K43;
-    case 50: return K50;
-    case 60: return K60;
-    case 70: return K70;
-    case 71: return K71;
-    case 80: return K80;
-    case 81: return K81;
-    case 82: return K82;
-    default: return nullptr;
-    }
+    if (!orva::ReturnCells::isCell(cellNumber))
+        return nullptr;
+    return findChild<QLineEdit*>(QString::fromStdString(orva::ReturnCells::name(cellNumber)));
 }
 
 void TForm2::FormCreate() {

@@ -38,16 +38,14 @@ struct CellPlace {
 
 // Where each cell sits: section group, row from 1, column.
 const CellPlace kCellPlaces[] = {
-    {1, "GroupBox1", 1, false},  {11, "GroupBox1", 2, false}, {12, "GroupBox1", 3, false},
-    {13, "GroupBox1", 4, false}, {14, "GroupBox1", 5, false}, {15, "GroupBox1", 6, false},
-    {16, "GroupBox1", 7, false}, {17, "GroupBox1", 8, false}, {18, "GroupBox1", 9, false},
-    {19, "GroupBox1", 10, false}, {20, "GroupBox1", 1, true}, {21, "GroupBox1", 2, true},
-    {22, "GroupBox1", 3, true},  {23, "GroupBox1", 4, true},  {24, "GroupBox1", 5, true},
-    {30, "GroupBox2", 1, false}, {31, "GroupBox2", 2, false}, {32, "GroupBox2", 3, false},
-    {33, "GroupBox2", 4, false}, {41, "GroupBox2", 1, true},  {42, "GroupBox2", 2, true},
-    {43, "GroupBox2", 3, true},  {40, "GroupBox2", 4, true},  {50, "GroupBox3", 1, false},
-    {60, "GroupBox3", 1, true},  {70, "GroupBox5", 1, false}, {71, "GroupBox5", 1, true},
-    {80, "GroupBox6", 1, false}, {81, "GroupBox6", 2, false}, {82, "GroupBox6", 3, false},
+    {1, "GroupBox1", 1, false},  {11, "GroupBox1", 2, false},  {12, "GroupBox1", 3, false}, {13, "GroupBox1", 4, false},
+    {14, "GroupBox1", 5, false}, {15, "GroupBox1", 6, false},  {16, "GroupBox1", 7, false}, {17, "GroupBox1", 8, false},
+    {18, "GroupBox1", 9, false}, {19, "GroupBox1", 10, false}, {20, "GroupBox1", 1, true},  {21, "GroupBox1", 2, true},
+    {22, "GroupBox1", 3, true},  {23, "GroupBox1", 4, true},   {24, "GroupBox1", 5, true},  {30, "GroupBox2", 1, false},
+    {31, "GroupBox2", 2, false}, {32, "GroupBox2", 3, false},  {33, "GroupBox2", 4, false}, {41, "GroupBox2", 1, true},
+    {42, "GroupBox2", 2, true},  {43, "GroupBox2", 3, true},   {40, "GroupBox2", 4, true},  {50, "GroupBox3", 1, false},
+    {60, "GroupBox3", 1, true},  {70, "GroupBox5", 1, false},  {71, "GroupBox5", 1, true},  {80, "GroupBox6", 1, false},
+    {81, "GroupBox6", 2, false}, {82, "GroupBox6", 3, false},
 };
 
 enum class CellKind { ReadOnly, MouseOnly, TabStop };
@@ -99,8 +97,7 @@ private:
     QByteArray readSideFile(const char* extension) const;
     // Runs `action` once on the first modal widget of type T (other than `skip`) that becomes
     // active. If none does within a few seconds, every modal widget is closed so the test ends.
-    template <typename T>
-    void whenModal(std::function<void(T*)> action, QWidget* skip = nullptr);
+    template <typename T> void whenModal(std::function<void(T*)> action, QWidget* skip = nullptr);
     void showAndActivate(TForm2& dialog);
 
     std::unique_ptr<QTemporaryDir> dir_;
@@ -128,8 +125,7 @@ QByteArray TestTForm2::readSideFile(const char* extension) const {
     return file.readAll();
 }
 
-template <typename T>
-void TestTForm2::whenModal(std::function<void(T*)> action, QWidget* skip) {
+template <typename T> void TestTForm2::whenModal(std::function<void(T*)> action, QWidget* skip) {
     auto* timer = new QTimer(this);
     auto* elapsed = new QElapsedTimer;
     elapsed->start();
@@ -167,14 +163,18 @@ void TestTForm2::layoutOfGroups_data() {
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<bool>("bold");
 
-    QTest::newRow("А") << "GroupBox1" << " Раздел А : Данни за начислен ДДС " << QRect(8, 8, 329, 265) << true;
-    QTest::newRow("Б") << "GroupBox2" << " Раздел Б : Данни за упражнено право на ДК" << QRect(8, 280, 329, 121)
-                       << true;
-    QTest::newRow("В") << "GroupBox3" << " Раздел В : Резултат за периода " << QRect(8, 408, 329, 49) << true;
-    QTest::newRow("Г") << "GroupBox5" << " Раздел Г : ДДС за внасяне " << QRect(344, 8, 329, 49) << true;
-    QTest::newRow("Д") << "GroupBox6" << " Раздел Д: ДДС подлежащ на възстановяване " << QRect(344, 64, 329, 97)
-                       << true;
-    QTest::newRow("right-hand") << "GroupBox7" << "" << QRect(344, 168, 329, 233) << false;
+    QTest::newRow("А") << "GroupBox1"
+                       << " Раздел А : Данни за начислен ДДС " << QRect(8, 8, 329, 265) << true;
+    QTest::newRow("Б") << "GroupBox2"
+                       << " Раздел Б : Данни за упражнено право на ДК" << QRect(8, 280, 329, 121) << true;
+    QTest::newRow("В") << "GroupBox3"
+                       << " Раздел В : Резултат за периода " << QRect(8, 408, 329, 49) << true;
+    QTest::newRow("Г") << "GroupBox5"
+                       << " Раздел Г : ДДС за внасяне " << QRect(344, 8, 329, 49) << true;
+    QTest::newRow("Д") << "GroupBox6"
+                       << " Раздел Д: ДДС подлежащ на възстановяване " << QRect(344, 64, 329, 97) << true;
+    QTest::newRow("right-hand") << "GroupBox7"
+                                << "" << QRect(344, 168, 329, 233) << false;
 }
 
 void TestTForm2::layoutOfGroups() {
@@ -332,19 +332,19 @@ void TestTForm2::tabOrderStartsAtCell70() {
     showAndActivate(dialog);
     QCOMPARE(QApplication::focusWidget(), dialog.findChild<QGroupBox*>(QStringLiteral("GroupBox5")));
 
-    const QList<QWidget*> expected = {dialog.K70,   dialog.K71,      dialog.K80,      dialog.K81,
-                                      dialog.K82,   dialog.boxADR,   dialog.boxMOL,   dialog.boxDlu,
-                                      dialog.CheckBox1, dialog.CheckBox2, dialog.boxDate, dialog.Button1,
+    const QList<QWidget*> expected = {dialog.K70, dialog.K71, dialog.K80, dialog.K81, dialog.K82, dialog.boxADR,
+                                      dialog.boxMOL, dialog.boxDlu, dialog.CheckBox1, dialog.CheckBox2, dialog.boxDate,
+                                      dialog.Button1,
                                       // After the button the order starts again: nothing else is a stop.
                                       dialog.K70};
     for (int i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget* focus = QApplication::focusWidget();
-        QVERIFY2(focus == expected[i] || expected[i]->isAncestorOf(focus),
-                 qPrintable(QStringLiteral("Tab %1 reached %2, expected %3")
-                                .arg(i + 1)
-                                .arg(focus ? focus->objectName() : QStringLiteral("nothing"),
-                                     expected[i]->objectName())));
+        QVERIFY2(
+            focus == expected[i] || expected[i]->isAncestorOf(focus),
+            qPrintable(QStringLiteral("Tab %1 reached %2, expected %3")
+                           .arg(i + 1)
+                           .arg(focus ? focus->objectName() : QStringLiteral("nothing"), expected[i]->objectName())));
     }
 }
 
@@ -452,14 +452,13 @@ void TestTForm2::historyEntries_data() {
     const QByteArray stored = cp1251("гр. Пловдив\r\n\r\nул. Витоша 1\r\n");
     QTest::newRow("differs only in case") << stored << QStringLiteral("УЛ. ВИТОША 1") << stored << 3;
     QTest::newRow("equal") << stored << QStringLiteral("ул. Витоша 1") << stored << 3;
-    QTest::newRow("trailing blank") << stored << QStringLiteral("ул. Витоша 1 ")
-                                    << stored + cp1251("ул. Витоша 1 \r\n") << 4;
+    QTest::newRow("trailing blank") << stored << QStringLiteral("ул. Витоша 1 ") << stored + cp1251("ул. Витоша 1 \r\n")
+                                    << 4;
     QTest::newRow("new") << stored << QStringLiteral("Варна") << stored + cp1251("Варна\r\n") << 4;
     QTest::newRow("empty box") << stored << QString() << stored << 3;
     // Entries go back to the file byte for byte, even bytes that have no Unicode character.
     const QByteArray odd = QByteArray("A\x98Z\nlast", 8);
-    QTest::newRow("unassigned byte kept") << odd << QStringLiteral("LAST") << QByteArray("A\x98Z\r\nlast\r\n", 11)
-                                          << 2;
+    QTest::newRow("unassigned byte kept") << odd << QStringLiteral("LAST") << QByteArray("A\x98Z\r\nlast\r\n", 11) << 2;
 }
 
 void TestTForm2::historyEntries() {
