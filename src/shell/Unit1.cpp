@@ -142,8 +142,9 @@ void TForm1::FormShow() {
         loadFailed_ = true;
         lastLoadError_ = orva::failureText(failure);
         orva::showPlainMessage(nullptr, QString::fromUtf8(kReadError));
-        // quit() before the loop runs would be lost: queue it, and runOrva also checks the flag.
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        // quit() before the loop runs would be lost: queued, it ends the loop as soon as it starts.
+        // runOrva also checks the flag and does not start the loop at all.
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
         return;
     }
 
