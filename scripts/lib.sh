@@ -46,13 +46,13 @@ ORVA_BUILD_PACKAGES=(
     python3
 )
 
-# What the end-to-end tests need: the print server with its PDF queue (cupsd, lpadmin, lpstat,
-# lp, ipptool, cups-pdf and the Ghostscript it renders with), the PDF tools, and an X server
-# with xdotool for the window.
+# What the end-to-end tests need: the print server with its PDF queue (cupsd, cupsctl, lpadmin,
+# lpstat, ipptool, cups-pdf and the Ghostscript it renders with), pdfinfo and pdftotext, and an
+# X server with xdotool for the window (xauth for xvfb-run).
 ORVA_E2E_PACKAGES=(
     cups cups-daemon cups-client cups-bsd cups-ipp-utils printer-driver-cups-pdf ghostscript
     poppler-utils
-    xvfb xauth xdotool x11-utils
+    xvfb xauth xdotool
 )
 
 # Number of parallel build jobs: ORVA_JOBS, else the processor count.

@@ -10,7 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 CLI="$ORVA_BUILD/orva-cli"
 [ -x "$CLI" ] || fail "$CLI is not built"
-need_commands lpstat lp ipptool pdfinfo pdftotext python3
+need_commands lpstat cupsctl ipptool pdfinfo pdftotext python3
 
 lpstat -r 2>/dev/null | grep -q 'scheduler is running' || missing "no CUPS server is running"
 QUEUE=$(lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')
