@@ -63,6 +63,7 @@ int runOrva(int argc, char** argv, const std::function<void()>& applicationReady
     } catch (const std::exception& failure) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), failureText(failure),
                         QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
         box.exec();
         return 1;
     }
