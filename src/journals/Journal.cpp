@@ -1,7 +1,7 @@
 #include "journals/Journal.h"
 
 #include "journals/Amount.h"
-#include "journals/LineViews.h"
+#include "journals/LineSource.h"
 #include "text/Encoding.h"
 #include "text/Fields.h"
 #include "text/Mik.h"
@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace orva {
 
@@ -153,20 +155,6 @@ std::string pageNumberLine(int page) {
     return prefix + number;
 }
 
-// "%5d" without snprintf: it runs once per record.
-void appendOrdinal(std::string& out, unsigned long long value) {
-    char digits[24];
-    std::size_t count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    if (count < 5)
-        out.append(5 - count, ' ');
-    while (count != 0)
-        out += digits[--count];
-}
-
 // An upper bound of the lines before the totals, so that the list of lines is allocated once.
 std::size_t estimateLines(std::size_t records, std::size_t linesPerPage, const JournalLayout& layout) {
     const std::size_t block = static_cast<std::size_t>(layout.blockHeight);
@@ -179,18 +167,181 @@ std::size_t estimateLines(std::size_t records, std::size_t linesPerPage, const J
     return first + records * block + pages * (continuation + block);
 }
 
-struct Engine {
-    const JournalLayout& layout;
-    std::string fileName;
-    std::size_t recordLength; // characters after this are never used
-
-    explicit Engine(const JournalLayout& l)
-        : layout(l), fileName(l.fileName), recordLength(identityLength() + l.amountCount * kAmountFieldWidth) {}
-
-    [[noreturn]] void fail(std::size_t line, const std::string& detail) const {
-        throw JournalError(fileName, line, detail);
+// MIK to Windows-1251 eight bytes at a time: a byte whose top bits are 10 (0x80..0xBF) gets bit 6
+// set, which moves it up by 0x40; no other byte changes.
+void convertMik(char* text, std::size_t size) {
+    constexpr std::uint64_t kTopBits = 0x8080808080808080ULL;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text + i, 8);
+        word |= (word & ~(word << 1) & kTopBits) >> 1;
+        std::memcpy(text + i, &word, 8);
     }
-};
+    for (; i < size; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte & 0xC0) == 0x80)
+            text[i] = static_cast<char>(byte | 0x40);
+    }
+}
+
+char* put(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+char* putBlanks(char* out, std::size_t count) {
+    std::memset(out, ' ', count);
+    return out + count;
+}
+
+// "%5d" without snprintf: it runs once per record.
+char* putOrdinal(char* out, unsigned long long value) {
+    char digits[24];
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    if (count < 5)
+        out = putBlanks(out, 5 - count);
+    while (count != 0)
+        *out++ = digits[--count];
+    return out;
+}
+
+// One journal build: the paging of both journals, with the layout's texts.
+JournalResult runEngine(LineSource& source, int LinesPerPage, const std::string& CaptionText,
+                        const JournalLayout& layout) {
+    const std::size_t block = static_cast<std::size_t>(layout.blockHeight > 0 ? layout.blockHeight : 0);
+    const std::size_t recordLength = identityLength() + layout.amountCount * kAmountFieldWidth;
+    auto fail = [&](std::size_t line, const std::string& detail) {
+        throw JournalError(layout.fileName, line, detail);
+    };
+
+    // Prebuilt lines, reused on every page.
+    const std::string title = layout.titlePrefix + CaptionText;
+    const std::string dash = dashLine();
+
+    JournalResult result;
+    result.totals.assign(layout.amountCount, 0.0L);
+    std::vector<std::string>& lines = result.lines;
+
+    // Room for the longest line a record can make, composed here and copied into its string once.
+    std::size_t widest = 64 + identityLength();
+    for (const AmountLine& amountLine : layout.amountLines)
+        widest = std::max(widest, amountLine.amounts * layout.amountWidth + amountLine.blanks + 2);
+    std::vector<char> scratch(widest);
+    std::vector<std::string_view> amounts(layout.amountCount);
+
+    std::string_view raw;
+    if (!source.next(raw))
+        fail(0, "the file holds no lines");
+
+    std::size_t counter = 0;
+    int page = 0;
+    for (std::size_t index = 0;; ++index) {
+        std::string shortLine;
+        if (raw.size() < kEndOfDataLength) {
+            // The last line of the file, when short, is dropped before paging (only it, and only
+            // once); any other short line ends the data after the page tests below.
+            shortLine.assign(raw);
+            raw = shortLine;
+            if (!source.hasMore())
+                break;
+        }
+        if (index == 0) {
+            // 0 would divide by zero in the page test; below B the page filling would never end.
+            if (LinesPerPage <= 0 || static_cast<std::size_t>(LinesPerPage) < block)
+                fail(0, std::to_string(LinesPerPage) + " lines per page cannot hold a record of " +
+                            std::to_string(block) + " lines");
+            lines.reserve(estimateLines(source.sizeHint() / (recordLength + 2) + 1,
+                                        static_cast<std::size_t>(LinesPerPage), layout) +
+                          layout.amountLines.size() + 1);
+        }
+
+        const std::size_t linesPerPage = static_cast<std::size_t>(LinesPerPage);
+        while (counter % linesPerPage + block > linesPerPage) {
+            lines.emplace_back();
+            ++counter;
+        }
+        if (counter % linesPerPage < kHeaderThreshold) {
+            ++page;
+            const std::vector<std::string>& fixed = page == 1 ? layout.firstPageLines : layout.continuationLines;
+            lines.push_back(pageNumberLine(page));
+            lines.push_back(title);
+            lines.insert(lines.end(), fixed.begin(), fixed.end());
+            counter += fixed.size() + 2;
+        }
+        if (raw.size() < kEndOfDataLength)
+            break;
+
+        // Cut the line as read; the shown identity fields are converted from MIK below, in the
+        // line they are shown in. Amounts need no conversion: a valid amount is plain ASCII.
+        FieldCutter cut(raw.substr(0, recordLength));
+        std::array<std::string_view, kIdentityCuts.size()> identity;
+        for (std::size_t k = 0; k < kIdentityCuts.size(); ++k)
+            identity[k] = cut.next(kIdentityCuts[k].take, kIdentityCuts[k].remove);
+        for (std::size_t k = 0; k < amounts.size(); ++k)
+            amounts[k] = rightmost(cut.next(kAmountFieldWidth), layout.amountWidth);
+
+        for (std::size_t k = 0; k < amounts.size(); ++k) {
+            const std::optional<long double> value = parseAmount(amounts[k]);
+            if (!value)
+                fail(index + 1, "amount " + std::to_string(k + 1) + " \"" + orva::mikToWin1251(amounts[k]) +
+                                    "\" is not a number");
+            result.totals[k] += *value;
+        }
+
+        // "| %5d %s %s  %s %s %s %s %s|": ordinal, branch, kind, number, date, identification number,
+        // name (30 of 50), goods (20 of 30).
+        char* const first = scratch.data();
+        char* out = put(first, "| ");
+        out = putOrdinal(out, index + 1);
+        *out++ = ' ';
+        out = put(out, identity[2]);
+        *out++ = ' ';
+        out = put(out, identity[4]);
+        out = putBlanks(out, 2);
+        out = put(out, identity[5]);
+        for (std::size_t k = 6; k < identity.size(); ++k) {
+            *out++ = ' ';
+            out = put(out, identity[k]);
+        }
+        *out++ = '|';
+        convertMik(first, static_cast<std::size_t>(out - first));
+        lines.emplace_back(first, out);
+
+        std::size_t next = 0;
+        for (const AmountLine& amountLine : layout.amountLines) {
+            out = put(first, "|");
+            for (std::size_t k = 0; k < amountLine.amounts && next < amounts.size(); ++k)
+                out = put(out, amounts[next++]);
+            out = putBlanks(out, amountLine.blanks);
+            *out++ = '|';
+            lines.emplace_back(first, out);
+        }
+        lines.push_back(dash);
+        counter += block;
+        ++result.records;
+
+        if (!source.next(raw))
+            break;
+    }
+
+    // The totals follow directly, with no page test, even past the end of a page.
+    std::size_t next = 0;
+    for (const AmountLine& amountLine : layout.amountLines) {
+        std::string line = "|";
+        for (std::size_t k = 0; k < amountLine.amounts && next < result.totals.size(); ++k)
+            line += moneyCell(result.totals[next++], layout.totalWidth);
+        line.append(amountLine.blanks, ' ');
+        line += '|';
+        lines.push_back(std::move(line));
+    }
+    lines.push_back(closingLine());
+    return result;
+}
 
 } // namespace
 
@@ -210,125 +361,14 @@ const JournalLayout& salesLayout() {
 
 JournalResult buildJournal(std::string_view fileBytes, int LinesPerPage, const std::string& CaptionText,
                            const JournalLayout& layout) {
-    const Engine engine(layout);
-    const std::size_t block = static_cast<std::size_t>(layout.blockHeight > 0 ? layout.blockHeight : 0);
+    MemoryLineSource source(fileBytes);
+    return runEngine(source, LinesPerPage, CaptionText, layout);
+}
 
-    // Prebuilt lines, reused on every page.
-    const std::string title = layout.titlePrefix + CaptionText;
-    const std::string dash = dashLine();
-
-    std::vector<std::string_view> source = splitLineViews(fileBytes);
-    if (source.empty())
-        engine.fail(0, "the file holds no lines");
-    // Only the last line, and only once.
-    if (source.back().size() < kEndOfDataLength)
-        source.pop_back();
-
-    JournalResult result;
-    result.totals.assign(layout.amountCount, 0.0L);
-    if (!source.empty() && (LinesPerPage <= 0 || static_cast<std::size_t>(LinesPerPage) < block)) {
-        // 0 would divide by zero in the page test; below B the page filling would never end.
-        engine.fail(0, std::to_string(LinesPerPage) + " lines per page cannot hold a record of " +
-                           std::to_string(block) + " lines");
-    }
-
-    std::vector<std::string>& lines = result.lines;
-    std::size_t amountLinesWidth = 2;
-    for (const AmountLine& amountLine : layout.amountLines)
-        amountLinesWidth = std::max(amountLinesWidth, amountLine.amounts * layout.amountWidth + amountLine.blanks + 2);
-    if (!source.empty())
-        lines.reserve(estimateLines(source.size(), static_cast<std::size_t>(LinesPerPage), layout) +
-                      layout.amountLines.size() + 1);
-
-    std::string record;
-    record.reserve(engine.recordLength);
-    std::vector<std::string_view> amounts(layout.amountCount);
-    std::size_t counter = 0;
-    int page = 0;
-
-    for (std::size_t index = 0; index < source.size(); ++index) {
-        const std::size_t linesPerPage = static_cast<std::size_t>(LinesPerPage);
-        while (counter % linesPerPage + block > linesPerPage) {
-            lines.emplace_back();
-            ++counter;
-        }
-        if (counter % linesPerPage < kHeaderThreshold) {
-            ++page;
-            const std::vector<std::string>& fixed = page == 1 ? layout.firstPageLines : layout.continuationLines;
-            lines.push_back(pageNumberLine(page));
-            lines.push_back(title);
-            lines.insert(lines.end(), fixed.begin(), fixed.end());
-            counter += fixed.size() + 2;
-        }
-        const std::string_view raw = source[index];
-        if (raw.size() < kEndOfDataLength)
-            break;
-
-        // Converting only what the cutting can reach gives the same fields as converting the whole line.
-        record.assign(raw.data(), std::min(raw.size(), engine.recordLength));
-        mikToWin1251InPlace(record);
-        FieldCutter cut(record);
-        std::array<std::string_view, kIdentityCuts.size()> identity;
-        for (std::size_t k = 0; k < kIdentityCuts.size(); ++k)
-            identity[k] = cut.next(kIdentityCuts[k].take, kIdentityCuts[k].remove);
-        for (std::size_t k = 0; k < amounts.size(); ++k)
-            amounts[k] = rightmost(cut.next(kAmountFieldWidth), layout.amountWidth);
-
-        for (std::size_t k = 0; k < amounts.size(); ++k) {
-            const std::optional<long double> value = parseAmount(amounts[k]);
-            if (!value)
-                engine.fail(index + 1, "amount " + std::to_string(k + 1) + " \"" + std::string(amounts[k]) +
-                                           "\" is not a number");
-            result.totals[k] += *value;
-        }
-
-        // "| %5d %s %s  %s %s %s %s %s|": ordinal, branch, kind, number, date, identification number,
-        // name (30 of 50), goods (20 of 30).
-        std::string first;
-        first.reserve(kTableWidth);
-        first += "| ";
-        appendOrdinal(first, index + 1);
-        first += ' ';
-        first += identity[2];
-        first += ' ';
-        first += identity[4];
-        first += "  ";
-        first += identity[5];
-        for (std::size_t k = 6; k < identity.size(); ++k) {
-            first += ' ';
-            first += identity[k];
-        }
-        first += '|';
-        lines.push_back(std::move(first));
-
-        std::size_t next = 0;
-        for (const AmountLine& amountLine : layout.amountLines) {
-            std::string line;
-            line.reserve(amountLinesWidth);
-            line += '|';
-            for (std::size_t k = 0; k < amountLine.amounts && next < amounts.size(); ++k)
-                line += amounts[next++];
-            line.append(amountLine.blanks, ' ');
-            line += '|';
-            lines.push_back(std::move(line));
-        }
-        lines.push_back(dash);
-        counter += block;
-        ++result.records;
-    }
-
-    // The totals follow directly, with no page test, even past the end of a page.
-    std::size_t next = 0;
-    for (const AmountLine& amountLine : layout.amountLines) {
-        std::string line = "|";
-        for (std::size_t k = 0; k < amountLine.amounts && next < result.totals.size(); ++k)
-            line += moneyCell(result.totals[next++], layout.totalWidth);
-        line.append(amountLine.blanks, ' ');
-        line += '|';
-        lines.push_back(std::move(line));
-    }
-    lines.push_back(closingLine());
-    return result;
+JournalResult buildJournalFromFile(const std::string& path, int LinesPerPage, const std::string& CaptionText,
+                                   const JournalLayout& layout) {
+    FileLineSource source(path);
+    return runEngine(source, LinesPerPage, CaptionText, layout);
 }
 
 } // namespace orva

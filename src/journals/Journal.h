@@ -59,4 +59,10 @@ private:
 JournalResult buildJournal(std::string_view fileBytes, int LinesPerPage, const std::string& CaptionText,
                            const JournalLayout& layout);
 
+// The same from the file at `path`, read in chunks as the build goes, so that the file's bytes and
+// the document are never held together (a million purchases are 274 MB of input). Also throws
+// FileError naming the path when the file cannot be read.
+JournalResult buildJournalFromFile(const std::string& path, int LinesPerPage, const std::string& CaptionText,
+                                   const JournalLayout& layout);
+
 } // namespace orva

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,33 @@ TEST(JournalReference, SmallJournalsOverAPageBreak) {
                 break;
             }
     }
+}
+
+// Built from the file in chunks, the journal is the same as built from the file's bytes.
+TEST(JournalReference, FromFileAsFromBytes) {
+    const JournalLayout& P = purchasesLayout();
+    const JournalLayout& S = salesLayout();
+    const std::string bigPurchases = ::testing::TempDir() + "orva_big_pokupki.txt";
+    writeFileAtomic(bigPurchases, records(P, 20000) + std::string(50, 'x'));
+    const struct {
+        std::string path;
+        const JournalLayout& layout;
+        int linesPerPage;
+    } cases[] = {
+        {dataPath("pokupki.txt"), P, 20},
+        {dataPath("prodagbi.txt"), S, 30},
+        {bigPurchases, P, 61},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const JournalResult fromBytes = buildJournal(readFileBytes(c.path), c.linesPerPage, kCaption, c.layout);
+        const JournalResult fromFile = buildJournalFromFile(c.path, c.linesPerPage, kCaption, c.layout);
+        EXPECT_EQ(fromFile.records, fromBytes.records);
+        EXPECT_TRUE(fromFile.lines == fromBytes.lines);
+        EXPECT_TRUE(fromFile.totals == fromBytes.totals);
+    }
+    std::remove(bigPurchases.c_str());
+    EXPECT_THROW(buildJournalFromFile(dataPath("no-such-file.txt"), 60, kCaption, P), FileError);
 }
 
 TEST(JournalReference, TotalsAreTheSumsOfTheColumns) {
@@ -471,6 +499,9 @@ TEST(JournalFailure, Messages) {
          "pokupki.txt, line 1: amount 7 \"               \" is not a number"},
         {"sales quotes the 12 characters parsed", S, file({record(S, 1, {"0", "0", "0", "0", "0", "      1.2.3"})}),
          60, "prodagbi.txt, line 1: amount 6 \"       1.2.3\" is not a number"},
+        {"MIK letters in an amount are quoted in Windows-1251", P,
+         file({record(P, 1, {"\x8f\x80\x90\x80"})}), 60,
+         "pokupki.txt, line 1: amount 1 \"           " + utf8ToWin1251("ПАРА") + "\" is not a number"},
         {"no lines", P, "", 60, "pokupki.txt: the file holds no lines"},
         {"no lines, sales", S, "", 60, "prodagbi.txt: the file holds no lines"},
         {"only a NUL", S, std::string(1, '\0') + record(S, 1), 60, "prodagbi.txt: the file holds no lines"},

@@ -1,12 +1,15 @@
 #include "journals/Amount.h"
-#include "journals/LineViews.h"
+#include "journals/LineSource.h"
 #include "text/Decimal.h"
+#include "text/Errors.h"
 #include "text/LineFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,8 +18,27 @@ using namespace orva;
 
 namespace {
 
-std::vector<std::string> asStrings(const std::vector<std::string_view>& views) {
-    return std::vector<std::string>(views.begin(), views.end());
+// Every line a source hands out, checking hasMore() before each further line (the engine asks it
+// only after a short line, but it must hold anywhere).
+std::vector<std::string> drain(LineSource& source, bool askFirst) {
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (true) {
+        if (askFirst && !lines.empty()) {
+            const bool more = source.hasMore();
+            std::string_view probe;
+            const bool got = source.next(probe);
+            EXPECT_EQ(more, got);
+            if (!got)
+                break;
+            lines.emplace_back(probe);
+            continue;
+        }
+        if (!source.next(line))
+            break;
+        lines.emplace_back(line);
+    }
+    return lines;
 }
 
 bool sameBits(long double a, long double b) {
@@ -26,9 +48,10 @@ bool sameBits(long double a, long double b) {
 
 } // namespace
 
-// The journal engine splits into views; it must split exactly as the shared line reader does.
-TEST(JournalLineViews, SplitLikeTheLineReader) {
-    const std::string cases[] = {
+// The journal engine reads lines from a source, from memory or from a file in chunks; both must
+// split exactly as the shared line reader does, wherever the chunks happen to end.
+TEST(JournalLineSource, SplitLikeTheLineReader) {
+    std::vector<std::string> cases = {
         "",
         "a",
         "a\r\nb\r\n",
@@ -47,18 +70,44 @@ TEST(JournalLineViews, SplitLikeTheLineReader) {
         std::string("abc\r\0\n", 6),
         "no break at the end",
         "mixed\rbreaks\nof\r\nevery\n\rkind\r",
+        std::string(5000, 'x') + "\r\n" + std::string(3000, 'y'),
     };
-    for (const auto& text : cases)
-        EXPECT_EQ(asStrings(splitLineViews(text)), splitLines(text)) << '"' << text << '"';
-
-    // Random texts over an alphabet rich in breaks.
     std::mt19937 random(20260707);
     const char alphabet[] = {'a', 'b', '\r', '\n', '\0', ' '};
-    for (int round = 0; round < 2000; ++round) {
+    for (int round = 0; round < 1500; ++round) {
         std::string text(random() % 40, 'x');
         for (char& c : text)
             c = alphabet[random() % (round % 3 == 0 ? 6 : 5)];
-        EXPECT_EQ(asStrings(splitLineViews(text)), splitLines(text));
+        cases.push_back(text);
+    }
+
+    const std::string path = ::testing::TempDir() + "orva_line_source.txt";
+    for (const auto& text : cases) {
+        SCOPED_TRACE(::testing::PrintToString(text.substr(0, 60)));
+        const std::vector<std::string> expected = splitLines(text);
+        for (bool askFirst : {false, true}) {
+            MemoryLineSource memory(text);
+            EXPECT_EQ(drain(memory, askFirst), expected);
+        }
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << text; // no fsync: thousands of cases
+        for (std::size_t chunk : {1, 2, 3, 7, 4096, 1 << 20}) {
+            SCOPED_TRACE(chunk);
+            for (bool askFirst : {false, true}) {
+                FileLineSource file(path, chunk);
+                EXPECT_EQ(drain(file, askFirst), expected);
+            }
+        }
+    }
+    std::remove(path.c_str());
+}
+
+TEST(JournalLineSource, MissingFileNamesThePath) {
+    const std::string path = ::testing::TempDir() + "orva_no_such_dir/pokupki.txt";
+    try {
+        FileLineSource source(path);
+        ADD_FAILURE() << "no failure";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
     }
 }
 

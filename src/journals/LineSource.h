@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace orva {
+
+// Hands out the lines of a journal file one at a time, split exactly as orva::splitLines splits
+// (CR, LF and CR LF are one break each; a NUL ends the text; a break at the very end starts no
+// further line). The engine needs no list of all lines, so a journal of a million records is
+// built without one, and from a file without holding the whole file.
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    // The next line; the view stays valid until the next call of next() or hasMore().
+    virtual bool next(std::string_view& line) = 0;
+    // Whether another line follows the one last handed out.
+    virtual bool hasMore() = 0;
+    // The size of the text in bytes (or of the file), for reservations.
+    virtual std::size_t sizeHint() const = 0;
+};
+
+// Finds the next CR or LF. It remembers where the next of each lies, so that a text that uses
+// only one kind of break is not rescanned for the other on every line.
+class BreakFinder {
+public:
+    std::size_t find(const char* data, std::size_t from, std::size_t end);
+    void reset() { crKnown_ = lfKnown_ = false; }
+
+private:
+    std::size_t cr_ = 0, lf_ = 0;
+    bool crKnown_ = false, lfKnown_ = false;
+};
+
+class MemoryLineSource final : public LineSource {
+public:
+    explicit MemoryLineSource(std::string_view text);
+    bool next(std::string_view& line) override;
+    bool hasMore() override { return position_ < text_.size(); }
+    std::size_t sizeHint() const override { return text_.size(); }
+
+private:
+    std::string_view text_;
+    std::size_t position_ = 0;
+    BreakFinder finder_;
+};
+
+// Reads the file in chunks of `chunkSize` bytes. Throws FileError naming the path when the file
+// cannot be opened or read.
+class FileLineSource final : public LineSource {
+public:
+    explicit FileLineSource(const std::string& path, std::size_t chunkSize = 1 << 20);
+    ~FileLineSource() override;
+    FileLineSource(const FileLineSource&) = delete;
+    FileLineSource& operator=(const FileLineSource&) = delete;
+
+    bool next(std::string_view& line) override;
+    bool hasMore() override;
+    std::size_t sizeHint() const override { return fileSize_; }
+
+private:
+    void fill();
+
+    std::string path_;
+    int fd_ = -1;
+    std::size_t chunkSize_;
+    std::size_t fileSize_ = 0;
+    std::string buffer_;
+    std::size_t position_ = 0, end_ = 0;
+    bool atEnd_ = false; // nothing more to read: end of file or a NUL
+    BreakFinder finder_;
+};
+
+} // namespace orva
