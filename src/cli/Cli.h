@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QPrinter>
+
 #include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
-
-class QPrinter;
 
 namespace orva::cli {
 

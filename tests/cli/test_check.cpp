@@ -1,0 +1,218 @@
+// orva-cli check: the cross-check table. A consistent period passes every rule; bending one
+// amount breaks exactly the rule that watches it.
+#include "PeriodFixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace clitest;
+
+namespace {
+
+const char* const kOk = "OK";
+const char* const kMismatch = "НЕСЪОТВЕТСТВИЕ";
+const char* const kNotChecked = "НЕ Е ПРОВЕРЕНО";
+
+// The table's rows (heading and summary dropped).
+std::vector<std::string> tableRows(const std::string& out) {
+    std::vector<std::string> rows;
+    std::istringstream stream(out);
+    std::string line;
+    std::getline(stream, line); // heading
+    while (std::getline(stream, line)) {
+        if (line.find(kOk) != std::string::npos || line.find(kMismatch) != std::string::npos ||
+            line.find(kNotChecked) != std::string::npos)
+            rows.push_back(line);
+    }
+    return rows;
+}
+
+CliResult check(const Period& period, TempDir& temp) {
+    const fs::path data = temp.path() / "data";
+    writePeriod(period, data);
+    return runCli({"check", data.string()});
+}
+
+TEST(Check, ConsistentPeriodHoldsEveryRule) {
+    TempDir temp;
+    const CliResult run = check(consistentPeriod(), temp);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+    const std::vector<std::string> rows = tableRows(run.out);
+    EXPECT_EQ(rows.size(), 30u) << run.out;
+    for (const std::string& row : rows)
+        EXPECT_EQ(row.substr(row.size() - 2), kOk) << row;
+    EXPECT_EQ(run.out.rfind("ПРАВИЛО", 0), 0u);
+    EXPECT_NE(run.out.find("ДЕКЛАРАЦИЯ"), std::string::npos);
+    EXPECT_NE(run.out.find("ДНЕВНИЦИ"), std::string::npos);
+    EXPECT_NE(run.out.find("РАЗЛИКА"), std::string::npos);
+}
+
+TEST(Check, RowShowsBothValuesAndTheDifference) {
+    TempDir temp;
+    Period period = consistentPeriod();
+    period.firstSaleExtra[9] = 1234; // journals 12.34 more than cell 01
+    const CliResult run = check(period, temp);
+    EXPECT_EQ(run.status, orva::cli::kMismatch);
+    const std::vector<std::string> rows = tableRows(run.out);
+    ASSERT_FALSE(rows.empty());
+    const Cents k01 = computeCells(period).at(1);
+    std::istringstream row(rows[0]);
+    std::vector<std::string> words;
+    for (std::string word; row >> word;)
+        words.push_back(word);
+    // "кл.01 = продажби кол.9  <return>  <journals>  <difference>  НЕСЪОТВЕТСТВИЕ"
+    ASSERT_EQ(words.size(), 8u) << rows[0];
+    EXPECT_EQ(words[0], "кл.01");
+    EXPECT_EQ(words[4], money(k01));
+    EXPECT_EQ(words[5], money(k01 + 1234));
+    EXPECT_EQ(words[6], "-12.34");
+    EXPECT_EQ(words[7], kMismatch);
+}
+
+struct MismatchCase {
+    const char* name;
+    const char* rule; // the start of the one row that must fail
+    std::function<void(Period&)> bend;
+};
+
+void addBefore(Period& period, int cell, Cents delta) {
+    period.beforeDerived = [cell, delta](Cells& cells) { cells[cell] += delta; };
+}
+
+void addAfter(Period& period, int cell, Cents delta) {
+    period.afterDerived = [cell, delta](Cells& cells) { cells[cell] += delta; };
+}
+
+std::vector<MismatchCase> mismatchCases() {
+    std::vector<MismatchCase> cases;
+    // Each journal column against its cell: one cent more in the journal's first record.
+    const std::pair<int, const char*> salesRules[] = {
+        {9, "кл.01 = продажби кол.9 "},   {10, "кл.20 = продажби кол.10"},   {11, "кл.11 = продажби кол.11"},
+        {12, "кл.21 = продажби кол.12"},  {13, "кл.12 = продажби кол.13+14"}, {14, "кл.12 = продажби кол.13+14"},
+        {15, "кл.22 = продажби кол.15"},  {16, "кл.23 = продажби кол.16"},    {17, "кл.13 = продажби кол.17"},
+        {18, "кл.24 = продажби кол.18"},  {19, "кл.14 = продажби кол.19"},    {20, "кл.15 = продажби кол.20"},
+        {21, "кл.16 = продажби кол.21"},  {22, "кл.17 = продажби кол.22"},    {23, "кл.18 = продажби кол.23"},
+        {24, "кл.19 = продажби кол.24"},
+    };
+    for (const auto& [column, rule] : salesRules) {
+        cases.push_back({"", rule, [column = column](Period& p) { p.firstSaleExtra[column] = 1; }});
+    }
+    const std::pair<int, const char*> purchasesRules[] = {
+        {9, "кл.30 = покупки кол.9"},   {10, "кл.31 = покупки кол.10"}, {11, "кл.41 = покупки кол.11"},
+        {12, "кл.32 = покупки кол.12"}, {13, "кл.42 = покупки кол.13"}, {14, "кл.43 = покупки кол.14"},
+    };
+    for (const auto& [column, rule] : purchasesRules) {
+        cases.push_back({"", rule, [column = column](Period& p) { p.firstPurchaseExtra[column] = -100; }});
+    }
+    // The return's own sums: the cell and its journal column move together, the sum does not.
+    cases.push_back({"", "кл.01 = кл.11+12+13+14+15+16", [](Period& p) {
+                         addAfter(p, 1, 500);
+                         p.firstSaleExtra[9] = 500;
+                     }});
+    cases.push_back({"", "кл.20 = кл.21+22+23+24", [](Period& p) {
+                         addBefore(p, 20, 500); // 50 and 60 follow the changed cell 20
+                         p.firstSaleExtra[10] = 500;
+                     }});
+    cases.push_back({"", "кл.40 = кл.41+42×33+43", [](Period& p) {
+                         p.afterDerived = [](Cells& cells) {
+                             cells[40] += 700;
+                             cells[50] -= 700; // 50 still 20 - 40
+                         };
+                     }});
+    cases.push_back({"", "0 ≤ кл.33 ≤ 1", [](Period& p) { p.k33 = 150; }});
+    cases.push_back({"", "0 ≤ кл.33 ≤ 1", [](Period& p) {
+                         p.k33 = -50;
+                         p.cellTexts[33] = "-0.5"; // the field is 4 wide
+                     }});
+    cases.push_back({"", "кл.50 от кл.20-40", [](Period& p) { addAfter(p, 50, 1); }});
+    cases.push_back({"", "кл.60 от кл.20-40", [](Period& p) { addAfter(p, 60, 1); }});
+    cases.push_back({"", "кл.80+81+82 ≤ кл.60", [](Period& p) { addAfter(p, 81, 1); }});
+    cases.push_back({"", "поле 5 = брой продажби", [](Period& p) { p.field5 = "6"; }});
+    cases.push_back({"", "поле 6 = брой покупки", [](Period& p) { p.field6 = "3"; }});
+    return cases;
+}
+
+TEST(Check, EachBentAmountBreaksExactlyItsRule) {
+    for (const MismatchCase& c : mismatchCases()) {
+        SCOPED_TRACE(c.rule);
+        TempDir temp;
+        Period period = consistentPeriod();
+        c.bend(period);
+        const CliResult run = check(period, temp);
+        EXPECT_EQ(run.status, orva::cli::kMismatch) << run.err;
+        const std::vector<std::string> rows = tableRows(run.out);
+        ASSERT_EQ(rows.size(), 30u) << run.out;
+        int failing = 0;
+        for (const std::string& row : rows) {
+            if (row.find(kMismatch) == std::string::npos)
+                continue;
+            ++failing;
+            EXPECT_EQ(row.rfind(c.rule, 0), 0u) << row;
+        }
+        EXPECT_EQ(failing, 1) << run.out;
+        EXPECT_NE(run.out.find("Неспазени правила: 1 от 30."), std::string::npos) << run.out;
+    }
+}
+
+TEST(Check, RefundsWithinCell60Hold) {
+    // 80 + 81 + 82 equal to 60 is allowed; the period is made refundable first.
+    TempDir temp;
+    Period period = consistentPeriod();
+    period.afterDerived = [](Cells& cells) {
+        ASSERT_GT(cells[60], 100);
+        cells[80] = cells[60] - 100;
+        cells[82] = 100;
+    };
+    for (int column : {10, 12, 15, 16, 18})
+        for (SaleRow& row : period.sales)
+            row.amounts[static_cast<std::size_t>(column - 9)] = 0;
+    const CliResult run = check(period, temp);
+    EXPECT_EQ(run.status, 0) << run.out;
+}
+
+TEST(Check, CellThatIsNotANumberIsReportedNotSkipped) {
+    TempDir temp;
+    Period period = consistentPeriod();
+    period.cellTexts[42] = "1O0.00"; // a letter O
+    const CliResult run = check(period, temp);
+    EXPECT_EQ(run.status, orva::cli::kMismatch);
+    const std::vector<std::string> rows = tableRows(run.out);
+    ASSERT_EQ(rows.size(), 30u) << run.out;
+    std::vector<std::string> notChecked;
+    for (const std::string& row : rows) {
+        if (row.find(kNotChecked) != std::string::npos) {
+            notChecked.push_back(row);
+            EXPECT_NE(row.find("кл.42 \"1O0.00         \" не е число"), std::string::npos) << row;
+        } else {
+            EXPECT_NE(row.find(kOk), std::string::npos) << row;
+        }
+    }
+    // Cell 42 against purchases column 13, and cell 40's sum.
+    ASSERT_EQ(notChecked.size(), 2u) << run.out;
+    EXPECT_EQ(notChecked[0].rfind("кл.42 = покупки кол.13", 0), 0u);
+    EXPECT_EQ(notChecked[1].rfind("кл.40 = кл.41+42×33+43", 0), 0u);
+}
+
+TEST(Check, UnreadablePeriodIsStatusTwo) {
+    TempDir temp;
+    Period period = consistentPeriod();
+    period.missing = {"pokupki.txt"};
+    const CliResult run = check(period, temp);
+    EXPECT_EQ(run.status, orva::cli::kUnreadable);
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_EQ(run.err.rfind("orva-cli: pokupki.txt: cannot open ", 0), 0u) << run.err;
+}
+
+TEST(Check, SamplePeriodHoldsEveryRule) {
+    const fs::path sample = fs::path(ORVA_SAMPLES) / "2026-10";
+    if (!fs::exists(sample / "deklar.txt"))
+        GTEST_SKIP() << "no sample period at " << sample;
+    const CliResult run = runCli({"check", sample.string()});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const std::vector<std::string> rows = tableRows(run.out);
+    EXPECT_EQ(rows.size(), 30u);
+    for (const std::string& row : rows)
+        EXPECT_EQ(row.substr(row.size() - 2), kOk) << row;
+}
+
+} // namespace

@@ -1,0 +1,336 @@
+// orva-cli export: the four documents as the window would hold them, byte for byte, and the
+// statuses when the period or the return cannot be built.
+#include "PeriodFixture.h"
+
+#include "declaration/Declaration.h"
+#include "declaration/ReturnForm.h"
+#include "journals/Journal.h"
+#include "shell/Printing.h"
+
+#include <QPageSize>
+#include <QPrinter>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace clitest;
+
+namespace {
+
+const std::vector<std::string> kTextFiles = {"label.txt", "purchases.txt", "return.txt", "sales.txt"};
+
+CliResult exportPeriod(const fs::path& data, const fs::path& out, std::vector<std::string> extra = {},
+                 const orva::cli::Environment& environment = withoutPrinter()) {
+    std::vector<std::string> args = {"export", "--out", out.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(data.string());
+    return runCli(args, environment);
+}
+
+bool contains(const std::string& haystack, const std::string& needle) {
+    return haystack.find(needle) != std::string::npos;
+}
+
+// Every line of a text export ends in CR LF, the last one too, and no bare CR or LF occurs.
+void expectCrLfLines(const std::string& bytes) {
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n') {
+            ASSERT_TRUE(i > 0 && bytes[i - 1] == '\r') << "bare LF at byte " << i;
+        }
+        if (bytes[i] == '\r') {
+            ASSERT_TRUE(i + 1 < bytes.size() && bytes[i + 1] == '\n') << "bare CR at byte " << i;
+        }
+    }
+}
+
+class Export : public ::testing::Test {
+protected:
+    TempDir temp;
+    fs::path data = temp.path() / "data";
+    fs::path out = temp.path() / "out" / "nested";
+};
+
+TEST_F(Export, WritesTheFourDocumentsAsTheCoreBuildsThem) {
+    writePeriod(consistentPeriod(4, 5), data);
+    const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+    EXPECT_EQ(listing(out), kTextFiles);
+
+    const orva::Declaration declaration = orva::parseDeclaration(readBytes(data / "deklar.txt"));
+    EXPECT_EQ(readBytes(out / "label.txt"), orva::joinLinesCrLf(declaration.label));
+    const auto purchases = orva::buildJournal(readBytes(data / "pokupki.txt"), 60, declaration.CaptionText,
+                                              orva::purchasesLayout());
+    EXPECT_EQ(readBytes(out / "purchases.txt"), orva::joinLinesCrLf(purchases.lines));
+    const auto sales =
+        orva::buildJournal(readBytes(data / "prodagbi.txt"), 60, declaration.CaptionText, orva::salesLayout());
+    EXPECT_EQ(readBytes(out / "sales.txt"), orva::joinLinesCrLf(sales.lines));
+
+    for (const std::string& name : kTextFiles)
+        expectCrLfLines(readBytes(out / name));
+}
+
+TEST_F(Export, JournalBytesAreTheFixedLayout) {
+    writePeriod(consistentPeriod(4, 5), data);
+    ASSERT_EQ(exportPeriod(data, out, {"--lines-per-page", "60"}).status, 0);
+
+    // Purchases: 15 header lines, 4 blocks of 3, one totals line, the closing line.
+    const std::vector<std::string> purchases = fileLines(out / "purchases.txt");
+    ASSERT_EQ(purchases.size(), 15u + 4 * 3 + 2);
+    EXPECT_EQ(purchases[0], std::string(110, ' ') + cp1251(" стр.01"));
+    EXPECT_EQ(purchases[1].rfind(cp1251("ДНЕВНИК НА ПОКУПКИТЕ      ДАНЪЧЕН ПЕРИОД 10/2026     ИН ПО ЗДДС BG123456789"),
+                                 0),
+              0u);
+    for (std::size_t i = 2; i < purchases.size(); ++i)
+        EXPECT_EQ(purchases[i].size(), 117u) << "line " << i + 1;
+    EXPECT_EQ(purchases[15].substr(0, 8), "|     1 ");
+    EXPECT_EQ(purchases.back(), std::string(117, '='));
+    // The totals of columns 10 and 11: 4 records of 500.00 + 37.00 i and 100.00 + 7.40 i.
+    EXPECT_TRUE(contains(purchases[purchases.size() - 2], rightAligned("2222.00", 15) + rightAligned("444.40", 15)))
+        << purchases.end()[-2];
+
+    // Sales: 22 header lines, 5 blocks of 4, two totals lines, the closing line; every line but
+    // the title 117 wide.
+    const std::vector<std::string> sales = fileLines(out / "sales.txt");
+    ASSERT_EQ(sales.size(), 22u + 5 * 4 + 3);
+    for (std::size_t i = 2; i < sales.size(); ++i)
+        EXPECT_EQ(sales[i].size(), 117u) << "line " << i + 1;
+}
+
+TEST_F(Export, ReturnFillsPageOneToLinesPerPage) {
+    writePeriod(consistentPeriod(), data);
+    struct Case {
+        int linesPerPage;
+        std::size_t lines;
+    };
+    for (const Case& c : {Case{100, 180}, Case{91, 171}, Case{90, 170}, Case{60, 170}}) {
+        const fs::path folder = out / std::to_string(c.linesPerPage);
+        ASSERT_EQ(exportPeriod(data, folder, {"--lines-per-page", std::to_string(c.linesPerPage)}).status, 0);
+        const std::vector<std::string> lines = fileLines(folder / "return.txt");
+        EXPECT_EQ(lines.size(), c.lines) << c.linesPerPage;
+        for (const std::string& line : lines)
+            EXPECT_LE(line.size(), 112u);
+    }
+}
+
+TEST_F(Export, ReturnTakesTheWindowsPresets) {
+    // No options: the signatory trimmed, the last day of the month, "представлявам" ticked,
+    // art. 92 not, cells 50/60 derived, the others as stored.
+    Period period = consistentPeriod();
+    writePeriod(period, data);
+    ASSERT_EQ(exportPeriod(data, out, {"--lines-per-page", "100"}).status, 0);
+    const std::string text = readBytes(out / "return.txt");
+    EXPECT_TRUE(contains(text, cp1251("Долуподписаният, Иван Петров, декларирам"))) << "signatory not trimmed";
+    EXPECT_TRUE(contains(text, cp1251("Дата: 31/10/2026     ")));
+    EXPECT_TRUE(contains(text, cp1251("[X] представлявам лицето")));
+
+    // The same return from the core with the presets written out by hand.
+    const orva::Declaration declaration = orva::parseDeclaration(readBytes(data / "deklar.txt"));
+    orva::ReturnFormInput input;
+    input.PeriodText = "10/2026";
+    input.FirmName = fit(cp1251("ТЕСТОВА ФИРМА ЕООД"), 50);
+    input.VatNumber = fit("BG123456789", 15);
+    input.IdNumber = fit("  123456789", 15);
+    input.SignatoryName = cp1251("Иван Петров");
+    input.RepresentMark = "X";
+    input.Art92Mark = " ";
+    input.ReturnDate = "31/10/2026";
+    input.LinesPerPage = 100;
+    input.cells = declaration.cells;
+    // Sales' VAT 1060.50 less the tax credit 444.40 + 160.00 x 0.50: 536.10 payable.
+    input.cells[50] = "         536.10";
+    input.cells[60] = "           0.00";
+    EXPECT_EQ(text, orva::joinLinesCrLf(orva::buildReturnForm(input)));
+}
+
+TEST_F(Export, OptionsReachTheReturnInWindows1251) {
+    writePeriod(consistentPeriod(), data);
+    const CliResult run = exportPeriod(data, out,
+                                 {"--lines-per-page", "100", "--address", "гр. София, ул. Шипка 1 Ω",
+                                  "--position", "управител", "--signatory", "Мария Иванова", "--date", "15/11/2026",
+                                  "--no-represent", "--art92", "--cell", "33=0.75", "--cell", "82=12.34"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string text = readBytes(out / "return.txt");
+    // Ω has no Windows-1251 byte and becomes "?".
+    EXPECT_TRUE(contains(text, cp1251("гр. София, ул. Шипка 1 ?")));
+    EXPECT_FALSE(contains(text, "\xCE\xA9"));
+    EXPECT_TRUE(contains(text, cp1251("Длъжност: управител")));
+    EXPECT_TRUE(contains(text, cp1251("Долуподписаният, Мария Иванова, декларирам")));
+    EXPECT_TRUE(contains(text, cp1251("Дата: 15/11/2026")));
+    EXPECT_FALSE(contains(text, "31/10/2026"));
+    EXPECT_TRUE(contains(text, cp1251("[ ] представлявам лицето")));
+    EXPECT_TRUE(contains(text, "0.75"));
+    EXPECT_TRUE(contains(text, "12.34"));
+    // The bytes are Windows-1251: "С" of София is 0xD1.
+    EXPECT_TRUE(contains(text, "\xD1\xEE\xF4\xE8\xFF"));
+}
+
+TEST_F(Export, DefaultLinesPerPageComesFromTheDefaultPrinter) {
+    writePeriod(consistentPeriod(), data);
+
+    // No printer: the A4-at-1200-dpi count.
+    ASSERT_EQ(exportPeriod(data, out / "none", {}).status, 0);
+    const int fallback = orva::fallbackLinesPerPage();
+    EXPECT_EQ(fileLines(out / "none" / "return.txt").size(), static_cast<std::size_t>(std::max(fallback, 90) + 80));
+
+    // A printer with a tall page: its own count.
+    orva::cli::Environment legal;
+    int printerLines = 0;
+    legal.defaultPrinter = [&printerLines] {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setPageSize(QPageSize(QPageSize::Legal));
+        orva::preparePrinter(*printer);
+        printerLines = orva::linesPerPage(*printer);
+        return printer;
+    };
+    ASSERT_EQ(exportPeriod(data, out / "legal", {}, legal).status, 0);
+    ASSERT_GT(printerLines, 100);
+    EXPECT_EQ(fileLines(out / "legal" / "return.txt").size(), static_cast<std::size_t>(printerLines + 80));
+}
+
+// Status 2: the window would end the program; nothing is written, not even DIR.
+struct UnreadableCase {
+    const char* name;
+    std::function<void(Period&)> change;
+    std::vector<std::string> extra;
+    const char* message; // the whole stderr line, "DATA" standing for the data folder
+};
+
+class Unreadable : public ::testing::TestWithParam<UnreadableCase> {};
+
+TEST_P(Unreadable, IsStatusTwoAndWritesNothing) {
+    const UnreadableCase& c = GetParam();
+    TempDir temp;
+    Period period = consistentPeriod();
+    if (c.change)
+        c.change(period);
+    const fs::path data = temp.path() / "data";
+    writePeriod(period, data);
+    const fs::path out = temp.path() / "out";
+    std::vector<std::string> extra = {"--lines-per-page", "60"};
+    extra.insert(extra.end(), c.extra.begin(), c.extra.end());
+    const CliResult run = exportPeriod(data, out, extra);
+    EXPECT_EQ(run.status, orva::cli::kUnreadable);
+    std::string expected = c.message;
+    if (const std::size_t at = expected.find("DATA"); at != std::string::npos)
+        expected.replace(at, 4, data.string());
+    EXPECT_EQ(run.err, expected + "\n");
+    EXPECT_FALSE(fs::exists(out));
+}
+
+const UnreadableCase kUnreadableCases[] = {
+    {"missing_declaration", [](Period& p) { p.missing = {"deklar.txt"}; }, {},
+     "orva-cli: deklar.txt: cannot open DATA/deklar.txt: No such file or directory"},
+    {"missing_sales", [](Period& p) { p.missing = {"prodagbi.txt"}; }, {},
+     "orva-cli: prodagbi.txt: cannot open DATA/prodagbi.txt: No such file or directory"},
+    {"empty_declaration", [](Period& p) { p.files["deklar.txt"] = ""; }, {},
+     "orva-cli: deklar.txt, line 1: the return record is empty: no VAT number to take the identification number "
+     "from"},
+    {"purchase_amount_with_comma",
+     [](Period& p) {
+         std::string file = purchasesFile(p);
+         const std::size_t second = file.find("\r\n") + 2;
+         file.replace(second + 167 + 30, 15, rightAligned("12,50", 15)); // amount 3 of line 2
+         p.files["pokupki.txt"] = file;
+     },
+     {},
+     "orva-cli: pokupki.txt, line 2: amount 3 \"          12,50\" is not a number"},
+    {"sales_amount_in_cyrillic",
+     [](Period& p) {
+         std::string file = salesFile(p);
+         file.replace(167, 15, rightAligned(mik("сто"), 15)); // amount 1 of line 1
+         p.files["prodagbi.txt"] = file;
+     },
+     {},
+     "orva-cli: prodagbi.txt, line 1: amount 1 \"         сто\" is not a number"},
+    {"purchases_without_lines", [](Period& p) { p.files["pokupki.txt"] = ""; }, {},
+     "orva-cli: pokupki.txt: the file holds no lines"},
+    {"lines_per_page_below_a_sales_block", nullptr, {"--lines-per-page", "3"},
+     "orva-cli: prodagbi.txt: 3 lines per page cannot hold a record of 4 lines"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cli, Unreadable, ::testing::ValuesIn(kUnreadableCases),
+                         [](const ::testing::TestParamInfo<UnreadableCase>& info) { return info.param.name; });
+
+// Status 3: label and journals written, the return not.
+struct NoReturnCase {
+    const char* name;
+    std::function<void(Period&)> change;
+    const char* message;
+};
+
+class NoReturn : public ::testing::TestWithParam<NoReturnCase> {};
+
+TEST_P(NoReturn, WritesLabelAndJournalsOnly) {
+    const NoReturnCase& c = GetParam();
+    TempDir temp;
+    Period period = consistentPeriod();
+    c.change(period);
+    const fs::path data = temp.path() / "data";
+    writePeriod(period, data);
+    const fs::path out = temp.path() / "out";
+    const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60"});
+    EXPECT_EQ(run.status, orva::cli::kNoReturn);
+    EXPECT_EQ(run.err, std::string(c.message) + "\n");
+    EXPECT_EQ(listing(out), (std::vector<std::string>{"label.txt", "purchases.txt", "sales.txt"}));
+    EXPECT_EQ(fileLines(out / "label.txt").size(), 18u);
+}
+
+const NoReturnCase kNoReturnCases[] = {
+    {"cell_20_not_a_number", [](Period& p) { p.cellTexts[20] = "12,00"; },
+     "orva-cli: deklar.txt, line 1: cell 20 \"12,00          \" is not a number"},
+    {"cell_40_blank", [](Period& p) { p.cellTexts[40] = ""; },
+     "orva-cli: deklar.txt, line 1: cell 40 \"               \" is not a number"},
+    {"month_13", [](Period& p) { p.period = "202613"; },
+     "orva-cli: deklar.txt, line 1: no default date: period \"13/2026\": month must be 1 to 12 and year 1 to "
+     "9999"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cli, NoReturn, ::testing::ValuesIn(kNoReturnCases),
+                         [](const ::testing::TestParamInfo<NoReturnCase>& info) { return info.param.name; });
+
+TEST_F(Export, GivenDateNeedsNoDefaultDate) {
+    // The default date is computed only when --date is missing.
+    Period period = consistentPeriod();
+    period.period = "202600";
+    writePeriod(period, data);
+    const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60", "--date", "01/01/2027"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(contains(readBytes(out / "return.txt"), "01/01/2027"));
+}
+
+TEST_F(Export, RecordBrokenOverTwoLinesNamesTheLineOfTheCell) {
+    // A CR LF inside field 2 pushes the cells onto line 2 of deklar.txt.
+    // Every later field then starts two characters later, so cell 20 no longer holds a number.
+    Period period = consistentPeriod();
+    std::string record = declarationRecord(period);
+    record.insert(20, "\r\n");
+    period.files["deklar.txt"] = record + "\r\n";
+    writePeriod(period, data);
+    const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60"});
+    EXPECT_EQ(run.status, orva::cli::kNoReturn);
+    EXPECT_EQ(run.err, "orva-cli: deklar.txt, line 2: cell 20 \"00        1060.\" is not a number\n");
+}
+
+TEST_F(Export, ReplacesEarlierExportWithoutLeftovers) {
+    writePeriod(consistentPeriod(), data);
+    ASSERT_EQ(exportPeriod(data, out, {"--lines-per-page", "100"}).status, 0);
+    ASSERT_EQ(exportPeriod(data, out, {"--lines-per-page", "60"}).status, 0);
+    EXPECT_EQ(listing(out), kTextFiles);
+    EXPECT_EQ(fileLines(out / "return.txt").size(), 170u);
+}
+
+TEST_F(Export, UnwritableOutputIsReported) {
+    writePeriod(consistentPeriod(), data);
+    writeBytes(temp.path() / "file", "x");
+    const CliResult run = exportPeriod(data, temp.path() / "file" / "out", {"--lines-per-page", "60"});
+    EXPECT_EQ(run.status, orva::cli::kUsage);
+    EXPECT_TRUE(contains(run.err, "cannot create the output folder")) << run.err;
+}
+
+} // namespace

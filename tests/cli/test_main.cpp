@@ -1,0 +1,16 @@
+// The commands run in this process; the application object stands where orva-cli's own would.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    // No job of these tests may reach a real print server: CUPS is pointed at a socket that does
+    // not exist, so this process and the orva-cli processes it starts see no printer. Printing
+    // is checked through a PDF printer put in place of the default one.
+    qputenv("CUPS_SERVER", "/nonexistent/orva-tests-have-no-print-server");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

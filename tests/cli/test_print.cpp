@@ -1,0 +1,106 @@
+// orva-cli print: one document through the renderer on the default printer, which a test
+// replaces with a PDF printer to see what the printer would get.
+#include "PdfTools.h"
+#include "PeriodFixture.h"
+
+#include "declaration/Declaration.h"
+#include "journals/Journal.h"
+#include "shell/Printing.h"
+
+#include <QPrinter>
+
+#include <gtest/gtest.h>
+
+using namespace clitest;
+
+namespace {
+
+orva::cli::Environment pdfPrinter(const fs::path& output) {
+    orva::cli::Environment environment;
+    environment.defaultPrinter = [output] {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(QString::fromStdString(output.string()));
+        orva::preparePrinter(*printer);
+        return printer;
+    };
+    return environment;
+}
+
+class Print : public ::testing::Test {
+protected:
+    void SetUp() override {
+        period = consistentPeriod(40, 30);
+        writePeriod(period, data);
+    }
+    TempDir temp;
+    fs::path data = temp.path() / "data";
+    fs::path pdf = temp.path() / "printed.pdf";
+    Period period;
+};
+
+TEST_F(Print, JournalGoesOutOneSheetPerPageAsJobOrva) {
+    const CliResult run = runCli({"print", "--document", "purchases", data.string()}, pdfPrinter(pdf));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+
+    // The printer's own count governs the document's pages and the sheets alike.
+    const int perPage = orva::fallbackLinesPerPage(); // a PDF printer on A4 without margins
+    const orva::Declaration declaration = orva::parseDeclaration(readBytes(data / "deklar.txt"));
+    const std::size_t lines = orva::buildJournal(readBytes(data / "pokupki.txt"), perPage, declaration.CaptionText,
+                                                 orva::purchasesLayout())
+                                  .lines.size();
+    const int sheets = static_cast<int>((lines + perPage - 1) / perPage);
+    ASSERT_GE(sheets, 2);
+    EXPECT_EQ(pdfPages(pdf.string()), sheets);
+    EXPECT_EQ(pdfInfo(pdf.string(), "Title"), "ОРВА");
+    const std::vector<std::string> firsts = pdfFirstLines(pdf.string());
+    ASSERT_EQ(firsts.size(), static_cast<std::size_t>(sheets));
+    EXPECT_EQ(firsts[0], "стр.01");
+    EXPECT_EQ(firsts[1], "стр.02");
+}
+
+TEST_F(Print, LabelPrintsAtTenPointsOnOneSheet) {
+    const CliResult run = runCli({"print", "--document", "label", data.string()}, pdfPrinter(pdf));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(pdfPages(pdf.string()), 1);
+    EXPECT_EQ(pdfFirstLines(pdf.string()).at(0), "BG123456789");
+}
+
+TEST_F(Print, NoPrinterIsStatusFour) {
+    const CliResult run = runCli({"print", "--document", "sales", data.string()}, withoutPrinter());
+    EXPECT_EQ(run.status, orva::cli::kNoPrinter);
+    EXPECT_EQ(run.err, "orva-cli: there is no default printer\n");
+    EXPECT_TRUE(run.out.empty());
+}
+
+TEST_F(Print, RefusedJobIsStatusFour) {
+    orva::cli::Environment environment;
+    environment.defaultPrinter = [] {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::NativeFormat);
+        printer->setPrinterName(QStringLiteral("orva-no-such-printer"));
+        orva::preparePrinter(*printer);
+        return printer;
+    };
+    const CliResult run = runCli({"print", "--document", "label", "--lines-per-page", "60", data.string()}, environment);
+    EXPECT_EQ(run.status, orva::cli::kNoPrinter);
+    EXPECT_EQ(run.err.rfind("orva-cli: printing: ", 0), 0u) << run.err;
+}
+
+TEST_F(Print, ReturnThatCannotBeBuiltIsStatusThree) {
+    period.cellTexts[20] = "x";
+    writePeriod(period, data);
+    const CliResult run = runCli({"print", "--document", "return", data.string()}, pdfPrinter(pdf));
+    EXPECT_EQ(run.status, orva::cli::kNoReturn);
+    EXPECT_FALSE(fs::exists(pdf));
+}
+
+TEST_F(Print, UnreadablePeriodIsStatusTwo) {
+    fs::remove(data / "prodagbi.txt");
+    const CliResult run = runCli({"print", "--document", "label", data.string()}, pdfPrinter(pdf));
+    EXPECT_EQ(run.status, orva::cli::kUnreadable);
+    EXPECT_FALSE(fs::exists(pdf));
+}
+
+} // namespace
