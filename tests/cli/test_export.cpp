@@ -334,3 +334,31 @@ TEST_F(Export, UnwritableOutputIsReported) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SampleExport, SameBytesAsTheCoreBuildsForTheWindow) {
+    const fs::path sample = fs::path(ORVA_SAMPLES) / "2026-10";
+    if (!fs::exists(sample / "deklar.txt"))
+        GTEST_SKIP() << "no sample period at " << sample;
+    TempDir temp;
+    const fs::path out = temp.path() / "out";
+    const CliResult run = runCli({"export", "--out", out.string(), "--lines-per-page", "92", sample.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const orva::Declaration declaration = orva::parseDeclaration(readBytes(sample / "deklar.txt"));
+    EXPECT_EQ(readBytes(out / "label.txt"), orva::joinLinesCrLf(declaration.label));
+    EXPECT_EQ(readBytes(out / "purchases.txt"),
+              orva::joinLinesCrLf(orva::buildJournal(readBytes(sample / "pokupki.txt"), 92, declaration.CaptionText,
+                                                     orva::purchasesLayout())
+                                      .lines));
+    EXPECT_EQ(readBytes(out / "sales.txt"),
+              orva::joinLinesCrLf(orva::buildJournal(readBytes(sample / "prodagbi.txt"), 92, declaration.CaptionText,
+                                                     orva::salesLayout())
+                                      .lines));
+    const std::vector<std::string> lines = fileLines(out / "return.txt");
+    EXPECT_EQ(lines.size(), 172u);
+    EXPECT_EQ(lines.at(91), ""); // page 1 is filled to line 92 with blank lines
+}
+
+} // namespace
