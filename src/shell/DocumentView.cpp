@@ -92,11 +92,17 @@ void DocumentView::scrollToStart() {
     horizontalScrollBar()->setValue(0);
 }
 
-int DocumentView::firstVisibleLine() const { return verticalScrollBar()->value(); }
+int DocumentView::firstVisibleLine() const {
+    return verticalScrollBar()->value();
+}
 
-int DocumentView::lineHeight() const { return std::max(1, fontMetrics().lineSpacing()); }
+int DocumentView::lineHeight() const {
+    return std::max(1, fontMetrics().lineSpacing());
+}
 
-int DocumentView::characterWidth() const { return std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('W'))); }
+int DocumentView::characterWidth() const {
+    return std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('W')));
+}
 
 void DocumentView::updateScrollBars() {
     const int visibleLines = std::max(1, viewport()->height() / lineHeight());

@@ -24,8 +24,7 @@ void showPlainMessage(QWidget* parent, const QString& text) {
 }
 
 void showErrorBox(QWidget* parent, const QString& text) {
-    runBox(parent, QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok,
-           QMessageBox::Ok);
+    runBox(parent, QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton yes, QMessageBox::StandardButton no) {
@@ -41,6 +40,8 @@ QString failureText(const char* message) {
     return QString::fromStdU16String(win1251ToUtf16(message));
 }
 
-QString failureText(const std::exception& failure) { return failureText(failure.what()); }
+QString failureText(const std::exception& failure) {
+    return failureText(failure.what());
+}
 
 } // namespace orva

@@ -17,7 +17,9 @@
 #include <memory>
 
 // The resource lives in a static library: its initialiser must be named to be linked in.
-static void initFontResource() { Q_INIT_RESOURCE(orva_font); }
+static void initFontResource() {
+    Q_INIT_RESOURCE(orva_font);
+}
 
 namespace orva {
 

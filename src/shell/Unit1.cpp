@@ -33,9 +33,13 @@ const char* const kReadError = "Грешка при четене на диске
 const char* const kPrintQuestion = "Желаете ли да разпечатате избрания документ ?";
 const char* const kPrintDone = "Печатането завърши.";
 
-QString toQString(const std::string& win1251) { return QString::fromStdU16String(orva::win1251ToUtf16(win1251)); }
+QString toQString(const std::string& win1251) {
+    return QString::fromStdU16String(orva::win1251ToUtf16(win1251));
+}
 
-std::string toWin1251(const QString& text) { return orva::utf16ToWin1251(text.toStdU16String()); }
+std::string toWin1251(const QString& text) {
+    return orva::utf16ToWin1251(text.toStdU16String());
+}
 
 } // namespace
 
@@ -71,8 +75,8 @@ TForm1::TForm1(std::string dataFolder, const QString& executablePath, std::optio
     N1 = PopupMenu1->addAction(QStringLiteral("Печат"));
     N1->setObjectName(QStringLiteral("N1"));
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
-    for (QAbstractScrollArea* box : std::initializer_list<QAbstractScrollArea*>{RichEdit0, RichEdit1, RichEdit2,
-                                                                                 RichEdit3, RichEdit4}) {
+    for (QAbstractScrollArea* box :
+         std::initializer_list<QAbstractScrollArea*>{RichEdit0, RichEdit1, RichEdit2, RichEdit3, RichEdit4}) {
         box->installEventFilter(this);
         box->viewport()->installEventFilter(this);
     }
@@ -89,9 +93,13 @@ TForm1::~TForm1() {
     delete ui;
 }
 
-void TForm1::usePrinter(std::unique_ptr<QPrinter> printer) { printer_ = std::move(printer); }
+void TForm1::usePrinter(std::unique_ptr<QPrinter> printer) {
+    printer_ = std::move(printer);
+}
 
-QWidget* TForm1::boxParent() { return isVisible() ? this : nullptr; }
+QWidget* TForm1::boxParent() {
+    return isVisible() ? this : nullptr;
+}
 
 // ---------------------------------------------------------------- creation
 

@@ -1,3 +1,5 @@
 #include "shell/Startup.h"
 
-int main(int argc, char** argv) { return orva::runOrva(argc, argv); }
+int main(int argc, char** argv) {
+    return orva::runOrva(argc, argv);
+}

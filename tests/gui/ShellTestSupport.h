@@ -130,8 +130,8 @@ inline std::string padLeft(const std::string& text, std::size_t width) {
 }
 
 // Windows-1251 bytes of the test's Cyrillic texts, written out so the source stays readable.
-inline const std::string kFirm = "\xD2\xC5\xD1\xD2 \xC5\xCE\xCE\xC4";                  // ТЕСТ ЕООД
-inline const std::string kSignatory = "\xC8\xE2\xE0\xED \xCF\xE5\xF2\xF0\xEE\xE2";     // Иван Петров
+inline const std::string kFirm = "\xD2\xC5\xD1\xD2 \xC5\xCE\xCE\xC4";                     // ТЕСТ ЕООД
+inline const std::string kSignatory = "\xC8\xE2\xE0\xED \xCF\xE5\xF2\xF0\xEE\xE2";        // Иван Петров
 inline const std::string kCounterparty = "\xC4\xCE\xD1\xD2\xC0\xC2\xD7\xC8\xCA \xC0\xC4"; // ДОСТАВЧИК АД
 
 struct Cells {
@@ -174,8 +174,12 @@ inline std::string recordHead(int number) {
            padRight(kCounterparty, 50) + padRight("goods", 30);
 }
 
-inline std::string purchaseRecord(int number) { return recordHead(number) + amounts(7, "10.00"); }
-inline std::string saleRecord(int number) { return recordHead(number) + amounts(17, "2.50"); }
+inline std::string purchaseRecord(int number) {
+    return recordHead(number) + amounts(7, "10.00");
+}
+inline std::string saleRecord(int number) {
+    return recordHead(number) + amounts(17, "2.50");
+}
 
 // Writes deklar.txt, pokupki.txt and prodagbi.txt (CR LF, MIK) into `folder`.
 inline void write(const std::string& folder, int purchases, int sales, const Cells& cells = {}) {

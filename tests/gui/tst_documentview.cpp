@@ -150,7 +150,9 @@ private slots:
         std::vector<std::string> lines = numberedLines(1400000);
         DocumentView view;
         view.resize(800, 600);
-        QBENCHMARK_ONCE { view.setLines(std::move(lines)); }
+        QBENCHMARK_ONCE {
+            view.setLines(std::move(lines));
+        }
         QCOMPARE(view.lineCount(), std::size_t(1400000));
     }
 };

@@ -28,7 +28,8 @@ int pdfPages(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return -1;
-    return static_cast<int>(QString::fromLatin1(file.readAll()).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
+    return static_cast<int>(
+        QString::fromLatin1(file.readAll()).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
 }
 
 } // namespace

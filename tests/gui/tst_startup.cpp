@@ -20,7 +20,9 @@
 
 #include <cstdio>
 
-static void initFontResource() { Q_INIT_RESOURCE(orva_font); }
+static void initFontResource() {
+    Q_INIT_RESOURCE(orva_font);
+}
 
 namespace {
 
@@ -154,11 +156,11 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("no argument") << QStringList{} << QStringLiteral("/media/floppy0");
         QTest::newRow("empty argument") << QStringList{QString()} << QStringLiteral("/media/floppy0");
-        QTest::newRow("empty first, second ignored") << QStringList{QString(), QStringLiteral("/data")}
-                                                     << QStringLiteral("/media/floppy0");
+        QTest::newRow("empty first, second ignored")
+            << QStringList{QString(), QStringLiteral("/data")} << QStringLiteral("/media/floppy0");
         QTest::newRow("folder") << QStringList{QStringLiteral("/srv/vat")} << QStringLiteral("/srv/vat");
-        QTest::newRow("unchanged, trailing separator kept") << QStringList{QStringLiteral("/srv/vat/")}
-                                                             << QStringLiteral("/srv/vat/");
+        QTest::newRow("unchanged, trailing separator kept")
+            << QStringList{QStringLiteral("/srv/vat/")} << QStringLiteral("/srv/vat/");
         QTest::newRow("blanks kept") << QStringList{QStringLiteral("/srv/my vat ")} << QStringLiteral("/srv/my vat ");
         QTest::newRow("further arguments ignored")
             << QStringList{QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")} << QStringLiteral("/a");

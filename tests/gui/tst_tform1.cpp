@@ -27,8 +27,12 @@
 
 namespace {
 
-QString q(const std::string& win1251) { return QString::fromStdU16String(orva::win1251ToUtf16(win1251)); }
-std::string w(const QString& text) { return orva::utf16ToWin1251(text.toStdU16String()); }
+QString q(const std::string& win1251) {
+    return QString::fromStdU16String(orva::win1251ToUtf16(win1251));
+}
+std::string w(const QString& text) {
+    return orva::utf16ToWin1251(text.toStdU16String());
+}
 
 const QString kReadError = QStringLiteral("Грешка при четене на дискетата.");
 
@@ -138,9 +142,10 @@ private slots:
         QTRY_VERIFY(form->isVisible());
 
         // Caption and fields from the record.
-        const std::string caption = " \xC4\xC0\xCD\xDA\xD7\xC5\xCD \xCF\xC5\xD0\xC8\xCE\xC4 10/2026     \xC8\xCD \xCF\xCE "
-                                    "\xC7\xC4\xC4\xD1 " +
-                                    period::padRight("BG123456789", 15) + "     " + period::padRight(period::kFirm, 50);
+        const std::string caption =
+            " \xC4\xC0\xCD\xDA\xD7\xC5\xCD \xCF\xC5\xD0\xC8\xCE\xC4 10/2026     \xC8\xCD \xCF\xCE "
+            "\xC7\xC4\xC4\xD1 " +
+            period::padRight("BG123456789", 15) + "     " + period::padRight(period::kFirm, 50);
         QCOMPARE(form->CaptionText, caption);
         QCOMPARE(form->windowTitle(), q(caption));
         QCOMPARE(form->PeriodText, std::string("10/2026"));
@@ -176,10 +181,13 @@ private slots:
         const std::vector<std::string>& purchases = form->RichEdit1->lines();
         const std::vector<std::string>& sales = form->RichEdit2->lines();
         QVERIFY(purchases.size() > 2 && sales.size() > 2);
-        QCOMPARE(purchases[1], "\xC4\xCD\xC5\xC2\xCD\xC8\xCA \xCD\xC0 \xCF\xCE\xCA\xD3\xCF\xCA\xC8\xD2\xC5     " + caption);
-        QCOMPARE(sales[1], "\xC4\xCD\xC5\xC2\xCD\xC8\xCA \xCD\xC0 \xCF\xD0\xCE\xC4\xC0\xC6\xC1\xC8\xD2\xC5     " + caption);
-        const auto expectedPurchases = orva::buildJournal(orva::readFileBytes(orva::joinPath(dataFolder, "pokupki.txt")),
-                                                          form->LinesPerPage, caption, orva::purchasesLayout());
+        QCOMPARE(purchases[1],
+                 "\xC4\xCD\xC5\xC2\xCD\xC8\xCA \xCD\xC0 \xCF\xCE\xCA\xD3\xCF\xCA\xC8\xD2\xC5     " + caption);
+        QCOMPARE(sales[1],
+                 "\xC4\xCD\xC5\xC2\xCD\xC8\xCA \xCD\xC0 \xCF\xD0\xCE\xC4\xC0\xC6\xC1\xC8\xD2\xC5     " + caption);
+        const auto expectedPurchases =
+            orva::buildJournal(orva::readFileBytes(orva::joinPath(dataFolder, "pokupki.txt")), form->LinesPerPage,
+                               caption, orva::purchasesLayout());
         QCOMPARE(expectedPurchases.records, std::size_t(3));
         QVERIFY(purchases == expectedPurchases.lines);
 
