@@ -54,7 +54,9 @@ int runOrva(int argc, char** argv, const std::function<void()>& applicationReady
     // Amounts are parsed and formatted by the core itself; this keeps any C library
     // conversion on the point as well, whatever the user's regional settings.
     std::setlocale(LC_NUMERIC, "C");
-    QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+    // The title "ОРВА" goes on every message box and print job. It is not made the display name:
+    // on X11 Qt would append that to every window title, and the captions must stay as they are.
+    QGuiApplication::setDesktopFileName(QStringLiteral("orva"));
     if (applicationReady)
         applicationReady();
 
