@@ -102,12 +102,12 @@ public:
         CheckRow row = startRow(rule, value, Value{low, {}});
         row.journalValue = formatMoney(low) + ".." + formatMoney(high);
         if (row.result != CheckRow::Result::NotEvaluable) {
-            const long double outside = *value.number < low ? *value.number - low
+            const long double outside = *value.number < low    ? *value.number - low
                                         : *value.number > high ? *value.number - high
                                                                : 0.0L;
             row.difference = formatMoney(outside);
-            row.result = *value.number >= low && *value.number <= high ? CheckRow::Result::Holds
-                                                                       : CheckRow::Result::Fails;
+            row.result =
+                *value.number >= low && *value.number <= high ? CheckRow::Result::Holds : CheckRow::Result::Fails;
         }
         rows_.push_back(row);
     }
@@ -190,9 +190,9 @@ std::vector<CheckRow> checkPeriod(const Period& period) {
 
     check.equal("кл.01 = кл.11+12+13+14+15+16", check.cell(1), check.cells({11, 12, 13, 14, 15, 16}));
     check.equal("кл.20 = кл.21+22+23+24", check.cell(20), check.cells({21, 22, 23, 24}));
-    check.equal("кл.40 = кл.41+42×33+43", check.cell(40),
-                combine(combine(check.cell(41), combine(check.cell(42), check.cell(33), multiply), add),
-                        check.cell(43), add));
+    check.equal(
+        "кл.40 = кл.41+42×33+43", check.cell(40),
+        combine(combine(check.cell(41), combine(check.cell(42), check.cell(33), multiply), add), check.cell(43), add));
     check.between("0 ≤ кл.33 ≤ 1", check.cell(33), 0.0L, 1.0L);
 
     // Cells 50 and 60 as the window derives them from 20 - 40.
@@ -219,18 +219,19 @@ void printCheckTable(const std::vector<CheckRow>& rows, std::ostream& out) {
     constexpr std::size_t kRuleWidth = 30;
     constexpr std::size_t kValueWidth = 17;
     out << padRight("ПРАВИЛО", kRuleWidth) << padLeft("ДЕКЛАРАЦИЯ", kValueWidth) << padLeft("ДНЕВНИЦИ", kValueWidth)
-        << padLeft("РАЗЛИКА", kValueWidth) << "  " << "РЕЗУЛТАТ" << '\n';
+        << padLeft("РАЗЛИКА", kValueWidth) << "  "
+        << "РЕЗУЛТАТ" << '\n';
     std::size_t failures = 0;
     for (const CheckRow& row : rows) {
-        const char* result = row.result == CheckRow::Result::Holds  ? kHolds
+        const char* result = row.result == CheckRow::Result::Holds   ? kHolds
                              : row.result == CheckRow::Result::Fails ? kFails
                                                                      : kNotEvaluable;
         if (row.result != CheckRow::Result::Holds)
             ++failures;
         const bool evaluated = row.result != CheckRow::Result::NotEvaluable;
         out << padRight(row.rule, kRuleWidth) << padLeft(row.returnValue, kValueWidth)
-            << padLeft(row.journalValue, kValueWidth) << padLeft(evaluated ? row.difference : "-", kValueWidth)
-            << "  " << result;
+            << padLeft(row.journalValue, kValueWidth) << padLeft(evaluated ? row.difference : "-", kValueWidth) << "  "
+            << result;
         if (!evaluated)
             out << " (" << row.difference << ")";
         out << '\n';

@@ -111,8 +111,8 @@ int parseLinesPerPage(const std::string& text) {
                         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
     const int value = digits ? std::atoi(text.c_str()) : 0;
     if (value < 1 || value > kMaxLinesPerPage)
-        usageError("--lines-per-page takes a whole number from 1 to " + std::to_string(kMaxLinesPerPage) +
-                   ", not \"" + text + "\"");
+        usageError("--lines-per-page takes a whole number from 1 to " + std::to_string(kMaxLinesPerPage) + ", not \"" +
+                   text + "\"");
     return value;
 }
 
@@ -180,8 +180,8 @@ Options parseOptions(const std::vector<std::string>& args) {
         };
         const bool exportOnly = arg == "--out" || arg == "--format";
         const bool answer = arg == "--lines-per-page" || arg == "--address" || arg == "--signatory" ||
-                            arg == "--position" || arg == "--date" || arg == "--represent" ||
-                            arg == "--no-represent" || arg == "--art92" || arg == "--no-art92" || arg == "--cell";
+                            arg == "--position" || arg == "--date" || arg == "--represent" || arg == "--no-represent" ||
+                            arg == "--art92" || arg == "--no-art92" || arg == "--cell";
         if ((exportOnly && options.command != Command::Export) || (answer && !takesAnswers) ||
             (arg == "--document" && options.command != Command::Print))
             usageError(command + " takes no " + arg);
@@ -422,8 +422,7 @@ Exit status:
 )";
 }
 
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const Environment& environment) {
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Environment& environment) {
     if (std::find(args.begin(), args.end(), "--help") != args.end() ||
         (!args.empty() && (args[0] == "-h" || args[0] == "help"))) {
         out << helpText();

@@ -92,9 +92,8 @@ std::vector<std::string> buildReturn(const Period& period, const ReturnAnswers& 
 
     for (int cellNumber : {20, 40}) {
         if (!tryParseDecimal(declaration.cells[cellNumber]))
-            throw Failure(kNoReturn,
-                          cellPlace(declaration, cellNumber) + " " + quoted(declaration.cells[cellNumber]) +
-                              " is not a number");
+            throw Failure(kNoReturn, cellPlace(declaration, cellNumber) + " " + quoted(declaration.cells[cellNumber]) +
+                                         " is not a number");
     }
     try {
         const ResultCells result = deriveResultCells(declaration.cells[20], declaration.cells[40]);
@@ -111,8 +110,8 @@ std::vector<std::string> buildReturn(const Period& period, const ReturnAnswers& 
             input.ReturnDate = defaultReturnDate(declaration.PeriodText);
         } catch (const Error& error) {
             throw Failure(kNoReturn, std::string(kDeclarationFile) + ", line " +
-                                               std::to_string(declarationLineOfField(declaration, 3)) +
-                                               ": no default date: " + forTerminal(error.what()));
+                                         std::to_string(declarationLineOfField(declaration, 3)) +
+                                         ": no default date: " + forTerminal(error.what()));
         }
     }
 

@@ -53,9 +53,8 @@ void renderDocument(QPrinter& printer, const std::vector<std::string>& lines, in
         throw Error("printing: not one line of the " + std::to_string(pointSize) + "-point face fits on the page");
     QPainter painter;
     if (!painter.begin(&printer)) {
-        const QString target = printer.outputFormat() == QPrinter::PdfFormat
-                                   ? printer.outputFileName()
-                                   : printer.printerName();
+        const QString target =
+            printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : printer.printerName();
         throw Error("printing: the print job could not be started on \"" + toUtf8(target) + "\"");
     }
     const QFont font = documentFont(pointSize);
@@ -190,7 +189,8 @@ void writeDocumentPdf(const std::string& path, const std::vector<std::string>& l
     }
 }
 
-void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize, const std::string& jobName) {
+void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
+                   const std::string& jobName) {
     if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
         throw Error("printing: there is no printer \"" + toUtf8(printer.printerName()) + "\"");
     printer.setDocName(QString::fromStdString(jobName));

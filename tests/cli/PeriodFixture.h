@@ -187,15 +187,14 @@ inline constexpr int kRecordCells[] = {1,  20, 11, 21, 12, 22, 13, 23, 14, 24, 1
 
 inline std::string declarationRecord(const Period& period) {
     const Cells cells = computeCells(period);
-    std::string record = fit(period.vat, 15) + fit(mik(period.firm), 50) + fit(period.period, 6) +
-                         fit(mik(period.signatory), 50);
+    std::string record =
+        fit(period.vat, 15) + fit(mik(period.firm), 50) + fit(period.period, 6) + fit(mik(period.signatory), 50);
     record += rightAligned(period.field5.empty() ? std::to_string(period.sales.size()) : period.field5, 15);
     record += rightAligned(period.field6.empty() ? std::to_string(period.purchases.size()) : period.field6, 15);
     for (int n : kRecordCells) {
         const std::size_t width = n == 33 ? 4 : 15;
         const auto text = period.cellTexts.find(n);
-        record += text != period.cellTexts.end() ? fit(text->second, width)
-                                                 : rightAligned(money(cells.at(n)), width);
+        record += text != period.cellTexts.end() ? fit(text->second, width) : rightAligned(money(cells.at(n)), width);
     }
     return record;
 }
@@ -286,7 +285,7 @@ struct CliResult {
 };
 
 inline CliResult runCli(const std::vector<std::string>& args,
-                  const orva::cli::Environment& environment = orva::cli::Environment::system()) {
+                        const orva::cli::Environment& environment = orva::cli::Environment::system()) {
     std::ostringstream out;
     std::ostringstream err;
     CliResult run;

@@ -22,7 +22,7 @@ namespace {
 const std::vector<std::string> kTextFiles = {"label.txt", "purchases.txt", "return.txt", "sales.txt"};
 
 CliResult exportPeriod(const fs::path& data, const fs::path& out, std::vector<std::string> extra = {},
-                 const orva::cli::Environment& environment = withoutPrinter()) {
+                       const orva::cli::Environment& environment = withoutPrinter()) {
     std::vector<std::string> args = {"export", "--out", out.string()};
     args.insert(args.end(), extra.begin(), extra.end());
     args.push_back(data.string());
@@ -63,8 +63,8 @@ TEST_F(Export, WritesTheFourDocumentsAsTheCoreBuildsThem) {
 
     const orva::Declaration declaration = orva::parseDeclaration(readBytes(data / "deklar.txt"));
     EXPECT_EQ(readBytes(out / "label.txt"), orva::joinLinesCrLf(declaration.label));
-    const auto purchases = orva::buildJournal(readBytes(data / "pokupki.txt"), 60, declaration.CaptionText,
-                                              orva::purchasesLayout());
+    const auto purchases =
+        orva::buildJournal(readBytes(data / "pokupki.txt"), 60, declaration.CaptionText, orva::purchasesLayout());
     EXPECT_EQ(readBytes(out / "purchases.txt"), orva::joinLinesCrLf(purchases.lines));
     const auto sales =
         orva::buildJournal(readBytes(data / "prodagbi.txt"), 60, declaration.CaptionText, orva::salesLayout());
@@ -82,9 +82,9 @@ TEST_F(Export, JournalBytesAreTheFixedLayout) {
     const std::vector<std::string> purchases = fileLines(out / "purchases.txt");
     ASSERT_EQ(purchases.size(), 15u + 4 * 3 + 2);
     EXPECT_EQ(purchases[0], std::string(110, ' ') + cp1251(" стр.01"));
-    EXPECT_EQ(purchases[1].rfind(cp1251("ДНЕВНИК НА ПОКУПКИТЕ      ДАНЪЧЕН ПЕРИОД 10/2026     ИН ПО ЗДДС BG123456789"),
-                                 0),
-              0u);
+    EXPECT_EQ(
+        purchases[1].rfind(cp1251("ДНЕВНИК НА ПОКУПКИТЕ      ДАНЪЧЕН ПЕРИОД 10/2026     ИН ПО ЗДДС BG123456789"), 0),
+        0u);
     for (std::size_t i = 2; i < purchases.size(); ++i)
         EXPECT_EQ(purchases[i].size(), 117u) << "line " << i + 1;
     EXPECT_EQ(purchases[15].substr(0, 8), "|     1 ");
@@ -149,10 +149,11 @@ TEST_F(Export, ReturnTakesTheWindowsPresets) {
 
 TEST_F(Export, OptionsReachTheReturnInWindows1251) {
     writePeriod(consistentPeriod(), data);
-    const CliResult run = exportPeriod(data, out,
-                                 {"--lines-per-page", "100", "--address", "гр. София, ул. Шипка 1 Ω",
-                                  "--position", "управител", "--signatory", "Мария Иванова", "--date", "15/11/2026",
-                                  "--no-represent", "--art92", "--cell", "33=0.75", "--cell", "82=12.34"});
+    const CliResult run =
+        exportPeriod(data, out,
+                     {"--lines-per-page", "100", "--address", "гр. София, ул. Шипка 1 Ω", "--position", "управител",
+                      "--signatory", "Мария Иванова", "--date", "15/11/2026", "--no-represent", "--art92", "--cell",
+                      "33=0.75", "--cell", "82=12.34"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string text = readBytes(out / "return.txt");
     // Ω has no Windows-1251 byte and becomes "?".
@@ -224,11 +225,17 @@ TEST_P(Unreadable, IsStatusTwoAndWritesNothing) {
 }
 
 const UnreadableCase kUnreadableCases[] = {
-    {"missing_declaration", [](Period& p) { p.missing = {"deklar.txt"}; }, {},
+    {"missing_declaration",
+     [](Period& p) { p.missing = {"deklar.txt"}; },
+     {},
      "orva-cli: deklar.txt: cannot open DATA/deklar.txt: No such file or directory"},
-    {"missing_sales", [](Period& p) { p.missing = {"prodagbi.txt"}; }, {},
+    {"missing_sales",
+     [](Period& p) { p.missing = {"prodagbi.txt"}; },
+     {},
      "orva-cli: prodagbi.txt: cannot open DATA/prodagbi.txt: No such file or directory"},
-    {"empty_declaration", [](Period& p) { p.files["deklar.txt"] = ""; }, {},
+    {"empty_declaration",
+     [](Period& p) { p.files["deklar.txt"] = ""; },
+     {},
      "orva-cli: deklar.txt, line 1: the return record is empty: no VAT number to take the identification number "
      "from"},
     {"purchase_amount_with_comma",
@@ -248,9 +255,13 @@ const UnreadableCase kUnreadableCases[] = {
      },
      {},
      "orva-cli: prodagbi.txt, line 1: amount 1 \"         сто\" is not a number"},
-    {"purchases_without_lines", [](Period& p) { p.files["pokupki.txt"] = ""; }, {},
+    {"purchases_without_lines",
+     [](Period& p) { p.files["pokupki.txt"] = ""; },
+     {},
      "orva-cli: pokupki.txt: the file holds no lines"},
-    {"lines_per_page_below_a_sales_block", nullptr, {"--lines-per-page", "3"},
+    {"lines_per_page_below_a_sales_block",
+     nullptr,
+     {"--lines-per-page", "3"},
      "orva-cli: prodagbi.txt: 3 lines per page cannot hold a record of 4 lines"},
 };
 

@@ -47,9 +47,9 @@ TEST_F(Print, JournalGoesOutOneSheetPerPageAsJobOrva) {
     // The printer's own count governs the document's pages and the sheets alike.
     const int perPage = orva::fallbackLinesPerPage(); // a PDF printer on A4 without margins
     const orva::Declaration declaration = orva::parseDeclaration(readBytes(data / "deklar.txt"));
-    const std::size_t lines = orva::buildJournal(readBytes(data / "pokupki.txt"), perPage, declaration.CaptionText,
-                                                 orva::purchasesLayout())
-                                  .lines.size();
+    const std::size_t lines =
+        orva::buildJournal(readBytes(data / "pokupki.txt"), perPage, declaration.CaptionText, orva::purchasesLayout())
+            .lines.size();
     const int sheets = static_cast<int>((lines + perPage - 1) / perPage);
     ASSERT_GE(sheets, 2);
     EXPECT_EQ(pdfPages(pdf.string()), sheets);
@@ -83,7 +83,8 @@ TEST_F(Print, RefusedJobIsStatusFour) {
         orva::preparePrinter(*printer);
         return printer;
     };
-    const CliResult run = runCli({"print", "--document", "label", "--lines-per-page", "60", data.string()}, environment);
+    const CliResult run =
+        runCli({"print", "--document", "label", "--lines-per-page", "60", data.string()}, environment);
     EXPECT_EQ(run.status, orva::cli::kNoPrinter);
     EXPECT_EQ(run.err.rfind("orva-cli: printing: ", 0), 0u) << run.err;
 }

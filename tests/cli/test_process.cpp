@@ -25,8 +25,8 @@ struct Process {
 
 // Runs orva-cli in `workingFolder` without a display, so that it must choose offscreen itself.
 Process runProgram(const std::vector<std::string>& args, const fs::path& workingFolder, const fs::path& scratch) {
-    std::string command = "cd '" + workingFolder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
-                          kProgram.string() + "'";
+    std::string command = "cd '" + workingFolder.string() +
+                          "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + kProgram.string() + "'";
     for (const std::string& arg : args)
         command += " '" + arg + "'";
     const fs::path out = scratch / "stdout";
@@ -80,9 +80,8 @@ TEST_F(Program, PdfExportWritesOnlyIntoDir) {
     const std::vector<std::string> dataBefore = snapshot(data);
     const std::vector<std::string> besideProgram = names(kProgram.parent_path());
 
-    const Process process =
-        runProgram({"export", "--format", "pdf", "--lines-per-page", "60", "--out", out.string(), data.string()},
-                   work, scratch);
+    const Process process = runProgram(
+        {"export", "--format", "pdf", "--lines-per-page", "60", "--out", out.string(), data.string()}, work, scratch);
     ASSERT_EQ(process.status, 0) << process.err;
     EXPECT_EQ(process.err, "");
 
@@ -133,11 +132,11 @@ TEST_F(Program, TextExportWritesOnlyIntoDir) {
 TEST_F(Program, FailureIsOneLineOnStandardError) {
     writePeriod(consistentPeriod(), data);
     fs::remove(data / "pokupki.txt");
-    const Process process = runProgram({"export", "--format", "pdf", "--out", out.string(), data.string()}, work,
-                                       scratch);
+    const Process process =
+        runProgram({"export", "--format", "pdf", "--out", out.string(), data.string()}, work, scratch);
     EXPECT_EQ(process.status, 2);
-    EXPECT_EQ(process.err,
-              "orva-cli: pokupki.txt: cannot open " + (data / "pokupki.txt").string() + ": No such file or directory\n");
+    EXPECT_EQ(process.err, "orva-cli: pokupki.txt: cannot open " + (data / "pokupki.txt").string() +
+                               ": No such file or directory\n");
     EXPECT_FALSE(fs::exists(out));
 }
 

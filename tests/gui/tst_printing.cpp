@@ -36,7 +36,8 @@ int pdfPages(const QString& path) {
 
 QString pdfPageSize(const QString& path) {
     const QString info = run(QStringLiteral("pdfinfo"), {path});
-    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("Page size:\\s+([0-9. x]+) pts")).match(info);
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("Page size:\\s+([0-9. x]+) pts")).match(info);
     return match.hasMatch() ? match.captured(1).trimmed() : QString();
 }
 
@@ -139,8 +140,8 @@ void TestPrinting::pdfPagesBreakEveryLinesPerPage() {
     QFETCH(int, lastPageLines);
     QFETCH(bool, a4);
     const QString path = dir_.filePath(QStringLiteral("doc%1-%2.pdf").arg(perPage).arg(lastPageLines));
-    orva::writeDocumentPdf(path.toStdString(), numberedDocument(3, perPage, lastPageLines),
-                           orva::kDocumentPointSize, perPage, "ОРВА");
+    orva::writeDocumentPdf(path.toStdString(), numberedDocument(3, perPage, lastPageLines), orva::kDocumentPointSize,
+                           perPage, "ОРВА");
 
     QCOMPARE(pdfPages(path), 3);
     if (a4)
