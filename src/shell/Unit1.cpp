@@ -210,16 +210,14 @@ void TForm1::LoadDeclaration() {
 
 namespace {
 
-// Builds a journal into its box and writes the copy beside the executable. The file's bytes
-// are released before the document goes into the box, so the two never coexist.
+// Builds a journal into its box and writes the copy beside the executable. The file is read in
+// chunks as the build goes, so its bytes and the document are never held together.
 void buildJournalInto(DocumentView& box, const std::string& dataFolder, const std::string& executablePath,
                       int LinesPerPage, const std::string& CaptionText, const orva::JournalLayout& layout) {
     box.clear();
-    std::vector<std::string> lines = [&] {
-        const std::string bytes = orva::readFileBytes(orva::joinPath(dataFolder, layout.fileName));
-        return orva::buildJournal(bytes, LinesPerPage, CaptionText, layout).lines;
-    }();
-    box.setLines(std::move(lines));
+    box.setLines(
+        orva::buildJournalFromFile(orva::joinPath(dataFolder, layout.fileName), LinesPerPage, CaptionText, layout)
+            .lines);
     box.saveToFile(orva::replaceExtension(executablePath, layout.copyExtension));
 }
 
