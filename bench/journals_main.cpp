@@ -85,8 +85,7 @@ Measure readAndSplit(const std::string& path, int repeat) {
 
 // The journal from the file's bytes (the reading is timed apart, above), or from the file itself,
 // read in chunks as the build goes (the reading is part of the time).
-Measure build(const std::string& path, const orva::JournalLayout& layout, int linesPerPage, int repeat,
-              bool fromFile) {
+Measure build(const std::string& path, const orva::JournalLayout& layout, int linesPerPage, int repeat, bool fromFile) {
     return inChild([&] {
         Measure m;
         m.seconds = 1e30;

@@ -61,6 +61,8 @@ std::optional<long double> parseAmount(std::string_view text) {
     if (digits == 0 || decimals > kMaxDecimals)
         return tryParseDecimal(text);
 
+    if (mantissa == 0) // "0.00", the most common amount of all, with the sign strtold gives it
+        return negative ? -0.0L : 0.0L;
     // Both operands are exact, so the one rounding of the division gives the correctly rounded
     // value, which is what strtold returns for the same text.
     const long double value = static_cast<long double>(mantissa) / powersOfTen()[static_cast<std::size_t>(decimals)];

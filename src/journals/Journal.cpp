@@ -27,7 +27,16 @@ struct Cut {
     std::size_t remove;
 };
 constexpr std::array<Cut, 10> kIdentityCuts = {{
-    {15, 15}, {6, 6}, {4, 4}, {15, 15}, {2, 2}, {20, 20}, {10, 10}, {15, 15}, {30, 50}, {20, 30},
+    {15, 15},
+    {6, 6},
+    {4, 4},
+    {15, 15},
+    {2, 2},
+    {20, 20},
+    {10, 10},
+    {15, 15},
+    {30, 50},
+    {20, 30},
 }};
 
 std::size_t identityLength() {
@@ -37,9 +46,15 @@ std::size_t identityLength() {
     return length; // 167: the amounts start at position 168
 }
 
-std::string barLine() { return "|" + std::string(kTableWidth - 2, '-') + "|"; }
-std::string dashLine() { return std::string(kTableWidth, '-'); }
-std::string closingLine() { return std::string(kTableWidth, '='); }
+std::string barLine() {
+    return "|" + std::string(kTableWidth - 2, '-') + "|";
+}
+std::string dashLine() {
+    return std::string(kTableWidth, '-');
+}
+std::string closingLine() {
+    return std::string(kTableWidth, '=');
+}
 
 // The identity part of the header is the same in both journals.
 struct IdentityHeader {
@@ -215,9 +230,7 @@ JournalResult runEngine(LineSource& source, int LinesPerPage, const std::string&
                         const JournalLayout& layout) {
     const std::size_t block = static_cast<std::size_t>(layout.blockHeight > 0 ? layout.blockHeight : 0);
     const std::size_t recordLength = identityLength() + layout.amountCount * kAmountFieldWidth;
-    auto fail = [&](std::size_t line, const std::string& detail) {
-        throw JournalError(layout.fileName, line, detail);
-    };
+    auto fail = [&](std::size_t line, const std::string& detail) { throw JournalError(layout.fileName, line, detail); };
 
     // Prebuilt lines, reused on every page.
     const std::string title = layout.titlePrefix + CaptionText;
@@ -288,8 +301,8 @@ JournalResult runEngine(LineSource& source, int LinesPerPage, const std::string&
         for (std::size_t k = 0; k < amounts.size(); ++k) {
             const std::optional<long double> value = parseAmount(amounts[k]);
             if (!value)
-                fail(index + 1, "amount " + std::to_string(k + 1) + " \"" + orva::mikToWin1251(amounts[k]) +
-                                    "\" is not a number");
+                fail(index + 1,
+                     "amount " + std::to_string(k + 1) + " \"" + orva::mikToWin1251(amounts[k]) + "\" is not a number");
             result.totals[k] += *value;
         }
 

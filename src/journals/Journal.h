@@ -18,16 +18,16 @@ struct AmountLine {
 
 // The parameters in which the purchases and sales journals differ; one engine pages both.
 struct JournalLayout {
-    std::string fileName;                      // "pokupki.txt" / "prodagbi.txt"
-    std::string titlePrefix;                   // ends with five blanks
-    std::vector<std::string> firstPageLines;   // fixed header lines after the title (13 / 20)
+    std::string fileName;                       // "pokupki.txt" / "prodagbi.txt"
+    std::string titlePrefix;                    // ends with five blanks
+    std::vector<std::string> firstPageLines;    // fixed header lines after the title (13 / 20)
     std::vector<std::string> continuationLines; // fixed header lines after the title (4 / 5)
-    int blockHeight = 0;                       // B: 3 / 4
-    std::size_t amountCount = 0;               // 7 / 17
-    std::size_t amountWidth = 0;               // shown and summed: 15 / 12 (rightmost of 15)
-    std::size_t totalWidth = 0;                // W: 15 / 12
-    std::string copyExtension;                 // ".pro.txt" / ".pok.txt"
-    std::vector<AmountLine> amountLines;       // {7, 10} / {8, 19}, {9, 7}: record and totals lines
+    int blockHeight = 0;                        // B: 3 / 4
+    std::size_t amountCount = 0;                // 7 / 17
+    std::size_t amountWidth = 0;                // shown and summed: 15 / 12 (rightmost of 15)
+    std::size_t totalWidth = 0;                 // W: 15 / 12
+    std::string copyExtension;                  // ".pro.txt" / ".pok.txt"
+    std::vector<AmountLine> amountLines;        // {7, 10} / {8, 19}, {9, 7}: record and totals lines
 };
 
 const JournalLayout& purchasesLayout();

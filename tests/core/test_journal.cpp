@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,9 @@ namespace {
 
 const std::string kCaption = utf8ToWin1251(" ДАНЪЧЕН ПЕРИОД 07/2026     ИН ПО ЗДДС BG123456789     ФИРМА ПРИМЕР ООД");
 
-std::string dataPath(const std::string& name) { return std::string(ORVA_TEST_DATA) + "/journals/" + name; }
+std::string dataPath(const std::string& name) {
+    return std::string(ORVA_TEST_DATA) + "/journals/" + name;
+}
 
 std::string rightAligned(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
@@ -44,7 +47,9 @@ std::string record(const JournalLayout& layout, int n, const std::vector<std::st
     return line;
 }
 
-std::string file(const std::vector<std::string>& lines) { return joinLinesCrLf(lines); }
+std::string file(const std::vector<std::string>& lines) {
+    return joinLinesCrLf(lines);
+}
 
 std::string records(const JournalLayout& layout, int count) {
     std::vector<std::string> lines;
@@ -57,7 +62,9 @@ std::string pageNumberLine(const std::string& number) {
     return std::string(110, ' ') + utf8ToWin1251(" стр.") + number;
 }
 
-std::string twoDigits(std::size_t number) { return (number < 10 ? "0" : "") + std::to_string(number); }
+std::string twoDigits(std::size_t number) {
+    return (number < 10 ? "0" : "") + std::to_string(number);
+}
 
 bool isRecordFirstLine(const std::string& line) {
     return line.size() > 7 && line[0] == '|' && line[1] == ' ' && std::isdigit(static_cast<unsigned char>(line[6]));
@@ -85,7 +92,9 @@ std::vector<Page> pagesOf(std::vector<std::string> lines, int linesPerPage, std:
     return pages;
 }
 
-std::size_t totalsLines(const JournalLayout& layout) { return layout.amountLines.size() + 1; }
+std::size_t totalsLines(const JournalLayout& layout) {
+    return layout.amountLines.size() + 1;
+}
 
 std::string zeroTotals(const JournalLayout& layout, std::size_t line) {
     std::string text = "|";
@@ -168,6 +177,27 @@ TEST(JournalReference, FromFileAsFromBytes) {
     EXPECT_THROW(buildJournalFromFile(dataPath("no-such-file.txt"), 60, kCaption, P), FileError);
 }
 
+// The sample periods shipped with the program build whole: every line a record.
+TEST(JournalReference, SamplePeriodsBuild) {
+    int periods = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(ORVA_SAMPLES)) {
+        if (!std::filesystem::exists(entry.path() / "pokupki.txt"))
+            continue;
+        ++periods;
+        for (const auto* layout : {&purchasesLayout(), &salesLayout()}) {
+            const std::string path = (entry.path() / layout->fileName).string();
+            SCOPED_TRACE(path);
+            std::size_t records = 0;
+            for (const auto& line : splitLines(readFileBytes(path)))
+                records += line.size() >= 99;
+            const JournalResult result = buildJournalFromFile(path, 60, kCaption, *layout);
+            EXPECT_EQ(result.records, records);
+            EXPECT_GT(result.records, 0u);
+        }
+    }
+    EXPECT_GT(periods, 0);
+}
+
 TEST(JournalReference, TotalsAreTheSumsOfTheColumns) {
     const JournalResult purchases =
         buildJournal(readFileBytes(dataPath("pokupki.txt")), 20, kCaption, purchasesLayout());
@@ -191,12 +221,9 @@ TEST(JournalPaging, WorkedExampleOfSixtyRecords) {
         int firstPageRecords, laterPageRecords;
         int firstFootBlanks, laterFootBlanks;
     } cases[] = {
-        {purchasesLayout(), 60, 15, 18, 0, 0},
-        {purchasesLayout(), 61, 15, 18, 1, 1},
-        {purchasesLayout(), 63, 16, 19, 0, 0},
-        {salesLayout(), 60, 9, 13, 2, 1},
-        {salesLayout(), 61, 9, 13, 3, 2},
-        {salesLayout(), 63, 10, 14, 1, 0},
+        {purchasesLayout(), 60, 15, 18, 0, 0}, {purchasesLayout(), 61, 15, 18, 1, 1},
+        {purchasesLayout(), 63, 16, 19, 0, 0}, {salesLayout(), 60, 9, 13, 2, 1},
+        {salesLayout(), 61, 9, 13, 3, 2},      {salesLayout(), 63, 10, 14, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.layout.fileName + " at " + std::to_string(c.linesPerPage));
@@ -419,22 +446,54 @@ TEST(JournalRecord, AmountsShownAndSummed) {
         {"negative", P, {"        -100.00", "         250.00"}, "        -100.00", "         150.00", 150},
         {"negative total", P, {"        -100.00", "          -0.50"}, "        -100.00", "        -100.50", -100.5L},
         {"exponent", P, {"          1.5E2", "        -2.5e-1"}, "          1.5E2", "         149.75", 149.75L},
-        {"plus sign, no blanks", P, {"+00000000012.50", "3.25           "}, "+00000000012.50", "          15.75",
+        {"plus sign, no blanks",
+         P,
+         {"+00000000012.50", "3.25           "},
+         "+00000000012.50",
+         "          15.75",
          15.75L},
-        {"rounding of the total", P, {"          0.125", "          0.000"}, "          0.125", "           0.13",
+        {"rounding of the total",
+         P,
+         {"          0.125", "          0.000"},
+         "          0.125",
+         "           0.13",
          0.125L},
-        {"total wider than 15", P, {"999999999999.99", "999999999999.99"}, "999999999999.99", "999999999999.98",
+        {"total wider than 15",
+         P,
+         {"999999999999.99", "999999999999.99"},
+         "999999999999.99",
+         "999999999999.98",
          1999999999999.98L},
         {"sales: 12 of 12", S, {"        1234.56", "           1.00"}, "     1234.56", "     1235.56", 1235.56L},
-        {"sales: 13 characters", S, {"  1234567890.12", "           0.00"}, "234567890.12", "234567890.12",
+        {"sales: 13 characters",
+         S,
+         {"  1234567890.12", "           0.00"},
+         "234567890.12",
+         "234567890.12",
          234567890.12L},
-        {"sales: 14 characters", S, {" 123456789012.5", "           0.00"}, "3456789012.5", "3456789012.50",
+        {"sales: 14 characters",
+         S,
+         {" 123456789012.5", "           0.00"},
+         "3456789012.5",
+         "3456789012.50",
          3456789012.5L},
-        {"sales: 15 characters, sign cut away", S, {"-12345678901.25", "           0.00"}, "345678901.25",
-         "345678901.25", 345678901.25L},
-        {"sales: not at the right edge", S, {"  12.50        ", "           0.00"}, "2.50        ", "        2.50",
+        {"sales: 15 characters, sign cut away",
+         S,
+         {"-12345678901.25", "           0.00"},
+         "345678901.25",
+         "345678901.25",
+         345678901.25L},
+        {"sales: not at the right edge",
+         S,
+         {"  12.50        ", "           0.00"},
+         "2.50        ",
+         "        2.50",
          2.5L},
-        {"sales: total wider than 12", S, {"   999999999.99", "   999999999.99"}, "999999999.99", "999999999.98",
+        {"sales: total wider than 12",
+         S,
+         {"   999999999.99", "   999999999.99"},
+         "999999999.99",
+         "999999999.98",
          1999999999.98L},
     };
     for (const auto& c : cases) {
@@ -488,7 +547,8 @@ TEST(JournalFailure, Messages) {
         std::string message;
     } cases[] = {
         {"not a number", P, file(bad), 60, "pokupki.txt, line 17: amount 3 \"          12,50\" is not a number"},
-        {"99 characters", P, file({record(P, 1), ninetyNine}), 60, "pokupki.txt, line 2: amount 1 \"\" is not a number"},
+        {"99 characters", P, file({record(P, 1), ninetyNine}), 60,
+         "pokupki.txt, line 2: amount 1 \"\" is not a number"},
         {"99 characters, last line", P, record(P, 1) + "\n" + ninetyNine, 60,
          "pokupki.txt, line 2: amount 1 \"\" is not a number"},
         {"99 characters, sales", S, file({record(S, 1), ninetyNineSales}), 60,
@@ -497,10 +557,9 @@ TEST(JournalFailure, Messages) {
          "pokupki.txt, line 1: amount 2 \"\" is not a number"},
         {"blank amount", P, file({record(P, 1, {"0", "0", "0", "0", "0", "0", "               "})}), 60,
          "pokupki.txt, line 1: amount 7 \"               \" is not a number"},
-        {"sales quotes the 12 characters parsed", S, file({record(S, 1, {"0", "0", "0", "0", "0", "      1.2.3"})}),
-         60, "prodagbi.txt, line 1: amount 6 \"       1.2.3\" is not a number"},
-        {"MIK letters in an amount are quoted in Windows-1251", P,
-         file({record(P, 1, {"\x8f\x80\x90\x80"})}), 60,
+        {"sales quotes the 12 characters parsed", S, file({record(S, 1, {"0", "0", "0", "0", "0", "      1.2.3"})}), 60,
+         "prodagbi.txt, line 1: amount 6 \"       1.2.3\" is not a number"},
+        {"MIK letters in an amount are quoted in Windows-1251", P, file({record(P, 1, {"\x8f\x80\x90\x80"})}), 60,
          "pokupki.txt, line 1: amount 1 \"           " + utf8ToWin1251("ПАРА") + "\" is not a number"},
         {"no lines", P, "", 60, "pokupki.txt: the file holds no lines"},
         {"no lines, sales", S, "", 60, "prodagbi.txt: the file holds no lines"},
@@ -527,8 +586,7 @@ TEST(JournalFailure, LinesPerPageBelowTheRecordHeightIsRefused) {
             SCOPED_TRACE(layout->fileName + " at " + std::to_string(linesPerPage));
             EXPECT_EQ(expectFailure(record(*layout, 1), linesPerPage, *layout),
                       layout->fileName + ": " + std::to_string(linesPerPage) +
-                          " lines per page cannot hold a record of " + std::to_string(layout->blockHeight) +
-                          " lines");
+                          " lines per page cannot hold a record of " + std::to_string(layout->blockHeight) + " lines");
             // With nothing left to place after the short last line goes, nothing is refused.
             EXPECT_EQ(buildJournal("short", linesPerPage, kCaption, *layout).lines.size(), totalsLines(*layout));
         }
@@ -564,9 +622,9 @@ TEST(JournalLayouts, HeaderLinesAndCells) {
           purchasesAmounts, none, purchasesAmounts, none},
          {none, continuationIdentity, purchasesAmounts, none}},
         {salesLayout(),
-         {none, identity, identity, none, identity, none, salesAmounts1, salesAmounts1, salesAmounts1, salesAmounts1,
-          none, salesAmounts1, none, salesAmounts2, salesAmounts2, salesAmounts2, salesAmounts2, none, salesAmounts2,
-          none},
+         {none,          identity,      identity,      none, identity,      none, salesAmounts1,
+          salesAmounts1, salesAmounts1, salesAmounts1, none, salesAmounts1, none, salesAmounts2,
+          salesAmounts2, salesAmounts2, salesAmounts2, none, salesAmounts2, none},
          {none, continuationIdentity, salesAmounts1, salesAmounts2, none}},
     };
     for (const auto& c : cases) {
