@@ -127,8 +127,8 @@ if ! ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0} \
 fi
 
 if [ "$status" -eq 0 ]; then
-    orva_log "all tests passed"
+    orva_log "all tests passed ($((SECONDS / 60)) min $((SECONDS % 60)) s)"
 else
-    orva_log "some tests FAILED"
+    orva_log "some tests FAILED ($((SECONDS / 60)) min $((SECONDS % 60)) s)"
 fi
 exit "$status"
