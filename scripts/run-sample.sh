@@ -15,7 +15,7 @@ DATA=$(realpath -m "${1:-$ORVA_SOURCE_DIR/samples/2026-10}")
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "error: orva is a desktop program and there is no display here (DISPLAY is not set)." >&2
-    echo "Run this from a graphical session, or try it on a virtual one: xvfb-run -a bash $0" >&2
+    echo "Run it from a graphical session (a desktop, or ssh -X)." >&2
     exit 1
 fi
 
