@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -43,6 +44,13 @@ QRect printableArea(const QPrinter& printer) {
     return full.adjusted(margins.left(), margins.top(), -margins.right(), -margins.bottom());
 }
 
+QString trimmedRight(const QString& text) {
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.left(end);
+}
+
 int lineHeight(QPrinter& printer, int pointSize) {
     return QFontMetrics(documentFont(pointSize), &printer).height();
 }
@@ -59,9 +67,10 @@ void renderDocument(QPrinter& printer, const std::vector<std::string>& lines, in
     }
     const QFont font = documentFont(pointSize);
     painter.setFont(font);
-    const QFontMetrics metrics(font, &printer);
-    const int pitch = metrics.height();
-    const int ascent = metrics.ascent();
+    const QFontMetricsF metrics(font, &printer);
+    // The same integer pitch that linesPerPage divides by, so exactly that many lines fit.
+    const int pitch = QFontMetrics(font, &printer).height();
+    const qreal ascent = metrics.ascent();
     const QRect area = printableArea(printer);
 
     int row = 0;
@@ -75,7 +84,20 @@ void renderDocument(QPrinter& printer, const std::vector<std::string>& lines, in
         }
         if (!line.empty()) {
             const QString text = QString::fromStdU16String(win1251ToUtf16(line));
-            painter.drawText(QPointF(area.left(), area.top() + row * pitch + ascent), text);
+            const QPointF origin(area.left(), area.top() + row * pitch + ascent);
+            // A line wider than the sheet (a journal's title line with a long firm name is ~134
+            // characters) is narrowed to the printable width rather than cut off or wrapped:
+            // wrapping would push every later line of the page down and break the page count.
+            const qreal width = metrics.horizontalAdvance(trimmedRight(text));
+            if (width > area.width()) {
+                painter.save();
+                painter.translate(origin);
+                painter.scale(area.width() / width, 1.0);
+                painter.drawText(QPointF(0, 0), text);
+                painter.restore();
+            } else {
+                painter.drawText(origin, text);
+            }
         }
         ++row;
     }

@@ -90,6 +90,7 @@ private slots:
     void pdfOfUnwritableFolderFailsAndLeavesNothing();
     void printingWithoutPrinterThrows();
     void zeroLinesPerPageIsRefused();
+    void overWideLineStaysWholeOnItsOwnLine();
 
 private:
     QTemporaryDir dir_;
@@ -211,6 +212,32 @@ void TestPrinting::zeroLinesPerPageIsRefused() {
     QVERIFY_THROWS_EXCEPTION(orva::Error,
                              orva::writeDocumentPdf(path.toStdString(), {"x"}, orva::kDocumentPointSize, 0, "ОРВА"));
     QVERIFY(!QFile::exists(path));
+}
+
+void TestPrinting::overWideLineStaysWholeOnItsOwnLine() {
+    // A journal's title line with a long firm name is wider than an A4 sheet at 8 points. It used
+    // to run off the sheet and lose the firm name's end; wrapping it instead would push the rest of
+    // the page down by a line. It must stay one whole line, and the page breaks must not move.
+    const std::string firm = orva::utf8ToWin1251("ДЪЛГО ИМЕ НА ФИРМА ЕООД ЗА ПРОВЕРКА НА РЕДОВЕ");
+    const std::string title = orva::utf8ToWin1251("ДНЕВНИК НА ПОКУПКИТЕ      ДАНЪЧЕН ПЕРИОД 10/2026     ИН ПО ЗДДС ") +
+                              "BG123456789    " + "     " + firm + std::string(50 - firm.size(), ' ');
+    QVERIFY(firm.size() <= 50 && title.size() > 130);
+    const int perPage = 40;
+    std::vector<std::string> lines = numberedDocument(2, perPage, 5);
+    lines[1] = title;
+    lines[perPage + 1] = title;
+
+    const QString path = dir_.filePath(QStringLiteral("wide.pdf"));
+    orva::writeDocumentPdf(path.toStdString(), lines, orva::kDocumentPointSize, perPage, "ОРВА");
+    QCOMPARE(pdfPages(path), 2);
+    const QList<QStringList> pages = pdfPageLines(path);
+    QCOMPARE(pages.size(), 2);
+    QCOMPARE(pages[0].size(), perPage);
+    QCOMPARE(pages[1].size(), 5);
+    for (const QStringList& page : pages) {
+        QVERIFY2(page[1].endsWith(QString::fromStdU16String(orva::win1251ToUtf16(firm))), qPrintable(page[1]));
+        QVERIFY2(page[2].startsWith(QStringLiteral("P")), qPrintable(page[2]));
+    }
 }
 
 int main(int argc, char** argv) {
