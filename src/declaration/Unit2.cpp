@@ -3,7 +3,7 @@
 #include "declaration/ReturnCells.h"
 #include "declaration/SideFiles.h"
 #include "shell/MessageBoxes.h"
-#include "text/Encoding.h"
+#include "shell/QtText.h"
 
 #include "ui_TForm2.h"
 
@@ -23,16 +23,10 @@ namespace {
 // rewriting a history never alters an entry through a round trip over Unicode.
 constexpr int kHistoryBytesRole = Qt::UserRole + 1;
 
-QString fromWin1251(const std::string& text) {
-    return QString::fromStdU16String(orva::win1251ToUtf16(text));
-}
-
-std::string toWin1251(const QString& text) {
-    return orva::utf16ToWin1251(text.toStdU16String());
-}
+using orva::toWin1251;
 
 void addEntry(QComboBox* box, const std::string& entry) {
-    box->addItem(fromWin1251(entry));
+    box->addItem(orva::toQString(entry));
     box->setItemData(box->count() - 1, QByteArray::fromStdString(entry), kHistoryBytesRole);
 }
 
@@ -166,9 +160,9 @@ void TForm2::FormCreate() {
     fillHistory(boxADR, memory.addresses);
     fillHistory(boxMOL, memory.signatories);
     fillHistory(boxDlu, memory.positions);
-    boxADR->setEditText(fromWin1251(memory.address));
-    boxMOL->setEditText(fromWin1251(memory.signatory));
-    boxDlu->setEditText(fromWin1251(memory.position));
+    boxADR->setEditText(orva::toQString(memory.address));
+    boxMOL->setEditText(orva::toQString(memory.signatory));
+    boxDlu->setEditText(orva::toQString(memory.position));
 }
 
 void TForm2::showEvent(QShowEvent* event) {

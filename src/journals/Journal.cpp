@@ -75,6 +75,12 @@ const IdentityHeader& identityHeader() {
     return header;
 }
 
+// Lines 3 to 8 of both first-page headers.
+std::vector<std::string> identityLines() {
+    const IdentityHeader& identity = identityHeader();
+    return {barLine(), identity.headings1, identity.headings2, barLine(), identity.columnNumbers, barLine()};
+}
+
 JournalLayout makePurchasesLayout() {
     const IdentityHeader& identity = identityHeader();
     const std::string amountNumbers = "|-9-           |-10-          |-11-          |-12-          |-13-          "
@@ -82,25 +88,22 @@ JournalLayout makePurchasesLayout() {
     JournalLayout layout;
     layout.fileName = "pokupki.txt";
     layout.titlePrefix = utf8ToWin1251("ДНЕВНИК НА ПОКУПКИТЕ     ");
-    layout.firstPageLines = {
-        barLine(),
-        identity.headings1,
-        identity.headings2,
-        barLine(),
-        identity.columnNumbers,
-        barLine(),
-        utf8ToWin1251("| ДО и ДДС на  | ДО на пол.   | ДДС на пол.  | ДО на пол.   | ДДС на пол.  | Год.кор.по   "
-                      "| ДО при придоб|          |"),
-        utf8ToWin1251("| пол.дост.    | доставки с   | доставки с   | доставки с   | доставки с   | чл73 ал8 и   "
-                      "| стоки при    |          |"),
-        utf8ToWin1251("| без право    | право на     | право на     | право на     | право на     | чл147 ал3    "
-                      "| тристранна   |          |"),
-        utf8ToWin1251("| на ДК        | пълен ДК     | пълен ДК     | частичен ДК  | частичен ДК  | по ЗДДС      "
-                      "| операция     |          |"),
-        barLine(),
-        amountNumbers,
-        barLine(),
-    };
+    layout.firstPageLines = identityLines();
+    layout.firstPageLines.insert(
+        layout.firstPageLines.end(),
+        {
+            utf8ToWin1251("| ДО и ДДС на  | ДО на пол.   | ДДС на пол.  | ДО на пол.   | ДДС на пол.  | Год.кор.по   "
+                          "| ДО при придоб|          |"),
+            utf8ToWin1251("| пол.дост.    | доставки с   | доставки с   | доставки с   | доставки с   | чл73 ал8 и   "
+                          "| стоки при    |          |"),
+            utf8ToWin1251("| без право    | право на     | право на     | право на     | право на     | чл147 ал3    "
+                          "| тристранна   |          |"),
+            utf8ToWin1251("| на ДК        | пълен ДК     | пълен ДК     | частичен ДК  | частичен ДК  | по ЗДДС      "
+                          "| операция     |          |"),
+            barLine(),
+            amountNumbers,
+            barLine(),
+        });
     layout.continuationLines = {dashLine(), identity.continuationColumnNumbers, amountNumbers, dashLine()};
     layout.blockHeight = 3;
     layout.amountCount = 7;
@@ -120,36 +123,41 @@ JournalLayout makeSalesLayout() {
     JournalLayout layout;
     layout.fileName = "prodagbi.txt";
     layout.titlePrefix = utf8ToWin1251("ДНЕВНИК НА ПРОДАЖБИТЕ     ");
-    layout.firstPageLines = {
-        barLine(),
-        identity.headings1,
-        identity.headings2,
-        barLine(),
-        identity.columnNumbers,
-        barLine(),
-        utf8ToWin1251("|общ размер |всичко     |ДО на обл. |начислен   |ДО на ВОП  |ДО на дост.|ДДС за ВОП |нач.данък  "
-                      "|                   |"),
-        utf8ToWin1251("|на ДО за   |начислен   |сделки със |ДДС        |           |по чл.82   |и дост.по  |20% в др.  "
-                      "|                   |"),
-        utf8ToWin1251("|облагане с |ДДС        |ставка 20% |ставка 20% |           |ал.2-5 от  |чл.82ал.2-5|случаи пр. "
-                      "|                   |"),
-        utf8ToWin1251("|ДДС        |           |           |           |           |ЗДДС       |от ЗДДС    |в ЗДДС     "
-                      "|                   |"),
-        barLine(),
-        amountNumbers1,
-        barLine(),
-        utf8ToWin1251("|ДО на обл. |начислен   |ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на осв. "
-                      "|ДО на дост.|       |"),
-        utf8ToWin1251("|сделки със |ДДС        |ставка 0%  |ставка 0%  |чл140,чл146|чл12 ал3 и |чл69 ал3 от|дост. и    "
-                      "|като поср. |       |"),
-        utf8ToWin1251("|ставка 7%  |ставка 7%  |по гл.3 от |на ВОД     |ал1,чл173, |чл22-24 от |ЗДДС вкл.ДО|осв.ВОП    "
-                      "|в тристр.  |       |"),
-        utf8ToWin1251("|           |           |ЗДДС       |на стоки   |ал1,4 ЗДДС |ЗДДС       |при усл.ДП |           "
-                      "|операции   |       |"),
-        barLine(),
-        amountNumbers2,
-        barLine(),
-    };
+    layout.firstPageLines = identityLines();
+    layout.firstPageLines.insert(
+        layout.firstPageLines.end(),
+        {
+            utf8ToWin1251(
+                "|общ размер |всичко     |ДО на обл. |начислен   |ДО на ВОП  |ДО на дост.|ДДС за ВОП |нач.данък  "
+                "|                   |"),
+            utf8ToWin1251(
+                "|на ДО за   |начислен   |сделки със |ДДС        |           |по чл.82   |и дост.по  |20% в др.  "
+                "|                   |"),
+            utf8ToWin1251(
+                "|облагане с |ДДС        |ставка 20% |ставка 20% |           |ал.2-5 от  |чл.82ал.2-5|случаи пр. "
+                "|                   |"),
+            utf8ToWin1251(
+                "|ДДС        |           |           |           |           |ЗДДС       |от ЗДДС    |в ЗДДС     "
+                "|                   |"),
+            barLine(),
+            amountNumbers1,
+            barLine(),
+            utf8ToWin1251(
+                "|ДО на обл. |начислен   |ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на осв. "
+                "|ДО на дост.|       |"),
+            utf8ToWin1251(
+                "|сделки със |ДДС        |ставка 0%  |ставка 0%  |чл140,чл146|чл12 ал3 и |чл69 ал3 от|дост. и    "
+                "|като поср. |       |"),
+            utf8ToWin1251(
+                "|ставка 7%  |ставка 7%  |по гл.3 от |на ВОД     |ал1,чл173, |чл22-24 от |ЗДДС вкл.ДО|осв.ВОП    "
+                "|в тристр.  |       |"),
+            utf8ToWin1251(
+                "|           |           |ЗДДС       |на стоки   |ал1,4 ЗДДС |ЗДДС       |при усл.ДП |           "
+                "|операции   |       |"),
+            barLine(),
+            amountNumbers2,
+            barLine(),
+        });
     layout.continuationLines = {dashLine(), identity.continuationColumnNumbers, amountNumbers1, amountNumbers2,
                                 dashLine()};
     layout.blockHeight = 4;

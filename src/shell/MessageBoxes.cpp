@@ -1,6 +1,6 @@
 #include "shell/MessageBoxes.h"
 
-#include "text/Encoding.h"
+#include "shell/QtText.h"
 
 #include <QStringDecoder>
 
@@ -37,7 +37,7 @@ QString failureText(const char* message) {
     const QString decoded = utf8.decode(bytes);
     if (!utf8.hasError())
         return decoded;
-    return QString::fromStdU16String(win1251ToUtf16(message));
+    return toQString(message);
 }
 
 QString failureText(const std::exception& failure) {

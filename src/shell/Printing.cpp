@@ -1,6 +1,6 @@
 #include "shell/Printing.h"
 
-#include "text/Encoding.h"
+#include "shell/QtText.h"
 #include "text/Errors.h"
 
 #include <QFile>
@@ -83,7 +83,7 @@ void renderDocument(QPrinter& printer, const std::vector<std::string>& lines, in
             row = 0;
         }
         if (!line.empty()) {
-            const QString text = QString::fromStdU16String(win1251ToUtf16(line));
+            const QString text = toQString(line);
             const QPointF origin(area.left(), area.top() + row * pitch + ascent);
             // A line wider than the sheet (a journal's title line with a long firm name is ~134
             // characters) is narrowed to the printable width rather than cut off or wrapped:

@@ -7,6 +7,7 @@
 #include "shell/DocumentView.h"
 #include "shell/MessageBoxes.h"
 #include "shell/Printing.h"
+#include "shell/QtText.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
@@ -33,15 +34,10 @@ const char* const kReadError = "Грешка при четене на диске
 const char* const kPrintQuestion = "Желаете ли да разпечатате избрания документ ?";
 const char* const kPrintDone = "Печатането завърши.";
 
-QString toQString(const std::string& win1251) {
-    return QString::fromStdU16String(orva::win1251ToUtf16(win1251));
-}
-
-std::string toWin1251(const QString& text) {
-    return orva::utf16ToWin1251(text.toStdU16String());
-}
-
 } // namespace
+
+using orva::toQString;
+using orva::toWin1251;
 
 TForm1::TForm1(std::string dataFolder, const QString& executablePath, std::optional<QPrinterInfo> printer,
                QWidget* parent)
