@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace orva;
@@ -145,14 +147,27 @@ TEST_F(LineFileOnDisk, WritesCrLfAfterEveryLineAndReplacesWhole) {
 }
 
 TEST_F(LineFileOnDisk, FailedWriteLeavesTheOldFileWhole) {
-    // A write into a folder that cannot be written must fail loudly and keep the old file.
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root ignores folder permissions";
+    // A write that fails half way (a full disk, here a file-size limit, which stops root as well)
+    // must throw and keep the old file whole, with no temporary file left behind.
     const std::string path = (folder / "keep.txt").string();
     writeLinesFile(path, {"old"});
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_THROW(writeLinesFile(path, {"new"}), FileError);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = saved;
+    tight.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    bool threw = false;
+    try {
+        writeLinesFile(path, {std::string(4096, 'n')});
+    } catch (const FileError&) {
+        threw = true;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_TRUE(threw);
     EXPECT_EQ(readFileBytes(path), "old\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 }
 
 TEST_F(LineFileOnDisk, MissingFileNamesThePath) {
