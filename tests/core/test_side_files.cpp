@@ -2,14 +2,14 @@
 #include "text/Errors.h"
 #include "text/LineFile.h"
 
+#include "FileSizeLimit.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace orva;
 namespace fs = std::filesystem;
@@ -259,22 +259,18 @@ TEST_F(SideFiles, AWriteThatFailsHalfWayLeavesTheOldHistoryWhole) {
     memory.addresses = {"first address", "second address", std::string(4096, 'x')};
 
     // A file-size limit below the new text makes the write fail the way a full disk does.
-    // Nothing is printed while the limit holds.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = saved;
-    tight.rlim_cur = 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
     bool threwFileError = false;
-    try {
-        saveHistories(exe_, memory);
-    } catch (const FileError&) {
-        threwFileError = true;
+    bool lastValuesSaved = true;
+    {
+        const FileSizeLimit limit(1024);
+        ASSERT_TRUE(limit.ok());
+        try {
+            saveHistories(exe_, memory);
+        } catch (const FileError&) {
+            threwFileError = true;
+        }
+        lastValuesSaved = saveLastValues(exe_, std::string(2048, 'y'), "", "");
     }
-    const bool lastValuesSaved = saveLastValues(exe_, std::string(2048, 'y'), "", "");
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_TRUE(threwFileError);
     EXPECT_FALSE(lastValuesSaved);

@@ -7,13 +7,13 @@
 #include "text/Money.h"
 #include "text/Paths.h"
 
+#include "FileSizeLimit.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace orva;
@@ -151,20 +151,16 @@ TEST_F(LineFileOnDisk, FailedWriteLeavesTheOldFileWhole) {
     // must throw and keep the old file whole, with no temporary file left behind.
     const std::string path = (folder / "keep.txt").string();
     writeLinesFile(path, {"old"});
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = saved;
-    tight.rlim_cur = 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
     bool threw = false;
-    try {
-        writeLinesFile(path, {std::string(4096, 'n')});
-    } catch (const FileError&) {
-        threw = true;
+    {
+        const FileSizeLimit limit(1024);
+        ASSERT_TRUE(limit.ok());
+        try {
+            writeLinesFile(path, {std::string(4096, 'n')});
+        } catch (const FileError&) {
+            threw = true;
+        }
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
     EXPECT_TRUE(threw);
     EXPECT_EQ(readFileBytes(path), "old\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
