@@ -116,12 +116,25 @@ QFont documentFont(int pointSize) {
     return font;
 }
 
-int registerEmbeddedDocumentFont() {
+QByteArray embeddedDocumentFont() {
     initDocumentFontResource();
     QFile resource(QStringLiteral(":/MYFONT/MYFONT_1"));
     if (!resource.open(QIODevice::ReadOnly))
+        throw Error("the font resource MYFONT/MYFONT_1 cannot be read");
+    QByteArray bytes = resource.readAll();
+    if (bytes.isEmpty())
+        throw Error("the font resource MYFONT/MYFONT_1 is empty");
+    return bytes;
+}
+
+int registerEmbeddedDocumentFont() {
+    QByteArray bytes;
+    try {
+        bytes = embeddedDocumentFont();
+    } catch (const Error&) {
         return -1;
-    const int id = QFontDatabase::addApplicationFontFromData(resource.readAll());
+    }
+    const int id = QFontDatabase::addApplicationFontFromData(bytes);
     if (id >= 0)
         mapCourierNewTo(id);
     return id;

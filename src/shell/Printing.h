@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+class QByteArray;
 class QFont;
 class QPrinter;
 
@@ -14,6 +15,10 @@ inline constexpr int kDocumentPointSize = 8;
 
 // "Courier New" at the given size; the family is mapped to the embedded face at start-up.
 QFont documentFont(int pointSize);
+
+// The bytes of the embedded face, the resource :/MYFONT/MYFONT_1. Throws orva::Error when the
+// resource cannot be read or is empty.
+QByteArray embeddedDocumentFont();
 
 // Makes the embedded face (:/MYFONT/MYFONT_1) available as "Courier New" without writing a
 // file (orva-cli uses this; the window program registers ORVA.TTF instead). Returns the

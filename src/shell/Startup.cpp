@@ -16,11 +16,6 @@
 #include <clocale>
 #include <memory>
 
-// The resource lives in a static library: its initialiser must be named to be linked in.
-static void initFontResource() {
-    Q_INIT_RESOURCE(orva_font);
-}
-
 namespace orva {
 
 std::string dataFolderFromArguments(int argc, const char* const* argv) {
@@ -36,13 +31,7 @@ std::string fontFilePath(const std::string& executablePath) {
 }
 
 void writeFontFile(const std::string& path) {
-    initFontResource();
-    QFile resource(QStringLiteral(":/MYFONT/MYFONT_1"));
-    if (!resource.open(QIODevice::ReadOnly))
-        throw Error("the font resource MYFONT/MYFONT_1 cannot be read");
-    const QByteArray bytes = resource.readAll();
-    if (bytes.isEmpty())
-        throw Error("the font resource MYFONT/MYFONT_1 is empty");
+    const QByteArray bytes = embeddedDocumentFont();
     writeFileAtomic(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 

@@ -8,7 +8,6 @@
 #include "shell/MessageBoxes.h"
 #include "shell/Printing.h"
 #include "shell/QtText.h"
-#include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -26,7 +25,6 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QScreen>
-#include <QScrollBar>
 
 namespace {
 
