@@ -8,10 +8,10 @@
 
 #include "Generate.h"
 
-#include "declaration/Unit2.h"
-#include "shell/DocumentView.h"
-#include "shell/Printing.h"
-#include "shell/Unit1.h"
+#include "gui/AdditionalDataDialog.h"
+#include "gui/DocumentView.h"
+#include "render/Printing.h"
+#include "gui/MainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -121,20 +121,20 @@ int main(int argc, char** argv) {
         current = modal;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             QTimer::singleShot(0, box->defaultButton(), &QAbstractButton::click);
-        } else if (auto* dialog = qobject_cast<TForm2*>(modal)) {
+        } else if (auto* dialog = qobject_cast<AdditionalDataDialog*>(modal)) {
             dialogOpenedAt = clock.elapsed();
             QTimer::singleShot(0, dialog, [&watch, &clock, dialog] {
                 watch.armedAt = clock.elapsed();
-                dialog->Button1->click();
+                dialog->okButton()->click();
             });
         }
     });
     answerer.start(5);
 
     const std::string executable = temporary.filePath(QStringLiteral("orva")).toStdString();
-    TForm1 form(folder, QString::fromStdString(executable), QPrinterInfo());
-    form.PageControl1->setCurrentWidget(form.TabSheet2);
-    form.RichEdit1->viewport()->installEventFilter(&watch);
+    MainWindow form(folder, QString::fromStdString(executable), QPrinterInfo());
+    form.documentTabs()->setCurrentIndex(1);
+    form.purchasesView()->viewport()->installEventFilter(&watch);
     const qint64 showAt = clock.elapsed();
     form.show();
     if (form.loadFailed()) {
@@ -144,13 +144,13 @@ int main(int argc, char** argv) {
     while (watch.paintedAt < 0 && clock.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
-    const std::size_t purchaseBytes = documentBytes(*form.RichEdit1);
-    const std::size_t salesBytes = documentBytes(*form.RichEdit2);
+    const std::size_t purchaseBytes = documentBytes(*form.purchasesView());
+    const std::size_t salesBytes = documentBytes(*form.salesView());
     const double documentsMb = double(purchaseBytes + salesBytes) / 1e6;
     const long peakKb = statusKb("VmHWM:");
     std::printf("period: %s\n", folder.c_str());
-    std::printf("documents: purchases %zu lines, sales %zu lines, %.1f MB together\n", form.RichEdit1->lineCount(),
-                form.RichEdit2->lineCount(), documentsMb);
+    std::printf("documents: purchases %zu lines, sales %zu lines, %.1f MB together\n", form.purchasesView()->lineCount(),
+                form.salesView()->lineCount(), documentsMb);
     std::printf("load (read, build, into the boxes, copies saved) until the dialog opens: %lld ms\n",
                 static_cast<long long>(dialogOpenedAt - showAt));
     std::printf("dialog closed -> purchases journal painted: %lld ms\n",

@@ -1,4 +1,4 @@
-// The journal engine on any bytes: the first byte picks the journal, the second LinesPerPage
+// The journal engine on any bytes: the first byte picks the journal, the second linesPerPage
 // (0 to 255, so the refusals are reached too), the rest is the journal file. Every failure must be
 // an orva::Error, and a journal that is built ends with its totals and its closing line.
 #include "journals/Journal.h"

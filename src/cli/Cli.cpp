@@ -1,15 +1,16 @@
 #include "cli/Cli.h"
 
-#include "cli/Check.h"
-#include "cli/Period.h"
+#include "cli/CheckTable.h"
+#include "period/ReturnRules.h"
+#include "period/Period.h"
 #include "declaration/ReturnCells.h"
-#include "shell/Printing.h"
+#include "render/Printing.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <ostream>
 
@@ -57,7 +59,7 @@ void ensureGuiApplication() {
         static int argc = 1;
         static char name[] = "orva-cli";
         static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
+        new QGuiApplication(argc, argv);
         // Qt adopts the user's locale; numbers here are never the locale's.
         std::setlocale(LC_NUMERIC, "C");
     }
@@ -96,13 +98,24 @@ private:
 
 enum class Command { Export, Print, Check };
 
+// The dialog's answers as options give them (Windows-1251); unset ones keep the dialog's presets.
+struct AnswerOptions {
+    std::optional<std::string> address;
+    std::optional<std::string> signatory;
+    std::optional<std::string> position;
+    std::optional<std::string> date;
+    bool represent = true;
+    bool art92 = false;
+    std::map<int, std::string> cells; // only the editable cells 33, 70, 71, 80, 81, 82
+};
+
 struct Options {
     Command command = Command::Check;
     std::optional<std::string> out;
     std::string format = "text";
     std::optional<std::string> document;
     std::optional<int> linesPerPage;
-    ReturnAnswers answers;
+    AnswerOptions answers;
     std::optional<std::string> dataFolder;
 };
 
@@ -116,7 +129,7 @@ int parseLinesPerPage(const std::string& text) {
     return value;
 }
 
-void parseCell(const std::string& text, ReturnAnswers& answers) {
+void parseCell(const std::string& text, AnswerOptions& answers) {
     const std::size_t equals = text.find('=');
     const std::string number = text.substr(0, equals);
     const bool digits = !number.empty() && number.size() <= 2 &&
@@ -246,11 +259,25 @@ constexpr Document kPurchases{"purchases", "ПОКУПКИ", kDocumentPointSize}
 constexpr Document kSales{"sales", "ПРОДАЖБИ", kDocumentPointSize};
 constexpr Document kReturn{"return", "ДЕКЛАРАЦИЯ", kDocumentPointSize};
 
+// The return form as the window builds it after a dialog answered with the options.
+std::vector<std::string> buildReturnFrom(const Period& period, const AnswerOptions& options, int pageLines) {
+    ReturnAnswers answers = presetAnswers(period.declaration, options.date);
+    answers.address = options.address.value_or(std::string());
+    answers.position = options.position.value_or(std::string());
+    if (options.signatory)
+        answers.signatory = *options.signatory;
+    answers.represent = options.represent;
+    answers.art92 = options.art92;
+    for (const auto& [cellNumber, text] : options.cells)
+        answers.cells[cellNumber] = text;
+    return buildReturn(period.declaration, answers, pageLines);
+}
+
 int exportCommand(const Options& options, std::ostream& out, const Environment& environment, Progress& progress) {
     const bool pdf = options.format == "pdf";
     if (pdf || !options.linesPerPage)
         ensureGuiApplication();
-    // As the window computes LinesPerPage, with the same fallback when there is no printer.
+    // As the window computes linesPerPage, with the same fallback when there is no printer.
     int pageLines = 0;
     if (options.linesPerPage) {
         pageLines = *options.linesPerPage;
@@ -266,10 +293,10 @@ int exportCommand(const Options& options, std::ostream& out, const Environment& 
     const Period period = loadPeriod(*options.dataFolder, pageLines);
     progress.step("building the return");
     std::optional<std::vector<std::string>> returnForm;
-    std::optional<Failure> returnFailure;
+    std::optional<PeriodError> returnFailure;
     try {
-        returnForm = buildReturn(period, options.answers, pageLines);
-    } catch (const Failure& failure) {
+        returnForm = buildReturnFrom(period, options.answers, pageLines);
+    } catch (const PeriodError& failure) {
         returnFailure = failure;
     }
 
@@ -326,7 +353,7 @@ int printCommand(const Options& options, const Environment& environment, Progres
     else if (&document == &kSales)
         lines = &period.sales.lines;
     else
-        returnForm = buildReturn(period, options.answers, pageLines);
+        returnForm = buildReturnFrom(period, options.answers, pageLines);
 
     progress.step("printing");
     try {
@@ -447,6 +474,10 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         progress.clear();
         err << "orva-cli: " << failure.what() << '\n';
         return failure.status();
+    } catch (const PeriodError& failure) {
+        progress.clear();
+        err << "orva-cli: " << failure.what() << '\n';
+        return failure.stage() == PeriodError::Stage::Load ? kUnreadable : kNoReturn;
     } catch (const std::exception& failure) {
         progress.clear();
         err << "orva-cli: " << failure.what() << '\n';

@@ -5,6 +5,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,17 @@ enum Status : int {
     kNoReturn = 3,   // label and journals built, the return could not be
     kNoPrinter = 4,  // print: no default printer, or the job failed
     kMismatch = 5,   // check: a rule does not hold
+};
+
+// A failure that ends a command: the exit status and one line for standard error (UTF-8,
+// without the "orva-cli: " prefix).
+class Failure : public std::runtime_error {
+public:
+    Failure(int status, const std::string& message) : std::runtime_error(message), status_(status) {}
+    int status() const { return status_; }
+
+private:
+    int status_;
 };
 
 // What the commands take from the system, so that tests can stand in for it.

@@ -5,7 +5,7 @@
 #include "declaration/Declaration.h"
 #include "declaration/ReturnForm.h"
 #include "journals/Journal.h"
-#include "shell/Printing.h"
+#include "render/Printing.h"
 
 #include <QPageSize>
 #include <QPrinter>
@@ -64,10 +64,10 @@ TEST_F(Export, WritesTheFourDocumentsAsTheCoreBuildsThem) {
     const orva::Declaration declaration = orva::parseDeclaration(readBytes(data / "deklar.txt"));
     EXPECT_EQ(readBytes(out / "label.txt"), orva::joinLinesCrLf(declaration.label));
     const auto purchases =
-        orva::buildJournal(readBytes(data / "pokupki.txt"), 60, declaration.CaptionText, orva::purchasesLayout());
+        orva::buildJournal(readBytes(data / "pokupki.txt"), 60, declaration.captionText, orva::purchasesLayout());
     EXPECT_EQ(readBytes(out / "purchases.txt"), orva::joinLinesCrLf(purchases.lines));
     const auto sales =
-        orva::buildJournal(readBytes(data / "prodagbi.txt"), 60, declaration.CaptionText, orva::salesLayout());
+        orva::buildJournal(readBytes(data / "prodagbi.txt"), 60, declaration.captionText, orva::salesLayout());
     EXPECT_EQ(readBytes(out / "sales.txt"), orva::joinLinesCrLf(sales.lines));
 
     for (const std::string& name : kTextFiles)
@@ -131,15 +131,15 @@ TEST_F(Export, ReturnTakesTheWindowsPresets) {
     // The same return from the core with the presets written out by hand.
     const orva::Declaration declaration = orva::parseDeclaration(readBytes(data / "deklar.txt"));
     orva::ReturnFormInput input;
-    input.PeriodText = "10/2026";
-    input.FirmName = fit(cp1251("ТЕСТОВА ФИРМА ЕООД"), 50);
-    input.VatNumber = fit("BG123456789", 15);
-    input.IdNumber = fit("  123456789", 15);
-    input.SignatoryName = cp1251("Иван Петров");
-    input.RepresentMark = "X";
-    input.Art92Mark = " ";
-    input.ReturnDate = "31/10/2026";
-    input.LinesPerPage = 100;
+    input.periodText = "10/2026";
+    input.firmName = fit(cp1251("ТЕСТОВА ФИРМА ЕООД"), 50);
+    input.vatNumber = fit("BG123456789", 15);
+    input.idNumber = fit("  123456789", 15);
+    input.signatoryName = cp1251("Иван Петров");
+    input.representMark = "X";
+    input.art92Mark = " ";
+    input.returnDate = "31/10/2026";
+    input.linesPerPage = 100;
     input.cells = declaration.cells;
     // Sales' VAT 1060.50 less the tax credit 444.40 + 160.00 x 0.50: 536.10 payable.
     input.cells[50] = "         536.10";
@@ -360,11 +360,11 @@ TEST(SampleExport, SameBytesAsTheCoreBuildsForTheWindow) {
     const orva::Declaration declaration = orva::parseDeclaration(readBytes(sample / "deklar.txt"));
     EXPECT_EQ(readBytes(out / "label.txt"), orva::joinLinesCrLf(declaration.label));
     EXPECT_EQ(readBytes(out / "purchases.txt"),
-              orva::joinLinesCrLf(orva::buildJournal(readBytes(sample / "pokupki.txt"), 92, declaration.CaptionText,
+              orva::joinLinesCrLf(orva::buildJournal(readBytes(sample / "pokupki.txt"), 92, declaration.captionText,
                                                      orva::purchasesLayout())
                                       .lines));
     EXPECT_EQ(readBytes(out / "sales.txt"),
-              orva::joinLinesCrLf(orva::buildJournal(readBytes(sample / "prodagbi.txt"), 92, declaration.CaptionText,
+              orva::joinLinesCrLf(orva::buildJournal(readBytes(sample / "prodagbi.txt"), 92, declaration.captionText,
                                                      orva::salesLayout())
                                       .lines));
     const std::vector<std::string> lines = fileLines(out / "return.txt");

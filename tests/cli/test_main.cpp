@@ -1,5 +1,5 @@
 // The commands run in this process; the application object stands where orva-cli's own would.
-#include <QApplication>
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,6 @@ int main(int argc, char** argv) {
     qputenv("CUPS_SERVER", "/nonexistent/orva-tests-have-no-print-server");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

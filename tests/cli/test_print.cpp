@@ -5,7 +5,7 @@
 
 #include "declaration/Declaration.h"
 #include "journals/Journal.h"
-#include "shell/Printing.h"
+#include "render/Printing.h"
 
 #include <QPrinter>
 
@@ -48,7 +48,7 @@ TEST_F(Print, JournalGoesOutOneSheetPerPageAsJobOrva) {
     const int perPage = orva::fallbackLinesPerPage(); // a PDF printer on A4 without margins
     const orva::Declaration declaration = orva::parseDeclaration(readBytes(data / "deklar.txt"));
     const std::size_t lines =
-        orva::buildJournal(readBytes(data / "pokupki.txt"), perPage, declaration.CaptionText, orva::purchasesLayout())
+        orva::buildJournal(readBytes(data / "pokupki.txt"), perPage, declaration.captionText, orva::purchasesLayout())
             .lines.size();
     const int sheets = static_cast<int>((lines + perPage - 1) / perPage);
     ASSERT_GE(sheets, 2);

@@ -100,7 +100,7 @@ TEST_F(Program, PdfExportWritesOnlyIntoDir) {
                     {"sales.pdf", "prodagbi.txt", orva::salesLayout()}};
     for (const auto& journal : journals) {
         const std::size_t lines =
-            orva::buildJournal(readBytes(data / journal.source), 60, declaration.CaptionText, journal.layout)
+            orva::buildJournal(readBytes(data / journal.source), 60, declaration.captionText, journal.layout)
                 .lines.size();
         const int pages = static_cast<int>((lines + 59) / 60);
         const std::string pdf = (out / journal.file).string();

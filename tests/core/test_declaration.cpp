@@ -35,16 +35,16 @@ TEST(Declaration, WellFormedRecordGivesTheFieldsTheLabelPageAndTheCaption) {
     ASSERT_EQ(fields.size(), 36u);
     EXPECT_EQ(d.fields, fields);
 
-    EXPECT_EQ(d.VatNumber, "BG0123456789012");
-    EXPECT_EQ(d.IdNumber, "  0123456789012"); // letters blanked, length kept
+    EXPECT_EQ(d.vatNumber, "BG0123456789012");
+    EXPECT_EQ(d.idNumber, "  0123456789012"); // letters blanked, length kept
     // "Тест Фирма ЕООД" and "  Иван Петров Яначков", both padded to 50 characters
-    EXPECT_EQ(d.FirmName, "\xd2\xe5\xf1\xf2 \xd4\xe8\xf0\xec\xe0 \xc5\xce\xce\xc4" + std::string(35, ' '));
-    EXPECT_EQ(d.SignatoryName,
+    EXPECT_EQ(d.firmName, "\xd2\xe5\xf1\xf2 \xd4\xe8\xf0\xec\xe0 \xc5\xce\xce\xc4" + std::string(35, ' '));
+    EXPECT_EQ(d.signatoryName,
               "  \xc8\xe2\xe0\xed \xcf\xe5\xf2\xf0\xee\xe2 \xdf\xed\xe0\xf7\xea\xee\xe2" + std::string(29, ' '));
-    EXPECT_EQ(d.PeriodText, "03/2007");
+    EXPECT_EQ(d.periodText, "03/2007");
 
     EXPECT_EQ(joinCrLf(d.label), dataFile("label.txt"));
-    EXPECT_EQ(d.CaptionText, dataFile("caption.txt"));
+    EXPECT_EQ(d.captionText, dataFile("caption.txt"));
 }
 
 TEST(Declaration, CellsTakeTheirFieldsInRecordOrder) {
@@ -120,7 +120,7 @@ TEST(Declaration, ARecordThatStopsAfterField15LeavesTheRestEmpty) {
     for (int cell : {15, 16, 17, 18, 19, 30, 31, 41, 32, 42, 43, 33, 40, 50, 60, 70, 71, 80, 81, 82})
         EXPECT_EQ(d.cells[cell], "") << "cell " << cell;
     EXPECT_EQ(d.cells[14], "       14000.14");
-    EXPECT_EQ(d.CaptionText, dataFile("caption.txt"));
+    EXPECT_EQ(d.captionText, dataFile("caption.txt"));
 }
 
 TEST(Declaration, PeriodTextIsMonthSlashYearAndShortensWithTheField) {
@@ -139,12 +139,12 @@ TEST(Declaration, PeriodTextIsMonthSlashYearAndShortensWithTheField) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
         const Declaration d = parseDeclaration(record.substr(0, c.length) + "\r\n");
-        EXPECT_EQ(d.PeriodText, c.period);
+        EXPECT_EQ(d.periodText, c.period);
     }
     // A field 3 of blanks: the blanks are rearranged, not checked.
     std::string blanks = record;
     blanks.replace(65, 6, "2008 9");
-    EXPECT_EQ(parseDeclaration(blanks).PeriodText, " 9/2008");
+    EXPECT_EQ(parseDeclaration(blanks).periodText, " 9/2008");
     EXPECT_EQ(parseDeclaration(blanks).label[2], "2008 9");
 }
 
@@ -154,12 +154,12 @@ TEST(Declaration, MikBytesBecomeWindows1251EverywhereOthersPassUnchanged) {
     record.replace(15, 5, std::string("\x80\x81\xbe\xbf\x7f", 5));
     record.replace(166, 15, std::string("\xa0\xa1\xa2\xa3\xa4\xa5\xa6\xa7\xa8\xa9\xaa\xab\xac\xad\xae", 15));
     const Declaration d = parseDeclaration(record);
-    EXPECT_EQ(d.VatNumber, std::string("\xc0\xff\x7f\xc0\xff\x01 \xdf\xe0z12345", 15));
-    EXPECT_EQ(d.IdNumber, std::string("  \x7f\xc0\xff\x01 \xdf\xe0z12345", 15));
-    EXPECT_EQ(d.FirmName.substr(0, 5), std::string("\xc0\xc1\xfe\xff\x7f", 5));
+    EXPECT_EQ(d.vatNumber, std::string("\xc0\xff\x7f\xc0\xff\x01 \xdf\xe0z12345", 15));
+    EXPECT_EQ(d.idNumber, std::string("  \x7f\xc0\xff\x01 \xdf\xe0z12345", 15));
+    EXPECT_EQ(d.firmName.substr(0, 5), std::string("\xc0\xc1\xfe\xff\x7f", 5));
     EXPECT_EQ(d.cells[20], "\xe0\xe1\xe2\xe3\xe4\xe5\xe6\xe7\xe8\xe9\xea\xeb\xec\xed\xee");
-    EXPECT_EQ(d.label[0], d.VatNumber);
-    EXPECT_EQ(d.CaptionText.find(d.VatNumber + "     " + d.FirmName), d.CaptionText.size() - 70);
+    EXPECT_EQ(d.label[0], d.vatNumber);
+    EXPECT_EQ(d.captionText.find(d.vatNumber + "     " + d.firmName), d.captionText.size() - 70);
 }
 
 TEST(Declaration, EmptyRecordTextFailsASingleLineBreakDoesNot) {
@@ -170,15 +170,15 @@ TEST(Declaration, EmptyRecordTextFailsASingleLineBreakDoesNot) {
     for (const char* bytes : {"\r\n", "\n", "\r"}) {
         SCOPED_TRACE(bytes[0] == '\n' ? "LF" : bytes[1] ? "CR LF" : "CR");
         const Declaration d = parseDeclaration(bytes);
-        EXPECT_EQ(d.VatNumber, "\r\n");
-        EXPECT_EQ(d.IdNumber, "  ");
-        EXPECT_EQ(d.PeriodText, "/");
+        EXPECT_EQ(d.vatNumber, "\r\n");
+        EXPECT_EQ(d.idNumber, "  ");
+        EXPECT_EQ(d.periodText, "/");
         ASSERT_EQ(d.fields.size(), 36u);
         for (std::size_t i = 1; i < 36; ++i)
             EXPECT_EQ(d.fields[i], "") << "field " << i + 1;
         EXPECT_EQ(d.cells[1], "");
         EXPECT_EQ(joinCrLf(d.label), dataFile("label_crlf.txt"));
-        EXPECT_EQ(d.CaptionText, dataFile("caption_crlf.txt"));
+        EXPECT_EQ(d.captionText, dataFile("caption_crlf.txt"));
     }
 }
 
@@ -210,8 +210,8 @@ TEST(ResultCells, FiftyTakesAPositiveDifferenceSixtyTheRest) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.k20) + " - " + c.k40);
         const ResultCells cells = deriveResultCells(c.k20, c.k40);
-        EXPECT_EQ(cells.K50, c.k50);
-        EXPECT_EQ(cells.K60, c.k60);
+        EXPECT_EQ(cells.cell50, c.k50);
+        EXPECT_EQ(cells.cell60, c.k60);
     }
 }
 
@@ -240,7 +240,7 @@ TEST(ResultCells, TextsThatAreNotNumbersFailNamingTheText) {
     EXPECT_THROW(deriveResultCells("1e4932", "-1e4932"), Error);
 }
 
-TEST(ReturnDate, LastDayOfThePeriodsMonth) {
+TEST(returnDate, LastDayOfThePeriodsMonth) {
     const struct {
         const char* period;
         const char* date;
@@ -257,7 +257,7 @@ TEST(ReturnDate, LastDayOfThePeriodsMonth) {
     }
 }
 
-TEST(ReturnDate, BadPeriodsFailNamingThePeriod) {
+TEST(returnDate, BadPeriodsFailNamingThePeriod) {
     const char* cases[] = {"13/2007", "00/2007", "02/0000", "/", "", "ab/2007", "02/20x7", "2/2007", "02/ 2 7",
                            "-1/2007", "02/\r\n", "\r\n/2007", "0\r/2007", "02/-200"};
     for (const char* period : cases) {

@@ -313,11 +313,11 @@ TEST(JournalPaging, Boundaries) {
         {"CR breaks", P, r1 + "\r" + r2 + "\r", 60, 2, {0}, 15 + 6 + 2},
         {"LF breaks", P, r1 + "\n" + r2 + "\n", 60, 2, {0}, 15 + 6 + 2},
         {"NUL ends the text", P, r1 + "\n" + r2 + std::string(1, '\0') + "\n" + r3, 60, 2, {0}, 15 + 6 + 2},
-        // LinesPerPage 0 with nothing to place: the loop never runs, so nothing divides by zero.
-        {"LinesPerPage 0, nothing to place", P, "abc\r\n", 0, 0, {}, 2},
+        // linesPerPage 0 with nothing to place: the loop never runs, so nothing divides by zero.
+        {"linesPerPage 0, nothing to place", P, "abc\r\n", 0, 0, {}, 2},
         // B lines a page: every record gets a page of its own, and a header on top (tiny pages
         // still end).
-        {"LinesPerPage B", P, file({r1, r2}), 3, 2, {0, 18}, 18 + 6 + 3 + 2},
+        {"linesPerPage B", P, file({r1, r2}), 3, 2, {0, 18}, 18 + 6 + 3 + 2},
         // The header test is "place below 5", not "place 0": 15 header lines and a record on
         // pages of 14 leave place 4, which opens a continuation header; on pages of 13, place 5
         // does not.
@@ -564,12 +564,12 @@ TEST(JournalFailure, Messages) {
         {"no lines", P, "", 60, "pokupki.txt: the file holds no lines"},
         {"no lines, sales", S, "", 60, "prodagbi.txt: the file holds no lines"},
         {"only a NUL", S, std::string(1, '\0') + record(S, 1), 60, "prodagbi.txt: the file holds no lines"},
-        {"LinesPerPage 0", P, file({record(P, 1)}), 0, "pokupki.txt: 0 lines per page cannot hold a record of 3 lines"},
+        {"linesPerPage 0", P, file({record(P, 1)}), 0, "pokupki.txt: 0 lines per page cannot hold a record of 3 lines"},
         // The page test runs before the end-of-data test, so a first line that ends the data
         // still meets it.
-        {"LinesPerPage 0, short first line", S, file({"", record(S, 1)}), 0,
+        {"linesPerPage 0, short first line", S, file({"", record(S, 1)}), 0,
          "prodagbi.txt: 0 lines per page cannot hold a record of 4 lines"},
-        {"LinesPerPage negative", P, file({record(P, 1)}), -5,
+        {"linesPerPage negative", P, file({record(P, 1)}), -5,
          "pokupki.txt: -5 lines per page cannot hold a record of 3 lines"},
     };
     for (const auto& c : cases) {

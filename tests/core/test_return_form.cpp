@@ -13,17 +13,17 @@ namespace {
 // The inputs the reference documents in tests/data/return were written for.
 ReturnFormInput referenceInput(int linesPerPage) {
     ReturnFormInput input;
-    input.PeriodText = "03/2007";
-    input.FirmName = "\xd2\xe5\xf1\xf2 \xd4\xe8\xf0\xec\xe0 \xc5\xce\xce\xc4" + std::string(35, ' '); // Тест Фирма ЕООД
-    input.VatNumber = "BG0123456789012";
-    input.IdNumber = "  0123456789012";
-    input.FirmAddress = "\xe3\xf0.\xd1\xee\xf4\xe8\xff, \xf3\xeb.\xc2\xe8\xf2\xee\xf8\xe0 1"; // гр.София, ул.Витоша 1
-    input.SignatoryName = "\xc8\xe2\xe0\xed \xcf\xe5\xf2\xf0\xee\xe2";                    // Иван Петров
-    input.RepresentMark = "X";
-    input.Art92Mark = " ";
-    input.ReturnDate = "31/03/2007";
-    input.PositionText = "\xd3\xef\xf0\xe0\xe2\xe8\xf2\xe5\xeb"; // Управител
-    input.LinesPerPage = linesPerPage;
+    input.periodText = "03/2007";
+    input.firmName = "\xd2\xe5\xf1\xf2 \xd4\xe8\xf0\xec\xe0 \xc5\xce\xce\xc4" + std::string(35, ' '); // Тест Фирма ЕООД
+    input.vatNumber = "BG0123456789012";
+    input.idNumber = "  0123456789012";
+    input.firmAddress = "\xe3\xf0.\xd1\xee\xf4\xe8\xff, \xf3\xeb.\xc2\xe8\xf2\xee\xf8\xe0 1"; // гр.София, ул.Витоша 1
+    input.signatoryName = "\xc8\xe2\xe0\xed \xcf\xe5\xf2\xf0\xee\xe2";                    // Иван Петров
+    input.representMark = "X";
+    input.art92Mark = " ";
+    input.returnDate = "31/03/2007";
+    input.positionText = "\xd3\xef\xf0\xe0\xe2\xe8\xf2\xe5\xeb"; // Управител
+    input.linesPerPage = linesPerPage;
     for (int number : kCellNumbers) {
         // Cell n holds n * 1000 + n / 100, so a value in the wrong box shows.
         const std::string text = std::to_string(number * 1000) + "." +
@@ -36,7 +36,7 @@ ReturnFormInput referenceInput(int linesPerPage) {
 
 std::string reference(const char* name) { return readFileBytes(std::string(ORVA_TEST_DATA) + "/return/" + name); }
 
-// Line `number` (from 1) of page 1 or page 2 of a form built with LinesPerPage <= 90.
+// Line `number` (from 1) of page 1 or page 2 of a form built with linesPerPage <= 90.
 const std::string& page1(const std::vector<std::string>& form, std::size_t number) { return form.at(number - 1); }
 const std::string& page2(const std::vector<std::string>& form, std::size_t number) { return form.at(90 + number - 1); }
 
@@ -98,9 +98,9 @@ TEST(ReturnForm, EveryLineHasItsStatedLengthWhateverTheValues) {
     ReturnFormInput empty;
     ReturnFormInput overlong;
     const std::string longText(200, '\xc0');
-    for (std::string* text : {&overlong.PeriodText, &overlong.FirmName, &overlong.VatNumber, &overlong.FirmAddress,
-                              &overlong.IdNumber, &overlong.SignatoryName, &overlong.RepresentMark,
-                              &overlong.Art92Mark, &overlong.ReturnDate, &overlong.PositionText})
+    for (std::string* text : {&overlong.periodText, &overlong.firmName, &overlong.vatNumber, &overlong.firmAddress,
+                              &overlong.idNumber, &overlong.signatoryName, &overlong.representMark,
+                              &overlong.art92Mark, &overlong.returnDate, &overlong.positionText})
         *text = longText;
     for (int number : kCellNumbers)
         overlong.cells[number] = longText;
@@ -113,17 +113,17 @@ TEST(ReturnForm, EveryLineHasItsStatedLengthWhateverTheValues) {
         for (std::size_t i = 0; i < 90; ++i) {
             std::size_t expected = kPage1Lengths[i];
             if (i + 1 == 13)
-                expected += input->PeriodText.size();
+                expected += input->periodText.size();
             EXPECT_EQ(form[i].size(), expected) << "page 1, line " << i + 1;
         }
         for (std::size_t i = 0; i < 80; ++i) {
             std::size_t expected = kPage2Lengths[i];
             if (i + 1 == 69)
-                expected += input->SignatoryName.size();
+                expected += input->signatoryName.size();
             if (i + 1 == 70)
-                expected += input->RepresentMark.size();
+                expected += input->representMark.size();
             if (i + 1 == 71)
-                expected += input->Art92Mark.size();
+                expected += input->art92Mark.size();
             EXPECT_EQ(form[90 + i].size(), expected) << "page 2, line " << i + 1;
         }
     }
@@ -157,11 +157,11 @@ TEST(ReturnForm, CellTextsSitRightAlignedInFifteenColumns) {
 
 TEST(ReturnForm, IdentificationBlockPlacesTheTexts) {
     ReturnFormInput input = referenceInput(90);
-    input.FirmName = "Short";
-    input.FirmAddress = std::string(45, 'a') + "bcdefGHIJK";
-    input.VatNumber = "123456789012345";
-    input.IdNumber = "  3456789012345";
-    input.PeriodText = "12/2008";
+    input.firmName = "Short";
+    input.firmAddress = std::string(45, 'a') + "bcdefGHIJK";
+    input.vatNumber = "123456789012345";
+    input.idNumber = "  3456789012345";
+    input.periodText = "12/2008";
     const std::vector<std::string> form = buildReturnForm(input);
     // "| ИН ПО ЗДДС " and "|         ИН "
     EXPECT_EQ(page1(form, 16), "         | Short" + std::string(45, ' ') + "              |     | \xc8\xcd \xcf\xce \xc7\xc4\xc4\xd1" +
@@ -175,11 +175,11 @@ TEST(ReturnForm, IdentificationBlockPlacesTheTexts) {
 
 TEST(ReturnForm, DeclarationLinesTakeTheDialogAnswers) {
     ReturnFormInput input = referenceInput(90);
-    input.SignatoryName = "";
-    input.RepresentMark = " ";
-    input.Art92Mark = "X";
-    input.ReturnDate = "31/12/2008";
-    input.PositionText = std::string(29, 'p') + "QRS";
+    input.signatoryName = "";
+    input.representMark = " ";
+    input.art92Mark = "X";
+    input.returnDate = "31/12/2008";
+    input.positionText = std::string(29, 'p') + "QRS";
     std::vector<std::string> form = buildReturnForm(input);
     // "         Долуподписаният, , декларирам, че:"
     EXPECT_EQ(page2(form, 69), "         \xc4\xee\xeb\xf3\xef\xee\xe4\xef\xe8\xf1\xe0\xed\xe8\xff\xf2, , "
@@ -195,8 +195,8 @@ TEST(ReturnForm, DeclarationLinesTakeTheDialogAnswers) {
     EXPECT_EQ(dateLine.substr(46, 33), std::string(29, 'p') + "Q   ");
     EXPECT_EQ(dateLine.size(), 112u);
 
-    input.SignatoryName = "A, B";
-    input.RepresentMark = "XX";
+    input.signatoryName = "A, B";
+    input.representMark = "XX";
     form = buildReturnForm(input);
     EXPECT_EQ(page2(form, 69).substr(24, 7), ", A, B,");
     EXPECT_EQ(page2(form, 70).substr(0, 14), "         [XX] "); // "%s": the mark as it stands

@@ -2,10 +2,10 @@
 
 #include "ShellTestSupport.h"
 
-#include "declaration/Unit2.h"
-#include "shell/DocumentView.h"
-#include "shell/Printing.h"
-#include "shell/Unit1.h"
+#include "gui/AdditionalDataDialog.h"
+#include "gui/DocumentView.h"
+#include "render/Printing.h"
+#include "gui/MainWindow.h"
 
 #include <QAction>
 #include <QDir>
@@ -39,7 +39,7 @@ class TestPrintCommand : public QObject {
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
     std::unique_ptr<ModalAnswerer> answers;
     QString pdf;
 
@@ -54,7 +54,7 @@ private:
 
     // A press in the box's text, as the user's click.
     void pressIn(QAbstractScrollArea* box, Qt::MouseButton button) {
-        form->PageControl1->setCurrentWidget(box->parentWidget());
+        form->documentTabs()->setCurrentWidget(box->parentWidget());
         QTest::mouseClick(box->viewport(), button, Qt::NoModifier, QPoint(20, 20));
     }
 
@@ -77,7 +77,7 @@ private slots:
         answers = std::make_unique<ModalAnswerer>();
         answers->then(ModalAnswerer::press(QMessageBox::Ok)); // no printer at creation
         answers->then(ModalAnswerer::clickDefault());         // the dialog
-        form = std::make_unique<TForm1>(data, dir->filePath(QStringLiteral("bin/orva")), QPrinterInfo());
+        form = std::make_unique<MainWindow>(data, dir->filePath(QStringLiteral("bin/orva")), QPrinterInfo());
         form->show();
         QVERIFY(!form->loadFailed());
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -94,7 +94,7 @@ private slots:
     void noPrintsNothingAndSaysNothingMore() {
         printIntoPdf();
         answers->then(ModalAnswerer::press(QMessageBox::No));
-        pressIn(form->RichEdit1, Qt::LeftButton);
+        pressIn(form->purchasesView(), Qt::LeftButton);
         settle(1);
         const SeenModal& question = answers->seen[0];
         QCOMPARE(question.title, QStringLiteral("Confirm"));
@@ -116,7 +116,7 @@ private slots:
     }
     void clickedDocumentIsPrinted() {
         QFETCH(int, boxIndex);
-        DocumentView* boxes[] = {form->RichEdit0, form->RichEdit1, form->RichEdit2, form->RichEdit3};
+        DocumentView* boxes[] = {form->labelView(), form->purchasesView(), form->salesView(), form->returnView()};
         DocumentView* box = boxes[boxIndex];
         printIntoPdf();
         answers->then(ModalAnswerer::press(QMessageBox::Yes));
@@ -142,7 +142,7 @@ private slots:
         printIntoPdf();
         answers->then(ModalAnswerer::press(QMessageBox::Yes));
         answers->then(ModalAnswerer::press(QMessageBox::Ok));
-        pressIn(form->RichEdit4, Qt::LeftButton);
+        pressIn(form->viesEdit(), Qt::LeftButton);
         settle(2);
         QCOMPARE(answers->seen[0].text, kQuestion);
         QCOMPARE(answers->seen[1].text, kDone);
@@ -159,7 +159,7 @@ private slots:
     void anyButtonAsksAtOnce() {
         QFETCH(int, button);
         answers->then(ModalAnswerer::press(QMessageBox::No));
-        pressIn(form->RichEdit2, static_cast<Qt::MouseButton>(button));
+        pressIn(form->salesView(), static_cast<Qt::MouseButton>(button));
         settle(1);
         QCOMPARE(answers->seen[0].text, kQuestion);
         QTest::qWait(300);
@@ -168,7 +168,7 @@ private slots:
 
     void popupItemRunsTheCommand() {
         answers->then(ModalAnswerer::press(QMessageBox::No));
-        form->N1->trigger();
+        form->printAction()->trigger();
         settle(1);
         QCOMPARE(answers->seen[0].text, kQuestion);
     }
@@ -179,7 +179,7 @@ private slots:
         answers->then(ModalAnswerer::press(QMessageBox::Yes));
         answers->then(ModalAnswerer::press(QMessageBox::Ok));
         answers->then(ModalAnswerer::press(QMessageBox::Ok));
-        pressIn(form->RichEdit1, Qt::LeftButton);
+        pressIn(form->purchasesView(), Qt::LeftButton);
         settle(3);
         QCOMPARE(answers->seen[1].text, kDone);
         QCOMPARE(answers->seen[1].icon, QMessageBox::NoIcon);
@@ -189,7 +189,7 @@ private slots:
         QVERIFY(!answers->seen[2].hourglass);
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // The documents are untouched.
-        QVERIFY(form->RichEdit1->lineCount() > 0);
+        QVERIFY(form->purchasesView()->lineCount() > 0);
     }
 };
 

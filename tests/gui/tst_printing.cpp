@@ -1,6 +1,6 @@
 // The document renderer: what lands on a sheet, checked in the PDF it writes (pdfinfo,
 // pdftotext), and the failures of a job without a printer.
-#include "shell/Printing.h"
+#include "render/Printing.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
 

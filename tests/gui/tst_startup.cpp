@@ -2,7 +2,7 @@
 // child process (this program, copied into a temporary "program folder"), whose boxes are
 // answered from a timer and reported on its standard output.
 
-#include "shell/Startup.h"
+#include "gui/Startup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -77,7 +77,7 @@ void answerInChild() {
             return;
         }
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->objectName() == QLatin1String("TForm1") && widget->isVisible() && widget->isMaximized()) {
+            if (widget->objectName() == QLatin1String("MainWindow") && widget->isVisible() && widget->isMaximized()) {
                 report({QStringLiteral("WINDOW"), widget->windowTitle()});
                 QTimer::singleShot(0, widget, &QWidget::close);
             }

@@ -7,10 +7,10 @@
 
 #include "ShellTestSupport.h"
 
-#include "shell/DocumentView.h"
-#include "shell/Printing.h"
-#include "shell/QtText.h"
-#include "shell/Unit1.h"
+#include "gui/DocumentView.h"
+#include "render/Printing.h"
+#include "render/QtText.h"
+#include "gui/MainWindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -92,7 +92,7 @@ class TestWindowPrintCups : public QObject {
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
     std::unique_ptr<ModalAnswerer> answers;
     QString queue;
     QString cupsPdfFolder; // where cups-pdf puts the output of this user's jobs
@@ -154,7 +154,7 @@ private:
 
     // A real left click in the box's text, as the user's.
     void clickIn(DocumentView* box) {
-        form->PageControl1->setCurrentWidget(box->parentWidget());
+        form->documentTabs()->setCurrentWidget(box->parentWidget());
         QTest::mouseClick(box->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
     }
 
@@ -242,7 +242,7 @@ private slots:
         answers = std::make_unique<ModalAnswerer>();
         answers->then(ModalAnswerer::clickDefault()); // the additional-data dialog
         // The system's default printer, as the program finds it.
-        form = std::make_unique<TForm1>(data, dir->filePath(QStringLiteral("bin/orva")));
+        form = std::make_unique<MainWindow>(data, dir->filePath(QStringLiteral("bin/orva")));
         form->show();
         QVERIFY(!form->loadFailed());
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -250,9 +250,9 @@ private slots:
         QVERIFY2(form->printer() != nullptr, "the window found no printer");
         QCOMPARE(form->printer()->printerName(), queue);
         QCOMPARE(answers->seen.size(), std::size_t(1)); // only the dialog: no error box about the printer
-        QCOMPARE(answers->seen[0].className, QStringLiteral("TForm2"));
-        QVERIFY(form->LinesPerPage > 0);
-        qInfo("printer %s: %d lines per page", qPrintable(queue), form->LinesPerPage);
+        QCOMPARE(answers->seen[0].className, QStringLiteral("AdditionalDataDialog"));
+        QVERIFY(form->linesPerPage() > 0);
+        qInfo("printer %s: %d lines per page", qPrintable(queue), form->linesPerPage());
     }
 
     void cleanupTestCase() {
@@ -271,7 +271,7 @@ private slots:
         const QSet<int> before = jobIds();
         const std::size_t seen = answers->seen.size();
         answers->then(ModalAnswerer::press(QMessageBox::No));
-        clickIn(form->RichEdit1);
+        clickIn(form->purchasesView());
         QTRY_VERIFY_WITH_TIMEOUT(answers->seen.size() >= seen + 1, kJobTimeout);
         QCOMPARE(answers->seen[seen].text, kQuestion);
         // A job would have been sent before the command returned; give the server a moment to list it.
@@ -287,9 +287,9 @@ private slots:
     }
     void journalSheetsArePages() {
         QFETCH(int, boxIndex);
-        DocumentView* box = boxIndex == 1 ? form->RichEdit1 : form->RichEdit2;
+        DocumentView* box = boxIndex == 1 ? form->purchasesView() : form->salesView();
         const std::vector<std::string>& lines = box->lines();
-        const std::size_t perPage = static_cast<std::size_t>(form->LinesPerPage);
+        const std::size_t perPage = static_cast<std::size_t>(form->linesPerPage());
         const int pages = static_cast<int>((lines.size() + perPage - 1) / perPage);
         QVERIFY2(pages >= 3, "the period should give journals of several pages");
 
@@ -325,12 +325,12 @@ private slots:
     }
 
     void returnSheetsArePages() {
-        const std::vector<std::string>& lines = form->RichEdit3->lines();
-        const std::size_t perPage = static_cast<std::size_t>(form->LinesPerPage);
+        const std::vector<std::string>& lines = form->returnView()->lines();
+        const std::size_t perPage = static_cast<std::size_t>(form->linesPerPage());
         const int pages = static_cast<int>((lines.size() + perPage - 1) / perPage);
 
         int id = -1;
-        printByClick(form->RichEdit3, id);
+        printByClick(form->returnView(), id);
         if (QTest::currentTestFailed())
             return;
         const QString pdf = spoolCopy(id);
@@ -347,7 +347,7 @@ private slots:
         }
         // Page 1 of the return is 90 lines: on a sheet that holds them each page ends on its own
         // sheet with its own footer.
-        if (form->LinesPerPage >= 90) {
+        if (form->linesPerPage() >= 90) {
             QCOMPARE(pages, 2);
             for (int sheet = 1; sheet <= 2; ++sheet) {
                 const QString last = sheetLines(pdf, sheet).last();
@@ -355,18 +355,18 @@ private slots:
                          qPrintable(QStringLiteral("sheet %1 ends with \"%2\"").arg(sheet).arg(last)));
             }
         } else {
-            qWarning("%d lines per page: page 1 of the return (90 lines) runs over its sheet", form->LinesPerPage);
+            qWarning("%d lines per page: page 1 of the return (90 lines) runs over its sheet", form->linesPerPage());
         }
         checkPrinterOutput(id, pages);
     }
 
     void labelOnOneSheet() {
-        const std::vector<std::string>& lines = form->RichEdit0->lines();
+        const std::vector<std::string>& lines = form->labelView()->lines();
         QVERIFY(!lines.empty());
         QVERIFY(lines.size() <= static_cast<std::size_t>(orva::linesPerPage(*form->printer(), orva::kLabelPointSize)));
 
         int id = -1;
-        printByClick(form->RichEdit0, id);
+        printByClick(form->labelView(), id);
         if (QTest::currentTestFailed())
             return;
         const QString pdf = spoolCopy(id);

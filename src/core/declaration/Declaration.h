@@ -11,12 +11,12 @@ namespace orva {
 // What the return record gives the main window (Windows-1251 texts, untrimmed).
 struct Declaration {
     std::vector<std::string> fields; // the 36 fields as cut, field k at index k - 1
-    std::string VatNumber;
-    std::string IdNumber;
-    std::string FirmName;
-    std::string PeriodText;
-    std::string SignatoryName;
-    std::string CaptionText;
+    std::string vatNumber;
+    std::string idNumber;
+    std::string firmName;
+    std::string periodText;
+    std::string signatoryName;
+    std::string captionText;
     ReturnCells cells;              // all 30, as stored in the record
     std::vector<std::string> label; // the 18 lines of the label page
 };
@@ -30,8 +30,8 @@ std::string captionLine(const std::string& periodText, const std::string& vatNum
 
 // Cells 50 and 60 from the texts of cells 20 and 40 ("%15.2f"). Throws ConversionError.
 struct ResultCells {
-    std::string K50;
-    std::string K60;
+    std::string cell50;
+    std::string cell60;
 };
 ResultCells deriveResultCells(const std::string& k20, const std::string& k40);
 

@@ -1,4 +1,4 @@
-#include "shell/Startup.h"
+#include "gui/Startup.h"
 
 int main(int argc, char** argv) {
     return orva::runOrva(argc, argv);

@@ -43,11 +43,11 @@ const TemplateLine kPage1[] = {
     {""},
     {""},
     {""},
-    {"         -------------------------------------------------------------------        ДАНЪЧЕН ПЕРИОД %s", {field(&In::PeriodText)}},
+    {"         -------------------------------------------------------------------        ДАНЪЧЕН ПЕРИОД %s", {field(&In::periodText)}},
     {"         | А)НАИМЕНОВАНИЕ И АДРЕС ЗА КОРЕСПОНДЕНЦИЯ НА РЕГИСТРИРАНОТО ЛИЦЕ |                       мм/гггг      "},
     {"         -------------------------------------------------------------------     -------------------------------"},
-    {"         | %-50.50s              |     | ИН ПО ЗДДС %16.16s |", {field(&In::FirmName), field(&In::VatNumber)}},
-    {"         | %-50.50s              |     |         ИН %16.16s |", {field(&In::FirmAddress), field(&In::IdNumber)}},
+    {"         | %-50.50s              |     | ИН ПО ЗДДС %16.16s |", {field(&In::firmName), field(&In::vatNumber)}},
+    {"         | %-50.50s              |     |         ИН %16.16s |", {field(&In::firmAddress), field(&In::idNumber)}},
     {"         -------------------------------------------------------------------------------------------------------"},
     {""},
     {""},
@@ -191,14 +191,14 @@ const TemplateLine kPage2[] = {
     {""},
     {"         -------------------------------------------------------------------------------------------------------"},
     {""},
-    {"         Долуподписаният, %s, декларирам, че:", {field(&In::SignatoryName)}},
-    {"         [%s] представлявам лицето, посочено в кл.А и посочената в този формуляр информация е вярна и точна.", {field(&In::RepresentMark)}},
-    {"         [%s] са налице обстоятелствата по чл.92 ал.3 и 4 ЗДДС", {field(&In::Art92Mark)}},
+    {"         Долуподписаният, %s, декларирам, че:", {field(&In::signatoryName)}},
+    {"         [%s] представлявам лицето, посочено в кл.А и посочената в този формуляр информация е вярна и точна.", {field(&In::representMark)}},
+    {"         [%s] са налице обстоятелствата по чл.92 ал.3 и 4 ЗДДС", {field(&In::art92Mark)}},
     {"         Известно ми е, че за неверни данни нося отговорност по чл.313 НК"},
     {""},
     {""},
     {""},
-    {"         Дата: %-15.15s      Длъжност: %-30.30s   Подпис и печат:..................", {field(&In::ReturnDate), field(&In::PositionText)}},
+    {"         Дата: %-15.15s      Длъжност: %-30.30s   Подпис и печат:..................", {field(&In::returnDate), field(&In::positionText)}},
     {""},
     {""},
     {""},
@@ -295,10 +295,10 @@ std::vector<std::string> buildReturnForm(const ReturnFormInput& input) {
     static_assert(std::size(kPage1) == 90, "page 1 of the return has 90 lines");
     static_assert(std::size(kPage2) == 80, "page 2 of the return has 80 lines");
     std::vector<std::string> form;
-    form.reserve(page1().size() + page2().size() + (input.LinesPerPage > 90 ? input.LinesPerPage - 90 : 0));
+    form.reserve(page1().size() + page2().size() + (input.linesPerPage > 90 ? input.linesPerPage - 90 : 0));
     appendPage(form, page1(), input);
     // Blank lines up to a printed page, so that page 2 starts on a sheet of its own.
-    while (input.LinesPerPage > 0 && form.size() < static_cast<std::size_t>(input.LinesPerPage))
+    while (input.linesPerPage > 0 && form.size() < static_cast<std::size_t>(input.linesPerPage))
         form.emplace_back();
     appendPage(form, page2(), input);
     return form;

@@ -1,11 +1,11 @@
-#include "declaration/Unit2.h"
+#include "gui/AdditionalDataDialog.h"
 
 #include "declaration/ReturnCells.h"
 #include "declaration/SideFiles.h"
-#include "shell/MessageBoxes.h"
-#include "shell/QtText.h"
+#include "gui/MessageBoxes.h"
+#include "render/QtText.h"
 
-#include "ui_TForm2.h"
+#include "ui_additional_data_dialog.h"
 
 #include <QCompleter>
 #include <QFile>
@@ -64,47 +64,10 @@ void setUpHistoryBox(QComboBox* box) {
 
 } // namespace
 
-TForm2::TForm2(const QString& executablePath, QWidget* parent)
-    : QDialog(parent), ui(new Ui::TForm2), executablePath_(executablePath) {
+AdditionalDataDialog::AdditionalDataDialog(const QString& executablePath, QWidget* parent)
+    : QDialog(parent), ui(new Ui::AdditionalDataDialog), executablePath_(executablePath) {
     ui->setupUi(this);
 
-    K01 = ui->K01;
-    K11 = ui->K11;
-    K12 = ui->K12;
-    K13 = ui->K13;
-    K14 = ui->K14;
-    K15 = ui->K15;
-    K16 = ui->K16;
-    K17 = ui->K17;
-    K18 = ui->K18;
-    K19 = ui->K19;
-    K20 = ui->K20;
-    K21 = ui->K21;
-    K22 = ui->K22;
-    K23 = ui->K23;
-    K24 = ui->K24;
-    K30 = ui->K30;
-    K31 = ui->K31;
-    K32 = ui->K32;
-    K33 = ui->K33;
-    K40 = ui->K40;
-    K41 = ui->K41;
-    K42 = ui->K42;
-    K43 = ui->K43;
-    K50 = ui->K50;
-    K60 = ui->K60;
-    K70 = ui->K70;
-    K71 = ui->K71;
-    K80 = ui->K80;
-    K81 = ui->K81;
-    K82 = ui->K82;
-    boxADR = ui->boxADR;
-    boxMOL = ui->boxMOL;
-    boxDlu = ui->boxDlu;
-    CheckBox1 = ui->CheckBox1;
-    CheckBox2 = ui->CheckBox2;
-    boxDate = ui->boxDate;
-    Button1 = ui->Button1;
 
     // Pixel sizes cannot be given in the layout file; the layout sets only the families and
     // the bold weight, which the children take over from here.
@@ -132,42 +95,63 @@ TForm2::TForm2(const QString& executablePath, QWidget* parent)
                                  "QComboBox { border: 1px solid %1; padding: 0px 2px; }")
                       .arg(border, readOnlyBackground));
 
-    for (QComboBox* box : {boxADR, boxMOL, boxDlu})
+    for (QComboBox* box : {ui->addressBox, ui->signatoryBox, ui->positionBox})
         setUpHistoryBox(box);
 
     // Section Г's group takes the focus when the dialog opens. A group box without a focus
     // policy would hand it on to its first child (cell 70), and the first Tab would then skip it.
-    ui->GroupBox5->setFocusPolicy(Qt::ClickFocus);
+    ui->sectionGGroup->setFocusPolicy(Qt::ClickFocus);
 
-    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(ui->okButton, &QPushButton::clicked, this, &AdditionalDataDialog::accept);
 
-    FormCreate();
+    loadMemory();
 }
 
-TForm2::~TForm2() {
-    FormDestroy();
+AdditionalDataDialog::~AdditionalDataDialog() {
+    writeLastValues();
     delete ui;
 }
 
-QLineEdit* TForm2::cell(int cellNumber) const {
+QComboBox* AdditionalDataDialog::addressBox() const {
+    return ui->addressBox;
+}
+QComboBox* AdditionalDataDialog::signatoryBox() const {
+    return ui->signatoryBox;
+}
+QComboBox* AdditionalDataDialog::positionBox() const {
+    return ui->positionBox;
+}
+QLineEdit* AdditionalDataDialog::dateEdit() const {
+    return ui->dateEdit;
+}
+QCheckBox* AdditionalDataDialog::representCheck() const {
+    return ui->representCheck;
+}
+QCheckBox* AdditionalDataDialog::art92Check() const {
+    return ui->art92Check;
+}
+QPushButton* AdditionalDataDialog::okButton() const {
+    return ui->okButton;
+}
+
+QLineEdit* AdditionalDataDialog::cell(int cellNumber) const {
     if (!orva::ReturnCells::isCell(cellNumber))
         return nullptr;
-    return findChild<QLineEdit*>(QString::fromStdString(orva::ReturnCells::name(cellNumber)));
+    return findChild<QLineEdit*>(QStringLiteral("cell%1").arg(cellNumber, 2, 10, QLatin1Char('0')));
 }
 
-void TForm2::FormCreate() {
+void AdditionalDataDialog::loadMemory() {
     const orva::DialogMemory memory = orva::loadDialogMemory(sidePath());
-    fillHistory(boxADR, memory.addresses);
-    fillHistory(boxMOL, memory.signatories);
-    fillHistory(boxDlu, memory.positions);
-    boxADR->setEditText(orva::toQString(memory.address));
-    boxMOL->setEditText(orva::toQString(memory.signatory));
-    boxDlu->setEditText(orva::toQString(memory.position));
+    fillHistory(ui->addressBox, memory.addresses);
+    fillHistory(ui->signatoryBox, memory.signatories);
+    fillHistory(ui->positionBox, memory.positions);
+    ui->addressBox->setEditText(orva::toQString(memory.address));
+    ui->signatoryBox->setEditText(orva::toQString(memory.signatory));
+    ui->positionBox->setEditText(orva::toQString(memory.position));
 }
 
-void TForm2::showEvent(QShowEvent* event) {
-    // FormShow
-    setWindowTitle(PendingCaption);
+void AdditionalDataDialog::showEvent(QShowEvent* event) {
+    setWindowTitle(pendingCaption_);
     if (!event->spontaneous()) {
         if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
             QRect frame = frameGeometry();
@@ -175,12 +159,12 @@ void TForm2::showEvent(QShowEvent* event) {
             move(frame.topLeft());
         }
         // Section Г's group holds the focus, so the first Tab goes to cell 70.
-        ui->GroupBox5->setFocus(Qt::OtherFocusReason);
+        ui->sectionGGroup->setFocus(Qt::OtherFocusReason);
     }
     QDialog::showEvent(event);
 }
 
-void TForm2::keyPressEvent(QKeyEvent* event) {
+void AdditionalDataDialog::keyPressEvent(QKeyEvent* event) {
     // There is no cancel button: Escape does not close the dialog, only the close box does.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
@@ -189,17 +173,17 @@ void TForm2::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void TForm2::Button1Click() {
+void AdditionalDataDialog::accept() {
     // The result is OK before anything is written, so a failed write still closes with OK.
     setResult(QDialog::Accepted);
     try {
         orva::DialogMemory memory;
-        memory.addresses = historyOf(boxADR);
-        memory.signatories = historyOf(boxMOL);
-        memory.positions = historyOf(boxDlu);
-        addTypedText(boxADR, memory.addresses);
-        addTypedText(boxMOL, memory.signatories);
-        addTypedText(boxDlu, memory.positions);
+        memory.addresses = historyOf(ui->addressBox);
+        memory.signatories = historyOf(ui->signatoryBox);
+        memory.positions = historyOf(ui->positionBox);
+        addTypedText(ui->addressBox, memory.addresses);
+        addTypedText(ui->signatoryBox, memory.signatories);
+        addTypedText(ui->positionBox, memory.positions);
         orva::saveHistories(sidePath(), memory);
     } catch (const std::exception& failure) {
         // The standard error box, as for any failure at event level; the dialog still closes.
@@ -208,12 +192,12 @@ void TForm2::Button1Click() {
     done(QDialog::Accepted);
 }
 
-void TForm2::FormDestroy() {
+void AdditionalDataDialog::writeLastValues() {
     // A failure leaves the old file as it was; nothing is reported at program end.
-    (void)orva::saveLastValues(sidePath(), toWin1251(boxADR->currentText()), toWin1251(boxMOL->currentText()),
-                               toWin1251(boxDlu->currentText()));
+    (void)orva::saveLastValues(sidePath(), toWin1251(ui->addressBox->currentText()), toWin1251(ui->signatoryBox->currentText()),
+                               toWin1251(ui->positionBox->currentText()));
 }
 
-std::string TForm2::sidePath() const {
+std::string AdditionalDataDialog::sidePath() const {
     return QFile::encodeName(executablePath_).toStdString();
 }

@@ -1,7 +1,7 @@
 // The additional-data dialog, run for real (offscreen): layout, focus, what the user may change,
 // and the side files it reads at creation, writes on OK and at destruction.
 
-#include "declaration/Unit2.h"
+#include "gui/AdditionalDataDialog.h"
 
 #include "text/Encoding.h"
 
@@ -38,14 +38,14 @@ struct CellPlace {
 
 // Where each cell sits: section group, row from 1, column.
 const CellPlace kCellPlaces[] = {
-    {1, "GroupBox1", 1, false},  {11, "GroupBox1", 2, false},  {12, "GroupBox1", 3, false}, {13, "GroupBox1", 4, false},
-    {14, "GroupBox1", 5, false}, {15, "GroupBox1", 6, false},  {16, "GroupBox1", 7, false}, {17, "GroupBox1", 8, false},
-    {18, "GroupBox1", 9, false}, {19, "GroupBox1", 10, false}, {20, "GroupBox1", 1, true},  {21, "GroupBox1", 2, true},
-    {22, "GroupBox1", 3, true},  {23, "GroupBox1", 4, true},   {24, "GroupBox1", 5, true},  {30, "GroupBox2", 1, false},
-    {31, "GroupBox2", 2, false}, {32, "GroupBox2", 3, false},  {33, "GroupBox2", 4, false}, {41, "GroupBox2", 1, true},
-    {42, "GroupBox2", 2, true},  {43, "GroupBox2", 3, true},   {40, "GroupBox2", 4, true},  {50, "GroupBox3", 1, false},
-    {60, "GroupBox3", 1, true},  {70, "GroupBox5", 1, false},  {71, "GroupBox5", 1, true},  {80, "GroupBox6", 1, false},
-    {81, "GroupBox6", 2, false}, {82, "GroupBox6", 3, false},
+    {1, "sectionAGroup", 1, false},  {11, "sectionAGroup", 2, false},  {12, "sectionAGroup", 3, false}, {13, "sectionAGroup", 4, false},
+    {14, "sectionAGroup", 5, false}, {15, "sectionAGroup", 6, false},  {16, "sectionAGroup", 7, false}, {17, "sectionAGroup", 8, false},
+    {18, "sectionAGroup", 9, false}, {19, "sectionAGroup", 10, false}, {20, "sectionAGroup", 1, true},  {21, "sectionAGroup", 2, true},
+    {22, "sectionAGroup", 3, true},  {23, "sectionAGroup", 4, true},   {24, "sectionAGroup", 5, true},  {30, "sectionBGroup", 1, false},
+    {31, "sectionBGroup", 2, false}, {32, "sectionBGroup", 3, false},  {33, "sectionBGroup", 4, false}, {41, "sectionBGroup", 1, true},
+    {42, "sectionBGroup", 2, true},  {43, "sectionBGroup", 3, true},   {40, "sectionBGroup", 4, true},  {50, "sectionVGroup", 1, false},
+    {60, "sectionVGroup", 1, true},  {70, "sectionGGroup", 1, false},  {71, "sectionGGroup", 1, true},  {80, "sectionDGroup", 1, false},
+    {81, "sectionDGroup", 2, false}, {82, "sectionDGroup", 3, false},
 };
 
 enum class CellKind { ReadOnly, MouseOnly, TabStop };
@@ -59,12 +59,12 @@ CellKind kindOf(int number) {
 }
 
 QString cellName(int number) {
-    return QStringLiteral("K%1").arg(number, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("cell%1").arg(number, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
 
-class TestTForm2 : public QObject {
+class TestAdditionalDataDialog : public QObject {
     Q_OBJECT
 
 private slots:
@@ -98,34 +98,34 @@ private:
     // Runs `action` once on the first modal widget of type T (other than `skip`) that becomes
     // active. If none does within a few seconds, every modal widget is closed so the test ends.
     template <typename T> void whenModal(std::function<void(T*)> action, QWidget* skip = nullptr);
-    void showAndActivate(TForm2& dialog);
+    void showAndActivate(AdditionalDataDialog& dialog);
 
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
-void TestTForm2::init() {
+void TestAdditionalDataDialog::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
 }
 
-void TestTForm2::cleanup() {
+void TestAdditionalDataDialog::cleanup() {
     dir_.reset();
 }
 
-void TestTForm2::writeSideFile(const char* extension, const QByteArray& bytes) const {
+void TestAdditionalDataDialog::writeSideFile(const char* extension, const QByteArray& bytes) const {
     QFile file(sideFile(extension));
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-QByteArray TestTForm2::readSideFile(const char* extension) const {
+QByteArray TestAdditionalDataDialog::readSideFile(const char* extension) const {
     QFile file(sideFile(extension));
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray("<missing>");
     return file.readAll();
 }
 
-template <typename T> void TestTForm2::whenModal(std::function<void(T*)> action, QWidget* skip) {
+template <typename T> void TestAdditionalDataDialog::whenModal(std::function<void(T*)> action, QWidget* skip) {
     auto* timer = new QTimer(this);
     auto* elapsed = new QElapsedTimer;
     elapsed->start();
@@ -151,39 +151,39 @@ template <typename T> void TestTForm2::whenModal(std::function<void(T*)> action,
     timer->start();
 }
 
-void TestTForm2::showAndActivate(TForm2& dialog) {
+void TestAdditionalDataDialog::showAndActivate(AdditionalDataDialog& dialog) {
     dialog.show();
     dialog.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
 }
 
-void TestTForm2::layoutOfGroups_data() {
+void TestAdditionalDataDialog::layoutOfGroups_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<bool>("bold");
 
-    QTest::newRow("А") << "GroupBox1"
+    QTest::newRow("А") << "sectionAGroup"
                        << " Раздел А : Данни за начислен ДДС " << QRect(8, 8, 329, 265) << true;
-    QTest::newRow("Б") << "GroupBox2"
+    QTest::newRow("Б") << "sectionBGroup"
                        << " Раздел Б : Данни за упражнено право на ДК" << QRect(8, 280, 329, 121) << true;
-    QTest::newRow("В") << "GroupBox3"
+    QTest::newRow("В") << "sectionVGroup"
                        << " Раздел В : Резултат за периода " << QRect(8, 408, 329, 49) << true;
-    QTest::newRow("Г") << "GroupBox5"
+    QTest::newRow("Г") << "sectionGGroup"
                        << " Раздел Г : ДДС за внасяне " << QRect(344, 8, 329, 49) << true;
-    QTest::newRow("Д") << "GroupBox6"
+    QTest::newRow("Д") << "sectionDGroup"
                        << " Раздел Д: ДДС подлежащ на възстановяване " << QRect(344, 64, 329, 97) << true;
-    QTest::newRow("right-hand") << "GroupBox7"
+    QTest::newRow("right-hand") << "declarantGroup"
                                 << "" << QRect(344, 168, 329, 233) << false;
 }
 
-void TestTForm2::layoutOfGroups() {
+void TestAdditionalDataDialog::layoutOfGroups() {
     QFETCH(QString, name);
     QFETCH(QString, title);
     QFETCH(QRect, geometry);
     QFETCH(bool, bold);
 
-    TForm2 dialog(exePath());
+    AdditionalDataDialog dialog(exePath());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Допълнителни данни за декларацията"));
     QCOMPARE(dialog.minimumSize(), QSize(692, 466));
     QCOMPARE(dialog.maximumSize(), QSize(692, 466));
@@ -200,7 +200,7 @@ void TestTForm2::layoutOfGroups() {
     QCOMPARE(group->font().pixelSize(), 11);
 }
 
-void TestTForm2::layoutOfCells_data() {
+void TestAdditionalDataDialog::layoutOfCells_data() {
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("group");
     QTest::addColumn<int>("row");
@@ -210,13 +210,13 @@ void TestTForm2::layoutOfCells_data() {
             << place.number << QString::fromLatin1(place.group) << place.row << place.right;
 }
 
-void TestTForm2::layoutOfCells() {
+void TestAdditionalDataDialog::layoutOfCells() {
     QFETCH(int, number);
     QFETCH(QString, group);
     QFETCH(int, row);
     QFETCH(bool, right);
 
-    TForm2 dialog(exePath());
+    AdditionalDataDialog dialog(exePath());
     QLineEdit* box = dialog.cell(number);
     QVERIFY(box);
     QCOMPARE(box->objectName(), cellName(number));
@@ -229,7 +229,7 @@ void TestTForm2::layoutOfCells() {
     // The label of the cell: "Кл.NN", bold, on the same row.
     QLabel* label = nullptr;
     for (QLabel* candidate : box->parentWidget()->findChildren<QLabel*>())
-        if (candidate->text() == QStringLiteral("Кл.") + cellName(number).mid(1))
+        if (candidate->text() == QStringLiteral("Кл.") + cellName(number).right(2))
             label = candidate;
     QVERIFY2(label, "no label for the cell");
     QCOMPARE(label->pos(), QPoint(right ? 168 : 8, 21 + 24 * (row - 1)));
@@ -259,17 +259,17 @@ void TestTForm2::layoutOfCells() {
     }
 }
 
-void TestTForm2::rightHandGroup() {
-    TForm2 dialog(exePath());
+void TestAdditionalDataDialog::rightHandGroup() {
+    AdditionalDataDialog dialog(exePath());
     QCOMPARE(dialog.cell(2), nullptr);
     QCOMPARE(dialog.cell(83), nullptr);
 
     const struct {
         QComboBox* box;
         int top;
-    } combos[] = {{dialog.boxADR, 24}, {dialog.boxMOL, 64}, {dialog.boxDlu, 104}};
+    } combos[] = {{dialog.addressBox(), 24}, {dialog.signatoryBox(), 64}, {dialog.positionBox(), 104}};
     for (const auto& combo : combos) {
-        QCOMPARE(combo.box->parentWidget()->objectName(), QStringLiteral("GroupBox7"));
+        QCOMPARE(combo.box->parentWidget()->objectName(), QStringLiteral("declarantGroup"));
         QCOMPARE(combo.box->pos(), QPoint(16, combo.top));
         QCOMPARE(combo.box->width(), 300);
         QVERIFY(combo.box->isEditable());
@@ -291,35 +291,35 @@ void TestTForm2::rightHandGroup() {
         QVERIFY(!label->font().bold());
     }
 
-    QCOMPARE(dialog.CheckBox1->text(), QStringLiteral("представлявам лицето, посочено в кл.А"));
-    QCOMPARE(dialog.CheckBox1->geometry().topLeft(), QPoint(24, 128));
-    QVERIFY(dialog.CheckBox1->isChecked());
-    QCOMPARE(dialog.CheckBox2->text(), QStringLiteral("са налице обстоятелствата по чл.92 ал.3,4 ЗДДС"));
-    QCOMPARE(dialog.CheckBox2->geometry().topLeft(), QPoint(24, 152));
-    QVERIFY(!dialog.CheckBox2->isChecked());
+    QCOMPARE(dialog.representCheck()->text(), QStringLiteral("представлявам лицето, посочено в кл.А"));
+    QCOMPARE(dialog.representCheck()->geometry().topLeft(), QPoint(24, 128));
+    QVERIFY(dialog.representCheck()->isChecked());
+    QCOMPARE(dialog.art92Check()->text(), QStringLiteral("са налице обстоятелствата по чл.92 ал.3,4 ЗДДС"));
+    QCOMPARE(dialog.art92Check()->geometry().topLeft(), QPoint(24, 152));
+    QVERIFY(!dialog.art92Check()->isChecked());
 
-    QCOMPARE(dialog.boxDate->text(), QStringLiteral("boxDate"));
-    QCOMPARE(dialog.boxDate->pos(), QPoint(16, 192));
-    QCOMPARE(dialog.boxDate->width(), 121);
+    QCOMPARE(dialog.dateEdit()->text(), QStringLiteral("dateEdit"));
+    QCOMPARE(dialog.dateEdit()->pos(), QPoint(16, 192));
+    QCOMPARE(dialog.dateEdit()->width(), 121);
 
-    QCOMPARE(dialog.Button1->text(), QStringLiteral("OK"));
-    QCOMPARE(dialog.Button1->geometry(), QRect(608, 432, 75, 25));
-    QVERIFY(dialog.Button1->isDefault());
-    QCOMPARE(dialog.PendingCaption, QString());
+    QCOMPARE(dialog.okButton()->text(), QStringLiteral("OK"));
+    QCOMPARE(dialog.okButton()->geometry(), QRect(608, 432, 75, 25));
+    QVERIFY(dialog.okButton()->isDefault());
+    QCOMPARE(dialog.pendingCaption(), QString());
 }
 
-void TestTForm2::captionComesFromPendingCaption_data() {
+void TestAdditionalDataDialog::captionComesFromPendingCaption_data() {
     QTest::addColumn<QString>("pending");
     QTest::newRow("caption") << QStringLiteral("ДДС декларация за 02/2004 - ФИРМА ООД");
     QTest::newRow("empty") << QString();
 }
 
-void TestTForm2::captionComesFromPendingCaption() {
+void TestAdditionalDataDialog::captionComesFromPendingCaption() {
     QFETCH(QString, pending);
-    TForm2 dialog(exePath());
-    dialog.PendingCaption = pending;
+    AdditionalDataDialog dialog(exePath());
+    dialog.setPendingCaption(pending);
     QString captionWhileOpen = QStringLiteral("<not shown>");
-    whenModal<TForm2>([&captionWhileOpen](TForm2* shown) {
+    whenModal<AdditionalDataDialog>([&captionWhileOpen](AdditionalDataDialog* shown) {
         captionWhileOpen = shown->windowTitle();
         shown->close();
     });
@@ -327,16 +327,16 @@ void TestTForm2::captionComesFromPendingCaption() {
     QCOMPARE(captionWhileOpen, pending);
 }
 
-void TestTForm2::tabOrderStartsAtCell70() {
-    TForm2 dialog(exePath());
+void TestAdditionalDataDialog::tabOrderStartsAtCell70() {
+    AdditionalDataDialog dialog(exePath());
     showAndActivate(dialog);
-    QCOMPARE(QApplication::focusWidget(), dialog.findChild<QGroupBox*>(QStringLiteral("GroupBox5")));
+    QCOMPARE(QApplication::focusWidget(), dialog.findChild<QGroupBox*>(QStringLiteral("sectionGGroup")));
 
-    const QList<QWidget*> expected = {dialog.K70, dialog.K71, dialog.K80, dialog.K81, dialog.K82, dialog.boxADR,
-                                      dialog.boxMOL, dialog.boxDlu, dialog.CheckBox1, dialog.CheckBox2, dialog.boxDate,
-                                      dialog.Button1,
+    const QList<QWidget*> expected = {dialog.cell(70), dialog.cell(71), dialog.cell(80), dialog.cell(81), dialog.cell(82), dialog.addressBox(),
+                                      dialog.signatoryBox(), dialog.positionBox(), dialog.representCheck(), dialog.art92Check(), dialog.dateEdit(),
+                                      dialog.okButton(),
                                       // After the button the order starts again: nothing else is a stop.
-                                      dialog.K70};
+                                      dialog.cell(70)};
     for (int i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget* focus = QApplication::focusWidget();
@@ -348,15 +348,15 @@ void TestTForm2::tabOrderStartsAtCell70() {
     }
 }
 
-void TestTForm2::cellsRefuseOrTakeTyping_data() {
+void TestAdditionalDataDialog::cellsRefuseOrTakeTyping_data() {
     QTest::addColumn<int>("number");
     for (const CellPlace& place : kCellPlaces)
         QTest::newRow(qPrintable(cellName(place.number))) << place.number;
 }
 
-void TestTForm2::cellsRefuseOrTakeTyping() {
+void TestAdditionalDataDialog::cellsRefuseOrTakeTyping() {
     QFETCH(int, number);
-    TForm2 dialog(exePath());
+    AdditionalDataDialog dialog(exePath());
     QLineEdit* box = dialog.cell(number);
     box->setText(QStringLiteral("   1234.50"));
     showAndActivate(dialog);
@@ -375,7 +375,7 @@ void TestTForm2::cellsRefuseOrTakeTyping() {
         QCOMPARE(box->text(), QStringLiteral("   1234.57"));
 }
 
-void TestTForm2::closeBoxVersusOk_data() {
+void TestAdditionalDataDialog::closeBoxVersusOk_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<int>("result");
     QTest::newRow("close box") << QStringLiteral("close") << int(QDialog::Rejected);
@@ -383,47 +383,47 @@ void TestTForm2::closeBoxVersusOk_data() {
     QTest::newRow("Enter in a cell") << QStringLiteral("enter") << int(QDialog::Accepted);
 }
 
-void TestTForm2::closeBoxVersusOk() {
+void TestAdditionalDataDialog::closeBoxVersusOk() {
     QFETCH(QString, how);
     QFETCH(int, result);
     {
-        TForm2 dialog(exePath());
-        QCOMPARE(dialog.boxADR->count(), 0);
-        QCOMPARE(dialog.boxADR->currentText(), QString());
-        dialog.boxMOL->setEditText(QStringLiteral("Иван Петров"));
-        whenModal<TForm2>([how](TForm2* shown) {
-            QTest::keyClicks(shown->boxADR->lineEdit(), QStringLiteral("Sofia, 5 Shipka St"));
-            shown->boxDlu->setEditText(QString());
-            shown->K81->setText(QStringLiteral("12.00"));
-            shown->CheckBox2->setChecked(true);
+        AdditionalDataDialog dialog(exePath());
+        QCOMPARE(dialog.addressBox()->count(), 0);
+        QCOMPARE(dialog.addressBox()->currentText(), QString());
+        dialog.signatoryBox()->setEditText(QStringLiteral("Иван Петров"));
+        whenModal<AdditionalDataDialog>([how](AdditionalDataDialog* shown) {
+            QTest::keyClicks(shown->addressBox()->lineEdit(), QStringLiteral("Sofia, 5 Shipka St"));
+            shown->positionBox()->setEditText(QString());
+            shown->cell(81)->setText(QStringLiteral("12.00"));
+            shown->art92Check()->setChecked(true);
             if (how == QLatin1String("close"))
                 shown->close();
             else if (how == QLatin1String("click"))
-                QTest::mouseClick(shown->Button1, Qt::LeftButton);
+                QTest::mouseClick(shown->okButton(), Qt::LeftButton);
             else
-                QTest::keyClick(shown->K81, Qt::Key_Return);
+                QTest::keyClick(shown->cell(81), Qt::Key_Return);
         });
         QCOMPARE(dialog.exec(), result);
         QVERIFY(!dialog.isVisible());
 
         // However it closed, the answers are there to read.
-        QCOMPARE(dialog.boxADR->currentText(), QStringLiteral("Sofia, 5 Shipka St"));
-        QCOMPARE(dialog.boxMOL->currentText(), QStringLiteral("Иван Петров"));
-        QCOMPARE(dialog.boxDlu->currentText(), QString());
-        QCOMPARE(dialog.K81->text(), QStringLiteral("12.00"));
-        QVERIFY(dialog.CheckBox2->isChecked());
+        QCOMPARE(dialog.addressBox()->currentText(), QStringLiteral("Sofia, 5 Shipka St"));
+        QCOMPARE(dialog.signatoryBox()->currentText(), QStringLiteral("Иван Петров"));
+        QCOMPARE(dialog.positionBox()->currentText(), QString());
+        QCOMPARE(dialog.cell(81)->text(), QStringLiteral("12.00"));
+        QVERIFY(dialog.art92Check()->isChecked());
 
         if (result == QDialog::Rejected) {
             QVERIFY(!QFile::exists(sideFile(".adr")));
             QVERIFY(!QFile::exists(sideFile(".mol")));
             QVERIFY(!QFile::exists(sideFile(".dlu")));
-            QCOMPARE(dialog.boxADR->count(), 0);
+            QCOMPARE(dialog.addressBox()->count(), 0);
         } else {
             QCOMPARE(readSideFile(".adr"), QByteArray("Sofia, 5 Shipka St\r\n"));
             QCOMPARE(readSideFile(".mol"), cp1251("Иван Петров\r\n"));
             QCOMPARE(readSideFile(".dlu"), QByteArray());
-            QCOMPARE(dialog.boxADR->count(), 1);
-            QCOMPARE(dialog.boxDlu->count(), 0);
+            QCOMPARE(dialog.addressBox()->count(), 1);
+            QCOMPARE(dialog.positionBox()->count(), 0);
         }
         QVERIFY(!QFile::exists(sideFile(".txt")));
     }
@@ -431,11 +431,11 @@ void TestTForm2::closeBoxVersusOk() {
     QCOMPARE(readSideFile(".txt"), cp1251("Sofia, 5 Shipka St\r\nИван Петров\r\n\r\n"));
 }
 
-void TestTForm2::escapeDoesNotClose() {
-    TForm2 dialog(exePath());
+void TestAdditionalDataDialog::escapeDoesNotClose() {
+    AdditionalDataDialog dialog(exePath());
     bool visibleAfterEscape = false;
-    whenModal<TForm2>([&visibleAfterEscape](TForm2* shown) {
-        QTest::keyClick(shown->K70, Qt::Key_Escape);
+    whenModal<AdditionalDataDialog>([&visibleAfterEscape](AdditionalDataDialog* shown) {
+        QTest::keyClick(shown->cell(70), Qt::Key_Escape);
         visibleAfterEscape = shown->isVisible();
         shown->close();
     });
@@ -443,7 +443,7 @@ void TestTForm2::escapeDoesNotClose() {
     QVERIFY(visibleAfterEscape);
 }
 
-void TestTForm2::historyEntries_data() {
+void TestAdditionalDataDialog::historyEntries_data() {
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("written");
@@ -461,7 +461,7 @@ void TestTForm2::historyEntries_data() {
     QTest::newRow("unassigned byte kept") << odd << QStringLiteral("LAST") << QByteArray("A\x98Z\r\nlast\r\n", 11) << 2;
 }
 
-void TestTForm2::historyEntries() {
+void TestAdditionalDataDialog::historyEntries() {
     QFETCH(QByteArray, stored);
     QFETCH(QString, typed);
     QFETCH(QByteArray, written);
@@ -470,57 +470,57 @@ void TestTForm2::historyEntries() {
     writeSideFile(".adr", stored);
     writeSideFile(".mol", QByteArray());
     writeSideFile(".dlu", QByteArray());
-    TForm2 dialog(exePath());
-    dialog.boxADR->setEditText(typed);
-    whenModal<TForm2>([](TForm2* shown) { shown->Button1->click(); });
+    AdditionalDataDialog dialog(exePath());
+    dialog.addressBox()->setEditText(typed);
+    whenModal<AdditionalDataDialog>([](AdditionalDataDialog* shown) { shown->okButton()->click(); });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    QCOMPARE(dialog.boxADR->count(), entries);
+    QCOMPARE(dialog.addressBox()->count(), entries);
     QCOMPARE(readSideFile(".adr"), written);
 }
 
-void TestTForm2::historiesLoadedInOneBlock() {
+void TestAdditionalDataDialog::historiesLoadedInOneBlock() {
     // The .mol and .dlu files are read only after .adr: without it every list starts empty.
     writeSideFile(".mol", cp1251("Иван Петров\r\n"));
     writeSideFile(".dlu", cp1251("Управител\r\n"));
     {
-        TForm2 dialog(exePath());
-        QCOMPARE(dialog.boxADR->count(), 0);
-        QCOMPARE(dialog.boxMOL->count(), 0);
-        QCOMPARE(dialog.boxDlu->count(), 0);
+        AdditionalDataDialog dialog(exePath());
+        QCOMPARE(dialog.addressBox()->count(), 0);
+        QCOMPARE(dialog.signatoryBox()->count(), 0);
+        QCOMPARE(dialog.positionBox()->count(), 0);
     }
     writeSideFile(".adr", cp1251("София\r\n\r\nВарна"));
-    TForm2 dialog(exePath());
-    QCOMPARE(dialog.boxADR->count(), 3);
-    QCOMPARE(dialog.boxADR->itemText(0), QStringLiteral("София"));
-    QCOMPARE(dialog.boxADR->itemText(1), QString());
-    QCOMPARE(dialog.boxADR->itemText(2), QStringLiteral("Варна"));
-    QCOMPARE(dialog.boxMOL->count(), 1);
-    QCOMPARE(dialog.boxDlu->itemText(0), QStringLiteral("Управител"));
+    AdditionalDataDialog dialog(exePath());
+    QCOMPARE(dialog.addressBox()->count(), 3);
+    QCOMPARE(dialog.addressBox()->itemText(0), QStringLiteral("София"));
+    QCOMPARE(dialog.addressBox()->itemText(1), QString());
+    QCOMPARE(dialog.addressBox()->itemText(2), QStringLiteral("Варна"));
+    QCOMPARE(dialog.signatoryBox()->count(), 1);
+    QCOMPARE(dialog.positionBox()->itemText(0), QStringLiteral("Управител"));
     // The lists do not decide the texts; those come from the last values alone.
-    QCOMPARE(dialog.boxADR->currentText(), QString());
-    QCOMPARE(dialog.boxDlu->currentText(), QString());
+    QCOMPARE(dialog.addressBox()->currentText(), QString());
+    QCOMPARE(dialog.positionBox()->currentText(), QString());
 }
 
-void TestTForm2::lastValuesRestoredAndWrittenAtDestruction() {
+void TestAdditionalDataDialog::lastValuesRestoredAndWrittenAtDestruction() {
     writeSideFile(".txt", cp1251("София, ул. Шипка 5\r\nИван Петров\r\n"));
     {
-        TForm2 dialog(exePath());
-        QCOMPARE(dialog.boxADR->currentText(), QStringLiteral("София, ул. Шипка 5"));
-        QCOMPARE(dialog.boxMOL->currentText(), QStringLiteral("Иван Петров"));
-        QCOMPARE(dialog.boxDlu->currentText(), QString());
-        dialog.boxMOL->setEditText(QStringLiteral("Мария Иванова "));
-        dialog.boxDlu->setEditText(QStringLiteral("Управител"));
+        AdditionalDataDialog dialog(exePath());
+        QCOMPARE(dialog.addressBox()->currentText(), QStringLiteral("София, ул. Шипка 5"));
+        QCOMPARE(dialog.signatoryBox()->currentText(), QStringLiteral("Иван Петров"));
+        QCOMPARE(dialog.positionBox()->currentText(), QString());
+        dialog.signatoryBox()->setEditText(QStringLiteral("Мария Иванова "));
+        dialog.positionBox()->setEditText(QStringLiteral("Управител"));
         QCOMPARE(readSideFile(".txt"), cp1251("София, ул. Шипка 5\r\nИван Петров\r\n"));
     }
     QCOMPARE(readSideFile(".txt"), cp1251("София, ул. Шипка 5\r\nМария Иванова \r\nУправител\r\n"));
 }
 
-void TestTForm2::historyWriteFailureShowsErrorAndStillAccepts() {
+void TestAdditionalDataDialog::historyWriteFailureShowsErrorAndStillAccepts() {
     // A directory where the address history belongs: the write fails whoever runs the test.
     QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("orva.adr")));
-    TForm2 dialog(exePath());
-    dialog.boxADR->setEditText(QStringLiteral("София"));
-    dialog.boxMOL->setEditText(QStringLiteral("Иван Петров"));
+    AdditionalDataDialog dialog(exePath());
+    dialog.addressBox()->setEditText(QStringLiteral("София"));
+    dialog.signatoryBox()->setEditText(QStringLiteral("Иван Петров"));
 
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -532,7 +532,7 @@ void TestTForm2::historyWriteFailureShowsErrorAndStillAccepts() {
         buttons = box->standardButtons();
         box->button(QMessageBox::Ok)->click();
     });
-    whenModal<TForm2>([](TForm2* shown) { shown->Button1->click(); });
+    whenModal<AdditionalDataDialog>([](AdditionalDataDialog* shown) { shown->okButton()->click(); });
 
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     QCOMPARE(title, QStringLiteral("ОРВА"));
@@ -541,11 +541,11 @@ void TestTForm2::historyWriteFailureShowsErrorAndStillAccepts() {
     QVERIFY2(text.contains(QStringLiteral("orva.adr")), qPrintable(text));
     // The entries appended before the failure stay for the rest of the run; the later
     // histories are not written.
-    QCOMPARE(dialog.boxADR->count(), 1);
-    QCOMPARE(dialog.boxMOL->count(), 1);
+    QCOMPARE(dialog.addressBox()->count(), 1);
+    QCOMPARE(dialog.signatoryBox()->count(), 1);
     QVERIFY(!QFile::exists(sideFile(".mol")));
     QVERIFY(!QFile::exists(sideFile(".dlu")));
 }
 
-QTEST_MAIN(TestTForm2)
-#include "tst_tform2.moc"
+QTEST_MAIN(TestAdditionalDataDialog)
+#include "tst_additional_data_dialog.moc"

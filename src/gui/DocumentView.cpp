@@ -1,4 +1,4 @@
-#include "shell/DocumentView.h"
+#include "gui/DocumentView.h"
 
 #include "text/Encoding.h"
 #include "text/Errors.h"

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "cli/Period.h"
+#include "period/Period.h"
 
-#include <iosfwd>
 #include <string>
 #include <vector>
 
-namespace orva::cli {
+namespace orva {
 
 // One rule of the cross-check and how it came out. Texts are UTF-8.
 struct CheckRow {
@@ -22,7 +21,5 @@ struct CheckRow {
 // the coefficient, cells 50 and 60, the refunds, the document counts.
 std::vector<CheckRow> checkPeriod(const Period& period);
 
-// The table: a heading, one row per rule, and a closing line with the number of failures.
-void printCheckTable(const std::vector<CheckRow>& rows, std::ostream& out);
 
-} // namespace orva::cli
+} // namespace orva

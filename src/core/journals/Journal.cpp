@@ -234,14 +234,14 @@ char* putOrdinal(char* out, unsigned long long value) {
 }
 
 // One journal build: the paging of both journals, with the layout's texts.
-JournalResult runEngine(LineSource& source, int LinesPerPage, const std::string& CaptionText,
+JournalResult runEngine(LineSource& source, int linesPerPage, const std::string& captionText,
                         const JournalLayout& layout) {
     const std::size_t block = static_cast<std::size_t>(layout.blockHeight > 0 ? layout.blockHeight : 0);
     const std::size_t recordLength = identityLength() + layout.amountCount * kAmountFieldWidth;
     auto fail = [&](std::size_t line, const std::string& detail) { throw JournalError(layout.fileName, line, detail); };
 
     // Prebuilt lines, reused on every page.
-    const std::string title = layout.titlePrefix + CaptionText;
+    const std::string title = layout.titlePrefix + captionText;
     const std::string dash = dashLine();
 
     JournalResult result;
@@ -273,20 +273,20 @@ JournalResult runEngine(LineSource& source, int LinesPerPage, const std::string&
         }
         if (index == 0) {
             // 0 would divide by zero in the page test; below B the page filling would never end.
-            if (LinesPerPage <= 0 || static_cast<std::size_t>(LinesPerPage) < block)
-                fail(0, std::to_string(LinesPerPage) + " lines per page cannot hold a record of " +
+            if (linesPerPage <= 0 || static_cast<std::size_t>(linesPerPage) < block)
+                fail(0, std::to_string(linesPerPage) + " lines per page cannot hold a record of " +
                             std::to_string(block) + " lines");
             lines.reserve(estimateLines(source.sizeHint() / (recordLength + 2) + 1,
-                                        static_cast<std::size_t>(LinesPerPage), layout) +
+                                        static_cast<std::size_t>(linesPerPage), layout) +
                           layout.amountLines.size() + 1);
         }
 
-        const std::size_t linesPerPage = static_cast<std::size_t>(LinesPerPage);
-        while (counter % linesPerPage + block > linesPerPage) {
+        const std::size_t pageLength = static_cast<std::size_t>(linesPerPage);
+        while (counter % pageLength + block > pageLength) {
             lines.emplace_back();
             ++counter;
         }
-        if (counter % linesPerPage < kHeaderThreshold) {
+        if (counter % pageLength < kHeaderThreshold) {
             ++page;
             const std::vector<std::string>& fixed = page == 1 ? layout.firstPageLines : layout.continuationLines;
             lines.push_back(pageNumberLine(page));
@@ -380,16 +380,16 @@ const JournalLayout& salesLayout() {
     return layout;
 }
 
-JournalResult buildJournal(std::string_view fileBytes, int LinesPerPage, const std::string& CaptionText,
+JournalResult buildJournal(std::string_view fileBytes, int linesPerPage, const std::string& captionText,
                            const JournalLayout& layout) {
     MemoryLineSource source(fileBytes);
-    return runEngine(source, LinesPerPage, CaptionText, layout);
+    return runEngine(source, linesPerPage, captionText, layout);
 }
 
-JournalResult buildJournalFromFile(const std::string& path, int LinesPerPage, const std::string& CaptionText,
+JournalResult buildJournalFromFile(const std::string& path, int linesPerPage, const std::string& captionText,
                                    const JournalLayout& layout) {
     FileLineSource source(path);
-    return runEngine(source, LinesPerPage, CaptionText, layout);
+    return runEngine(source, linesPerPage, captionText, layout);
 }
 
 } // namespace orva

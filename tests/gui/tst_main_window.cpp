@@ -3,11 +3,11 @@
 #include "ShellTestSupport.h"
 
 #include "declaration/ReturnCells.h"
-#include "declaration/Unit2.h"
+#include "gui/AdditionalDataDialog.h"
 #include "journals/Journal.h"
-#include "shell/DocumentView.h"
-#include "shell/Printing.h"
-#include "shell/Unit1.h"
+#include "gui/DocumentView.h"
+#include "render/Printing.h"
+#include "gui/MainWindow.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -38,7 +38,7 @@ const QString kReadError = QStringLiteral("Грешка при четене на
 
 } // namespace
 
-class TestTForm1 : public QObject {
+class TestMainWindow : public QObject {
     Q_OBJECT
 
 private:
@@ -47,9 +47,9 @@ private:
     std::string executable;
 
     // A window on the test's folders; creation meets no printer here and answers its error box.
-    std::unique_ptr<TForm1> createForm(ModalAnswerer& answers) {
+    std::unique_ptr<MainWindow> createForm(ModalAnswerer& answers) {
         answers.then(ModalAnswerer::press(QMessageBox::Ok)); // the printer failure
-        auto form = std::make_unique<TForm1>(dataFolder, QString::fromStdString(executable), QPrinterInfo());
+        auto form = std::make_unique<MainWindow>(dataFolder, QString::fromStdString(executable), QPrinterInfo());
         return form;
     }
 
@@ -70,28 +70,28 @@ private slots:
         auto form = createForm(answers);
         QCOMPARE(form->windowTitle(), QStringLiteral("ORVA"));
         QCOMPARE(form->size(), QSize(803, 580));
-        QCOMPARE(form->PageControl1->count(), 5);
+        QCOMPARE(form->documentTabs()->count(), 5);
         const QStringList captions = {QStringLiteral("ЕТИКЕТ"), QStringLiteral("ПОКУПКИ"), QStringLiteral("ПРОДАЖБИ"),
                                       QStringLiteral("ДЕКЛАРАЦИЯ"), QStringLiteral("VIES")};
         for (int index = 0; index < 5; ++index)
-            QCOMPARE(form->PageControl1->tabText(index), captions[index]);
-        QCOMPARE(form->PageControl1->currentIndex(), 0);
-        QCOMPARE(form->RichEdit0->font().pointSize(), 10);
-        for (QWidget* box : {static_cast<QWidget*>(form->RichEdit1), static_cast<QWidget*>(form->RichEdit2),
-                             static_cast<QWidget*>(form->RichEdit3), static_cast<QWidget*>(form->RichEdit4)})
+            QCOMPARE(form->documentTabs()->tabText(index), captions[index]);
+        QCOMPARE(form->documentTabs()->currentIndex(), 0);
+        QCOMPARE(form->labelView()->font().pointSize(), 10);
+        for (QWidget* box : {static_cast<QWidget*>(form->purchasesView()), static_cast<QWidget*>(form->salesView()),
+                             static_cast<QWidget*>(form->returnView()), static_cast<QWidget*>(form->viesEdit())})
             QCOMPARE(box->font().pointSize(), 8);
-        QCOMPARE(form->RichEdit0->font().family(), QStringLiteral("Courier New"));
-        QCOMPARE(form->RichEdit4->toPlainText(), QStringLiteral("ОЧАКВАЙТЕ В СЛЕДВАЩАТА ВЕРСИЯ"));
-        QVERIFY(!form->RichEdit4->isReadOnly());
-        QCOMPARE(form->RichEdit4->lineWrapMode(), QPlainTextEdit::NoWrap);
-        QCOMPARE(form->RichEdit1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QCOMPARE(form->RichEdit1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QCOMPARE(form->N1->text(), QStringLiteral("Печат"));
-        QCOMPARE(form->LinesPerPage, orva::fallbackLinesPerPage());
-        QVERIFY(form->CaptionText.empty());
+        QCOMPARE(form->labelView()->font().family(), QStringLiteral("Courier New"));
+        QCOMPARE(form->viesEdit()->toPlainText(), QStringLiteral("ОЧАКВАЙТЕ В СЛЕДВАЩАТА ВЕРСИЯ"));
+        QVERIFY(!form->viesEdit()->isReadOnly());
+        QCOMPARE(form->viesEdit()->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(form->purchasesView()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(form->purchasesView()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(form->printAction()->text(), QStringLiteral("Печат"));
+        QCOMPARE(form->linesPerPage(), orva::fallbackLinesPerPage());
+        QVERIFY(form->declaration().captionText.empty());
     }
 
-    // Fault: without a printer LinesPerPage stayed 0, every journal with a record failed and the
+    // Fault: without a printer linesPerPage stayed 0, every journal with a record failed and the
     // user was told the diskette could not be read. Now the printer failure is reported and the
     // documents load laid out for an A4 page.
     void noPrinterStillLoadsTheDocuments() {
@@ -102,16 +102,16 @@ private slots:
         QCOMPARE(answers.seen[0].title, QStringLiteral("ОРВА"));
         QCOMPARE(answers.seen[0].icon, QMessageBox::Critical);
         QVERIFY(!answers.seen[0].text.isEmpty());
-        QVERIFY(form->LinesPerPage > 0);
-        QCOMPARE(form->LinesPerPage, orva::fallbackLinesPerPage());
+        QVERIFY(form->linesPerPage() > 0);
+        QCOMPARE(form->linesPerPage(), orva::fallbackLinesPerPage());
 
         answers.then(ModalAnswerer::clickDefault()); // the dialog
         form->show();
         QVERIFY2(!form->loadFailed(), qPrintable(form->lastLoadError()));
         for (const SeenModal& modal : answers.seen)
             QVERIFY(modal.text != kReadError);
-        QVERIFY(form->RichEdit1->lineCount() > 0);
-        QVERIFY(form->RichEdit2->lineCount() > 0);
+        QVERIFY(form->purchasesView()->lineCount() > 0);
+        QVERIFY(form->salesView()->lineCount() > 0);
     }
 
     void goodPeriodLoadsEveryDocument() {
@@ -122,20 +122,20 @@ private slots:
         // The dialog: what the window put into it, then the user's answers.
         QString dialogTitle, k50, k60, k20, date, signatory, k33;
         answers.then([&](QWidget* widget) {
-            auto* dialog = qobject_cast<TForm2*>(widget);
+            auto* dialog = qobject_cast<AdditionalDataDialog*>(widget);
             QVERIFY(dialog != nullptr);
             dialogTitle = dialog->windowTitle();
-            k20 = dialog->K20->text();
-            k33 = dialog->K33->text();
-            k50 = dialog->K50->text();
-            k60 = dialog->K60->text();
-            date = dialog->boxDate->text();
-            signatory = dialog->boxMOL->currentText();
-            dialog->boxADR->setCurrentText(QStringLiteral("ул. Тестова 1"));
-            dialog->boxDlu->setCurrentText(QStringLiteral("Управител"));
-            dialog->CheckBox1->setChecked(false);
-            dialog->CheckBox2->setChecked(true);
-            dialog->Button1->click();
+            k20 = dialog->cell(20)->text();
+            k33 = dialog->cell(33)->text();
+            k50 = dialog->cell(50)->text();
+            k60 = dialog->cell(60)->text();
+            date = dialog->dateEdit()->text();
+            signatory = dialog->signatoryBox()->currentText();
+            dialog->addressBox()->setCurrentText(QStringLiteral("ул. Тестова 1"));
+            dialog->positionBox()->setCurrentText(QStringLiteral("Управител"));
+            dialog->representCheck()->setChecked(false);
+            dialog->art92Check()->setChecked(true);
+            dialog->okButton()->click();
         });
         form->show();
         QVERIFY2(!form->loadFailed(), qPrintable(form->lastLoadError()));
@@ -146,13 +146,13 @@ private slots:
             " \xC4\xC0\xCD\xDA\xD7\xC5\xCD \xCF\xC5\xD0\xC8\xCE\xC4 10/2026     \xC8\xCD \xCF\xCE "
             "\xC7\xC4\xC4\xD1 " +
             period::padRight("BG123456789", 15) + "     " + period::padRight(period::kFirm, 50);
-        QCOMPARE(form->CaptionText, caption);
+        QCOMPARE(form->declaration().captionText, caption);
         QCOMPARE(form->windowTitle(), q(caption));
-        QCOMPARE(form->PeriodText, std::string("10/2026"));
-        QCOMPARE(form->IdNumber, "  " + period::padRight("123456789", 13));
+        QCOMPARE(form->declaration().periodText, std::string("10/2026"));
+        QCOMPARE(form->declaration().idNumber, "  " + period::padRight("123456789", 13));
 
         // Label page: the first six fields as stored, then the fixed text.
-        const std::vector<std::string>& label = form->RichEdit0->lines();
+        const std::vector<std::string>& label = form->labelView()->lines();
         QCOMPARE(label.size(), std::size_t(18));
         QCOMPARE(label[0], period::padRight("BG123456789", 15));
         QCOMPARE(label[1], period::padRight(period::kFirm, 50));
@@ -170,23 +170,23 @@ private slots:
         QCOMPARE(signatory, q(period::kSignatory));
 
         // Answers copied back as they stand.
-        QCOMPARE(form->FirmAddress, w(QStringLiteral("ул. Тестова 1")));
-        QCOMPARE(form->PositionText, w(QStringLiteral("Управител")));
-        QCOMPARE(form->ReturnDate, std::string("31/10/2026"));
-        QCOMPARE(form->SignatoryName, period::kSignatory);
-        QCOMPARE(form->RepresentMark, std::string(" "));
-        QCOMPARE(form->Art92Mark, std::string("X"));
+        QCOMPARE(form->answers().address, w(QStringLiteral("ул. Тестова 1")));
+        QCOMPARE(form->answers().position, w(QStringLiteral("Управител")));
+        QCOMPARE(form->answers().date, std::string("31/10/2026"));
+        QCOMPARE(form->answers().signatory, period::kSignatory);
+        QVERIFY(!form->answers().represent);
+        QVERIFY(form->answers().art92);
 
         // Journals: the right file, layout, caption and page length in the right box.
-        const std::vector<std::string>& purchases = form->RichEdit1->lines();
-        const std::vector<std::string>& sales = form->RichEdit2->lines();
+        const std::vector<std::string>& purchases = form->purchasesView()->lines();
+        const std::vector<std::string>& sales = form->salesView()->lines();
         QVERIFY(purchases.size() > 2 && sales.size() > 2);
         QCOMPARE(purchases[1],
                  "\xC4\xCD\xC5\xC2\xCD\xC8\xCA \xCD\xC0 \xCF\xCE\xCA\xD3\xCF\xCA\xC8\xD2\xC5     " + caption);
         QCOMPARE(sales[1],
                  "\xC4\xCD\xC5\xC2\xCD\xC8\xCA \xCD\xC0 \xCF\xD0\xCE\xC4\xC0\xC6\xC1\xC8\xD2\xC5     " + caption);
         const auto expectedPurchases =
-            orva::buildJournal(orva::readFileBytes(orva::joinPath(dataFolder, "pokupki.txt")), form->LinesPerPage,
+            orva::buildJournal(orva::readFileBytes(orva::joinPath(dataFolder, "pokupki.txt")), form->linesPerPage(),
                                caption, orva::purchasesLayout());
         QCOMPARE(expectedPurchases.records, std::size_t(3));
         QVERIFY(purchases == expectedPurchases.lines);
@@ -198,21 +198,21 @@ private slots:
                  orva::joinLinesCrLf(sales));
 
         // Return form built from the answers, and the three documents protected and at their start.
-        const std::vector<std::string>& form2 = form->RichEdit3->lines();
-        QCOMPARE(form2.size(), std::size_t(form->LinesPerPage + 80));
+        const std::vector<std::string>& form2 = form->returnView()->lines();
+        QCOMPARE(form2.size(), std::size_t(form->linesPerPage() + 80));
         bool addressShown = false;
         for (const std::string& line : form2)
             addressShown = addressShown || line.find(w(QStringLiteral("ул. Тестова 1"))) != std::string::npos;
         QVERIFY(addressShown);
-        for (DocumentView* box : {form->RichEdit1, form->RichEdit2, form->RichEdit3}) {
+        for (DocumentView* box : {form->purchasesView(), form->salesView(), form->returnView()}) {
             QVERIFY(box->isReadOnly());
             QCOMPARE(box->firstVisibleLine(), 0);
         }
-        QVERIFY(!form->RichEdit4->isReadOnly());
+        QVERIFY(!form->viesEdit()->isReadOnly());
 
         // Every box was seen in order and the hourglass never stayed up under a box.
         QCOMPARE(answers.seen.size(), std::size_t(2));
-        QCOMPARE(answers.seen[1].className, QStringLiteral("TForm2"));
+        QCOMPARE(answers.seen[1].className, QStringLiteral("AdditionalDataDialog"));
         for (const SeenModal& modal : answers.seen)
             QVERIFY(!modal.hourglass);
         QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -227,15 +227,15 @@ private slots:
         ModalAnswerer answers;
         auto form = createForm(answers);
         answers.then([](QWidget* widget) {
-            auto* dialog = qobject_cast<TForm2*>(widget);
-            dialog->boxDate->setText(QStringLiteral("01/11/2026"));
+            auto* dialog = qobject_cast<AdditionalDataDialog*>(widget);
+            dialog->dateEdit()->setText(QStringLiteral("01/11/2026"));
             dialog->close();
         });
         form->show();
         QVERIFY(!form->loadFailed());
-        QCOMPARE(form->ReturnDate, std::string("01/11/2026"));
-        QCOMPARE(form->RichEdit3->lineCount(), std::size_t(form->LinesPerPage + 80));
-        QVERIFY(form->RichEdit3->isReadOnly());
+        QCOMPARE(form->answers().date, std::string("01/11/2026"));
+        QCOMPARE(form->returnView()->lineCount(), std::size_t(form->linesPerPage() + 80));
+        QVERIFY(form->returnView()->isReadOnly());
     }
 
     // A failed load shows only the read error, never the dialog, and ends the program; the
@@ -268,8 +268,8 @@ private slots:
         QCOMPARE(box.buttons, QStringList{QStringLiteral("OK")});
         QVERIFY(!box.hourglass);
         QVERIFY(QApplication::overrideCursor() == nullptr);
-        QCOMPARE(form->RichEdit1->lineCount() > 0, expectedPurchaseLines > 0);
-        QVERIFY(form->Form2() != nullptr);
+        QCOMPARE(form->purchasesView()->lineCount() > 0, expectedPurchaseLines > 0);
+        QVERIFY(form->dialog() != nullptr);
 
         // The end of the program is queued: the application's loop ends as soon as it starts.
         QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
@@ -295,11 +295,11 @@ private slots:
         QCOMPARE(answers.seen[1].title, QStringLiteral("ОРВА"));
         QCOMPARE(answers.seen[1].icon, QMessageBox::Critical);
         QVERIFY(answers.seen[1].text.contains(QStringLiteral("               ")));
-        QCOMPARE(form->RichEdit3->lineCount(), std::size_t(0));
-        QVERIFY(!form->RichEdit3->isReadOnly());
-        QCOMPARE(form->RichEdit0->lineCount(), std::size_t(18));
-        QVERIFY(form->RichEdit1->lineCount() > 0);
-        QVERIFY(form->RichEdit2->lineCount() > 0);
+        QCOMPARE(form->returnView()->lineCount(), std::size_t(0));
+        QVERIFY(!form->returnView()->isReadOnly());
+        QCOMPARE(form->labelView()->lineCount(), std::size_t(18));
+        QVERIFY(form->purchasesView()->lineCount() > 0);
+        QVERIFY(form->salesView()->lineCount() > 0);
     }
 
     // The team's sample period loads whole.
@@ -314,11 +314,11 @@ private slots:
         form->show();
         QVERIFY2(!form->loadFailed(), qPrintable(form->lastLoadError()));
         QCOMPARE(answers.seen.size(), std::size_t(2));
-        QVERIFY(form->RichEdit1->lineCount() > 30);
-        QVERIFY(form->RichEdit2->lineCount() > 30);
-        QVERIFY(form->RichEdit3->lineCount() > 170);
+        QVERIFY(form->purchasesView()->lineCount() > 30);
+        QVERIFY(form->salesView()->lineCount() > 30);
+        QVERIFY(form->returnView()->lineCount() > 170);
     }
 };
 
-QTEST_MAIN(TestTForm1)
-#include "tst_tform1.moc"
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"

@@ -1,6 +1,6 @@
-#include "shell/Printing.h"
+#include "render/Printing.h"
 
-#include "shell/QtText.h"
+#include "render/QtText.h"
 #include "text/Errors.h"
 
 #include <QFile>

@@ -89,21 +89,21 @@ Declaration parseDeclaration(std::string_view fileBytes) {
         declaration.fields.emplace_back(cutter.next(fieldWidth(i)));
     const std::vector<std::string>& field = declaration.fields;
 
-    declaration.VatNumber = field[0];
+    declaration.vatNumber = field[0];
     if (field[0].size() < 2)
         throw Error("the return record is empty: no VAT number to take the identification number from");
-    declaration.IdNumber = field[0];
-    declaration.IdNumber[0] = ' ';
-    declaration.IdNumber[1] = ' ';
-    declaration.FirmName = field[1];
+    declaration.idNumber = field[0];
+    declaration.idNumber[0] = ' ';
+    declaration.idNumber[1] = ' ';
+    declaration.firmName = field[1];
     const std::string& period = field[2]; // year then month; missing characters yield less text
-    declaration.PeriodText = (period.size() > 4 ? period.substr(4, 2) : std::string()) + "/" + period.substr(0, 4);
-    declaration.SignatoryName = field[3];
+    declaration.periodText = (period.size() > 4 ? period.substr(4, 2) : std::string()) + "/" + period.substr(0, 4);
+    declaration.signatoryName = field[3];
 
     for (std::size_t i = 0; i < kCellNumbers.size(); ++i)
         declaration.cells[kCellNumbers[i]] = field[6 + i];
 
-    declaration.CaptionText = captionLine(declaration.PeriodText, declaration.VatNumber, declaration.FirmName);
+    declaration.captionText = captionLine(declaration.periodText, declaration.vatNumber, declaration.firmName);
 
     const std::vector<std::string>& texts = labelTexts();
     declaration.label = {field[0], field[1], field[2], field[3], field[4], field[5], "",       texts[0], texts[1],

@@ -1,8 +1,8 @@
-#include "shell/Startup.h"
+#include "gui/Startup.h"
 
-#include "shell/MessageBoxes.h"
-#include "shell/Printing.h"
-#include "shell/Unit1.h"
+#include "gui/MessageBoxes.h"
+#include "render/Printing.h"
+#include "gui/MainWindow.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -37,7 +37,7 @@ void writeFontFile(const std::string& path) {
 
 int runOrva(int argc, char** argv, const std::function<void()>& applicationReady) {
     // Settled before anything else and never changed afterwards.
-    const std::string DataFolder = dataFolderFromArguments(argc, argv);
+    const std::string dataFolder = dataFolderFromArguments(argc, argv);
 
     QApplication application(argc, argv);
     // Amounts are parsed and formatted by the core itself; this keeps any C library
@@ -50,9 +50,9 @@ int runOrva(int argc, char** argv, const std::function<void()>& applicationReady
         applicationReady();
 
     const std::string executablePath = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
-    const std::string FontFilePath = fontFilePath(executablePath);
+    const std::string fontPath = fontFilePath(executablePath);
     try {
-        writeFontFile(FontFilePath);
+        writeFontFile(fontPath);
     } catch (const std::exception& failure) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), failureText(failure),
                         QMessageBox::Ok);
@@ -62,22 +62,22 @@ int runOrva(int argc, char** argv, const std::function<void()>& applicationReady
     }
 
     // Private to this process: nothing to announce to other programs.
-    const int fontId = QFontDatabase::addApplicationFont(QFile::decodeName(FontFilePath.c_str()));
+    const int fontId = QFontDatabase::addApplicationFont(QFile::decodeName(fontPath.c_str()));
     mapCourierNewTo(fontId);
 
-    std::unique_ptr<TForm1> Form1;
+    std::unique_ptr<MainWindow> window;
     if (confirm(nullptr, QString::fromUtf8(kDiskettePrompt), QMessageBox::Ok, QMessageBox::Cancel)) {
-        Form1 = std::make_unique<TForm1>(DataFolder);
-        Form1->show();
+        window = std::make_unique<MainWindow>(dataFolder);
+        window->show();
         // After a failed load the window never appears and the loop has nothing to wait for.
-        if (!Form1->loadFailed())
+        if (!window->loadFailed())
             application.exec();
     }
 
     if (fontId >= 0)
         QFontDatabase::removeApplicationFont(fontId);
     // The windows go last: the dialog writes its last values as it is destroyed.
-    Form1.reset();
+    window.reset();
     return 0;
 }
 

@@ -54,15 +54,15 @@ private:
 };
 
 // Builds a journal from the bytes of its file. Throws orva::Error naming the file, the line
-// and the field: a file with no lines, LinesPerPage 0 or below B with a record to place, an
+// and the field: a file with no lines, linesPerPage 0 or below B with a record to place, an
 // amount that is not a number. (The errors are JournalError.)
-JournalResult buildJournal(std::string_view fileBytes, int LinesPerPage, const std::string& CaptionText,
+JournalResult buildJournal(std::string_view fileBytes, int linesPerPage, const std::string& captionText,
                            const JournalLayout& layout);
 
 // The same from the file at `path`, read in chunks as the build goes, so that the file's bytes and
 // the document are never held together (a million purchases are 274 MB of input). Also throws
 // FileError naming the path when the file cannot be read.
-JournalResult buildJournalFromFile(const std::string& path, int LinesPerPage, const std::string& CaptionText,
+JournalResult buildJournalFromFile(const std::string& path, int linesPerPage, const std::string& captionText,
                                    const JournalLayout& layout);
 
 } // namespace orva

@@ -1,6 +1,6 @@
-#include "shell/MessageBoxes.h"
+#include "gui/MessageBoxes.h"
 
-#include "shell/QtText.h"
+#include "render/QtText.h"
 
 #include <QStringDecoder>
 

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace Ui {
+class AdditionalDataDialog;
+}
+
+// The additional-data dialog: the return's 30 cells, the firm's address, the signatory and
+// the position (each with a remembered history), the date and the two declarations.
+class AdditionalDataDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // `executablePath` names the side files (<exe>.adr, .mol, .dlu, .txt). The remembered values are read here.
+    explicit AdditionalDataDialog(const QString& executablePath, QWidget* parent = nullptr);
+    ~AdditionalDataDialog() override; // writes the last values
+
+    // The cell edit of a cell number (1 for cell 01 ... 82; objectName "cell01" ...), or nullptr
+    // for a non-cell.
+    QLineEdit* cell(int cellNumber) const;
+
+    QComboBox* addressBox() const;
+    QComboBox* signatoryBox() const;
+    QComboBox* positionBox() const;
+    QLineEdit* dateEdit() const;
+    QCheckBox* representCheck() const;
+    QCheckBox* art92Check() const;
+    QPushButton* okButton() const;
+
+    // The caption the dialog takes when it is shown.
+    void setPendingCaption(const QString& caption) { pendingCaption_ = caption; }
+    const QString& pendingCaption() const { return pendingCaption_; }
+
+protected:
+    void showEvent(QShowEvent* event) override; // runLoadSequence
+    void keyPressEvent(QKeyEvent* event) override;
+
+public slots:
+    // OK: the histories are written, and the dialog closes with OK even when writing fails.
+    void accept() override;
+
+private:
+    void loadMemory();
+    void writeLastValues();
+    std::string sidePath() const; // the executable's path as the side-file functions take it
+
+    Ui::AdditionalDataDialog* ui;
+    QString executablePath_;
+    QString pendingCaption_;
+};

@@ -1,0 +1,296 @@
+#include "gui/MainWindow.h"
+
+#include "declaration/Declaration.h"
+#include "declaration/ReturnForm.h"
+#include "gui/AdditionalDataDialog.h"
+#include "journals/Journal.h"
+#include "gui/DocumentView.h"
+#include "gui/MessageBoxes.h"
+#include "render/Printing.h"
+#include "render/QtText.h"
+#include "text/Errors.h"
+#include "text/LineFile.h"
+#include "text/Paths.h"
+
+#include "ui_main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QScreen>
+
+namespace {
+
+const char* const kReadError = "Грешка при четене на дискетата.";
+const char* const kPrintQuestion = "Желаете ли да разпечатате избрания документ ?";
+const char* const kPrintDone = "Печатането завърши.";
+
+} // namespace
+
+using orva::toQString;
+using orva::toWin1251;
+
+MainWindow::MainWindow(std::string dataFolder, const QString& executablePath, std::optional<QPrinterInfo> printer,
+               QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), dataFolder_(std::move(dataFolder)),
+      executablePath_(QFile::encodeName(executablePath).toStdString()), printerInfo_(std::move(printer)) {
+    ui->setupUi(this);
+
+    labelView()->setFont(orva::documentFont(orva::kLabelPointSize));
+    for (DocumentView* view : {purchasesView(), salesView(), returnView()})
+        view->setFont(orva::documentFont(orva::kDocumentPointSize));
+    viesEdit()->setFont(orva::documentFont(orva::kDocumentPointSize));
+    viesEdit()->setBackgroundRole(QPalette::Button);
+    viesEdit()->viewport()->setBackgroundRole(QPalette::Button);
+    labelView()->setReadOnly(true);
+    purchasesView()->setReadOnly(true);
+    salesView()->setReadOnly(true);
+
+    printMenu_ = new QMenu(this);
+    printMenu_->setObjectName(QStringLiteral("printMenu"));
+    printAction_ = printMenu_->addAction(QStringLiteral("Печат"));
+    printAction_->setObjectName(QStringLiteral("printAction"));
+    connect(printAction_, &QAction::triggered, this, &MainWindow::printFocusedDocument);
+    for (QAbstractScrollArea* box : std::initializer_list<QAbstractScrollArea*>{labelView(), purchasesView(), salesView(),
+                                                                             returnView(), viesEdit()}) {
+        box->installEventFilter(this);
+        box->viewport()->installEventFilter(this);
+    }
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    setUpPrinter();
+}
+
+MainWindow::~MainWindow() {
+    // The dialog outlives the load and is destroyed with the window, writing its last values.
+    dialog_.reset();
+    delete ui;
+}
+
+QTabWidget* MainWindow::documentTabs() const {
+    return ui->documentTabs;
+}
+DocumentView* MainWindow::labelView() const {
+    return ui->labelView;
+}
+DocumentView* MainWindow::purchasesView() const {
+    return ui->purchasesView;
+}
+DocumentView* MainWindow::salesView() const {
+    return ui->salesView;
+}
+DocumentView* MainWindow::returnView() const {
+    return ui->returnView;
+}
+QPlainTextEdit* MainWindow::viesEdit() const {
+    return ui->viesEdit;
+}
+
+void MainWindow::usePrinter(std::unique_ptr<QPrinter> printer) {
+    printer_ = std::move(printer);
+}
+
+QWidget* MainWindow::boxParent() {
+    return isVisible() ? this : nullptr;
+}
+
+// ---------------------------------------------------------------- creation
+
+void MainWindow::setUpPrinter() {
+    const QPrinterInfo info = printerInfo_ ? *printerInfo_ : QPrinterInfo::defaultPrinter();
+    try {
+        if (info.isNull())
+            throw orva::Error("There is no default printer.");
+        auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+        orva::preparePrinter(*printer);
+        const int lines = orva::linesPerPage(*printer, orva::kDocumentPointSize);
+        if (lines <= 0)
+            throw orva::Error("The printer \"" + info.printerName().toStdString() + "\" reports no printable page.");
+        printer_ = std::move(printer);
+        linesPerPage_ = lines;
+    } catch (const std::exception& failure) {
+        orva::showErrorBox(nullptr, orva::failureText(failure));
+        // Without a printer the documents are still laid out as for an A4 page, so they can be
+        // read and exported; printing itself fails with its own message.
+        linesPerPage_ = orva::fallbackLinesPerPage();
+    }
+}
+
+// ---------------------------------------------------------------- show sequence
+
+void MainWindow::setVisible(bool visible) {
+    if (visible && !shown_) {
+        shown_ = true;
+        runLoadSequence();
+        if (loadFailed_)
+            return; // the program ends without showing the window
+    }
+    QMainWindow::setVisible(visible);
+}
+
+void MainWindow::runLoadSequence() {
+    dialog_ = std::make_unique<AdditionalDataDialog>(QFile::decodeName(executablePath_.c_str()));
+    dialog_->setAttribute(Qt::WA_QuitOnClose, false);
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        loadDocuments();
+        QApplication::restoreOverrideCursor();
+    } catch (const std::exception& failure) {
+        QApplication::restoreOverrideCursor();
+        loadFailed_ = true;
+        lastLoadError_ = orva::failureText(failure);
+        orva::showPlainMessage(nullptr, QString::fromUtf8(kReadError));
+        // quit() before the loop runs would be lost: queued, it ends the loop as soon as it starts.
+        // runOrva also checks the flag and does not start the loop at all.
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+        return;
+    }
+
+    try {
+        collectAnswersAndBuildReturn();
+    } catch (const std::exception& failure) {
+        orva::showErrorBox(nullptr, orva::failureText(failure));
+    }
+}
+
+namespace {
+
+// Puts a journal into its view and writes the copy beside the executable. The file is read in
+// chunks as the build goes, so its bytes and the document are never held together.
+void showJournal(DocumentView& view, orva::JournalResult&& journal, const std::string& copyPath) {
+    view.clear();
+    view.setLines(std::move(journal.lines));
+    view.saveToFile(copyPath);
+}
+
+} // namespace
+
+void MainWindow::loadDocuments() {
+    declaration_ = orva::loadDeclaration(dataFolder_);
+    for (const int cellNumber : orva::kCellNumbers)
+        dialog_->cell(cellNumber)->setText(toQString(declaration_.cells[cellNumber]));
+    labelView()->setLines(std::vector<std::string>(declaration_.label));
+    setWindowTitle(toQString(declaration_.captionText));
+
+    showJournal(*purchasesView(), orva::loadJournal(dataFolder_, declaration_, orva::purchasesLayout(), linesPerPage_),
+                orva::replaceExtension(executablePath_, ".pro.txt"));
+    showJournal(*salesView(), orva::loadJournal(dataFolder_, declaration_, orva::salesLayout(), linesPerPage_),
+                orva::replaceExtension(executablePath_, ".pok.txt"));
+}
+
+void MainWindow::collectAnswersAndBuildReturn() {
+    const orva::ReturnAnswers presets = orva::presetAnswers(declaration_);
+    dialog_->cell(50)->setText(toQString(presets.cells[50]));
+    dialog_->cell(60)->setText(toQString(presets.cells[60]));
+    dialog_->dateEdit()->setText(toQString(presets.date));
+    dialog_->setPendingCaption(windowTitle());
+    dialog_->signatoryBox()->setCurrentText(toQString(presets.signatory));
+
+    // OK and the close box lead on alike.
+    dialog_->exec();
+
+    answers_.address = toWin1251(dialog_->addressBox()->currentText());
+    answers_.position = toWin1251(dialog_->positionBox()->currentText());
+    answers_.date = toWin1251(dialog_->dateEdit()->text());
+    answers_.signatory = toWin1251(dialog_->signatoryBox()->currentText());
+    answers_.represent = dialog_->representCheck()->isChecked();
+    answers_.art92 = dialog_->art92Check()->isChecked();
+    for (const int cellNumber : orva::kCellNumbers)
+        answers_.cells[cellNumber] = toWin1251(dialog_->cell(cellNumber)->text());
+    returnView()->setLines(orva::buildReturn(declaration_, answers_, linesPerPage_));
+
+    for (DocumentView* view : {purchasesView(), salesView(), returnView()})
+        view->setReadOnly(true);
+    for (DocumentView* view : {purchasesView(), salesView(), returnView()})
+        view->scrollToStart();
+}
+
+// ---------------------------------------------------------------- activation
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        maximizeOnActivation();
+}
+
+void MainWindow::maximizeOnActivation() {
+    if (!(windowState() & Qt::WindowMaximized))
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+}
+
+// ---------------------------------------------------------------- printing
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        onDocumentPressed();
+    } else if (event->type() == QEvent::ContextMenu) {
+        // A mouse press has already started the print command; the menu is for the keyboard.
+        const auto* request = static_cast<QContextMenuEvent*>(event);
+        if (request->reason() != QContextMenuEvent::Mouse)
+            printMenu_->popup(request->globalPos());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::onDocumentPressed() {
+    // Runs once the press has been handled, so a click has already moved the focus into the box.
+    if (printQueued_)
+        return;
+    printQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            printQueued_ = false;
+            printFocusedDocument();
+        },
+        Qt::QueuedConnection);
+}
+
+bool MainWindow::hasViewFocus(const QWidget* view) const {
+    // The window's focus child, so the answer does not depend on whether the window has been
+    // activated again after the confirmation box.
+    const QWidget* focused = focusWidget();
+    return focused != nullptr && (focused == view || view->isAncestorOf(focused));
+}
+
+void MainWindow::printView(const DocumentView& view, int pointSize) {
+    if (!printer_)
+        throw orva::Error("There is no printer to print on.");
+    orva::printDocument(*printer_, view.lines(), pointSize, orva::kApplicationTitle);
+}
+
+void MainWindow::printFocusedDocument() {
+    if (!orva::confirm(boxParent(), QString::fromUtf8(kPrintQuestion), QMessageBox::Yes, QMessageBox::No))
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QString failure;
+    try {
+        if (hasViewFocus(labelView()))
+            printView(*labelView(), orva::kLabelPointSize);
+        if (hasViewFocus(purchasesView()))
+            printView(*purchasesView(), orva::kDocumentPointSize);
+        if (hasViewFocus(salesView()))
+            printView(*salesView(), orva::kDocumentPointSize);
+        if (hasViewFocus(returnView()))
+            printView(*returnView(), orva::kDocumentPointSize);
+    } catch (const std::exception& error) {
+        failure = orva::failureText(error);
+        if (failure.isEmpty())
+            failure = QStringLiteral("The document could not be printed.");
+    }
+    QApplication::restoreOverrideCursor();
+    orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintDone));
+    if (!failure.isNull())
+        orva::showErrorBox(boxParent(), failure);
+}

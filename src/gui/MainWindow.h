@@ -1,0 +1,101 @@
+#pragma once
+
+#include "period/Period.h"
+
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QPrinterInfo>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class AdditionalDataDialog;
+class DocumentView;
+class QAction;
+class QMenu;
+class QPlainTextEdit;
+class QPrinter;
+class QTabWidget;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The main window: the four documents of one tax period on tabs, and the print command.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // `dataFolder` holds deklar.txt, pokupki.txt and prodagbi.txt. `executablePath` names the
+    // files written beside the program. `printer` stands for the system's default printer
+    // (tests pass a null QPrinterInfo for "no printer"). The printer and the page length are
+    // settled here; the period is loaded when the window is first shown.
+    explicit MainWindow(std::string dataFolder, const QString& executablePath = QCoreApplication::applicationFilePath(),
+                        std::optional<QPrinterInfo> printer = std::nullopt, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    QTabWidget* documentTabs() const;
+    DocumentView* labelView() const;
+    DocumentView* purchasesView() const;
+    DocumentView* salesView() const;
+    DocumentView* returnView() const;
+    QPlainTextEdit* viesEdit() const;
+    QAction* printAction() const { return printAction_; }
+
+    // Lines of the 8-point face on one printed page: the page length of the journals and the return.
+    int linesPerPage() const { return linesPerPage_; }
+    // The return record as read, and the dialog's answers once it has closed.
+    const orva::Declaration& declaration() const { return declaration_; }
+    const orva::ReturnAnswers& answers() const { return answers_; }
+
+    // The print command: asks, prints the focused document, reports completion.
+    void printFocusedDocument();
+
+    // The additional-data dialog, once the load sequence has created it.
+    AdditionalDataDialog* dialog() const { return dialog_.get(); }
+    const std::string& dataFolder() const { return dataFolder_; }
+    // The application's printer, or nullptr when there was no usable printer at creation.
+    QPrinter* printer() const { return printer_.get(); }
+    // Replaces the application's printer (tests print into a PDF file through it).
+    void usePrinter(std::unique_ptr<QPrinter> printer);
+
+    // Whether the guarded load failed (the program then ends), and what failed, for the
+    // command line and for tests; the user sees only the read-error message.
+    bool loadFailed() const { return loadFailed_; }
+    const QString& lastLoadError() const { return lastLoadError_; }
+
+    void setVisible(bool visible) override;
+
+protected:
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setUpPrinter();
+    void runLoadSequence();
+    void loadDocuments();
+    void collectAnswersAndBuildReturn();
+    void maximizeOnActivation();
+    void onDocumentPressed();
+    void printView(const DocumentView& view, int pointSize);
+    bool hasViewFocus(const QWidget* view) const;
+    QWidget* boxParent();
+
+    Ui::MainWindow* ui;
+    QMenu* printMenu_ = nullptr;
+    QAction* printAction_ = nullptr;
+    std::string dataFolder_;
+    std::string executablePath_;
+    std::optional<QPrinterInfo> printerInfo_;
+    std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<AdditionalDataDialog> dialog_;
+    int linesPerPage_ = 0;
+    orva::Declaration declaration_;
+    orva::ReturnAnswers answers_;
+    bool shown_ = false;
+    bool loadFailed_ = false;
+    bool printQueued_ = false;
+    QString lastLoadError_;
+};
