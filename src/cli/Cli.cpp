@@ -116,6 +116,7 @@ struct Options {
     std::optional<std::string> document;
     std::optional<int> linesPerPage;
     AnswerOptions answers;
+    ReadOptions read;
     std::optional<std::string> dataFolder;
 };
 
@@ -231,7 +232,23 @@ Options parseOptions(const std::vector<std::string>& args) {
             flag(art92, false, "--art92");
         else if (arg == "--cell")
             parseCell(value(), options.answers);
-        else
+        else if (arg == "--encoding") {
+            const std::string name = value();
+            if (name == "mik")
+                options.read.codePage = CodePage::Mik;
+            else if (name == "windows-1251")
+                options.read.codePage = CodePage::Windows1251;
+            else if (name != "auto")
+                usageError("--encoding is auto, mik or windows-1251, not \"" + name + "\"");
+        } else if (arg == "--return-layout") {
+            const std::string name = value();
+            if (name == "classic")
+                options.read.returnLayout = ReturnLayout::Classic;
+            else if (name == "current")
+                options.read.returnLayout = ReturnLayout::Current;
+            else if (name != "auto")
+                usageError("--return-layout is auto, classic or current, not \"" + name + "\"");
+        } else
             usageError("unknown option " + arg);
     }
     options.answers.represent = represent.value_or(true);
@@ -290,7 +307,7 @@ int exportCommand(const Options& options, std::ostream& out, const Environment& 
     }
 
     progress.step("reading the period");
-    const Period period = loadPeriod(*options.dataFolder, pageLines);
+    const Period period = loadPeriod(*options.dataFolder, pageLines, options.read);
     progress.step("building the return");
     std::optional<std::vector<std::string>> returnForm;
     std::optional<PeriodError> returnFailure;
@@ -338,7 +355,7 @@ int printCommand(const Options& options, const Environment& environment, Progres
     const int pageLines = options.linesPerPage ? *options.linesPerPage : linesPerPage(*printer);
 
     progress.step("reading the period");
-    const Period period = loadPeriod(*options.dataFolder, pageLines);
+    const Period period = loadPeriod(*options.dataFolder, pageLines, options.read);
     const std::string& name = *options.document;
     const Document& document = name == kLabel.name       ? kLabel
                                : name == kPurchases.name ? kPurchases
@@ -366,9 +383,10 @@ int printCommand(const Options& options, const Environment& environment, Progres
 
 int checkCommand(const Options& options, std::ostream& out, Progress& progress) {
     progress.step("reading the period");
-    const Period period = loadPeriod(*options.dataFolder, kCheckLinesPerPage);
+    const Period period = loadPeriod(*options.dataFolder, kCheckLinesPerPage, options.read);
     const std::vector<CheckRow> rows = checkPeriod(period);
     progress.clear();
+    out << period.files.description() << '\n';
     printCheckTable(rows, out);
     const bool allHold = std::all_of(rows.begin(), rows.end(),
                                      [](const CheckRow& row) { return row.result == CheckRow::Result::Holds; });
@@ -396,17 +414,20 @@ std::string helpText() {
   orva-cli export --out DIR [--format text|pdf] [--lines-per-page N]
                   [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]
                   [--represent | --no-represent] [--art92 | --no-art92]
-                  [--cell NN=TEXT]... DATAFOLDER
+                  [--cell NN=TEXT]... [READING OPTIONS] DATAFOLDER
   orva-cli print  --document label|purchases|sales|return [--lines-per-page N]
                   [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]
                   [--represent | --no-represent] [--art92 | --no-art92]
-                  [--cell NN=TEXT]... DATAFOLDER
-  orva-cli check  DATAFOLDER
+                  [--cell NN=TEXT]... [READING OPTIONS] DATAFOLDER
+  orva-cli check  [READING OPTIONS] DATAFOLDER
   orva-cli --help | --version
 
 Reads deklar.txt, pokupki.txt and prodagbi.txt of one VAT period from DATAFOLDER
 and builds the label page, the purchases and sales journals and the VAT return
 form exactly as the ORVA window does. Nothing is ever written to DATAFOLDER.
+The file names may be in any letter case (DEKLAR.TXT, Pokupki.txt ...). Each
+file's code page (MIK or Windows-1251) and the generation of the return record
+are detected from the files; check names what it detected on its first line.
 
 Commands:
   export    Write DIR/label, DIR/purchases, DIR/sales and DIR/return, as .txt
@@ -434,6 +455,13 @@ Options:
   --no-art92            ... not ticked (the default)
   --cell NN=TEXT        text of cell NN of the return; only 33, 70, 71, 80, 81, 82
                         (the others come from the record; 50 and 60 are derived)
+Reading options (export, print, check):
+  --encoding auto|mik|windows-1251
+                        code page of all three files (default: auto, per file)
+  --return-layout auto|classic|current
+                        order of cells 13, 23, 14, 24 in the return record:
+                        classic 13, 23, 14, 24; current 23, 13, 24, 14 (today's
+                        files); auto detects it from the files (the default)
   --help                this text
   --version             the program's version
 Option texts are UTF-8; a character that Windows-1251 lacks becomes "?".

@@ -26,6 +26,8 @@
 #include <QPrinter>
 #include <QScreen>
 
+#include <cstdio>
+
 namespace {
 
 const char* const kReadError = "Грешка при четене на дискетата.";
@@ -176,15 +178,17 @@ void showJournal(DocumentView& view, orva::JournalResult&& journal, const std::s
 } // namespace
 
 void MainWindow::loadDocuments() {
-    declaration_ = orva::loadDeclaration(dataFolder_);
+    const orva::PeriodFiles files = orva::surveyPeriod(dataFolder_);
+    std::fprintf(stderr, "orva: %s\n", files.description().c_str());
+    declaration_ = orva::loadDeclaration(files);
     for (const int cellNumber : orva::kCellNumbers)
         dialog_->cell(cellNumber)->setText(toQString(declaration_.cells[cellNumber]));
     labelView()->setLines(std::vector<std::string>(declaration_.label));
     setWindowTitle(toQString(declaration_.captionText));
 
-    showJournal(*purchasesView(), orva::loadJournal(dataFolder_, declaration_, orva::purchasesLayout(), linesPerPage_),
+    showJournal(*purchasesView(), orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(), linesPerPage_),
                 orva::replaceExtension(executablePath_, ".pro.txt"));
-    showJournal(*salesView(), orva::loadJournal(dataFolder_, declaration_, orva::salesLayout(), linesPerPage_),
+    showJournal(*salesView(), orva::loadJournal(files.sales, declaration_, orva::salesLayout(), linesPerPage_),
                 orva::replaceExtension(executablePath_, ".pok.txt"));
 }
 

@@ -256,7 +256,7 @@ const UnreadableCase kUnreadableCases[] = {
      {},
      "orva-cli: prodagbi.txt, line 1: amount 1 \"         сто\" is not a number"},
     {"purchases_without_lines",
-     [](Period& p) { p.files["pokupki.txt"] = ""; },
+     [](Period& p) { p.files["pokupki.txt"] = std::string(1, '\0'); },
      {},
      "orva-cli: pokupki.txt: the file holds no lines"},
     {"lines_per_page_below_a_sales_block",

@@ -561,8 +561,8 @@ TEST(JournalFailure, Messages) {
          "prodagbi.txt, line 1: amount 6 \"       1.2.3\" is not a number"},
         {"MIK letters in an amount are quoted in Windows-1251", P, file({record(P, 1, {"\x8f\x80\x90\x80"})}), 60,
          "pokupki.txt, line 1: amount 1 \"           " + utf8ToWin1251("ПАРА") + "\" is not a number"},
-        {"no lines", P, "", 60, "pokupki.txt: the file holds no lines"},
-        {"no lines, sales", S, "", 60, "prodagbi.txt: the file holds no lines"},
+        {"no lines", P, std::string(1, '\0'), 60, "pokupki.txt: the file holds no lines"},
+        {"no lines, sales", S, std::string("\0\r\n", 3), 60, "prodagbi.txt: the file holds no lines"},
         {"only a NUL", S, std::string(1, '\0') + record(S, 1), 60, "prodagbi.txt: the file holds no lines"},
         {"linesPerPage 0", P, file({record(P, 1)}), 0, "pokupki.txt: 0 lines per page cannot hold a record of 3 lines"},
         // The page test runs before the end-of-data test, so a first line that ends the data

@@ -75,11 +75,12 @@ std::string twoDigits(long value) {
 
 } // namespace
 
-Declaration parseDeclaration(std::string_view fileBytes) {
+Declaration parseDeclaration(std::string_view fileBytes, CodePage codePage, ReturnLayout layout) {
     // Every line break becomes CR LF (the last line gets one too) and MIK becomes Windows-1251;
     // the breaks then stay in the record text as ordinary characters.
     std::string text = joinLinesCrLf(splitLines(fileBytes));
-    mikToWin1251InPlace(text);
+    if (codePage == CodePage::Mik)
+        mikToWin1251InPlace(text);
     const std::string record = joinLinesCrLf(splitLines(text));
 
     Declaration declaration;
@@ -100,8 +101,10 @@ Declaration parseDeclaration(std::string_view fileBytes) {
     declaration.periodText = (period.size() > 4 ? period.substr(4, 2) : std::string()) + "/" + period.substr(0, 4);
     declaration.signatoryName = field[3];
 
-    for (std::size_t i = 0; i < kCellNumbers.size(); ++i)
-        declaration.cells[kCellNumbers[i]] = field[6 + i];
+    declaration.layout = layout;
+    const auto& cellNumbers = cellNumbersOf(layout);
+    for (std::size_t i = 0; i < cellNumbers.size(); ++i)
+        declaration.cells[cellNumbers[i]] = field[6 + i];
 
     declaration.captionText = captionLine(declaration.periodText, declaration.vatNumber, declaration.firmName);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "declaration/ReturnCells.h"
+#include "text/CodePage.h"
 
 #include <string>
 #include <string_view>
@@ -17,13 +18,16 @@ struct Declaration {
     std::string periodText;
     std::string signatoryName;
     std::string captionText;
+    ReturnLayout layout = ReturnLayout::Classic; // the generation the record was read as
     ReturnCells cells;              // all 30, as stored in the record
     std::vector<std::string> label; // the 18 lines of the label page
 };
 
-// Reads the return record from the bytes of deklar.txt (MIK code page). Throws orva::Error
+// Reads the return record from the bytes of deklar.txt, converting from MIK when the file is in
+// it, with the four cells of positions 242..287 in the order of `layout`. Throws orva::Error
 // when the record text is empty (no VAT number to derive the identification number from).
-Declaration parseDeclaration(std::string_view fileBytes);
+Declaration parseDeclaration(std::string_view fileBytes, CodePage codePage = CodePage::Mik,
+                             ReturnLayout layout = ReturnLayout::Classic);
 
 // The caption line " ДАНЪЧЕН ПЕРИОД %s     ИН ПО ЗДДС %s     %s".
 std::string captionLine(const std::string& periodText, const std::string& vatNumber, const std::string& firmName);

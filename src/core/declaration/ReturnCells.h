@@ -5,9 +5,22 @@
 
 namespace orva {
 
-// The 30 cells of the VAT return in the order the return record holds them (fields 7 to 36).
+// The 30 cells of the VAT return in the order the older return record holds them (fields 7 to 36).
 inline constexpr std::array<int, 30> kCellNumbers = {1,  20, 11, 21, 12, 22, 13, 23, 14, 24, 15, 16, 17, 18, 19,
                                                      30, 31, 41, 32, 42, 43, 33, 40, 50, 60, 70, 71, 80, 81, 82};
+
+// The generation of the return record: the older one stores cells 13, 23, 14, 24 at positions
+// 242, 257, 272, 287; today's stores 23, 13, 24, 14 there.
+enum class ReturnLayout { Classic, Current };
+
+// Today's records store cells 23, 13, 24, 14 where the older ones store 13, 23, 14, 24.
+inline constexpr std::array<int, 30> kCurrentCellNumbers = {1,  20, 11, 21, 12, 22, 23, 13, 24, 14, 15, 16, 17, 18, 19,
+                                                            30, 31, 41, 32, 42, 43, 33, 40, 50, 60, 70, 71, 80, 81, 82};
+
+// The cells in the order a record of `layout` holds them.
+inline const std::array<int, 30>& cellNumbersOf(ReturnLayout layout) {
+    return layout == ReturnLayout::Classic ? kCellNumbers : kCurrentCellNumbers;
+}
 
 // Cells the user may correct in the dialog.
 inline constexpr std::array<int, 6> kEditableCells = {33, 70, 71, 80, 81, 82};

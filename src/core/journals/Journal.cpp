@@ -235,7 +235,7 @@ char* putOrdinal(char* out, unsigned long long value) {
 
 // One journal build: the paging of both journals, with the layout's texts.
 JournalResult runEngine(LineSource& source, int linesPerPage, const std::string& captionText,
-                        const JournalLayout& layout) {
+                        const JournalLayout& layout, CodePage codePage) {
     const std::size_t block = static_cast<std::size_t>(layout.blockHeight > 0 ? layout.blockHeight : 0);
     const std::size_t recordLength = identityLength() + layout.amountCount * kAmountFieldWidth;
     auto fail = [&](std::size_t line, const std::string& detail) { throw JournalError(layout.fileName, line, detail); };
@@ -256,8 +256,14 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
     std::vector<std::string_view> amounts(layout.amountCount);
 
     std::string_view raw;
-    if (!source.next(raw))
-        fail(0, "the file holds no lines");
+    // A 0-byte file is a month without documents (today's programs write exactly that): it reads
+    // as a file of two empty lines. A file that starts with NUL still holds no lines.
+    bool emptyFile = false;
+    if (!source.next(raw)) {
+        if (source.sizeHint() != 0)
+            fail(0, "the file holds no lines");
+        emptyFile = true;
+    }
 
     std::size_t counter = 0;
     int page = 0;
@@ -268,7 +274,7 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
             // once); any other short line ends the data after the page tests below.
             shortLine.assign(raw);
             raw = shortLine;
-            if (!source.hasMore())
+            if (!emptyFile && !source.hasMore())
                 break;
         }
         if (index == 0) {
@@ -310,7 +316,9 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
             const std::optional<long double> value = parseAmount(amounts[k]);
             if (!value)
                 fail(index + 1,
-                     "amount " + std::to_string(k + 1) + " \"" + orva::mikToWin1251(amounts[k]) + "\" is not a number");
+                     "amount " + std::to_string(k + 1) + " \"" +
+                         (codePage == CodePage::Mik ? mikToWin1251(amounts[k]) : std::string(amounts[k])) +
+                         "\" is not a number");
             result.totals[k] += *value;
         }
 
@@ -330,7 +338,8 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
             out = put(out, identity[k]);
         }
         *out++ = '|';
-        convertMik(first, static_cast<std::size_t>(out - first));
+        if (codePage == CodePage::Mik)
+            convertMik(first, static_cast<std::size_t>(out - first));
         lines.emplace_back(first, out);
 
         std::size_t next = 0;
@@ -381,15 +390,15 @@ const JournalLayout& salesLayout() {
 }
 
 JournalResult buildJournal(std::string_view fileBytes, int linesPerPage, const std::string& captionText,
-                           const JournalLayout& layout) {
+                           const JournalLayout& layout, CodePage codePage) {
     MemoryLineSource source(fileBytes);
-    return runEngine(source, linesPerPage, captionText, layout);
+    return runEngine(source, linesPerPage, captionText, layout, codePage);
 }
 
 JournalResult buildJournalFromFile(const std::string& path, int linesPerPage, const std::string& captionText,
-                                   const JournalLayout& layout) {
+                                   const JournalLayout& layout, CodePage codePage) {
     FileLineSource source(path);
-    return runEngine(source, linesPerPage, captionText, layout);
+    return runEngine(source, linesPerPage, captionText, layout, codePage);
 }
 
 } // namespace orva

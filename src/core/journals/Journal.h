@@ -1,5 +1,6 @@
 #pragma once
 
+#include "text/CodePage.h"
 #include "text/Errors.h"
 
 #include <cstddef>
@@ -57,12 +58,12 @@ private:
 // and the field: a file with no lines, linesPerPage 0 or below B with a record to place, an
 // amount that is not a number. (The errors are JournalError.)
 JournalResult buildJournal(std::string_view fileBytes, int linesPerPage, const std::string& captionText,
-                           const JournalLayout& layout);
+                           const JournalLayout& layout, CodePage codePage = CodePage::Mik);
 
 // The same from the file at `path`, read in chunks as the build goes, so that the file's bytes and
 // the document are never held together (a million purchases are 274 MB of input). Also throws
 // FileError naming the path when the file cannot be read.
 JournalResult buildJournalFromFile(const std::string& path, int linesPerPage, const std::string& captionText,
-                                   const JournalLayout& layout);
+                                   const JournalLayout& layout, CodePage codePage = CodePage::Mik);
 
 } // namespace orva

@@ -31,7 +31,7 @@ std::size_t BreakFinder::find(const char* data, std::size_t from, std::size_t en
     return cr_ < lf_ ? cr_ : lf_;
 }
 
-MemoryLineSource::MemoryLineSource(std::string_view text) : text_(text) {
+MemoryLineSource::MemoryLineSource(std::string_view text) : text_(text), size_(text.size()) {
     if (!text_.empty())
         text_ = text_.substr(0, findByte(text_.data(), 0, text_.size(), '\0'));
 }

@@ -17,7 +17,7 @@ public:
     virtual bool next(std::string_view& line) = 0;
     // Whether another line follows the one last handed out.
     virtual bool hasMore() = 0;
-    // The size of the text in bytes (or of the file), for reservations.
+    // The size of the text in bytes (or of the file), for reservations; 0 only for empty input.
     virtual std::size_t sizeHint() const = 0;
 };
 
@@ -38,10 +38,11 @@ public:
     explicit MemoryLineSource(std::string_view text);
     bool next(std::string_view& line) override;
     bool hasMore() override { return position_ < text_.size(); }
-    std::size_t sizeHint() const override { return text_.size(); }
+    std::size_t sizeHint() const override { return size_; }
 
 private:
     std::string_view text_;
+    std::size_t size_; // before the cut at a NUL
     std::size_t position_ = 0;
     BreakFinder finder_;
 };

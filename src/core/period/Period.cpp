@@ -4,7 +4,6 @@
 #include "text/Decimal.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
-#include "text/Paths.h"
 
 namespace orva {
 
@@ -29,15 +28,16 @@ std::string quoted(const std::string& win1251) {
 
 std::string cellPlace(const Declaration& declaration, int cellNumber) {
     return std::string(kDeclarationFileName) + ", line " +
-           std::to_string(declarationLineOfField(declaration, declarationFieldOfCell(cellNumber))) + ": cell " +
+           std::to_string(declarationLineOfField(declaration, declarationFieldOfCell(cellNumber, declaration.layout))) + ": cell " +
            (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
 }
 
 } // namespace
 
-std::size_t declarationFieldOfCell(int cellNumber) {
-    for (std::size_t i = 0; i < kCellNumbers.size(); ++i) {
-        if (kCellNumbers[i] == cellNumber)
+std::size_t declarationFieldOfCell(int cellNumber, ReturnLayout layout) {
+    const auto& cellNumbers = cellNumbersOf(layout);
+    for (std::size_t i = 0; i < cellNumbers.size(); ++i) {
+        if (cellNumbers[i] == cellNumber)
             return i + 7;
     }
     return 0;
@@ -55,25 +55,25 @@ std::size_t declarationLineOfField(const Declaration& declaration, std::size_t f
     return line;
 }
 
-Declaration loadDeclaration(const std::string& folder) {
+Declaration loadDeclaration(const PeriodFiles& files) {
     std::string record;
     try {
-        record = readFileBytes(joinPath(folder, kDeclarationFileName));
+        record = readFileBytes(files.declaration.path);
     } catch (const FileError& error) {
         // The path is the user's own (UTF-8); the reason is the system's.
         failLoad(std::string(kDeclarationFileName) + ": " + error.what());
     }
     try {
-        return parseDeclaration(record);
+        return parseDeclaration(record, files.declaration.codePage, files.returnLayout);
     } catch (const Error& error) {
         failLoad(std::string(kDeclarationFileName) + ", line 1: " + forUser(error.what()));
     }
 }
 
-JournalResult loadJournal(const std::string& folder, const Declaration& declaration, const JournalLayout& layout,
+JournalResult loadJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
                           int linesPerPage) {
     try {
-        return buildJournalFromFile(joinPath(folder, layout.fileName), linesPerPage, declaration.captionText, layout);
+        return buildJournalFromFile(file.path, linesPerPage, declaration.captionText, layout, file.codePage);
     } catch (const JournalError& error) {
         // The engine's message already names the file, the line and the field.
         failLoad(forUser(error.what()));
@@ -82,11 +82,12 @@ JournalResult loadJournal(const std::string& folder, const Declaration& declarat
     }
 }
 
-Period loadPeriod(const std::string& folder, int linesPerPage) {
+Period loadPeriod(const std::string& folder, int linesPerPage, const ReadOptions& options) {
     Period period;
-    period.declaration = loadDeclaration(folder);
-    period.purchases = loadJournal(folder, period.declaration, purchasesLayout(), linesPerPage);
-    period.sales = loadJournal(folder, period.declaration, salesLayout(), linesPerPage);
+    period.files = surveyPeriod(folder, options);
+    period.declaration = loadDeclaration(period.files);
+    period.purchases = loadJournal(period.files.purchases, period.declaration, purchasesLayout(), linesPerPage);
+    period.sales = loadJournal(period.files.sales, period.declaration, salesLayout(), linesPerPage);
     return period;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "declaration/Declaration.h"
+#include "period/DataFiles.h"
 #include "journals/Journal.h"
 #include "text/Errors.h"
 
@@ -29,19 +30,22 @@ inline const char* const kDeclarationFileName = "deklar.txt";
 
 // The three files of one period, read and built.
 struct Period {
+    PeriodFiles files;
     Declaration declaration;
     JournalResult purchases;
     JournalResult sales;
 };
 
 // The steps of the load, in the order the window and orva-cli run them; each throws
-// PeriodError (Stage::Load). The journal is read from its file in chunks as the build goes.
-Declaration loadDeclaration(const std::string& folder);
-JournalResult loadJournal(const std::string& folder, const Declaration& declaration, const JournalLayout& layout,
+// PeriodError (Stage::Load). surveyPeriod (DataFiles.h) comes first: it finds the files and
+// settles their code pages and generation. A journal is read from its file in chunks as the
+// build goes.
+Declaration loadDeclaration(const PeriodFiles& files);
+JournalResult loadJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
                           int linesPerPage);
 
-// All three steps.
-Period loadPeriod(const std::string& folder, int linesPerPage);
+// All the steps.
+Period loadPeriod(const std::string& folder, int linesPerPage, const ReadOptions& options = {});
 
 // What the additional-data dialog collects for the return form; texts are Windows-1251.
 struct ReturnAnswers {
@@ -66,7 +70,7 @@ std::vector<std::string> buildReturn(const Declaration& declaration, const Retur
 // The line of deklar.txt (1-based) on which field `field` (1-based) of the record starts.
 std::size_t declarationLineOfField(const Declaration& declaration, std::size_t field);
 
-// The record field (1-based) that holds cell `cellNumber`.
-std::size_t declarationFieldOfCell(int cellNumber);
+// The record field (1-based) that holds cell `cellNumber` in a record of `layout`.
+std::size_t declarationFieldOfCell(int cellNumber, ReturnLayout layout);
 
 } // namespace orva

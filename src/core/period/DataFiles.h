@@ -1,0 +1,58 @@
+#pragma once
+
+#include "declaration/ReturnCells.h"
+#include "text/CodePage.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace orva {
+
+// "класическо" / "текущо".
+const char* returnLayoutName(ReturnLayout layout);
+
+// The entry of `folder` that stands for the file `name`: the entry of exactly that name if there
+// is one, otherwise the single entry whose name equals it when ASCII letters are folded to one
+// case (accounting programs write DEKLAR.TXT, Pokupki.txt ...). Without either, the exact path,
+// so that opening it fails with the usual message. Throws PeriodError (Stage::Load) naming the
+// candidates in byte order when several case variants and no exact name exist.
+std::string findDataFile(const std::string& folder, const std::string& name);
+
+// What the load needs to know of a file before building from it.
+struct FileSurvey {
+    std::string path;             // as found by findDataFile
+    std::string name;             // the entry's own name (DEKLAR.TXT ...)
+    CodePage codePage = CodePage::Mik;
+    std::size_t firstLineLength = 0; // bytes before the first CR, LF or NUL
+    bool empty = false;              // 0 bytes
+};
+
+// Opens the file (never blocking: a FIFO or device is refused as "not a regular file"), counts
+// its code page over every byte and measures its first line. Throws PeriodError (Stage::Load)
+// naming `name` when the file cannot be read.
+FileSurvey surveyDataFile(const std::string& folder, const std::string& name);
+
+// How the files of a period are to be read; unset means detected from the files.
+struct ReadOptions {
+    std::optional<CodePage> codePage;         // for all three files
+    std::optional<ReturnLayout> returnLayout; // the return record's generation
+};
+
+// The three files of a period as found and detected.
+struct PeriodFiles {
+    FileSurvey declaration;
+    FileSurvey purchases;
+    FileSurvey sales;
+    ReturnLayout returnLayout = ReturnLayout::Classic;
+
+    // One line naming the generation of the return record and each file's code page (UTF-8).
+    std::string description() const;
+};
+
+// Finds and surveys all three files, then settles the code pages and the generation: the record
+// is today's when deklar.txt is Windows-1251, or the first purchase line is 274 bytes or longer,
+// or the first sales line 424 or longer. Options override what the files say.
+PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options = {});
+
+} // namespace orva

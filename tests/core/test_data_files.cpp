@@ -1,0 +1,127 @@
+#include "period/DataFiles.h"
+#include "period/Period.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace orva;
+
+namespace {
+
+class DataFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = ::testing::TempDir() + "orva-data-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+    }
+    void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
+
+    void write(const std::string& name, const std::string& bytes) {
+        std::ofstream(folder_ + "/" + name, std::ios::binary) << bytes;
+    }
+    std::string failure(const std::string& name) {
+        try {
+            surveyDataFile(folder_, name);
+        } catch (const PeriodError& error) {
+            return error.what();
+        }
+        return "(no failure)";
+    }
+
+    std::string folder_;
+};
+
+} // namespace
+
+TEST_F(DataFiles, ExactNameFirstThenTheOneCaseVariant) {
+    struct Case {
+        std::vector<std::string> entries;
+        std::string found; // the entry surveyDataFile takes for pokupki.txt, or the failure
+    };
+    const std::vector<Case> cases = {
+        {{"POKUPKI.TXT"}, "POKUPKI.TXT"},
+        {{"Pokupki.txt"}, "Pokupki.txt"},
+        {{"pokupki.txt", "POKUPKI.TXT"}, "pokupki.txt"},
+        {{"POKUPKI.TXT", "Pokupki.txt"}, "pokupki.txt: няколко файла отговарят: POKUPKI.TXT, Pokupki.txt"},
+        {{"pokupki.txt.bak", "xpokupki.txt"}, "pokupki.txt: cannot open @/pokupki.txt: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        TearDown();
+        SetUp();
+        for (const std::string& entry : c.entries)
+            write(entry, "x");
+        std::string found;
+        try {
+            found = surveyDataFile(folder_, "pokupki.txt").name;
+        } catch (const PeriodError& error) {
+            found = error.what();
+            const std::size_t at = found.find(folder_);
+            if (at != std::string::npos)
+                found.replace(at, folder_.size(), "@");
+        }
+        EXPECT_EQ(found, c.found) << c.entries.front();
+    }
+}
+
+TEST_F(DataFiles, CodePageByTheRangeThatHoldsMoreBytes) {
+    struct Case {
+        std::string bytes;
+        CodePage codePage;
+        std::size_t firstLine;
+    };
+    const std::vector<Case> cases = {
+        {"", CodePage::Mik, 0},
+        {"ASCII only\r\nmore", CodePage::Mik, 10},
+        {"\x80\xA0\xAF\r\n", CodePage::Mik, 3},                  // MIK letters
+        {"\xC0\xE0\xE1\x84\x93\r\n", CodePage::Windows1251, 5}, // 1251 letters and „“
+        {"\x80\xC0", CodePage::Mik, 2},                          // a tie stays MIK
+        {std::string("ab\0\xC0\xC0", 5), CodePage::Windows1251, 2}, // bytes after a NUL count too
+    };
+    for (const Case& c : cases) {
+        write("deklar.txt", c.bytes);
+        const FileSurvey survey = surveyDataFile(folder_, "deklar.txt");
+        EXPECT_EQ(survey.codePage, c.codePage) << c.bytes;
+        EXPECT_EQ(survey.firstLineLength, c.firstLine) << c.bytes;
+        EXPECT_EQ(survey.empty, c.bytes.empty());
+    }
+}
+
+TEST_F(DataFiles, GenerationFromTheFilesOrTheOptions) {
+    const std::string classicPurchase(272, 'x'), currentPurchase(274, 'x');
+    const std::string classicSales(423, 'x'), currentSales(424, 'x');
+    struct Case {
+        std::string declaration, purchases, sales;
+        ReadOptions options;
+        ReturnLayout layout;
+    };
+    const std::vector<Case> cases = {
+        {"BG1", classicPurchase + "\r\n", classicSales + "\r\n", {}, ReturnLayout::Classic},
+        {"\xC4\xC4", "", "", {}, ReturnLayout::Current},
+        {"BG1", currentPurchase + "\r\n", "", {}, ReturnLayout::Current},
+        {"BG1", "", currentSales, {}, ReturnLayout::Current},
+        {"BG1", "", "", {CodePage::Windows1251, std::nullopt}, ReturnLayout::Current},
+        {"\xC4\xC4", "", "", {std::nullopt, ReturnLayout::Classic}, ReturnLayout::Classic},
+        {"BG1", "", "", {std::nullopt, ReturnLayout::Current}, ReturnLayout::Current},
+    };
+    for (const Case& c : cases) {
+        write("deklar.txt", c.declaration);
+        write("pokupki.txt", c.purchases);
+        write("prodagbi.txt", c.sales);
+        EXPECT_EQ(surveyPeriod(folder_, c.options).returnLayout, c.layout) << c.declaration << c.purchases.size();
+    }
+}
+
+// A FIFO in the data folder once blocked the program forever in open().
+TEST_F(DataFiles, AFifoOrFolderIsRefusedWithoutWaiting) {
+    ASSERT_EQ(::mkfifo((folder_ + "/pokupki.txt").c_str(), 0600), 0);
+    EXPECT_EQ(failure("pokupki.txt"), "pokupki.txt: не е обикновен файл: " + folder_ + "/pokupki.txt");
+    ASSERT_EQ(::mkdir((folder_ + "/prodagbi.txt").c_str(), 0700), 0);
+    EXPECT_EQ(failure("prodagbi.txt"), "prodagbi.txt: cannot read " + folder_ + "/prodagbi.txt: Is a directory");
+}
