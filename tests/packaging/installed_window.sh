@@ -18,6 +18,7 @@ problem() {
     problems+=("$*")
 }
 fail() {
+    [ -n "${xvfb_pid:-}" ] && screenshot failure
     echo "FAIL: $*" >&2
     exit 1
 }

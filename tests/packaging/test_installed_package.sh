@@ -67,7 +67,15 @@ remove_package=0
 [ "${ORVA_PACKAGE_KEEP:-0}" = 1 ] && remove_package=0
 work=""
 cleanup() {
-    [ -n "$work" ] && rm -rf "$work"
+    if [ -n "$work" ]; then
+        # The window's log and screenshots stay for inspection.
+        if [ -d "$work/user/window" ]; then
+            rm -rf "$ORVA_BUILD/package/window"
+            mkdir -p "$ORVA_BUILD/package"
+            cp -r "$work/user/window" "$ORVA_BUILD/package/window" 2>/dev/null || true
+        fi
+        rm -rf "$work"
+    fi
     if [ "$remove_package" = 1 ]; then
         DEBIAN_FRONTEND=noninteractive apt-get purge -y -q orva >/dev/null 2>&1 || true
     fi
@@ -122,7 +130,7 @@ grep -q 'НЕСЪОТВЕТСТВИЕ' "$work/check.txt" && cat "$work/check.txt
 if [ "${ORVA_PACKAGE_WINDOW_TEST:-0}" = 1 ]; then
     need_commands Xvfb xdotool python3 cmp
     as_user bash "$work/installed_window.sh" "$work/user/window" "$work/user/export" ||
-        problem "the installed window as $user failed (see above and $work/user/window)"
+        problem "the installed window as $user failed (see above and $ORVA_BUILD/package/window)"
 else
     echo "the installed window is not tried (ORVA_PACKAGE_WINDOW_TEST=1 turns it on)"
 fi
