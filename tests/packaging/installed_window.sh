@@ -36,15 +36,16 @@ chmod 700 "$work/runtime"
 xvfb_pid=""
 orva_pid=""
 cleanup() {
-    [ -n "$orva_pid" ] && kill "$orva_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$orva_pid" ]; then kill "$orva_pid" 2>/dev/null || true; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -fbdir "$work/framebuffer" -nolisten tcp \
     3>"$work/display-number" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 wait_until 20 test -s "$work/display-number" || fail "Xvfb did not start (see $work/xvfb.log)"
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display-number")"
+display=$(tr -d '[:space:]' <"$work/display-number")
+export DISPLAY=":$display"
 
 first_visible_window() {
     local found
