@@ -55,6 +55,13 @@ ORVA_E2E_PACKAGES=(
     xvfb xauth xdotool
 )
 
+# What the package tests need: cpack's DEB generator runs dpkg-shlibdeps (dpkg-dev) on the files
+# that `file` calls ELF; the installed metainfo, desktop entry and man pages are checked with
+# appstreamcli, desktop-file-validate and man.
+ORVA_PACKAGE_TEST_PACKAGES=(
+    dpkg-dev file appstream desktop-file-utils man-db
+)
+
 # Number of parallel build jobs: ORVA_JOBS, else the processor count.
 orva_jobs() {
     if [ -n "${ORVA_JOBS:-}" ]; then

@@ -21,7 +21,7 @@ PPD=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 export LC_ALL=C.UTF-8
 
 if [ "${ORVA_SKIP_INSTALL:-0}" != 1 ]; then
-    orva_install_packages "${ORVA_BUILD_PACKAGES[@]}" "${ORVA_E2E_PACKAGES[@]}"
+    orva_install_packages "${ORVA_BUILD_PACKAGES[@]}" "${ORVA_E2E_PACKAGES[@]}" "${ORVA_PACKAGE_TEST_PACKAGES[@]}"
 fi
 
 # ------------------------------------------------------------------ print server
