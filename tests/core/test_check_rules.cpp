@@ -26,42 +26,49 @@ bool isCounterpartyOk(std::string_view text) {
 
 TEST(CheckIdentifiers, TenValidAndTenInvalidOfEachKind) {
     const std::vector<CheckDigitKind> kinds = {
-        {"ЕИК 9", isValidCompanyNumber,
+        {"ЕИК 9",
+         isValidCompanyNumber,
          {"442323220", "183406290", "042147626", "453789657", "651594781", "927782431", "285457497", "711090435",
           "778650481", "622015231"},
          {"442323221", "183406292", "042147629", "453789651", "651594786", "927782437", "285457494", "711090433",
           "778650482", "622015233"}},
-        {"ЕИК 13", isValidCompanyNumber,
+        {"ЕИК 13",
+         isValidCompanyNumber,
          {"6515947814966", "6515947810525", "1834062905773", "6220152319606", "9277824318423", "0528203271751",
           "1543033867395", "6428441500023", "0802492028646", "3709135858091"},
          // the last three: a right 13th digit after a wrong 9-digit head
          {"6515947814967", "6515947810527", "1834062905776", "6220152319600", "9277824318428", "0528203271757",
           "1543033867392", "6428441510021", "0802492038641", "3709135868093"}},
-        {"ЕГН", isValidPersonalNumber,
+        {"ЕГН",
+         isValidPersonalNumber,
          {"7505137532", "9932319087", "0442296385", "0021010158", "1050102757", "9909302530", "0042294916",
           "6006154220", "2352012911", "5527040820"},
          // the last four have a right check digit: 29/02/1901, month 13, 31 April, month 0
          {"7505137533", "9932319088", "0442296386", "0021010159", "1050102758", "9909302531", "0102291233",
           "7513011239", "7504311233", "7500101239"}},
-        {"ЛНЧ", isValidForeignerNumber,
+        {"ЛНЧ",
+         isValidForeignerNumber,
          {"9807569978", "9861784564", "1356917640", "0766790148", "3028548363", "8403112188", "6352022006",
           "3692617826", "1059088218", "6464344988"},
          {"9807569971", "9861784567", "1356917643", "0766790141", "3028548366", "8403112181", "6352022009",
           "3692617829", "1059088211", "6464344981"}},
-        {"друг номер", isValidOtherNumber,
+        {"друг номер",
+         isValidOtherNumber,
          {"6443112012", "4239411776", "0986273751", "1071147068", "0823526601", "5531229268", "9617683293",
           "6298077181", "8728083035", "0746053762"},
          // several have the remainder 1, for which no check digit exists
          {"0823526602", "0665664183", "2736960668", "7188800721", "4273709319", "2696344705", "7732407389",
           "8909265373", "1151929793", "6193521923"}},
-        {"BG ДДС номер", isCounterpartyOk,
-         {"BG442323220", "BG183406290", "BG042147626", "BG453789657", "BG7505137532", "BG9932319087",
-          "BG9807569978", "BG9861784564", "BG6443112012", "BG4239411776"},
-         {"BG442323221", "BG183406292", "BG042147629", "BG453789651", "BG9807569971", "BG9861784567",
-          "BG1356917643", "BG0766790141", "BG3028548366", "BG8403112181"}},
-        {"ДДС номер от ЕС", hasEuVatShape,
-         {"ATU57194903", "BE0697449992", "FR61954506077", "DE136695976", "NL004495445B01", "ESX2482300W",
-          "EL094259216", "CY10259033P", "XI980780684", "IE6433435OA"},
+        {"BG ДДС номер",
+         isCounterpartyOk,
+         {"BG442323220", "BG183406290", "BG042147626", "BG453789657", "BG7505137532", "BG9932319087", "BG9807569978",
+          "BG9861784564", "BG6443112012", "BG4239411776"},
+         {"BG442323221", "BG183406292", "BG042147629", "BG453789651", "BG9807569971", "BG9861784567", "BG1356917643",
+          "BG0766790141", "BG3028548366", "BG8403112181"}},
+        {"ДДС номер от ЕС",
+         hasEuVatShape,
+         {"ATU57194903", "BE0697449992", "FR61954506077", "DE136695976", "NL004495445B01", "ESX2482300W", "EL094259216",
+          "CY10259033P", "XI980780684", "IE6433435OA"},
          {"ATU1234567", "DE12345678", "FRI0123456789", "NL123456789A01", "EL12345678", "CY123456789", "IE123456",
           "ES1234567", "SE12345678901", "XIAB123"}},
     };
@@ -125,13 +132,19 @@ TEST(CheckFields, AmountsAreExactCentsInTheAgencysGrammar) {
         std::int64_t cents;
     };
     const Case cases[] = {
-        {"        1210.00", AmountShape::Ok, 121000},   {"         -20.05", AmountShape::Ok, -2005},
-        {"           0.00", AmountShape::Ok, 0},        {"123456789012.99", AmountShape::Ok, 12345678901299},
+        {"        1210.00", AmountShape::Ok, 121000},
+        {"         -20.05", AmountShape::Ok, -2005},
+        {"           0.00", AmountShape::Ok, 0},
+        {"123456789012.99", AmountShape::Ok, 12345678901299},
         {"1210.00        ", AmountShape::NotRightAligned, 121000},
-        {"          121.0", AmountShape::Malformed, 0}, {"        1.2e+03", AmountShape::Malformed, 0},
-        {"         +20.00", AmountShape::Malformed, 0}, {"          20,00", AmountShape::Malformed, 0},
-        {"               ", AmountShape::Malformed, 0}, {"            .50", AmountShape::Malformed, 0},
-        {"        - 20.00", AmountShape::Malformed, 0}, {"           1210", AmountShape::Malformed, 0},
+        {"          121.0", AmountShape::Malformed, 0},
+        {"        1.2e+03", AmountShape::Malformed, 0},
+        {"         +20.00", AmountShape::Malformed, 0},
+        {"          20,00", AmountShape::Malformed, 0},
+        {"               ", AmountShape::Malformed, 0},
+        {"            .50", AmountShape::Malformed, 0},
+        {"        - 20.00", AmountShape::Malformed, 0},
+        {"           1210", AmountShape::Malformed, 0},
         {"        1210.000", AmountShape::Malformed, 0},
     };
     for (const Case& c : cases) {
@@ -174,10 +187,15 @@ std::string makeRecord(JournalKind kind, Generation generation, const Changes& c
         const std::string cell = right && text.size() < f.width ? std::string(f.width - text.size(), ' ') + text : text;
         record.replace(f.start - 1, f.width, (cell + std::string(f.width, ' ')).substr(0, f.width));
     };
-    const Changes sound = {{OwnVatNumberField, "BG175074752"}, {PeriodField, "202403"}, {SequenceField, "1"},
-                           {DocumentTypeField, "01"}, {DocumentNumberField, "0000000123"},
-                           {DocumentDateField, "15/03/2024"}, {CounterpartyField, "BG442323220"},
-                           {CounterpartyNameField, "FIRMA OOD"}, {GoodsField, "STOKI"}};
+    const Changes sound = {{OwnVatNumberField, "BG175074752"},
+                           {PeriodField, "202403"},
+                           {SequenceField, "1"},
+                           {DocumentTypeField, "01"},
+                           {DocumentNumberField, "0000000123"},
+                           {DocumentDateField, "15/03/2024"},
+                           {CounterpartyField, "BG442323220"},
+                           {CounterpartyNameField, "FIRMA OOD"},
+                           {GoodsField, "STOKI"}};
     for (const auto& [field, text] : sound)
         put(field, text);
     for (std::size_t index = 0; index < layout.amountCount; ++index)
@@ -241,18 +259,25 @@ TEST(CheckRecords, EachRecordBreaksExactlyTheRuleItShould) {
         {"call-off code of purchases", P, Today, {{FirstAmountField + 7, "51"}}, {}},
         {"purchases code in sales", S, Today, {{FirstAmountField + 17, "51"}}, {"special-code 02-27"}},
         {"column 9", S, Today, {{column(9), "150.01"}}, {"sales-base-total кол.9"}},
+        {"column 9 holds column 14", S, Today, {{column(14), "10.00"}, {column(9), "160.00"}}, {}},
         {"column 10", S, Today, {{column(10), "24.49"}}, {"sales-vat-total кол.10"}},
         {"20 % and a cent", S, Today, {{column(12), "20.01"}, {column(10), "24.51"}}, {}},
         {"20 % and two cents", S, Today, {{column(12), "20.02"}, {column(10), "24.52"}}, {"vat-against-base кол.12"}},
-        {"9 % before April 2011", S, Today, {{DocumentDateField, "15/03/2011"}}, {"vat-against-base кол.18"},
+        {"9 % before April 2011", S, Today, {{DocumentDateField, "15/03/2011"}}, {"vat-against-base кол.18"}, "201103"},
+        {"7 % before April 2011",
+         S,
+         Today,
+         {{DocumentDateField, "15/03/2011"}, {column(18), "3.50"}, {column(10), "23.50"}},
+         {},
          "201103"},
-        {"7 % before April 2011", S, Today,
-         {{DocumentDateField, "15/03/2011"}, {column(18), "3.50"}, {column(10), "23.50"}}, {}, "201103"},
         {"purchase at 9 %", P, Today, {{column(11), "8.99"}}, {}},
         {"purchase under 9 %", P, Today, {{column(11), "8.98"}}, {"vat-against-base кол.11"}},
         {"purchase over 20 %", P, Today, {{column(12), "10.00"}, {column(13), "2.02"}}, {"vat-against-base кол.13"}},
         {"positive credit note", P, Today, {{DocumentTypeField, "03"}}, {"credit-note-positive кол.10"}},
-        {"negative credit note", P, Today, {{DocumentTypeField, "03"}, {column(10), "-100.00"}, {column(11), "-20.00"}},
+        {"negative credit note",
+         P,
+         Today,
+         {{DocumentTypeField, "03"}, {column(10), "-100.00"}, {column(11), "-20.00"}},
          {}},
         {"negative invoice", S, Today, {{column(19), "-1.00"}, {column(9), "149.00"}}, {"debit-negative кол.19"}},
         {"both signs", P, Today, {{DocumentTypeField, "09"}, {column(15), "-5.00"}}, {"mixed-signs кол.15"}},
@@ -266,7 +291,8 @@ TEST(CheckRecords, EachRecordBreaksExactlyTheRuleItShould) {
         const RecordContext context{c.kind == P ? "pokupki.txt" : "prodagbi.txt", c.generation,
                                     parseTaxPeriod(c.period)};
         const std::string record = makeRecord(c.kind, c.generation, c.changes);
-        const auto findings = c.kind == P ? checkPurchaseRecord(record, 7, context) : checkSalesRecord(record, 7, context);
+        const auto findings =
+            c.kind == P ? checkPurchaseRecord(record, 7, context) : checkSalesRecord(record, 7, context);
         EXPECT_EQ(describe(findings), c.expected) << c.name;
     }
 }
@@ -274,8 +300,10 @@ TEST(CheckRecords, EachRecordBreaksExactlyTheRuleItShould) {
 TEST(CheckRecords, FindingCarriesFileLineFieldAndTheValueInUtf8) {
     const RecordContext context{"pokupki.txt", Generation::Today, parseTaxPeriod("202403")};
     // "№12": 0xB9 is № in Windows-1251
-    const auto findings = checkPurchaseRecord(
-        makeRecord(JournalKind::Purchases, Generation::Today, {{DocumentNumberField, "\xb9" "12"}}), 17, context);
+    const auto findings = checkPurchaseRecord(makeRecord(JournalKind::Purchases, Generation::Today,
+                                                         {{DocumentNumberField, "\xb9"
+                                                                                "12"}}),
+                                              17, context);
     ASSERT_EQ(findings.size(), 1u);
     const Finding& finding = findings[0];
     EXPECT_EQ(finding.file, "pokupki.txt");

@@ -86,7 +86,8 @@ AmountValue parseAmountField(std::string_view field) {
 }
 
 std::string formatCents(std::int64_t cents) {
-    const std::uint64_t magnitude = cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
+    const std::uint64_t magnitude =
+        cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
     std::string fraction = std::to_string(magnitude % 100);
     if (fraction.size() < 2)
         fraction.insert(0, 1, '0');
@@ -105,8 +106,7 @@ bool isAllowedDocumentType(std::string_view type, JournalKind kind) {
 bool isAllowedSpecialCode(std::string_view code, JournalKind kind) {
     static constexpr std::array<std::string_view, 10> purchases{"  ", "01", "02", "03", "07",
                                                                 "08", "51", "53", "54", "58"};
-    static constexpr std::array<std::string_view, 10> sales{"  ", "01", "02", "03", "07",
-                                                            "08", "41", "43", "46", "48"};
+    static constexpr std::array<std::string_view, 10> sales{"  ", "01", "02", "03", "07", "08", "41", "43", "46", "48"};
     return kind == JournalKind::Purchases ? contains(purchases, code) : contains(sales, code);
 }
 

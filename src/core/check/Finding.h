@@ -15,40 +15,40 @@ enum class Severity {
 // Every rule of the pre-filing check. The numbers in the comments are the rule numbers of the check's
 // description (README); one rule may have several entries when it has several outcomes.
 enum class RuleId {
-    OwnVatNumber,            // 1
-    OwnPeriod,               // 1
-    SequenceNumber,          // 2
-    DocumentDate,            // 3
-    DocumentType,            // 4
-    SpecialCode,             // 5
-    DocumentNumber,          // 6
-    CounterpartyMissing,     // 7
-    CompanyCheckDigit,       // 7: ЕИК of 9 or 13 digits, also after BG
-    PersonCheckDigit,        // 7: 10 digits, also after BG
-    EuNumberShape,           // 7
-    CounterpartyUnknown,     // 7
-    CounterpartyOutsideEu,   // 7, a warning
-    AmountFormat,            // 8
-    AmountAlignment,         // 8, a warning
-    SalesBaseTotal,          // 9: column 9
-    SalesVatTotal,           // 9: column 10
-    ShortLine,               // 10
-    ReturnPaidExceedsDue,    // 11: 70 + 71 <= 50
-    VatAgainstBase,          // 12
-    CreditNotePositive,      // 13
-    DebitNegative,           // 13: invoices and debit notes
-    MixedSigns,              // 13
-    DateAfterPeriod,         // 14
-    DateLongBeforePeriod,    // 14
-    DuplicateDocument,       // 15
+    OwnVatNumber,               // 1
+    OwnPeriod,                  // 1
+    SequenceNumber,             // 2
+    DocumentDate,               // 3
+    DocumentType,               // 4
+    SpecialCode,                // 5
+    DocumentNumber,             // 6
+    CounterpartyMissing,        // 7
+    CompanyCheckDigit,          // 7: ЕИК of 9 or 13 digits, also after BG
+    PersonCheckDigit,           // 7: 10 digits, also after BG
+    EuNumberShape,              // 7
+    CounterpartyUnknown,        // 7
+    CounterpartyOutsideEu,      // 7, a warning
+    AmountFormat,               // 8
+    AmountAlignment,            // 8, a warning
+    SalesBaseTotal,             // 9: column 9
+    SalesVatTotal,              // 9: column 10
+    ShortLine,                  // 10
+    ReturnPaidExceedsDue,       // 11: 70 + 71 <= 50
+    VatAgainstBase,             // 12
+    CreditNotePositive,         // 13
+    DebitNegative,              // 13: invoices and debit notes
+    MixedSigns,                 // 13
+    DateAfterPeriod,            // 14
+    DateLongBeforePeriod,       // 14
+    DuplicateDocument,          // 15
     PartialCreditNoCoefficient, // 16
-    ReturnLayoutOrder,       // 17
+    ReturnLayoutOrder,          // 17
 };
 
 struct RuleInfo {
     RuleId id;
-    const char* key;     // stable ASCII name for CSV/JSON and scripts, e.g. "document-number"
-    int number;          // the rule's number in the check's description, 1..17
+    const char* key; // stable ASCII name for CSV/JSON and scripts, e.g. "document-number"
+    int number;      // the rule's number in the check's description, 1..17
     Severity severity;
     const char* message; // stable Bulgarian text, UTF-8
 };
@@ -71,9 +71,9 @@ struct Finding {
     std::string fieldName; // "номер на документа"
     Severity severity = Severity::Error;
     RuleId rule = RuleId::AmountFormat;
-    std::string value;     // the field as read, blanks around it removed
-    std::string message;   // ruleInfo(rule).message
-    std::string detail;    // the variable part, e.g. "очакван 7", "ред 12"; often empty
+    std::string value;   // the field as read, blanks around it removed
+    std::string message; // ruleInfo(rule).message
+    std::string detail;  // the variable part, e.g. "очакван 7", "ред 12"; often empty
 };
 
 } // namespace orva::check

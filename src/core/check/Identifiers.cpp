@@ -31,8 +31,8 @@ int digit(std::string_view text, std::size_t index) {
 }
 
 // Σ dᵢ·wᵢ over the first weights.size() digits.
-template <std::size_t N> int weightedSum(std::string_view digits, const std::array<int, N>& weights,
-                                         std::size_t from = 0) {
+template <std::size_t N>
+int weightedSum(std::string_view digits, const std::array<int, N>& weights, std::size_t from = 0) {
     int sum = 0;
     for (std::size_t index = 0; index < N; ++index)
         sum += digit(digits, from + index) * weights[index];
@@ -65,8 +65,7 @@ bool euShapeFor(std::string_view country, std::string_view rest) {
         return (length >= 8 && length <= 10) && allDigits(rest);
     if (country == "DE" || country == "EE" || country == "EL" || country == "PT")
         return digitsOf(9);
-    if (country == "DK" || country == "FI" || country == "HU" || country == "LU" || country == "MT" ||
-        country == "SI")
+    if (country == "DK" || country == "FI" || country == "HU" || country == "LU" || country == "MT" || country == "SI")
         return digitsOf(8);
     if (country == "ES")
         return length == 9 && allDigitsOrLetters(rest) && allDigits(rest.substr(1, 7));
@@ -103,10 +102,9 @@ bool euShapeFor(std::string_view country, std::string_view rest) {
 }
 
 bool isEuPrefix(std::string_view country) {
-    static constexpr std::array<std::string_view, 27> prefixes{"AT", "BE", "BG", "CY", "CZ", "DE", "DK",
-                                                              "EE", "EL", "ES", "FI", "FR", "HR", "HU",
-                                                              "IE", "IT", "LT", "LU", "LV", "MT", "NL",
-                                                              "PL", "PT", "RO", "SE", "SI", "SK"};
+    static constexpr std::array<std::string_view, 27> prefixes{"AT", "BE", "BG", "CY", "CZ", "DE", "DK", "EE", "EL",
+                                                               "ES", "FI", "FR", "HR", "HU", "IE", "IT", "LT", "LU",
+                                                               "LV", "MT", "NL", "PL", "PT", "RO", "SE", "SI", "SK"};
     if (country == "XI")
         return true;
     for (std::string_view prefix : prefixes) {
@@ -119,8 +117,8 @@ bool isEuPrefix(std::string_view country) {
 // A Bulgarian number of 9, 10 or 13 digits: which rule it breaks, if any.
 IdentifierResult classifyBulgarianDigits(std::string_view digits) {
     if (digits.size() == 10)
-        return isValidTenDigitNumber(digits) ? IdentifierResult{} : IdentifierResult{Verdict::Error,
-                                                                                     RuleId::PersonCheckDigit};
+        return isValidTenDigitNumber(digits) ? IdentifierResult{}
+                                             : IdentifierResult{Verdict::Error, RuleId::PersonCheckDigit};
     return isValidCompanyNumber(digits) ? IdentifierResult{}
                                         : IdentifierResult{Verdict::Error, RuleId::CompanyCheckDigit};
 }

@@ -8,8 +8,8 @@ namespace orva::check {
 
 // Check digits of Bulgarian identifiers. Each takes the digits alone (no blanks, no "BG") and is
 // false for a text of another length or with a non-digit.
-bool isValidCompanyNumber(std::string_view digits); // ЕИК/БУЛСТАТ, 9 or 13 digits
-bool isValidPersonalNumber(std::string_view digits); // ЕГН: check digit and a real birth date
+bool isValidCompanyNumber(std::string_view digits);   // ЕИК/БУЛСТАТ, 9 or 13 digits
+bool isValidPersonalNumber(std::string_view digits);  // ЕГН: check digit and a real birth date
 bool isValidForeignerNumber(std::string_view digits); // ЛНЧ
 bool isValidOtherNumber(std::string_view digits);     // other 10-digit numbers the agency issues
 // 10 digits: an ЕГН, an ЛНЧ or another number, as a VAT number of a natural person may be any of them.

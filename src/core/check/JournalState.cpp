@@ -46,8 +46,8 @@ void OwnerCheck::check(std::string_view record, std::size_t line, const std::str
                                        "в декларацията: " + vatNumber_));
     const RecordField& periodField = layout_.fields[PeriodField];
     if (trimBlanks(fieldText(record, periodField)) != period_)
-        findings.push_back(makeFinding(fileName, line, periodField, RuleId::OwnPeriod,
-                                       fieldText(record, periodField), "в декларацията: " + period_));
+        findings.push_back(makeFinding(fileName, line, periodField, RuleId::OwnPeriod, fieldText(record, periodField),
+                                       "в декларацията: " + period_));
 }
 
 void SequenceCheck::check(std::string_view record, std::size_t line, const std::string& fileName,
@@ -108,12 +108,11 @@ void DuplicateCheck::grow() {
 void DuplicateCheck::check(std::string_view record, std::size_t line, const std::string& fileName,
                            std::vector<Finding>& findings) {
     const std::string_view number = trimBlanks(fieldText(record, layout_.fields[DocumentNumberField]));
-    const std::uint64_t hash =
-        documentHash(fieldText(record, layout_.fields[DocumentTypeField]), number,
-                     trimBlanks(fieldText(record, layout_.fields[CounterpartyField])));
+    const std::uint64_t hash = documentHash(fieldText(record, layout_.fields[DocumentTypeField]), number,
+                                            trimBlanks(fieldText(record, layout_.fields[CounterpartyField])));
     if (!insert(hash))
-        findings.push_back(makeFinding(fileName, line, layout_.fields[DocumentNumberField],
-                                       RuleId::DuplicateDocument, number));
+        findings.push_back(
+            makeFinding(fileName, line, layout_.fields[DocumentNumberField], RuleId::DuplicateDocument, number));
 }
 
 JournalCheck::JournalCheck(JournalKind kind, RecordContext context, std::string_view returnVatNumber,

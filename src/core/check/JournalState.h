@@ -34,8 +34,7 @@ private:
 class SequenceCheck {
 public:
     explicit SequenceCheck(JournalKind kind) : layout_(recordLayout(kind)) {}
-    void check(std::string_view record, std::size_t line, const std::string& fileName,
-               std::vector<Finding>& findings);
+    void check(std::string_view record, std::size_t line, const std::string& fileName, std::vector<Finding>& findings);
 
 private:
     const RecordLayout& layout_;
@@ -50,8 +49,7 @@ private:
 class DuplicateCheck {
 public:
     explicit DuplicateCheck(JournalKind kind) : layout_(recordLayout(kind)) {}
-    void check(std::string_view record, std::size_t line, const std::string& fileName,
-               std::vector<Finding>& findings);
+    void check(std::string_view record, std::size_t line, const std::string& fileName, std::vector<Finding>& findings);
     std::size_t memoryBytes() const { return slots_.capacity() * sizeof(std::uint64_t); }
 
     // The hash of one document key; never 0 (0 marks an empty slot).

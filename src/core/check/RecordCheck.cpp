@@ -31,8 +31,8 @@ private:
     bool hasAmount(int column) const { return amounts_.valid[layout_.amountField(column) - FirstAmountField]; }
     std::int64_t amount(int column) const { return amounts_.cents[layout_.amountField(column) - FirstAmountField]; }
     void report(std::size_t field, RuleId rule, std::string detail = {}) {
-        findings_.push_back(makeFinding(context_.fileName, line_, layout_.fields[field], rule, text(field),
-                                        std::move(detail)));
+        findings_.push_back(
+            makeFinding(context_.fileName, line_, layout_.fields[field], rule, text(field), std::move(detail)));
     }
 
     void checkIdentity();
@@ -145,8 +145,8 @@ void RecordJudge::checkVatAgainstBase() {
             std::swap(lowest, highest);
         if (scaledVat >= lowest - 100 && scaledVat <= highest + 100)
             return;
-        std::string detail = std::to_string(low) + (low == high ? "" : ".." + std::to_string(high)) + " % от " +
-                             formatCents(base);
+        std::string detail =
+            std::to_string(low) + (low == high ? "" : ".." + std::to_string(high)) + " % от " + formatCents(base);
         report(layout_.amountField(vatColumn), RuleId::VatAgainstBase, std::move(detail));
     };
     if (isPurchases(layout_)) {
