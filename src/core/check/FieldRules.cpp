@@ -60,28 +60,33 @@ TaxPeriod parseTaxPeriod(std::string_view text) {
 }
 
 AmountValue parseAmountField(std::string_view field) {
+    // One pass from the right: blanks (a warning), two decimals, the point, digits, an optional "-", blanks.
+    // Run for every amount of every record, so it neither copies nor trims first.
     std::size_t end = field.size();
     while (end > 0 && field[end - 1] == ' ')
         --end;
-    std::size_t begin = 0;
-    while (begin < end && field[begin] == ' ')
-        ++begin;
-    std::string_view text = field.substr(begin, end - begin);
-    const bool negative = !text.empty() && text.front() == '-';
-    if (negative)
-        text.remove_prefix(1);
-    // At least one integer digit, the point, two decimals. A 15-character field holds 14 digits at most; 15
-    // leaves the cents far from the 64-bit limit even when a rule multiplies them by 100 and adds seventeen.
-    if (text.size() < 4 || text.size() > 16 || text[text.size() - 3] != '.')
+    if (end < 4 || field[end - 3] != '.' || !isDigit(field[end - 1]) || !isDigit(field[end - 2]))
         return {};
-    std::int64_t cents = 0;
-    for (std::size_t index = 0; index < text.size(); ++index) {
-        if (index == text.size() - 3)
-            continue;
-        if (!isDigit(text[index]))
-            return {};
-        cents = cents * 10 + (text[index] - '0');
+    std::int64_t cents = (field[end - 2] - '0') * 10 + (field[end - 1] - '0');
+    std::int64_t scale = 100;
+    std::size_t position = end - 3;
+    // A 15-character field holds 14 digits at most; allowing 15 keeps the cents far from the 64-bit limit
+    // even when a rule multiplies them by 100 and adds seventeen of them.
+    const std::size_t lowest = position > 13 ? position - 13 : 0;
+    while (position > lowest && isDigit(field[position - 1])) {
+        --position;
+        cents += (field[position] - '0') * scale;
+        scale *= 10;
     }
+    if (position == end - 3)
+        return {}; // no integer digit
+    const bool negative = position > 0 && field[position - 1] == '-';
+    if (negative)
+        --position;
+    while (position > 0 && field[position - 1] == ' ')
+        --position;
+    if (position != 0)
+        return {};
     return {end == field.size() ? AmountShape::Ok : AmountShape::NotRightAligned, negative ? -cents : cents};
 }
 

@@ -78,19 +78,4 @@ const RecordLayout& recordLayout(JournalKind kind) {
     return kind == JournalKind::Purchases ? purchases : sales;
 }
 
-std::string_view fieldText(std::string_view record, const RecordField& field) {
-    const std::size_t begin = field.start - 1;
-    if (begin >= record.size())
-        return {};
-    return record.substr(begin, field.width);
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
 } // namespace orva::check

@@ -58,9 +58,18 @@ const RecordLayout& salesRecordLayout();
 const RecordLayout& recordLayout(JournalKind kind);
 
 // The bytes of `field` in `record`; shorter or empty where the record ends early.
-std::string_view fieldText(std::string_view record, const RecordField& field);
+inline std::string_view fieldText(std::string_view record, const RecordField& field) {
+    const std::size_t begin = field.start - 1;
+    return begin >= record.size() ? std::string_view() : record.substr(begin, field.width);
+}
 
 // `text` without blanks at either end.
-std::string_view trimBlanks(std::string_view text);
+inline std::string_view trimBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
 
 } // namespace orva::check
