@@ -383,8 +383,10 @@ TEST(CheckJournal, JournalCheckRunsEveryRuleInRecordOrder) {
     const std::string record = makeRecord(JournalKind::Sales, Generation::Today, {{column(10), "24.40"}});
     journal.check(record, 1, findings);
     journal.check(record, 2, findings);
-    EXPECT_EQ(describe(findings), (std::vector<std::string>{"sales-vat-total кол.10", "sequence-number кол.1",
-                                                            "sales-vat-total кол.10", "duplicate-document кол.4"}));
+    journal.check(record.substr(0, 300), 3, findings);
+    EXPECT_EQ(describe(findings),
+              (std::vector<std::string>{"sales-vat-total кол.10", "sequence-number кол.1", "sales-vat-total кол.10",
+                                        "duplicate-document кол.4", "short-line кол.17"}));
 }
 
 TEST(CheckRuleTable, KeysAreUniqueAndEveryRuleHasAText) {
