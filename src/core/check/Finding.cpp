@@ -1,0 +1,72 @@
+#include "check/Finding.h"
+
+namespace orva::check {
+
+namespace {
+
+constexpr Severity E = Severity::Error;
+constexpr Severity W = Severity::Warning;
+
+// The texts are part of the program's interface (README, scripts reading CSV): change them only on purpose.
+constexpr std::array<RuleInfo, ruleCount> rules{{
+    {RuleId::OwnVatNumber, "own-vat-number", 1, E, "ДДС номерът на лицето не съвпада с този в декларацията"},
+    {RuleId::OwnPeriod, "own-period", 1, E, "данъчният период не съвпада с този в декларацията"},
+    {RuleId::SequenceNumber, "sequence-number", 2, E,
+     "поредните номера трябва да вървят 1, 2, 3 ... без пропуск и повторение"},
+    {RuleId::DocumentDate, "document-date", 3, E, "датата не е истинска дата във вида дд/мм/гггг"},
+    {RuleId::DocumentType, "document-type", 4, E, "видът на документа не е допустим в този дневник"},
+    {RuleId::SpecialCode, "special-code", 5, E, "кодът не е допустим в този дневник"},
+    {RuleId::DocumentNumber, "document-number", 6, E, "вид 01, 02 и 03 изисква номер от точно 10 цифри"},
+    {RuleId::CounterpartyMissing, "counterparty-missing", 7, E, "липсва идентификационен номер на контрагента"},
+    {RuleId::CompanyCheckDigit, "company-check-digit", 7, E, "ЕИК с невярна контролна цифра"},
+    {RuleId::PersonCheckDigit, "person-check-digit", 7, E,
+     "10 цифри, които не са валиден ЕГН, ЛНЧ или друг номер (контролна цифра)"},
+    {RuleId::EuNumberShape, "eu-number-shape", 7, E, "ДДС номерът не отговаря на формата за държавата от ЕС"},
+    {RuleId::CounterpartyUnknown, "counterparty-unknown", 7, E,
+     "номерът не е ЕИК, ЕГН, ЛНЧ, ДДС номер от ЕС или 999999999999999"},
+    {RuleId::CounterpartyOutsideEu, "counterparty-outside-eu", 7, W, "префиксът не е на държава от ЕС"},
+    {RuleId::AmountFormat, "amount-format", 8, E, "сумата трябва да е във вида [-]цифри.две цифри"},
+    {RuleId::AmountAlignment, "amount-alignment", 8, W, "сумата не е подравнена вдясно в полето си"},
+    {RuleId::SalesBaseTotal, "sales-base-total", 9, E, "кол.9 не е равна на кол.11+13+14+17+19+20+21"},
+    {RuleId::SalesVatTotal, "sales-vat-total", 9, E, "кол.10 не е равна на кол.12+15+16+18"},
+    {RuleId::ShortLine, "short-line", 10, E, "ред, по-къс от запис, прекъсва дневника; следващите редове не се четат"},
+    {RuleId::ReturnPaidExceedsDue, "return-paid-exceeds-due", 11, E, "кл.70 + кл.71 е повече от кл.50"},
+    {RuleId::VatAgainstBase, "vat-against-base", 12, W, "ДДС не отговаря на данъчната основа"},
+    {RuleId::CreditNotePositive, "credit-note-positive", 13, W, "кредитно известие с положителна сума"},
+    {RuleId::DebitNegative, "debit-negative", 13, W, "фактура или дебитно известие с отрицателна сума"},
+    {RuleId::MixedSigns, "mixed-signs", 13, W, "записът има и положителни, и отрицателни суми"},
+    {RuleId::DateAfterPeriod, "date-after-period", 14, W, "документът е с дата след края на периода"},
+    {RuleId::DateLongBeforePeriod, "date-long-before-period", 14, W,
+     "документът е издаден повече от 12 месеца преди периода"},
+    {RuleId::DuplicateDocument, "duplicate-document", 15, W,
+     "документ със същите вид, номер и контрагент вече е в дневника"},
+    {RuleId::PartialCreditNoCoefficient, "partial-credit-no-coefficient", 16, W,
+     "кл.42 не е нула, а коефициентът в кл.33 е нула"},
+    {RuleId::ReturnLayoutOrder, "return-layout-order", 17, W,
+     "кл.13, 23, 14, 24 съвпадат с дневниците само в реда на другото поколение файлове"},
+}};
+
+constexpr bool inRuleIdOrder() {
+    for (std::size_t index = 0; index < rules.size(); ++index) {
+        if (static_cast<std::size_t>(rules[index].id) != index)
+            return false;
+    }
+    return true;
+}
+static_assert(inRuleIdOrder(), "the rule table must list every RuleId once, in order");
+
+} // namespace
+
+const std::array<RuleInfo, ruleCount>& ruleTable() {
+    return rules;
+}
+
+const RuleInfo& ruleInfo(RuleId id) {
+    return rules[static_cast<std::size_t>(id)];
+}
+
+std::string_view severityText(Severity severity) {
+    return severity == Severity::Error ? "ГРЕШКА" : "ПРЕДУПРЕЖДЕНИЕ";
+}
+
+} // namespace orva::check

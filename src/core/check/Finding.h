@@ -1,0 +1,79 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace orva::check {
+
+enum class Severity {
+    Error,   // ГРЕШКА: the agency would reject the file, or the documents disagree
+    Warning, // ПРЕДУПРЕЖДЕНИЕ: unusual, worth a look
+};
+
+// Every rule of the pre-filing check. The numbers in the comments are the rule numbers of the check's
+// description (README); one rule may have several entries when it has several outcomes.
+enum class RuleId {
+    OwnVatNumber,               // 1
+    OwnPeriod,                  // 1
+    SequenceNumber,             // 2
+    DocumentDate,               // 3
+    DocumentType,               // 4
+    SpecialCode,                // 5
+    DocumentNumber,             // 6
+    CounterpartyMissing,        // 7
+    CompanyCheckDigit,          // 7: ЕИК of 9 or 13 digits, also after BG
+    PersonCheckDigit,           // 7: 10 digits, also after BG
+    EuNumberShape,              // 7
+    CounterpartyUnknown,        // 7
+    CounterpartyOutsideEu,      // 7, a warning
+    AmountFormat,               // 8
+    AmountAlignment,            // 8, a warning
+    SalesBaseTotal,             // 9: column 9
+    SalesVatTotal,              // 9: column 10
+    ShortLine,                  // 10
+    ReturnPaidExceedsDue,       // 11: 70 + 71 <= 50
+    VatAgainstBase,             // 12
+    CreditNotePositive,         // 13
+    DebitNegative,              // 13: invoices and debit notes
+    MixedSigns,                 // 13
+    DateAfterPeriod,            // 14
+    DateLongBeforePeriod,       // 14
+    DuplicateDocument,          // 15
+    PartialCreditNoCoefficient, // 16
+    ReturnLayoutOrder,          // 17
+};
+
+struct RuleInfo {
+    RuleId id;
+    const char* key; // stable ASCII name for CSV/JSON and scripts, e.g. "document-number"
+    int number;      // the rule's number in the check's description, 1..17
+    Severity severity;
+    const char* message; // stable Bulgarian text, UTF-8
+};
+
+inline constexpr std::size_t ruleCount = static_cast<std::size_t>(RuleId::ReturnLayoutOrder) + 1;
+
+// The one table of all rules, in RuleId order; README lists it.
+const std::array<RuleInfo, ruleCount>& ruleTable();
+const RuleInfo& ruleInfo(RuleId id);
+
+// "ГРЕШКА" / "ПРЕДУПРЕЖДЕНИЕ", UTF-8.
+std::string_view severityText(Severity severity);
+
+// One finding about one line of one file. All texts are UTF-8 (the record's Windows-1251 value is
+// converted), ready for text, CSV and JSON.
+struct Finding {
+    std::string file;      // as given in the context, e.g. "pokupki.txt"
+    std::size_t line = 0;  // 1-based line of the file
+    std::string field;     // journal column "кол.4", or a field code "03-02" where there is no column
+    std::string fieldName; // "номер на документа"
+    Severity severity = Severity::Error;
+    RuleId rule = RuleId::AmountFormat;
+    std::string value;   // the field as read, blanks around it removed
+    std::string message; // ruleInfo(rule).message
+    std::string detail;  // the variable part, e.g. "очакван 7", "ред 12"; often empty
+};
+
+} // namespace orva::check
