@@ -254,7 +254,7 @@ const UnreadableCase kUnreadableCases[] = {
          p.files["prodagbi.txt"] = file;
      },
      {},
-     "orva-cli: prodagbi.txt, line 1: amount 1 \"         сто\" is not a number"},
+     "orva-cli: prodagbi.txt, line 1: amount 1 \"            сто\" is not a number"},
     {"purchases_without_lines",
      [](Period& p) { p.files["pokupki.txt"] = std::string(1, '\0'); },
      {},

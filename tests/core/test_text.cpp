@@ -85,11 +85,12 @@ TEST(Money, FormatsRoundsHalfAwayFromZero) {
     }
 }
 
-TEST(Money, CellKeepsTheRightmostCharacters) {
+// A total wider than its cell lost its leading digits (and its sign) on paper.
+TEST(Money, CellRightAlignsAndNeverCuts) {
     EXPECT_EQ(moneyCell(0, 12), "        0.00");
     EXPECT_EQ(moneyCell(-100, 15), "        -100.00");
-    EXPECT_EQ(moneyCell(12345678901.25L, 12), "345678901.25"); // 14 characters cut to 12
-    EXPECT_EQ(moneyCell(-1234567890123.5L, 15), "234567890123.50"); // the sign is lost with the cut
+    EXPECT_EQ(moneyCell(12345678901.25L, 12), "12345678901.25");
+    EXPECT_EQ(moneyCell(-1234567890123.5L, 15), "-1234567890123.50");
     EXPECT_EQ(formatFixed15(750.5L), "         750.50");
     EXPECT_EQ(formatFixed15(0), "           0.00");
     EXPECT_EQ(formatFixed15(1234567890123.456L), "1234567890123.46");

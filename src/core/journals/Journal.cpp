@@ -218,6 +218,21 @@ char* putBlanks(char* out, std::size_t count) {
     return out + count;
 }
 
+// The text without the blanks around it.
+std::string_view trimBlanks(std::string_view text) {
+    const std::size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string_view::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(' ') + 1 - begin);
+}
+
+// Right-aligned in `width`; a longer text is put whole and pushes the rest of the line right.
+char* putRightAligned(char* out, std::string_view text, std::size_t width) {
+    if (text.size() < width)
+        out = putBlanks(out, width - text.size());
+    return put(out, text);
+}
+
 // "%5d" without snprintf: it runs once per record.
 char* putOrdinal(char* out, unsigned long long value) {
     char digits[24];
@@ -251,7 +266,7 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
     // Room for the longest line a record can make, composed here and copied into its string once.
     std::size_t widest = 64 + identityLength();
     for (const AmountLine& amountLine : layout.amountLines)
-        widest = std::max(widest, amountLine.amounts * layout.amountWidth + amountLine.blanks + 2);
+        widest = std::max(widest, amountLine.amounts * kAmountFieldWidth + amountLine.blanks + 2);
     std::vector<char> scratch(widest);
     std::vector<std::string_view> amounts(layout.amountCount);
 
@@ -309,8 +324,9 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
         std::array<std::string_view, kIdentityCuts.size()> identity;
         for (std::size_t k = 0; k < kIdentityCuts.size(); ++k)
             identity[k] = cut.next(kIdentityCuts[k].take, kIdentityCuts[k].remove);
+        // Every amount is its whole field, so no digit is ever dropped, whichever way it is aligned.
         for (std::size_t k = 0; k < amounts.size(); ++k)
-            amounts[k] = rightmost(cut.next(kAmountFieldWidth), layout.amountWidth);
+            amounts[k] = cut.next(kAmountFieldWidth);
 
         for (std::size_t k = 0; k < amounts.size(); ++k) {
             const std::optional<long double> value = parseAmount(amounts[k]);
@@ -346,7 +362,7 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
         for (const AmountLine& amountLine : layout.amountLines) {
             out = put(first, "|");
             for (std::size_t k = 0; k < amountLine.amounts && next < amounts.size(); ++k)
-                out = put(out, amounts[next++]);
+                out = putRightAligned(out, trimBlanks(amounts[next++]), layout.amountWidth);
             out = putBlanks(out, amountLine.blanks);
             *out++ = '|';
             lines.emplace_back(first, out);

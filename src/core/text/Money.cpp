@@ -34,8 +34,10 @@ std::string formatMoney(long double value) {
 }
 
 std::string moneyCell(long double value, std::size_t width) {
-    std::string text = std::string(width, ' ') + formatMoney(value);
-    return text.substr(text.size() - width);
+    std::string text = formatMoney(value);
+    if (text.size() < width)
+        text.insert(0, width - text.size(), ' ');
+    return text;
 }
 
 std::string formatFixed15(long double value) {

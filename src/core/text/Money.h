@@ -9,8 +9,7 @@ namespace orva {
 // rounded half away from zero. Independent of the locale.
 std::string formatMoney(long double value);
 
-// formatMoney placed in a cell of `width`: blanks in front, then the rightmost `width`
-// characters kept (so a too-wide total loses its leading characters).
+// formatMoney right-aligned in a cell of `width`; a wider text is kept whole, never cut.
 std::string moneyCell(long double value, std::size_t width);
 
 // "%15.2f": the same rounding, right-aligned in 15 characters, wider when it must be.
