@@ -2,11 +2,18 @@
 """Writes a made-up tax period for ОРВА: deklar.txt, pokupki.txt and prodagbi.txt.
 
 The firm, its customers and suppliers are invented. The files are what a Bulgarian accounting
-package prepares for electronic submission: fixed-width records in the MIK (Bulgarian DOS) code
-page, CR LF after every line, amounts right-aligned with a decimal point. The return record's
-cells are the journals' column totals, so `orva-cli check` finds every rule holding.
+package prepares for electronic submission: fixed-width records, CR LF after every line, amounts
+right-aligned with a decimal point. The return record's cells are the journals' column totals, so
+`orva-cli check` finds every rule holding.
+
+Two generations: `classic` (the default) writes the older files, MIK code page, journal records of
+272 and 422 characters, dates dd.mm.yyyy; `current` writes today's: Windows-1251 (with „“№–
+in some names), records of 274 and 424 characters, dates dd/mm/yyyy, cells 23, 13, 24, 14 in
+today's order, upper-case file names. `--purchases 0` writes an empty purchases journal.
 
     python3 samples/make_sample.py                      # rewrites samples/2026-10
+    python3 samples/make_sample.py --generation current --period 2026-11 --purchases 0 \
+        --sales 24 --seed 202611 --out samples/2026-11   # rewrites samples/2026-11
     python3 samples/make_sample.py --out DIR --purchases 150 --sales 150 --seed 7
 
 Standard library only: it runs on a fresh Debian 12 with nothing but python3.
@@ -145,14 +152,16 @@ PARTIAL = [
 
 
 class Period:
-    def __init__(self, year, month):
+    def __init__(self, year, month, current=False):
         self.year = year
         self.month = month
         self.days = calendar.monthrange(year, month)[1]
         self.text = "%04d%02d" % (year, month)
+        self.current = current
 
     def date(self, day):
-        return "%02d.%02d.%04d" % (day, self.month, self.year)
+        separator = "/" if self.current else "."
+        return "%02d%s%02d%s%04d" % (day, separator, self.month, separator, self.year)
 
 
 # ------------------------------------------------------------------ records
@@ -234,10 +243,17 @@ def make_sales(rng, period, count, equipment, commission):
         records.append([day, kind, None, counterparty, name, goods, amounts])
 
     # The self-charged VAT on the purchases from abroad (art. 84 and art. 82(2)).
-    add(6, "09", "IT02845160219", "ENOTECNICA VENETA S.R.L.", "ВОП ПОМПА ЗА ВИНО",
-        {13: equipment, 15: vat(equipment, 20)})
-    add(period.days, "09", "NL805734958B01", "BOOKING.COM B.V.", "УСЛУГИ ЧЛ.82 АЛ.2",
-        {14: commission, 15: vat(commission, 20)})
+    if equipment:
+        add(6, "09", "IT02845160219", "ENOTECNICA VENETA S.R.L.", "ВОП ПОМПА ЗА ВИНО",
+            {13: equipment, 15: vat(equipment, 20)})
+    if commission:
+        add(period.days, "09", "NL805734958B01", "BOOKING.COM B.V.", "УСЛУГИ ЧЛ.82 АЛ.2",
+            {14: commission, 15: vat(commission, 20)})
+    if period.current:
+        # Today's files are Windows-1251, which holds the typographic quotes, the dash and "№".
+        agency = "ТУРИСТИЧЕСКА АГЕНЦИЯ „ПИРИН“ – ООД"
+        base = rng.randint(40000, 600000)
+        add(rng.randint(2, 9), "01", "BG" + eik(rng), agency, "НОЩУВКИ ПО ДОГОВОР №7", {17: base, 18: vat(base, 9)})
     # Wine to a German importer, to a Serbian shop, a conference abroad, the flat's rent.
     wine = rng.randint(900000, 1500000)
     add(rng.randint(5, 15), "01", "DE281934027", "WEINHANDEL SCHNEIDER GMBH", "ВИНО - ВОД", {20: wine})
@@ -290,6 +306,8 @@ def journal_lines(records, period, vat_number, amount_count):
         assert len(amounts) == amount_count
         line = identity(vat_number, period, ordinal, kind, number, period.date(day), counterparty, name, goods)
         line += "".join(money(cents) for cents in amounts)
+        if period.current:
+            line += "  "  # the 2-character code of today's records, blank: no special regime
         lines.append(line)
     return lines
 
@@ -334,8 +352,10 @@ def declaration(period, vat_number, purchases, sales):
 
     record = left(vat_number, 15) + left(FIRM_NAME, 50) + period.text + left(FIRM_SIGNATORY, 50)
     record += right(str(len(sales)), 15) + right(str(len(purchases)), 15)
-    order = ["01", "20", "11", "21", "12", "22", "13", "23", "14", "24", "15", "16", "17", "18", "19",
-             "30", "31", "41", "32", "42", "43"]
+    # Today's records hold cells 23, 13, 24, 14 where the older ones hold 13, 23, 14, 24.
+    middle = ["23", "13", "24", "14"] if period.current else ["13", "23", "14", "24"]
+    order = ["01", "20", "11", "21", "12", "22"] + middle + ["15", "16", "17", "18", "19",
+                                                             "30", "31", "41", "32", "42", "43"]
     record += "".join(money(cells[c]) for c in order)
     record += COEFFICIENT
     record += "".join(money(cells[c]) for c in ("40", "50", "60", "70", "71", "80", "81", "82"))
@@ -343,43 +363,50 @@ def declaration(period, vat_number, purchases, sales):
     return record
 
 
-def write_lines(path, lines):
-    data = b"".join(to_mik(line) + b"\r\n" for line in lines)
+def write_lines(path, lines, current=False):
+    encode = (lambda line: line.encode("cp1251")) if current else to_mik
+    data = b"".join(encode(line) + b"\r\n" for line in lines)
     tmp = path + ".tmp"
     with open(tmp, "wb") as handle:
         handle.write(data)
     os.replace(tmp, path)
 
 
-def generate(out, year, month, purchase_count, sales_count, seed):
-    if purchase_count < 3 or sales_count < 8:
-        raise SystemExit("make_sample.py: at least 3 purchases and 8 sales are needed")
+def generate(out, year, month, purchase_count, sales_count, seed, current=False):
+    if (purchase_count != 0 and purchase_count < 3) or sales_count < 8:
+        raise SystemExit("make_sample.py: 0 or at least 3 purchases and at least 8 sales are needed")
     rng = random.Random(seed)
-    period = Period(year, month)
+    period = Period(year, month, current)
     vat_number = "BG" + eik(rng)
-    purchases, equipment, commission = make_purchases(rng, period, purchase_count, vat_number)
+    purchases, equipment, commission = [], 0, 0
+    if purchase_count:
+        purchases, equipment, commission = make_purchases(rng, period, purchase_count, vat_number)
     sales = make_sales(rng, period, sales_count, equipment, commission)
 
     purchase_lines = journal_lines(purchases, period, vat_number, PURCHASE_AMOUNTS)
     sales_lines = journal_lines(sales, period, vat_number, SALES_AMOUNTS)
+    extra = 2 if current else 0
     for line in purchase_lines:
-        assert len(line) == 272, len(line)
+        assert len(line) == 272 + extra, len(line)
     for line in sales_lines:
-        assert len(line) == 422, len(line)
-        # The sales journal shows the rightmost 12 characters of each amount field.
+        assert len(line) == 422 + extra, len(line)
+        # Amounts are right-aligned and fit the sales journal's 12-character cells.
         assert all(line[167 + 15 * i:167 + 15 * i + 3] == "   " for i in range(SALES_AMOUNTS)), line
     for total in totals(sales, SALES_AMOUNTS):
         assert len(money(total).strip()) <= 12, "a sales total would not fit its 12-character cell"
 
     os.makedirs(out, exist_ok=True)
-    write_lines(os.path.join(out, "deklar.txt"), [declaration(period, vat_number, purchases, sales)])
-    write_lines(os.path.join(out, "pokupki.txt"), purchase_lines)
-    write_lines(os.path.join(out, "prodagbi.txt"), sales_lines)
+    names = ("DEKLAR.TXT", "POKUPKI.TXT", "PRODAGBI.TXT") if current else ("deklar.txt", "pokupki.txt", "prodagbi.txt")
+    write_lines(os.path.join(out, names[0]), [declaration(period, vat_number, purchases, sales)], current)
+    write_lines(os.path.join(out, names[1]), purchase_lines, current)
+    write_lines(os.path.join(out, names[2]), sales_lines, current)
 
 
 def main(argv):
     here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser(description="Write a made-up tax period (MIK code page, CR LF).")
+    parser = argparse.ArgumentParser(description="Write a made-up tax period (CR LF).")
+    parser.add_argument("--generation", choices=("classic", "current"), default="classic",
+                        help="classic: MIK, 272/422; current: Windows-1251, 274/424, today's return order")
     parser.add_argument("--out", default=os.path.join(here, "2026-10"), help="folder to write (created)")
     parser.add_argument("--period", default="2026-10", help="year and month, YYYY-MM")
     parser.add_argument("--purchases", type=int, default=46, help="number of purchase records")
@@ -392,7 +419,7 @@ def main(argv):
         parser.error("--period must be YYYY-MM")
     if not 1 <= month <= 12:
         parser.error("--period: month must be 01 to 12")
-    generate(args.out, year, month, args.purchases, args.sales, args.seed)
+    generate(args.out, year, month, args.purchases, args.sales, args.seed, args.generation == "current")
     return 0
 
 
