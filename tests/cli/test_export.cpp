@@ -328,6 +328,17 @@ TEST_F(Export, RecordBrokenOverTwoLinesNamesTheLineOfTheCell) {
     EXPECT_EQ(run.err, "orva-cli: deklar.txt, line 2: cell 20 \"00        1060.\" is not a number\n");
 }
 
+// A one-line record cut short was reported on line 2: the break appended after the last line was
+// counted as a line of its own.
+TEST_F(Export, RecordCutShortNamesItsOnlyLine) {
+    Period period = consistentPeriod();
+    period.files["deklar.txt"] = declarationRecord(period).substr(0, 400) + "\r\n";
+    writePeriod(period, data);
+    const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60"});
+    EXPECT_EQ(run.status, orva::cli::kNoReturn);
+    EXPECT_EQ(run.err, "orva-cli: deklar.txt, line 1: cell 40 \"\" is not a number\n");
+}
+
 TEST_F(Export, ReplacesEarlierExportWithoutLeftovers) {
     writePeriod(consistentPeriod(), data);
     ASSERT_EQ(exportPeriod(data, out, {"--lines-per-page", "100"}).status, 0);

@@ -45,13 +45,22 @@ std::size_t declarationFieldOfCell(int cellNumber, ReturnLayout layout) {
 
 std::size_t declarationLineOfField(const Declaration& declaration, std::size_t field) {
     // The fields are the record text cut back to back, so the line breaks before a field are the
-    // CR LF pairs in the fields before it (a pair may straddle two fields).
-    std::string before;
-    for (std::size_t i = 0; i + 1 < field && i < declaration.fields.size(); ++i)
-        before += declaration.fields[i];
+    // CR LF pairs in the fields before it (a pair may straddle two fields). The break the reader
+    // appends after the last line starts no line of its own.
+    std::string record;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < declaration.fields.size(); ++i) {
+        if (i + 1 == field)
+            start = record.size();
+        record += declaration.fields[i];
+    }
+    if (field > declaration.fields.size())
+        start = record.size();
     std::size_t line = 1;
-    for (std::size_t at = before.find("\r\n"); at != std::string::npos; at = before.find("\r\n", at + 2))
-        ++line;
+    for (std::size_t at = record.find("\r\n"); at != std::string::npos && at + 2 <= start; at = record.find("\r\n", at + 2)) {
+        if (at + 2 < record.size())
+            ++line;
+    }
     return line;
 }
 
