@@ -1,14 +1,12 @@
 #include "gui/DocumentView.h"
 
 #include "text/Encoding.h"
-#include "text/Errors.h"
+#include "text/LineFile.h"
 
-#include <QFile>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -64,27 +62,7 @@ void DocumentView::setLines(std::vector<std::string>&& lines) {
 }
 
 void DocumentView::saveToFile(const std::string& path) const {
-    const QString name = QFile::decodeName(path.c_str());
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
-        throw orva::FileError("cannot write " + path + ": " + file.errorString().toStdString());
-    // Written in blocks, so a big journal never needs a second whole copy in memory.
-    std::string block;
-    block.reserve(1 << 20);
-    const auto flush = [&] {
-        if (file.write(block.data(), static_cast<qint64>(block.size())) != static_cast<qint64>(block.size()))
-            throw orva::FileError("cannot write " + path + ": " + file.errorString().toStdString());
-        block.clear();
-    };
-    for (const std::string& line : lines_) {
-        block += line;
-        block += "\r\n";
-        if (block.size() >= (1u << 20))
-            flush();
-    }
-    flush();
-    if (!file.commit())
-        throw orva::FileError("cannot write " + path + ": " + file.errorString().toStdString());
+    orva::writeLinesFile(path, lines_);
 }
 
 void DocumentView::scrollToStart() {

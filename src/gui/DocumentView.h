@@ -23,7 +23,7 @@ public:
     const std::vector<std::string>& lines() const { return lines_; }
 
     // The whole text, every line followed by CR LF, as Windows-1251 bytes. The file is replaced
-    // atomically. Throws orva::FileError naming the path.
+    // atomically (orva::writeLinesFile). Throws orva::FileError naming the path.
     void saveToFile(const std::string& path) const;
 
     // Protection of the built text. The view never edits its text; the flag records that the

@@ -27,6 +27,19 @@ TEST(Mik, MovesOnlyTheRange0x80To0xBFUpBy0x40) {
                                8);
     ASSERT_EQ(input.size(), 8u);
     EXPECT_EQ(mikToWin1251(input), expected);
+
+    // Every byte value in every place of a text converted eight bytes at a time, and in its tail.
+    for (int value = 0; value < 256; ++value) {
+        const char byte = static_cast<char>(value);
+        const char converted = static_cast<char>(value >= 0x80 && value <= 0xBF ? value + 0x40 : value);
+        for (std::size_t place = 0; place < 19; ++place) {
+            std::string text(19, '\xA0'), want(19, '\xE0');
+            text[place] = byte;
+            want[place] = converted;
+            mikToWin1251InPlace(text.data(), text.data() + text.size());
+            ASSERT_EQ(text, want) << "byte " << value << " at " << place;
+        }
+    }
 }
 
 TEST(Fields, TakeThenRemoveNeverFails) {

@@ -1,15 +1,14 @@
 #include "journals/Journal.h"
 
-#include "journals/Amount.h"
-#include "journals/LineSource.h"
+#include "text/Decimal.h"
 #include "text/Encoding.h"
 #include "text/Fields.h"
+#include "text/LineSource.h"
 #include "text/Mik.h"
 #include "text/Money.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <cstring>
 
 namespace orva {
@@ -190,24 +189,6 @@ std::size_t estimateLines(std::size_t records, std::size_t linesPerPage, const J
     return first + records * block + pages * (continuation + block);
 }
 
-// MIK to Windows-1251 eight bytes at a time: a byte whose top bits are 10 (0x80..0xBF) gets bit 6
-// set, which moves it up by 0x40; no other byte changes.
-void convertMik(char* text, std::size_t size) {
-    constexpr std::uint64_t kTopBits = 0x8080808080808080ULL;
-    std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text + i, 8);
-        word |= (word & ~(word << 1) & kTopBits) >> 1;
-        std::memcpy(text + i, &word, 8);
-    }
-    for (; i < size; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if ((byte & 0xC0) == 0x80)
-            text[i] = static_cast<char>(byte | 0x40);
-    }
-}
-
 char* put(char* out, std::string_view text) {
     std::memcpy(out, text.data(), text.size());
     return out + text.size();
@@ -329,7 +310,7 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
             amounts[k] = cut.next(kAmountFieldWidth);
 
         for (std::size_t k = 0; k < amounts.size(); ++k) {
-            const std::optional<long double> value = parseAmount(amounts[k]);
+            const std::optional<long double> value = tryParseDecimal(amounts[k]);
             if (!value)
                 fail(index + 1,
                      "amount " + std::to_string(k + 1) + " \"" +
@@ -355,7 +336,7 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
         }
         *out++ = '|';
         if (codePage == CodePage::Mik)
-            convertMik(first, static_cast<std::size_t>(out - first));
+            mikToWin1251InPlace(first, out);
         lines.emplace_back(first, out);
 
         std::size_t next = 0;

@@ -1,6 +1,7 @@
 #include "text/LineFile.h"
 
 #include "text/Errors.h"
+#include "text/LineSource.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,29 +14,97 @@ namespace orva {
 
 namespace {
 
-std::string describeErrno(const std::string& what, const std::string& path, int error) {
-    return what + " " + path + ": " + std::strerror(error);
-}
+constexpr std::size_t kWriteBlock = 1 << 20;
+
+// A temporary file beside the target that becomes the target on commit(); dropped uncommitted,
+// it is removed and the target stays as it was.
+class AtomicFile {
+public:
+    explicit AtomicFile(const std::string& path) : path_(path), temporary_(path + ".XXXXXX") {
+        fd_ = ::mkstemp(temporary_.data());
+        if (fd_ < 0)
+            throwFileError(FileAction::Write, path_, errno);
+        // Keep the permissions of the file we replace; a new file gets the usual 0666 less umask.
+        struct stat old {};
+        if (::stat(path_.c_str(), &old) == 0) {
+            ::fchmod(fd_, old.st_mode & 07777);
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::fchmod(fd_, 0666 & ~mask);
+        }
+    }
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+    ~AtomicFile() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (!committed_)
+            ::unlink(temporary_.c_str());
+    }
+
+    void write(std::string_view bytes) {
+        std::size_t written = 0;
+        while (written < bytes.size()) {
+            const ssize_t put = ::write(fd_, bytes.data() + written, bytes.size() - written);
+            if (put < 0) {
+                if (errno == EINTR)
+                    continue;
+                throwFileError(FileAction::Write, path_, errno);
+            }
+            written += static_cast<std::size_t>(put);
+        }
+    }
+
+    void commit() {
+        if (::fsync(fd_) != 0)
+            throwFileError(FileAction::Write, path_, errno);
+        const int closed = ::close(fd_);
+        fd_ = -1;
+        if (closed != 0)
+            throwFileError(FileAction::Write, path_, errno);
+        if (::rename(temporary_.c_str(), path_.c_str()) != 0)
+            throwFileError(FileAction::Write, path_, errno);
+        committed_ = true;
+    }
+
+private:
+    std::string path_;
+    std::string temporary_;
+    int fd_ = -1;
+    bool committed_ = false;
+};
 
 } // namespace
 
-std::vector<std::string> splitLines(std::string_view text) {
-    const std::size_t nul = text.find('\0');
-    if (nul != std::string_view::npos)
-        text = text.substr(0, nul);
+void throwFileError(FileAction action, const std::string& path, int error) {
+    const char* what = action == FileAction::Open ? "cannot open" : action == FileAction::Read ? "cannot read" : "cannot write";
+    throw FileError(std::string(what) + " " + path + ": " + std::strerror(error));
+}
 
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    const std::size_t size = text.size();
-    while (start < size) {
-        std::size_t end = start;
-        while (end < size && text[end] != '\r' && text[end] != '\n')
-            ++end;
-        lines.emplace_back(text.substr(start, end - start));
-        if (end < size && text[end] == '\r' && end + 1 < size && text[end + 1] == '\n')
-            ++end;
-        start = end + 1;
+int openFileForReading(const std::string& path, std::size_t& size) {
+    size = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throwFileError(FileAction::Open, path, errno);
+    struct stat info {};
+    if (::fstat(fd, &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            ::close(fd);
+            throwFileError(FileAction::Read, path, EISDIR);
+        }
+        if (info.st_size > 0)
+            size = static_cast<std::size_t>(info.st_size);
     }
+    return fd;
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    MemoryLineSource source(text);
+    std::string_view line;
+    while (source.next(line))
+        lines.emplace_back(line);
     return lines;
 }
 
@@ -53,17 +122,10 @@ std::string joinLinesCrLf(const std::vector<std::string>& lines) {
 }
 
 std::string readFileBytes(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw FileError(describeErrno("cannot open", path, errno));
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        throw FileError(describeErrno("cannot read", path, EISDIR));
-    }
+    std::size_t size = 0;
+    const int fd = openFileForReading(path, size);
     std::string bytes;
-    if (info.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    bytes.reserve(size);
     char buffer[1 << 16];
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -74,7 +136,7 @@ std::string readFileBytes(const std::string& path) {
                 continue;
             const int error = errno;
             ::close(fd);
-            throw FileError(describeErrno("cannot read", path, error));
+            throwFileError(FileAction::Read, path, error);
         }
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
@@ -85,50 +147,25 @@ std::string readFileBytes(const std::string& path) {
 std::vector<std::string> readLinesFile(const std::string& path) { return splitLines(readFileBytes(path)); }
 
 void writeFileAtomic(const std::string& path, std::string_view bytes) {
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        throw FileError(describeErrno("cannot write", path, errno));
-    auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        throw FileError(describeErrno("cannot write", path, error));
-    };
-    // Keep the permissions of the file we replace; a new file gets the usual 0666 less umask.
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno);
-        }
-        written += static_cast<std::size_t>(put);
-    }
-    if (::fsync(fd) != 0)
-        fail(errno);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw FileError(describeErrno("cannot write", path, error));
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw FileError(describeErrno("cannot write", path, error));
-    }
+    AtomicFile file(path);
+    file.write(bytes);
+    file.commit();
 }
 
 void writeLinesFile(const std::string& path, const std::vector<std::string>& lines) {
-    writeFileAtomic(path, joinLinesCrLf(lines));
+    AtomicFile file(path);
+    std::string block;
+    block.reserve(kWriteBlock);
+    for (const std::string& line : lines) {
+        block += line;
+        block += "\r\n";
+        if (block.size() >= kWriteBlock) {
+            file.write(block);
+            block.clear();
+        }
+    }
+    file.write(block);
+    file.commit();
 }
 
 } // namespace orva

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,7 +8,7 @@
 namespace orva {
 
 // Splits text into lines: CR, LF and CR LF are one break each; a NUL ends the text; a break
-// at the very end starts no further line.
+// at the very end starts no further line. (The lines of orva::MemoryLineSource.)
 std::vector<std::string> splitLines(std::string_view text);
 
 // Every line followed by CR LF, the last one too.
@@ -24,7 +25,17 @@ std::vector<std::string> readLinesFile(const std::string& path);
 // failure the old file is left as it was and FileError is thrown.
 void writeFileAtomic(const std::string& path, std::string_view bytes);
 
-// writeFileAtomic of joinLinesCrLf.
+// writeFileAtomic of joinLinesCrLf, written in blocks: a big document never needs a second whole
+// copy in memory.
 void writeLinesFile(const std::string& path, const std::vector<std::string>& lines);
+
+// What every reader of a file does first: opens `path` for reading and refuses a folder. Returns
+// the descriptor and sets `size` to the file's size (0 when unknown). Throws FileError.
+int openFileForReading(const std::string& path, std::size_t& size);
+
+enum class FileAction { Open, Read, Write };
+
+// The one wording of a failed file operation: the action, the path and the system's reason.
+[[noreturn]] void throwFileError(FileAction action, const std::string& path, int error);
 
 } // namespace orva

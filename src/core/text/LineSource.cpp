@@ -1,11 +1,9 @@
-#include "journals/LineSource.h"
+#include "text/LineSource.h"
 
-#include "text/Errors.h"
+#include "text/LineFile.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orva {
@@ -17,8 +15,17 @@ std::size_t findByte(const char* data, std::size_t from, std::size_t end, char c
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : end;
 }
 
-[[noreturn]] void failOn(const std::string& what, const std::string& path, int error) {
-    throw FileError(what + " " + path + ": " + std::strerror(error));
+// The line from `position` to the break at `lineEnd` (or the end of the text), and where the next
+// line starts: after the break, a CR LF pair being one break.
+std::size_t takeLine(const char* data, std::size_t position, std::size_t lineEnd, std::size_t end,
+                     std::string_view& line) {
+    line = std::string_view(data + position, lineEnd - position);
+    if (lineEnd >= end)
+        return end;
+    std::size_t next = lineEnd + 1;
+    if (data[lineEnd] == '\r' && next < end && data[next] == '\n')
+        ++next;
+    return next;
 }
 
 } // namespace
@@ -40,29 +47,13 @@ bool MemoryLineSource::next(std::string_view& line) {
     const std::size_t size = text_.size();
     if (position_ >= size)
         return false;
-    const std::size_t end = finder_.find(text_.data(), position_, size);
-    line = text_.substr(position_, end - position_);
-    position_ = end + 1;
-    if (end < size && text_[end] == '\r' && position_ < size && text_[position_] == '\n')
-        ++position_;
+    position_ = takeLine(text_.data(), position_, finder_.find(text_.data(), position_, size), size, line);
     return true;
 }
 
 FileLineSource::FileLineSource(const std::string& path, std::size_t chunkSize)
     : path_(path), chunkSize_(chunkSize ? chunkSize : 1) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0)
-        failOn("cannot open", path, errno);
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            ::close(fd_);
-            fd_ = -1;
-            failOn("cannot read", path, EISDIR);
-        }
-        if (info.st_size > 0)
-            fileSize_ = static_cast<std::size_t>(info.st_size);
-    }
+    fd_ = openFileForReading(path, fileSize_);
 }
 
 FileLineSource::~FileLineSource() {
@@ -84,7 +75,7 @@ void FileLineSource::fill() {
         got = ::read(fd_, &buffer_[end_], chunkSize_);
     while (got < 0 && errno == EINTR);
     if (got < 0)
-        failOn("cannot read", path_, errno);
+        throwFileError(FileAction::Read, path_, errno);
     if (got == 0) {
         atEnd_ = true;
     } else {
@@ -110,10 +101,7 @@ bool FileLineSource::next(std::string_view& line) {
             fill();
             continue;
         }
-        line = std::string_view(buffer_.data() + position_, lineEnd - position_);
-        position_ = lineEnd < end_ ? lineEnd + 1 : end_;
-        if (lineEnd < end_ && buffer_[lineEnd] == '\r' && position_ < end_ && buffer_[position_] == '\n')
-            ++position_;
+        position_ = takeLine(buffer_.data(), position_, lineEnd, end_, line);
         return true;
     }
 }

@@ -6,9 +6,9 @@
 
 namespace orva {
 
-// Hands out the lines of a journal file one at a time, split exactly as orva::splitLines splits
-// (CR, LF and CR LF are one break each; a NUL ends the text; a break at the very end starts no
-// further line). The engine needs no list of all lines, so a journal of a million records is
+// Hands out the lines of a text or file one at a time: CR, LF and CR LF are one break each; a NUL
+// ends the text; a break at the very end starts no further line. orva::splitLines is the list of
+// these lines. The journal engine needs no list of all lines, so a journal of a million records is
 // built without one, and from a file without holding the whole file.
 class LineSource {
 public:
@@ -48,7 +48,7 @@ private:
 };
 
 // Reads the file in chunks of `chunkSize` bytes. Throws FileError naming the path when the file
-// cannot be opened or read.
+// cannot be opened or read (orva::openFileForReading).
 class FileLineSource final : public LineSource {
 public:
     explicit FileLineSource(const std::string& path, std::size_t chunkSize = 1 << 20);
