@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const orva::JournalResult result = orva::buildJournal(file, linesPerPage, "caption", layout);
         if (result.lines.size() < layout.amountLines.size() + 1 || result.lines.back() != std::string(117, '='))
             std::abort();
-        if (result.totals.size() != layout.amountCount)
+        if (result.totals.size() != layout.amountCount())
             std::abort();
     } catch (const orva::Error&) {
     }

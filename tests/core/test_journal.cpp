@@ -42,7 +42,7 @@ std::string identity(int n) {
 // text is used as it stands); missing amounts are "0.00".
 std::string record(const JournalLayout& layout, int n, const std::vector<std::string>& amounts = {}) {
     std::string line = identity(n);
-    for (std::size_t k = 0; k < layout.amountCount; ++k)
+    for (std::size_t k = 0; k < layout.amountCount(); ++k)
         line += rightAligned(k < amounts.size() ? amounts[k] : "0.00", 15);
     return line;
 }
@@ -99,7 +99,7 @@ std::size_t totalsLines(const JournalLayout& layout) {
 std::string zeroTotals(const JournalLayout& layout, std::size_t line) {
     std::string text = "|";
     for (std::size_t k = 0; k < layout.amountLines[line].amounts; ++k)
-        text += rightAligned("0.00", layout.totalWidth);
+        text += rightAligned("0.00", layout.totalWidth());
     return text + std::string(layout.amountLines[line].blanks, ' ') + "|";
 }
 
@@ -405,7 +405,7 @@ TEST(JournalRecord, FieldsInTheirColumns) {
     for (const JournalLayout* layout : {&purchasesLayout(), &salesLayout()}) {
         SCOPED_TRACE(layout->fileName);
         std::string full = line;
-        for (std::size_t k = 0; k < layout->amountCount; ++k)
+        for (std::size_t k = 0; k < layout->amountCount(); ++k)
             full += rightAligned(std::to_string(k + 1) + ".00", 15);
         full += "EXTRA PAST THE END";
         const JournalResult result = buildJournal(full + "\r\n", 60, kCaption, *layout);
@@ -424,9 +424,9 @@ TEST(JournalRecord, FieldsInTheirColumns) {
         for (const char* hidden : {"1st", "2nd", "4th", "LONGER", "EXTRA"})
             for (const auto& shown : result.lines)
                 EXPECT_EQ(shown.find(hidden), std::string::npos) << hidden;
-        for (std::size_t l = 1; l + 1 < static_cast<std::size_t>(layout->blockHeight); ++l)
+        for (std::size_t l = 1; l + 1 < static_cast<std::size_t>(layout->blockHeight()); ++l)
             EXPECT_EQ(result.lines[layout->firstPageLines.size() + 2 + l].size(), 117u);
-        EXPECT_EQ(result.lines[layout->firstPageLines.size() + 1 + layout->blockHeight], std::string(117, '-'));
+        EXPECT_EQ(result.lines[layout->firstPageLines.size() + 1 + layout->blockHeight()], std::string(117, '-'));
     }
 }
 
@@ -505,9 +505,9 @@ TEST(JournalRecord, AmountsShownAndSummed) {
         const std::string& amountLine = result.lines[c.layout.firstPageLines.size() + 3];
         EXPECT_EQ(amountLine.substr(1, std::max(c.layout.amountWidth, c.shown.size())), c.shown);
         const std::string& totals = result.lines[result.lines.size() - totalsLines(c.layout)];
-        const std::string expectedCell = rightAligned(c.total, c.layout.totalWidth);
+        const std::string expectedCell = rightAligned(c.total, c.layout.totalWidth());
         EXPECT_EQ(totals.substr(1, expectedCell.size()), expectedCell);
-        EXPECT_EQ(totals.size(), 117u + (expectedCell.size() - c.layout.totalWidth));
+        EXPECT_EQ(totals.size(), 117u + (expectedCell.size() - c.layout.totalWidth()));
         EXPECT_NEAR(static_cast<double>(result.totals[0]), static_cast<double>(c.sum), 1e-6);
     }
 }
@@ -577,11 +577,11 @@ TEST(JournalFailure, Messages) {
 // for a place where B lines fit); such a page length is refused as soon as there is a record to place.
 TEST(JournalFailure, LinesPerPageBelowTheRecordHeightIsRefused) {
     for (const JournalLayout* layout : {&purchasesLayout(), &salesLayout()}) {
-        for (int linesPerPage = 1; linesPerPage < layout->blockHeight; ++linesPerPage) {
+        for (int linesPerPage = 1; linesPerPage < layout->blockHeight(); ++linesPerPage) {
             SCOPED_TRACE(layout->fileName + " at " + std::to_string(linesPerPage));
             EXPECT_EQ(expectFailure(record(*layout, 1), linesPerPage, *layout),
                       layout->fileName + ": " + std::to_string(linesPerPage) +
-                          " lines per page cannot hold a record of " + std::to_string(layout->blockHeight) + " lines");
+                          " lines per page cannot hold a record of " + std::to_string(layout->blockHeight()) + " lines");
             // With nothing left to place after the short last line goes, nothing is refused.
             EXPECT_EQ(buildJournal("short", linesPerPage, kCaption, *layout).lines.size(), totalsLines(*layout));
         }
@@ -648,6 +648,11 @@ TEST(JournalLayouts, HeaderLinesAndCells) {
     EXPECT_EQ(purchasesLayout().titlePrefix, utf8ToWin1251("ДНЕВНИК НА ПОКУПКИТЕ     "));
     EXPECT_EQ(purchasesLayout().titlePrefix.size(), 25u);
     EXPECT_EQ(salesLayout().titlePrefix.size(), 26u);
-    EXPECT_EQ(purchasesLayout().copyExtension, ".pro.txt");
-    EXPECT_EQ(salesLayout().copyExtension, ".pok.txt");
+    // The facts derived from the amount lines: B, the amount count and W.
+    EXPECT_EQ(purchasesLayout().blockHeight(), 3);
+    EXPECT_EQ(salesLayout().blockHeight(), 4);
+    EXPECT_EQ(purchasesLayout().amountCount(), 7u);
+    EXPECT_EQ(salesLayout().amountCount(), 17u);
+    EXPECT_EQ(purchasesLayout().totalWidth(), 15u);
+    EXPECT_EQ(salesLayout().totalWidth(), 12u);
 }

@@ -1,5 +1,6 @@
 #include "journals/Journal.h"
 
+#include "journals/JournalTable.h"
 #include "text/Decimal.h"
 #include "text/Encoding.h"
 #include "text/Fields.h"
@@ -15,10 +16,10 @@ namespace orva {
 
 namespace {
 
+using journal_table::kAmountFieldWidth;
+
 constexpr std::size_t kEndOfDataLength = 99; // a shorter line ends the records
 constexpr std::size_t kHeaderThreshold = 5;  // a page header opens when the place on the page is below this
-constexpr std::size_t kAmountFieldWidth = 15;
-constexpr std::size_t kTableWidth = 117;
 
 // The identity fields of both records: take, then remove. Fields 1, 2 and 4 are cut but never shown.
 struct Cut {
@@ -45,129 +46,6 @@ std::size_t identityLength() {
     return length; // 167: the amounts start at position 168
 }
 
-std::string barLine() {
-    return "|" + std::string(kTableWidth - 2, '-') + "|";
-}
-std::string dashLine() {
-    return std::string(kTableWidth, '-');
-}
-std::string closingLine() {
-    return std::string(kTableWidth, '=');
-}
-
-// The identity part of the header is the same in both journals.
-struct IdentityHeader {
-    std::string headings1, headings2, columnNumbers, continuationColumnNumbers;
-};
-
-const IdentityHeader& identityHeader() {
-    static const IdentityHeader header{
-        utf8ToWin1251("|      |    |вид|номер на           | дата на   |ИН на          |име на                         "
-                      "|вид на стоката     |"),
-        utf8ToWin1251("| пор.N|клон|док|документа          | документа |контрагента    |контрагента                    "
-                      "|или услугата       |"),
-        "| -1-  |-2- |-3-|-4-                |-5-        |-6-            |-7-                            "
-        "|-8-                |",
-        "|-1-  |-2- |-3-|-4-                 |-5-        |-6-           |-7-                             "
-        "|-8-                |",
-    };
-    return header;
-}
-
-// Lines 3 to 8 of both first-page headers.
-std::vector<std::string> identityLines() {
-    const IdentityHeader& identity = identityHeader();
-    return {barLine(), identity.headings1, identity.headings2, barLine(), identity.columnNumbers, barLine()};
-}
-
-JournalLayout makePurchasesLayout() {
-    const IdentityHeader& identity = identityHeader();
-    const std::string amountNumbers = "|-9-           |-10-          |-11-          |-12-          |-13-          "
-                                      "|-14-          |-15-          |          |";
-    JournalLayout layout;
-    layout.fileName = "pokupki.txt";
-    layout.titlePrefix = utf8ToWin1251("ДНЕВНИК НА ПОКУПКИТЕ     ");
-    layout.firstPageLines = identityLines();
-    layout.firstPageLines.insert(
-        layout.firstPageLines.end(),
-        {
-            utf8ToWin1251("| ДО и ДДС на  | ДО на пол.   | ДДС на пол.  | ДО на пол.   | ДДС на пол.  | Год.кор.по   "
-                          "| ДО при придоб|          |"),
-            utf8ToWin1251("| пол.дост.    | доставки с   | доставки с   | доставки с   | доставки с   | чл73 ал8 и   "
-                          "| стоки при    |          |"),
-            utf8ToWin1251("| без право    | право на     | право на     | право на     | право на     | чл147 ал3    "
-                          "| тристранна   |          |"),
-            utf8ToWin1251("| на ДК        | пълен ДК     | пълен ДК     | частичен ДК  | частичен ДК  | по ЗДДС      "
-                          "| операция     |          |"),
-            barLine(),
-            amountNumbers,
-            barLine(),
-        });
-    layout.continuationLines = {dashLine(), identity.continuationColumnNumbers, amountNumbers, dashLine()};
-    layout.blockHeight = 3;
-    layout.amountCount = 7;
-    layout.amountWidth = 15;
-    layout.totalWidth = 15;
-    layout.copyExtension = ".pro.txt";
-    layout.amountLines = {{7, 10}};
-    return layout;
-}
-
-JournalLayout makeSalesLayout() {
-    const IdentityHeader& identity = identityHeader();
-    const std::string amountNumbers1 = "|-9-        |-10-       |-11-       |-12-       |-13-       |-14-       "
-                                       "|-15-       |-16-       |                   |";
-    const std::string amountNumbers2 = "|-17-       |-18-       |-19-       |-20-       |-21-       |-22-       "
-                                       "|-23-       |-24-       |-25-       |       |";
-    JournalLayout layout;
-    layout.fileName = "prodagbi.txt";
-    layout.titlePrefix = utf8ToWin1251("ДНЕВНИК НА ПРОДАЖБИТЕ     ");
-    layout.firstPageLines = identityLines();
-    layout.firstPageLines.insert(
-        layout.firstPageLines.end(),
-        {
-            utf8ToWin1251(
-                "|общ размер |всичко     |ДО на обл. |начислен   |ДО на ВОП  |ДО на дост.|ДДС за ВОП |нач.данък  "
-                "|                   |"),
-            utf8ToWin1251(
-                "|на ДО за   |начислен   |сделки със |ДДС        |           |по чл.82   |и дост.по  |20% в др.  "
-                "|                   |"),
-            utf8ToWin1251(
-                "|облагане с |ДДС        |ставка 20% |ставка 20% |           |ал.2-5 от  |чл.82ал.2-5|случаи пр. "
-                "|                   |"),
-            utf8ToWin1251(
-                "|ДДС        |           |           |           |           |ЗДДС       |от ЗДДС    |в ЗДДС     "
-                "|                   |"),
-            barLine(),
-            amountNumbers1,
-            barLine(),
-            utf8ToWin1251(
-                "|ДО на обл. |начислен   |ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на осв. "
-                "|ДО на дост.|       |"),
-            utf8ToWin1251(
-                "|сделки със |ДДС        |ставка 0%  |ставка 0%  |чл140,чл146|чл12 ал3 и |чл69 ал3 от|дост. и    "
-                "|като поср. |       |"),
-            utf8ToWin1251(
-                "|ставка 7%  |ставка 7%  |по гл.3 от |на ВОД     |ал1,чл173, |чл22-24 от |ЗДДС вкл.ДО|осв.ВОП    "
-                "|в тристр.  |       |"),
-            utf8ToWin1251(
-                "|           |           |ЗДДС       |на стоки   |ал1,4 ЗДДС |ЗДДС       |при усл.ДП |           "
-                "|операции   |       |"),
-            barLine(),
-            amountNumbers2,
-            barLine(),
-        });
-    layout.continuationLines = {dashLine(), identity.continuationColumnNumbers, amountNumbers1, amountNumbers2,
-                                dashLine()};
-    layout.blockHeight = 4;
-    layout.amountCount = 17;
-    layout.amountWidth = 12;
-    layout.totalWidth = 12;
-    layout.copyExtension = ".pok.txt";
-    layout.amountLines = {{8, 19}, {9, 7}};
-    return layout;
-}
-
 // "%s стр.%2.2d" with 110 blanks.
 std::string pageNumberLine(int page) {
     static const std::string prefix = std::string(110, ' ') + utf8ToWin1251(" стр.");
@@ -179,7 +57,7 @@ std::string pageNumberLine(int page) {
 
 // An upper bound of the lines before the totals, so that the list of lines is allocated once.
 std::size_t estimateLines(std::size_t records, std::size_t linesPerPage, const JournalLayout& layout) {
-    const std::size_t block = static_cast<std::size_t>(layout.blockHeight);
+    const std::size_t block = static_cast<std::size_t>(layout.blockHeight());
     const std::size_t continuation = layout.continuationLines.size() + 2;
     const std::size_t first = layout.firstPageLines.size() + 2;
     if (linesPerPage < continuation + block + kHeaderThreshold)
@@ -232,16 +110,17 @@ char* putOrdinal(char* out, unsigned long long value) {
 // One journal build: the paging of both journals, with the layout's texts.
 JournalResult runEngine(LineSource& source, int linesPerPage, const std::string& captionText,
                         const JournalLayout& layout, CodePage codePage) {
-    const std::size_t block = static_cast<std::size_t>(layout.blockHeight > 0 ? layout.blockHeight : 0);
-    const std::size_t recordLength = identityLength() + layout.amountCount * kAmountFieldWidth;
+    const std::size_t block = static_cast<std::size_t>(layout.blockHeight());
+    const std::size_t amountCount = layout.amountCount();
+    const std::size_t recordLength = identityLength() + amountCount * kAmountFieldWidth;
     auto fail = [&](std::size_t line, const std::string& detail) { throw JournalError(layout.fileName, line, detail); };
 
     // Prebuilt lines, reused on every page.
     const std::string title = layout.titlePrefix + captionText;
-    const std::string dash = dashLine();
+    const std::string dash = journal_table::dashLine();
 
     JournalResult result;
-    result.totals.assign(layout.amountCount, 0.0L);
+    result.totals.assign(amountCount, 0.0L);
     std::vector<std::string>& lines = result.lines;
 
     // Room for the longest line a record can make, composed here and copied into its string once.
@@ -249,7 +128,7 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
     for (const AmountLine& amountLine : layout.amountLines)
         widest = std::max(widest, amountLine.amounts * kAmountFieldWidth + amountLine.blanks + 2);
     std::vector<char> scratch(widest);
-    std::vector<std::string_view> amounts(layout.amountCount);
+    std::vector<std::string_view> amounts(amountCount);
 
     std::string_view raw;
     // A 0-byte file is a month without documents (today's programs write exactly that): it reads
@@ -361,12 +240,12 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
     for (const AmountLine& amountLine : layout.amountLines) {
         std::string line = "|";
         for (std::size_t k = 0; k < amountLine.amounts && next < result.totals.size(); ++k)
-            line += moneyCell(result.totals[next++], layout.totalWidth);
+            line += moneyCell(result.totals[next++], layout.totalWidth());
         line.append(amountLine.blanks, ' ');
         line += '|';
         lines.push_back(std::move(line));
     }
-    lines.push_back(closingLine());
+    lines.push_back(journal_table::closingLine());
     return result;
 }
 
@@ -375,16 +254,6 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
 JournalError::JournalError(std::string fileName, std::size_t line, const std::string& detail)
     : Error(fileName + (line ? ", line " + std::to_string(line) : std::string()) + ": " + detail),
       fileName_(std::move(fileName)), line_(line) {}
-
-const JournalLayout& purchasesLayout() {
-    static const JournalLayout layout = makePurchasesLayout();
-    return layout;
-}
-
-const JournalLayout& salesLayout() {
-    static const JournalLayout layout = makeSalesLayout();
-    return layout;
-}
 
 JournalResult buildJournal(std::string_view fileBytes, int linesPerPage, const std::string& captionText,
                            const JournalLayout& layout, CodePage codePage) {

@@ -17,18 +17,27 @@ struct AmountLine {
     std::size_t blanks = 0;
 };
 
-// The parameters in which the purchases and sales journals differ; one engine pages both.
+// The parameters in which the purchases and sales journals differ; one engine pages both. Only
+// independent facts are held; the rest follows from them. The two sets are in layouts.cpp.
 struct JournalLayout {
     std::string fileName;                       // "pokupki.txt" / "prodagbi.txt"
     std::string titlePrefix;                    // ends with five blanks
     std::vector<std::string> firstPageLines;    // fixed header lines after the title (13 / 20)
     std::vector<std::string> continuationLines; // fixed header lines after the title (4 / 5)
-    int blockHeight = 0;                        // B: 3 / 4
-    std::size_t amountCount = 0;                // 7 / 17
-    std::size_t amountWidth = 0;                // shown and summed: 15 / 12 (rightmost of 15)
-    std::size_t totalWidth = 0;                 // W: 15 / 12
-    std::string copyExtension;                  // ".pro.txt" / ".pok.txt"
+    std::size_t amountWidth = 0;                // W, the amount columns: 15 / 12; a wider text is shown whole
     std::vector<AmountLine> amountLines;        // {7, 10} / {8, 19}, {9, 7}: record and totals lines
+
+    // B: the identity line, the amount lines and the dash line under them (3 / 4).
+    int blockHeight() const { return static_cast<int>(amountLines.size()) + 2; }
+    // The amounts of a record, all on its amount lines (7 / 17).
+    std::size_t amountCount() const {
+        std::size_t count = 0;
+        for (const AmountLine& line : amountLines)
+            count += line.amounts;
+        return count;
+    }
+    // W: a total's cell is as wide as the amounts above it (15 / 12).
+    std::size_t totalWidth() const { return amountWidth; }
 };
 
 const JournalLayout& purchasesLayout();

@@ -1,0 +1,149 @@
+// The two parameter sets of the journal engine: the purchases and the sales journal.
+#include "journals/Journal.h"
+
+#include "journals/JournalTable.h"
+#include "text/Encoding.h"
+
+#include <iterator>
+
+namespace orva {
+
+namespace {
+
+// Purchases: seven amounts of 15 on one line; sales: seventeen of the rightmost 12, on two lines.
+constexpr std::size_t kPurchasesAmountWidth = 15;
+constexpr AmountLine kPurchasesAmountLines[] = {{7, 10}};
+constexpr std::size_t kSalesAmountWidth = 12;
+constexpr AmountLine kSalesAmountLines[] = {{8, 19}, {9, 7}};
+
+// Every amount line, and the totals line of its shape, is exactly as wide as the table.
+template <std::size_t N>
+constexpr bool linesFillTheTable(const AmountLine (&lines)[N], std::size_t amountWidth) {
+    for (const AmountLine& line : lines)
+        if (line.amounts * amountWidth + line.blanks + 2 != journal_table::kWidth)
+            return false;
+    return true;
+}
+static_assert(linesFillTheTable(kPurchasesAmountLines, kPurchasesAmountWidth));
+static_assert(linesFillTheTable(kSalesAmountLines, kSalesAmountWidth));
+static_assert(kPurchasesAmountWidth <= journal_table::kAmountFieldWidth &&
+              kSalesAmountWidth <= journal_table::kAmountFieldWidth);
+
+// The identity part of the header is the same in both journals.
+struct IdentityHeader {
+    std::string headings1, headings2, columnNumbers, continuationColumnNumbers;
+};
+
+const IdentityHeader& identityHeader() {
+    static const IdentityHeader header{
+        utf8ToWin1251("|      |    |вид|номер на           | дата на   |ИН на          |име на                         "
+                      "|вид на стоката     |"),
+        utf8ToWin1251("| пор.N|клон|док|документа          | документа |контрагента    |контрагента                    "
+                      "|или услугата       |"),
+        "| -1-  |-2- |-3-|-4-                |-5-        |-6-            |-7-                            "
+        "|-8-                |",
+        "|-1-  |-2- |-3-|-4-                 |-5-        |-6-           |-7-                             "
+        "|-8-                |",
+    };
+    return header;
+}
+
+// Lines 3 to 8 of both first-page headers.
+std::vector<std::string> identityLines() {
+    const IdentityHeader& identity = identityHeader();
+    return {journal_table::barLine(), identity.headings1, identity.headings2, journal_table::barLine(), identity.columnNumbers, journal_table::barLine()};
+}
+
+JournalLayout makePurchasesLayout() {
+    const IdentityHeader& identity = identityHeader();
+    const std::string amountNumbers = "|-9-           |-10-          |-11-          |-12-          |-13-          "
+                                      "|-14-          |-15-          |          |";
+    JournalLayout layout;
+    layout.fileName = "pokupki.txt";
+    layout.titlePrefix = utf8ToWin1251("ДНЕВНИК НА ПОКУПКИТЕ     ");
+    layout.firstPageLines = identityLines();
+    layout.firstPageLines.insert(
+        layout.firstPageLines.end(),
+        {
+            utf8ToWin1251("| ДО и ДДС на  | ДО на пол.   | ДДС на пол.  | ДО на пол.   | ДДС на пол.  | Год.кор.по   "
+                          "| ДО при придоб|          |"),
+            utf8ToWin1251("| пол.дост.    | доставки с   | доставки с   | доставки с   | доставки с   | чл73 ал8 и   "
+                          "| стоки при    |          |"),
+            utf8ToWin1251("| без право    | право на     | право на     | право на     | право на     | чл147 ал3    "
+                          "| тристранна   |          |"),
+            utf8ToWin1251("| на ДК        | пълен ДК     | пълен ДК     | частичен ДК  | частичен ДК  | по ЗДДС      "
+                          "| операция     |          |"),
+            journal_table::barLine(),
+            amountNumbers,
+            journal_table::barLine(),
+        });
+    layout.continuationLines = {journal_table::dashLine(), identity.continuationColumnNumbers, amountNumbers, journal_table::dashLine()};
+    layout.amountWidth = kPurchasesAmountWidth;
+    layout.amountLines.assign(std::begin(kPurchasesAmountLines), std::end(kPurchasesAmountLines));
+    return layout;
+}
+
+JournalLayout makeSalesLayout() {
+    const IdentityHeader& identity = identityHeader();
+    const std::string amountNumbers1 = "|-9-        |-10-       |-11-       |-12-       |-13-       |-14-       "
+                                       "|-15-       |-16-       |                   |";
+    const std::string amountNumbers2 = "|-17-       |-18-       |-19-       |-20-       |-21-       |-22-       "
+                                       "|-23-       |-24-       |-25-       |       |";
+    JournalLayout layout;
+    layout.fileName = "prodagbi.txt";
+    layout.titlePrefix = utf8ToWin1251("ДНЕВНИК НА ПРОДАЖБИТЕ     ");
+    layout.firstPageLines = identityLines();
+    layout.firstPageLines.insert(
+        layout.firstPageLines.end(),
+        {
+            utf8ToWin1251(
+                "|общ размер |всичко     |ДО на обл. |начислен   |ДО на ВОП  |ДО на дост.|ДДС за ВОП |нач.данък  "
+                "|                   |"),
+            utf8ToWin1251(
+                "|на ДО за   |начислен   |сделки със |ДДС        |           |по чл.82   |и дост.по  |20% в др.  "
+                "|                   |"),
+            utf8ToWin1251(
+                "|облагане с |ДДС        |ставка 20% |ставка 20% |           |ал.2-5 от  |чл.82ал.2-5|случаи пр. "
+                "|                   |"),
+            utf8ToWin1251(
+                "|ДДС        |           |           |           |           |ЗДДС       |от ЗДДС    |в ЗДДС     "
+                "|                   |"),
+            journal_table::barLine(),
+            amountNumbers1,
+            journal_table::barLine(),
+            utf8ToWin1251(
+                "|ДО на обл. |начислен   |ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на осв. "
+                "|ДО на дост.|       |"),
+            utf8ToWin1251(
+                "|сделки със |ДДС        |ставка 0%  |ставка 0%  |чл140,чл146|чл12 ал3 и |чл69 ал3 от|дост. и    "
+                "|като поср. |       |"),
+            utf8ToWin1251(
+                "|ставка 7%  |ставка 7%  |по гл.3 от |на ВОД     |ал1,чл173, |чл22-24 от |ЗДДС вкл.ДО|осв.ВОП    "
+                "|в тристр.  |       |"),
+            utf8ToWin1251(
+                "|           |           |ЗДДС       |на стоки   |ал1,4 ЗДДС |ЗДДС       |при усл.ДП |           "
+                "|операции   |       |"),
+            journal_table::barLine(),
+            amountNumbers2,
+            journal_table::barLine(),
+        });
+    layout.continuationLines = {journal_table::dashLine(), identity.continuationColumnNumbers, amountNumbers1, amountNumbers2,
+                                journal_table::dashLine()};
+    layout.amountWidth = kSalesAmountWidth;
+    layout.amountLines.assign(std::begin(kSalesAmountLines), std::end(kSalesAmountLines));
+    return layout;
+}
+
+} // namespace
+
+const JournalLayout& purchasesLayout() {
+    static const JournalLayout layout = makePurchasesLayout();
+    return layout;
+}
+
+const JournalLayout& salesLayout() {
+    static const JournalLayout layout = makeSalesLayout();
+    return layout;
+}
+
+} // namespace orva
