@@ -9,6 +9,7 @@
 #include "text/Money.h"
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <cstring>
 
@@ -108,8 +109,9 @@ char* putOrdinal(char* out, unsigned long long value) {
 }
 
 // One journal build: the paging of both journals, with the layout's texts.
-JournalResult runEngine(LineSource& source, int linesPerPage, const std::string& captionText,
-                        const JournalLayout& layout, CodePage codePage) {
+JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string& captionText,
+                         const JournalLayout& layout, JournalSink& sink, const JournalOptions& options) {
+    const CodePage codePage = options.codePage;
     const std::size_t block = static_cast<std::size_t>(layout.blockHeight());
     const std::size_t amountCount = layout.amountCount();
     const std::size_t recordLength = identityLength() + amountCount * kAmountFieldWidth;
@@ -119,9 +121,9 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
     const std::string title = layout.titlePrefix + captionText;
     const std::string dash = journal_table::dashLine();
 
-    JournalResult result;
+    JournalSummary result;
     result.totals.assign(amountCount, 0.0L);
-    std::vector<std::string>& lines = result.lines;
+    static const std::string kEmpty;
 
     // Room for the longest line a record can make, composed here and copied into its string once.
     std::size_t widest = 64 + identityLength();
@@ -157,26 +159,32 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
             if (linesPerPage <= 0 || static_cast<std::size_t>(linesPerPage) < block)
                 fail(0, std::to_string(linesPerPage) + " lines per page cannot hold a record of " +
                             std::to_string(block) + " lines");
-            lines.reserve(estimateLines(source.sizeHint() / (recordLength + 2) + 1,
-                                        static_cast<std::size_t>(linesPerPage), layout) +
-                          layout.amountLines.size() + 1);
+            sink.reserve(estimateLines(source.sizeHint() / (recordLength + 2) + 1,
+                                       static_cast<std::size_t>(linesPerPage), layout) +
+                         layout.amountLines.size() + 1);
         }
 
         const std::size_t pageLength = static_cast<std::size_t>(linesPerPage);
         while (counter % pageLength + block > pageLength) {
-            lines.emplace_back();
+            sink.line(kEmpty);
             ++counter;
         }
         if (counter % pageLength < kHeaderThreshold) {
             ++page;
             const std::vector<std::string>& fixed = page == 1 ? layout.firstPageLines : layout.continuationLines;
-            lines.push_back(pageNumberLine(page));
-            lines.push_back(title);
-            lines.insert(lines.end(), fixed.begin(), fixed.end());
+            sink.line(pageNumberLine(page));
+            sink.line(title);
+            for (const std::string& line : fixed)
+                sink.line(line);
             counter += fixed.size() + 2;
         }
-        if (raw.size() < kEndOfDataLength)
+        if (raw.size() < kEndOfDataLength) {
+            if (!emptyFile)
+                result.endLine = index + 1;
             break;
+        }
+        if (options.onRecord)
+            options.onRecord(raw, index + 1);
 
         // Cut the line as read; the shown identity fields are converted from MIK below, in the
         // line they are shown in. Amounts need no conversion: a valid amount is plain ASCII.
@@ -190,12 +198,22 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
 
         for (std::size_t k = 0; k < amounts.size(); ++k) {
             const std::optional<long double> value = tryParseDecimal(amounts[k]);
-            if (!value)
-                fail(index + 1,
-                     "amount " + std::to_string(k + 1) + " \"" +
-                         (codePage == CodePage::Mik ? mikToWin1251(amounts[k]) : std::string(amounts[k])) +
-                         "\" is not a number");
+            auto quoted = [&] {
+                return " \"" + (codePage == CodePage::Mik ? mikToWin1251(amounts[k]) : std::string(amounts[k])) + "\"";
+            };
+            if (!value) {
+                const JournalError error(layout.fileName, index + 1,
+                                         "amount " + std::to_string(k + 1) + quoted() + " is not a number");
+                if (!options.onBadAmount)
+                    throw error;
+                options.onBadAmount(error);
+                result.complete = false;
+                continue;
+            }
             result.totals[k] += *value;
+            // A total whose cents cannot be held could not be printed as money.
+            if (!std::isfinite(result.totals[k] * 100.0L))
+                fail(index + 1, "amount " + std::to_string(k + 1) + quoted() + " makes the total too large");
         }
 
         // "| %5d %s %s  %s %s %s %s %s|": ordinal, branch, kind, number, date, identification number,
@@ -216,7 +234,7 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
         *out++ = '|';
         if (codePage == CodePage::Mik)
             mikToWin1251InPlace(first, out);
-        lines.emplace_back(first, out);
+        sink.line(std::string_view(first, static_cast<std::size_t>(out - first)));
 
         std::size_t next = 0;
         for (const AmountLine& amountLine : layout.amountLines) {
@@ -225,9 +243,9 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
                 out = putRightAligned(out, trimBlanks(amounts[next++]), layout.amountWidth);
             out = putBlanks(out, amountLine.blanks);
             *out++ = '|';
-            lines.emplace_back(first, out);
+            sink.line(std::string_view(first, static_cast<std::size_t>(out - first)));
         }
-        lines.push_back(dash);
+        sink.line(dash);
         counter += block;
         ++result.records;
 
@@ -243,9 +261,32 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
             line += moneyCell(result.totals[next++], layout.totalWidth());
         line.append(amountLine.blanks, ' ');
         line += '|';
-        lines.push_back(std::move(line));
+        sink.line(line);
     }
-    lines.push_back(journal_table::closingLine());
+    sink.line(journal_table::closingLine());
+    return result;
+}
+
+// Keeps every line: the document the window shows.
+class VectorSink final : public JournalSink {
+public:
+    explicit VectorSink(std::vector<std::string>& lines) : lines_(lines) {}
+    void reserve(std::size_t lines) override { lines_.reserve(lines); }
+    void line(std::string_view text) override { lines_.emplace_back(text); }
+
+private:
+    std::vector<std::string>& lines_;
+};
+
+JournalResult collect(LineSource& source, int linesPerPage, const std::string& captionText,
+                      const JournalLayout& layout, CodePage codePage) {
+    JournalResult result;
+    VectorSink sink(result.lines);
+    JournalOptions options;
+    options.codePage = codePage;
+    JournalSummary summary = runEngine(source, linesPerPage, captionText, layout, sink, options);
+    result.totals = std::move(summary.totals);
+    result.records = summary.records;
     return result;
 }
 
@@ -258,13 +299,18 @@ JournalError::JournalError(std::string fileName, std::size_t line, const std::st
 JournalResult buildJournal(std::string_view fileBytes, int linesPerPage, const std::string& captionText,
                            const JournalLayout& layout, CodePage codePage) {
     MemoryLineSource source(fileBytes);
-    return runEngine(source, linesPerPage, captionText, layout, codePage);
+    return collect(source, linesPerPage, captionText, layout, codePage);
 }
 
 JournalResult buildJournalFromFile(const std::string& path, int linesPerPage, const std::string& captionText,
                                    const JournalLayout& layout, CodePage codePage) {
     FileLineSource source(path);
-    return runEngine(source, linesPerPage, captionText, layout, codePage);
+    return collect(source, linesPerPage, captionText, layout, codePage);
+}
+
+JournalSummary writeJournal(LineSource& source, int linesPerPage, const std::string& captionText,
+                            const JournalLayout& layout, JournalSink& sink, const JournalOptions& options) {
+    return runEngine(source, linesPerPage, captionText, layout, sink, options);
 }
 
 } // namespace orva

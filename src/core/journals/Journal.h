@@ -4,6 +4,7 @@
 #include "text/Errors.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,39 @@ private:
     std::string fileName_;
     std::size_t line_;
 };
+
+class JournalError;
+class LineSource;
+
+// Receives a journal's lines in order as they are built (Windows-1251, without line breaks). The
+// window keeps them; orva-cli writes them out as they come, so a big journal is never held whole.
+class JournalSink {
+public:
+    virtual ~JournalSink() = default;
+    // About how many lines are to come (an upper bound for the usual file).
+    virtual void reserve(std::size_t /*lines*/) {}
+    virtual void line(std::string_view text) = 0;
+};
+
+struct JournalOptions {
+    CodePage codePage = CodePage::Mik;
+    // Sees every record line as read, with its line number, before it is laid out.
+    std::function<void(std::string_view record, std::size_t line)> onRecord;
+    // Without it, an amount that is not a number ends the build; with it, the amount is reported
+    // here and left out of the totals, and the build goes on.
+    std::function<void(const JournalError& error)> onBadAmount;
+};
+
+struct JournalSummary {
+    std::vector<long double> totals; // one per amount column
+    std::size_t records = 0;         // records laid out
+    std::size_t endLine = 0;         // the short line that ended the data before the file's end, or 0
+    bool complete = true;            // false when onBadAmount left an amount out of the totals
+};
+
+// Builds a journal from `source` into `sink`. Throws JournalError as buildJournal does.
+JournalSummary writeJournal(LineSource& source, int linesPerPage, const std::string& captionText,
+                            const JournalLayout& layout, JournalSink& sink, const JournalOptions& options = {});
 
 // Builds a journal from the bytes of its file. Throws orva::Error naming the file, the line
 // and the field: a file with no lines, linesPerPage 0 or below B with a record to place, an
