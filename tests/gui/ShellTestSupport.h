@@ -1,8 +1,10 @@
 #pragma once
-// Helpers of the shell's GUI tests: a scripted answerer for modal boxes and dialogs, and a small
-// tax period written into a temporary folder.
+// Helpers of the window's tests: a scripted answerer for its message boxes and its dialog, and a
+// small tax period written into a temporary folder.
 
 #include "PeriodBuilder.h"
+#include "gui/AdditionalDataDialog.h"
+#include "gui/MessageBoxes.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -18,9 +20,10 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
-// What a modal window looked like when it appeared.
+// What a modal window looked like when it came.
 struct SeenModal {
     QString className;
     QString title;
@@ -30,32 +33,38 @@ struct SeenModal {
     bool hourglass = false; // the application-wide hourglass was still set
 };
 
-// Answers modal windows as they appear, in order, from a script; anything unscripted is
-// recorded and dismissed (Escape-like), so a test never hangs.
-class ModalAnswerer : public QObject {
+// Answers the window's message boxes and its additional-data dialog through their seams, in order,
+// from a script set before they open: a box takes the next button without opening; the dialog
+// runs the next action from its own loop, once shown. Anything unscripted is recorded and
+// dismissed (a box with its escape button, the dialog closed), so a test never hangs.
+class ModalAnswerer {
 public:
-    using Answer = std::function<void(QWidget*)>;
+    // A button for a message box, or an action on the dialog.
+    struct Answer {
+        Answer(QMessageBox::StandardButton pressed) : button(pressed) {}
+        template <typename Action, typename = std::enable_if_t<std::is_invocable_v<Action, QWidget*>>>
+        Answer(Action action) : dialog(std::move(action)) {}
+        QMessageBox::StandardButton button = QMessageBox::NoButton;
+        std::function<void(QWidget*)> dialog;
+    };
 
     ModalAnswerer() {
-        connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::poll);
-        timer_.start(10);
+        orva::setMessageBoxAnswerer([this](const orva::MessageBoxSeen& box) { return answerBox(box); });
+        AdditionalDataDialog::setExecHook([this](AdditionalDataDialog& dialog) { answerDialog(dialog); });
     }
+    ~ModalAnswerer() {
+        orva::setMessageBoxAnswerer({});
+        AdditionalDataDialog::setExecHook({});
+    }
+    ModalAnswerer(const ModalAnswerer&) = delete;
+    ModalAnswerer& operator=(const ModalAnswerer&) = delete;
 
-    static Answer press(QMessageBox::StandardButton button) {
-        return [button](QWidget* widget) {
-            auto* box = qobject_cast<QMessageBox*>(widget);
-            QAbstractButton* target = box ? box->button(button) : nullptr;
-            if (target)
-                target->click();
-            else
-                widget->close();
-        };
-    }
+    static Answer press(QMessageBox::StandardButton button) { return Answer(button); }
     static Answer closeWindow() {
-        return [](QWidget* widget) { widget->close(); };
+        return Answer([](QWidget* widget) { widget->close(); });
     }
     static Answer clickDefault() {
-        return [](QWidget* widget) {
+        return Answer([](QWidget* widget) {
             for (QPushButton* button : widget->findChildren<QPushButton*>()) {
                 if (button->isDefault()) {
                     button->click();
@@ -63,7 +72,7 @@ public:
                 }
             }
             widget->close();
-        };
+        });
     }
 
     void then(Answer answer) { script_.push_back(std::move(answer)); }
@@ -71,40 +80,44 @@ public:
     int unscripted = 0;
 
 private:
-    void poll() {
-        QWidget* widget = QApplication::activeModalWidget();
-        if (widget == nullptr || widget == current_.data() || !widget->isVisible())
-            return;
-        current_ = widget;
-        SeenModal modal;
-        modal.className = QString::fromLatin1(widget->metaObject()->className());
-        modal.title = widget->windowTitle();
-        modal.hourglass = QApplication::overrideCursor() != nullptr;
-        if (auto* box = qobject_cast<QMessageBox*>(widget)) {
-            modal.text = box->text();
-            modal.icon = box->icon();
-            for (QAbstractButton* button : box->buttons())
-                modal.buttons << button->text();
-        }
-        seen.push_back(modal);
-        Answer answer;
-        if (!script_.empty()) {
-            answer = std::move(script_.front());
+    QMessageBox::StandardButton answerBox(const orva::MessageBoxSeen& box) {
+        seen.push_back({box.className, box.title, box.text, box.icon, box.buttons, box.hourglass});
+        if (!script_.empty() && script_.front().button != QMessageBox::NoButton) {
+            const QMessageBox::StandardButton button = script_.front().button;
             script_.pop_front();
-        } else {
-            ++unscripted;
-            answer = closeWindow();
+            return button;
         }
-        // Answered from the event loop, not from inside this timer slot.
-        QPointer<QWidget> target(widget);
-        QTimer::singleShot(0, widget, [target, answer] {
-            if (target)
-                answer(target.data());
+        ++unscripted;
+        // As Escape would: Cancel or No where the box has one, else its only button.
+        for (QMessageBox::StandardButton escape : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok})
+            if (box.standardButtons.testFlag(escape))
+                return escape;
+        return QMessageBox::NoButton;
+    }
+
+    void answerDialog(AdditionalDataDialog& dialog) {
+        std::function<void(QWidget*)> action = [this](QWidget* widget) {
+            ++unscripted;
+            widget->close();
+        };
+        if (!script_.empty() && script_.front().dialog) {
+            action = std::move(script_.front().dialog);
+            script_.pop_front();
+        }
+        // Queued before the dialog shows, run by its own loop once it is up.
+        QPointer<AdditionalDataDialog> target(&dialog);
+        QTimer::singleShot(0, &dialog, [this, target, action] {
+            if (!target)
+                return;
+            SeenModal modal;
+            modal.className = QString::fromLatin1(target->metaObject()->className());
+            modal.title = target->windowTitle();
+            modal.hourglass = QApplication::overrideCursor() != nullptr;
+            seen.push_back(modal);
+            action(target.data());
         });
     }
 
-    QTimer timer_;
-    QPointer<QWidget> current_;
     std::deque<Answer> script_;
 };
 
