@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 
 using namespace clitest;
 
@@ -202,6 +203,11 @@ struct UnreadableCase {
     const char* message; // the whole stderr line, "DATA" standing for the data folder
 };
 
+// The case's name in gtest's messages and listings, not the bytes of the struct.
+void PrintTo(const UnreadableCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class Unreadable : public ::testing::TestWithParam<UnreadableCase> {};
 
 TEST_P(Unreadable, IsStatusTwoAndWritesNothing) {
@@ -274,6 +280,11 @@ struct NoReturnCase {
     std::function<void(Period&)> change;
     const char* message;
 };
+
+// The case's name in gtest's messages and listings, not the bytes of the struct.
+void PrintTo(const NoReturnCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class NoReturn : public ::testing::TestWithParam<NoReturnCase> {};
 
