@@ -244,15 +244,7 @@ const UnreadableCase kUnreadableCases[] = {
      {},
      "orva-cli: deklar.txt, line 1: the return record is empty: no VAT number to take the identification number "
      "from"},
-    {"purchase_amount_with_comma",
-     [](Period& p) {
-         std::string file = purchasesFile(p);
-         const std::size_t second = file.find("\r\n") + 2;
-         file.replace(second + 167 + 30, 15, rightAligned("12,50", 15)); // amount 3 of line 2
-         p.files["pokupki.txt"] = file;
-     },
-     {},
-     "orva-cli: pokupki.txt, line 2: amount 3 \"          12,50\" is not a number"},
+    // A purchase amount with a decimal comma: tests/regress/unreadable-purchase-amount.
     {"sales_amount_in_cyrillic",
      [](Period& p) {
          std::string file = salesFile(p);
