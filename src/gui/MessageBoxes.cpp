@@ -3,8 +3,8 @@
 #include "render/QtText.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
+#include <QPushButton>
 #include <QStringDecoder>
 
 namespace orva {

@@ -32,9 +32,9 @@ using orva::fixture::PurchaseRow;
 using orva::fixture::purchasesFile;
 using orva::fixture::purchasesTotal;
 using orva::fixture::rightAligned;
+using orva::fixture::SaleRow;
 using orva::fixture::salesFile;
 using orva::fixture::salesTotal;
-using orva::fixture::SaleRow;
 using orva::fixture::writeBytes;
 using orva::fixture::writePeriod;
 

@@ -48,7 +48,8 @@ QString courierNew() {
 void answerInChild() {
     report({QStringLiteral("BEFORE"), courierNew()});
     orva::setMessageBoxAnswerer([](const orva::MessageBoxSeen& box) {
-        report({QStringLiteral("BOX"), box.title, box.text, QString::number(box.icon), box.buttons.join(QLatin1Char(','))});
+        report({QStringLiteral("BOX"), box.title, box.text, QString::number(box.icon),
+                box.buttons.join(QLatin1Char(','))});
         if (box.title == QLatin1String("Confirm")) {
             report({QStringLiteral("FONT"), courierNew()});
             return qgetenv("ORVA_CHILD_PROMPT") == "ok" ? QMessageBox::Ok : QMessageBox::Cancel;

@@ -100,8 +100,8 @@ struct Period {
     std::string firmName = "ТЕСТОВА ФИРМА ЕООД";
     std::string period = "202610"; // year, then month
     std::string signatory = "  Иван Петров  ";
-    std::string field5; // empty: the number of sales records
-    std::string field6; // empty: the number of purchase records
+    std::string field5;                          // empty: the number of sales records
+    std::string field6;                          // empty: the number of purchase records
     Alignment countAlignment = Alignment::Right; // of fields 5 and 6
     std::vector<PurchaseRow> purchases;
     std::vector<SaleRow> sales;
