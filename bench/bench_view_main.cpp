@@ -10,13 +10,12 @@
 
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
+#include "gui/MessageBoxes.h"
 #include "render/Printing.h"
 #include "gui/MainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -111,25 +110,16 @@ int main(int argc, char** argv) {
     watch.clock = &clock;
     qint64 dialogOpenedAt = -1;
 
-    // Every box answered with its default, the dialog with OK; the moment it closes is noted.
-    QTimer answerer;
-    QPointer<QWidget> current;
-    QObject::connect(&answerer, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || modal == current.data() || !modal->isVisible())
-            return;
-        current = modal;
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            QTimer::singleShot(0, box->defaultButton(), &QAbstractButton::click);
-        } else if (auto* dialog = qobject_cast<AdditionalDataDialog*>(modal)) {
+    // Every box answered with its default, the dialog with OK, through their seams; the moment
+    // the dialog opens and the moment it closes are noted.
+    orva::setMessageBoxAnswerer([](const orva::MessageBoxSeen& box) { return box.defaultButton; });
+    AdditionalDataDialog::setExecHook([&](AdditionalDataDialog& dialog) {
+        QTimer::singleShot(0, &dialog, [&watch, &clock, &dialogOpenedAt, &dialog] {
             dialogOpenedAt = clock.elapsed();
-            QTimer::singleShot(0, dialog, [&watch, &clock, dialog] {
-                watch.armedAt = clock.elapsed();
-                dialog->okButton()->click();
-            });
-        }
+            watch.armedAt = clock.elapsed();
+            dialog.okButton()->click();
+        });
     });
-    answerer.start(5);
 
     const std::string executable = temporary.filePath(QStringLiteral("orva")).toStdString();
     MainWindow form(folder, QString::fromStdString(executable), QPrinterInfo());

@@ -173,6 +173,26 @@ void AdditionalDataDialog::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
+namespace {
+
+AdditionalDataDialog::ExecHook& execHook() {
+    static AdditionalDataDialog::ExecHook hook;
+    return hook;
+}
+
+} // namespace
+
+void AdditionalDataDialog::setExecHook(ExecHook hook) {
+    execHook() = std::move(hook);
+}
+
+int AdditionalDataDialog::exec() {
+    // A copy: the hook may set another.
+    if (const ExecHook hook = execHook())
+        hook(*this);
+    return QDialog::exec();
+}
+
 void AdditionalDataDialog::accept() {
     // The result is OK before anything is written, so a failed write still closes with OK.
     setResult(QDialog::Accepted);

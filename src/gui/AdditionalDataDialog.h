@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
 #include <string>
 
 class QCheckBox;
@@ -40,11 +41,19 @@ public:
     void setPendingCaption(const QString& caption) { pendingCaption_ = caption; }
     const QString& pendingCaption() const { return pendingCaption_; }
 
+    // The seam through which tests answer the dialog: the hook is called with the dialog each time
+    // it is about to run modal, before it shows, and may queue the user's answer for its loop.
+    // The program sets none.
+    using ExecHook = std::function<void(AdditionalDataDialog&)>;
+    static void setExecHook(ExecHook hook);
+
 protected:
     void showEvent(QShowEvent* event) override; // runLoadSequence
     void keyPressEvent(QKeyEvent* event) override;
 
 public slots:
+    // Runs the dialog modal; a hook set with setExecHook is called first.
+    int exec() override;
     // OK: the histories are written, and the dialog closes with OK even when writing fails.
     void accept() override;
 

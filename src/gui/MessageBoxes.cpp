@@ -2,11 +2,36 @@
 
 #include "render/QtText.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPushButton>
 #include <QStringDecoder>
 
 namespace orva {
 
 namespace {
+
+MessageBoxAnswerer& answerer() {
+    static MessageBoxAnswerer instance;
+    return instance;
+}
+
+int execOrAnswer(QMessageBox& box) {
+    const MessageBoxAnswerer answer = answerer(); // a copy: the answerer may set another
+    if (!answer)
+        return box.exec();
+    MessageBoxSeen seen;
+    seen.className = QString::fromLatin1(box.metaObject()->className());
+    seen.title = box.windowTitle();
+    seen.text = box.text();
+    seen.icon = box.icon();
+    for (QAbstractButton* button : box.buttons())
+        seen.buttons << button->text();
+    seen.standardButtons = box.standardButtons();
+    seen.defaultButton = box.standardButton(box.defaultButton());
+    seen.hourglass = QApplication::overrideCursor() != nullptr;
+    return answer(seen);
+}
 
 int runBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
@@ -14,10 +39,20 @@ int runBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const 
     box.setDefaultButton(defaultButton);
     // A box shown before the main window exists is never the last window of the run.
     box.setAttribute(Qt::WA_QuitOnClose, false);
-    return box.exec();
+    return execOrAnswer(box);
 }
 
 } // namespace
+
+void setMessageBoxAnswerer(MessageBoxAnswerer answerer) {
+    orva::answerer() = std::move(answerer);
+}
+
+void showApplicationError(const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), text, QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    execOrAnswer(box);
+}
 
 void showPlainMessage(QWidget* parent, const QString& text) {
     runBox(parent, QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, QMessageBox::Ok);

@@ -2,8 +2,10 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 #include <exception>
+#include <functional>
 
 class QWidget;
 
@@ -21,6 +23,28 @@ void showErrorBox(QWidget* parent, const QString& text);
 // Confirmation box titled "Confirm" with the question icon and the given buttons (the first
 // one is the default); true when the answer was `yes`.
 bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton yes, QMessageBox::StandardButton no);
+
+// The box shown when the program cannot start (its font file cannot be written): titled
+// "Application Error", the error icon, one "OK".
+void showApplicationError(const QString& text);
+
+// What a message box is about to show.
+struct MessageBoxSeen {
+    QString className;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons; // as labelled, in order
+    QMessageBox::StandardButtons standardButtons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    bool hourglass = false; // the application-wide wait cursor was set
+};
+
+// The seam through which tests answer message boxes. While an answerer is set, every box above is
+// built, handed to it and answered with the button it returns, without opening; the answer is set
+// before the box would open, so no test waits for a modal window. The program sets none.
+using MessageBoxAnswerer = std::function<QMessageBox::StandardButton(const MessageBoxSeen&)>;
+void setMessageBoxAnswerer(MessageBoxAnswerer answerer);
 
 // The message of a failure for a box. Core messages are ASCII around Windows-1251 texts taken
 // from the files; system messages (paths, errno texts) are UTF-8.

@@ -54,10 +54,7 @@ int runOrva(int argc, char** argv, const std::function<void()>& applicationReady
     try {
         writeFontFile(fontPath);
     } catch (const std::exception& failure) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), failureText(failure),
-                        QMessageBox::Ok);
-        box.setDefaultButton(QMessageBox::Ok);
-        box.exec();
+        showApplicationError(failureText(failure));
         return 1;
     }
 

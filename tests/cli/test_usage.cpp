@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using namespace clitest;
 
 namespace {
@@ -13,6 +15,11 @@ struct UsageCase {
     std::vector<std::string> args; // "DATA" and "OUT" are replaced by real folders
     const char* says;              // part of the error line
 };
+
+// The case's name in gtest's messages and listings, not the bytes of the struct.
+void PrintTo(const UsageCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 const UsageCase kUsageCases[] = {
     {"no arguments", {}, "no command given"},

@@ -1,3 +1,4 @@
+#include "PeriodBuilder.h"
 #include "journals/Journal.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
@@ -22,9 +23,7 @@ std::string dataPath(const std::string& name) {
     return std::string(ORVA_TEST_DATA) + "/journals/" + name;
 }
 
-std::string rightAligned(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
+using orva::fixture::rightAligned;
 
 std::string padded(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
@@ -33,9 +32,17 @@ std::string padded(const std::string& text, std::size_t width) {
 // The 167 characters before the amounts. Fields 1, 2 and 4 hold junk on purpose: they are never shown.
 std::string identity(int n) {
     const std::string number = std::to_string(n);
-    return padded("\x01junk" + number, 15) + "??????" + "0007" + padded("~~skip me~~", 15) + "01" +
-           padded("DOC" + number, 20) + "01/07/2026" + padded("BG" + number, 15) + padded("NAME" + number, 50) +
-           padded("GOODS" + number, 30);
+    orva::fixture::RecordIdentity fields;
+    fields.vatNumber = "\x01junk" + number;
+    fields.period = "??????";
+    fields.branch = "0007";
+    fields.ordinal = "~~skip me~~";
+    fields.documentNumber = "DOC" + number;
+    fields.date = "01/07/2026";
+    fields.counterpartyVat = "BG" + number;
+    fields.counterpartyName = "NAME" + number;
+    fields.goods = "GOODS" + number;
+    return orva::fixture::journalRecord(fields, {});
 }
 
 // A record with the given amounts right-aligned in their 15-character fields (a 15-character

@@ -1,7 +1,11 @@
 #pragma once
-// Helpers of the shell's GUI tests: a scripted answerer for modal boxes and dialogs, and a small
-// tax period written into a temporary folder.
+// Helpers of the window's tests: a scripted answerer for its message boxes and its dialog, and a
+// small tax period written into a temporary folder.
 
+#include "PeriodBuilder.h"
+#include "gui/AdditionalDataDialog.h"
+#include "gui/MessageBoxes.h"
+#include "text/Encoding.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
 
@@ -16,9 +20,10 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
-// What a modal window looked like when it appeared.
+// What a modal window looked like when it came.
 struct SeenModal {
     QString className;
     QString title;
@@ -28,32 +33,38 @@ struct SeenModal {
     bool hourglass = false; // the application-wide hourglass was still set
 };
 
-// Answers modal windows as they appear, in order, from a script; anything unscripted is
-// recorded and dismissed (Escape-like), so a test never hangs.
-class ModalAnswerer : public QObject {
+// Answers the window's message boxes and its additional-data dialog through their seams, in order,
+// from a script set before they open: a box takes the next button without opening; the dialog
+// runs the next action from its own loop, once shown. Anything unscripted is recorded and
+// dismissed (a box with its escape button, the dialog closed), so a test never hangs.
+class ModalAnswerer {
 public:
-    using Answer = std::function<void(QWidget*)>;
+    // A button for a message box, or an action on the dialog.
+    struct Answer {
+        Answer(QMessageBox::StandardButton pressed) : button(pressed) {}
+        template <typename Action, typename = std::enable_if_t<std::is_invocable_v<Action, QWidget*>>>
+        Answer(Action action) : dialog(std::move(action)) {}
+        QMessageBox::StandardButton button = QMessageBox::NoButton;
+        std::function<void(QWidget*)> dialog;
+    };
 
     ModalAnswerer() {
-        connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::poll);
-        timer_.start(10);
+        orva::setMessageBoxAnswerer([this](const orva::MessageBoxSeen& box) { return answerBox(box); });
+        AdditionalDataDialog::setExecHook([this](AdditionalDataDialog& dialog) { answerDialog(dialog); });
     }
+    ~ModalAnswerer() {
+        orva::setMessageBoxAnswerer({});
+        AdditionalDataDialog::setExecHook({});
+    }
+    ModalAnswerer(const ModalAnswerer&) = delete;
+    ModalAnswerer& operator=(const ModalAnswerer&) = delete;
 
-    static Answer press(QMessageBox::StandardButton button) {
-        return [button](QWidget* widget) {
-            auto* box = qobject_cast<QMessageBox*>(widget);
-            QAbstractButton* target = box ? box->button(button) : nullptr;
-            if (target)
-                target->click();
-            else
-                widget->close();
-        };
-    }
+    static Answer press(QMessageBox::StandardButton button) { return Answer(button); }
     static Answer closeWindow() {
-        return [](QWidget* widget) { widget->close(); };
+        return Answer([](QWidget* widget) { widget->close(); });
     }
     static Answer clickDefault() {
-        return [](QWidget* widget) {
+        return Answer([](QWidget* widget) {
             for (QPushButton* button : widget->findChildren<QPushButton*>()) {
                 if (button->isDefault()) {
                     button->click();
@@ -61,7 +72,7 @@ public:
                 }
             }
             widget->close();
-        };
+        });
     }
 
     void then(Answer answer) { script_.push_back(std::move(answer)); }
@@ -69,129 +80,98 @@ public:
     int unscripted = 0;
 
 private:
-    void poll() {
-        QWidget* widget = QApplication::activeModalWidget();
-        if (widget == nullptr || widget == current_.data() || !widget->isVisible())
-            return;
-        current_ = widget;
-        SeenModal modal;
-        modal.className = QString::fromLatin1(widget->metaObject()->className());
-        modal.title = widget->windowTitle();
-        modal.hourglass = QApplication::overrideCursor() != nullptr;
-        if (auto* box = qobject_cast<QMessageBox*>(widget)) {
-            modal.text = box->text();
-            modal.icon = box->icon();
-            for (QAbstractButton* button : box->buttons())
-                modal.buttons << button->text();
-        }
-        seen.push_back(modal);
-        Answer answer;
-        if (!script_.empty()) {
-            answer = std::move(script_.front());
+    QMessageBox::StandardButton answerBox(const orva::MessageBoxSeen& box) {
+        seen.push_back({box.className, box.title, box.text, box.icon, box.buttons, box.hourglass});
+        if (!script_.empty() && script_.front().button != QMessageBox::NoButton) {
+            const QMessageBox::StandardButton button = script_.front().button;
             script_.pop_front();
-        } else {
-            ++unscripted;
-            answer = closeWindow();
+            return button;
         }
-        // Answered from the event loop, not from inside this timer slot.
-        QPointer<QWidget> target(widget);
-        QTimer::singleShot(0, widget, [target, answer] {
-            if (target)
-                answer(target.data());
+        ++unscripted;
+        // As Escape would: Cancel or No where the box has one, else its only button.
+        for (QMessageBox::StandardButton escape : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok})
+            if (box.standardButtons.testFlag(escape))
+                return escape;
+        return QMessageBox::NoButton;
+    }
+
+    void answerDialog(AdditionalDataDialog& dialog) {
+        std::function<void(QWidget*)> action = [this](QWidget* widget) {
+            ++unscripted;
+            widget->close();
+        };
+        if (!script_.empty() && script_.front().dialog) {
+            action = std::move(script_.front().dialog);
+            script_.pop_front();
+        }
+        // Queued before the dialog shows, run by its own loop once it is up.
+        QPointer<AdditionalDataDialog> target(&dialog);
+        QTimer::singleShot(0, &dialog, [this, target, action] {
+            if (!target)
+                return;
+            SeenModal modal;
+            modal.className = QString::fromLatin1(target->metaObject()->className());
+            modal.title = target->windowTitle();
+            modal.hourglass = QApplication::overrideCursor() != nullptr;
+            seen.push_back(modal);
+            action(target.data());
         });
     }
 
-    QTimer timer_;
-    QPointer<QWidget> current_;
     std::deque<Answer> script_;
 };
 
-// A small tax period in MIK bytes: the return record, purchases and sales.
+// A small tax period in MIK bytes, from the shared period builder: the return record, purchases and sales.
 namespace period {
 
-// Windows-1251 to MIK for the Cyrillic letters (the reverse of the program's conversion).
-inline std::string toMik(const std::string& win1251) {
-    std::string mik = win1251;
-    for (char& byte : mik) {
-        const auto value = static_cast<unsigned char>(byte);
-        if (value >= 0xC0)
-            byte = static_cast<char>(value - 0x40);
-    }
-    return mik;
+using orva::fixture::fit;
+inline std::string padRight(const std::string& text, std::size_t width) {
+    return fit(text, width);
 }
-
-inline std::string padRight(std::string text, std::size_t width) {
-    text.resize(width, ' ');
-    return text;
-}
-
 inline std::string padLeft(const std::string& text, std::size_t width) {
-    return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
+    return orva::fixture::rightAligned(text, width);
 }
 
-// Windows-1251 bytes of the test's Cyrillic texts, written out so the source stays readable.
-inline const std::string kFirm = "\xD2\xC5\xD1\xD2 \xC5\xCE\xCE\xC4";                     // ТЕСТ ЕООД
-inline const std::string kSignatory = "\xC8\xE2\xE0\xED \xCF\xE5\xF2\xF0\xEE\xE2";        // Иван Петров
-inline const std::string kCounterparty = "\xC4\xCE\xD1\xD2\xC0\xC2\xD7\xC8\xCA \xC0\xC4"; // ДОСТАВЧИК АД
+// The test's Cyrillic texts in Windows-1251, as the documents show them.
+inline const std::string kFirm = orva::utf8ToWin1251("ТЕСТ ЕООД");
+inline const std::string kSignatory = orva::utf8ToWin1251("Иван Петров");
 
 struct Cells {
     std::string k20 = "200.00";
     std::string k40 = "50.50";
 };
 
-// The 590-character record (Windows-1251 texts, converted to MIK when written).
-inline std::string declarationRecord(const Cells& cells = {}) {
-    std::string record;
-    record += padRight("BG123456789", 15);
-    record += padRight(kFirm, 50);
-    record += "202610";
-    record += padRight("  " + kSignatory + "  ", 50);
-    record += padRight("field5", 15);
-    record += padRight("field6", 15);
-    // fields 7 to 36: cells 01, 20, 11, 21, 12, 22, 13, 23, 14, 24, 15..19, 30, 31, 41, 32, 42, 43, 33, 40, 50..82
-    for (int field = 7; field <= 36; ++field) {
-        std::string value = "1.00";
-        if (field == 8)
-            value = cells.k20;
-        if (field == 29)
-            value = cells.k40;
-        record += padLeft(value, field == 28 ? 4 : 15);
-    }
-    return record;
-}
-
-inline std::string amounts(std::size_t count, const std::string& value) {
-    std::string text;
-    for (std::size_t index = 0; index < count; ++index)
-        text += padLeft(value, 15);
-    return text;
-}
-
-// Fields 1 to 10 (167 characters) of a journal record.
-inline std::string recordHead(int number) {
-    return padRight("BG123456789", 15) + "202610" + "0001" + padRight("", 15) + "01" +
-           padRight("000000" + std::to_string(number), 20) + "01/10/2026" + padRight("BG987654321", 15) +
-           padRight(kCounterparty, 50) + padRight("goods", 30);
-}
-
-inline std::string purchaseRecord(int number) {
-    return recordHead(number) + amounts(7, "10.00");
-}
-inline std::string saleRecord(int number) {
-    return recordHead(number) + amounts(17, "2.50");
-}
-
-// Writes deklar.txt, pokupki.txt and prodagbi.txt (CR LF, MIK) into `folder`.
+// Writes deklar.txt, pokupki.txt and prodagbi.txt (CR LF, MIK) into `folder`: every cell 1.00
+// but 20 and 40, and records of 10.00 (purchases) and 2.50 (sales) in every column.
 inline void write(const std::string& folder, int purchases, int sales, const Cells& cells = {}) {
-    orva::writeLinesFile(orva::joinPath(folder, "deklar.txt"), {toMik(declarationRecord(cells))});
-    std::vector<std::string> lines;
-    for (int number = 1; number <= purchases; ++number)
-        lines.push_back(toMik(purchaseRecord(number)));
-    orva::writeLinesFile(orva::joinPath(folder, "pokupki.txt"), lines);
-    lines.clear();
-    for (int number = 1; number <= sales; ++number)
-        lines.push_back(toMik(saleRecord(number)));
-    orva::writeLinesFile(orva::joinPath(folder, "prodagbi.txt"), lines);
+    namespace fixture = orva::fixture;
+    fixture::ReturnRecord record;
+    record.firmName = "ТЕСТ ЕООД";
+    record.signatory = "  Иван Петров  ";
+    record.field5 = "field5";
+    record.field6 = "field6";
+    for (const int cell : fixture::kRecordCells)
+        record.cells[cell] = "1.00";
+    record.cells[20] = cells.k20;
+    record.cells[40] = cells.k40;
+    orva::writeLinesFile(orva::joinPath(folder, "deklar.txt"), {fixture::returnRecord(record)});
+
+    const auto journal = [&](const char* name, int count, std::size_t amountCount, const char* amount) {
+        std::vector<std::string> lines;
+        for (int number = 1; number <= count; ++number) {
+            fixture::RecordIdentity identity;
+            identity.ordinal.clear();
+            identity.documentNumber = "000000" + std::to_string(number);
+            identity.date = "01/10/2026";
+            identity.counterpartyVat = "BG987654321";
+            identity.counterpartyName = "ДОСТАВЧИК АД";
+            identity.goods = "goods";
+            lines.push_back(fixture::journalRecord(identity, std::vector<std::string>(amountCount, amount)));
+        }
+        orva::writeLinesFile(orva::joinPath(folder, name), lines);
+    };
+    journal("pokupki.txt", purchases, fixture::kPurchaseAmounts, "10.00");
+    journal("prodagbi.txt", sales, fixture::kSaleAmounts, "2.50");
 }
 
 } // namespace period

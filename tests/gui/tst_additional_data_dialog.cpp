@@ -2,6 +2,7 @@
 // and the side files it reads at creation, writes on OK and at destruction.
 
 #include "gui/AdditionalDataDialog.h"
+#include "gui/MessageBoxes.h"
 
 #include "text/Encoding.h"
 
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -97,7 +99,7 @@ private:
     QByteArray readSideFile(const char* extension) const;
     // Runs `action` once on the first modal widget of type T (other than `skip`) that becomes
     // active. If none does within a few seconds, every modal widget is closed so the test ends.
-    template <typename T> void whenModal(std::function<void(T*)> action, QWidget* skip = nullptr);
+    static void whenShown(std::function<void(AdditionalDataDialog*)> action);
     void showAndActivate(AdditionalDataDialog& dialog);
 
     std::unique_ptr<QTemporaryDir> dir_;
@@ -109,6 +111,8 @@ void TestAdditionalDataDialog::init() {
 }
 
 void TestAdditionalDataDialog::cleanup() {
+    AdditionalDataDialog::setExecHook({});
+    orva::setMessageBoxAnswerer({});
     dir_.reset();
 }
 
@@ -125,30 +129,16 @@ QByteArray TestAdditionalDataDialog::readSideFile(const char* extension) const {
     return file.readAll();
 }
 
-template <typename T> void TestAdditionalDataDialog::whenModal(std::function<void(T*)> action, QWidget* skip) {
-    auto* timer = new QTimer(this);
-    auto* elapsed = new QElapsedTimer;
-    elapsed->start();
-    timer->setInterval(10);
-    connect(timer, &QTimer::timeout, this, [timer, elapsed, action, skip]() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (T* widget = qobject_cast<T*>(modal); widget && widget != skip && widget->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            delete elapsed;
-            action(widget);
-            return;
-        }
-        if (elapsed->elapsed() > 5000) {
-            timer->stop();
-            timer->deleteLater();
-            delete elapsed;
-            qWarning("no modal widget of the expected kind appeared");
-            while (QWidget* stuck = QApplication::activeModalWidget())
-                stuck->close();
-        }
+// The next exec of a dialog runs `action` from the dialog's own loop, once it is shown.
+void TestAdditionalDataDialog::whenShown(std::function<void(AdditionalDataDialog*)> action) {
+    AdditionalDataDialog::setExecHook([action](AdditionalDataDialog& dialog) {
+        AdditionalDataDialog::setExecHook({});
+        QPointer<AdditionalDataDialog> shown(&dialog);
+        QTimer::singleShot(0, &dialog, [shown, action] {
+            if (shown)
+                action(shown.data());
+        });
     });
-    timer->start();
 }
 
 void TestAdditionalDataDialog::showAndActivate(AdditionalDataDialog& dialog) {
@@ -319,7 +309,7 @@ void TestAdditionalDataDialog::captionComesFromPendingCaption() {
     AdditionalDataDialog dialog(exePath());
     dialog.setPendingCaption(pending);
     QString captionWhileOpen = QStringLiteral("<not shown>");
-    whenModal<AdditionalDataDialog>([&captionWhileOpen](AdditionalDataDialog* shown) {
+    whenShown([&captionWhileOpen](AdditionalDataDialog* shown) {
         captionWhileOpen = shown->windowTitle();
         shown->close();
     });
@@ -391,7 +381,7 @@ void TestAdditionalDataDialog::closeBoxVersusOk() {
         QCOMPARE(dialog.addressBox()->count(), 0);
         QCOMPARE(dialog.addressBox()->currentText(), QString());
         dialog.signatoryBox()->setEditText(QStringLiteral("Иван Петров"));
-        whenModal<AdditionalDataDialog>([how](AdditionalDataDialog* shown) {
+        whenShown([how](AdditionalDataDialog* shown) {
             QTest::keyClicks(shown->addressBox()->lineEdit(), QStringLiteral("Sofia, 5 Shipka St"));
             shown->positionBox()->setEditText(QString());
             shown->cell(81)->setText(QStringLiteral("12.00"));
@@ -434,7 +424,7 @@ void TestAdditionalDataDialog::closeBoxVersusOk() {
 void TestAdditionalDataDialog::escapeDoesNotClose() {
     AdditionalDataDialog dialog(exePath());
     bool visibleAfterEscape = false;
-    whenModal<AdditionalDataDialog>([&visibleAfterEscape](AdditionalDataDialog* shown) {
+    whenShown([&visibleAfterEscape](AdditionalDataDialog* shown) {
         QTest::keyClick(shown->cell(70), Qt::Key_Escape);
         visibleAfterEscape = shown->isVisible();
         shown->close();
@@ -472,7 +462,7 @@ void TestAdditionalDataDialog::historyEntries() {
     writeSideFile(".dlu", QByteArray());
     AdditionalDataDialog dialog(exePath());
     dialog.addressBox()->setEditText(typed);
-    whenModal<AdditionalDataDialog>([](AdditionalDataDialog* shown) { shown->okButton()->click(); });
+    whenShown([](AdditionalDataDialog* shown) { shown->okButton()->click(); });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     QCOMPARE(dialog.addressBox()->count(), entries);
     QCOMPARE(readSideFile(".adr"), written);
@@ -525,14 +515,15 @@ void TestAdditionalDataDialog::historyWriteFailureShowsErrorAndStillAccepts() {
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
-    whenModal<QMessageBox>([&](QMessageBox* box) {
-        title = box->windowTitle();
-        text = box->text();
-        icon = box->icon();
-        buttons = box->standardButtons();
-        box->button(QMessageBox::Ok)->click();
+    orva::setMessageBoxAnswerer([&](const orva::MessageBoxSeen& box) {
+        title = box.title;
+        text = box.text;
+        icon = box.icon;
+        buttons = box.standardButtons;
+        orva::setMessageBoxAnswerer({});
+        return QMessageBox::Ok;
     });
-    whenModal<AdditionalDataDialog>([](AdditionalDataDialog* shown) { shown->okButton()->click(); });
+    whenShown([](AdditionalDataDialog* shown) { shown->okButton()->click(); });
 
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     QCOMPARE(title, QStringLiteral("ОРВА"));

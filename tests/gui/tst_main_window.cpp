@@ -1,4 +1,4 @@
-// The main window's load sequence, offscreen, with its boxes and dialog answered by a timer.
+// The main window's load sequence, offscreen, with its boxes and dialog answered through their seams.
 
 #include "ShellTestSupport.h"
 

@@ -1,8 +1,11 @@
 // Start-up and shutdown. The data-folder rules run in process; the whole start-up runs in a
-// child process (this program, copied into a temporary "program folder"), whose boxes are
-// answered from a timer and reported on its standard output.
+// child process (this program, copied into a temporary "program folder"), whose boxes and dialog
+// are answered through their seams and reported on its standard output.
 
 #include "gui/Startup.h"
+
+#include "gui/AdditionalDataDialog.h"
+#include "gui/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,41 +44,27 @@ QString courierNew() {
 }
 
 // Answers the diskette prompt as ORVA_CHILD_PROMPT says, every other box with its default
-// button, the dialog with OK; closes the main window once it is up.
+// button, the dialog with OK, all through their seams; closes the main window once it is up.
 void answerInChild() {
     report({QStringLiteral("BEFORE"), courierNew()});
-    auto* timer = new QTimer(qApp);
-    auto* current = new QPointer<QWidget>();
-    QObject::connect(timer, &QTimer::timeout, [current] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr) {
-            if (modal == current->data() || !modal->isVisible())
-                return;
-            *current = modal;
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                QStringList buttons;
-                for (QAbstractButton* button : box->buttons())
-                    buttons << button->text();
-                report({QStringLiteral("BOX"), box->windowTitle(), box->text(), QString::number(box->icon()),
-                        buttons.join(QLatin1Char(','))});
-                QAbstractButton* answer = box->defaultButton();
-                if (box->windowTitle() == QLatin1String("Confirm")) {
-                    report({QStringLiteral("FONT"), courierNew()});
-                    const bool ok = qgetenv("ORVA_CHILD_PROMPT") == "ok";
-                    answer = box->button(ok ? QMessageBox::Ok : QMessageBox::Cancel);
-                }
-                if (answer == nullptr && !box->buttons().isEmpty())
-                    answer = box->buttons().first();
-                if (answer != nullptr)
-                    QTimer::singleShot(0, answer, &QAbstractButton::click);
-            } else {
-                report({QStringLiteral("DIALOG"), modal->windowTitle()});
-                for (QPushButton* button : modal->findChildren<QPushButton*>())
-                    if (button->isDefault())
-                        QTimer::singleShot(0, button, &QAbstractButton::click);
-            }
-            return;
+    orva::setMessageBoxAnswerer([](const orva::MessageBoxSeen& box) {
+        report({QStringLiteral("BOX"), box.title, box.text, QString::number(box.icon),
+                box.buttons.join(QLatin1Char(','))});
+        if (box.title == QLatin1String("Confirm")) {
+            report({QStringLiteral("FONT"), courierNew()});
+            return qgetenv("ORVA_CHILD_PROMPT") == "ok" ? QMessageBox::Ok : QMessageBox::Cancel;
         }
+        return box.defaultButton;
+    });
+    AdditionalDataDialog::setExecHook([](AdditionalDataDialog& dialog) {
+        QTimer::singleShot(0, &dialog, [&dialog] {
+            report({QStringLiteral("DIALOG"), dialog.windowTitle()});
+            dialog.okButton()->click();
+        });
+    });
+    // The main window is no modal box: it is looked for until it is up.
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (widget->objectName() == QLatin1String("MainWindow") && widget->isVisible() && widget->isMaximized()) {
                 report({QStringLiteral("WINDOW"), widget->windowTitle()});
