@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -161,7 +163,7 @@ TEST(JournalReference, SmallJournalsOverAPageBreak) {
 TEST(JournalReference, FromFileAsFromBytes) {
     const JournalLayout& P = purchasesLayout();
     const JournalLayout& S = salesLayout();
-    const std::string bigPurchases = ::testing::TempDir() + "orva_big_pokupki.txt";
+    const std::string bigPurchases = ::testing::TempDir() + "orva_big_pokupki_" + std::to_string(::getpid()) + ".txt";
     writeFileAtomic(bigPurchases, records(P, 20000) + std::string(50, 'x'));
     const struct {
         std::string path;

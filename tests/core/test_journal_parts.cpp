@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -87,7 +89,8 @@ TEST(JournalLineSource, SplitLikeTheLineReader) {
         cases.push_back(text);
     }
 
-    const std::string path = ::testing::TempDir() + "orva_line_source.txt";
+    // Unique per process: other test runs may share the temporary folder.
+    const std::string path = ::testing::TempDir() + "orva_line_source_" + std::to_string(::getpid()) + ".txt";
     for (const auto& text : cases) {
         SCOPED_TRACE(::testing::PrintToString(text.substr(0, 60)));
         const std::vector<std::string> expected = splitLines(text);
