@@ -7,8 +7,11 @@ The arguments come from CASE_FOLDER/args, one per line; @DATA@ stands for the ca
 @OUT@ for a fresh output folder (not created). expected/status holds the exit status;
 expected/stdout and expected/stderr, when present, the whole streams (@DATA@ and @OUT@ replaced);
 expected/out-files, when present, the names in the output folder, one per line (empty: the
-folder must not exist); any other file in expected/ is compared byte for byte with the file of
-that name in the output folder. Exit status 0 when everything matches, 1 otherwise.
+folder must not exist); NAME.lines (UTF-8, one line each) holds lines that must stand, whole and
+in this order, among the lines of NAME (stdout, or an exported document, read as Windows-1251),
+for cases about a few lines of a long document; any other file in expected/ is compared byte for
+byte with the file of that name in the output folder. Exit status 0 when everything matches, 1
+otherwise.
 """
 
 import os
@@ -28,6 +31,19 @@ def first_difference(expected, actual):
         if want != got:
             return "line %d\n  expected: %r\n  actual:   %r" % (number, want, got)
     return "expected %d lines, got %d" % (len(expected_lines), len(actual_lines))
+
+
+def missing_lines(wanted, document):
+    """The first wanted line that does not follow the ones before it in the document, or None."""
+    lines = document.replace("\r\n", "\n").split("\n")
+    at = 0
+    for want in wanted:
+        while at < len(lines) and lines[at] != want:
+            at += 1
+        if at == len(lines):
+            return want
+        at += 1
+    return None
 
 
 def read(path):
@@ -72,6 +88,20 @@ def main():
                     failures.append("out-files: expected %s, got %s" % (want, got))
         for name in sorted(os.listdir(expected)):
             if name in SPECIAL:
+                continue
+            if name.endswith(".lines"):
+                target = name[: -len(".lines")]
+                if target == "stdout":
+                    document = run.stdout.decode("utf-8")
+                elif os.path.exists(os.path.join(out, target)):
+                    document = read(os.path.join(out, target)).decode("cp1251")
+                else:
+                    failures.append("%s: not written" % target)
+                    continue
+                wanted = [place(line) for line in read(os.path.join(expected, name)).decode("utf-8").splitlines()]
+                lost = missing_lines(wanted, document)
+                if lost is not None:
+                    failures.append("%s: no line (in order) %r" % (target, lost))
                 continue
             path = os.path.join(out, name)
             if not os.path.exists(path):
