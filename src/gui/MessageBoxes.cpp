@@ -2,8 +2,6 @@
 
 #include "render/QtText.h"
 
-#include <QStringDecoder>
-
 namespace orva {
 
 namespace {
@@ -32,12 +30,8 @@ bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton y
 }
 
 QString failureText(const char* message) {
-    const QByteArray bytes(message);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return decoded;
-    return toQString(message);
+    // Every failure's message is UTF-8.
+    return QString::fromUtf8(message);
 }
 
 QString failureText(const std::exception& failure) {

@@ -22,8 +22,7 @@ void showErrorBox(QWidget* parent, const QString& text);
 // one is the default); true when the answer was `yes`.
 bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton yes, QMessageBox::StandardButton no);
 
-// The message of a failure for a box. Core messages are ASCII around Windows-1251 texts taken
-// from the files; system messages (paths, errno texts) are UTF-8.
+// The message of a failure for a box: every failure's message is UTF-8.
 QString failureText(const std::exception& failure);
 QString failureText(const char* message);
 

@@ -117,7 +117,7 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
 
     std::string_view raw;
     if (!source.next(raw))
-        fail(0, "the file holds no lines");
+        fail(0, "файлът не съдържа редове");
 
     std::size_t counter = 0;
     int page = 0;
@@ -134,8 +134,8 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
         if (index == 0) {
             // 0 would divide by zero in the page test; below B the page filling would never end.
             if (linesPerPage <= 0 || static_cast<std::size_t>(linesPerPage) < block)
-                fail(0, std::to_string(linesPerPage) + " lines per page cannot hold a record of " +
-                            std::to_string(block) + " lines");
+                fail(0, "редовете на страница (" + std::to_string(linesPerPage) + ") не побират запис от " +
+                            std::to_string(block) + " реда");
             lines.reserve(estimateLines(source.sizeHint() / (recordLength + 2) + 1,
                                         static_cast<std::size_t>(linesPerPage), layout) +
                           layout.amountLines.size() + 1);
@@ -169,8 +169,8 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
         for (std::size_t k = 0; k < amounts.size(); ++k) {
             const std::optional<long double> value = tryParseDecimal(amounts[k]);
             if (!value)
-                fail(index + 1,
-                     "amount " + std::to_string(k + 1) + " \"" + orva::mikToWin1251(amounts[k]) + "\" is not a number");
+                fail(index + 1, "сума " + std::to_string(k + 1) + " \"" + win1251ToUtf8(mikToWin1251(amounts[k])) +
+                                    "\" не е число");
             result.totals[k] += *value;
         }
 
@@ -227,7 +227,7 @@ JournalResult runEngine(LineSource& source, int linesPerPage, const std::string&
 } // namespace
 
 JournalError::JournalError(std::string fileName, std::size_t line, const std::string& detail)
-    : Error(fileName + (line ? ", line " + std::to_string(line) : std::string()) + ": " + detail),
+    : Error(fileName + (line ? ", ред " + std::to_string(line) : std::string()) + ": " + detail),
       fileName_(std::move(fileName)), line_(line) {}
 
 JournalResult buildJournal(std::string_view fileBytes, int linesPerPage, const std::string& captionText,

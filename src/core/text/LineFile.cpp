@@ -78,7 +78,9 @@ private:
 } // namespace
 
 void throwFileError(FileAction action, const std::string& path, int error) {
-    const char* what = action == FileAction::Open ? "cannot open" : action == FileAction::Read ? "cannot read" : "cannot write";
+    const char* what = action == FileAction::Open   ? "не може да се отвори"
+                       : action == FileAction::Read ? "не може да се прочете"
+                                                    : "не може да се запише";
     throw FileError(std::string(what) + " " + path + ": " + std::strerror(error));
 }
 
