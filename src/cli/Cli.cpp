@@ -321,7 +321,7 @@ int exportCommand(const Options& options, std::ostream& out, const Environment& 
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::u8path(folder), error);
     if (error)
-        throw Failure(kUsage, "cannot create the output folder " + folder + ": " + error.message());
+        throw Failure(kUsage, "не може да се създаде папката " + folder + ": " + error.message());
 
     auto write = [&](const Document& document, const std::vector<std::string>& lines) {
         const std::string path = joinPath(folder, std::string(document.name) + (pdf ? ".pdf" : ".txt"));
@@ -351,7 +351,7 @@ int printCommand(const Options& options, const Environment& environment, Progres
     progress.step("asking for the default printer");
     const std::unique_ptr<QPrinter> printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
     if (!printer)
-        throw Failure(kNoPrinter, "there is no default printer");
+        throw Failure(kNoPrinter, "няма принтер по подразбиране");
     const int pageLines = options.linesPerPage ? *options.linesPerPage : linesPerPage(*printer);
 
     progress.step("reading the period");

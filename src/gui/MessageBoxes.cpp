@@ -5,7 +5,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPushButton>
-#include <QStringDecoder>
 
 namespace orva {
 
@@ -67,12 +66,8 @@ bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton y
 }
 
 QString failureText(const char* message) {
-    const QByteArray bytes(message);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return decoded;
-    return toQString(message);
+    // Every failure's message is UTF-8.
+    return QString::fromUtf8(message);
 }
 
 QString failureText(const std::exception& failure) {

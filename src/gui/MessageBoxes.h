@@ -46,8 +46,7 @@ struct MessageBoxSeen {
 using MessageBoxAnswerer = std::function<QMessageBox::StandardButton(const MessageBoxSeen&)>;
 void setMessageBoxAnswerer(MessageBoxAnswerer answerer);
 
-// The message of a failure for a box. Core messages are ASCII around Windows-1251 texts taken
-// from the files; system messages (paths, errno texts) are UTF-8.
+// The message of a failure for a box: every failure's message is UTF-8.
 QString failureText(const std::exception& failure);
 QString failureText(const char* message);
 

@@ -216,11 +216,11 @@ void writeDocumentPdf(const std::string& path, const std::vector<std::string>& l
         renderDocument(printer, lines, pointSize, linesPerPage(printer, pointSize));
     } catch (const Error&) {
         std::remove(partial.c_str());
-        throw FileError("cannot write " + path);
+        throw FileError("не може да се запише " + path);
     }
     if (std::rename(partial.c_str(), path.c_str()) != 0) {
         std::remove(partial.c_str());
-        throw FileError("cannot write " + path);
+        throw FileError("не може да се запише " + path);
     }
 }
 

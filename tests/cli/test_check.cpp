@@ -205,7 +205,7 @@ TEST(Check, UnreadablePeriodIsStatusTwo) {
     const CliResult run = check(period, temp);
     EXPECT_EQ(run.status, orva::cli::kUnreadable);
     EXPECT_TRUE(run.out.empty());
-    EXPECT_EQ(run.err.rfind("orva-cli: pokupki.txt: cannot open ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("orva-cli: pokupki.txt: не може да се отвори ", 0), 0u) << run.err;
 }
 
 TEST(Check, SamplePeriodHoldsEveryRule) {

@@ -234,16 +234,16 @@ const UnreadableCase kUnreadableCases[] = {
     {"missing_declaration",
      [](Period& p) { p.missing = {"deklar.txt"}; },
      {},
-     "orva-cli: deklar.txt: cannot open DATA/deklar.txt: No such file or directory"},
+     "orva-cli: deklar.txt: не може да се отвори DATA/deklar.txt: No such file or directory"},
     {"missing_sales",
      [](Period& p) { p.missing = {"prodagbi.txt"}; },
      {},
-     "orva-cli: prodagbi.txt: cannot open DATA/prodagbi.txt: No such file or directory"},
+     "orva-cli: prodagbi.txt: не може да се отвори DATA/prodagbi.txt: No such file or directory"},
     {"empty_declaration",
      [](Period& p) { p.files["deklar.txt"] = ""; },
      {},
-     "orva-cli: deklar.txt, line 1: the return record is empty: no VAT number to take the identification number "
-     "from"},
+     "orva-cli: deklar.txt, ред 1: записът на декларацията е празен: няма ИН по ЗДДС, от който да се вземе "
+     "идентификационният номер"},
     // A purchase amount with a decimal comma: tests/regress/unreadable-purchase-amount.
     {"sales_amount_in_cyrillic",
      [](Period& p) {
@@ -252,15 +252,15 @@ const UnreadableCase kUnreadableCases[] = {
          p.files["prodagbi.txt"] = file;
      },
      {},
-     "orva-cli: prodagbi.txt, line 1: amount 1 \"            сто\" is not a number"},
+     "orva-cli: prodagbi.txt, ред 1: сума 1 \"            сто\" не е число"},
     {"purchases_without_lines",
      [](Period& p) { p.files["pokupki.txt"] = std::string(1, '\0'); },
      {},
-     "orva-cli: pokupki.txt: the file holds no lines"},
+     "orva-cli: pokupki.txt: файлът не съдържа редове"},
     {"lines_per_page_below_a_sales_block",
      nullptr,
      {"--lines-per-page", "3"},
-     "orva-cli: prodagbi.txt: 3 lines per page cannot hold a record of 4 lines"},
+     "orva-cli: prodagbi.txt: редовете на страница (3) не побират запис от 4 реда"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cli, Unreadable, ::testing::ValuesIn(kUnreadableCases),
@@ -297,12 +297,12 @@ TEST_P(NoReturn, WritesLabelAndJournalsOnly) {
 
 const NoReturnCase kNoReturnCases[] = {
     {"cell_20_not_a_number", [](Period& p) { p.cellTexts[20] = "12,00"; },
-     "orva-cli: deklar.txt, line 1: cell 20 \"12,00          \" is not a number"},
+     "orva-cli: deklar.txt, ред 1: клетка 20 \"12,00          \" не е число"},
     {"cell_40_blank", [](Period& p) { p.cellTexts[40] = ""; },
-     "orva-cli: deklar.txt, line 1: cell 40 \"               \" is not a number"},
+     "orva-cli: deklar.txt, ред 1: клетка 40 \"               \" не е число"},
     {"month_13", [](Period& p) { p.period = "202613"; },
-     "orva-cli: deklar.txt, line 1: no default date: period \"13/2026\": month must be 1 to 12 and year 1 to "
-     "9999"},
+     "orva-cli: deklar.txt, ред 1: няма дата по подразбиране: период \"13/2026\": месецът трябва да е от 1 до "
+     "12, а годината от 1 до 9999"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cli, NoReturn, ::testing::ValuesIn(kNoReturnCases),
@@ -328,7 +328,7 @@ TEST_F(Export, RecordBrokenOverTwoLinesNamesTheLineOfTheCell) {
     writePeriod(period, data);
     const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60"});
     EXPECT_EQ(run.status, orva::cli::kNoReturn);
-    EXPECT_EQ(run.err, "orva-cli: deklar.txt, line 2: cell 20 \"00        1060.\" is not a number\n");
+    EXPECT_EQ(run.err, "orva-cli: deklar.txt, ред 2: клетка 20 \"00        1060.\" не е число\n");
 }
 
 // A one-line record cut short was reported on line 2: the break appended after the last line was
@@ -339,7 +339,7 @@ TEST_F(Export, RecordCutShortNamesItsOnlyLine) {
     writePeriod(period, data);
     const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60"});
     EXPECT_EQ(run.status, orva::cli::kNoReturn);
-    EXPECT_EQ(run.err, "orva-cli: deklar.txt, line 1: cell 40 \"\" is not a number\n");
+    EXPECT_EQ(run.err, "orva-cli: deklar.txt, ред 1: клетка 40 \"\" не е число\n");
 }
 
 TEST_F(Export, ReplacesEarlierExportWithoutLeftovers) {
@@ -355,7 +355,7 @@ TEST_F(Export, UnwritableOutputIsReported) {
     writeBytes(temp.path() / "file", "x");
     const CliResult run = exportPeriod(data, temp.path() / "file" / "out", {"--lines-per-page", "60"});
     EXPECT_EQ(run.status, orva::cli::kUsage);
-    EXPECT_TRUE(contains(run.err, "cannot create the output folder")) << run.err;
+    EXPECT_TRUE(contains(run.err, "не може да се създаде папката ")) << run.err;
 }
 
 } // namespace

@@ -70,7 +70,7 @@ TEST_F(Print, LabelPrintsAtTenPointsOnOneSheet) {
 TEST_F(Print, NoPrinterIsStatusFour) {
     const CliResult run = runCli({"print", "--document", "sales", data.string()}, withoutPrinter());
     EXPECT_EQ(run.status, orva::cli::kNoPrinter);
-    EXPECT_EQ(run.err, "orva-cli: there is no default printer\n");
+    EXPECT_EQ(run.err, "orva-cli: няма принтер по подразбиране\n");
     EXPECT_TRUE(run.out.empty());
 }
 

@@ -135,7 +135,7 @@ TEST_F(Program, FailureIsOneLineOnStandardError) {
     const Process process =
         runProgram({"export", "--format", "pdf", "--out", out.string(), data.string()}, work, scratch);
     EXPECT_EQ(process.status, 2);
-    EXPECT_EQ(process.err, "orva-cli: pokupki.txt: cannot open " + (data / "pokupki.txt").string() +
+    EXPECT_EQ(process.err, "orva-cli: pokupki.txt: не може да се отвори " + (data / "pokupki.txt").string() +
                                ": No such file or directory\n");
     EXPECT_FALSE(fs::exists(out));
 }

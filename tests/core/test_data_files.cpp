@@ -50,7 +50,7 @@ TEST_F(DataFiles, ExactNameFirstThenTheOneCaseVariant) {
         {{"Pokupki.txt"}, "Pokupki.txt"},
         {{"pokupki.txt", "POKUPKI.TXT"}, "pokupki.txt"},
         {{"POKUPKI.TXT", "Pokupki.txt"}, "pokupki.txt: няколко файла отговарят: POKUPKI.TXT, Pokupki.txt"},
-        {{"pokupki.txt.bak", "xpokupki.txt"}, "pokupki.txt: cannot open @/pokupki.txt: No such file or directory"},
+        {{"pokupki.txt.bak", "xpokupki.txt"}, "pokupki.txt: не може да се отвори @/pokupki.txt: No such file or directory"},
     };
     for (const Case& c : cases) {
         TearDown();
@@ -123,5 +123,5 @@ TEST_F(DataFiles, AFifoOrFolderIsRefusedWithoutWaiting) {
     ASSERT_EQ(::mkfifo((folder_ + "/pokupki.txt").c_str(), 0600), 0);
     EXPECT_EQ(failure("pokupki.txt"), "pokupki.txt: не е обикновен файл: " + folder_ + "/pokupki.txt");
     ASSERT_EQ(::mkdir((folder_ + "/prodagbi.txt").c_str(), 0700), 0);
-    EXPECT_EQ(failure("prodagbi.txt"), "prodagbi.txt: cannot read " + folder_ + "/prodagbi.txt: Is a directory");
+    EXPECT_EQ(failure("prodagbi.txt"), "prodagbi.txt: не може да се прочете " + folder_ + "/prodagbi.txt: Is a directory");
 }

@@ -2,6 +2,8 @@
 #include "text/Errors.h"
 #include "text/LineFile.h"
 
+#include "ExpectThrow.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -229,15 +231,13 @@ TEST(ResultCells, TextsThatAreNotNumbersFailNamingTheText) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.k20) + " / " + c.k40);
-        try {
-            deriveResultCells(c.k20, c.k40);
-            ADD_FAILURE() << "no failure";
-        } catch (const ConversionError& error) {
-            EXPECT_EQ(error.text(), c.quoted);
+        if (const auto error = THROWN_BY(deriveResultCells(c.k20, c.k40), ConversionError)) {
+            EXPECT_EQ(error->text(), c.quoted);
         }
     }
     // A difference beyond the range of the arithmetic is a failure, not "INF" in a cell.
-    EXPECT_THROW(deriveResultCells("1e4932", "-1e4932"), Error);
+    EXPECT_THROW_MSG(deriveResultCells("1e4932", "-1e4932"), Error,
+                     "клетки 20 и 40 (\"1e4932\", \"-1e4932\") се различават с повече, отколкото може да се представи");
 }
 
 TEST(returnDate, LastDayOfThePeriodsMonth) {
@@ -262,12 +262,9 @@ TEST(returnDate, BadPeriodsFailNamingThePeriod) {
                            "-1/2007", "02/\r\n", "\r\n/2007", "0\r/2007", "02/-200"};
     for (const char* period : cases) {
         SCOPED_TRACE(period);
-        try {
-            defaultReturnDate(period);
-            ADD_FAILURE() << "no failure";
-        } catch (const Error& error) {
-            EXPECT_NE(std::string(error.what()).find(std::string("\"") + period + "\""), std::string::npos)
-                << error.what();
+        if (const auto error = THROWN_BY(defaultReturnDate(period), Error)) {
+            EXPECT_NE(std::string(error->what()).find(std::string("период \"") + period + "\""), std::string::npos)
+                << error->what();
         }
     }
 }

@@ -5,6 +5,8 @@
 #include "text/LineFile.h"
 #include "text/Money.h"
 
+#include "ExpectThrow.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -113,14 +115,11 @@ std::string zeroTotals(const JournalLayout& layout, std::size_t line) {
 }
 
 std::string expectFailure(std::string_view bytes, int linesPerPage, const JournalLayout& layout) {
-    try {
-        buildJournal(bytes, linesPerPage, kCaption, layout);
-    } catch (const JournalError& error) {
-        EXPECT_EQ(error.fileName(), layout.fileName);
-        return error.what();
-    }
-    ADD_FAILURE() << "the build did not fail";
-    return {};
+    const auto error = THROWN_BY(buildJournal(bytes, linesPerPage, kCaption, layout), JournalError);
+    if (!error)
+        return {};
+    EXPECT_EQ(error->fileName(), layout.fileName);
+    return error->what();
 }
 
 } // namespace
@@ -550,31 +549,31 @@ TEST(JournalFailure, Messages) {
         int linesPerPage;
         std::string message;
     } cases[] = {
-        {"not a number", P, file(bad), 60, "pokupki.txt, line 17: amount 3 \"          12,50\" is not a number"},
-        {"99 characters", P, file({record(P, 1), ninetyNine}), 60,
-         "pokupki.txt, line 2: amount 1 \"\" is not a number"},
+        {"not a number", P, file(bad), 60, "pokupki.txt, ред 17: сума 3 \"          12,50\" не е число"},
+        {"99 characters", P, file({record(P, 1), ninetyNine}), 60, "pokupki.txt, ред 2: сума 1 \"\" не е число"},
         {"99 characters, last line", P, record(P, 1) + "\n" + ninetyNine, 60,
-         "pokupki.txt, line 2: amount 1 \"\" is not a number"},
+         "pokupki.txt, ред 2: сума 1 \"\" не е число"},
         {"99 characters, sales", S, file({record(S, 1), ninetyNineSales}), 60,
-         "prodagbi.txt, line 2: amount 1 \"\" is not a number"},
+         "prodagbi.txt, ред 2: сума 1 \"\" не е число"},
         {"ends inside amount 2", P, file({record(P, 1, {"123456789012345"}).substr(0, 170)}), 60,
-         "pokupki.txt, line 1: amount 2 \"\" is not a number"},
+         "pokupki.txt, ред 1: сума 2 \"\" не е число"},
         {"blank amount", P, file({record(P, 1, {"0", "0", "0", "0", "0", "0", "               "})}), 60,
-         "pokupki.txt, line 1: amount 7 \"               \" is not a number"},
+         "pokupki.txt, ред 1: сума 7 \"               \" не е число"},
         {"sales quotes the 12 characters parsed", S, file({record(S, 1, {"0", "0", "0", "0", "0", "      1.2.3"})}), 60,
-         "prodagbi.txt, line 1: amount 6 \"          1.2.3\" is not a number"},
-        {"MIK letters in an amount are quoted in Windows-1251", P, file({record(P, 1, {"\x8f\x80\x90\x80"})}), 60,
-         "pokupki.txt, line 1: amount 1 \"           " + utf8ToWin1251("ПАРА") + "\" is not a number"},
-        {"no lines", P, std::string(1, '\0'), 60, "pokupki.txt: the file holds no lines"},
-        {"no lines, sales", S, std::string("\0\r\n", 3), 60, "prodagbi.txt: the file holds no lines"},
-        {"only a NUL", S, std::string(1, '\0') + record(S, 1), 60, "prodagbi.txt: the file holds no lines"},
-        {"linesPerPage 0", P, file({record(P, 1)}), 0, "pokupki.txt: 0 lines per page cannot hold a record of 3 lines"},
+         "prodagbi.txt, ред 1: сума 6 \"          1.2.3\" не е число"},
+        {"MIK letters in an amount are quoted in UTF-8", P, file({record(P, 1, {"\x8f\x80\x90\x80"})}), 60,
+         "pokupki.txt, ред 1: сума 1 \"           ПАРА\" не е число"},
+        {"no lines", P, std::string(1, '\0'), 60, "pokupki.txt: файлът не съдържа редове"},
+        {"no lines, sales", S, std::string("\0\r\n", 3), 60, "prodagbi.txt: файлът не съдържа редове"},
+        {"only a NUL", S, std::string(1, '\0') + record(S, 1), 60, "prodagbi.txt: файлът не съдържа редове"},
+        {"linesPerPage 0", P, file({record(P, 1)}), 0,
+         "pokupki.txt: редовете на страница (0) не побират запис от 3 реда"},
         // The page test runs before the end-of-data test, so a first line that ends the data
         // still meets it.
         {"linesPerPage 0, short first line", S, file({"", record(S, 1)}), 0,
-         "prodagbi.txt: 0 lines per page cannot hold a record of 4 lines"},
+         "prodagbi.txt: редовете на страница (0) не побират запис от 4 реда"},
         {"linesPerPage negative", P, file({record(P, 1)}), -5,
-         "pokupki.txt: -5 lines per page cannot hold a record of 3 lines"},
+         "pokupki.txt: редовете на страница (-5) не побират запис от 3 реда"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -589,8 +588,8 @@ TEST(JournalFailure, LinesPerPageBelowTheRecordHeightIsRefused) {
         for (int linesPerPage = 1; linesPerPage < layout->blockHeight(); ++linesPerPage) {
             SCOPED_TRACE(layout->fileName + " at " + std::to_string(linesPerPage));
             EXPECT_EQ(expectFailure(record(*layout, 1), linesPerPage, *layout),
-                      layout->fileName + ": " + std::to_string(linesPerPage) +
-                          " lines per page cannot hold a record of " + std::to_string(layout->blockHeight()) + " lines");
+                      layout->fileName + ": редовете на страница (" + std::to_string(linesPerPage) +
+                          ") не побират запис от " + std::to_string(layout->blockHeight()) + " реда");
             // With nothing left to place after the short last line goes, nothing is refused.
             EXPECT_EQ(buildJournal("short", linesPerPage, kCaption, *layout).lines.size(), totalsLines(*layout));
         }

@@ -3,10 +3,12 @@
 #include "text/LineFile.h"
 #include "text/LineSource.h"
 
+#include "ExpectThrow.h"
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace orva;
@@ -89,7 +92,7 @@ TEST(JournalLineSource, SplitLikeTheLineReader) {
         cases.push_back(text);
     }
 
-    // Unique per process: other test runs may share the temporary folder.
+    // One file per process: other builds' tests may run beside this one.
     const std::string path = ::testing::TempDir() + "orva_line_source_" + std::to_string(::getpid()) + ".txt";
     for (const auto& text : cases) {
         SCOPED_TRACE(::testing::PrintToString(text.substr(0, 60)));
@@ -110,14 +113,16 @@ TEST(JournalLineSource, SplitLikeTheLineReader) {
     std::remove(path.c_str());
 }
 
+// Every reader opens a file one way, so a file that cannot be read is reported the same wherever.
 TEST(JournalLineSource, MissingFileNamesThePath) {
     const std::string path = ::testing::TempDir() + "orva_no_such_dir/pokupki.txt";
-    try {
-        FileLineSource source(path);
-        ADD_FAILURE() << "no failure";
-    } catch (const FileError& error) {
-        EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
-    }
+    const std::string missing = "не може да се отвори " + path + ": " + std::strerror(ENOENT);
+    EXPECT_THROW_MSG(FileLineSource source(path), FileError, missing);
+    EXPECT_THROW_MSG(readFileBytes(path), FileError, missing);
+    const std::string folder = ::testing::TempDir();
+    const std::string notAFile = "не може да се прочете " + folder + ": " + std::strerror(EISDIR);
+    EXPECT_THROW_MSG(FileLineSource source(folder), FileError, notAFile);
+    EXPECT_THROW_MSG(readFileBytes(folder), FileError, notAFile);
 }
 
 // The decimal reader's fast path (the usual journal amount) and its general path give the C

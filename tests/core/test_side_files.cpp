@@ -2,12 +2,15 @@
 #include "text/Errors.h"
 #include "text/LineFile.h"
 
+#include "ExpectThrow.h"
 #include "FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -232,12 +235,8 @@ TEST_F(SideFiles, AFolderThatCannotBeWrittenFailsAtTheFirstHistoryAndNamesIt) {
     const std::string underFile = exe_ + "/orva"; // its folder is a regular file
     DialogMemory memory;
     memory.addresses = {"a"};
-    try {
-        saveHistories(underFile, memory);
-        FAIL() << "no failure reported";
-    } catch (const FileError& error) {
-        EXPECT_NE(std::string(error.what()).find(underFile + ".adr"), std::string::npos) << error.what();
-    }
+    EXPECT_THROW_MSG(saveHistories(underFile, memory), FileError,
+                     "не може да се запише " + underFile + ".adr: " + std::strerror(ENOTDIR));
     EXPECT_FALSE(saveLastValues(underFile, "a", "b", "c"));
     EXPECT_EQ(files(), Lines{"orva"});
     EXPECT_EQ(read(""), "a regular file, not a folder");
@@ -264,11 +263,7 @@ TEST_F(SideFiles, AWriteThatFailsHalfWayLeavesTheOldHistoryWhole) {
     {
         const FileSizeLimit limit(1024);
         ASSERT_TRUE(limit.ok());
-        try {
-            saveHistories(exe_, memory);
-        } catch (const FileError&) {
-            threwFileError = true;
-        }
+        threwFileError = THROWN_BY(saveHistories(exe_, memory), FileError).has_value();
         lastValuesSaved = saveLastValues(exe_, std::string(2048, 'y'), "", "");
     }
 

@@ -92,7 +92,7 @@ Declaration parseDeclaration(std::string_view fileBytes, CodePage codePage, Retu
 
     declaration.vatNumber = field[0];
     if (field[0].size() < 2)
-        throw Error("the return record is empty: no VAT number to take the identification number from");
+        throw Error("записът на декларацията е празен: няма ИН по ЗДДС, от който да се вземе идентификационният номер");
     declaration.idNumber = field[0];
     declaration.idNumber[0] = ' ';
     declaration.idNumber[1] = ' ';
@@ -125,7 +125,8 @@ ResultCells deriveResultCells(const std::string& k20, const std::string& k40) {
     const long double y = parseDecimal(k40);
     const long double difference = x - y;
     if (!std::isfinite(difference))
-        throw Error("cells 20 and 40 (\"" + k20 + "\", \"" + k40 + "\") differ by more than can be held");
+        throw Error("клетки 20 и 40 (\"" + win1251ToUtf8(k20) + "\", \"" + win1251ToUtf8(k40) +
+                    "\") се различават с повече, отколкото може да се представи");
     if (difference > 0)
         return {formatFixed15(difference), formatFixed15(0)};
     return {formatFixed15(0), formatFixed15(y - x)};
@@ -136,12 +137,13 @@ std::string defaultReturnDate(const std::string& periodText) {
     const std::string yearText = periodText.size() > 4 ? periodText.substr(periodText.size() - 4) : periodText;
     long month = 0;
     long year = 0;
+    const std::string period = "период \"" + win1251ToUtf8(periodText) + "\"";
     if (!parsePeriodNumber(monthText, month))
-        throw Error("period \"" + periodText + "\": month \"" + monthText + "\" is not a number");
+        throw Error(period + ": месецът \"" + win1251ToUtf8(monthText) + "\" не е число");
     if (!parsePeriodNumber(yearText, year))
-        throw Error("period \"" + periodText + "\": year \"" + yearText + "\" is not a number");
+        throw Error(period + ": годината \"" + win1251ToUtf8(yearText) + "\" не е число");
     if (month < 1 || month > 12 || year < 1 || year > 9999)
-        throw Error("period \"" + periodText + "\": month must be 1 to 12 and year 1 to 9999");
+        throw Error(period + ": месецът трябва да е от 1 до 12, а годината от 1 до 9999");
 
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;

@@ -235,15 +235,15 @@ std::string format(const std::string& pattern, const std::vector<const std::stri
                 precision = precision * 10 + static_cast<std::size_t>(pattern[i++] - '0');
         }
         if (i >= pattern.size() || pattern[i] != 's')
-            throw std::logic_error("unsupported placeholder in \"" + pattern + "\"");
+            throw std::logic_error("неподдържано поле в \"" + win1251ToUtf8(pattern) + "\"");
         if (next >= values.size())
-            throw std::logic_error("too few values for \"" + pattern + "\"");
+            throw std::logic_error("твърде малко стойности за \"" + win1251ToUtf8(pattern) + "\"");
         const std::string text = values[next++]->substr(0, precision);
         const std::string fill(text.size() < width ? width - text.size() : 0, ' ');
         out += leftAligned ? text + fill : fill + text;
     }
     if (next != values.size())
-        throw std::logic_error("too many values for \"" + pattern + "\"");
+        throw std::logic_error("твърде много стойности за \"" + win1251ToUtf8(pattern) + "\"");
     return out;
 }
 

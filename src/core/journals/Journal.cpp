@@ -138,7 +138,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     bool emptyFile = false;
     if (!source.next(raw)) {
         if (source.sizeHint() != 0)
-            fail(0, "the file holds no lines");
+            fail(0, "файлът не съдържа редове");
         emptyFile = true;
     }
 
@@ -157,8 +157,8 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
         if (index == 0) {
             // 0 would divide by zero in the page test; below B the page filling would never end.
             if (linesPerPage <= 0 || static_cast<std::size_t>(linesPerPage) < block)
-                fail(0, std::to_string(linesPerPage) + " lines per page cannot hold a record of " +
-                            std::to_string(block) + " lines");
+                fail(0, "редовете на страница (" + std::to_string(linesPerPage) + ") не побират запис от " +
+                            std::to_string(block) + " реда");
             sink.reserve(estimateLines(source.sizeHint() / (recordLength + 2) + 1,
                                        static_cast<std::size_t>(linesPerPage), layout) +
                          layout.amountLines.size() + 1);
@@ -199,11 +199,12 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
         for (std::size_t k = 0; k < amounts.size(); ++k) {
             const std::optional<long double> value = tryParseDecimal(amounts[k]);
             auto quoted = [&] {
-                return " \"" + (codePage == CodePage::Mik ? mikToWin1251(amounts[k]) : std::string(amounts[k])) + "\"";
+                const std::string text = codePage == CodePage::Mik ? mikToWin1251(amounts[k]) : std::string(amounts[k]);
+                return " \"" + win1251ToUtf8(text) + "\"";
             };
             if (!value) {
                 const JournalError error(layout.fileName, index + 1,
-                                         "amount " + std::to_string(k + 1) + quoted() + " is not a number");
+                                         "сума " + std::to_string(k + 1) + quoted() + " не е число");
                 if (!options.onBadAmount)
                     throw error;
                 options.onBadAmount(error);
@@ -213,7 +214,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             result.totals[k] += *value;
             // A total whose cents cannot be held could not be printed as money.
             if (!std::isfinite(result.totals[k] * 100.0L))
-                fail(index + 1, "amount " + std::to_string(k + 1) + quoted() + " makes the total too large");
+                fail(index + 1, "сума " + std::to_string(k + 1) + quoted() + " прави сбора твърде голям");
         }
 
         // "| %5d %s %s  %s %s %s %s %s|": ordinal, branch, kind, number, date, identification number,
@@ -293,7 +294,7 @@ JournalResult collect(LineSource& source, int linesPerPage, const std::string& c
 } // namespace
 
 JournalError::JournalError(std::string fileName, std::size_t line, const std::string& detail)
-    : Error(fileName + (line ? ", line " + std::to_string(line) : std::string()) + ": " + detail),
+    : Error(fileName + (line ? ", ред " + std::to_string(line) : std::string()) + ": " + detail),
       fileName_(std::move(fileName)), line_(line) {}
 
 JournalResult buildJournal(std::string_view fileBytes, int linesPerPage, const std::string& captionText,

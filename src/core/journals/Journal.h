@@ -51,8 +51,8 @@ struct JournalResult {
 };
 
 // A journal could not be built. The message names the file and, where the failure is about one
-// line of it, that line (1-based) and the field: `pokupki.txt, line 17: amount 3 "12,50" is not a
-// number`, `prodagbi.txt: the file holds no lines`.
+// line of it, that line (1-based) and the field: `pokupki.txt, ред 17: сума 3 "12,50" не е число`,
+// `prodagbi.txt: файлът не съдържа редове`.
 class JournalError : public Error {
 public:
     JournalError(std::string fileName, std::size_t line, const std::string& detail);

@@ -1,6 +1,7 @@
 #include "period/DataFiles.h"
 
 #include "period/Period.h"
+#include "text/LineFile.h"
 #include "text/Paths.h"
 
 #include <algorithm>
@@ -30,10 +31,6 @@ bool equalFolded(const std::string& a, const std::string& b) {
 
 [[noreturn]] void fail(const std::string& name, const std::string& what) {
     throw PeriodError(PeriodError::Stage::Load, name + ": " + what);
-}
-
-std::string systemReason(const std::string& what, const std::string& path, int error) {
-    return what + " " + path + ": " + std::strerror(error);
 }
 
 // Closes the descriptor however the survey ends.
@@ -83,18 +80,14 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name) {
     survey.path = findDataFile(folder, name);
     survey.name = fileName(survey.path);
 
-    // O_NONBLOCK: opening a FIFO must not wait for a writer.
-    Descriptor file{::open(survey.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    if (file.fd < 0)
-        fail(name, systemReason("cannot open", survey.path, errno));
-    struct stat info {};
-    if (::fstat(file.fd, &info) != 0)
-        fail(name, systemReason("cannot read", survey.path, errno));
-    if (S_ISDIR(info.st_mode))
-        fail(name, systemReason("cannot read", survey.path, EISDIR));
-    if (!S_ISREG(info.st_mode))
-        fail(name, "не е обикновен файл: " + survey.path);
-    survey.empty = info.st_size == 0;
+    std::size_t size = 0;
+    Descriptor file{-1};
+    try {
+        file.fd = openFileForReading(survey.path, size);
+    } catch (const FileError& error) {
+        fail(name, error.what());
+    }
+    survey.empty = size == 0;
 
     CodePageCounter counter;
     bool lineEnded = false;
@@ -106,7 +99,11 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name) {
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            fail(name, systemReason("cannot read", survey.path, errno));
+            try {
+                throwFileError(FileAction::Read, survey.path, errno);
+            } catch (const FileError& error) {
+                fail(name, error.what());
+            }
         }
         const std::size_t size = static_cast<std::size_t>(got);
         counter.add(buffer.data(), size);

@@ -9,11 +9,6 @@ namespace orva {
 
 namespace {
 
-// Core messages quote record texts in Windows-1251; the user sees UTF-8.
-std::string forUser(const std::string& coreMessage) {
-    return win1251ToUtf8(coreMessage);
-}
-
 [[noreturn]] void failLoad(const std::string& message) {
     throw PeriodError(PeriodError::Stage::Load, message);
 }
@@ -27,8 +22,9 @@ std::string quoted(const std::string& win1251) {
 }
 
 std::string cellPlace(const Declaration& declaration, int cellNumber) {
-    return std::string(kDeclarationFileName) + ", line " +
-           std::to_string(declarationLineOfField(declaration, declarationFieldOfCell(cellNumber, declaration.layout))) + ": cell " +
+    return std::string(kDeclarationFileName) + ", ред " +
+           std::to_string(declarationLineOfField(declaration, declarationFieldOfCell(cellNumber, declaration.layout))) +
+           ": клетка " +
            (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
 }
 
@@ -69,13 +65,12 @@ Declaration loadDeclaration(const PeriodFiles& files) {
     try {
         record = readFileBytes(files.declaration.path);
     } catch (const FileError& error) {
-        // The path is the user's own (UTF-8); the reason is the system's.
         failLoad(std::string(kDeclarationFileName) + ": " + error.what());
     }
     try {
         return parseDeclaration(record, files.declaration.codePage, files.returnLayout);
     } catch (const Error& error) {
-        failLoad(std::string(kDeclarationFileName) + ", line 1: " + forUser(error.what()));
+        failLoad(std::string(kDeclarationFileName) + ", ред 1: " + error.what());
     }
 }
 
@@ -85,7 +80,7 @@ JournalResult loadJournal(const FileSurvey& file, const Declaration& declaration
         return buildJournalFromFile(file.path, linesPerPage, declaration.captionText, layout, file.codePage);
     } catch (const JournalError& error) {
         // The engine's message already names the file, the line and the field.
-        failLoad(forUser(error.what()));
+        failLoad(error.what());
     } catch (const FileError& error) {
         failLoad(layout.fileName + ": " + error.what());
     }
@@ -106,14 +101,14 @@ ReturnAnswers presetAnswers(const Declaration& declaration, const std::optional<
     for (int cellNumber : {20, 40}) {
         if (!tryParseDecimal(declaration.cells[cellNumber]))
             failReturn(cellPlace(declaration, cellNumber) + " " + quoted(declaration.cells[cellNumber]) +
-                       " is not a number");
+                       " не е число");
     }
     try {
         const ResultCells result = deriveResultCells(declaration.cells[20], declaration.cells[40]);
         answers.cells[50] = result.cell50;
         answers.cells[60] = result.cell60;
     } catch (const Error& error) {
-        failReturn(cellPlace(declaration, 20) + ": " + forUser(error.what()));
+        failReturn(cellPlace(declaration, 20) + ": " + error.what());
     }
 
     if (givenDate) {
@@ -122,9 +117,9 @@ ReturnAnswers presetAnswers(const Declaration& declaration, const std::optional<
         try {
             answers.date = defaultReturnDate(declaration.periodText);
         } catch (const Error& error) {
-            failReturn(std::string(kDeclarationFileName) + ", line " +
+            failReturn(std::string(kDeclarationFileName) + ", ред " +
                        std::to_string(declarationLineOfField(declaration, 3)) +
-                       ": no default date: " + forUser(error.what()));
+                       ": няма дата по подразбиране: " + error.what());
         }
     }
     answers.signatory = trimSignatory(declaration.signatoryName);

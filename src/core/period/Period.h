@@ -11,8 +11,8 @@
 
 namespace orva {
 
-// A period could not be read, or its return could not be built. The message (UTF-8) names the
-// file, the line and the field.
+// A period could not be read, or its return could not be built. The message (UTF-8, in Bulgarian,
+// as every core message) names the file, the line and the field.
 class PeriodError : public Error {
 public:
     enum class Stage {

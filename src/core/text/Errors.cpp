@@ -1,8 +1,10 @@
 #include "text/Errors.h"
 
+#include "text/Encoding.h"
+
 namespace orva {
 
 ConversionError::ConversionError(std::string text)
-    : Error("\"" + text + "\" is not a number"), text_(std::move(text)) {}
+    : Error("\"" + win1251ToUtf8(text) + "\" не е число"), text_(std::move(text)) {}
 
 } // namespace orva

@@ -5,13 +5,14 @@
 
 namespace orva {
 
-// Every failure of the core is one of these; the message says what is wrong and where.
+// Every failure of the core is one of these; the message says what is wrong and where, in Bulgarian,
+// as UTF-8 (record text in it converted where the failure is raised).
 class Error : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-// A text that should hold a number does not. `text()` is the offending text as read.
+// A text that should hold a number does not. `text()` is the offending text as read (Windows-1251).
 class ConversionError : public Error {
 public:
     explicit ConversionError(std::string text);

@@ -78,24 +78,36 @@ private:
 } // namespace
 
 void throwFileError(FileAction action, const std::string& path, int error) {
-    const char* what = action == FileAction::Open ? "cannot open" : action == FileAction::Read ? "cannot read" : "cannot write";
+    const char* what = action == FileAction::Open   ? "не може да се отвори"
+                       : action == FileAction::Read ? "не може да се прочете"
+                                                    : "не може да се запише";
     throw FileError(std::string(what) + " " + path + ": " + std::strerror(error));
 }
 
 int openFileForReading(const std::string& path, std::size_t& size) {
     size = 0;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below anyway.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         throwFileError(FileAction::Open, path, errno);
     struct stat info {};
-    if (::fstat(fd, &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            ::close(fd);
-            throwFileError(FileAction::Read, path, EISDIR);
-        }
-        if (info.st_size > 0)
-            size = static_cast<std::size_t>(info.st_size);
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throwFileError(FileAction::Read, path, error);
     }
+    if (S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        throwFileError(FileAction::Read, path, EISDIR);
+    }
+    // A FIFO would block the reader for ever and a device (a link to /dev/zero) never ends.
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw FileError("не е обикновен файл: " + path);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (info.st_size > 0)
+        size = static_cast<std::size_t>(info.st_size);
     return fd;
 }
 

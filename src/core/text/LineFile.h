@@ -29,8 +29,9 @@ void writeFileAtomic(const std::string& path, std::string_view bytes);
 // copy in memory.
 void writeLinesFile(const std::string& path, const std::vector<std::string>& lines);
 
-// What every reader of a file does first: opens `path` for reading and refuses a folder. Returns
-// the descriptor and sets `size` to the file's size (0 when unknown). Throws FileError.
+// What every reader of a file does first: opens `path` for reading (without waiting on a FIFO)
+// and refuses anything but a regular file, a link to one included. Returns the descriptor and sets
+// `size` to the file's size. Throws FileError.
 int openFileForReading(const std::string& path, std::size_t& size);
 
 enum class FileAction { Open, Read, Write };
