@@ -15,6 +15,7 @@
 #include <QPrinterInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <unistd.h>
 #include <ostream>
 
 namespace orva::cli {
@@ -277,8 +279,8 @@ constexpr Document kSales{"sales", "ПРОДАЖБИ", kDocumentPointSize};
 constexpr Document kReturn{"return", "ДЕКЛАРАЦИЯ", kDocumentPointSize};
 
 // The return form as the window builds it after a dialog answered with the options.
-std::vector<std::string> buildReturnFrom(const Period& period, const AnswerOptions& options, int pageLines) {
-    ReturnAnswers answers = presetAnswers(period.declaration, options.date);
+std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines) {
+    ReturnAnswers answers = presetAnswers(declaration, options.date);
     answers.address = options.address.value_or(std::string());
     answers.position = options.position.value_or(std::string());
     if (options.signatory)
@@ -287,7 +289,89 @@ std::vector<std::string> buildReturnFrom(const Period& period, const AnswerOptio
     answers.art92 = options.art92;
     for (const auto& [cellNumber, text] : options.cells)
         answers.cells[cellNumber] = text;
-    return buildReturn(period.declaration, answers, pageLines);
+    return buildReturn(declaration, answers, pageLines);
+}
+
+// Writes a journal's lines into its file as they are built.
+class WriterSink final : public JournalSink {
+public:
+    explicit WriterSink(AtomicFileWriter& writer) : writer_(writer) {}
+    void line(std::string_view text) override { writer_.writeLine(text); }
+
+private:
+    AtomicFileWriter& writer_;
+};
+
+std::string documentPath(const std::string& folder, const Document& document, bool pdf) {
+    return joinPath(folder, std::string(document.name) + (pdf ? ".pdf" : ".txt"));
+}
+
+// The output folder, and whether this run made it: a failed export leaves no folder it created.
+struct FolderCreation {
+    std::string folder;
+    bool created = false;
+    void undo() const {
+        if (created)
+            ::rmdir(folder.c_str());
+    }
+};
+
+FolderCreation createOutputFolder(const std::string& folder) {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::u8path(folder);
+    const bool existed = std::filesystem::exists(path, error);
+    std::filesystem::create_directories(path, error);
+    if (error)
+        throw Failure(kUsage, "не може да се създаде папката " + folder + ": " + error.message());
+    return {folder, !existed};
+}
+
+void removeEarlierReturn(const std::string& folder) {
+    for (bool pdf : {false, true}) {
+        const std::string path = documentPath(folder, kReturn, pdf);
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+            throwFileError(FileAction::Write, path, errno);
+    }
+}
+
+// The PDF export: the documents are built, then drawn page by page.
+int exportPdf(const Options& options, const std::string& folder, int pageLines, std::ostream& out,
+              Progress& progress) {
+    progress.step("reading the period");
+    const Period period = loadPeriod(*options.dataFolder, pageLines, options.read);
+    progress.step("building the return");
+    std::optional<std::vector<std::string>> returnForm;
+    std::optional<PeriodError> returnFailure;
+    try {
+        returnForm = buildReturnFrom(period.declaration, options.answers, pageLines);
+    } catch (const PeriodError& failure) {
+        returnFailure = failure;
+    }
+    createOutputFolder(folder);
+    auto write = [&](const Document& document, const std::vector<std::string>& lines) {
+        const std::string path = documentPath(folder, document, true);
+        progress.step(std::string("writing ") + fileName(path));
+        try {
+            writeDocumentPdf(path, lines, document.pointSize, pageLines, document.title);
+        } catch (const Error& failure) {
+            throw Failure(kUsage, failure.what());
+        }
+        out << path << '\n';
+    };
+    write(kLabel, period.declaration.label);
+    write(kPurchases, period.purchases.lines);
+    write(kSales, period.sales.lines);
+    if (returnForm)
+        write(kReturn, *returnForm);
+    if (returnFailure) {
+        try {
+            removeEarlierReturn(folder);
+        } catch (const Error& failure) {
+            throw Failure(kUsage, failure.what());
+        }
+        throw *returnFailure;
+    }
+    return kSuccess;
 }
 
 int exportCommand(const Options& options, std::ostream& out, const Environment& environment, Progress& progress) {
@@ -306,41 +390,67 @@ int exportCommand(const Options& options, std::ostream& out, const Environment& 
             pageLines = fallbackLinesPerPage();
     }
 
+    const std::string& folder = *options.out;
+    if (pdf)
+        return exportPdf(options, folder, pageLines, out, progress);
+
+    // Each document is written as it is built, into a temporary file of its own in DIR; none is
+    // put in place until all are built, so a failure never leaves a mixed set.
     progress.step("reading the period");
-    const Period period = loadPeriod(*options.dataFolder, pageLines, options.read);
-    progress.step("building the return");
+    const PeriodFiles files = surveyPeriod(*options.dataFolder, options.read);
+    const Declaration declaration = loadDeclaration(files);
     std::optional<std::vector<std::string>> returnForm;
     std::optional<PeriodError> returnFailure;
     try {
-        returnForm = buildReturnFrom(period, options.answers, pageLines);
+        returnForm = buildReturnFrom(declaration, options.answers, pageLines);
     } catch (const PeriodError& failure) {
         returnFailure = failure;
     }
 
-    const std::string& folder = *options.out;
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::u8path(folder), error);
-    if (error)
-        throw Failure(kUsage, "не може да се създаде папката " + folder + ": " + error.message());
-
-    auto write = [&](const Document& document, const std::vector<std::string>& lines) {
-        const std::string path = joinPath(folder, std::string(document.name) + (pdf ? ".pdf" : ".txt"));
-        progress.step(std::string("writing ") + fileName(path));
-        try {
-            if (pdf)
-                writeDocumentPdf(path, lines, document.pointSize, pageLines, document.title);
-            else
-                writeLinesFile(path, lines);
-        } catch (const Error& failure) {
-            throw Failure(kUsage, failure.what());
+    const FolderCreation creation = createOutputFolder(folder);
+    std::vector<std::unique_ptr<AtomicFileWriter>> writers;
+    try {
+        auto start = [&](const Document& document) -> AtomicFileWriter& {
+            writers.push_back(std::make_unique<AtomicFileWriter>(documentPath(folder, document, false)));
+            return *writers.back();
+        };
+        AtomicFileWriter& label = start(kLabel);
+        for (const std::string& line : declaration.label)
+            label.writeLine(line);
+        for (const auto& [document, layout] : {std::pair{&kPurchases, &purchasesLayout()}, {&kSales, &salesLayout()}}) {
+            progress.step(std::string("writing ") + document->name);
+            WriterSink sink(start(*document));
+            streamJournal(document == &kPurchases ? files.purchases : files.sales, declaration, *layout, pageLines,
+                          sink);
         }
-        out << path << '\n';
-    };
-    write(kLabel, period.declaration.label);
-    write(kPurchases, period.purchases.lines);
-    write(kSales, period.sales.lines);
-    if (returnForm)
-        write(kReturn, *returnForm);
+        if (returnForm) {
+            AtomicFileWriter& form = start(kReturn);
+            for (const std::string& line : *returnForm)
+                form.writeLine(line);
+        }
+        for (auto& writer : writers)
+            writer->finish();
+    } catch (const PeriodError&) {
+        writers.clear();
+        creation.undo();
+        throw;
+    } catch (const Error& failure) {
+        writers.clear();
+        creation.undo();
+        throw Failure(kUsage, failure.what());
+    }
+
+    try {
+        for (auto& writer : writers) {
+            writer->publish();
+            out << writer->path() << '\n';
+        }
+        // No return of an earlier run may stay beside this run's documents.
+        if (returnFailure)
+            removeEarlierReturn(folder);
+    } catch (const Error& failure) {
+        throw Failure(kUsage, failure.what());
+    }
     if (returnFailure)
         throw *returnFailure;
     return kSuccess;
@@ -370,7 +480,7 @@ int printCommand(const Options& options, const Environment& environment, Progres
     else if (&document == &kSales)
         lines = &period.sales.lines;
     else
-        returnForm = buildReturnFrom(period, options.answers, pageLines);
+        returnForm = buildReturnFrom(period.declaration, options.answers, pageLines);
 
     progress.step("printing");
     try {

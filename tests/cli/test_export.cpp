@@ -280,14 +280,19 @@ void PrintTo(const NoReturnCase& c, std::ostream* out) {
 
 class NoReturn : public ::testing::TestWithParam<NoReturnCase> {};
 
+// An export that could not build the return once left the previous run's return.txt beside the new
+// label page and journals, so that a script printing the folder printed another period's return.
 TEST_P(NoReturn, WritesLabelAndJournalsOnly) {
     const NoReturnCase& c = GetParam();
     TempDir temp;
     Period period = consistentPeriod();
-    c.change(period);
     const fs::path data = temp.path() / "data";
-    writePeriod(period, data);
     const fs::path out = temp.path() / "out";
+    writePeriod(period, data);
+    ASSERT_EQ(exportPeriod(data, out, {"--lines-per-page", "60"}).status, 0);
+    std::ofstream(out / "return.pdf") << "an earlier PDF export";
+    c.change(period);
+    writePeriod(period, data);
     const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60"});
     EXPECT_EQ(run.status, orva::cli::kNoReturn);
     EXPECT_EQ(run.err, std::string(c.message) + "\n");

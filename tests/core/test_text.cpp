@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace orva;
 
@@ -179,6 +181,31 @@ TEST_F(LineFileOnDisk, FailedWriteLeavesTheOldFileWhole) {
     }
     EXPECT_EQ(readFileBytes(path), "old\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
+// A side file that was a symbolic link became a plain file; a killed run's temporary files were
+// never cleaned up.
+TEST_F(LineFileOnDisk, LinkStaysALinkAndKilledWritersLeftoversGo) {
+    const std::filesystem::path target = folder / "real.adr";
+    const std::filesystem::path link = folder / "orva.adr";
+    writeLinesFile(target.string(), {"old"});
+    std::filesystem::create_symlink(target, link);
+
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ::waitpid(ended, nullptr, 0);
+    const std::filesystem::path killedRun = folder / (".real.adr." + std::to_string(ended) + ".abcdef");
+    const std::filesystem::path runningRun = folder / (".real.adr." + std::to_string(::getppid()) + ".abcdef");
+    std::ofstream(killedRun) << "half";
+    std::ofstream(runningRun) << "half";
+
+    writeLinesFile(link.string(), {"new"});
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readFileBytes(target.string()), "new\r\n");
+    EXPECT_FALSE(std::filesystem::exists(killedRun));
+    EXPECT_TRUE(std::filesystem::exists(runningRun));
 }
 
 TEST_F(LineFileOnDisk, MissingFileNamesThePath) {

@@ -268,21 +268,10 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     return result;
 }
 
-// Keeps every line: the document the window shows.
-class VectorSink final : public JournalSink {
-public:
-    explicit VectorSink(std::vector<std::string>& lines) : lines_(lines) {}
-    void reserve(std::size_t lines) override { lines_.reserve(lines); }
-    void line(std::string_view text) override { lines_.emplace_back(text); }
-
-private:
-    std::vector<std::string>& lines_;
-};
-
 JournalResult collect(LineSource& source, int linesPerPage, const std::string& captionText,
                       const JournalLayout& layout, CodePage codePage) {
     JournalResult result;
-    VectorSink sink(result.lines);
+    LineCollector sink(result.lines);
     JournalOptions options;
     options.codePage = codePage;
     JournalSummary summary = runEngine(source, linesPerPage, captionText, layout, sink, options);

@@ -77,6 +77,17 @@ public:
     virtual void line(std::string_view text) = 0;
 };
 
+// Keeps every line: the document the window shows.
+class LineCollector final : public JournalSink {
+public:
+    explicit LineCollector(std::vector<std::string>& lines) : lines_(lines) {}
+    void reserve(std::size_t lines) override { lines_.reserve(lines); }
+    void line(std::string_view text) override { lines_.emplace_back(text); }
+
+private:
+    std::vector<std::string>& lines_;
+};
+
 struct JournalOptions {
     CodePage codePage = CodePage::Mik;
     // Sees every record line as read, with its line number, before it is laid out.

@@ -4,6 +4,7 @@
 #include "text/Decimal.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
+#include "text/LineSource.h"
 
 namespace orva {
 
@@ -74,16 +75,29 @@ Declaration loadDeclaration(const PeriodFiles& files) {
     }
 }
 
-JournalResult loadJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
-                          int linesPerPage) {
+JournalSummary streamJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
+                             int linesPerPage, JournalSink& sink) {
     try {
-        return buildJournalFromFile(file.path, linesPerPage, declaration.captionText, layout, file.codePage);
+        FileLineSource source(file.path);
+        JournalOptions options;
+        options.codePage = file.codePage;
+        return writeJournal(source, linesPerPage, declaration.captionText, layout, sink, options);
     } catch (const JournalError& error) {
         // The engine's message already names the file, the line and the field.
         failLoad(error.what());
     } catch (const FileError& error) {
         failLoad(layout.fileName + ": " + error.what());
     }
+}
+
+JournalResult loadJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
+                          int linesPerPage) {
+    JournalResult result;
+    LineCollector sink(result.lines);
+    JournalSummary summary = streamJournal(file, declaration, layout, linesPerPage, sink);
+    result.totals = std::move(summary.totals);
+    result.records = summary.records;
+    return result;
 }
 
 Period loadPeriod(const std::string& folder, int linesPerPage, const ReadOptions& options) {

@@ -44,6 +44,10 @@ Declaration loadDeclaration(const PeriodFiles& files);
 JournalResult loadJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
                           int linesPerPage);
 
+// The same journal step with the lines going into `sink` as they are built instead of being kept.
+JournalSummary streamJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
+                             int linesPerPage, JournalSink& sink);
+
 // All the steps.
 Period loadPeriod(const std::string& folder, int linesPerPage, const ReadOptions& options = {});
 

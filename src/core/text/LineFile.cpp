@@ -4,6 +4,9 @@
 #include "text/LineSource.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -16,66 +19,144 @@ namespace {
 
 constexpr std::size_t kWriteBlock = 1 << 20;
 
-// A temporary file beside the target that becomes the target on commit(); dropped uncommitted,
-// it is removed and the target stays as it was.
-class AtomicFile {
-public:
-    explicit AtomicFile(const std::string& path) : path_(path), temporary_(path + ".XXXXXX") {
-        fd_ = ::mkstemp(temporary_.data());
-        if (fd_ < 0)
-            throwFileError(FileAction::Write, path_, errno);
-        // Keep the permissions of the file we replace; a new file gets the usual 0666 less umask.
-        struct stat old {};
-        if (::stat(path_.c_str(), &old) == 0) {
-            ::fchmod(fd_, old.st_mode & 07777);
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::fchmod(fd_, 0666 & ~mask);
-        }
-    }
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
-    ~AtomicFile() {
-        if (fd_ >= 0)
-            ::close(fd_);
-        if (!committed_)
-            ::unlink(temporary_.c_str());
-    }
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
 
-    void write(std::string_view bytes) {
-        std::size_t written = 0;
-        while (written < bytes.size()) {
-            const ssize_t put = ::write(fd_, bytes.data() + written, bytes.size() - written);
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                throwFileError(FileAction::Write, path_, errno);
-            }
-            written += static_cast<std::size_t>(put);
-        }
-    }
+std::string baseNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
-    void commit() {
-        if (::fsync(fd_) != 0)
-            throwFileError(FileAction::Write, path_, errno);
-        const int closed = ::close(fd_);
-        fd_ = -1;
-        if (closed != 0)
-            throwFileError(FileAction::Write, path_, errno);
-        if (::rename(temporary_.c_str(), path_.c_str()) != 0)
-            throwFileError(FileAction::Write, path_, errno);
-        committed_ = true;
-    }
+// The file a write to `path` replaces: a symbolic link stays a link, its target is written.
+std::string writtenPath(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr)
+        return path; // a dangling link: replaced like a missing file
+    std::string target = resolved;
+    std::free(resolved);
+    return target;
+}
 
-private:
-    std::string path_;
-    std::string temporary_;
-    int fd_ = -1;
-    bool committed_ = false;
-};
+// Temporary files of writers killed before they finished: ".NAME.PID.XXXXXX" whose process has
+// ended. Those of running processes are left alone.
+void removeStaleTemporaries(const std::string& folder, const std::string& baseName) {
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr)
+        return;
+    const std::string prefix = "." + baseName + ".";
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string rest = name.substr(prefix.size());
+        const std::size_t dot = rest.find('.');
+        if (dot == std::string::npos || dot == 0 || rest.size() - dot != 7)
+            continue;
+        char* end = nullptr;
+        const long pid = std::strtol(rest.c_str(), &end, 10);
+        if (end != rest.c_str() + dot || pid <= 0)
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            ::unlink((folder + "/" + name).c_str());
+    }
+    ::closedir(directory);
+}
 
 } // namespace
+
+AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path), target_(writtenPath(path)) {
+    const std::string folder = folderOf(target_);
+    const std::string baseName = baseNameOf(target_);
+    removeStaleTemporaries(folder, baseName);
+    // Hidden, and named after this process, so a later run can tell a killed writer's leftovers.
+    temporary_ = folder + "/." + baseName + "." + std::to_string(::getpid()) + ".XXXXXX";
+    fd_ = ::mkstemp(temporary_.data());
+    if (fd_ < 0)
+        throwFileError(FileAction::Write, path_, errno);
+    // Keep the permissions of the file we replace; a new file gets the usual 0666 less umask.
+    struct stat old {};
+    if (::stat(target_.c_str(), &old) == 0) {
+        ::fchmod(fd_, old.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd_, 0666 & ~mask);
+    }
+    buffer_.reserve(kWriteBlock);
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    if (!published_)
+        ::unlink(temporary_.c_str());
+}
+
+void AtomicFileWriter::write(std::string_view bytes) {
+    if (buffer_.size() + bytes.size() > kWriteBlock) {
+        flush();
+        if (bytes.size() >= kWriteBlock) {
+            writeOut(bytes);
+            return;
+        }
+    }
+    buffer_.append(bytes);
+}
+
+void AtomicFileWriter::writeLine(std::string_view line) {
+    write(line);
+    write("\r\n");
+}
+
+void AtomicFileWriter::flush() {
+    writeOut(buffer_);
+    buffer_.clear();
+}
+
+void AtomicFileWriter::writeOut(std::string_view bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t put = ::write(fd_, bytes.data() + written, bytes.size() - written);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            throwFileError(FileAction::Write, path_, errno);
+        }
+        written += static_cast<std::size_t>(put);
+    }
+}
+
+void AtomicFileWriter::finish() {
+    if (fd_ < 0)
+        return;
+    flush();
+    if (::fsync(fd_) != 0)
+        throwFileError(FileAction::Write, path_, errno);
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0)
+        throwFileError(FileAction::Write, path_, errno);
+}
+
+void AtomicFileWriter::publish() {
+    finish();
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0)
+        throwFileError(FileAction::Write, path_, errno);
+    published_ = true;
+    // The rename itself must reach the disk, or a power loss may bring back the old file.
+    const int folder = ::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+}
 
 void throwFileError(FileAction action, const std::string& path, int error) {
     const char* what = action == FileAction::Open   ? "не може да се отвори"
@@ -159,25 +240,16 @@ std::string readFileBytes(const std::string& path) {
 std::vector<std::string> readLinesFile(const std::string& path) { return splitLines(readFileBytes(path)); }
 
 void writeFileAtomic(const std::string& path, std::string_view bytes) {
-    AtomicFile file(path);
+    AtomicFileWriter file(path);
     file.write(bytes);
-    file.commit();
+    file.publish();
 }
 
 void writeLinesFile(const std::string& path, const std::vector<std::string>& lines) {
-    AtomicFile file(path);
-    std::string block;
-    block.reserve(kWriteBlock);
-    for (const std::string& line : lines) {
-        block += line;
-        block += "\r\n";
-        if (block.size() >= kWriteBlock) {
-            file.write(block);
-            block.clear();
-        }
-    }
-    file.write(block);
-    file.commit();
+    AtomicFileWriter file(path);
+    for (const std::string& line : lines)
+        file.writeLine(line);
+    file.publish();
 }
 
 } // namespace orva

@@ -20,6 +20,38 @@ std::string readFileBytes(const std::string& path);
 // readFileBytes then splitLines.
 std::vector<std::string> readLinesFile(const std::string& path);
 
+// A file written in blocks beside its target and put in place whole: the target never holds a
+// partial file, and a failed write is an error, never a short file. The bytes go to a hidden
+// temporary file named after this process (".NAME.PID.XXXXXX") in the target's folder; finish()
+// puts them on disk, publish() renames the file over the target and syncs the folder. Dropped
+// before publish(), the temporary file is removed and the target stays as it was. A target that
+// is a symbolic link stays one: its target is written. Temporary files of writers that were
+// killed are removed by the next writer of the same name once their process has ended.
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(const std::string& path); // throws FileError
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    void write(std::string_view bytes);
+    void writeLine(std::string_view line); // the line and CR LF
+    void finish();                         // everything written and on disk
+    void publish();                        // finish() if needed, then in place of the target
+    const std::string& path() const { return path_; }
+
+private:
+    void flush();
+    void writeOut(std::string_view bytes);
+
+    std::string path_;
+    std::string target_;
+    std::string temporary_;
+    std::string buffer_;
+    int fd_ = -1;
+    bool published_ = false;
+};
+
 // Replaces the file whole and atomically: the bytes go to a temporary file in the same
 // folder, are flushed to disk, and the temporary file is renamed over the target. On any
 // failure the old file is left as it was and FileError is thrown.
