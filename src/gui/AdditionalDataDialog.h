@@ -1,5 +1,7 @@
 #pragma once
 
+#include "declaration/SideFileLocations.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -20,7 +22,7 @@ class AdditionalDataDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // `executablePath` names the side files (<exe>.adr, .mol, .dlu, .txt). The remembered values are read here.
+    // `executablePath` decides where the remembered values are kept (SideFileLocations); they are read here.
     explicit AdditionalDataDialog(const QString& executablePath, QWidget* parent = nullptr);
     ~AdditionalDataDialog() override; // writes the last values
 
@@ -51,7 +53,7 @@ public slots:
 private:
     void loadMemory();
     void writeLastValues();
-    std::string sidePath() const; // the executable's path as the side-file functions take it
+    orva::SideFileLocations sideFiles() const; // where the histories and last values are kept
 
     Ui::AdditionalDataDialog* ui;
     QString executablePath_;

@@ -2,6 +2,7 @@
 
 #include "declaration/Declaration.h"
 #include "declaration/ReturnForm.h"
+#include "declaration/SideFileLocations.h"
 #include "gui/AdditionalDataDialog.h"
 #include "journals/Journal.h"
 #include "gui/DocumentView.h"
@@ -30,7 +31,6 @@
 
 namespace {
 
-const char* const kReadError = "Грешка при четене на дискетата.";
 const char* const kPrintQuestion = "Желаете ли да разпечатате избрания документ ?";
 const char* const kPrintDone = "Печатането завърши.";
 
@@ -151,7 +151,7 @@ void MainWindow::runLoadSequence() {
         QApplication::restoreOverrideCursor();
         loadFailed_ = true;
         lastLoadError_ = orva::failureText(failure);
-        orva::showPlainMessage(nullptr, QString::fromUtf8(kReadError));
+        orva::showPlainMessage(nullptr, QString::fromUtf8(orva::kReadError));
         // quit() before the loop runs would be lost: queued, it ends the loop as soon as it starts.
         // runOrva also checks the flag and does not start the loop at all.
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
@@ -167,7 +167,7 @@ void MainWindow::runLoadSequence() {
 
 namespace {
 
-// Puts a journal into its view and writes the copy beside the executable. The file is read in
+// Puts a journal into its view and writes its copy (SideFileLocations). The file is read in
 // chunks as the build goes, so its bytes and the document are never held together.
 void showJournal(DocumentView& view, orva::JournalResult&& journal, const std::string& copyPath) {
     view.clear();
@@ -178,6 +178,7 @@ void showJournal(DocumentView& view, orva::JournalResult&& journal, const std::s
 } // namespace
 
 void MainWindow::loadDocuments() {
+    const orva::SideFileLocations sideFiles = orva::sideFileLocationsFor(executablePath_);
     const orva::PeriodFiles files = orva::surveyPeriod(dataFolder_);
     std::fprintf(stderr, "orva: %s\n", files.description().c_str());
     declaration_ = orva::loadDeclaration(files);
@@ -187,9 +188,9 @@ void MainWindow::loadDocuments() {
     setWindowTitle(toQString(declaration_.captionText));
 
     showJournal(*purchasesView(), orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(), linesPerPage_),
-                orva::replaceExtension(executablePath_, ".pro.txt"));
+                sideFiles.purchasesCopy);
     showJournal(*salesView(), orva::loadJournal(files.sales, declaration_, orva::salesLayout(), linesPerPage_),
-                orva::replaceExtension(executablePath_, ".pok.txt"));
+                sideFiles.salesCopy);
 }
 
 void MainWindow::collectAnswersAndBuildReturn() {
