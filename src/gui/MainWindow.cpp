@@ -7,6 +7,7 @@
 #include "journals/Journal.h"
 #include "gui/DocumentView.h"
 #include "gui/MessageBoxes.h"
+#include "render/PrinterChoice.h"
 #include "render/Printing.h"
 #include "render/QtText.h"
 #include "text/Errors.h"
@@ -108,8 +109,9 @@ QWidget* MainWindow::boxParent() {
 // ---------------------------------------------------------------- creation
 
 void MainWindow::setUpPrinter() {
-    const QPrinterInfo info = printerInfo_ ? *printerInfo_ : QPrinterInfo::defaultPrinter();
     try {
+        // The queue lp would choose, as orva-cli's print does.
+        const QPrinterInfo info = printerInfo_ ? *printerInfo_ : orva::printerForQueue(orva::systemQueueChoice());
         if (info.isNull())
             throw orva::Error("There is no default printer.");
         auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);

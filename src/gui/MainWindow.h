@@ -34,7 +34,7 @@ class MainWindow : public QMainWindow {
 
 public:
     // `dataFolder` holds deklar.txt, pokupki.txt and prodagbi.txt. `executablePath` decides where
-    // the journal copies go (SideFileLocations). `printer` stands for the system's default printer
+    // the journal copies go (SideFileLocations). `printer` stands for the queue lp would choose
     // (tests pass a null QPrinterInfo for "no printer"). The printer and the page length are
     // settled here; the period is loaded when the window is first shown.
     explicit MainWindow(std::string dataFolder, const QString& executablePath = QCoreApplication::applicationFilePath(),
