@@ -427,7 +427,8 @@ int checkCommand(const Options& options, std::ostream& out, Progress& progress) 
 // One queue a line; the one print would use marked "*", with what named it.
 int printersCommand(const Options& options, std::ostream& out, const Environment& environment) {
     ensureGuiApplication();
-    const std::vector<std::string> names = environment.queueNames ? environment.queueNames() : std::vector<std::string>();
+    const std::vector<std::string> names =
+        environment.queueNames ? environment.queueNames() : std::vector<std::string>();
     const QueueChoice choice = options.printer           ? QueueChoice{*options.printer, "--printer"}
                                : environment.queueChoice ? environment.queueChoice()
                                                          : QueueChoice{};
@@ -459,7 +460,8 @@ Environment Environment::system() {
             return nullptr;
         const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(choice.queue));
         if (info.isNull())
-            throw Failure(kNoPrinter, "there is no print queue \"" + choice.queue + "\" (named by " + choice.source + ")");
+            throw Failure(kNoPrinter,
+                          "there is no print queue \"" + choice.queue + "\" (named by " + choice.source + ")");
         return preparedPrinter(info);
     };
     environment.namedPrinter = [](const std::string& queue) -> std::unique_ptr<QPrinter> {

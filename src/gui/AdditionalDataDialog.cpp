@@ -201,7 +201,8 @@ void AdditionalDataDialog::writeLastValues() {
     // A failure leaves the old file as it was; nothing is reported at program end.
     try {
         (void)orva::saveLastValues(sideFiles(), toWin1251(ui->addressBox->currentText()),
-                                   toWin1251(ui->signatoryBox->currentText()), toWin1251(ui->positionBox->currentText()));
+                                   toWin1251(ui->signatoryBox->currentText()),
+                                   toWin1251(ui->positionBox->currentText()));
     } catch (const std::exception&) {
         // As above, when there is no place for the file at all.
     }

@@ -28,8 +28,9 @@ void writeFontFile(const std::string& path);
 
 // The whole run of the window program: --help and --version, data folder, numeric locale, title,
 // side-file folders, font file and its registration, the diskette prompt, the folder chooser
-// when no folder was named and the default one holds no return, the main window and its event
-// loop, unregistering the font. Returns the exit code. `applicationReady` (tests) runs as soon as the application object exists.
+// when no argument was given and the default folder holds no return, the main window and its
+// event loop, unregistering the font. Returns the exit code. `applicationReady` (tests) runs as
+// soon as the application object exists.
 int runOrva(int argc, char** argv, const std::function<void()>& applicationReady = {});
 
 } // namespace orva

@@ -9,11 +9,11 @@ namespace orva {
 
 // What lp(1) looks at to choose a queue when it is given none.
 struct QueueSources {
-    std::optional<std::string> lpdest;      // $LPDEST
-    std::optional<std::string> printer;     // $PRINTER
-    std::optional<std::string> userOptions; // ~/.cups/lpoptions, as read
+    std::optional<std::string> lpdest;        // $LPDEST
+    std::optional<std::string> printer;       // $PRINTER
+    std::optional<std::string> userOptions;   // ~/.cups/lpoptions, as read
     std::optional<std::string> systemOptions; // /etc/cups/lpoptions, as read
-    std::string serverDefault;              // the print server's default queue, "" when none
+    std::string serverDefault;                // the print server's default queue, "" when none
 };
 
 // The chosen queue and what named it ("LPDEST", "PRINTER", the lpoptions file, "the print

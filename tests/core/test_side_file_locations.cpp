@@ -35,20 +35,38 @@ const LocationCase kCases[] = {
     {"a name that only starts like /usr", "/usr2/bin/orva", true, kPlain, false, "/usr2/bin/ORVA.TTF",
      "/usr2/bin/orva.adr", "/usr2/bin/orva.txt", "/usr2/bin/orva.pro.txt"},
     {"/usr/bin, XDG unset", "/usr/bin/orva", false, kPlain, true, "/home/ana/.cache/orva/ORVA.TTF",
-     "/home/ana/.config/orva/orva.adr", "/home/ana/.config/orva/orva.txt",
-     "/home/ana/.local/share/orva/orva.pro.txt"},
-    {"/usr even when writable (root)", "/usr/local/bin/orva", true, {"/root/", "", "", ""}, true,
-     "/root/.cache/orva/ORVA.TTF", "/root/.config/orva/orva.adr", "/root/.config/orva/orva.txt",
+     "/home/ana/.config/orva/orva.adr", "/home/ana/.config/orva/orva.txt", "/home/ana/.local/share/orva/orva.pro.txt"},
+    {"/usr even when writable (root)",
+     "/usr/local/bin/orva",
+     true,
+     {"/root/", "", "", ""},
+     true,
+     "/root/.cache/orva/ORVA.TTF",
+     "/root/.config/orva/orva.adr",
+     "/root/.config/orva/orva.txt",
      "/root/.local/share/orva/orva.pro.txt"},
     {"/opt with XDG set", "/opt/orva/bin/orva", true, kXdg, true, "/var/cache/ana/orva/ORVA.TTF",
      "/srv/config/ana/orva/orva.adr", "/srv/config/ana/orva/orva.txt", "/srv/data/ana/orva/orva.pro.txt"},
     {"a folder the user cannot write", "/srv/shared/orva.bin", false, kXdg, true, "/var/cache/ana/orva/ORVA.TTF",
      "/srv/config/ana/orva/orva.adr", "/srv/config/ana/orva/orva.txt", "/srv/data/ana/orva/orva.pro.txt"},
-    {"relative XDG values are ignored", "/usr/bin/orva", false, {"/home/ana", "cache", "./config", "data/"}, true,
-     "/home/ana/.cache/orva/ORVA.TTF", "/home/ana/.config/orva/orva.adr", "/home/ana/.config/orva/orva.txt",
+    {"relative XDG values are ignored",
+     "/usr/bin/orva",
+     false,
+     {"/home/ana", "cache", "./config", "data/"},
+     true,
+     "/home/ana/.cache/orva/ORVA.TTF",
+     "/home/ana/.config/orva/orva.adr",
+     "/home/ana/.config/orva/orva.txt",
      "/home/ana/.local/share/orva/orva.pro.txt"},
-    {"no home needed when XDG names all three", "/usr/bin/orva", false, {"", "/c", "/k", "/d/"}, true,
-     "/c/orva/ORVA.TTF", "/k/orva/orva.adr", "/k/orva/orva.txt", "/d/orva/orva.pro.txt"},
+    {"no home needed when XDG names all three",
+     "/usr/bin/orva",
+     false,
+     {"", "/c", "/k", "/d/"},
+     true,
+     "/c/orva/ORVA.TTF",
+     "/k/orva/orva.adr",
+     "/k/orva/orva.txt",
+     "/d/orva/orva.pro.txt"},
 };
 
 std::string folderOf(const std::string& path) {
@@ -97,7 +115,7 @@ TEST_F(SideFileFolders, MissingPerUserFoldersAreCreatedPrivate) {
     createSideFileFolders(files);
     createSideFileFolders(files); // existing folders are fine
     for (const fs::path& folder : {root_ / "home/.cache/orva", root_ / "config/orva", root_ / "home/.local/share/orva",
-                                  root_ / "home/.local", root_ / "home"}) {
+                                   root_ / "home/.local", root_ / "home"}) {
         struct stat status {};
         ASSERT_EQ(::stat(folder.c_str(), &status), 0) << folder;
         EXPECT_TRUE(S_ISDIR(status.st_mode)) << folder;

@@ -10,11 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QPointer>
 #include <QTimer>
 
 #include <cstdio>
