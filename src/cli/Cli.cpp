@@ -98,7 +98,7 @@ private:
     bool shown_ = false;
 };
 
-enum class Command { Export, Print, Check };
+enum class Command { Export, Print, Check, Printers };
 
 // The dialog's answers as options give them (Windows-1251); unset ones keep the dialog's presets.
 struct AnswerOptions {
@@ -116,6 +116,7 @@ struct Options {
     std::optional<std::string> out;
     std::string format = "text";
     std::optional<std::string> document;
+    std::optional<std::string> printer; // --printer / -P
     std::optional<int> linesPerPage;
     AnswerOptions answers;
     ReadOptions read;
@@ -156,6 +157,8 @@ Options parseOptions(const std::vector<std::string>& args) {
         options.command = Command::Print;
     else if (command == "check")
         options.command = Command::Check;
+    else if (command == "printers")
+        options.command = Command::Printers;
     else
         usageError("unknown command \"" + command + "\"");
 
@@ -165,6 +168,10 @@ Options parseOptions(const std::vector<std::string>& args) {
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::string arg = args[i];
+        // lpr's spelling: -P QUEUE or -PQUEUE.
+        if (!optionsEnded && arg.size() >= 2 && arg.compare(0, 2, "-P") == 0) {
+            arg = arg.size() > 2 ? "--printer=" + arg.substr(2) : "--printer";
+        }
         if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (options.dataFolder)
                 usageError("more than one data folder given (\"" + *options.dataFolder + "\", \"" + arg + "\")");
@@ -199,7 +206,9 @@ Options parseOptions(const std::vector<std::string>& args) {
                             arg == "--position" || arg == "--date" || arg == "--represent" || arg == "--no-represent" ||
                             arg == "--art92" || arg == "--no-art92" || arg == "--cell";
         if ((exportOnly && options.command != Command::Export) || (answer && !takesAnswers) ||
-            (arg == "--document" && options.command != Command::Print))
+            (arg == "--document" && options.command != Command::Print) ||
+            (arg == "--printer" && options.command != Command::Print && options.command != Command::Printers) ||
+            (options.command == Command::Printers && arg != "--printer"))
             usageError(command + " takes no " + arg);
 
         if (arg == "--out")
@@ -214,6 +223,10 @@ Options parseOptions(const std::vector<std::string>& args) {
             if (std::none_of(std::begin(kDocuments), std::end(kDocuments),
                              [&](const char* name) { return *options.document == name; }))
                 usageError("--document is label, purchases, sales or return, not \"" + *options.document + "\"");
+        } else if (arg == "--printer") {
+            options.printer = value();
+            if (options.printer->empty())
+                usageError("--printer needs a queue name");
         } else if (arg == "--lines-per-page")
             options.linesPerPage = parseLinesPerPage(value());
         else if (arg == "--address")
@@ -256,6 +269,11 @@ Options parseOptions(const std::vector<std::string>& args) {
     options.answers.represent = represent.value_or(true);
     options.answers.art92 = art92.value_or(false);
 
+    if (options.command == Command::Printers) {
+        if (options.dataFolder)
+            usageError("printers takes no data folder");
+        return options;
+    }
     if (!options.dataFolder)
         usageError(command + " needs the data folder");
     if (options.command == Command::Export && !options.out)
@@ -384,7 +402,12 @@ int exportCommand(const Options& options, std::ostream& out, const Environment& 
         pageLines = *options.linesPerPage;
     } else {
         progress.step("asking for the default printer");
-        const std::unique_ptr<QPrinter> printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
+        std::unique_ptr<QPrinter> printer;
+        try {
+            printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
+        } catch (const Failure&) {
+            // A queue named but not there: laid out as without a printer, as the window does.
+        }
         pageLines = printer ? linesPerPage(*printer) : 0;
         if (pageLines < 1)
             pageLines = fallbackLinesPerPage();
@@ -458,10 +481,18 @@ int exportCommand(const Options& options, std::ostream& out, const Environment& 
 
 int printCommand(const Options& options, const Environment& environment, Progress& progress) {
     ensureGuiApplication();
-    progress.step("asking for the default printer");
-    const std::unique_ptr<QPrinter> printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
-    if (!printer)
-        throw Failure(kNoPrinter, "няма принтер по подразбиране");
+    std::unique_ptr<QPrinter> printer;
+    if (options.printer) {
+        progress.step("asking for the printer " + *options.printer);
+        printer = environment.namedPrinter ? environment.namedPrinter(*options.printer) : nullptr;
+        if (!printer)
+            throw Failure(kNoPrinter, "няма опашка за печат \"" + *options.printer + "\"");
+    } else {
+        progress.step("asking for the default printer");
+        printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
+        if (!printer)
+            throw Failure(kNoPrinter, "няма принтер по подразбиране");
+    }
     const int pageLines = options.linesPerPage ? *options.linesPerPage : linesPerPage(*printer);
 
     progress.step("reading the period");
@@ -503,18 +534,61 @@ int checkCommand(const Options& options, std::ostream& out, Progress& progress) 
     return allHold ? kSuccess : kMismatch;
 }
 
+// One queue a line; the one print would use marked "*", with what named it.
+int printersCommand(const Options& options, std::ostream& out, const Environment& environment) {
+    ensureGuiApplication();
+    const std::vector<std::string> names =
+        environment.queueNames ? environment.queueNames() : std::vector<std::string>();
+    const QueueChoice choice = options.printer           ? QueueChoice{*options.printer, "--printer"}
+                               : environment.queueChoice ? environment.queueChoice()
+                                                         : QueueChoice{};
+    for (const std::string& name : names) {
+        if (name == choice.queue)
+            out << "* " << name << " (" << choice.source << ")\n";
+        else
+            out << "  " << name << '\n';
+    }
+    if (!choice.queue.empty() && std::find(names.begin(), names.end(), choice.queue) == names.end())
+        throw Failure(kNoPrinter, "няма опашка за печат \"" + choice.queue + "\" (посочена от " + choice.source + ")");
+    return kSuccess;
+}
+
+std::unique_ptr<QPrinter> preparedPrinter(const QPrinterInfo& info) {
+    auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    preparePrinter(*printer);
+    return printer;
+}
+
 } // namespace
 
 Environment Environment::system() {
     Environment environment;
     environment.defaultPrinter = []() -> std::unique_ptr<QPrinter> {
         ensureGuiApplication();
-        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-        if (info.isNull())
+        const QueueChoice choice = systemQueueChoice();
+        if (choice.queue.empty())
             return nullptr;
-        auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-        preparePrinter(*printer);
-        return printer;
+        const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(choice.queue));
+        if (info.isNull())
+            throw Failure(kNoPrinter,
+                          "няма опашка за печат \"" + choice.queue + "\" (посочена от " + choice.source + ")");
+        return preparedPrinter(info);
+    };
+    environment.namedPrinter = [](const std::string& queue) -> std::unique_ptr<QPrinter> {
+        ensureGuiApplication();
+        const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(queue));
+        return info.isNull() ? nullptr : preparedPrinter(info);
+    };
+    environment.queueNames = [] {
+        ensureGuiApplication();
+        std::vector<std::string> names;
+        for (const QString& name : QPrinterInfo::availablePrinterNames())
+            names.push_back(name.toStdString());
+        return names;
+    };
+    environment.queueChoice = [] {
+        ensureGuiApplication();
+        return systemQueueChoice();
     };
     return environment;
 }
@@ -525,11 +599,12 @@ std::string helpText() {
                   [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]
                   [--represent | --no-represent] [--art92 | --no-art92]
                   [--cell NN=TEXT]... [READING OPTIONS] DATAFOLDER
-  orva-cli print  --document label|purchases|sales|return [--lines-per-page N]
+  orva-cli print  --document label|purchases|sales|return [-P QUEUE] [--lines-per-page N]
                   [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]
                   [--represent | --no-represent] [--art92 | --no-art92]
                   [--cell NN=TEXT]... [READING OPTIONS] DATAFOLDER
   orva-cli check  [READING OPTIONS] DATAFOLDER
+  orva-cli printers [-P QUEUE]
   orva-cli --help | --version
 
 Reads deklar.txt, pokupki.txt and prodagbi.txt of one VAT period from DATAFOLDER
@@ -543,15 +618,22 @@ Commands:
   export    Write DIR/label, DIR/purchases, DIR/sales and DIR/return, as .txt
             (Windows-1251, CR LF after every line) or as .pdf (what the printer
             would get). DIR is created when needed; nothing else is written.
-  print     Print one document on the default printer; the job is named "ОРВА".
+  print     Print one document; the job is named "ОРВА". The queue is the one
+            given with --printer, else the one lp would choose: $LPDEST, then
+            $PRINTER, then the Default of ~/.cups/lpoptions, then that of
+            /etc/cups/lpoptions, then the print server's default.
   check     Cross-check the return against the journals and its own sums; one
             table row per rule: the return's value, the journals' value (or the
             value the other cells give), the difference and OK or НЕСЪОТВЕТСТВИЕ.
+  printers  List the print server's queues, one a line; the one print would use
+            is marked "*", followed by what named it in brackets.
 
 Options:
   --out DIR             folder for the exported files (export)
   --format text|pdf     kind of the exported files; text when not given (export)
   --document NAME       label, purchases, sales or return (print)
+  -P QUEUE, --printer QUEUE
+                        print on QUEUE, as lpr does (print; printers marks it)
   --lines-per-page N    lines on a page; by default as many 8-point lines as fit
                         on the default printer's page, or on an A4 page at
                         1200 dpi when there is no printer. PDF pages hold N lines
@@ -582,7 +664,8 @@ Exit status:
   2  the period could not be read; nothing is written
   3  the label page and journals were built but the return could not be
      (export writes label, purchases and sales, not return)
-  4  print: no default printer, or the printer refused the job
+  4  print: no printer, an unknown queue, or the printer refused the job;
+     printers: the queue that would be used does not exist
   5  check: some rule does not hold or cannot be evaluated
 )";
 }
@@ -607,6 +690,8 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return printCommand(options, environment, progress);
         case Command::Check:
             return checkCommand(options, out, progress);
+        case Command::Printers:
+            return printersCommand(options, out, environment);
         }
     } catch (const Failure& failure) {
         progress.clear();

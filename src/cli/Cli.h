@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/PrinterChoice.h"
+
 #include <QPrinter>
 
 #include <functional>
@@ -34,9 +36,15 @@ private:
 
 // What the commands take from the system, so that tests can stand in for it.
 struct Environment {
-    // The default printer, prepared for the documents (portrait, full page), or nullptr when
-    // the system has none.
+    // The printer of the queue lp would choose (PrinterChoice.h), prepared for the documents
+    // (portrait, full page), or nullptr when nothing names one. Throws Failure (kNoPrinter)
+    // naming the queue when the print server has no such queue.
     std::function<std::unique_ptr<QPrinter>()> defaultPrinter;
+    // The printer of the named queue, prepared as above, or nullptr when there is no such queue.
+    std::function<std::unique_ptr<QPrinter>(const std::string& queue)> namedPrinter;
+    // The print server's queues, and the one lp would choose with what named it (printers).
+    std::function<std::vector<std::string>()> queueNames;
+    std::function<QueueChoice()> queueChoice;
     // Show a progress line on `err` (a terminal) while long work runs.
     bool showProgress = false;
 

@@ -141,7 +141,12 @@ QLineEdit* AdditionalDataDialog::cell(int cellNumber) const {
 }
 
 void AdditionalDataDialog::loadMemory() {
-    const orva::DialogMemory memory = orva::loadDialogMemory(sidePath());
+    orva::DialogMemory memory;
+    try {
+        memory = orva::loadDialogMemory(sideFiles());
+    } catch (const std::exception&) {
+        // No place for remembered values (no home folder): the boxes start empty.
+    }
     fillHistory(ui->addressBox, memory.addresses);
     fillHistory(ui->signatoryBox, memory.signatories);
     fillHistory(ui->positionBox, memory.positions);
@@ -204,7 +209,7 @@ void AdditionalDataDialog::accept() {
         addTypedText(ui->addressBox, memory.addresses);
         addTypedText(ui->signatoryBox, memory.signatories);
         addTypedText(ui->positionBox, memory.positions);
-        orva::saveHistories(sidePath(), memory);
+        orva::saveHistories(sideFiles(), memory);
     } catch (const std::exception& failure) {
         // The standard error box, as for any failure at event level; the dialog still closes.
         orva::showErrorBox(this, orva::failureText(failure));
@@ -214,10 +219,15 @@ void AdditionalDataDialog::accept() {
 
 void AdditionalDataDialog::writeLastValues() {
     // A failure leaves the old file as it was; nothing is reported at program end.
-    (void)orva::saveLastValues(sidePath(), toWin1251(ui->addressBox->currentText()), toWin1251(ui->signatoryBox->currentText()),
-                               toWin1251(ui->positionBox->currentText()));
+    try {
+        (void)orva::saveLastValues(sideFiles(), toWin1251(ui->addressBox->currentText()),
+                                   toWin1251(ui->signatoryBox->currentText()),
+                                   toWin1251(ui->positionBox->currentText()));
+    } catch (const std::exception&) {
+        // As above, when there is no place for the file at all.
+    }
 }
 
-std::string AdditionalDataDialog::sidePath() const {
-    return QFile::encodeName(executablePath_).toStdString();
+orva::SideFileLocations AdditionalDataDialog::sideFiles() const {
+    return orva::sideFileLocationsFor(QFile::encodeName(executablePath_).toStdString());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "declaration/SideFileLocations.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -21,7 +23,7 @@ class AdditionalDataDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // `executablePath` names the side files (<exe>.adr, .mol, .dlu, .txt). The remembered values are read here.
+    // `executablePath` decides where the remembered values are kept (SideFileLocations); they are read here.
     explicit AdditionalDataDialog(const QString& executablePath, QWidget* parent = nullptr);
     ~AdditionalDataDialog() override; // writes the last values
 
@@ -60,7 +62,7 @@ public slots:
 private:
     void loadMemory();
     void writeLastValues();
-    std::string sidePath() const; // the executable's path as the side-file functions take it
+    orva::SideFileLocations sideFiles() const; // where the histories and last values are kept
 
     Ui::AdditionalDataDialog* ui;
     QString executablePath_;

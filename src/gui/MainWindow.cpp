@@ -2,10 +2,12 @@
 
 #include "declaration/Declaration.h"
 #include "declaration/ReturnForm.h"
+#include "declaration/SideFileLocations.h"
 #include "gui/AdditionalDataDialog.h"
 #include "journals/Journal.h"
 #include "gui/DocumentView.h"
 #include "gui/MessageBoxes.h"
+#include "render/PrinterChoice.h"
 #include "render/Printing.h"
 #include "render/QtText.h"
 #include "text/Errors.h"
@@ -30,7 +32,6 @@
 
 namespace {
 
-const char* const kReadError = "Грешка при четене на дискетата.";
 const char* const kPrintQuestion = "Желаете ли да разпечатате избрания документ ?";
 const char* const kPrintDone = "Печатането завърши.";
 
@@ -108,8 +109,9 @@ QWidget* MainWindow::boxParent() {
 // ---------------------------------------------------------------- creation
 
 void MainWindow::setUpPrinter() {
-    const QPrinterInfo info = printerInfo_ ? *printerInfo_ : QPrinterInfo::defaultPrinter();
     try {
+        // The queue lp would choose, as orva-cli's print does.
+        const QPrinterInfo info = printerInfo_ ? *printerInfo_ : orva::printerForQueue(orva::systemQueueChoice());
         if (info.isNull())
             throw orva::Error("There is no default printer.");
         auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
@@ -151,7 +153,7 @@ void MainWindow::runLoadSequence() {
         QApplication::restoreOverrideCursor();
         loadFailed_ = true;
         lastLoadError_ = orva::failureText(failure);
-        orva::showPlainMessage(nullptr, QString::fromUtf8(kReadError));
+        orva::showPlainMessage(nullptr, QString::fromUtf8(orva::kReadError));
         // quit() before the loop runs would be lost: queued, it ends the loop as soon as it starts.
         // runOrva also checks the flag and does not start the loop at all.
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
@@ -167,7 +169,7 @@ void MainWindow::runLoadSequence() {
 
 namespace {
 
-// Puts a journal into its view and writes the copy beside the executable. The file is read in
+// Puts a journal into its view and writes its copy (SideFileLocations). The file is read in
 // chunks as the build goes, so its bytes and the document are never held together.
 void showJournal(DocumentView& view, orva::JournalResult&& journal, const std::string& copyPath) {
     view.clear();
@@ -178,6 +180,7 @@ void showJournal(DocumentView& view, orva::JournalResult&& journal, const std::s
 } // namespace
 
 void MainWindow::loadDocuments() {
+    const orva::SideFileLocations sideFiles = orva::sideFileLocationsFor(executablePath_);
     const orva::PeriodFiles files = orva::surveyPeriod(dataFolder_);
     std::fprintf(stderr, "orva: %s\n", files.description().c_str());
     declaration_ = orva::loadDeclaration(files);
@@ -187,9 +190,9 @@ void MainWindow::loadDocuments() {
     setWindowTitle(toQString(declaration_.captionText));
 
     showJournal(*purchasesView(), orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(), linesPerPage_),
-                orva::replaceExtension(executablePath_, ".pro.txt"));
+                sideFiles.purchasesCopy);
     showJournal(*salesView(), orva::loadJournal(files.sales, declaration_, orva::salesLayout(), linesPerPage_),
-                orva::replaceExtension(executablePath_, ".pok.txt"));
+                sideFiles.salesCopy);
 }
 
 void MainWindow::collectAnswersAndBuildReturn() {

@@ -23,13 +23,18 @@ namespace Ui {
 class MainWindow;
 }
 
+namespace orva {
+// What the user is told when the period cannot be read; the program then ends.
+inline const char* const kReadError = "Грешка при четене на дискетата.";
+} // namespace orva
+
 // The main window: the four documents of one tax period on tabs, and the print command.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    // `dataFolder` holds deklar.txt, pokupki.txt and prodagbi.txt. `executablePath` names the
-    // files written beside the program. `printer` stands for the system's default printer
+    // `dataFolder` holds deklar.txt, pokupki.txt and prodagbi.txt. `executablePath` decides where
+    // the journal copies go (SideFileLocations). `printer` stands for the queue lp would choose
     // (tests pass a null QPrinterInfo for "no printer"). The printer and the page length are
     // settled here; the period is loaded when the window is first shown.
     explicit MainWindow(std::string dataFolder, const QString& executablePath = QCoreApplication::applicationFilePath(),

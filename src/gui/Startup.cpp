@@ -1,5 +1,7 @@
 #include "gui/Startup.h"
 
+#include "declaration/SideFileLocations.h"
+#include "gui/FolderChooser.h"
 #include "gui/MessageBoxes.h"
 #include "render/Printing.h"
 #include "gui/MainWindow.h"
@@ -14,6 +16,8 @@
 #include <QMessageBox>
 
 #include <clocale>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace orva {
@@ -25,9 +29,32 @@ std::string dataFolderFromArguments(int argc, const char* const* argv) {
 }
 
 std::string fontFilePath(const std::string& executablePath) {
-    const std::size_t slash = executablePath.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : executablePath.substr(0, slash + 1);
-    return joinPath(folder, "ORVA.TTF");
+    return sideFilesBeside(executablePath).font;
+}
+
+std::string helpText() {
+    return R"(Usage: orva [DATAFOLDER]
+       orva --help | --version
+
+Shows the label page, the purchases and sales journals and the VAT return form
+of one Bulgarian tax period in one window, ready to print.
+
+DATAFOLDER holds deklar.txt, pokupki.txt and prodagbi.txt; it is read, never
+written. Without it (or when it is empty) the folder is /media/floppy0. Started
+without any argument, when /media/floppy0 holds no return record, orva offers a
+folder chooser that starts at the last folder chosen.
+A folder whose name starts with a dash is given with its path: ./--help.
+
+  --help       print this text and exit
+  --version    print the version and exit
+
+A build-tree or portable orva keeps its side files (ORVA.TTF, the dialog's
+histories and last values, the journal copies) beside the executable; an
+installed one (under /usr or /opt, or in a folder the user cannot write) in
+$XDG_CACHE_HOME/orva, $XDG_CONFIG_HOME/orva and $XDG_DATA_HOME/orva.
+Printing goes to the queue lp would choose: $LPDEST, $PRINTER, the lpoptions
+default, the print server's default. See orva(1).
+)";
 }
 
 void writeFontFile(const std::string& path) {
@@ -36,8 +63,18 @@ void writeFontFile(const std::string& path) {
 }
 
 int runOrva(int argc, char** argv, const std::function<void()>& applicationReady) {
+    // Answered before any window system is touched: nothing opens, nothing is written.
+    const char* const first = argc > 1 ? argv[1] : nullptr;
+    if (first != nullptr && (std::strcmp(first, "--help") == 0 || std::strcmp(first, "--version") == 0)) {
+        const std::string text = std::strcmp(first, "--help") == 0 ? helpText() : "orva " ORVA_VERSION "\n";
+        std::fputs(text.c_str(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+
     // Settled before anything else and never changed afterwards.
     const std::string dataFolder = dataFolderFromArguments(argc, argv);
+    // No argument at all is a start from the menu; an empty one still names the default folder.
+    const bool folderGiven = first != nullptr;
 
     QApplication application(argc, argv);
     // Amounts are parsed and formatted by the core itself; this keeps any C library
@@ -50,25 +87,35 @@ int runOrva(int argc, char** argv, const std::function<void()>& applicationReady
         applicationReady();
 
     const std::string executablePath = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
-    const std::string fontPath = fontFilePath(executablePath);
+    SideFileLocations sideFiles;
     try {
-        writeFontFile(fontPath);
+        sideFiles = sideFileLocationsFor(executablePath);
+        createSideFileFolders(sideFiles);
+        writeFontFile(sideFiles.font);
     } catch (const std::exception& failure) {
         showApplicationError(failureText(failure));
         return 1;
     }
 
     // Private to this process: nothing to announce to other programs.
-    const int fontId = QFontDatabase::addApplicationFont(QFile::decodeName(fontPath.c_str()));
+    const int fontId = QFontDatabase::addApplicationFont(QFile::decodeName(sideFiles.font.c_str()));
     mapCourierNewTo(fontId);
 
     std::unique_ptr<MainWindow> window;
     if (confirm(nullptr, QString::fromUtf8(kDiskettePrompt), QMessageBox::Ok, QMessageBox::Cancel)) {
-        window = std::make_unique<MainWindow>(dataFolder);
-        window->show();
-        // After a failed load the window never appears and the loop has nothing to wait for.
-        if (!window->loadFailed())
-            application.exec();
+        // Started from the menu with no diskette: the user points at the period instead.
+        const std::optional<std::string> folder =
+            folderGiven ? dataFolder : folderToOpen(dataFolder, sideFiles.lastFolder);
+        if (folder) {
+            window = std::make_unique<MainWindow>(*folder);
+            window->show();
+            // After a failed load the window never appears and the loop has nothing to wait for.
+            if (!window->loadFailed())
+                application.exec();
+        } else {
+            // Cancel in the chooser ends the run as a period that cannot be read does.
+            showPlainMessage(nullptr, QString::fromUtf8(kReadError));
+        }
     }
 
     if (fontId >= 0)

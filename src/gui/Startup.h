@@ -16,16 +16,21 @@ inline const char* const kDiskettePrompt = "Моля поставете диск
 // Further arguments are ignored.
 std::string dataFolderFromArguments(int argc, const char* const* argv);
 
-// The font file beside the executable.
+// The font file beside the executable (where a build-tree or portable orva keeps it).
 std::string fontFilePath(const std::string& executablePath);
+
+// The text of `orva --help`.
+std::string helpText();
 
 // Copies the embedded face (:/MYFONT/MYFONT_1) to `path`, replacing the file atomically.
 // Throws orva::Error naming the failure.
 void writeFontFile(const std::string& path);
 
-// The whole run of the window program: data folder, numeric locale, title, font file and its
-// registration, the diskette prompt, the main window and its event loop, unregistering the font.
-// Returns the exit code. `applicationReady` (tests) runs as soon as the application object exists.
+// The whole run of the window program: --help and --version, data folder, numeric locale, title,
+// side-file folders, font file and its registration, the diskette prompt, the folder chooser
+// when no argument was given and the default folder holds no return, the main window and its
+// event loop, unregistering the font. Returns the exit code. `applicationReady` (tests) runs as
+// soon as the application object exists.
 int runOrva(int argc, char** argv, const std::function<void()>& applicationReady = {});
 
 } // namespace orva

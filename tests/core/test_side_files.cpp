@@ -52,7 +52,7 @@ using Lines = std::vector<std::string>;
 } // namespace
 
 TEST_F(SideFiles, FirstRunWithoutFilesThenOkWritesEachTextAsTheOnlyLine) {
-    DialogMemory memory = loadDialogMemory(exe_);
+    DialogMemory memory = loadDialogMemory(sideFilesBeside(exe_));
     EXPECT_EQ(memory.addresses, Lines{});
     EXPECT_EQ(memory.signatories, Lines{});
     EXPECT_EQ(memory.positions, Lines{});
@@ -63,7 +63,7 @@ TEST_F(SideFiles, FirstRunWithoutFilesThenOkWritesEachTextAsTheOnlyLine) {
     EXPECT_TRUE(addToHistory(memory.addresses, "\xf3\xeb. \xc2\xe8\xf2\xee\xf8\xe0 1")); // "ул. Витоша 1"
     EXPECT_TRUE(addToHistory(memory.signatories, "Ivan Petrov"));
     EXPECT_FALSE(addToHistory(memory.positions, "")); // empty box: nothing added, file still written
-    saveHistories(exe_, memory);
+    saveHistories(sideFilesBeside(exe_), memory);
 
     EXPECT_EQ(read(".adr"), "\xf3\xeb. \xc2\xe8\xf2\xee\xf8\xe0 1\r\n");
     EXPECT_EQ(read(".mol"), "Ivan Petrov\r\n");
@@ -111,10 +111,10 @@ TEST_F(SideFiles, CaseOnlyDifferenceRewritesTheFileUnchanged) {
     write(".adr", stored);
     write(".mol", "");
     write(".dlu", "");
-    DialogMemory memory = loadDialogMemory(exe_);
+    DialogMemory memory = loadDialogMemory(sideFilesBeside(exe_));
     ASSERT_EQ(memory.addresses.size(), 2u);
     EXPECT_FALSE(addToHistory(memory.addresses, "\xd3\xcb. \xc2\xc8\xd2\xce\xd8\xc0 1")); // "УЛ. ВИТОША 1"
-    saveHistories(exe_, memory);
+    saveHistories(sideFilesBeside(exe_), memory);
     EXPECT_EQ(read(".adr"), stored);
 }
 
@@ -122,9 +122,9 @@ TEST_F(SideFiles, TrailingBlankAddsASecondEntry) {
     write(".adr", "Sofia\r\n");
     write(".mol", "");
     write(".dlu", "");
-    DialogMemory memory = loadDialogMemory(exe_);
+    DialogMemory memory = loadDialogMemory(sideFilesBeside(exe_));
     EXPECT_TRUE(addToHistory(memory.addresses, "Sofia "));
-    saveHistories(exe_, memory);
+    saveHistories(sideFilesBeside(exe_), memory);
     EXPECT_EQ(read(".adr"), "Sofia\r\nSofia \r\n");
 }
 
@@ -146,7 +146,7 @@ TEST_F(SideFiles, HistoriesAreOneBlockTheFirstMissingFileEndsIt) {
             write(".mol", "m1");
         if (c.dlu)
             write(".dlu", "d1\nd2\rd3\r\n");
-        const DialogMemory memory = loadDialogMemory(exe_);
+        const DialogMemory memory = loadDialogMemory(sideFilesBeside(exe_));
         EXPECT_EQ(memory.addresses.size(), c.addresses);
         EXPECT_EQ(memory.signatories.size(), c.signatories);
         EXPECT_EQ(memory.positions.size(), c.positions);
@@ -157,7 +157,7 @@ TEST_F(SideFiles, AnUnreadableHistoryEndsTheBlockLikeAMissingOne) {
     write(".adr", "a1\r\n");
     fs::create_directory(path(".mol")); // exists but cannot be read as a file
     write(".dlu", "d1\r\n");
-    const DialogMemory memory = loadDialogMemory(exe_);
+    const DialogMemory memory = loadDialogMemory(sideFilesBeside(exe_));
     EXPECT_EQ(memory.addresses, Lines{"a1"});
     EXPECT_EQ(memory.signatories, Lines{});
     EXPECT_EQ(memory.positions, Lines{});
@@ -183,7 +183,7 @@ TEST_F(SideFiles, LastValuesFillOnlyTheLinesThatExist) {
         fs::remove(path(".txt"));
         if (c.bytes)
             write(".txt", c.bytes);
-        const DialogMemory memory = loadDialogMemory(exe_);
+        const DialogMemory memory = loadDialogMemory(sideFilesBeside(exe_));
         EXPECT_EQ(memory.address, c.address);
         EXPECT_EQ(memory.signatory, c.signatory);
         EXPECT_EQ(memory.position, c.position);
@@ -194,20 +194,20 @@ TEST_F(SideFiles, EmptyLineInsideAHistoryIsAnEntryAndWrittenBack) {
     write(".adr", "one\r\n\r\nthree\r\n");
     write(".mol", "\r\n");
     write(".dlu", "x\n\ny");
-    DialogMemory memory = loadDialogMemory(exe_);
+    DialogMemory memory = loadDialogMemory(sideFilesBeside(exe_));
     EXPECT_EQ(memory.addresses, (Lines{"one", "", "three"}));
     EXPECT_EQ(memory.signatories, Lines{""});
     EXPECT_EQ(memory.positions, (Lines{"x", "", "y"}));
-    saveHistories(exe_, memory);
+    saveHistories(sideFilesBeside(exe_), memory);
     EXPECT_EQ(read(".adr"), "one\r\n\r\nthree\r\n");
     EXPECT_EQ(read(".mol"), "\r\n");
     EXPECT_EQ(read(".dlu"), "x\r\n\r\ny\r\n");
 }
 
 TEST_F(SideFiles, LastValuesAreThreeLinesEmptyTextsIncluded) {
-    EXPECT_TRUE(saveLastValues(exe_, "Addr ", "", "\xd3\xef\xf0\xe0\xe2\xe8\xf2\xe5\xeb"));
+    EXPECT_TRUE(saveLastValues(sideFilesBeside(exe_), "Addr ", "", "\xd3\xef\xf0\xe0\xe2\xe8\xf2\xe5\xeb"));
     EXPECT_EQ(read(".txt"), "Addr \r\n\r\n\xd3\xef\xf0\xe0\xe2\xe8\xf2\xe5\xeb\r\n");
-    const DialogMemory memory = loadDialogMemory(exe_);
+    const DialogMemory memory = loadDialogMemory(sideFilesBeside(exe_));
     EXPECT_EQ(memory.address, "Addr ");
     EXPECT_EQ(memory.signatory, "");
     EXPECT_EQ(memory.position, "\xd3\xef\xf0\xe0\xe2\xe8\xf2\xe5\xeb");
@@ -222,7 +222,7 @@ TEST_F(SideFiles, AFailingHistoryWriteThrowsAndLeavesTheRestAlone) {
     memory.addresses = {"new address"};
     memory.signatories = {"new name"};
     memory.positions = {"new position"};
-    EXPECT_THROW(saveHistories(exe_, memory), FileError);
+    EXPECT_THROW(saveHistories(sideFilesBeside(exe_), memory), FileError);
     EXPECT_EQ(read(".adr"), "new address\r\n"); // written before the failure
     EXPECT_TRUE(fs::is_directory(path(".mol")));
     EXPECT_TRUE(fs::is_empty(path(".mol")));
@@ -235,16 +235,16 @@ TEST_F(SideFiles, AFolderThatCannotBeWrittenFailsAtTheFirstHistoryAndNamesIt) {
     const std::string underFile = exe_ + "/orva"; // its folder is a regular file
     DialogMemory memory;
     memory.addresses = {"a"};
-    EXPECT_THROW_MSG(saveHistories(underFile, memory), FileError,
+    EXPECT_THROW_MSG(saveHistories(sideFilesBeside(underFile), memory), FileError,
                      "не може да се запише " + underFile + ".adr: " + std::strerror(ENOTDIR));
-    EXPECT_FALSE(saveLastValues(underFile, "a", "b", "c"));
+    EXPECT_FALSE(saveLastValues(sideFilesBeside(underFile), "a", "b", "c"));
     EXPECT_EQ(files(), Lines{"orva"});
     EXPECT_EQ(read(""), "a regular file, not a folder");
 }
 
 TEST_F(SideFiles, LastValuesFailureIsReportedAsFalseNotThrown) {
     fs::create_directory(path(".txt")); // the last-values file cannot be replaced
-    EXPECT_FALSE(saveLastValues(exe_, "a", "b", "c"));
+    EXPECT_FALSE(saveLastValues(sideFilesBeside(exe_), "a", "b", "c"));
     EXPECT_TRUE(fs::is_directory(path(".txt")));
     EXPECT_EQ(files(), Lines{"orva.txt"});
 }
@@ -263,8 +263,8 @@ TEST_F(SideFiles, AWriteThatFailsHalfWayLeavesTheOldHistoryWhole) {
     {
         const FileSizeLimit limit(1024);
         ASSERT_TRUE(limit.ok());
-        threwFileError = THROWN_BY(saveHistories(exe_, memory), FileError).has_value();
-        lastValuesSaved = saveLastValues(exe_, std::string(2048, 'y'), "", "");
+        threwFileError = THROWN_BY(saveHistories(sideFilesBeside(exe_), memory), FileError).has_value();
+        lastValuesSaved = saveLastValues(sideFilesBeside(exe_), std::string(2048, 'y'), "", "");
     }
 
     EXPECT_TRUE(threwFileError);

@@ -1,7 +1,6 @@
 #include "declaration/SideFiles.h"
 
 #include "text/LineFile.h"
-#include "text/Paths.h"
 
 #include <exception>
 
@@ -45,24 +44,20 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
     return true;
 }
 
-std::string sideFile(const std::string& executablePath, const char* extension) {
-    return replaceExtension(executablePath, extension);
-}
-
 } // namespace
 
-DialogMemory loadDialogMemory(const std::string& executablePath) {
+DialogMemory loadDialogMemory(const SideFileLocations& files) {
     DialogMemory memory;
     // One block: the first file that cannot be read leaves it and every later list empty.
     try {
-        memory.addresses = readLinesFile(sideFile(executablePath, ".adr"));
-        memory.signatories = readLinesFile(sideFile(executablePath, ".mol"));
-        memory.positions = readLinesFile(sideFile(executablePath, ".dlu"));
+        memory.addresses = readLinesFile(files.addresses);
+        memory.signatories = readLinesFile(files.signatories);
+        memory.positions = readLinesFile(files.positions);
     } catch (const std::exception&) {
         // Remembered values are a convenience; a missing or unreadable file is not reported.
     }
     try {
-        const std::vector<std::string> last = readLinesFile(sideFile(executablePath, ".txt"));
+        const std::vector<std::string> last = readLinesFile(files.lastValues);
         if (last.size() > 0)
             memory.address = last[0];
         if (last.size() > 1)
@@ -85,16 +80,16 @@ bool addToHistory(std::vector<std::string>& history, const std::string& text) {
     return true;
 }
 
-void saveHistories(const std::string& executablePath, const DialogMemory& memory) {
-    writeLinesFile(sideFile(executablePath, ".adr"), memory.addresses);
-    writeLinesFile(sideFile(executablePath, ".mol"), memory.signatories);
-    writeLinesFile(sideFile(executablePath, ".dlu"), memory.positions);
+void saveHistories(const SideFileLocations& files, const DialogMemory& memory) {
+    writeLinesFile(files.addresses, memory.addresses);
+    writeLinesFile(files.signatories, memory.signatories);
+    writeLinesFile(files.positions, memory.positions);
 }
 
-bool saveLastValues(const std::string& executablePath, const std::string& address, const std::string& signatory,
+bool saveLastValues(const SideFileLocations& files, const std::string& address, const std::string& signatory,
                     const std::string& position) {
     try {
-        writeLinesFile(sideFile(executablePath, ".txt"), {address, signatory, position});
+        writeLinesFile(files.lastValues, {address, signatory, position});
         return true;
     } catch (const std::exception&) {
         return false;

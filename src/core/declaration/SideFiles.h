@@ -1,12 +1,14 @@
 #pragma once
 
+#include "declaration/SideFileLocations.h"
+
 #include <string>
 #include <vector>
 
 namespace orva {
 
-// The dialog's remembered values: three histories and the last values, kept beside the
-// executable as "<exe>.adr", ".mol", ".dlu" and ".txt" (Windows-1251, CR LF).
+// The dialog's remembered values: three histories and the last values, kept in the files
+// `addresses`, `signatories`, `positions` and `lastValues` of SideFileLocations (Windows-1251, CR LF).
 struct DialogMemory {
     std::vector<std::string> addresses;
     std::vector<std::string> signatories;
@@ -19,7 +21,7 @@ struct DialogMemory {
 // Loads what exists. Histories are read in one block (.adr, .mol, .dlu): the first file that
 // cannot be read ends it, leaving that list and the later ones empty. The last values are a
 // second block: a missing file leaves all three empty, fewer lines fill only what exists.
-DialogMemory loadDialogMemory(const std::string& executablePath);
+DialogMemory loadDialogMemory(const SideFileLocations& files);
 
 // Appends `text` to `history` unless it is empty or an entry equals it ignoring letter case
 // (Windows-1251 letters included). Returns whether it was appended.
@@ -27,10 +29,10 @@ bool addToHistory(std::vector<std::string>& history, const std::string& text);
 
 // Rewrites the three history files in the order .adr, .mol, .dlu; each replaced atomically.
 // Throws FileError at the first that cannot be written (the later ones are not written).
-void saveHistories(const std::string& executablePath, const DialogMemory& memory);
+void saveHistories(const SideFileLocations& files, const DialogMemory& memory);
 
 // Writes the last-values file (three lines). Returns false instead of throwing on failure.
-bool saveLastValues(const std::string& executablePath, const std::string& address, const std::string& signatory,
+bool saveLastValues(const SideFileLocations& files, const std::string& address, const std::string& signatory,
                     const std::string& position);
 
 } // namespace orva

@@ -1,0 +1,179 @@
+// Which print queue: lp's order of sources, --printer / -P on print, the printers listing, and
+// an unknown queue as status 4. No print server is reached: the queues are the test's own.
+#include "PdfTools.h"
+#include "PeriodFixture.h"
+
+#include "render/PrinterChoice.h"
+#include "render/Printing.h"
+#include "text/Errors.h"
+
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+using namespace clitest;
+using orva::QueueChoice;
+using orva::QueueSources;
+
+namespace {
+
+struct ChoiceCase {
+    const char* name;
+    QueueSources sources;
+    const char* queue;
+    const char* source;
+};
+
+const char* const kUserOptions = "Dest pdf media=a4\nDefault office/duplex sides=two-sided-long-edge\n";
+const char* const kSystemOptions = "default hall\nDefault archive\n"; // any case, the last line wins
+
+const ChoiceCase kChoices[] = {
+    {"LPDEST first", {"lpdest-q", "printer-q", kUserOptions, kSystemOptions, "server-q"}, "lpdest-q", "LPDEST"},
+    {"empty LPDEST counts as unset",
+     {"", "printer-q", kUserOptions, kSystemOptions, "server-q"},
+     "printer-q",
+     "PRINTER"},
+    {"PRINTER=lp is the old System V name, not a queue",
+     {std::nullopt, "lp", kUserOptions, std::nullopt, "s"},
+     "office",
+     "~/.cups/lpoptions"},
+    {"an instance chooses its queue",
+     {"office/duplex", std::nullopt, std::nullopt, std::nullopt, ""},
+     "office",
+     "LPDEST"},
+    {"user file without Default",
+     {std::nullopt, std::nullopt, "Dest pdf\n", kSystemOptions, "server-q"},
+     "archive",
+     "/etc/cups/lpoptions"},
+    {"server default last",
+     {std::nullopt, std::nullopt, "", "Dest x\n", "server-q"},
+     "server-q",
+     "по подразбиране на сървъра за печат"},
+    {"nothing names a queue", {std::nullopt, std::nullopt, std::nullopt, std::nullopt, ""}, "", ""},
+};
+
+TEST(PrinterChoice, FollowsLpsOrder) {
+    for (const ChoiceCase& c : kChoices) {
+        SCOPED_TRACE(c.name);
+        const QueueChoice choice = orva::chooseQueue(c.sources);
+        EXPECT_EQ(choice.queue, c.queue);
+        EXPECT_EQ(choice.source, c.source);
+    }
+}
+
+// The process's own sources: the environment, then the user's lpoptions under $HOME.
+TEST(PrinterChoice, ReadsTheEnvironmentAndTheUsersLpoptions) {
+    TempDir home;
+    fs::create_directories(home.path() / ".cups");
+    std::ofstream(home.path() / ".cups/lpoptions") << kUserOptions;
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("HOME", home.path().c_str(), 1);
+    ::unsetenv("LPDEST");
+    ::setenv("PRINTER", "", 1);
+    const QueueChoice fromFile = orva::systemQueueChoice();
+    ::setenv("PRINTER", "front-desk", 1);
+    const QueueChoice fromPrinter = orva::systemQueueChoice();
+    ::unsetenv("PRINTER");
+    ::setenv("HOME", savedHome.c_str(), 1);
+    EXPECT_EQ(fromFile.queue, "office");
+    EXPECT_EQ(fromFile.source, "~/.cups/lpoptions");
+    EXPECT_EQ(fromPrinter.queue, "front-desk");
+    EXPECT_THROW(orva::printerForQueue(fromPrinter), orva::Error); // no such queue here
+}
+
+class Printers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        writePeriod(consistentPeriod(3, 2), data);
+        // Two queues; "office" prints into a PDF file. lp's choice is "pdf", named by PRINTER.
+        environment.queueNames = [] { return std::vector<std::string>{"office", "pdf"}; };
+        environment.queueChoice = [] { return QueueChoice{"pdf", "PRINTER"}; };
+        environment.defaultPrinter = [this] { return pdfPrinter(defaultOutput); };
+        environment.namedPrinter = [this](const std::string& queue) {
+            return queue == "office" ? pdfPrinter(officeOutput) : nullptr;
+        };
+    }
+    static std::unique_ptr<QPrinter> pdfPrinter(const fs::path& output) {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(QString::fromStdString(output.string()));
+        orva::preparePrinter(*printer);
+        return printer;
+    }
+    TempDir temp;
+    fs::path data = temp.path() / "data";
+    fs::path officeOutput = temp.path() / "office.pdf";
+    fs::path defaultOutput = temp.path() / "default.pdf";
+    orva::cli::Environment environment;
+};
+
+TEST_F(Printers, NamedQueueInEverySpelling) {
+    for (const std::vector<std::string>& option :
+         {std::vector<std::string>{"--printer", "office"}, {"--printer=office"}, {"-P", "office"}, {"-Poffice"}}) {
+        SCOPED_TRACE(option.front());
+        fs::remove(officeOutput);
+        std::vector<std::string> args{"print", "--document", "label"};
+        args.insert(args.end(), option.begin(), option.end());
+        args.push_back(data.string());
+        const CliResult run = runCli(args, environment);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(pdfPages(officeOutput.string()), 1);
+        EXPECT_FALSE(fs::exists(defaultOutput));
+    }
+    // Without the option, lp's choice.
+    ASSERT_EQ(runCli({"print", "--document", "label", data.string()}, environment).status, 0);
+    EXPECT_EQ(pdfPages(defaultOutput.string()), 1);
+}
+
+TEST_F(Printers, UnknownQueueIsStatusFourAndNamed) {
+    const CliResult run = runCli({"print", "--document", "label", "-P", "cellar", data.string()}, environment);
+    EXPECT_EQ(run.status, orva::cli::kNoPrinter);
+    EXPECT_EQ(run.err, "orva-cli: няма опашка за печат \"cellar\"\n");
+    EXPECT_FALSE(fs::exists(officeOutput) || fs::exists(defaultOutput));
+
+    // A queue named by the environment but missing: print fails naming it, export lays out
+    // without a printer.
+    orva::cli::Environment missing = environment;
+    missing.defaultPrinter = []() -> std::unique_ptr<QPrinter> {
+        throw orva::cli::Failure(orva::cli::kNoPrinter, "няма опашка за печат \"gone\" (посочена от LPDEST)");
+    };
+    const CliResult print = runCli({"print", "--document", "label", data.string()}, missing);
+    EXPECT_EQ(print.status, orva::cli::kNoPrinter);
+    EXPECT_EQ(print.err, "orva-cli: няма опашка за печат \"gone\" (посочена от LPDEST)\n");
+    const CliResult exported = runCli({"export", "--out", (temp.path() / "out").string(), data.string()}, missing);
+    EXPECT_EQ(exported.status, 0) << exported.err;
+}
+
+TEST_F(Printers, ListingMarksTheQueueThatWouldBeUsed) {
+    CliResult run = runCli({"printers"}, environment);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "  office\n* pdf (PRINTER)\n");
+    run = runCli({"printers", "-P", "office"}, environment);
+    EXPECT_EQ(run.out, "* office (--printer)\n  pdf\n");
+
+    environment.queueChoice = [] { return QueueChoice{"gone", "~/.cups/lpoptions"}; };
+    run = runCli({"printers"}, environment);
+    EXPECT_EQ(run.status, orva::cli::kNoPrinter);
+    EXPECT_EQ(run.out, "  office\n  pdf\n");
+    EXPECT_EQ(run.err, "orva-cli: няма опашка за печат \"gone\" (посочена от ~/.cups/lpoptions)\n");
+}
+
+TEST_F(Printers, PrinterOptionOnlyWherePrintingHappens) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"export", "--out", "x", "-P", "office", data.string()},
+          {"check", "--printer", "office", data.string()},
+          {"print", "--document", "label", "--printer=", data.string()},
+          {"printers", data.string()},
+          {"printers", "--encoding", "mik"}}) {
+        SCOPED_TRACE(args.at(0) + " " + args.at(args.size() - 2));
+        const CliResult run = runCli(args, environment);
+        EXPECT_EQ(run.status, orva::cli::kUsage) << run.err;
+        EXPECT_FALSE(fs::exists(officeOutput));
+    }
+}
+
+} // namespace
