@@ -9,6 +9,9 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 CLI="$ORVA_BUILD/orva-cli"
+# Every program this test starts is orva-cli, which needs no screen: the platform is named, not
+# taken from the caller's environment.
+export QT_QPA_PLATFORM=offscreen
 [ -x "$CLI" ] || fail "$CLI is not built"
 need_commands lpstat cupsctl ipptool pdfinfo pdftotext python3
 
