@@ -1,9 +1,12 @@
 #include "gui/DocumentView.h"
 
+#include "render/QtText.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
 
+#include <QClipboard>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -11,6 +14,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace {
 
@@ -34,13 +38,15 @@ DocumentView::DocumentView(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setBackgroundRole(QPalette::Button);
     viewport()->setForegroundRole(QPalette::ButtonText);
     viewport()->setAutoFillBackground(true);
-    viewport()->setCursor(Qt::IBeamCursor);
+    // A click prints the document (the window's print command), so the pointer promises no text editing.
+    viewport()->setCursor(Qt::ArrowCursor);
     updateScrollBars();
 }
 
 void DocumentView::clear() {
     std::vector<std::string>().swap(lines_);
     longestLine_ = 0;
+    resetCaret();
     updateScrollBars();
     viewport()->update();
 }
@@ -55,6 +61,7 @@ void DocumentView::appendLine(std::string line) {
 void DocumentView::setLines(std::vector<std::string>&& lines) {
     lines_ = std::move(lines);
     longestLine_ = 0;
+    resetCaret();
     for (const std::string& line : lines_)
         longestLine_ = std::max(longestLine_, line.size());
     updateScrollBars();
@@ -66,6 +73,8 @@ void DocumentView::saveToFile(const std::string& path) const {
 }
 
 void DocumentView::scrollToStart() {
+    resetCaret();
+    viewport()->update();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
 }
@@ -82,8 +91,12 @@ int DocumentView::characterWidth() const {
     return std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('W')));
 }
 
+int DocumentView::visibleLineCount() const {
+    return std::max(1, viewport()->height() / lineHeight());
+}
+
 void DocumentView::updateScrollBars() {
-    const int visibleLines = std::max(1, viewport()->height() / lineHeight());
+    const int visibleLines = visibleLineCount();
     const std::size_t count = lines_.size();
     const int maximum = count > static_cast<std::size_t>(visibleLines)
                             ? static_cast<int>(std::min<std::size_t>(count - visibleLines, INT_MAX))
@@ -111,12 +124,37 @@ void DocumentView::paintEvent(QPaintEvent* event) {
     const std::size_t first = top + static_cast<std::size_t>(std::max(0, area.top()) / height);
     const std::size_t last = std::min(lines_.size(), top + static_cast<std::size_t>(area.bottom() / height) + 1);
     const int x = kTextMargin - horizontalScrollBar()->value();
+    // The face is monospaced and unkerned: column n starts n advances from the line's start.
+    const qreal advance = QFontMetricsF(font()).horizontalAdvance(QLatin1Char('W'));
+    const Position selectionStart = std::min(anchor_, caret_);
+    const Position selectionEnd = std::max(anchor_, caret_);
+    const QPalette& colours = viewport()->palette();
 
     std::size_t painted = 0;
     for (std::size_t index = first; index < last; ++index, ++painted) {
         const int y = static_cast<int>(index - top) * height;
-        if (!lines_[index].empty())
-            painter.drawText(x, y + ascent, toDisplay(lines_[index]));
+        const QString text = lines_[index].empty() ? QString() : toDisplay(lines_[index]);
+        if (!text.isEmpty())
+            painter.drawText(x, y + ascent, text);
+        if (hasSelection() && index >= selectionStart.line && index <= selectionEnd.line) {
+            const std::size_t from = index == selectionStart.line ? selectionStart.column : 0;
+            // A selection that runs on past the line's end shows its line break as one cell.
+            const std::size_t to = index == selectionEnd.line ? selectionEnd.column : lines_[index].size() + 1;
+            if (to > from) {
+                const QRectF cells(x + from * advance, y, (to - from) * advance, height);
+                painter.fillRect(cells, colours.color(QPalette::Highlight));
+                painter.save();
+                painter.setClipRect(cells);
+                painter.setPen(colours.color(QPalette::HighlightedText));
+                painter.drawText(x, y + ascent, text);
+                painter.restore();
+            }
+        }
+    }
+    if (hasFocus() && caret_.line >= first && caret_.line < last) {
+        const qreal caretX = x + caret_.column * advance;
+        const int y = static_cast<int>(caret_.line - top) * height;
+        painter.drawLine(QPointF(caretX, y), QPointF(caretX, y + height - 1));
     }
     linesPaintedLastTime_ = painted;
 }
@@ -134,22 +172,148 @@ void DocumentView::changeEvent(QEvent* event) {
     }
 }
 
+void DocumentView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void DocumentView::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+// ---------------------------------------------------------------- caret and selection
+
+DocumentView::Position DocumentView::endOfDocument() const {
+    if (lines_.empty())
+        return {};
+    return {lines_.size() - 1, lines_.back().size()};
+}
+
+void DocumentView::resetCaret() {
+    caret_ = anchor_ = Position{};
+    wantedColumn_ = 0;
+}
+
+std::string DocumentView::selectedText() const {
+    const Position start = std::min(anchor_, caret_);
+    const Position end = std::max(anchor_, caret_);
+    std::string text;
+    for (std::size_t line = start.line; line <= end.line && line < lines_.size(); ++line) {
+        const std::size_t from = line == start.line ? std::min(start.column, lines_[line].size()) : 0;
+        const std::size_t to = line == end.line ? std::min(end.column, lines_[line].size()) : lines_[line].size();
+        if (to > from)
+            text.append(lines_[line], from, to - from);
+        if (line != end.line)
+            text += '\n';
+    }
+    return text;
+}
+
+void DocumentView::selectAll() {
+    anchor_ = Position{};
+    caret_ = endOfDocument();
+    wantedColumn_ = caret_.column;
+    viewport()->update();
+}
+
+void DocumentView::copy() const {
+    if (hasSelection())
+        QGuiApplication::clipboard()->setText(orva::toQString(selectedText()));
+}
+
+void DocumentView::moveCaret(Position to, bool select) {
+    caret_ = to;
+    if (!select)
+        anchor_ = to;
+    ensureCaretVisible();
+    viewport()->update();
+}
+
+void DocumentView::ensureCaretVisible() {
+    QScrollBar* vertical = verticalScrollBar();
+    const auto line = static_cast<long long>(caret_.line);
+    if (line < vertical->value())
+        vertical->setValue(static_cast<int>(line));
+    else if (line >= static_cast<long long>(vertical->value()) + visibleLineCount())
+        vertical->setValue(static_cast<int>(std::min<long long>(line - visibleLineCount() + 1, INT_MAX)));
+
+    QScrollBar* horizontal = horizontalScrollBar();
+    const qreal advance = QFontMetricsF(font()).horizontalAdvance(QLatin1Char('W'));
+    const auto left = static_cast<long long>(caret_.column * advance);
+    const int width = viewport()->width() - 2 * kTextMargin;
+    if (left < horizontal->value())
+        horizontal->setValue(static_cast<int>(left));
+    else if (left + advance > static_cast<long long>(horizontal->value()) + width)
+        horizontal->setValue(static_cast<int>(std::min<long long>(left + std::ceil(advance) - width, INT_MAX)));
+}
+
 void DocumentView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Home && (event->modifiers() & Qt::ControlModifier)) {
-        verticalScrollBar()->setValue(0);
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
         return;
     }
-    if (event->key() == Qt::Key_End && (event->modifiers() & Qt::ControlModifier)) {
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    if (event->matches(QKeySequence::Copy)) {
+        copy();
         return;
     }
-    if (event->key() == Qt::Key_Home) {
-        horizontalScrollBar()->setValue(0);
+    const bool select = event->modifiers().testFlag(Qt::ShiftModifier);
+    const bool control = event->modifiers().testFlag(Qt::ControlModifier);
+    const std::size_t page = static_cast<std::size_t>(visibleLineCount());
+    const std::size_t lastLine = lines_.empty() ? 0 : lines_.size() - 1;
+    Position to = caret_;
+    bool keepsColumn = false;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        if (to.column > 0)
+            --to.column;
+        else if (to.line > 0)
+            to = {to.line - 1, lineLength(to.line - 1)};
+        break;
+    case Qt::Key_Right:
+        if (to.column < lineLength(to.line))
+            ++to.column;
+        else if (to.line < lastLine)
+            to = {to.line + 1, 0};
+        break;
+    case Qt::Key_Up:
+        to.line = to.line > 0 ? to.line - 1 : 0;
+        keepsColumn = true;
+        break;
+    case Qt::Key_Down:
+        to.line = std::min(to.line + 1, lastLine);
+        keepsColumn = true;
+        break;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        // Ctrl+PgUp and Ctrl+PgDn belong to the tabs.
+        if (control) {
+            event->ignore();
+            return;
+        }
+        // The page scrolls at once, and the caret moves with it.
+        if (event->key() == Qt::Key_PageDown) {
+            to.line = std::min(to.line + page, lastLine);
+            verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(page));
+        } else {
+            to.line = to.line > page ? to.line - page : 0;
+            verticalScrollBar()->setValue(verticalScrollBar()->value() - static_cast<int>(page));
+        }
+        keepsColumn = true;
+        break;
+    case Qt::Key_Home:
+        to = control ? Position{} : Position{to.line, 0};
+        break;
+    case Qt::Key_End:
+        to = control ? endOfDocument() : Position{to.line, lineLength(to.line)};
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    if (event->key() == Qt::Key_End) {
-        horizontalScrollBar()->setValue(horizontalScrollBar()->maximum());
-        return;
-    }
-    QAbstractScrollArea::keyPressEvent(event);
+    if (keepsColumn)
+        to.column = std::min(wantedColumn_, lineLength(to.line));
+    else
+        wantedColumn_ = to.column;
+    moveCaret(to, select);
 }

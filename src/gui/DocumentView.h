@@ -9,10 +9,23 @@
 // A read-only view over a document's Windows-1251 lines. It keeps the lines as they are and
 // converts and paints only the lines in sight, so a journal of a million lines costs its own
 // bytes and nothing more (a QPlainTextEdit would take seconds and gigabytes).
+// A caret and a selection work as in a read-only text box: the movement keys move the caret,
+// with Shift they select, Ctrl+A selects all and Ctrl+C copies the selection as Unicode text.
 class DocumentView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
+    // A place between characters: a line index and a character (byte) index within that line.
+    struct Position {
+        std::size_t line = 0;
+        std::size_t column = 0;
+        bool operator==(const Position& other) const { return line == other.line && column == other.column; }
+        bool operator!=(const Position& other) const { return !(*this == other); }
+        bool operator<(const Position& other) const {
+            return line < other.line || (line == other.line && column < other.column);
+        }
+    };
+
     explicit DocumentView(QWidget* parent = nullptr);
 
     void clear();
@@ -35,6 +48,15 @@ public:
     void scrollToStart();
 
     int firstVisibleLine() const;
+
+    Position caret() const { return caret_; }
+    bool hasSelection() const { return anchor_ != caret_; }
+    // The selected text as Windows-1251 bytes, lines joined by "\n"; empty without a selection.
+    std::string selectedText() const;
+    void selectAll();
+    // Puts the selection on the clipboard as Unicode text; nothing happens without a selection.
+    void copy() const;
+
     // How many lines the last paint drew (what a big document costs per paint).
     std::size_t linesPaintedLastTime() const { return linesPaintedLastTime_; }
 
@@ -43,13 +65,26 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     int lineHeight() const;
     int characterWidth() const;
+    int visibleLineCount() const;
     void updateScrollBars();
+    void resetCaret();
+    // Moves the caret; with `select` the anchor stays, else the selection collapses onto the caret.
+    void moveCaret(Position to, bool select);
+    void ensureCaretVisible();
+    std::size_t lineLength(std::size_t line) const { return line < lines_.size() ? lines_[line].size() : 0; }
+    Position endOfDocument() const;
 
     std::vector<std::string> lines_;
+    Position caret_;
+    Position anchor_;
+    // The column Up, Down, PgUp and PgDn aim for, kept across shorter lines.
+    std::size_t wantedColumn_ = 0;
     std::size_t longestLine_ = 0;
     bool readOnly_ = false;
     std::size_t linesPaintedLastTime_ = 0;

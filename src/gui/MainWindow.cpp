@@ -27,6 +27,8 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QScreen>
+#include <QShortcut>
+#include <QTabWidget>
 
 #include <cstdio>
 
@@ -65,6 +67,24 @@ MainWindow::MainWindow(std::string dataFolder, const QString& executablePath, st
                                                                              returnView(), viesEdit()}) {
         box->installEventFilter(this);
         box->viewport()->installEventFilter(this);
+    }
+    // Choosing a tab (a click, Ctrl+Tab, Ctrl+PgDn) puts the keyboard into its document, so PgDn
+    // scrolls it at once instead of acting on the tab bar.
+    connect(documentTabs(), &QTabWidget::currentChanged, this, [this](int index) {
+        const QWidget* page = documentTabs()->widget(index);
+        if (auto* box = page ? page->findChild<QAbstractScrollArea*>() : nullptr)
+            box->setFocus(Qt::OtherFocusReason);
+    });
+    // Ctrl+PgDn and Ctrl+PgUp step through the tabs as Ctrl+Tab and Ctrl+Shift+Tab do (Qt's tab
+    // widget knows only those).
+    for (const auto& [keys, step] : {std::pair{QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                                     std::pair{QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}}) {
+        auto* shortcut = new QShortcut(keys, documentTabs());
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] {
+            const int count = documentTabs()->count();
+            documentTabs()->setCurrentIndex((documentTabs()->currentIndex() + step + count) % count);
+        });
     }
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())

@@ -1,5 +1,6 @@
 #include "render/Printing.h"
 
+#include "render/CupsJob.h"
 #include "render/QtText.h"
 #include "text/Errors.h"
 
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstdio>
@@ -164,6 +166,26 @@ int linesPerPage(QPrinter& printer, int pointSize) {
 
 namespace {
 
+// The one way a document becomes a PDF file, for export and for the print job alike: written
+// beside the target and renamed over it, so a failed write leaves no half file.
+void writePdfFile(QPrinter& pdfPrinter, const std::string& path, const std::vector<std::string>& lines,
+                  int pointSize, const std::string& title) {
+    const std::string partial = path + ".part";
+    pdfPrinter.setOutputFileName(QString::fromStdString(partial));
+    pdfPrinter.setDocName(QString::fromStdString(title));
+    pdfPrinter.setCreator(QStringLiteral("ОРВА"));
+    try {
+        renderDocument(pdfPrinter, lines, pointSize, linesPerPage(pdfPrinter, pointSize));
+    } catch (const Error&) {
+        std::remove(partial.c_str());
+        throw FileError("не може да се запише " + path);
+    }
+    if (std::rename(partial.c_str(), path.c_str()) != 0) {
+        std::remove(partial.c_str());
+        throw FileError("не може да се запише " + path);
+    }
+}
+
 void preparePdfPrinter(QPrinter& printer) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setResolution(kPdfResolution);
@@ -207,21 +229,7 @@ void writeDocumentPdf(const std::string& path, const std::vector<std::string>& l
             throw Error("PDF: no page height holds exactly " + std::to_string(linesPerPageCount) + " lines");
     }
 
-    // Written beside the target and renamed over it, so a failed export leaves no half file.
-    const std::string partial = path + ".part";
-    printer.setOutputFileName(QString::fromStdString(partial));
-    printer.setDocName(QString::fromStdString(title));
-    printer.setCreator(QStringLiteral("ОРВА"));
-    try {
-        renderDocument(printer, lines, pointSize, linesPerPage(printer, pointSize));
-    } catch (const Error&) {
-        std::remove(partial.c_str());
-        throw FileError("не може да се запише " + path);
-    }
-    if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        std::remove(partial.c_str());
-        throw FileError("не може да се запише " + path);
-    }
+    writePdfFile(printer, path, lines, pointSize, title);
 }
 
 void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
@@ -229,7 +237,46 @@ void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int
     if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
         throw Error("printing: there is no printer \"" + toUtf8(printer.printerName()) + "\"");
     printer.setDocName(QString::fromStdString(jobName));
-    renderDocument(printer, lines, pointSize, linesPerPage(printer, pointSize));
+    if (printer.outputFormat() != QPrinter::NativeFormat) {
+        renderDocument(printer, lines, pointSize, linesPerPage(printer, pointSize));
+        return;
+    }
+
+    // The job is the PDF the renderer writes for the printer's own page, submitted to the print
+    // server directly: Qt's CUPS engine would report a refused or aborted job as printed.
+    QPrinter pdfPrinter(QPrinter::HighResolution);
+    pdfPrinter.setOutputFormat(QPrinter::PdfFormat);
+    pdfPrinter.setResolution(printer.resolution());
+    pdfPrinter.setPageLayout(printer.pageLayout());
+    pdfPrinter.setColorMode(printer.colorMode());
+    const std::string queue = toUtf8(printer.printerName().section(QLatin1Char('/'), 0, 0));
+    if (linesPerPage(pdfPrinter, pointSize) != linesPerPage(printer, pointSize))
+        throw Error("printing: the page of the printer \"" + queue + "\" cannot be reproduced");
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        throw Error("printing: no temporary folder for the print job");
+    const std::string pdf = folder.filePath(QStringLiteral("job.pdf")).toStdString();
+    try {
+        writePdfFile(pdfPrinter, pdf, lines, pointSize, jobName);
+    } catch (const FileError&) {
+        throw Error("printing: the print job could not be written to " + pdf);
+    }
+
+    std::vector<std::pair<std::string, std::string>> options{
+        {"media", toUtf8(printer.pageLayout().pageSize().key())}};
+    switch (printer.duplex()) {
+    case QPrinter::DuplexNone:
+        options.emplace_back("sides", "one-sided");
+        break;
+    case QPrinter::DuplexShortSide:
+        options.emplace_back("sides", "two-sided-short-edge");
+        break;
+    case QPrinter::DuplexLongSide:
+    case QPrinter::DuplexAuto:
+        options.emplace_back("sides", "two-sided-long-edge");
+        break;
+    }
+    submitPdfJob(queue, pdf, jobName, options);
 }
 
 } // namespace orva

@@ -42,7 +42,9 @@ void preparePrinter(QPrinter& printer);
 // Prints the document as one job named `jobName`: the whole printable area, the face at
 // `pointSize`, exactly as many lines per sheet as fit (linesPerPage(printer, pointSize)), a new
 // sheet only when a page is full, nothing added. `lines` are Windows-1251; `jobName` is UTF-8.
-// Throws orva::Error when the job cannot be started or finished.
+// On a system printer the job is the PDF file of the printer's page, written as writeDocumentPdf
+// writes, and submitted to the print server with submitPdfJob (CupsJob.h). Throws orva::Error when
+// the job cannot be started or finished, or the server refuses, aborts or cancels it.
 void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize, const std::string& jobName);
 
 // Writes the document as a PDF file through the same renderer, on an A4 portrait page at

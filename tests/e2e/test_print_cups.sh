@@ -9,6 +9,9 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 CLI="$ORVA_BUILD/orva-cli"
+# Every program this test starts is orva-cli, which needs no screen: the platform is named, not
+# taken from the caller's environment.
+export QT_QPA_PLATFORM=offscreen
 [ -x "$CLI" ] || fail "$CLI is not built"
 need_commands lpstat cupsctl ipptool pdfinfo pdftotext python3
 
@@ -111,4 +114,57 @@ if [ "$N" -ge 90 ]; then
     done
 fi
 
-echo "PASS: label, purchases, sales and return printed through $QUEUE at $N lines per page"
+# A queue that refuses jobs, a stopped one, and a job canceled while followed: exit 4, a message
+# naming the queue, and for the first two no job submitted. The queue is one of the test's own,
+# made the user's default with LPDEST, so the shared default queue is never switched off.
+need_commands lpadmin cupsreject cupsaccept cupsdisable cupsenable cancel
+OTHER=ORVA_REFUSE_TEST
+lpadmin -p "$OTHER" -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -o printer-is-shared=false ||
+    missing "cannot add the queue $OTHER (lpadmin needs root)"
+trap 'lpadmin -x "$OTHER" 2>/dev/null || true' EXIT
+other_jobs() {
+    lpstat -W all -o "$OTHER" 2>/dev/null | grep -c . || true
+}
+# The ids of $OTHER's jobs that are not in the list "$1".
+other_new_jobs() {
+    comm -13 <(echo "$1") <(lpstat -W all -o "$OTHER" 2>/dev/null | awk '{print $1}' | sed 's/.*-//' | sort) | grep .
+}
+
+# print_fails WHAT: orva-cli print on $OTHER must exit 4 naming the queue, submitting nothing.
+print_fails() {
+    local what=$1 before status=0 output
+    before=$(other_jobs)
+    output=$(LPDEST=$OTHER "$CLI" print --document label "$period" 2>&1) || status=$?
+    echo "$what: exit $status: $output"
+    [ "$status" -eq 4 ] || fail "$what: orva-cli print exited $status, not 4"
+    grep -q "\"$OTHER\"" <<<"$output" || fail "$what: the message does not name the queue $OTHER"
+    [ "$(other_jobs)" -eq "$before" ] || fail "$what: a job was submitted to $OTHER"
+}
+
+cupsreject "$OTHER"
+print_fails "a queue rejecting jobs"
+cupsaccept "$OTHER"
+cupsdisable "$OTHER"
+print_fails "a stopped queue"
+cupsenable "$OTHER"
+
+# The restored queue prints: the failures above were the queue's state, not a wrong queue.
+before=$(lpstat -W all -o "$OTHER" | awk '{print $1}' | sed 's/.*-//' | sort)
+LPDEST=$OTHER "$CLI" print --document label "$period" || fail "orva-cli print on the restored $OTHER failed ($?)"
+printed=$(other_new_jobs "$before") || fail "printing on the restored $OTHER made no job"
+rm -f "$home"/PDF/*job_"$printed".pdf
+
+# A job canceled while orva-cli follows it (the queue holds its jobs, so it is still there).
+lpadmin -p "$OTHER" -o job-hold-until-default=indefinite
+before=$(lpstat -W all -o "$OTHER" | awk '{print $1}' | sed 's/.*-//' | sort)
+LPDEST=$OTHER "$CLI" print --document label "$period" >"$work/canceled.out" 2>&1 &
+printer_pid=$!
+wait_until 20 other_new_jobs "$before" >/dev/null || fail "no held job appeared on $OTHER"
+cancel "$OTHER-$(other_new_jobs "$before")"
+status=0
+wait "$printer_pid" || status=$?
+echo "a canceled job: exit $status: $(cat "$work/canceled.out")"
+[ "$status" -eq 4 ] || fail "a canceled job: orva-cli print exited $status, not 4"
+grep -q "\"$OTHER\".*canceled" "$work/canceled.out" || fail "a canceled job: the message does not say so"
+
+echo "PASS: label, purchases, sales and return printed through $QUEUE at $N lines per page; refused, stopped and canceled jobs fail"

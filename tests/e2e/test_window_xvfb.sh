@@ -85,7 +85,9 @@ print(" ДАНЪЧЕН ПЕРИОД %s/%s     ИН ПО ЗДДС %s     %s" % (p
 EOF
 )
 
-XDG_RUNTIME_DIR="$work/runtime" LC_ALL=C.UTF-8 "$work/bin/orva" "$work/data" >"$work/orva.log" 2>&1 &
+# The platform is named, not inherited: with QT_QPA_PLATFORM=offscreen in the caller's environment
+# the window would never reach the Xvfb screen.
+QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" LC_ALL=C.UTF-8 "$work/bin/orva" "$work/data" >"$work/orva.log" 2>&1 &
 orva_pid=$!
 
 # The diskette prompt.
@@ -147,7 +149,7 @@ colours=$(awk '{print $2}' <<<"$shot")
 # ------------------------------------------------------------------ files beside the executable
 
 # The journals of the period exactly as the command line builds them for the same printer.
-"$ORVA_BUILD/orva-cli" export --out "$work/export" "$work/data" >/dev/null ||
+QT_QPA_PLATFORM=offscreen "$ORVA_BUILD/orva-cli" export --out "$work/export" "$work/data" >/dev/null ||
     fail "orva-cli export of the sample failed"
 cmp "$work/bin/ORVA.TTF" /usr/share/fonts/truetype/liberation2/LiberationMono-Regular.ttf ||
     problem "ORVA.TTF beside the executable is not the document font"

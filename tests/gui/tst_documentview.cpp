@@ -6,10 +6,12 @@
 #include "text/LineFile.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include <chrono>
 
@@ -35,7 +37,25 @@ int inkPixels(const QImage& image, const QColor& background) {
     return ink;
 }
 
+// A key and its modifiers, as the user presses them.
+struct Key {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+};
+using Keys = std::vector<Key>;
+
+// Three lines of Windows-1251 text: "АБВ abc", "second", "" and "end".
+const std::vector<std::string> kSmallDocument = {"\xC0\xC1\xC2 abc", "second", "", "end"};
+
+// Real key events through the window system, as typed.
+void press(QWidget& view, const Keys& keys) {
+    for (const Key& key : keys)
+        QTest::keyClick(view.windowHandle(), key.key, key.modifiers);
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Keys)
 
 class TestDocumentView : public QObject {
     Q_OBJECT
@@ -107,6 +127,18 @@ private slots:
         view.scrollToStart();
         QCOMPARE(view.firstVisibleLine(), 0);
         QCOMPARE(view.horizontalScrollBar()->value(), 0);
+
+        // Everything selected still costs only the lines in sight; PgDn scrolls a page at once.
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        view.setFocus();
+        press(view, {{Qt::Key_PageDown}});
+        QCOMPARE(view.firstVisibleLine(), visible - 1);
+        press(view, {{Qt::Key_A, Qt::ControlModifier}});
+        view.viewport()->repaint();
+        QVERIFY(view.hasSelection());
+        QVERIFY(view.linesPaintedLastTime() <= std::size_t(visible));
+        press(view, {{Qt::Key_End, Qt::ControlModifier}});
+        QCOMPARE(view.firstVisibleLine(), view.verticalScrollBar()->maximum());
     }
 
     void drawsTheTextOnTheScrollBarColour() {
@@ -143,6 +175,91 @@ private slots:
         first.setFocus();
         QTest::mouseClick(second.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
         QVERIFY(second.hasFocus());
+    }
+
+    // The keyboard selects as in a read-only text box; Ctrl+C puts exactly the selection on the
+    // clipboard as Unicode text.
+    void keysSelectAndCopy_data() {
+        QTest::addColumn<Keys>("keys");
+        QTest::addColumn<QString>("copied");
+        const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
+        const Qt::KeyboardModifiers controlShift = Qt::ControlModifier | Qt::ShiftModifier;
+        QTest::newRow("Shift+Right") << Keys{{Qt::Key_Right, shift}, {Qt::Key_Right, shift}} << QStringLiteral("АБ");
+        QTest::newRow("Shift+End") << Keys{{Qt::Key_End, shift}} << QStringLiteral("АБВ abc");
+        QTest::newRow("Shift+Down keeps the line break")
+            << Keys{{Qt::Key_Right}, {Qt::Key_Down, shift}} << QStringLiteral("БВ abc\ns");
+        QTest::newRow("Shift+Left back over a line break")
+            << Keys{{Qt::Key_Down}, {Qt::Key_Left, shift}, {Qt::Key_Left, shift}} << QStringLiteral("c\n");
+        QTest::newRow("End then Shift+Home")
+            << Keys{{Qt::Key_Down}, {Qt::Key_End}, {Qt::Key_Home, shift}} << QStringLiteral("second");
+        QTest::newRow("Shift+Up from the column kept over a blank line")
+            << Keys{{Qt::Key_End, Qt::ControlModifier}, {Qt::Key_Up, shift}, {Qt::Key_Up, shift}}
+            << QStringLiteral("ond\n\nend");
+        QTest::newRow("Ctrl+Shift+End") << Keys{{Qt::Key_End, controlShift}}
+                                        << QStringLiteral("АБВ abc\nsecond\n\nend");
+        QTest::newRow("Ctrl+Shift+Home") << Keys{{Qt::Key_Down}, {Qt::Key_Right}, {Qt::Key_Home, controlShift}}
+                                         << QStringLiteral("АБВ abc\ns");
+        QTest::newRow("Shift+PgDn to the last line") << Keys{{Qt::Key_PageDown, shift}}
+                                                     << QStringLiteral("АБВ abc\nsecond\n\n");
+        QTest::newRow("Ctrl+A") << Keys{{Qt::Key_Down}, {Qt::Key_A, Qt::ControlModifier}}
+                                << QStringLiteral("АБВ abc\nsecond\n\nend");
+        QTest::newRow("a move without Shift drops the selection")
+            << Keys{{Qt::Key_End, shift}, {Qt::Key_Left}} << QString();
+    }
+    void keysSelectAndCopy() {
+        QFETCH(Keys, keys);
+        QFETCH(QString, copied);
+        DocumentView view;
+        view.setFont(orva::documentFont(orva::kDocumentPointSize));
+        view.resize(400, 300);
+        view.setLines(std::vector<std::string>(kSmallDocument));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        view.setFocus();
+        const QString sentinel = QStringLiteral("on the clipboard before");
+        QGuiApplication::clipboard()->setText(sentinel);
+
+        press(view, keys);
+        press(view, {{Qt::Key_C, Qt::ControlModifier}});
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied.isNull() ? sentinel : copied);
+        QCOMPARE(view.hasSelection(), !copied.isNull());
+        // The document itself is untouched.
+        QCOMPARE(view.lines(), kSmallDocument);
+    }
+
+    // The selection is painted where its characters are, only there; the pointer is the arrow,
+    // since a click in the window prints.
+    void selectionIsPaintedOverItsCells() {
+        DocumentView view;
+        view.setFont(orva::documentFont(orva::kDocumentPointSize));
+        view.resize(400, 300);
+        view.setLines(std::vector<std::string>(kSmallDocument));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        view.setFocus();
+        QCOMPARE(view.viewport()->cursor().shape(), Qt::ArrowCursor);
+        const QColor highlight = view.viewport()->palette().color(QPalette::Highlight);
+        const auto highlighted = [&](const QImage& image, int top, int bottom) {
+            QRect found;
+            for (int y = top; y < bottom; ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixelColor(x, y) == highlight)
+                        found |= QRect(x, y, 1, 1);
+            return found;
+        };
+        const int height = view.fontMetrics().lineSpacing();
+        QVERIFY(!highlighted(view.viewport()->grab().toImage(), 0, view.viewport()->height()).isValid());
+
+        // "abc" of line 1: columns 4 to 7.
+        press(view, {{Qt::Key_End}, {Qt::Key_Left, Qt::ShiftModifier}, {Qt::Key_Left, Qt::ShiftModifier},
+                     {Qt::Key_Left, Qt::ShiftModifier}});
+        const QImage image = view.viewport()->grab().toImage();
+        const QRect cells = highlighted(image, 0, height);
+        const qreal advance = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('W'));
+        QVERIFY(cells.isValid());
+        QVERIFY2(qAbs(cells.left() - (2 + 4 * advance)) <= 1 && qAbs(cells.width() - 3 * advance) <= 1,
+                 qPrintable(QStringLiteral("highlight %1+%2, cell %3").arg(cells.left()).arg(cells.width()).arg(advance)));
+        QVERIFY(!highlighted(image, height, view.viewport()->height()).isValid());
     }
 
     // Not a timed test: how long 1.4 million journal lines take to go into a box.

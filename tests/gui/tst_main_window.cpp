@@ -19,9 +19,11 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
@@ -220,6 +222,38 @@ private slots:
         // Maximised once active.
         form->activateWindow();
         QTRY_VERIFY(form->isMaximized());
+    }
+
+    // Choosing a tab by key or by click puts the keyboard into its document: PgDn scrolls at once,
+    // even when the focus was on the tab bar.
+    void choosingATabFocusesItsDocument() {
+        period::write(dataFolder, 150, 150);
+        ModalAnswerer answers;
+        auto form = createForm(answers);
+        answers.then(ModalAnswerer::clickDefault()); // the dialog
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QWindow* window = form->windowHandle();
+        QTabBar* tabs = form->documentTabs()->tabBar();
+
+        tabs->setFocus();
+        QTest::keyClick(window, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->purchasesView()));
+        tabs->setFocus();
+        QTest::keyClick(window, Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->salesView()));
+        QTest::keyClick(window, Qt::Key_PageDown);
+        QVERIFY(form->salesView()->firstVisibleLine() > 0);
+        QTest::keyClick(window, Qt::Key_PageUp, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->purchasesView()));
+
+        tabs->setFocus();
+        QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(3).center());
+        QCOMPARE(form->documentTabs()->currentIndex(), 3);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->returnView()));
+        QTest::keyClick(window, Qt::Key_PageDown);
+        QVERIFY(form->returnView()->firstVisibleLine() > 0);
+        QCOMPARE(answers.unscripted, 0);
     }
 
     void dialogCloseBoxStillBuildsTheReturn() {

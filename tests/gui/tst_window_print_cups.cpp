@@ -19,6 +19,7 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -379,6 +380,45 @@ private slots:
         QCOMPARE(found.last(), expected.last());
         QCOMPARE(found.size(), expected.size());
         checkPrinterOutput(id, 1);
+    }
+
+    // A queue that rejects jobs: "Печатането завърши." and then the error box naming the queue,
+    // and nothing submitted. The queue is the test's own; the shared default is never switched off.
+    void refusedJobIsReportedAfterCompletion() {
+        const QString other = QStringLiteral("ORVA_REFUSE_WINDOW");
+        const Output added = run(QStringLiteral("lpadmin"),
+                                 {QStringLiteral("-p"), other, QStringLiteral("-E"), QStringLiteral("-v"),
+                                  QStringLiteral("cups-pdf:/"), QStringLiteral("-P"),
+                                  QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd")});
+        if (!added.ok)
+            ORVA_MISSING(QStringLiteral("cannot add the queue %1: %2").arg(other, added.errors));
+        const auto restore = qScopeGuard([&] {
+            run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), other});
+            auto printer = std::make_unique<QPrinter>(QPrinterInfo::printerInfo(queue), QPrinter::HighResolution);
+            orva::preparePrinter(*printer);
+            form->usePrinter(std::move(printer));
+        });
+        QVERIFY(run(QStringLiteral("cupsreject"), {other}).ok);
+        auto printer = std::make_unique<QPrinter>(QPrinterInfo::printerInfo(other), QPrinter::HighResolution);
+        orva::preparePrinter(*printer);
+        form->usePrinter(std::move(printer));
+        const auto jobCount = [&] {
+            return run(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o"), other})
+                .text.count(QLatin1Char('\n'));
+        };
+
+        const std::size_t seen = answers->seen.size();
+        answers->then(ModalAnswerer::press(QMessageBox::Yes));
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        clickIn(form->labelView());
+        QTRY_VERIFY_WITH_TIMEOUT(answers->seen.size() >= seen + 3, kJobTimeout);
+        QCOMPARE(answers->seen[seen].text, kQuestion);
+        QCOMPARE(answers->seen[seen + 1].text, kDone);
+        QCOMPARE(answers->seen[seen + 2].icon, QMessageBox::Critical);
+        QVERIFY2(answers->seen[seen + 2].text.contains(QLatin1Char('"') + other + QLatin1Char('"')),
+                 qPrintable(answers->seen[seen + 2].text));
+        QCOMPARE(jobCount(), 0);
     }
 };
 

@@ -61,8 +61,9 @@ screenshot() {
     python3 "$here/xwd_to_png.py" "$work/framebuffer/Xvfb_screen0" "$work/$1.png" >/dev/null || true
 }
 
+# The platform is named, not inherited (QT_QPA_PLATFORM=offscreen would keep it off the screen).
 env -u XDG_CACHE_HOME -u XDG_DATA_HOME XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$work/runtime" \
-    /usr/bin/orva "$period" >"$work/orva.log" 2>&1 &
+    QT_QPA_PLATFORM=xcb /usr/bin/orva "$period" >"$work/orva.log" 2>&1 &
 orva_pid=$!
 
 wait_until 60 first_visible_window '^Confirm' >/dev/null ||

@@ -100,7 +100,7 @@ chown "$user:" "$work/user"
 
 as_user() {
     runuser -u "$user" -- env -i HOME="$home" USER="$user" LOGNAME="$user" PATH=/usr/bin:/bin \
-        LC_ALL=C.UTF-8 TZ=UTC "$@"
+        LC_ALL=C.UTF-8 TZ=UTC QT_QPA_PLATFORM=offscreen "$@"
 }
 
 # Everything under /usr that changes from here on changed because of the user's runs.
@@ -119,7 +119,7 @@ as_user /usr/bin/orva-cli export --out "$work/user/export" "$examples/2026-10" |
 # and the user's default printers may differ).
 as_user /usr/bin/orva-cli export --lines-per-page 60 --out "$work/user/export-60" "$examples/2026-10" ||
     problem "orva-cli export --lines-per-page 60 as $user ended with status $?"
-"$ORVA_BUILD/orva-cli" export --lines-per-page 60 --out "$work/build-export-60" "$examples/2026-10" ||
+QT_QPA_PLATFORM=offscreen "$ORVA_BUILD/orva-cli" export --lines-per-page 60 --out "$work/build-export-60" "$examples/2026-10" ||
     fail "the build tree's orva-cli export failed"
 diff -r "$work/build-export-60" "$work/user/export-60" || problem "the installed orva-cli exports other bytes"
 ls "$work/user/export"/{label,purchases,sales,return}.txt >/dev/null || problem "export wrote not all four documents"

@@ -1,0 +1,148 @@
+#include "render/CupsJob.h"
+
+#include "text/Errors.h"
+
+#include <cups/cups.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+namespace orva {
+
+namespace {
+
+constexpr std::chrono::milliseconds kPollInterval{250};
+
+std::string quoted(const std::string& queue) {
+    return "\"" + queue + "\"";
+}
+
+std::string lastServerError() {
+    const char* text = cupsLastErrorString();
+    return text != nullptr && *text != '\0' ? text : ippErrorString(cupsLastError());
+}
+
+// The queue's own state as the server reports it; throws when it cannot take a job now.
+void requireQueueTakesJobs(const std::string& queue) {
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr);
+    if (dest == nullptr)
+        throw Error("printing: the print server does not know the printer " + quoted(queue) + " (" +
+                    lastServerError() + ")");
+    const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
+    const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
+    const char* message = cupsGetOption("printer-state-message", dest->num_options, dest->options);
+    const std::string why = message != nullptr && *message != '\0' ? std::string(" (") + message + ")" : "";
+    const bool refuses = accepting != nullptr && std::string(accepting) == "false";
+    const bool stopped = state != nullptr && std::atoi(state) == IPP_PSTATE_STOPPED;
+    cupsFreeDests(1, dest);
+    if (refuses)
+        throw Error("printing: the printer " + quoted(queue) + " is not accepting jobs" + why);
+    if (stopped)
+        throw Error("printing: the printer " + quoted(queue) + " is stopped" + why);
+}
+
+struct JobState {
+    int state = 0; // 0: the server did not say
+    std::string reasons;
+};
+
+JobState askJobState(const std::string& queue, int jobId) {
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
+                     queue.c_str());
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    static const char* const wanted[] = {"job-state", "job-state-reasons", "job-printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    JobState result;
+    if (response == nullptr)
+        return result;
+    if (ipp_attribute_t* state = ippFindAttribute(response, "job-state", IPP_TAG_ENUM))
+        result.state = ippGetInteger(state, 0);
+    if (ipp_attribute_t* reasons = ippFindAttribute(response, "job-state-reasons", IPP_TAG_KEYWORD)) {
+        for (int index = 0; index < ippGetCount(reasons); ++index)
+            result.reasons += std::string(result.reasons.empty() ? "" : ", ") + ippGetString(reasons, index, nullptr);
+    }
+    if (ipp_attribute_t* message = ippFindAttribute(response, "job-printer-state-message", IPP_TAG_TEXT)) {
+        const char* text = ippGetString(message, 0, nullptr);
+        if (text != nullptr && *text != '\0')
+            result.reasons += std::string(result.reasons.empty() ? "" : "; ") + text;
+    }
+    ippDelete(response);
+    return result;
+}
+
+void cancelJob(const std::string& queue, int jobId) {
+    cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.c_str(), jobId, 0);
+}
+
+// Creates the job and sends the file as its one document; returns the job id.
+int sendJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
+            const std::vector<std::pair<std::string, std::string>>& options) {
+    std::ifstream file(pdfPath, std::ios::binary);
+    if (!file)
+        throw Error("printing: the job's file " + pdfPath + " cannot be read");
+
+    cups_option_t* cupsOptions = nullptr;
+    int optionCount = 0;
+    for (const auto& [name, value] : options)
+        optionCount = cupsAddOption(name.c_str(), value.c_str(), optionCount, &cupsOptions);
+    const int jobId = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), jobName.c_str(), optionCount, cupsOptions);
+    cupsFreeOptions(optionCount, cupsOptions);
+    if (jobId <= 0)
+        throw Error("printing: the printer " + quoted(queue) + " refused the job (" + lastServerError() + ")");
+
+    const auto refuse = [&](const std::string& what) {
+        const std::string error = lastServerError();
+        cancelJob(queue, jobId);
+        throw Error("printing: " + what + " on the printer " + quoted(queue) + " (" + error + ")");
+    };
+    if (cupsStartDocument(CUPS_HTTP_DEFAULT, queue.c_str(), jobId, jobName.c_str(), CUPS_FORMAT_PDF, 1) !=
+        HTTP_STATUS_CONTINUE)
+        refuse("the document of job " + std::to_string(jobId) + " could not be started");
+    char buffer[65536];
+    while (file) {
+        file.read(buffer, sizeof buffer);
+        const std::streamsize count = file.gcount();
+        if (count > 0 &&
+            cupsWriteRequestData(CUPS_HTTP_DEFAULT, buffer, static_cast<size_t>(count)) != HTTP_STATUS_CONTINUE) {
+            cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.c_str());
+            refuse("the document of job " + std::to_string(jobId) + " could not be sent");
+        }
+    }
+    if (cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.c_str()) > IPP_STATUS_OK_EVENTS_COMPLETE)
+        refuse("job " + std::to_string(jobId) + " was not accepted");
+    return jobId;
+}
+
+} // namespace
+
+int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
+                 const std::vector<std::pair<std::string, std::string>>& options, std::chrono::milliseconds follow) {
+    requireQueueTakesJobs(queue);
+    const int jobId = sendJob(queue, pdfPath, jobName, options);
+
+    const auto deadline = std::chrono::steady_clock::now() + follow;
+    for (;;) {
+        const JobState job = askJobState(queue, jobId);
+        const std::string why = job.reasons.empty() ? "" : " (" + job.reasons + ")";
+        if (job.state == IPP_JSTATE_ABORTED)
+            throw Error("printing: job " + std::to_string(jobId) + " on the printer " + quoted(queue) +
+                        " was aborted" + why);
+        if (job.state == IPP_JSTATE_CANCELED)
+            throw Error("printing: job " + std::to_string(jobId) + " on the printer " + quoted(queue) +
+                        " was canceled" + why);
+        // Completed, or no answer about an accepted job: nothing says it failed.
+        if (job.state == IPP_JSTATE_COMPLETED || job.state == 0)
+            return jobId;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return jobId; // still pending, held or processing: on its way
+        std::this_thread::sleep_for(kPollInterval);
+    }
+}
+
+} // namespace orva

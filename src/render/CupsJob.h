@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orva {
+
+// How long a submitted job is followed before its fate is taken as settled: a job still pending
+// or processing by then counts as printed.
+inline constexpr std::chrono::seconds kJobFollowTime{30};
+
+// Sends the PDF file `pdfPath` to the CUPS queue `queue` as one job named `jobName` (UTF-8),
+// with the given job options (name, value), and returns the job's id.
+//
+// Qt's own CUPS engine reports every job as sent, whatever the server answers, so this talks to
+// the server itself. Before anything is sent the queue's state is asked: a queue that rejects
+// jobs or is stopped is refused and nothing is submitted (a stopped queue would hold the job, and
+// a second try would print twice). The job's creation and its document must be accepted, and
+// then the job is followed for at most `follow`: aborted or canceled is a failure; completed,
+// pending or processing is success. Throws orva::Error naming the queue.
+int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
+                 const std::vector<std::pair<std::string, std::string>>& options,
+                 std::chrono::milliseconds follow = kJobFollowTime);
+
+} // namespace orva
