@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <utility>
 
@@ -398,4 +400,16 @@ TEST(CheckRuleTable, KeysAreUniqueAndEveryRuleHasAText) {
         EXPECT_LE(rule.number, 17);
     }
     EXPECT_EQ(severityText(ruleInfo(RuleId::DuplicateDocument).severity), "ПРЕДУПРЕЖДЕНИЕ");
+}
+
+TEST(CheckRuleTable, ReadmeListsEveryRuleWithItsKeyAndMessage) {
+    // README's list is written from the table; a text changed in one place only would mislead the reader.
+    std::ifstream stream(std::string(ORVA_SAMPLES) + "/../README.md", std::ios::binary);
+    ASSERT_TRUE(stream) << "README.md not found";
+    const std::string readme((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    for (const RuleInfo& rule : ruleTable()) {
+        const std::string row = "| " + std::to_string(rule.number) + " | `" + rule.key + "` | " +
+                                std::string(severityText(rule.severity)) + " | " + rule.message + " |";
+        EXPECT_NE(readme.find(row), std::string::npos) << row;
+    }
 }
