@@ -305,8 +305,8 @@ int runCheck(const CheckOptions& options, std::ostream& out, const CheckProgress
         progress.clear();
     report->end(rows);
     out.flush();
-    const bool tableHolds =
-        std::all_of(rows.begin(), rows.end(), [](const CheckRow& row) { return row.result == CheckRow::Result::Holds; });
+    const bool tableHolds = std::all_of(rows.begin(), rows.end(),
+                                        [](const CheckRow& row) { return row.result == CheckRow::Result::Holds; });
     const bool failed = report->errors() != 0 || !tableHolds || (options.strict && report->warnings() != 0);
     return failed ? kMismatch : kSuccess;
 }

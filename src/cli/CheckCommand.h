@@ -15,8 +15,8 @@ struct CheckOptions {
     std::string dataFolder;
     ReadOptions read;
     CheckFormat format = CheckFormat::Text;
-    bool strict = false;            // a warning fails the check too
-    std::size_t maxFindings = 200;  // finding lines of the text output; never the counts, nor CSV or JSON
+    bool strict = false;           // a warning fails the check too
+    std::size_t maxFindings = 200; // finding lines of the text output; never the counts, nor CSV or JSON
 };
 
 // What the command may show on a terminal while it reads: a step's text, and taking the line away before

@@ -75,8 +75,8 @@ std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
     return checkReturn(declaration_, purchases, sales);
 }
 
-JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLayout& layout,
-                                        check::JournalKind kind, FindingSink& sink) {
+JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLayout& layout, check::JournalKind kind,
+                                        FindingSink& sink) {
     const check::RecordLayout& recordLayout = check::recordLayout(kind);
     // Today's records carry the trailing code; a file whose first line holds it is read as today's.
     const check::Generation generation = file.firstLineLength >= recordLayout.width(check::Generation::Today)
@@ -171,8 +171,7 @@ void PeriodCheck::checkReturnCells(const JournalTotals& sales, FindingSink& sink
                       std::string detail) {
         check::Finding finding;
         finding.file = files_.declaration.name;
-        finding.line =
-            declarationLineOfField(declaration_, declarationFieldOfCell(cellNumber, declaration_.layout));
+        finding.line = declarationLineOfField(declaration_, declarationFieldOfCell(cellNumber, declaration_.layout));
         finding.field = cellCode(cellNumber);
         finding.fieldName = std::move(fieldName);
         finding.rule = rule;
@@ -189,8 +188,8 @@ void PeriodCheck::checkReturnCells(const JournalTotals& sales, FindingSink& sink
     // In the record's order: cells 13..24 come before 33 and 42, which come before 50..71.
     if (agreesOnlyInOtherOrder(declaration_, sales)) {
         const char* other = declaration_.layout == ReturnLayout::Classic ? "current" : "classic";
-        report(13, check::RuleId::ReturnLayoutOrder, "кл.13, 23, 14, 24", text(13) + ", " + text(23) + ", " +
-                                                                             text(14) + ", " + text(24),
+        report(13, check::RuleId::ReturnLayoutOrder, "кл.13, 23, 14, 24",
+               text(13) + ", " + text(23) + ", " + text(14) + ", " + text(24),
                std::string("съвпадат при --return-layout ") + other);
     }
     const auto k33 = number(33);
