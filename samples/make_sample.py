@@ -192,7 +192,7 @@ def make_purchases(rng, period, count, vat_number):
     # Goods from another member state (self-charged VAT, full credit) and a platform's commission
     # (services received under art. 82(2)): both also stand in the sales journal.
     equipment = 1860000
-    add(6, "01", "IT2026-0457", "IT02845160219", "ENOTECNICA VENETA S.R.L.", "ПОМПА ЗА ВИНО",
+    add(6, "01", "2026000457", "IT02845160219", "ENOTECNICA VENETA S.R.L.", "ПОМПА ЗА ВИНО",
         {10: equipment, 11: vat(equipment, 20)})
     commission = rng.randint(180000, 260000)
     add(period.days, "01", "1799366402", "NL805734958B01", "BOOKING.COM B.V.", "КОМИСИОННИ",
@@ -254,14 +254,15 @@ def make_sales(rng, period, count, equipment, commission):
         agency = "ТУРИСТИЧЕСКА АГЕНЦИЯ „ПИРИН“ – ООД"
         base = rng.randint(40000, 600000)
         add(rng.randint(2, 9), "01", "BG" + eik(rng), agency, "НОЩУВКИ ПО ДОГОВОР №7", {17: base, 18: vat(base, 9)})
-    # Wine to a German importer, to a Serbian shop, a conference abroad, the flat's rent.
+    # Wine to a German importer, to a Serbian shop (no BG or EU number: fifteen nines), a conference
+    # abroad, the flat's rent to a person (an ЕГН). Every identifier passes its check digit or shape.
     wine = rng.randint(900000, 1500000)
     add(rng.randint(5, 15), "01", "DE281934027", "WEINHANDEL SCHNEIDER GMBH", "ВИНО - ВОД", {20: wine})
     export = rng.randint(300000, 700000)
-    add(rng.randint(15, 25), "01", "101946358", "VINOTEKA BEOGRAD DOO", "ВИНО - ИЗНОС", {19: export})
+    add(rng.randint(15, 25), "01", "999999999999999", "VINOTEKA BEOGRAD DOO", "ВИНО - ИЗНОС", {19: export})
     event = rng.randint(200000, 400000)
-    add(rng.randint(8, 22), "01", "AT36458127", "ALPENKONGRESS GMBH", "ОРГАНИЗАЦИЯ СЪБИТИЕ", {22: event})
-    add(1, "01", "8011223344", "ГЕОРГИ СТОЯНОВ КОЛЕВ", "НАЕМ НА ЖИЛИЩЕ", {24: 90000})
+    add(rng.randint(8, 22), "01", "ATU36458127", "ALPENKONGRESS GMBH", "ОРГАНИЗАЦИЯ СЪБИТИЕ", {22: event})
+    add(1, "01", "8011223340", "ГЕОРГИ СТОЯНОВ КОЛЕВ", "НАЕМ НА ЖИЛИЩЕ", {24: 90000})
     # A credit note for a returned case of wine.
     refund = -rng.randint(10000, 40000)
     name = DOMESTIC_CUSTOMERS[4]

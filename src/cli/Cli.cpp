@@ -1,7 +1,6 @@
 #include "cli/Cli.h"
 
-#include "cli/CheckTable.h"
-#include "period/ReturnRules.h"
+#include "cli/CheckCommand.h"
 #include "period/Period.h"
 #include "declaration/ReturnCells.h"
 #include "render/Printing.h"
@@ -34,9 +33,6 @@ const char* const kVersion = "1.0.0";
 const char* const kJobName = "ОРВА";
 constexpr int kMaxLinesPerPage = 100000;
 
-// Checking needs totals and record counts only, which paging does not change; any count that
-// holds a record block will do.
-constexpr int kCheckLinesPerPage = 1000;
 
 [[noreturn]] void usageError(const std::string& what) {
     throw Failure(kUsage, what + " (see orva-cli --help)");
@@ -121,6 +117,10 @@ struct Options {
     AnswerOptions answers;
     ReadOptions read;
     std::optional<std::string> dataFolder;
+    // check
+    CheckFormat checkFormat = CheckFormat::Text;
+    bool strict = false;
+    std::size_t maxFindings = 200;
 };
 
 int parseLinesPerPage(const std::string& text) {
@@ -201,19 +201,42 @@ Options parseOptions(const std::vector<std::string>& args) {
                 usageError(arg + " and " + other + " exclude each other");
             target = setting;
         };
-        const bool exportOnly = arg == "--out" || arg == "--format";
+        const bool exportOnly = arg == "--out" || (arg == "--format" && options.command != Command::Check);
+        const bool checkOnly = arg == "--strict" || arg == "--max-findings";
         const bool answer = arg == "--lines-per-page" || arg == "--address" || arg == "--signatory" ||
                             arg == "--position" || arg == "--date" || arg == "--represent" || arg == "--no-represent" ||
                             arg == "--art92" || arg == "--no-art92" || arg == "--cell";
         if ((exportOnly && options.command != Command::Export) || (answer && !takesAnswers) ||
             (arg == "--document" && options.command != Command::Print) ||
             (arg == "--printer" && options.command != Command::Print && options.command != Command::Printers) ||
-            (options.command == Command::Printers && arg != "--printer"))
+            (options.command == Command::Printers && arg != "--printer") ||
+            (checkOnly && options.command != Command::Check))
             usageError(command + " takes no " + arg);
 
         if (arg == "--out")
             options.out = value();
-        else if (arg == "--format") {
+        else if (arg == "--format" && options.command == Command::Check) {
+            const std::string name = value();
+            if (name == "text")
+                options.checkFormat = CheckFormat::Text;
+            else if (name == "csv")
+                options.checkFormat = CheckFormat::Csv;
+            else if (name == "json")
+                options.checkFormat = CheckFormat::Json;
+            else
+                usageError("--format of check is text, csv or json, not \"" + name + "\"");
+        } else if (arg == "--strict") {
+            if (inlineValue)
+                usageError(arg + " takes no value");
+            options.strict = true;
+        } else if (arg == "--max-findings") {
+            const std::string text = value();
+            const bool digits = !text.empty() && text.size() <= 9 &&
+                                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+            if (!digits)
+                usageError("--max-findings takes a whole number from 0, not \"" + text + "\"");
+            options.maxFindings = static_cast<std::size_t>(std::atol(text.c_str()));
+        } else if (arg == "--format") {
             options.format = value();
             if (options.format != "text" && options.format != "pdf")
                 usageError("--format is text or pdf, not \"" + options.format + "\"");
@@ -523,15 +546,14 @@ int printCommand(const Options& options, const Environment& environment, Progres
 }
 
 int checkCommand(const Options& options, std::ostream& out, Progress& progress) {
-    progress.step("reading the period");
-    const Period period = loadPeriod(*options.dataFolder, kCheckLinesPerPage, options.read);
-    const std::vector<CheckRow> rows = checkPeriod(period);
-    progress.clear();
-    out << period.files.description() << '\n';
-    printCheckTable(rows, out);
-    const bool allHold = std::all_of(rows.begin(), rows.end(),
-                                     [](const CheckRow& row) { return row.result == CheckRow::Result::Holds; });
-    return allHold ? kSuccess : kMismatch;
+    CheckOptions check;
+    check.dataFolder = *options.dataFolder;
+    check.read = options.read;
+    check.format = options.checkFormat;
+    check.strict = options.strict;
+    check.maxFindings = options.maxFindings;
+    return runCheck(check, out,
+                    {[&](const std::string& what) { progress.step(what); }, [&]() { progress.clear(); }});
 }
 
 // One queue a line; the one print would use marked "*", with what named it.
@@ -603,7 +625,8 @@ std::string helpText() {
                   [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]
                   [--represent | --no-represent] [--art92 | --no-art92]
                   [--cell NN=TEXT]... [READING OPTIONS] DATAFOLDER
-  orva-cli check  [READING OPTIONS] DATAFOLDER
+  orva-cli check  [--format text|csv|json] [--strict] [--max-findings N]
+                  [READING OPTIONS] DATAFOLDER
   orva-cli printers [-P QUEUE]
   orva-cli --help | --version
 
@@ -622,15 +645,27 @@ Commands:
             given with --printer, else the one lp would choose: $LPDEST, then
             $PRINTER, then the Default of ~/.cups/lpoptions, then that of
             /etc/cups/lpoptions, then the print server's default.
-  check     Cross-check the return against the journals and its own sums; one
-            table row per rule: the return's value, the journals' value (or the
-            value the other cells give), the difference and OK or НЕСЪОТВЕТСТВИЕ.
+  check     Check the period before filing: every record of both journals
+            against the record rules (one line per finding, file:line, ГРЕШКА
+            or ПРЕДУПРЕЖДЕНИЕ, the field, its value and the rule's message), then
+            the return against the journals and its own sums (one table row per
+            rule: the return's value, the journals' value, the difference and OK,
+            НЕСЪОТВЕТСТВИЕ or НЕ Е ПРОВЕРЕНО), then the counts per file and rule.
+            Every file is read to its end, whatever its records hold.
   printers  List the print server's queues, one a line; the one print would use
             is marked "*", followed by what named it in brackets.
 
 Options:
   --out DIR             folder for the exported files (export)
   --format text|pdf     kind of the exported files; text when not given (export)
+  --format text|csv|json
+                        check's output: text (the default); csv, one row per
+                        finding and per return rule (file;line;field;severity;
+                        rule;value;message, CR LF, UTF-8 with a BOM); json, the
+                        same rows as one array of objects
+  --strict              check: a warning fails the check too
+  --max-findings N      check: show at most N finding lines in the text output
+                        (default 200); the counts and csv/json keep them all
   --document NAME       label, purchases, sales or return (print)
   -P QUEUE, --printer QUEUE
                         print on QUEUE, as lpr does (print; printers marks it)
@@ -659,14 +694,15 @@ Reading options (export, print, check):
 Option texts are UTF-8; a character that Windows-1251 lacks becomes "?".
 
 Exit status:
-  0  success (check: every rule holds)
+  0  success (check: no error; warnings allowed unless --strict)
   1  usage error, or the output could not be written
   2  the period could not be read; nothing is written
   3  the label page and journals were built but the return could not be
      (export writes label, purchases and sales, not return)
   4  print: no printer, an unknown queue, or the printer refused the job;
      printers: the queue that would be used does not exist
-  5  check: some rule does not hold or cannot be evaluated
+  5  check: an error (with --strict, a warning too), or a return rule that
+     does not hold or cannot be evaluated
 )";
 }
 

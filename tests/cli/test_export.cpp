@@ -142,8 +142,8 @@ TEST_F(Export, ReturnTakesTheWindowsPresets) {
     input.returnDate = "31/10/2026";
     input.linesPerPage = 100;
     input.cells = declaration.cells;
-    // Sales' VAT 1060.50 less the tax credit 444.40 + 160.00 x 0.50: 536.10 payable.
-    input.cells[50] = "         536.10";
+    // Sales' VAT 1065.50 less the tax credit 444.40 + 160.00 x 0.50: 541.10 payable.
+    input.cells[50] = "         541.10";
     input.cells[60] = "           0.00";
     EXPECT_EQ(text, orva::joinLinesCrLf(orva::buildReturnForm(input)));
 }
@@ -333,7 +333,7 @@ TEST_F(Export, RecordBrokenOverTwoLinesNamesTheLineOfTheCell) {
     writePeriod(period, data);
     const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60"});
     EXPECT_EQ(run.status, orva::cli::kNoReturn);
-    EXPECT_EQ(run.err, "orva-cli: deklar.txt, ред 2: клетка 20 \"00        1060.\" не е число\n");
+    EXPECT_EQ(run.err, "orva-cli: deklar.txt, ред 2: клетка 20 \"00        1065.\" не е число\n");
 }
 
 // A one-line record cut short was reported on line 2: the break appended after the last line was

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <utility>
 
@@ -242,7 +244,7 @@ TEST(CheckRecords, EachRecordBreaksExactlyTheRuleItShould) {
         {"sound classic purchase", P, Classic, {{DocumentDateField, "15.03.2024"}}, {}},
         {"sound sale", S, Today, {}, {}},
         {"sound classic sale", S, Classic, {}, {}},
-        {"short line", P, Today, {{SIZE_MAX, std::string(250, ' ')}}, {"short-line кол.14"}},
+        {"short line", P, Today, {{SIZE_MAX, std::string(250, ' ')}}, {"truncated-record кол.14"}},
         {"type not in purchases", P, Today, {{DocumentTypeField, "81"}}, {"document-type кол.3"}},
         {"register only in purchases", S, Today, {{DocumentTypeField, "05"}}, {"document-type кол.3"}},
         {"invoice number", P, Today, {{DocumentNumberField, "12345"}}, {"document-number кол.4"}},
@@ -386,7 +388,8 @@ TEST(CheckJournal, JournalCheckRunsEveryRuleInRecordOrder) {
     journal.check(record.substr(0, 300), 3, findings);
     EXPECT_EQ(describe(findings),
               (std::vector<std::string>{"sales-vat-total кол.10", "sequence-number кол.1", "sales-vat-total кол.10",
-                                        "duplicate-document кол.4", "short-line кол.17"}));
+                                        "duplicate-document кол.4", "sequence-number кол.1",
+                                        "truncated-record кол.17"}));
 }
 
 TEST(CheckRuleTable, KeysAreUniqueAndEveryRuleHasAText) {
@@ -397,4 +400,16 @@ TEST(CheckRuleTable, KeysAreUniqueAndEveryRuleHasAText) {
         EXPECT_LE(rule.number, 17);
     }
     EXPECT_EQ(severityText(ruleInfo(RuleId::DuplicateDocument).severity), "ПРЕДУПРЕЖДЕНИЕ");
+}
+
+TEST(CheckRuleTable, ReadmeListsEveryRuleWithItsKeyAndMessage) {
+    // README's list is written from the table; a text changed in one place only would mislead the reader.
+    std::ifstream stream(std::string(ORVA_SAMPLES) + "/../README.md", std::ios::binary);
+    ASSERT_TRUE(stream) << "README.md not found";
+    const std::string readme((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    for (const RuleInfo& rule : ruleTable()) {
+        const std::string row = "| " + std::to_string(rule.number) + " | `" + rule.key + "` | " +
+                                std::string(severityText(rule.severity)) + " | " + rule.message + " |";
+        EXPECT_NE(readme.find(row), std::string::npos) << row;
+    }
 }

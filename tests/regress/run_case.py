@@ -9,18 +9,21 @@ expected/stdout and expected/stderr, when present, the whole streams (@DATA@ and
 expected/out-files, when present, the names in the output folder, one per line (empty: the
 folder must not exist); NAME.lines (UTF-8, one line each) holds lines that must stand, whole and
 in this order, among the lines of NAME (stdout, or an exported document, read as Windows-1251),
-for cases about a few lines of a long document; any other file in expected/ is compared byte for
+for cases about a few lines of a long document; expected/findings holds exactly the finding lines
+of `orva-cli check` (the stdout lines that start "FILE:LINE: "), all of them, in order; any other file in expected/ is compared byte for
 byte with the file of that name in the output folder. Exit status 0 when everything matches, 1
 otherwise.
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 
-SPECIAL = {"status", "stdout", "stderr", "out-files"}
+SPECIAL = {"status", "stdout", "stderr", "out-files", "findings"}
+FINDING = re.compile(r"^[^:\s]+:[0-9]+: ")
 
 
 def first_difference(expected, actual):
@@ -77,6 +80,12 @@ def main():
                 want = place(read(path).decode("utf-8")).encode("utf-8")
                 if got != want:
                     failures.append("%s differs at %s" % (stream, first_difference(want, got)))
+        findings = os.path.join(expected, "findings")
+        if os.path.exists(findings):
+            want = [place(line) for line in read(findings).decode("utf-8").splitlines()]
+            got = [line for line in run.stdout.decode("utf-8").splitlines() if FINDING.match(line)]
+            if got != want:
+                failures.append("findings differ at %s" % first_difference("\n".join(want).encode(), "\n".join(got).encode()))
         listing = os.path.join(expected, "out-files")
         if os.path.exists(listing):
             want = sorted(line for line in read(listing).decode("utf-8").splitlines() if line)

@@ -83,12 +83,15 @@ std::string crLfLines(const std::vector<std::string>& lines) {
 
 Period consistentPeriod(int purchases, int sales) {
     Period period;
-    const auto identity = [](int index, const std::string& counterparty) {
+    // Records that `orva-cli check` finds sound: the return's firm and period, numbered from 1, ten-digit
+    // invoice numbers, a counterparty ЕИК with its check digit.
+    const auto identity = [&period](int index, const std::string& counterparty) {
         RecordIdentity fields;
-        fields.vatNumber = "BG111111111";
-        fields.period = "000001";
-        fields.documentNumber = std::to_string(1000 + index);
-        fields.counterpartyVat = "BG222222222";
+        fields.vatNumber = period.vatNumber;
+        fields.period = period.period;
+        fields.ordinal = std::to_string(index + 1);
+        fields.documentNumber = "000000" + std::to_string(1000 + index);
+        fields.counterpartyVat = "BG175074752";
         fields.counterpartyName = counterparty + " " + std::to_string(index + 1);
         fields.goods = "стоки";
         return fields;
@@ -111,7 +114,7 @@ Period consistentPeriod(int purchases, int sales) {
         a[15 - 9] = (a[13 - 9] + a[14 - 9]) / 5;
         a[16 - 9] = 100;
         a[17 - 9] = 5000;
-        a[18 - 9] = 350;
+        a[18 - 9] = 450; // 9 % of column 17
         a[19 - 9] = 200;
         a[20 - 9] = 700;
         a[22 - 9] = 400;

@@ -30,6 +30,7 @@ constexpr std::array<RuleInfo, ruleCount> rules{{
     {RuleId::SalesBaseTotal, "sales-base-total", 9, E, "кол.9 не е равна на кол.11+13+14+17+19+20+21"},
     {RuleId::SalesVatTotal, "sales-vat-total", 9, E, "кол.10 не е равна на кол.12+15+16+18"},
     {RuleId::ShortLine, "short-line", 10, E, "ред, по-къс от запис, прекъсва дневника; следващите редове не се четат"},
+    {RuleId::TruncatedRecord, "truncated-record", 10, E, "записът е по-къс от полагащото се; полетата след края му липсват"},
     {RuleId::ReturnPaidExceedsDue, "return-paid-exceeds-due", 11, E, "кл.70 + кл.71 е повече от кл.50"},
     {RuleId::VatAgainstBase, "vat-against-base", 12, W, "ДДС не отговаря на данъчната основа"},
     {RuleId::CreditNotePositive, "credit-note-positive", 13, W, "кредитно известие с положителна сума"},

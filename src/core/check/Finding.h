@@ -32,7 +32,8 @@ enum class RuleId {
     AmountAlignment,            // 8, a warning
     SalesBaseTotal,             // 9: column 9
     SalesVatTotal,              // 9: column 10
-    ShortLine,                  // 10
+    ShortLine,                  // 10: a line too short to be a record ends the journal's data
+    TruncatedRecord,            // 10: a record the journal shows, but shorter than its layout
     ReturnPaidExceedsDue,       // 11: 70 + 71 <= 50
     VatAgainstBase,             // 12
     CreditNotePositive,         // 13

@@ -121,8 +121,15 @@ JournalCheck::JournalCheck(JournalKind kind, RecordContext context, std::string_
       duplicates_(kind) {}
 
 void JournalCheck::check(std::string_view record, std::size_t line, std::vector<Finding>& findings) {
-    // A short line is no record: it neither takes a sequence number nor names a document.
-    if (record.size() < recordLayout(kind_).width(context_.generation)) {
+    // A truncated record is still shown in the journal and takes its place in the numbering, but it names no
+    // document for certain.
+    const RecordLayout& layout = recordLayout(kind_);
+    if (record.size() < layout.width(context_.generation)) {
+        const RecordField& sequence = layout.fields[SequenceField];
+        if (record.size() >= sequence.start - 1 + sequence.width) {
+            owner_.check(record, line, context_.fileName, findings);
+            sequence_.check(record, line, context_.fileName, findings);
+        }
         checkRecord(kind_, record, line, context_, findings);
         return;
     }

@@ -69,8 +69,8 @@ class JournalCheck {
 public:
     JournalCheck(JournalKind kind, RecordContext context, std::string_view returnVatNumber,
                  std::string_view returnPeriod);
-    // Appends the findings about `record`, line `line` of the file; a record shorter than the layout gets only
-    // the ShortLine finding.
+    // Appends the findings about `record`, line `line` of the file; a record shorter than the layout gets the
+    // owner and sequence rules (when it holds those fields) and the TruncatedRecord finding.
     void check(std::string_view record, std::size_t line, std::vector<Finding>& findings);
 
 private:

@@ -61,7 +61,7 @@ void RecordJudge::run() {
         std::size_t field = 0;
         while (layout_.fields[field].start - 1 + layout_.fields[field].width <= record_.size())
             ++field;
-        report(field, RuleId::ShortLine,
+        report(field, RuleId::TruncatedRecord,
                "дължина " + std::to_string(record_.size()) + " вместо " + std::to_string(width));
         return;
     }

@@ -25,8 +25,8 @@ struct RecordContext {
 };
 
 // Appends the findings about `record` (line `line` of the file) to `findings`: nothing when the record is
-// sound. A record shorter than layout.width(generation) gets one ShortLine finding and no other check (the
-// caller decides what a short line means for the rest of the file).
+// sound. A record shorter than layout.width(generation) gets one TruncatedRecord finding and no other check
+// (the caller decides what a short line means for the rest of the file).
 void checkPurchaseRecord(std::string_view record, std::size_t line, const RecordContext& context,
                          std::vector<Finding>& findings);
 void checkSalesRecord(std::string_view record, std::size_t line, const RecordContext& context,

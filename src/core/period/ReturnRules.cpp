@@ -43,10 +43,10 @@ long double multiply(long double a, long double b) {
 
 class Checker {
 public:
-    explicit Checker(const Period& period) : period_(period) {}
+    explicit Checker(const Declaration& declaration) : declaration_(declaration) {}
 
     Value cell(int cellNumber) const {
-        const std::string& text = period_.declaration.cells[cellNumber];
+        const std::string& text = declaration_.cells[cellNumber];
         if (const auto number = tryParseDecimal(text))
             return {*number, {}};
         return {std::nullopt, cellName(cellNumber) + " \"" + win1251ToUtf8(text) + "\" не е число"};
@@ -59,12 +59,14 @@ public:
         return sum;
     }
 
-    static Value total(const JournalResult& journal, int column) {
+    static Value total(const JournalTotals& journal, int column) {
+        if (!journal.incomplete.empty())
+            return {std::nullopt, journal.incomplete};
         return {journal.totals.at(static_cast<std::size_t>(column - 9)), {}};
     }
 
     Value field(std::size_t number) const {
-        const std::string& text = period_.declaration.fields.at(number - 1);
+        const std::string& text = declaration_.fields.at(number - 1);
         if (const auto value = tryParseDecimal(text))
             return {*value, {}};
         return {std::nullopt, "поле " + std::to_string(number) + " \"" + win1251ToUtf8(text) + "\" не е число"};
@@ -133,16 +135,47 @@ private:
         return row;
     }
 
-    const Period& period_;
+    const Declaration& declaration_;
     std::vector<CheckRow> rows_;
 };
 
 } // namespace
 
+JournalTotals totalsOf(const JournalResult& journal) {
+    return {journal.totals, journal.records, {}};
+}
+
 std::vector<CheckRow> checkPeriod(const Period& period) {
-    Checker check(period);
-    const JournalResult& sales = period.sales;
-    const JournalResult& purchases = period.purchases;
+    return checkReturn(period.declaration, totalsOf(period.purchases), totalsOf(period.sales));
+}
+
+bool agreesOnlyInOtherOrder(const Declaration& declaration, const JournalTotals& sales) {
+    if (!sales.incomplete.empty())
+        return false;
+    // The cell as read and the journal column it is compared with; the other order reads the cell's partner.
+    struct Pair {
+        int cellNumber;
+        int partner;
+        int column;
+    };
+    static constexpr Pair kPairs[] = {{13, 23, 17}, {23, 13, 16}, {14, 24, 19}, {24, 14, 18}};
+    bool agreeAsRead = true;
+    bool agreeSwapped = true;
+    for (const Pair& pair : kPairs) {
+        const auto asRead = tryParseDecimal(declaration.cells[pair.cellNumber]);
+        const auto swapped = tryParseDecimal(declaration.cells[pair.partner]);
+        if (!asRead || !swapped)
+            return false;
+        const long double total = sales.totals.at(static_cast<std::size_t>(pair.column - 9));
+        agreeAsRead = agreeAsRead && cents(*asRead) == cents(total);
+        agreeSwapped = agreeSwapped && cents(*swapped) == cents(total);
+    }
+    return !agreeAsRead && agreeSwapped;
+}
+
+std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalTotals& purchases,
+                                  const JournalTotals& sales) {
+    Checker check(declaration);
 
     struct ColumnRule {
         int column;

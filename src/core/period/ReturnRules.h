@@ -2,6 +2,7 @@
 
 #include "period/Period.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,27 @@ struct CheckRow {
     Result result = Result::Holds;
 };
 
+// What the rules need of a journal: its column totals and record count, not its document.
+struct JournalTotals {
+    std::vector<long double> totals; // one per amount column
+    std::size_t records = 0;
+    // Empty when every amount was a number; otherwise why the totals are not the journal's (UTF-8), and
+    // the rules that need them are not evaluated.
+    std::string incomplete;
+};
+
+JournalTotals totalsOf(const JournalResult& journal);
+
 // Every rule, in a fixed order: the sales columns, the purchases columns, the return's own sums,
 // the coefficient, cells 50 and 60, the refunds, the document counts.
+std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalTotals& purchases,
+                                  const JournalTotals& sales);
 std::vector<CheckRow> checkPeriod(const Period& period);
+
+// Cells 13, 23, 14, 24 against sales columns 17, 16, 19, 18: true when they do not all agree as the record
+// was read, but would all agree read in the other generation's order (13 <-> 23, 14 <-> 24). False when any
+// of them cannot be evaluated.
+bool agreesOnlyInOtherOrder(const Declaration& declaration, const JournalTotals& sales);
 
 
 } // namespace orva

@@ -1,0 +1,314 @@
+#include "cli/CheckCommand.h"
+
+#include "cli/CheckTable.h"
+#include "cli/Cli.h"
+#include "period/PeriodCheck.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+namespace orva::cli {
+
+namespace {
+
+using check::Finding;
+using check::Severity;
+
+const char* const kReturnRuleKey = "return-table";
+
+struct Counts {
+    std::size_t errors = 0;
+    std::size_t warnings = 0;
+    void add(Severity severity) { ++(severity == Severity::Error ? errors : warnings); }
+};
+
+// "1 грешка", "2 грешки"; "1 предупреждение", "2 предупреждения".
+std::string errorCount(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " грешка" : " грешки");
+}
+std::string warningCount(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " предупреждение" : " предупреждения");
+}
+
+// The finding's message with its variable part, as every format shows it.
+std::string fullMessage(const Finding& finding) {
+    return finding.detail.empty() ? finding.message : finding.message + " (" + finding.detail + ")";
+}
+
+// One output row: a finding, or a rule of the return's table (line 0: none).
+struct Row {
+    std::string file;
+    std::size_t line = 0;
+    std::string field;
+    std::string severity;
+    std::string rule;
+    std::string value;
+    std::string message;
+};
+
+Row findingRow(const Finding& finding) {
+    return {finding.file,
+            finding.line,
+            finding.field,
+            std::string(check::severityText(finding.severity)),
+            check::ruleInfo(finding.rule).key,
+            finding.value,
+            fullMessage(finding)};
+}
+
+Row tableRow(const std::string& declarationFile, const CheckRow& row) {
+    Row result{declarationFile, 0, row.rule, "", kReturnRuleKey, row.returnValue, {}};
+    switch (row.result) {
+    case CheckRow::Result::Holds:
+        result.severity = "OK";
+        result.message = "OK: дневници " + row.journalValue + ", разлика " + row.difference;
+        break;
+    case CheckRow::Result::Fails:
+        result.severity = std::string(check::severityText(Severity::Error));
+        result.message = "НЕСЪОТВЕТСТВИЕ: дневници " + row.journalValue + ", разлика " + row.difference;
+        break;
+    case CheckRow::Result::NotEvaluable:
+        result.severity = std::string(check::severityText(Severity::Error));
+        result.message = "НЕ Е ПРОВЕРЕНО: " + row.difference;
+        break;
+    }
+    return result;
+}
+
+// Counts every finding and passes it on to the format's writer.
+class Report : public FindingSink {
+public:
+    Report(const PeriodFiles& files, const CheckProgress& progress) : files_(files), progress_(progress) {}
+
+    void finding(const Finding& finding) override {
+        total_.add(finding.severity);
+        byRule_[static_cast<std::size_t>(finding.rule)].add(finding.severity);
+        fileCounts(finding.file).add(finding.severity);
+        write(finding);
+    }
+
+    void progress(const std::string& fileName, double done) override {
+        if (progress_.step)
+            progress_.step("checking " + fileName + " " + std::to_string(static_cast<int>(done * 100)) + "%");
+    }
+
+    virtual void begin() {}
+    virtual void end(const std::vector<CheckRow>& rows) = 0;
+
+    std::size_t errors() const { return total_.errors; }
+    std::size_t warnings() const { return total_.warnings; }
+
+protected:
+    virtual void write(const Finding& finding) = 0;
+
+    Counts& fileCounts(const std::string& name) {
+        if (name == files_.purchases.name)
+            return perFile_[1];
+        if (name == files_.sales.name)
+            return perFile_[2];
+        return perFile_[0];
+    }
+
+    const PeriodFiles& files_;
+    const CheckProgress& progress_;
+    Counts total_;
+    std::array<Counts, 3> perFile_{}; // the return, purchases, sales
+    std::array<Counts, check::ruleCount> byRule_{};
+};
+
+class TextReport final : public Report {
+public:
+    TextReport(const PeriodFiles& files, const CheckProgress& progress, std::ostream& out, std::size_t maxLines)
+        : Report(files, progress), out_(out), maxLines_(maxLines) {}
+
+    void begin() override { out_ << files_.description() << '\n'; }
+
+    void end(const std::vector<CheckRow>& rows) override {
+        const std::size_t shown = std::min(maxLines_, total_.errors + total_.warnings);
+        if (shown < total_.errors + total_.warnings)
+            out_ << "... още " << total_.errors + total_.warnings - shown << " находки не са показани (--max-findings "
+                 << maxLines_ << ")\n";
+        printCheckTable(rows, out_);
+        std::size_t tableFailures = 0;
+        for (const CheckRow& row : rows)
+            tableFailures += row.result == CheckRow::Result::Holds ? 0 : 1;
+        out_ << "Находки: " << errorCount(total_.errors) << ", " << warningCount(total_.warnings)
+             << "; неспазени правила на декларацията: " << tableFailures << ".\n";
+        const std::string* names[] = {&files_.declaration.name, &files_.purchases.name, &files_.sales.name};
+        for (std::size_t index = 0; index < perFile_.size(); ++index)
+            out_ << "  " << *names[index] << ": " << errorCount(perFile_[index].errors) << ", "
+                 << warningCount(perFile_[index].warnings) << '\n';
+        for (const check::RuleInfo& rule : check::ruleTable()) {
+            const Counts& counts = byRule_[static_cast<std::size_t>(rule.id)];
+            if (counts.errors + counts.warnings == 0)
+                continue;
+            out_ << "  правило " << rule.number << " " << rule.key << ": "
+                 << (counts.errors != 0 ? errorCount(counts.errors) : warningCount(counts.warnings)) << '\n';
+        }
+    }
+
+private:
+    void write(const Finding& finding) override {
+        if (written_ >= maxLines_)
+            return;
+        ++written_;
+        if (progress_.clear)
+            progress_.clear();
+        out_ << finding.file << ':' << finding.line << ": " << check::severityText(finding.severity);
+        if (!finding.field.empty())
+            out_ << ' ' << finding.field;
+        if (!finding.fieldName.empty())
+            out_ << ' ' << finding.fieldName;
+        out_ << " \"" << finding.value << "\": " << fullMessage(finding) << '\n';
+    }
+
+    std::ostream& out_;
+    std::size_t maxLines_;
+    std::size_t written_ = 0;
+};
+
+// CSV for spreadsheets set up for Bulgarian: ";" between fields, CR LF, UTF-8 with a BOM.
+class CsvReport final : public Report {
+public:
+    CsvReport(const PeriodFiles& files, const CheckProgress& progress, std::ostream& out)
+        : Report(files, progress), out_(out) {}
+
+    void begin() override {
+        out_ << "\xEF\xBB\xBF";
+        put({"file", 0, "field", "severity", "rule", "value", "message"}, "line");
+    }
+
+    void end(const std::vector<CheckRow>& rows) override {
+        for (const CheckRow& row : rows)
+            put(tableRow(files_.declaration.name, row));
+    }
+
+private:
+    void write(const Finding& finding) override { put(findingRow(finding)); }
+
+    void field(const std::string& text) {
+        if (text.find_first_of(";\"\r\n") == std::string::npos) {
+            out_ << text;
+            return;
+        }
+        out_ << '"';
+        for (char c : text) {
+            if (c == '"')
+                out_ << '"';
+            out_ << c;
+        }
+        out_ << '"';
+    }
+
+    void put(const Row& row, const char* lineText = nullptr) {
+        field(row.file);
+        out_ << ';';
+        if (lineText)
+            out_ << lineText;
+        else if (row.line != 0)
+            out_ << row.line;
+        for (const std::string* text : {&row.field, &row.severity, &row.rule, &row.value, &row.message}) {
+            out_ << ';';
+            field(*text);
+        }
+        out_ << "\r\n";
+    }
+
+    std::ostream& out_;
+};
+
+// One JSON array of objects keyed as the CSV columns; "line" is null for the return's table.
+class JsonReport final : public Report {
+public:
+    JsonReport(const PeriodFiles& files, const CheckProgress& progress, std::ostream& out)
+        : Report(files, progress), out_(out) {}
+
+    void begin() override { out_ << '['; }
+
+    void end(const std::vector<CheckRow>& rows) override {
+        for (const CheckRow& row : rows)
+            put(tableRow(files_.declaration.name, row));
+        out_ << (first_ ? "]\n" : "\n]\n");
+    }
+
+private:
+    void write(const Finding& finding) override { put(findingRow(finding)); }
+
+    void string(const std::string& text) {
+        out_ << '"';
+        for (unsigned char c : text) {
+            if (c == '"' || c == '\\') {
+                out_ << '\\' << c;
+            } else if (c < 0x20 || c == 0x7F) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out_ << escaped;
+            } else {
+                out_ << c;
+            }
+        }
+        out_ << '"';
+    }
+
+    void put(const Row& row) {
+        out_ << (first_ ? "\n" : ",\n") << "{\"file\":";
+        first_ = false;
+        string(row.file);
+        out_ << ",\"line\":";
+        if (row.line != 0)
+            out_ << row.line;
+        else
+            out_ << "null";
+        const std::pair<const char*, const std::string*> fields[] = {{"field", &row.field},
+                                                                     {"severity", &row.severity},
+                                                                     {"rule", &row.rule},
+                                                                     {"value", &row.value},
+                                                                     {"message", &row.message}};
+        for (const auto& [key, text] : fields) {
+            out_ << ",\"" << key << "\":";
+            string(*text);
+        }
+        out_ << '}';
+    }
+
+    std::ostream& out_;
+    bool first_ = true;
+};
+
+} // namespace
+
+int runCheck(const CheckOptions& options, std::ostream& out, const CheckProgress& progress) {
+    if (progress.step)
+        progress.step("reading the period");
+    PeriodCheck period(options.dataFolder, options.read);
+    std::unique_ptr<Report> report;
+    switch (options.format) {
+    case CheckFormat::Text:
+        report = std::make_unique<TextReport>(period.files(), progress, out, options.maxFindings);
+        break;
+    case CheckFormat::Csv:
+        report = std::make_unique<CsvReport>(period.files(), progress, out);
+        break;
+    case CheckFormat::Json:
+        report = std::make_unique<JsonReport>(period.files(), progress, out);
+        break;
+    }
+    if (progress.clear)
+        progress.clear();
+    report->begin();
+    const std::vector<CheckRow> rows = period.run(*report);
+    if (progress.clear)
+        progress.clear();
+    report->end(rows);
+    out.flush();
+    const bool tableHolds = std::all_of(rows.begin(), rows.end(),
+                                        [](const CheckRow& row) { return row.result == CheckRow::Result::Holds; });
+    const bool failed = report->errors() != 0 || !tableHolds || (options.strict && report->warnings() != 0);
+    return failed ? kMismatch : kSuccess;
+}
+
+} // namespace orva::cli

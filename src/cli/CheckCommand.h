@@ -1,0 +1,34 @@
+#pragma once
+
+#include "period/DataFiles.h"
+
+#include <cstddef>
+#include <functional>
+#include <iosfwd>
+#include <string>
+
+namespace orva::cli {
+
+enum class CheckFormat { Text, Csv, Json };
+
+struct CheckOptions {
+    std::string dataFolder;
+    ReadOptions read;
+    CheckFormat format = CheckFormat::Text;
+    bool strict = false;           // a warning fails the check too
+    std::size_t maxFindings = 200; // finding lines of the text output; never the counts, nor CSV or JSON
+};
+
+// What the command may show on a terminal while it reads: a step's text, and taking the line away before
+// results are written to the same terminal.
+struct CheckProgress {
+    std::function<void(const std::string&)> step;
+    std::function<void()> clear;
+};
+
+// `orva-cli check`: the findings and the return's rule table on `out`, in the chosen format, written as
+// they are found. Returns 0 (no error), 5 (an error, or with `strict` a warning); throws PeriodError
+// (Stage::Load) when the period cannot be read.
+int runCheck(const CheckOptions& options, std::ostream& out, const CheckProgress& progress);
+
+} // namespace orva::cli

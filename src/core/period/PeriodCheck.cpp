@@ -1,0 +1,207 @@
+#include "period/PeriodCheck.h"
+
+#include "check/JournalState.h"
+#include "text/Decimal.h"
+#include "text/Encoding.h"
+#include "text/LineSource.h"
+#include "text/Mik.h"
+#include "text/Money.h"
+
+#include <cmath>
+
+namespace orva {
+
+namespace {
+
+// Totals and record counts do not depend on the paging; any page that holds a record block will do.
+constexpr int kLinesPerPage = 1000;
+// How many records between two progress reports.
+constexpr std::size_t kProgressEvery = 1 << 16;
+
+class DiscardingSink final : public JournalSink {
+public:
+    void line(std::string_view) override {}
+};
+
+// Hands the engine the file's lines and keeps a copy of the last line shorter than a record (rarely more than
+// one), so that the line that ended the data can be named after the engine has moved on.
+class WatchedSource final : public LineSource {
+public:
+    WatchedSource(LineSource& inner, std::size_t recordWidth) : inner_(inner), recordWidth_(recordWidth) {}
+    bool next(std::string_view& line) override {
+        if (!inner_.next(line))
+            return false;
+        if (line.size() < recordWidth_)
+            shortLine_.assign(line);
+        return true;
+    }
+    bool hasMore() override { return inner_.hasMore(); }
+    std::size_t sizeHint() const override { return inner_.sizeHint(); }
+    const std::string& shortLine() const { return shortLine_; }
+
+private:
+    LineSource& inner_;
+    std::size_t recordWidth_;
+    std::string shortLine_;
+};
+
+bool isBlank(std::string_view line) {
+    // Blanks, tabs and the DOS end-of-file mark carry no document.
+    return line.find_first_not_of(" \t\x1a") == std::string_view::npos;
+}
+
+std::string cellCode(int cellNumber) {
+    return std::string("01-") + (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
+}
+
+std::string cellName(int cellNumber) {
+    return std::string("кл.") + (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
+}
+
+long double cents(long double value) {
+    return std::round(value * 100.0L);
+}
+
+} // namespace
+
+PeriodCheck::PeriodCheck(const std::string& folder, const ReadOptions& options)
+    : files_(surveyPeriod(folder, options)), declaration_(loadDeclaration(files_)) {}
+
+std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
+    const JournalTotals purchases =
+        checkJournal(files_.purchases, purchasesLayout(), check::JournalKind::Purchases, sink);
+    const JournalTotals sales = checkJournal(files_.sales, salesLayout(), check::JournalKind::Sales, sink);
+    checkReturnCells(sales, sink);
+    return checkReturn(declaration_, purchases, sales);
+}
+
+JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLayout& layout, check::JournalKind kind,
+                                        FindingSink& sink) {
+    const check::RecordLayout& recordLayout = check::recordLayout(kind);
+    // Today's records carry the trailing code; a file whose first line holds it is read as today's.
+    const check::Generation generation = file.firstLineLength >= recordLayout.width(check::Generation::Today)
+                                             ? check::Generation::Today
+                                             : check::Generation::Classic;
+    const std::string& returnVatNumber = declaration_.fields.at(0);
+    const std::string& returnPeriod = declaration_.fields.at(2);
+    check::JournalCheck journalCheck(
+        kind, check::RecordContext{file.name, generation, check::parseTaxPeriod(check::trimBlanks(returnPeriod))},
+        returnVatNumber, returnPeriod);
+
+    std::vector<check::Finding> findings;
+    std::string converted;
+    std::size_t fileSize = 0;
+    JournalOptions options;
+    options.codePage = file.codePage;
+    options.onRecord = [&](std::string_view record, std::size_t line) {
+        if (file.codePage == CodePage::Mik) {
+            converted.assign(record);
+            mikToWin1251InPlace(converted);
+            record = converted;
+        }
+        journalCheck.check(record, line, findings);
+        for (const check::Finding& finding : findings)
+            sink.finding(finding);
+        findings.clear();
+        if (line % kProgressEvery == 0 && fileSize != 0)
+            sink.progress(file.name, std::min(1.0, static_cast<double>(line) * static_cast<double>(record.size() + 2) /
+                                                       static_cast<double>(fileSize)));
+    };
+    // The amount is reported as a finding by the record rules; here it only leaves the totals incomplete.
+    std::size_t badAmounts = 0;
+    std::size_t firstBadLine = 0;
+    options.onBadAmount = [&](const JournalError& error) {
+        if (badAmounts++ == 0)
+            firstBadLine = error.line();
+    };
+
+    JournalTotals totals;
+    try {
+        FileLineSource fileSource(file.path);
+        fileSize = fileSource.sizeHint();
+        WatchedSource source(fileSource, recordLayout.width(check::Generation::Classic));
+        DiscardingSink discard;
+        const JournalSummary summary =
+            writeJournal(source, kLinesPerPage, declaration_.captionText, layout, discard, options);
+        totals.totals = summary.totals;
+        totals.records = summary.records;
+        if (badAmounts != 0)
+            totals.incomplete = layout.fileName + ": " + std::to_string(badAmounts) + " сум" +
+                                (badAmounts == 1 ? "а не е число" : "и не са числа") + ", първата на ред " +
+                                std::to_string(firstBadLine);
+
+        if (summary.endLine != 0) {
+            // The documents stop at the short line, as they always have; what follows is lost to them.
+            std::string shortLine = source.shortLine();
+            std::size_t following = 0;
+            std::size_t notBlank = 0;
+            std::string_view line;
+            while (source.next(line)) {
+                ++following;
+                notBlank += isBlank(line) ? 0 : 1;
+            }
+            if (notBlank != 0) {
+                if (file.codePage == CodePage::Mik)
+                    mikToWin1251InPlace(shortLine);
+                check::Finding finding;
+                finding.file = file.name;
+                finding.line = summary.endLine;
+                finding.fieldName = "ред";
+                finding.rule = check::RuleId::ShortLine;
+                finding.severity = check::ruleInfo(finding.rule).severity;
+                finding.message = check::ruleInfo(finding.rule).message;
+                finding.value = win1251ToUtf8(std::string(check::trimBlanks(shortLine)));
+                finding.detail = "дължина " + std::to_string(shortLine.size()) + "; дневникът не показва още " +
+                                 std::to_string(following) + (following == 1 ? " ред" : " реда");
+                sink.finding(finding);
+            }
+        }
+    } catch (const JournalError& error) {
+        throw PeriodError(PeriodError::Stage::Load, error.what());
+    } catch (const FileError& error) {
+        throw PeriodError(PeriodError::Stage::Load, layout.fileName + ": " + error.what());
+    }
+    sink.progress(file.name, 1.0);
+    return totals;
+}
+
+void PeriodCheck::checkReturnCells(const JournalTotals& sales, FindingSink& sink) const {
+    auto number = [this](int cellNumber) { return tryParseDecimal(declaration_.cells[cellNumber]); };
+    auto report = [&](int cellNumber, check::RuleId rule, std::string fieldName, std::string value,
+                      std::string detail) {
+        check::Finding finding;
+        finding.file = files_.declaration.name;
+        finding.line = declarationLineOfField(declaration_, declarationFieldOfCell(cellNumber, declaration_.layout));
+        finding.field = cellCode(cellNumber);
+        finding.fieldName = std::move(fieldName);
+        finding.rule = rule;
+        finding.severity = check::ruleInfo(rule).severity;
+        finding.message = check::ruleInfo(rule).message;
+        finding.value = std::move(value);
+        finding.detail = std::move(detail);
+        sink.finding(finding);
+    };
+    auto text = [this](int cellNumber) {
+        return win1251ToUtf8(std::string(check::trimBlanks(declaration_.cells[cellNumber])));
+    };
+
+    // In the record's order: cells 13..24 come before 33 and 42, which come before 50..71.
+    if (agreesOnlyInOtherOrder(declaration_, sales)) {
+        const char* other = declaration_.layout == ReturnLayout::Classic ? "current" : "classic";
+        report(13, check::RuleId::ReturnLayoutOrder, "кл.13, 23, 14, 24",
+               text(13) + ", " + text(23) + ", " + text(14) + ", " + text(24),
+               std::string("съвпадат при --return-layout ") + other);
+    }
+    const auto k33 = number(33);
+    const auto k42 = number(42);
+    if (k33 && k42 && cents(*k42) != 0 && cents(*k33) == 0)
+        report(42, check::RuleId::PartialCreditNoCoefficient, cellName(42), text(42), cellName(33) + " = " + text(33));
+    const auto k50 = number(50);
+    const auto k70 = number(70);
+    const auto k71 = number(71);
+    if (k50 && k70 && k71 && cents(*k70) + cents(*k71) > cents(*k50))
+        report(70, check::RuleId::ReturnPaidExceedsDue, cellName(70) + " + " + cellName(71),
+               text(70) + " + " + text(71), cellName(50) + " = " + text(50));
+}
+
+} // namespace orva

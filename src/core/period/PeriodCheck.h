@@ -1,0 +1,48 @@
+#pragma once
+
+#include "check/Finding.h"
+#include "check/RecordLayout.h"
+#include "period/Period.h"
+#include "period/ReturnRules.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The pre-filing check of one period (`orva-cli check`): every record of both journals against the record
+// rules, the return against the journals' totals. Each journal is read once, in chunks, through the journal
+// engine with nothing kept of its document, so a period of millions of records needs little memory.
+namespace orva {
+
+// Receives the findings as they are found: the purchases' in line order, then the sales', then the return's.
+class FindingSink {
+public:
+    virtual ~FindingSink() = default;
+    virtual void finding(const check::Finding& finding) = 0;
+    // Now and then while a journal is read: its file's name and the share of it read (0..1).
+    virtual void progress(const std::string& /*fileName*/, double /*done*/) {}
+};
+
+class PeriodCheck {
+public:
+    // Finds and surveys the three files and reads the return record. Throws PeriodError (Stage::Load) when
+    // the period cannot be read at all.
+    PeriodCheck(const std::string& folder, const ReadOptions& options);
+
+    const PeriodFiles& files() const { return files_; }
+    const Declaration& declaration() const { return declaration_; }
+
+    // Reads both journals to their ends, whatever their records hold, and runs every rule; returns the
+    // return's rule table. Throws PeriodError (Stage::Load) when a journal file cannot be opened or read.
+    std::vector<CheckRow> run(FindingSink& sink);
+
+private:
+    JournalTotals checkJournal(const FileSurvey& file, const JournalLayout& layout, check::JournalKind kind,
+                               FindingSink& sink);
+    void checkReturnCells(const JournalTotals& sales, FindingSink& sink) const;
+
+    PeriodFiles files_;
+    Declaration declaration_;
+};
+
+} // namespace orva
