@@ -516,7 +516,13 @@ int printCommand(const Options& options, const Environment& environment, Progres
         if (!printer)
             throw Failure(kNoPrinter, "няма принтер по подразбиране");
     }
-    const int pageLines = options.linesPerPage ? *options.linesPerPage : linesPerPage(*printer);
+    // A document laid out for fewer lines than a sheet holds is printed one page a sheet; more
+    // lines than a sheet holds cannot be printed as laid out.
+    const int printerLines = linesPerPage(*printer);
+    if (options.linesPerPage && *options.linesPerPage > printerLines)
+        usageError("--lines-per-page " + std::to_string(*options.linesPerPage) + ": a page of the printer \"" +
+                   printer->printerName().toStdString() + "\" holds " + std::to_string(printerLines) + " lines");
+    const int pageLines = options.linesPerPage ? *options.linesPerPage : printerLines;
 
     progress.step("reading the period");
     const Period period = loadPeriod(*options.dataFolder, pageLines, options.read);
@@ -538,7 +544,8 @@ int printCommand(const Options& options, const Environment& environment, Progres
 
     progress.step("printing");
     try {
-        printDocument(*printer, *lines, document.pointSize, kJobName);
+        // The label page is not paged by --lines-per-page: it is one sheet at its own size.
+        printDocument(*printer, *lines, document.pointSize, kJobName, &document == &kLabel ? 0 : pageLines);
     } catch (const Error& error) {
         throw Failure(kNoPrinter, error.what());
     }
@@ -671,7 +678,9 @@ Options:
                         print on QUEUE, as lpr does (print; printers marks it)
   --lines-per-page N    lines on a page; by default as many 8-point lines as fit
                         on the default printer's page, or on an A4 page at
-                        1200 dpi when there is no printer. PDF pages hold N lines
+                        1200 dpi when there is no printer. PDF pages hold N lines;
+                        print puts one page of N lines on each sheet, and N may
+                        not exceed what the printer's page holds
   --address TEXT        the firm's address (default: empty)
   --signatory TEXT      the signatory (default: the record's, without blanks around)
   --position TEXT       the signatory's position (default: empty)

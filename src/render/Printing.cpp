@@ -169,13 +169,13 @@ namespace {
 // The one way a document becomes a PDF file, for export and for the print job alike: written
 // beside the target and renamed over it, so a failed write leaves no half file.
 void writePdfFile(QPrinter& pdfPrinter, const std::string& path, const std::vector<std::string>& lines,
-                  int pointSize, const std::string& title) {
+                  int pointSize, int perPage, const std::string& title) {
     const std::string partial = path + ".part";
     pdfPrinter.setOutputFileName(QString::fromStdString(partial));
     pdfPrinter.setDocName(QString::fromStdString(title));
     pdfPrinter.setCreator(QStringLiteral("ОРВА"));
     try {
-        renderDocument(pdfPrinter, lines, pointSize, linesPerPage(pdfPrinter, pointSize));
+        renderDocument(pdfPrinter, lines, pointSize, perPage);
     } catch (const Error&) {
         std::remove(partial.c_str());
         throw FileError("не може да се запише " + path);
@@ -229,16 +229,21 @@ void writeDocumentPdf(const std::string& path, const std::vector<std::string>& l
             throw Error("PDF: no page height holds exactly " + std::to_string(linesPerPageCount) + " lines");
     }
 
-    writePdfFile(printer, path, lines, pointSize, title);
+    writePdfFile(printer, path, lines, pointSize, linesPerPage(printer, pointSize), title);
 }
 
 void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
-                   const std::string& jobName) {
+                   const std::string& jobName, int linesPerSheet) {
     if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
         throw Error("printing: there is no printer \"" + toUtf8(printer.printerName()) + "\"");
+    const int fit = linesPerPage(printer, pointSize);
+    if (linesPerSheet > fit)
+        throw Error("printing: " + std::to_string(linesPerSheet) + " lines do not fit on a page of \"" +
+                    toUtf8(printer.printerName()) + "\", which holds " + std::to_string(fit));
+    const int perPage = linesPerSheet > 0 ? linesPerSheet : fit;
     printer.setDocName(QString::fromStdString(jobName));
     if (printer.outputFormat() != QPrinter::NativeFormat) {
-        renderDocument(printer, lines, pointSize, linesPerPage(printer, pointSize));
+        renderDocument(printer, lines, pointSize, perPage);
         return;
     }
 
@@ -257,7 +262,7 @@ void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int
         throw Error("printing: no temporary folder for the print job");
     const std::string pdf = folder.filePath(QStringLiteral("job.pdf")).toStdString();
     try {
-        writePdfFile(pdfPrinter, pdf, lines, pointSize, jobName);
+        writePdfFile(pdfPrinter, pdf, lines, pointSize, perPage, jobName);
     } catch (const FileError&) {
         throw Error("printing: the print job could not be written to " + pdf);
     }

@@ -40,12 +40,13 @@ int fallbackLinesPerPage();
 void preparePrinter(QPrinter& printer);
 
 // Prints the document as one job named `jobName`: the whole printable area, the face at
-// `pointSize`, exactly as many lines per sheet as fit (linesPerPage(printer, pointSize)), a new
-// sheet only when a page is full, nothing added. `lines` are Windows-1251; `jobName` is UTF-8.
-// On a system printer the job is the PDF file of the printer's page, written as writeDocumentPdf
-// writes, and submitted to the print server with submitPdfJob (CupsJob.h). Throws orva::Error when
-// the job cannot be started or finished, or the server refuses, aborts or cancels it.
-void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize, const std::string& jobName);
+// `pointSize`, a new sheet only when a page is full, nothing added. A page holds as many lines as
+// fit (linesPerPage(printer, pointSize)), or `linesPerSheet` when it is given, so that a document
+// laid out for fewer lines keeps one of its pages on each sheet. `lines` are Windows-1251; `jobName`
+// is UTF-8. Throws orva::Error when `linesPerSheet` does not fit, or the job cannot be started or
+// finished.
+void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize, const std::string& jobName,
+                   int linesPerSheet = 0);
 
 // Writes the document as a PDF file through the same renderer, on an A4 portrait page at
 // 1200 dpi whose line count is `linesPerPageCount` lines of the 8-point face (so the PDF pages

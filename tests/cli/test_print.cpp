@@ -39,6 +39,29 @@ protected:
     Period period;
 };
 
+// With --lines-per-page N the document was laid out for N lines but printed with the printer's
+// own count, so pages shared sheets and page breaks fell mid-page.
+TEST_F(Print, FewerLinesPerPageStillPutOnePageOnEachSheet) {
+    const CliResult run =
+        runCli({"print", "--document", "purchases", "--lines-per-page", "40", data.string()}, pdfPrinter(pdf));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const orva::Declaration declaration = orva::parseDeclaration(readBytes(data / "deklar.txt"));
+    const std::size_t lines =
+        orva::buildJournal(readBytes(data / "pokupki.txt"), 40, declaration.captionText, orva::purchasesLayout())
+            .lines.size();
+    EXPECT_EQ(pdfPages(pdf.string()), static_cast<int>((lines + 39) / 40));
+    const std::vector<std::string> firsts = pdfFirstLines(pdf.string());
+    for (std::size_t page = 0; page < firsts.size(); ++page)
+        EXPECT_EQ(firsts[page], "стр.0" + std::to_string(page + 1)) << page;
+
+    const int printerLines = orva::fallbackLinesPerPage();
+    const CliResult tooMany = runCli(
+        {"print", "--document", "purchases", "--lines-per-page", std::to_string(printerLines + 1), data.string()},
+        pdfPrinter(pdf));
+    EXPECT_EQ(tooMany.status, orva::cli::kUsage);
+    EXPECT_NE(tooMany.err.find("holds " + std::to_string(printerLines) + " lines"), std::string::npos) << tooMany.err;
+}
+
 TEST_F(Print, JournalGoesOutOneSheetPerPageAsJobOrva) {
     const CliResult run = runCli({"print", "--document", "purchases", data.string()}, pdfPrinter(pdf));
     ASSERT_EQ(run.status, 0) << run.err;
