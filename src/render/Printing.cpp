@@ -1,5 +1,6 @@
 #include "render/Printing.h"
 
+#include "render/PdfWriter.h"
 #include "render/QtText.h"
 #include "text/Errors.h"
 
@@ -13,10 +14,11 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <QRawFont>
 #include <QStringList>
 
 #include <cmath>
-#include <cstdio>
+#include <string_view>
 
 // The font resource lives in a static library: without an explicit reference its object file
 // (and with it the resource) would be dropped by the linker.
@@ -173,6 +175,28 @@ void preparePdfPrinter(QPrinter& printer) {
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
 }
 
+// What renderDocument would do on `printer`, in PDF points: the page, the face's size and advance
+// as Qt sets them at the printer's resolution, the pitch linesPerPage divides by, the first
+// baseline at the ascent.
+PdfPageLayout pdfPageLayout(QPrinter& printer, int pointSize) {
+    const QFont font(documentFont(pointSize), &printer);
+    const QFontMetricsF metrics(font, &printer);
+    const double point = 72.0 / printer.resolution();
+    const QRect area = printableArea(printer);
+    const QSize page = printer.pageLayout().pageSize().sizePoints();
+    PdfPageLayout layout;
+    layout.pageWidth = page.width();
+    layout.pageHeight = page.height();
+    layout.fontSize = QRawFont::fromFont(font).pixelSize() * point;
+    layout.advance = metrics.horizontalAdvance(QLatin1Char('0')) * point;
+    layout.left = area.left() * point;
+    layout.firstBaseline = (area.top() + metrics.ascent()) * point;
+    layout.leading = lineHeight(printer, pointSize) * point;
+    layout.printableWidth = area.width() * point;
+    layout.linesPerPage = linesPerPage(printer, pointSize);
+    return layout;
+}
+
 } // namespace
 
 int fallbackLinesPerPage() {
@@ -207,21 +231,20 @@ void writeDocumentPdf(const std::string& path, const std::vector<std::string>& l
             throw Error("PDF: no page height holds exactly " + std::to_string(linesPerPageCount) + " lines");
     }
 
-    // Written beside the target and renamed over it, so a failed export leaves no half file.
-    const std::string partial = path + ".part";
-    printer.setOutputFileName(QString::fromStdString(partial));
-    printer.setDocName(QString::fromStdString(title));
-    printer.setCreator(QStringLiteral("ОРВА"));
-    try {
-        renderDocument(printer, lines, pointSize, linesPerPage(printer, pointSize));
-    } catch (const Error&) {
-        std::remove(partial.c_str());
-        throw FileError("не може да се запише " + path);
-    }
-    if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        std::remove(partial.c_str());
-        throw FileError("не може да се запише " + path);
-    }
+    // The file is written by the PDF writer with the measures this printer gives the face, so its
+    // pages are the pages renderDocument would draw; it goes into a temporary file of its own and
+    // appears under `path` only when complete and on disk.
+    const PdfPageLayout layout = pdfPageLayout(printer, pointSize);
+    if (layout.linesPerPage < 1)
+        throw Error("printing: not one line of the " + std::to_string(pointSize) + "-point face fits on the page");
+    const QByteArray font = embeddedDocumentFont();
+    AtomicFileSink file(path);
+    PdfWriter writer(file, std::string_view(font.constData(), static_cast<std::size_t>(font.size())), layout, title,
+                     "ОРВА");
+    for (const std::string& line : lines)
+        writer.addLine(line);
+    writer.finish();
+    file.publish();
 }
 
 void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
