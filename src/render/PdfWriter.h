@@ -61,8 +61,10 @@ struct PdfPageLayout {
 };
 
 // Writes the document as it is given, line by line: a page is compressed and written when it is
-// full (or at newPage/finish), so memory does not grow with the document (only an offset per
-// object is kept). The face is embedded once, at finish(), as a subset of the glyphs used.
+// full (or at newPage/finish), so memory does not grow with the document (only the place of each
+// object is kept). The face is embedded once, at finish(), as a subset of the glyphs used. The
+// page objects go into object streams and the cross-reference table is a stream (PDF 1.5): a
+// long document spends its bytes on its text.
 // Lines are Windows-1251 bytes, each drawn as one run; trailing spaces are not drawn.
 class PdfWriter {
 public:
@@ -86,10 +88,13 @@ public:
 
 private:
     struct Font;
+    struct Compressor;
 
+    void writePagePrefix();
     void beginPage();
     void endPage();
-    std::uint32_t beginObject(std::uint32_t number);
+    void writeObjectStream();
+    void beginObject(std::uint32_t number);
     void writeStream(std::uint32_t number, std::string_view dictionary, std::string_view data);
     void emit(std::string_view bytes);
 
@@ -98,10 +103,15 @@ private:
     std::string title_;
     std::string creator_;
     std::unique_ptr<Font> font_;
-    std::vector<std::uint64_t> offsets_; // by object number; 0 = not written yet
+    std::unique_ptr<Compressor> compressor_;
+    // Where each object is, by number: its offset in the file, or the object stream holding it
+    // (kInObjectStream set); 0 = none.
+    std::vector<std::uint64_t> objects_;
     std::uint64_t position_ = 0;
-    std::string page_;        // content of the page being built
-    std::string compressed_;  // scratch for its deflated form
+    std::string page_;         // content of the page being built
+    std::string batchIndex_;   // the page objects waiting for their object stream: numbers, offsets
+    std::string batchObjects_; // and the objects themselves
+    int batchCount_ = 0;
     bool pageOpen_ = false;
     int row_ = 0;
     int pages_ = 0;
