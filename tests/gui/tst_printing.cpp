@@ -1,5 +1,7 @@
 // The document renderer: what lands on a sheet, checked in the PDF it writes (pdfinfo,
 // pdftotext), and the failures of a job without a printer.
+#include "../core/FileSizeLimit.h"
+#include "render/PdfWriter.h"
 #include "render/Printing.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
@@ -91,6 +93,9 @@ private slots:
     void printingWithoutPrinterThrows();
     void zeroLinesPerPageIsRefused();
     void overWideLineStaysWholeOnItsOwnLine();
+    void pdfOnFullDiskFailsAndLeavesNothing_data();
+    void pdfOnFullDiskFailsAndLeavesNothing();
+    void twoWritersOfOnePathDoNotMix();
 
 private:
     QTemporaryDir dir_;
@@ -238,6 +243,89 @@ void TestPrinting::overWideLineStaysWholeOnItsOwnLine() {
         QVERIFY2(page[1].endsWith(QString::fromStdU16String(orva::win1251ToUtf16(firm))), qPrintable(page[1]));
         QVERIFY2(page[2].startsWith(QStringLiteral("P")), qPrintable(page[2]));
     }
+}
+
+namespace {
+
+// Files in `folder` other than `keep`.
+QStringList filesBesides(const QString& folder, const QString& keep = QString()) {
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll(keep);
+    return files;
+}
+
+} // namespace
+
+void TestPrinting::pdfOnFullDiskFailsAndLeavesNothing_data() {
+    // How much of the document fits before the disk is full: nothing; part of the pages; all but
+    // the last byte (the cross-reference table at the end is written too, and checked).
+    QTest::addColumn<double>("share");
+    QTest::addColumn<int>("lessBytes");
+    QTest::newRow("nothing") << 0.0 << 0;
+    QTest::newRow("part of the pages") << 0.3 << 0;
+    QTest::newRow("all but the last byte") << 1.0 << 1;
+}
+
+void TestPrinting::pdfOnFullDiskFailsAndLeavesNothing() {
+    QFETCH(double, share);
+    QFETCH(int, lessBytes);
+    QTemporaryDir folder;
+    // Larger than the writer's buffer, so the disk fills while pages are still being written.
+    const std::vector<std::string> lines = numberedDocument(1500, 60, 60);
+    const QString whole = folder.filePath(QStringLiteral("whole.pdf"));
+    orva::writeDocumentPdf(whole.toStdString(), lines, orva::kDocumentPointSize, 60, "ОРВА");
+    const qint64 size = QFileInfo(whole).size();
+    QVERIFY(size > 0);
+    QVERIFY(QFile::remove(whole));
+
+    const QString path = folder.filePath(QStringLiteral("doc.pdf"));
+    {
+        FileSizeLimit limit(static_cast<rlim_t>(size * share) - lessBytes);
+        QVERIFY(limit.ok());
+        try {
+            orva::writeDocumentPdf(path.toStdString(), lines, orva::kDocumentPointSize, 60, "ОРВА");
+            QFAIL("a PDF was written on a full disk");
+        } catch (const orva::FileError& error) {
+            QVERIFY2(QString::fromUtf8(error.what()).contains(path), error.what());
+        }
+    }
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(filesBesides(folder.path()), QStringList());
+}
+
+void TestPrinting::twoWritersOfOnePathDoNotMix() {
+    // Two exports into one folder at the same time once shared one temporary name and left a file
+    // holding pages of both. Each writer has a file of its own; the one published last wins whole.
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("doc.pdf")).toStdString();
+    const QByteArray font = orva::embeddedDocumentFont();
+    const std::string_view face(font.constData(), static_cast<std::size_t>(font.size()));
+    orva::PdfPageLayout layout;
+    layout.pageWidth = 595, layout.pageHeight = 842, layout.fontSize = 8, layout.advance = 4.8;
+    layout.firstBaseline = 7, layout.leading = 9, layout.printableWidth = 595, layout.linesPerPage = 50;
+    orva::AtomicFileSink firstFile(path), secondFile(path);
+    QVERIFY(firstFile.temporaryPath() != secondFile.temporaryPath());
+    orva::PdfWriter first(firstFile, face, layout, "first", "ОРВА");
+    orva::PdfWriter second(secondFile, face, layout, "second", "ОРВА");
+    const std::vector<std::string> firstLines = numberedDocument(6, 50, 50), secondLines = numberedDocument(4, 50, 9);
+    for (std::size_t line = 0; line < firstLines.size(); ++line) {
+        first.addLine(firstLines[line]);
+        if (line < secondLines.size())
+            second.addLine(secondLines[line]);
+    }
+    first.finish();
+    second.finish();
+    firstFile.publish();
+    QCOMPARE(pdfPages(QString::fromStdString(path)), 6);
+    secondFile.publish();
+
+    const QString published = QString::fromStdString(path);
+    QCOMPARE(pdfPages(published), 4);
+    const QList<QStringList> pages = pdfPageLines(published);
+    QCOMPARE(pages.size(), 4);
+    QCOMPARE(pages[3].size(), 9);
+    QCOMPARE(pages[3].last(), QStringLiteral("P4 L9"));
+    QCOMPARE(filesBesides(folder.path(), QStringLiteral("doc.pdf")), QStringList());
 }
 
 int main(int argc, char** argv) {
