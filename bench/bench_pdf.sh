@@ -68,7 +68,7 @@ pipeline_size=$(stat -c %s "$work/pipeline.pdf")
 printf 'period: %s purchases, %s lines a page\n' "$purchases" "$lines"
 printf 'orva-cli export --format pdf:  %6.2f s  purchases.pdf %9d bytes  %4d pages  peak RSS %4d MB\n' \
     "$orva_time" "$orva_size" "$(pages "$work/pdf/purchases.pdf")" $(($(cat "$work/orva.rss") / 1024))
-printf 'tr | a2ps | ps2pdf:            %6.2f s  purchases.pdf %9d bytes  %4d pages  peak RSS %4d MB (largest process)\n' \
+printf 'tr | a2ps | ps2pdf:            %6.2f s  purchases.pdf %9d bytes  %4d pages  peak RSS %4d MB (one process)\n' \
     "$pipeline_time" "$pipeline_size" "$(pages "$work/pipeline.pdf")" $(($(cat "$work/pipeline.rss") / 1024))
 printf '  a2ps %s\n' "${a2ps_options[*]}"
 printf 'orva-cli is %.1fx faster; its file is %.2fx the size of the pipeline'"'"'s\n' \

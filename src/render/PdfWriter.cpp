@@ -119,7 +119,8 @@ namespace {
 std::uint32_t readU16(std::string_view data, std::size_t at) {
     if (at + 2 > data.size())
         badFont("кратка таблица");
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(data[at]) << 8 | static_cast<unsigned char>(data[at + 1]));
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(data[at]) << 8 |
+                                      static_cast<unsigned char>(data[at + 1]));
 }
 
 std::uint32_t readU32(std::string_view data, std::size_t at) {
@@ -244,7 +245,8 @@ struct PdfWriter::Font {
             const std::uint32_t offset = readU32(cmap, 8 + 8 * i);
             if (offset >= cmap.size() || readU16(cmap, offset) != 4)
                 continue;
-            const std::string_view sub = cmap.substr(offset, std::min<std::size_t>(readU16(cmap, offset + 2), cmap.size() - offset));
+            const std::string_view sub =
+                cmap.substr(offset, std::min<std::size_t>(readU16(cmap, offset + 2), cmap.size() - offset));
             if (platform == 3 && encoding == 1)
                 return sub;
             if (platform == 0)
@@ -396,9 +398,15 @@ constexpr std::uint64_t kInObjectStream = std::uint64_t(1) << 63;
 std::uint32_t batchStart(int page) {
     return kFirstPage + static_cast<std::uint32_t>(page) / kBatch * (2 * kBatch + 1);
 }
-std::uint32_t contentObject(int page) { return batchStart(page) + 2 * (static_cast<std::uint32_t>(page) % kBatch); }
-std::uint32_t pageObject(int page) { return contentObject(page) + 1; }
-std::uint32_t objectStreamOf(int page) { return batchStart(page) + 2 * kBatch; }
+std::uint32_t contentObject(int page) {
+    return batchStart(page) + 2 * (static_cast<std::uint32_t>(page) % kBatch);
+}
+std::uint32_t pageObject(int page) {
+    return contentObject(page) + 1;
+}
+std::uint32_t objectStreamOf(int page) {
+    return batchStart(page) + 2 * kBatch;
+}
 
 void appendNumber(std::string& out, double value) {
     char text[48];
@@ -711,7 +719,8 @@ void PdfWriter::finish() {
          "/FontFile2 6 0 R>>\nendobj\n");
 
     const std::string subset = font_->subset(used_);
-    writeStream(kFontFile, "/Filter/FlateDecode/Length1 " + std::to_string(subset.size()), compressor_->compress(subset));
+    writeStream(kFontFile, "/Filter/FlateDecode/Length1 " + std::to_string(subset.size()),
+                compressor_->compress(subset));
     writeStream(kToUnicode, "/Filter/FlateDecode", compressor_->compress(toUnicodeCmap()));
 
     beginObject(kInfo);
