@@ -96,6 +96,7 @@ private slots:
     void pdfOnFullDiskFailsAndLeavesNothing_data();
     void pdfOnFullDiskFailsAndLeavesNothing();
     void twoWritersOfOnePathDoNotMix();
+    void everyWindows1251CharacterReadsBack();
 
 private:
     QTemporaryDir dir_;
@@ -326,6 +327,24 @@ void TestPrinting::twoWritersOfOnePathDoNotMix() {
     QCOMPARE(pages[3].size(), 9);
     QCOMPARE(pages[3].last(), QStringLiteral("P4 L9"));
     QCOMPARE(filesBesides(folder.path(), QStringLiteral("doc.pdf")), QStringList());
+}
+
+void TestPrinting::everyWindows1251CharacterReadsBack() {
+    // Each byte is copied out of the PDF as its Windows-1251 character: the font's Unicode table
+    // covers the whole code page (0x98 has no character; NBSP and the soft hyphen are whitespace
+    // or dropped in pdftotext's output).
+    std::vector<std::string> lines(2);
+    for (int byte = 0x21; byte < 0x100; ++byte) {
+        if (byte != 0x7F && byte != 0x98 && byte != 0xA0 && byte != 0xAD)
+            lines[byte < 0x80 ? 0 : 1] += static_cast<char>(byte);
+    }
+    const QString path = dir_.filePath(QStringLiteral("codepage.pdf"));
+    orva::writeDocumentPdf(path.toStdString(), lines, orva::kDocumentPointSize, 60, "ОРВА");
+    const QList<QStringList> pages = pdfPageLines(path);
+    QCOMPARE(pages.size(), 1);
+    QCOMPARE(pages[0].size(), 2);
+    for (int line = 0; line < 2; ++line)
+        QCOMPARE(pages[0][line], QString::fromStdU16String(orva::win1251ToUtf16(lines[line])));
 }
 
 int main(int argc, char** argv) {
