@@ -701,8 +701,9 @@ void PdfWriter::finish() {
     std::string font = "<</Type/Font/Subtype/TrueType/BaseFont/" + fontName + "/FirstChar 32/LastChar 255/Widths[";
     for (int code = 32; code < 256; ++code)
         font += width + (code % 16 == 15 ? "\n" : " ");
-    // The bytes above 0x7F draw the glyphs of their Windows-1251 characters.
-    font += "]/Encoding<</Type/Encoding/BaseEncoding/WinAnsiEncoding/Differences[128";
+    // The bytes above 0x7F draw the glyphs of their Windows-1251 characters; 0x7F (DEL) has none,
+    // as on paper, where readers would otherwise draw a bullet.
+    font += "]/Encoding<</Type/Encoding/BaseEncoding/WinAnsiEncoding/Differences[127/.notdef";
     for (int byte = 0x80; byte < 0x100; ++byte)
         font += "/uni" + hex4(win1251Char(static_cast<unsigned char>(byte)));
     font += "]>>/FontDescriptor 5 0 R/ToUnicode 7 0 R>>\nendobj\n";
