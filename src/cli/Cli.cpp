@@ -333,14 +333,38 @@ std::vector<std::string> buildReturnFrom(const Declaration& declaration, const A
     return buildReturn(declaration, answers, pageLines);
 }
 
-// Writes a journal's lines into its file as they are built.
-class WriterSink final : public JournalSink {
+// One exported document being written, text or PDF: its lines go in as they are built, and it is
+// put under its name only by publish().
+class DocumentOutput : public JournalSink {
 public:
-    explicit WriterSink(AtomicFileWriter& writer) : writer_(writer) {}
-    void line(std::string_view text) override { writer_.writeLine(text); }
+    virtual void finish() = 0;
+    virtual void publish() = 0;
+    virtual const std::string& path() const = 0;
+};
+
+class TextOutput final : public DocumentOutput {
+public:
+    explicit TextOutput(const std::string& path) : file_(path) {}
+    void line(std::string_view text) override { file_.writeLine(text); }
+    void finish() override { file_.finish(); }
+    void publish() override { file_.publish(); }
+    const std::string& path() const override { return file_.path(); }
 
 private:
-    AtomicFileWriter& writer_;
+    AtomicFileWriter file_;
+};
+
+class PdfOutput final : public DocumentOutput {
+public:
+    PdfOutput(const std::string& path, int pointSize, int pageLines, const std::string& title)
+        : file_(exportPdfFile(path, pointSize, pageLines, title)) {}
+    void line(std::string_view text) override { file_->addLine(text); }
+    void finish() override { file_->finish(); }
+    void publish() override { file_->publish(); }
+    const std::string& path() const override { return file_->path(); }
+
+private:
+    std::unique_ptr<PdfDocumentFile> file_;
 };
 
 std::string documentPath(const std::string& folder, const Document& document, bool pdf) {
@@ -375,46 +399,6 @@ void removeEarlierReturn(const std::string& folder) {
     }
 }
 
-// The PDF export: the documents are built, then drawn page by page.
-int exportPdf(const Options& options, const std::string& folder, int pageLines, std::ostream& out,
-              Progress& progress) {
-    progress.step("reading the period");
-    const Period period = loadPeriod(*options.dataFolder, pageLines, options.read);
-    progress.step("building the return");
-    std::optional<std::vector<std::string>> returnForm;
-    std::optional<PeriodError> returnFailure;
-    try {
-        returnForm = buildReturnFrom(period.declaration, options.answers, pageLines);
-    } catch (const PeriodError& failure) {
-        returnFailure = failure;
-    }
-    createOutputFolder(folder);
-    auto write = [&](const Document& document, const std::vector<std::string>& lines) {
-        const std::string path = documentPath(folder, document, true);
-        progress.step(std::string("writing ") + fileName(path));
-        try {
-            writeDocumentPdf(path, lines, document.pointSize, pageLines, document.title);
-        } catch (const Error& failure) {
-            throw Failure(kUsage, failure.what());
-        }
-        out << path << '\n';
-    };
-    write(kLabel, period.declaration.label);
-    write(kPurchases, period.purchases.lines);
-    write(kSales, period.sales.lines);
-    if (returnForm)
-        write(kReturn, *returnForm);
-    if (returnFailure) {
-        try {
-            removeEarlierReturn(folder);
-        } catch (const Error& failure) {
-            throw Failure(kUsage, failure.what());
-        }
-        throw *returnFailure;
-    }
-    return kSuccess;
-}
-
 int exportCommand(const Options& options, std::ostream& out, const Environment& environment, Progress& progress) {
     const bool pdf = options.format == "pdf";
     if (pdf || !options.linesPerPage)
@@ -437,8 +421,6 @@ int exportCommand(const Options& options, std::ostream& out, const Environment& 
     }
 
     const std::string& folder = *options.out;
-    if (pdf)
-        return exportPdf(options, folder, pageLines, out, progress);
 
     // Each document is written as it is built, into a temporary file of its own in DIR; none is
     // put in place until all are built, so a failure never leaves a mixed set.
@@ -454,26 +436,29 @@ int exportCommand(const Options& options, std::ostream& out, const Environment& 
     }
 
     const FolderCreation creation = createOutputFolder(folder);
-    std::vector<std::unique_ptr<AtomicFileWriter>> writers;
+    std::vector<std::unique_ptr<DocumentOutput>> writers;
     try {
-        auto start = [&](const Document& document) -> AtomicFileWriter& {
-            writers.push_back(std::make_unique<AtomicFileWriter>(documentPath(folder, document, false)));
+        auto start = [&](const Document& document) -> DocumentOutput& {
+            const std::string path = documentPath(folder, document, pdf);
+            if (pdf)
+                writers.push_back(std::make_unique<PdfOutput>(path, document.pointSize, pageLines, document.title));
+            else
+                writers.push_back(std::make_unique<TextOutput>(path));
             return *writers.back();
         };
-        AtomicFileWriter& label = start(kLabel);
-        for (const std::string& line : declaration.label)
-            label.writeLine(line);
+        auto writeAll = [&](const Document& document, const std::vector<std::string>& lines) {
+            DocumentOutput& output = start(document);
+            for (const std::string& line : lines)
+                output.line(line);
+        };
+        writeAll(kLabel, declaration.label);
         for (const auto& [document, layout] : {std::pair{&kPurchases, &purchasesLayout()}, {&kSales, &salesLayout()}}) {
             progress.step(std::string("writing ") + document->name);
-            WriterSink sink(start(*document));
             streamJournal(document == &kPurchases ? files.purchases : files.sales, declaration, *layout, pageLines,
-                          sink);
+                          start(*document));
         }
-        if (returnForm) {
-            AtomicFileWriter& form = start(kReturn);
-            for (const std::string& line : *returnForm)
-                form.writeLine(line);
-        }
+        if (returnForm)
+            writeAll(kReturn, *returnForm);
         for (auto& writer : writers)
             writer->finish();
     } catch (const PeriodError&) {

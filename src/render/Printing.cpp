@@ -1,6 +1,8 @@
 #include "render/Printing.h"
 
 #include "render/CupsJob.h"
+#include "render/PdfWriter.h"
+#include "text/LineFile.h"
 #include "render/QtText.h"
 #include "text/Errors.h"
 
@@ -14,11 +16,12 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <QRawFont>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <cmath>
-#include <cstdio>
+#include <string_view>
 
 // The font resource lives in a static library: without an explicit reference its object file
 // (and with it the resource) would be dropped by the linker.
@@ -166,26 +169,6 @@ int linesPerPage(QPrinter& printer, int pointSize) {
 
 namespace {
 
-// The one way a document becomes a PDF file, for export and for the print job alike: written
-// beside the target and renamed over it, so a failed write leaves no half file.
-void writePdfFile(QPrinter& pdfPrinter, const std::string& path, const std::vector<std::string>& lines,
-                  int pointSize, int perPage, const std::string& title) {
-    const std::string partial = path + ".part";
-    pdfPrinter.setOutputFileName(QString::fromStdString(partial));
-    pdfPrinter.setDocName(QString::fromStdString(title));
-    pdfPrinter.setCreator(QStringLiteral("ОРВА"));
-    try {
-        renderDocument(pdfPrinter, lines, pointSize, perPage);
-    } catch (const Error&) {
-        std::remove(partial.c_str());
-        throw FileError("не може да се запише " + path);
-    }
-    if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        std::remove(partial.c_str());
-        throw FileError("не може да се запише " + path);
-    }
-}
-
 void preparePdfPrinter(QPrinter& printer) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setResolution(kPdfResolution);
@@ -193,6 +176,28 @@ void preparePdfPrinter(QPrinter& printer) {
     printer.setPageOrientation(QPageLayout::Portrait);
     printer.setFullPage(true);
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+}
+
+// What renderDocument would do on `printer`, in PDF points: the page, the face's size and advance
+// as Qt sets them at the printer's resolution, the pitch linesPerPage divides by, the first
+// baseline at the ascent.
+PdfPageLayout pdfPageLayout(QPrinter& printer, int pointSize) {
+    const QFont font(documentFont(pointSize), &printer);
+    const QFontMetricsF metrics(font, &printer);
+    const double point = 72.0 / printer.resolution();
+    const QRect area = printableArea(printer);
+    const QSize page = printer.pageLayout().pageSize().sizePoints();
+    PdfPageLayout layout;
+    layout.pageWidth = page.width();
+    layout.pageHeight = page.height();
+    layout.fontSize = QRawFont::fromFont(font).pixelSize() * point;
+    layout.advance = metrics.horizontalAdvance(QLatin1Char('0')) * point;
+    layout.left = area.left() * point;
+    layout.firstBaseline = (area.top() + metrics.ascent()) * point;
+    layout.leading = lineHeight(printer, pointSize) * point;
+    layout.printableWidth = area.width() * point;
+    layout.linesPerPage = linesPerPage(printer, pointSize);
+    return layout;
 }
 
 } // namespace
@@ -203,33 +208,96 @@ int fallbackLinesPerPage() {
     return linesPerPage(printer);
 }
 
-void writeDocumentPdf(const std::string& path, const std::vector<std::string>& lines, int pointSize,
-                      int linesPerPageCount, const std::string& title) {
+namespace {
+
+// The A4 page of an exported PDF: when A4 holds another number of 8-point lines than
+// `linesPerPageCount`, the sheet keeps the A4 width and gets the height of exactly that many lines,
+// so the PDF pages break where the printed ones would.
+void fitPdfPage(QPrinter& printer, int linesPerPageCount) {
     if (linesPerPageCount < 1)
         throw Error("PDF: " + std::to_string(linesPerPageCount) + " lines per page is not a page");
-    QPrinter printer(QPrinter::HighResolution);
     preparePdfPrinter(printer);
-
-    // The page breaks must fall where the printed ones would: when A4 holds another number of
-    // 8-point lines, the sheet keeps the A4 width and gets the height of exactly that many lines.
-    if (linesPerPage(printer, kDocumentPointSize) != linesPerPageCount) {
-        const double pitchPoints = lineHeight(printer, kDocumentPointSize) * 72.0 / kPdfResolution;
-        const int width = QPageSize(QPageSize::A4).sizePoints().width();
-        const int first = static_cast<int>(std::floor(linesPerPageCount * pitchPoints)) - 2;
-        bool fitted = false;
-        for (int height = std::max(first, 1); height <= first + 4 + static_cast<int>(pitchPoints); ++height) {
-            printer.setPageSize(QPageSize(QSize(width, height), QStringLiteral("ORVA"), QPageSize::ExactMatch));
-            printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
-            if (linesPerPage(printer, kDocumentPointSize) == linesPerPageCount) {
-                fitted = true;
-                break;
-            }
-        }
-        if (!fitted)
-            throw Error("PDF: no page height holds exactly " + std::to_string(linesPerPageCount) + " lines");
+    if (linesPerPage(printer, kDocumentPointSize) == linesPerPageCount)
+        return;
+    const double pitchPoints = lineHeight(printer, kDocumentPointSize) * 72.0 / kPdfResolution;
+    const int width = QPageSize(QPageSize::A4).sizePoints().width();
+    const int first = static_cast<int>(std::floor(linesPerPageCount * pitchPoints)) - 2;
+    for (int height = std::max(first, 1); height <= first + 4 + static_cast<int>(pitchPoints); ++height) {
+        printer.setPageSize(QPageSize(QSize(width, height), QStringLiteral("ORVA"), QPageSize::ExactMatch));
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+        if (linesPerPage(printer, kDocumentPointSize) == linesPerPageCount)
+            return;
     }
+    throw Error("PDF: no page height holds exactly " + std::to_string(linesPerPageCount) + " lines");
+}
 
-    writePdfFile(printer, path, lines, pointSize, linesPerPage(printer, pointSize), title);
+// The PDF writer's bytes into the one checked, atomic file writer.
+class WriterSink final : public ByteSink {
+public:
+    explicit WriterSink(AtomicFileWriter& file) : file_(file) {}
+    void write(std::string_view bytes) override { file_.write(bytes); }
+
+private:
+    AtomicFileWriter& file_;
+};
+
+} // namespace
+
+struct PdfDocumentFile::Parts {
+    AtomicFileWriter file;
+    WriterSink sink{file};
+    QByteArray font = embeddedDocumentFont();
+    std::unique_ptr<PdfWriter> writer;
+    explicit Parts(const std::string& path) : file(path) {}
+};
+
+PdfDocumentFile::PdfDocumentFile(const std::string& path, QPrinter& printer, int pointSize, int linesPerSheet,
+                                 const std::string& title)
+    : parts_(std::make_unique<Parts>(path)) {
+    // The measures this printer gives the face, so the pages are those renderDocument would draw.
+    PdfPageLayout layout = pdfPageLayout(printer, pointSize);
+    if (linesPerSheet > 0)
+        layout.linesPerPage = std::min(linesPerSheet, layout.linesPerPage);
+    if (layout.linesPerPage < 1)
+        throw Error("printing: not one line of the " + std::to_string(pointSize) + "-point face fits on the page");
+    parts_->writer = std::make_unique<PdfWriter>(
+        parts_->sink, std::string_view(parts_->font.constData(), static_cast<std::size_t>(parts_->font.size())),
+        layout, title, "ОРВА");
+}
+
+PdfDocumentFile::~PdfDocumentFile() = default;
+
+void PdfDocumentFile::addLine(std::string_view line) {
+    parts_->writer->addLine(line);
+}
+
+void PdfDocumentFile::finish() {
+    parts_->writer->finish();
+    parts_->file.finish();
+}
+
+void PdfDocumentFile::publish() {
+    parts_->file.publish();
+}
+
+const std::string& PdfDocumentFile::path() const {
+    return parts_->file.path();
+}
+
+std::unique_ptr<PdfDocumentFile> exportPdfFile(const std::string& path, int pointSize, int linesPerPageCount,
+                                               const std::string& title) {
+    QPrinter printer(QPrinter::HighResolution);
+    fitPdfPage(printer, linesPerPageCount);
+    return std::make_unique<PdfDocumentFile>(path, printer, pointSize, 0, title);
+}
+
+void writeDocumentPdf(const std::string& path, const std::vector<std::string>& lines, int pointSize,
+                      int linesPerPageCount, const std::string& title) {
+    const std::unique_ptr<PdfDocumentFile> file = exportPdfFile(path, pointSize, linesPerPageCount, title);
+    for (const std::string& line : lines)
+        file->addLine(line);
+    file->finish();
+    file->publish();
 }
 
 void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
@@ -262,7 +330,11 @@ void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int
         throw Error("printing: no temporary folder for the print job");
     const std::string pdf = folder.filePath(QStringLiteral("job.pdf")).toStdString();
     try {
-        writePdfFile(pdfPrinter, pdf, lines, pointSize, perPage, jobName);
+        PdfDocumentFile file(pdf, pdfPrinter, pointSize, perPage, jobName);
+        for (const std::string& line : lines)
+            file.addLine(line);
+        file.finish();
+        file.publish();
     } catch (const FileError&) {
         throw Error("printing: the print job could not be written to " + pdf);
     }

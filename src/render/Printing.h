@@ -1,6 +1,8 @@
 #pragma once
 
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QByteArray;
@@ -47,6 +49,35 @@ void preparePrinter(QPrinter& printer);
 // finished.
 void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize, const std::string& jobName,
                    int linesPerSheet = 0);
+
+// A PDF document written as its lines come, so that a big one is never held whole: pages are
+// drawn with the measures `printer` gives the face at `pointSize` (what renderDocument would draw
+// on it), `linesPerSheet` lines a page when given (at most what the page holds), into a hidden
+// temporary file beside `path` (orva::AtomicFileWriter). finish() puts it on disk, publish()
+// under `path`; dropped before, nothing is left. Every failed write is a FileError naming `path`.
+class PdfDocumentFile {
+public:
+    PdfDocumentFile(const std::string& path, QPrinter& printer, int pointSize, int linesPerSheet,
+                    const std::string& title);
+    ~PdfDocumentFile();
+    PdfDocumentFile(const PdfDocumentFile&) = delete;
+    PdfDocumentFile& operator=(const PdfDocumentFile&) = delete;
+
+    void addLine(std::string_view line);
+    void finish();
+    void publish();
+    const std::string& path() const;
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
+// The PDF file of an exported document: an A4 portrait page at 1200 dpi holding exactly
+// `linesPerPageCount` lines of the 8-point face (a shorter or longer sheet when A4 holds another
+// number), so the PDF pages break where the printed ones would.
+std::unique_ptr<PdfDocumentFile> exportPdfFile(const std::string& path, int pointSize, int linesPerPageCount,
+                                               const std::string& title);
 
 // Writes the document as a PDF file through the same renderer, on an A4 portrait page at
 // 1200 dpi whose line count is `linesPerPageCount` lines of the 8-point face (so the PDF pages

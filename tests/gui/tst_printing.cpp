@@ -1,5 +1,7 @@
 // The document renderer: what lands on a sheet, checked in the PDF it writes (pdfinfo,
 // pdftotext), and the failures of a job without a printer.
+#include "../core/FileSizeLimit.h"
+#include "render/PdfWriter.h"
 #include "render/Printing.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
@@ -91,6 +93,10 @@ private slots:
     void printingWithoutPrinterThrows();
     void zeroLinesPerPageIsRefused();
     void overWideLineStaysWholeOnItsOwnLine();
+    void pdfOnFullDiskFailsAndLeavesNothing_data();
+    void pdfOnFullDiskFailsAndLeavesNothing();
+    void twoWritersOfOnePathDoNotMix();
+    void everyWindows1251CharacterReadsBack();
 
 private:
     QTemporaryDir dir_;
@@ -238,6 +244,100 @@ void TestPrinting::overWideLineStaysWholeOnItsOwnLine() {
         QVERIFY2(page[1].endsWith(QString::fromStdU16String(orva::win1251ToUtf16(firm))), qPrintable(page[1]));
         QVERIFY2(page[2].startsWith(QStringLiteral("P")), qPrintable(page[2]));
     }
+}
+
+namespace {
+
+// Files in `folder` other than `keep`.
+QStringList filesBesides(const QString& folder, const QString& keep = QString()) {
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll(keep);
+    return files;
+}
+
+} // namespace
+
+void TestPrinting::pdfOnFullDiskFailsAndLeavesNothing_data() {
+    // How much of the document fits before the disk is full: nothing; part of the pages; all but
+    // the last byte (the cross-reference table at the end is written too, and checked).
+    QTest::addColumn<double>("share");
+    QTest::addColumn<int>("lessBytes");
+    QTest::newRow("nothing") << 0.0 << 0;
+    QTest::newRow("part of the pages") << 0.3 << 0;
+    QTest::newRow("all but the last byte") << 1.0 << 1;
+}
+
+void TestPrinting::pdfOnFullDiskFailsAndLeavesNothing() {
+    QFETCH(double, share);
+    QFETCH(int, lessBytes);
+    QTemporaryDir folder;
+    // Larger than the writer's buffer, so the disk fills while pages are still being written.
+    const std::vector<std::string> lines = numberedDocument(1500, 60, 60);
+    const QString whole = folder.filePath(QStringLiteral("whole.pdf"));
+    orva::writeDocumentPdf(whole.toStdString(), lines, orva::kDocumentPointSize, 60, "ОРВА");
+    const qint64 size = QFileInfo(whole).size();
+    QVERIFY(size > 0);
+    QVERIFY(QFile::remove(whole));
+
+    const QString path = folder.filePath(QStringLiteral("doc.pdf"));
+    {
+        FileSizeLimit limit(static_cast<rlim_t>(size * share) - lessBytes);
+        QVERIFY(limit.ok());
+        try {
+            orva::writeDocumentPdf(path.toStdString(), lines, orva::kDocumentPointSize, 60, "ОРВА");
+            QFAIL("a PDF was written on a full disk");
+        } catch (const orva::FileError& error) {
+            QVERIFY2(QString::fromUtf8(error.what()).contains(path), error.what());
+        }
+    }
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(filesBesides(folder.path()), QStringList());
+}
+
+void TestPrinting::twoWritersOfOnePathDoNotMix() {
+    // Two exports into one folder at the same time once shared one temporary name and left a file
+    // holding pages of both. Each writer has a file of its own; the one published last wins whole.
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("doc.pdf")).toStdString();
+    const auto first = orva::exportPdfFile(path, orva::kDocumentPointSize, 50, "first");
+    const auto second = orva::exportPdfFile(path, orva::kDocumentPointSize, 50, "second");
+    const std::vector<std::string> firstLines = numberedDocument(6, 50, 50), secondLines = numberedDocument(4, 50, 9);
+    for (std::size_t line = 0; line < firstLines.size(); ++line) {
+        first->addLine(firstLines[line]);
+        if (line < secondLines.size())
+            second->addLine(secondLines[line]);
+    }
+    first->finish();
+    second->finish();
+    first->publish();
+    QCOMPARE(pdfPages(QString::fromStdString(path)), 6);
+    second->publish();
+
+    const QString published = QString::fromStdString(path);
+    QCOMPARE(pdfPages(published), 4);
+    const QList<QStringList> pages = pdfPageLines(published);
+    QCOMPARE(pages.size(), 4);
+    QCOMPARE(pages[3].size(), 9);
+    QCOMPARE(pages[3].last(), QStringLiteral("P4 L9"));
+    QCOMPARE(filesBesides(folder.path(), QStringLiteral("doc.pdf")), QStringList());
+}
+
+void TestPrinting::everyWindows1251CharacterReadsBack() {
+    // Each byte is copied out of the PDF as its Windows-1251 character: the font's Unicode table
+    // covers the whole code page (0x98 has no character; NBSP and the soft hyphen are whitespace
+    // or dropped in pdftotext's output).
+    std::vector<std::string> lines(2);
+    for (int byte = 0x21; byte < 0x100; ++byte) {
+        if (byte != 0x7F && byte != 0x98 && byte != 0xA0 && byte != 0xAD)
+            lines[byte < 0x80 ? 0 : 1] += static_cast<char>(byte);
+    }
+    const QString path = dir_.filePath(QStringLiteral("codepage.pdf"));
+    orva::writeDocumentPdf(path.toStdString(), lines, orva::kDocumentPointSize, 60, "ОРВА");
+    const QList<QStringList> pages = pdfPageLines(path);
+    QCOMPARE(pages.size(), 1);
+    QCOMPARE(pages[0].size(), 2);
+    for (int line = 0; line < 2; ++line)
+        QCOMPARE(pages[0][line], QString::fromStdU16String(orva::win1251ToUtf16(lines[line])));
 }
 
 int main(int argc, char** argv) {
