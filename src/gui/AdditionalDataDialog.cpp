@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScreen>
 #include <QShowEvent>
 
@@ -60,6 +61,10 @@ void setUpHistoryBox(QComboBox* box) {
     box->setInsertPolicy(QComboBox::NoInsert);
     box->completer()->setCaseSensitivity(Qt::CaseInsensitive);
     box->completer()->setCompletionMode(QCompleter::InlineCompletion);
+    // When its line edit finishes editing (Enter, or the focus leaving it, as when the dialog
+    // closes), a combo box puts an entry that equals the text but for letter case in place of
+    // the text. The text stays as typed and shown: the combo box's only use of that signal goes.
+    QObject::disconnect(box->lineEdit(), &QLineEdit::editingFinished, box, nullptr);
 }
 
 } // namespace
@@ -95,8 +100,12 @@ AdditionalDataDialog::AdditionalDataDialog(const QString& executablePath, QWidge
                                  "QComboBox { border: 1px solid %1; padding: 0px 2px; }")
                       .arg(border, readOnlyBackground));
 
-    for (QComboBox* box : {ui->addressBox, ui->signatoryBox, ui->positionBox})
+    for (QComboBox* box : {ui->addressBox, ui->signatoryBox, ui->positionBox}) {
         setUpHistoryBox(box);
+        // The key reaches the box or its line edit, depending on which holds the focus.
+        box->installEventFilter(this);
+        box->lineEdit()->installEventFilter(this);
+    }
 
     // Section Г's group takes the focus when the dialog opens. A group box without a focus
     // policy would hand it on to its first child (cell 70), and the first Tab would then skip it.
@@ -176,6 +185,25 @@ void AdditionalDataDialog::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+bool AdditionalDataDialog::eventFilter(QObject* watched, QEvent* event) {
+    // With its text selected, a line edit completing inline takes Enter as "accept the
+    // completion": it puts the completer's current entry in place of what is shown and swallows
+    // the key. Here Enter presses OK at once and every box keeps exactly what it shows.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            // The keys the dialog itself takes for its default button: Return, and Enter also from the keypad.
+            const Qt::KeyboardModifiers modifiers = key->modifiers();
+            if (modifiers == Qt::NoModifier || (key->key() == Qt::Key_Enter && modifiers == Qt::KeypadModifier)) {
+                if (ui->okButton->isEnabled())
+                    ui->okButton->click();
+            }
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 namespace {

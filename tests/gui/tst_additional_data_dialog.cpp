@@ -86,6 +86,8 @@ private slots:
     void closeBoxVersusOk_data();
     void closeBoxVersusOk();
     void escapeDoesNotClose();
+    void enterInHistoryBoxPressesOk_data();
+    void enterInHistoryBoxPressesOk();
     void historyEntries_data();
     void historyEntries();
     void historiesLoadedInOneBlock();
@@ -431,6 +433,83 @@ void TestAdditionalDataDialog::escapeDoesNotClose() {
     });
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
     QVERIFY(visibleAfterEscape);
+}
+
+void TestAdditionalDataDialog::enterInHistoryBoxPressesOk_data() {
+    QTest::addColumn<int>("tabs"); // from the opening focus: 6 address, 7 signatory, 8 position
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("expectedAddress");
+    QTest::addColumn<QString>("expectedSignatory");
+    QTest::addColumn<QString>("expectedPosition");
+
+    // The last values are the second history entries; a completion took the first one instead.
+    const QString address = QStringLiteral("гр. Смолян, ул. Родопи 1");
+    const QString signatory = QStringLiteral("ИВАН ПЕТРОВ ДИМИТРОВ");
+    const QString position = QStringLiteral("Прокурист");
+    const int keypad = int(Qt::KeypadModifier);
+    QTest::newRow("address") << 6 << QString() << int(Qt::Key_Return) << 0 << address << signatory << position;
+    QTest::newRow("signatory") << 7 << QString() << int(Qt::Key_Return) << 0 << address << signatory << position;
+    QTest::newRow("signatory, keypad") << 7 << QString() << int(Qt::Key_Enter) << keypad << address << signatory
+                                       << position;
+    QTest::newRow("position") << 8 << QString() << int(Qt::Key_Return) << 0 << address << signatory << position;
+    // The completion on show is kept as shown: the typed letters and the rest of the entry.
+    QTest::newRow("typed, completed") << 8 << QStringLiteral("упр") << int(Qt::Key_Return) << 0 << address << signatory
+                                      << QStringLiteral("управител");
+    QTest::newRow("typed, keypad") << 8 << QStringLiteral("упр") << int(Qt::Key_Enter) << keypad << address << signatory
+                                   << QStringLiteral("управител");
+}
+
+// Fault: with the whole text selected, Enter took the completer's entry in place of the text and
+// left the dialog open.
+void TestAdditionalDataDialog::enterInHistoryBoxPressesOk() {
+    QFETCH(int, tabs);
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, expectedAddress);
+    QFETCH(QString, expectedSignatory);
+    QFETCH(QString, expectedPosition);
+
+    writeSideFile(".adr", cp1251("гр. София, ул. Шипка 5\r\nгр. Смолян, ул. Родопи 1\r\n"));
+    writeSideFile(".mol", cp1251("Мария Петрова Иванова\r\nИВАН ПЕТРОВ ДИМИТРОВ\r\n"));
+    writeSideFile(".dlu", cp1251("Управител\r\nПрокурист\r\n"));
+    writeSideFile(".txt", cp1251("гр. Смолян, ул. Родопи 1\r\nИВАН ПЕТРОВ ДИМИТРОВ\r\nПрокурист\r\n"));
+    AdditionalDataDialog dialog(exePath());
+
+    QStringList shownBeforeEnter;
+    bool openAfterEnter = true;
+    const auto typeAndPressEnter = [&](AdditionalDataDialog* shown) {
+        shown->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        for (int i = 0; i < tabs; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QComboBox* box = tabs == 6 ? shown->addressBox() : tabs == 7 ? shown->signatoryBox() : shown->positionBox();
+        QVERIFY(box->isAncestorOf(QApplication::focusWidget()) || box == QApplication::focusWidget());
+        QCOMPARE(box->lineEdit()->selectedText(), box->currentText());
+        // Cyrillic has no key codes in Qt: each letter comes as a key press carrying its text.
+        for (const QChar letter : typed)
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(letter),
+                                Qt::NoModifier);
+        for (const QComboBox* each : {shown->addressBox(), shown->signatoryBox(), shown->positionBox()})
+            shownBeforeEnter << each->currentText();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        openAfterEnter = shown->isVisible();
+    };
+    whenShown([&](AdditionalDataDialog* shown) {
+        typeAndPressEnter(shown);
+        if (shown->isVisible())
+            shown->close();
+    });
+    const int result = dialog.exec();
+    const QStringList expected = {expectedAddress, expectedSignatory, expectedPosition};
+    QCOMPARE(shownBeforeEnter, expected);
+    const QStringList after = {dialog.addressBox()->currentText(), dialog.signatoryBox()->currentText(),
+                               dialog.positionBox()->currentText()};
+    QCOMPARE(after, expected);
+    QVERIFY2(!openAfterEnter, "the first Enter left the dialog open");
+    QCOMPARE(result, int(QDialog::Accepted));
 }
 
 void TestAdditionalDataDialog::historyEntries_data() {
