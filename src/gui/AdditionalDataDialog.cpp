@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QShowEvent>
 
@@ -67,6 +69,23 @@ void setUpHistoryBox(QComboBox* box) {
     QObject::disconnect(box->lineEdit(), &QLineEdit::editingFinished, box, nullptr);
 }
 
+// Draws a dotted rectangle inside a push button that holds the keyboard focus; Qt's own styles
+// draw a default button with the focus exactly as without it.
+class FocusRectangleStyle : public QProxyStyle {
+public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element != CE_PushButton || !(option->state & State_HasFocus))
+            return;
+        painter->save();
+        painter->setPen(QPen(option->palette.color(QPalette::ButtonText), 1, Qt::DotLine));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(option->rect.adjusted(4, 4, -5, -5));
+        painter->restore();
+    }
+};
+
 } // namespace
 
 AdditionalDataDialog::AdditionalDataDialog(const QString& executablePath, QWidget* parent)
@@ -95,10 +114,19 @@ AdditionalDataDialog::AdditionalDataDialog(const QString& executablePath, QWidge
     // nearest the palette has to the system's inactive-caption-text colour.
     const QString border = palette().color(QPalette::Dark).name();
     const QString readOnlyBackground = palette().color(QPalette::Disabled, QPalette::WindowText).name();
+    // A group's frame starts half a caption line down, and its caption sits in the frame's top
+    // line, broken behind the text, a little in from the corner. The children keep their places:
+    // the first row of cells lies below the caption.
     setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid %1; padding: 0px 1px; }"
                                  "QLineEdit[readOnly=\"true\"] { background-color: %2; }"
-                                 "QComboBox { border: 1px solid %1; padding: 0px 2px; }")
-                      .arg(border, readOnlyBackground));
+                                 "QComboBox { border: 1px solid %1; padding: 0px 2px; }"
+                                 "QGroupBox { border: 2px groove %3; margin-top: 6px; }"
+                                 "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                                 " left: 8px; }")
+                      .arg(border, readOnlyBackground, palette().color(QPalette::Mid).name()));
+    auto* focusStyle = new FocusRectangleStyle;
+    focusStyle->setParent(this);
+    ui->okButton->setStyle(focusStyle);
 
     for (QComboBox* box : {ui->addressBox, ui->signatoryBox, ui->positionBox}) {
         setUpHistoryBox(box);

@@ -18,6 +18,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -78,6 +80,8 @@ private slots:
     void layoutOfCells_data();
     void layoutOfCells();
     void rightHandGroup();
+    void groupCaptionsClearTheBoxes();
+    void okButtonShowsTheFocus();
     void captionComesFromPendingCaption_data();
     void captionComesFromPendingCaption();
     void tabOrderStartsAtCell70();
@@ -298,6 +302,52 @@ void TestAdditionalDataDialog::rightHandGroup() {
     QCOMPARE(dialog.okButton()->geometry(), QRect(608, 432, 75, 25));
     QVERIFY(dialog.okButton()->isDefault());
     QCOMPARE(dialog.pendingCaption(), QString());
+}
+
+// Fault: in Qt's own styles a group's caption took the height of a line above the frame and
+// covered the first row of cells at their fixed places.
+void TestAdditionalDataDialog::groupCaptionsClearTheBoxes() {
+    AdditionalDataDialog dialog(exePath());
+    showAndActivate(dialog);
+    const QList<QGroupBox*> groups = dialog.findChildren<QGroupBox*>();
+    QCOMPARE(groups.size(), 6);
+    for (QGroupBox* group : groups) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.textAlignment = group->alignment();
+        option.lineWidth = 1;
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QRect frame =
+            group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, group);
+        const QRect caption =
+            group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+        if (!group->title().isEmpty()) {
+            // The caption sits on the frame's top line, as far in as the line reaches.
+            QVERIFY2(caption.top() <= frame.top() && caption.bottom() >= frame.top(), qPrintable(group->objectName()));
+            QVERIFY(caption.left() > frame.left());
+        }
+        for (QWidget* child : group->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(!caption.intersects(child->geometry()),
+                     qPrintable(group->objectName() + QLatin1Char(' ') + child->objectName()));
+            QVERIFY2(frame.contains(child->geometry()), qPrintable(child->objectName()));
+        }
+    }
+}
+
+void TestAdditionalDataDialog::okButtonShowsTheFocus() {
+    AdditionalDataDialog dialog(exePath());
+    showAndActivate(dialog);
+    QPushButton* ok = dialog.okButton();
+    // As the user gets there: Tab from the date, Shift+Tab back.
+    dialog.dateEdit()->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(dialog.dateEdit(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), ok);
+    const QImage focused = ok->grab().toImage();
+    QTest::keyClick(ok, Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), dialog.dateEdit());
+    const QImage unfocused = ok->grab().toImage();
+    QVERIFY2(focused != unfocused, "the button looks the same with and without the focus");
 }
 
 void TestAdditionalDataDialog::captionComesFromPendingCaption_data() {
