@@ -11,6 +11,9 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QShowEvent>
 
@@ -60,7 +63,28 @@ void setUpHistoryBox(QComboBox* box) {
     box->setInsertPolicy(QComboBox::NoInsert);
     box->completer()->setCaseSensitivity(Qt::CaseInsensitive);
     box->completer()->setCompletionMode(QCompleter::InlineCompletion);
+    // When its line edit finishes editing (Enter, or the focus leaving it, as when the dialog
+    // closes), a combo box puts an entry that equals the text but for letter case in place of
+    // the text. The text stays as typed and shown: the combo box's only use of that signal goes.
+    QObject::disconnect(box->lineEdit(), &QLineEdit::editingFinished, box, nullptr);
 }
+
+// Draws a dotted rectangle inside a push button that holds the keyboard focus; Qt's own styles
+// draw a default button with the focus exactly as without it.
+class FocusRectangleStyle : public QProxyStyle {
+public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element != CE_PushButton || !(option->state & State_HasFocus))
+            return;
+        painter->save();
+        painter->setPen(QPen(option->palette.color(QPalette::ButtonText), 1, Qt::DotLine));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(option->rect.adjusted(4, 4, -5, -5));
+        painter->restore();
+    }
+};
 
 } // namespace
 
@@ -90,13 +114,26 @@ AdditionalDataDialog::AdditionalDataDialog(const QString& executablePath, QWidge
     // nearest the palette has to the system's inactive-caption-text colour.
     const QString border = palette().color(QPalette::Dark).name();
     const QString readOnlyBackground = palette().color(QPalette::Disabled, QPalette::WindowText).name();
+    // A group's frame starts half a caption line down, and its caption sits in the frame's top
+    // line, broken behind the text, a little in from the corner. The children keep their places:
+    // the first row of cells lies below the caption.
     setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid %1; padding: 0px 1px; }"
                                  "QLineEdit[readOnly=\"true\"] { background-color: %2; }"
-                                 "QComboBox { border: 1px solid %1; padding: 0px 2px; }")
-                      .arg(border, readOnlyBackground));
+                                 "QComboBox { border: 1px solid %1; padding: 0px 2px; }"
+                                 "QGroupBox { border: 2px groove %3; margin-top: 6px; }"
+                                 "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                                 " left: 8px; }")
+                      .arg(border, readOnlyBackground, palette().color(QPalette::Mid).name()));
+    auto* focusStyle = new FocusRectangleStyle;
+    focusStyle->setParent(this);
+    ui->okButton->setStyle(focusStyle);
 
-    for (QComboBox* box : {ui->addressBox, ui->signatoryBox, ui->positionBox})
+    for (QComboBox* box : {ui->addressBox, ui->signatoryBox, ui->positionBox}) {
         setUpHistoryBox(box);
+        // The key reaches the box or its line edit, depending on which holds the focus.
+        box->installEventFilter(this);
+        box->lineEdit()->installEventFilter(this);
+    }
 
     // Section Г's group takes the focus when the dialog opens. A group box without a focus
     // policy would hand it on to its first child (cell 70), and the first Tab would then skip it.
@@ -176,6 +213,25 @@ void AdditionalDataDialog::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+bool AdditionalDataDialog::eventFilter(QObject* watched, QEvent* event) {
+    // With its text selected, a line edit completing inline takes Enter as "accept the
+    // completion": it puts the completer's current entry in place of what is shown and swallows
+    // the key. Here Enter presses OK at once and every box keeps exactly what it shows.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            // The keys the dialog itself takes for its default button: Return, and Enter also from the keypad.
+            const Qt::KeyboardModifiers modifiers = key->modifiers();
+            if (modifiers == Qt::NoModifier || (key->key() == Qt::Key_Enter && modifiers == Qt::KeypadModifier)) {
+                if (ui->okButton->isEnabled())
+                    ui->okButton->click();
+            }
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 namespace {

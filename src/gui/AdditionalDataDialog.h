@@ -52,6 +52,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override; // runLoadSequence
     void keyPressEvent(QKeyEvent* event) override;
+    // Enter in a history box presses OK before the box's inline completion can take it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 public slots:
     // Runs the dialog modal; a hook set with setExecHook is called first.

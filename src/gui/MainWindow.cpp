@@ -173,7 +173,7 @@ void MainWindow::runLoadSequence() {
         QApplication::restoreOverrideCursor();
         loadFailed_ = true;
         lastLoadError_ = orva::failureText(failure);
-        orva::showPlainMessage(nullptr, QString::fromUtf8(orva::kReadError));
+        orva::showPlainMessage(nullptr, QString::fromUtf8(orva::kReadError), lastLoadError_);
         // quit() before the loop runs would be lost: queued, it ends the loop as soon as it starts.
         // runOrva also checks the flag and does not start the loop at all.
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
@@ -183,7 +183,8 @@ void MainWindow::runLoadSequence() {
     try {
         collectAnswersAndBuildReturn();
     } catch (const std::exception& failure) {
-        orva::showErrorBox(nullptr, orva::failureText(failure));
+        const QString message = orva::failureText(failure);
+        orva::showErrorBox(nullptr, message, message);
     }
 }
 

@@ -66,8 +66,8 @@ public:
     // Replaces the application's printer (tests print into a PDF file through it).
     void usePrinter(std::unique_ptr<QPrinter> printer);
 
-    // Whether the guarded load failed (the program then ends), and what failed, for the
-    // command line and for tests; the user sees only the read-error message.
+    // Whether the guarded load failed (the program then ends), and what failed: the read-error
+    // box shows it under "Show Details..." and writes it to standard error.
     bool loadFailed() const { return loadFailed_; }
     const QString& lastLoadError() const { return lastLoadError_; }
 

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QPushButton>
 
+#include <cstdio>
+
 namespace orva {
 
 namespace {
@@ -23,9 +25,12 @@ int execOrAnswer(QMessageBox& box) {
     seen.className = QString::fromLatin1(box.metaObject()->className());
     seen.title = box.windowTitle();
     seen.text = box.text();
+    seen.detailedText = box.detailedText();
     seen.icon = box.icon();
+    // The answers only: "Show Details..." is no answer, the detail is seen as detailedText.
     for (QAbstractButton* button : box.buttons())
-        seen.buttons << button->text();
+        if (box.standardButton(button) != QMessageBox::NoButton)
+            seen.buttons << button->text();
     seen.standardButtons = box.standardButtons();
     seen.defaultButton = box.standardButton(box.defaultButton());
     seen.hourglass = QApplication::overrideCursor() != nullptr;
@@ -33,9 +38,16 @@ int execOrAnswer(QMessageBox& box) {
 }
 
 int runBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
-           QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
+           QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
+           const QString& detail = QString()) {
     QMessageBox box(icon, title, text, buttons, parent);
     box.setDefaultButton(defaultButton);
+    if (!detail.isEmpty()) {
+        // Also where a terminal or a desktop session's log keeps it, since the box is gone with OK.
+        std::fprintf(stderr, "orva: %s\n", detail.toUtf8().constData());
+        std::fflush(stderr);
+        box.setDetailedText(detail);
+    }
     // A box shown before the main window exists is never the last window of the run.
     box.setAttribute(Qt::WA_QuitOnClose, false);
     return execOrAnswer(box);
@@ -53,12 +65,14 @@ void showApplicationError(const QString& text) {
     execOrAnswer(box);
 }
 
-void showPlainMessage(QWidget* parent, const QString& text) {
-    runBox(parent, QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, QMessageBox::Ok);
+void showPlainMessage(QWidget* parent, const QString& text, const QString& detail) {
+    runBox(parent, QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, QMessageBox::Ok,
+           detail);
 }
 
-void showErrorBox(QWidget* parent, const QString& text) {
-    runBox(parent, QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, QMessageBox::Ok);
+void showErrorBox(QWidget* parent, const QString& text, const QString& detail) {
+    runBox(parent, QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, QMessageBox::Ok,
+           detail);
 }
 
 bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton yes, QMessageBox::StandardButton no) {

@@ -14,11 +14,14 @@ namespace orva {
 // The application title: every message box, the task-bar caption and every print job carry it.
 inline const char* const kApplicationTitle = "ОРВА";
 
-// Plain message box: the application title, the message, one "OK", no icon.
-void showPlainMessage(QWidget* parent, const QString& text);
+// Plain message box: the application title, the message, one "OK", no icon. A `detail` (what
+// exactly failed) goes under the box's "Show Details..." button and to standard error as
+// "orva: <detail>".
+void showPlainMessage(QWidget* parent, const QString& text, const QString& detail = QString());
 
-// Standard error box: the application title, the failure's message, the error icon, one "OK".
-void showErrorBox(QWidget* parent, const QString& text);
+// Standard error box: the application title, the failure's message, the error icon, one "OK";
+// a `detail` as for the plain box.
+void showErrorBox(QWidget* parent, const QString& text, const QString& detail = QString());
 
 // Confirmation box titled "Confirm" with the question icon and the given buttons (the first
 // one is the default); true when the answer was `yes`.
@@ -33,8 +36,9 @@ struct MessageBoxSeen {
     QString className;
     QString title;
     QString text;
+    QString detailedText; // under "Show Details...", empty when the box has none
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QStringList buttons; // as labelled, in order
+    QStringList buttons; // the answers as labelled, in order ("Show Details..." is none)
     QMessageBox::StandardButtons standardButtons;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     bool hourglass = false; // the application-wide wait cursor was set

@@ -28,6 +28,7 @@ struct SeenModal {
     QString className;
     QString title;
     QString text;
+    QString detailedText;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;
     bool hourglass = false; // the application-wide hourglass was still set
@@ -81,7 +82,7 @@ public:
 
 private:
     QMessageBox::StandardButton answerBox(const orva::MessageBoxSeen& box) {
-        seen.push_back({box.className, box.title, box.text, box.icon, box.buttons, box.hourglass});
+        seen.push_back({box.className, box.title, box.text, box.detailedText, box.icon, box.buttons, box.hourglass});
         if (!script_.empty() && script_.front().button != QMessageBox::NoButton) {
             const QMessageBox::StandardButton button = script_.front().button;
             script_.pop_front();

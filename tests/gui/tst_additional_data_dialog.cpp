@@ -18,6 +18,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -78,6 +80,8 @@ private slots:
     void layoutOfCells_data();
     void layoutOfCells();
     void rightHandGroup();
+    void groupCaptionsClearTheBoxes();
+    void okButtonShowsTheFocus();
     void captionComesFromPendingCaption_data();
     void captionComesFromPendingCaption();
     void tabOrderStartsAtCell70();
@@ -86,6 +90,8 @@ private slots:
     void closeBoxVersusOk_data();
     void closeBoxVersusOk();
     void escapeDoesNotClose();
+    void enterInHistoryBoxPressesOk_data();
+    void enterInHistoryBoxPressesOk();
     void historyEntries_data();
     void historyEntries();
     void historiesLoadedInOneBlock();
@@ -298,6 +304,52 @@ void TestAdditionalDataDialog::rightHandGroup() {
     QCOMPARE(dialog.pendingCaption(), QString());
 }
 
+// Fault: in Qt's own styles a group's caption took the height of a line above the frame and
+// covered the first row of cells at their fixed places.
+void TestAdditionalDataDialog::groupCaptionsClearTheBoxes() {
+    AdditionalDataDialog dialog(exePath());
+    showAndActivate(dialog);
+    const QList<QGroupBox*> groups = dialog.findChildren<QGroupBox*>();
+    QCOMPARE(groups.size(), 6);
+    for (QGroupBox* group : groups) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.textAlignment = group->alignment();
+        option.lineWidth = 1;
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QRect frame =
+            group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, group);
+        const QRect caption =
+            group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+        if (!group->title().isEmpty()) {
+            // The caption sits on the frame's top line, as far in as the line reaches.
+            QVERIFY2(caption.top() <= frame.top() && caption.bottom() >= frame.top(), qPrintable(group->objectName()));
+            QVERIFY(caption.left() > frame.left());
+        }
+        for (QWidget* child : group->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(!caption.intersects(child->geometry()),
+                     qPrintable(group->objectName() + QLatin1Char(' ') + child->objectName()));
+            QVERIFY2(frame.contains(child->geometry()), qPrintable(child->objectName()));
+        }
+    }
+}
+
+void TestAdditionalDataDialog::okButtonShowsTheFocus() {
+    AdditionalDataDialog dialog(exePath());
+    showAndActivate(dialog);
+    QPushButton* ok = dialog.okButton();
+    // As the user gets there: Tab from the date, Shift+Tab back.
+    dialog.dateEdit()->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(dialog.dateEdit(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), ok);
+    const QImage focused = ok->grab().toImage();
+    QTest::keyClick(ok, Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), dialog.dateEdit());
+    const QImage unfocused = ok->grab().toImage();
+    QVERIFY2(focused != unfocused, "the button looks the same with and without the focus");
+}
+
 void TestAdditionalDataDialog::captionComesFromPendingCaption_data() {
     QTest::addColumn<QString>("pending");
     QTest::newRow("caption") << QStringLiteral("ДДС декларация за 02/2004 - ФИРМА ООД");
@@ -431,6 +483,83 @@ void TestAdditionalDataDialog::escapeDoesNotClose() {
     });
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
     QVERIFY(visibleAfterEscape);
+}
+
+void TestAdditionalDataDialog::enterInHistoryBoxPressesOk_data() {
+    QTest::addColumn<int>("tabs"); // from the opening focus: 6 address, 7 signatory, 8 position
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("expectedAddress");
+    QTest::addColumn<QString>("expectedSignatory");
+    QTest::addColumn<QString>("expectedPosition");
+
+    // The last values are the second history entries; a completion took the first one instead.
+    const QString address = QStringLiteral("гр. Смолян, ул. Родопи 1");
+    const QString signatory = QStringLiteral("ИВАН ПЕТРОВ ДИМИТРОВ");
+    const QString position = QStringLiteral("Прокурист");
+    const int keypad = int(Qt::KeypadModifier);
+    QTest::newRow("address") << 6 << QString() << int(Qt::Key_Return) << 0 << address << signatory << position;
+    QTest::newRow("signatory") << 7 << QString() << int(Qt::Key_Return) << 0 << address << signatory << position;
+    QTest::newRow("signatory, keypad") << 7 << QString() << int(Qt::Key_Enter) << keypad << address << signatory
+                                       << position;
+    QTest::newRow("position") << 8 << QString() << int(Qt::Key_Return) << 0 << address << signatory << position;
+    // The completion on show is kept as shown: the typed letters and the rest of the entry.
+    QTest::newRow("typed, completed") << 8 << QStringLiteral("упр") << int(Qt::Key_Return) << 0 << address << signatory
+                                      << QStringLiteral("управител");
+    QTest::newRow("typed, keypad") << 8 << QStringLiteral("упр") << int(Qt::Key_Enter) << keypad << address << signatory
+                                   << QStringLiteral("управител");
+}
+
+// Fault: with the whole text selected, Enter took the completer's entry in place of the text and
+// left the dialog open.
+void TestAdditionalDataDialog::enterInHistoryBoxPressesOk() {
+    QFETCH(int, tabs);
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, expectedAddress);
+    QFETCH(QString, expectedSignatory);
+    QFETCH(QString, expectedPosition);
+
+    writeSideFile(".adr", cp1251("гр. София, ул. Шипка 5\r\nгр. Смолян, ул. Родопи 1\r\n"));
+    writeSideFile(".mol", cp1251("Мария Петрова Иванова\r\nИВАН ПЕТРОВ ДИМИТРОВ\r\n"));
+    writeSideFile(".dlu", cp1251("Управител\r\nПрокурист\r\n"));
+    writeSideFile(".txt", cp1251("гр. Смолян, ул. Родопи 1\r\nИВАН ПЕТРОВ ДИМИТРОВ\r\nПрокурист\r\n"));
+    AdditionalDataDialog dialog(exePath());
+
+    QStringList shownBeforeEnter;
+    bool openAfterEnter = true;
+    const auto typeAndPressEnter = [&](AdditionalDataDialog* shown) {
+        shown->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        for (int i = 0; i < tabs; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QComboBox* box = tabs == 6 ? shown->addressBox() : tabs == 7 ? shown->signatoryBox() : shown->positionBox();
+        QVERIFY(box->isAncestorOf(QApplication::focusWidget()) || box == QApplication::focusWidget());
+        QCOMPARE(box->lineEdit()->selectedText(), box->currentText());
+        // Cyrillic has no key codes in Qt: each letter comes as a key press carrying its text.
+        for (const QChar letter : typed)
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(letter),
+                                Qt::NoModifier);
+        for (const QComboBox* each : {shown->addressBox(), shown->signatoryBox(), shown->positionBox()})
+            shownBeforeEnter << each->currentText();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        openAfterEnter = shown->isVisible();
+    };
+    whenShown([&](AdditionalDataDialog* shown) {
+        typeAndPressEnter(shown);
+        if (shown->isVisible())
+            shown->close();
+    });
+    const int result = dialog.exec();
+    const QStringList expected = {expectedAddress, expectedSignatory, expectedPosition};
+    QCOMPARE(shownBeforeEnter, expected);
+    const QStringList after = {dialog.addressBox()->currentText(), dialog.signatoryBox()->currentText(),
+                               dialog.positionBox()->currentText()};
+    QCOMPARE(after, expected);
+    QVERIFY2(!openAfterEnter, "the first Enter left the dialog open");
+    QCOMPARE(result, int(QDialog::Accepted));
 }
 
 void TestAdditionalDataDialog::historyEntries_data() {

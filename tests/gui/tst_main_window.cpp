@@ -314,6 +314,38 @@ private slots:
         QVERIFY(QFile::exists(dir->filePath(QStringLiteral("bin/orva.txt"))));
     }
 
+    // Fault: the user was told only that the diskette could not be read, though the load knew
+    // where and why. The read-error box keeps its text and carries the failure as its detail.
+    void readErrorCarriesTheDetail() {
+        period::write(dataFolder, 20, 2);
+        const QString purchases = QString::fromStdString(orva::joinPath(dataFolder, "pokupki.txt"));
+        QFile file(purchases);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QList<QByteArray> lines = file.readAll().split('\n');
+        file.close();
+        // Line 17, the second amount: its field ends in "10.00" as every amount does.
+        const qsizetype second = lines[16].indexOf("10.00", lines[16].indexOf("10.00") + 1);
+        QVERIFY(second > 0);
+        lines[16].replace(second, 5, "12,50");
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(lines.join('\n'));
+        file.close();
+
+        ModalAnswerer answers;
+        auto form = createForm(answers);
+        answers.then(ModalAnswerer::press(QMessageBox::Ok));
+        form->show();
+        QVERIFY(form->loadFailed());
+        QCOMPARE(answers.seen.size(), std::size_t(2));
+        QCOMPARE(answers.seen[1].text, kReadError);
+        QCOMPARE(answers.seen[1].detailedText, form->lastLoadError());
+        QVERIFY2(answers.seen[1].detailedText.startsWith(QStringLiteral("pokupki.txt, ред 17: сума 2 \"")),
+                 qPrintable(answers.seen[1].detailedText));
+        QVERIFY(answers.seen[1].detailedText.endsWith(QStringLiteral("12,50\" не е число")));
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
     // Cell 20 of blanks is no number: the error box, no dialog, no return, the rest shown.
     void failureAfterTheLoadKeepsTheWindow() {
         period::Cells cells;
@@ -330,6 +362,10 @@ private slots:
         QCOMPARE(answers.seen[1].title, QStringLiteral("ОРВА"));
         QCOMPARE(answers.seen[1].icon, QMessageBox::Critical);
         QVERIFY(answers.seen[1].text.contains(QStringLiteral("               ")));
+        // The detail names the file, the line and the cell.
+        QVERIFY2(answers.seen[1].detailedText.startsWith(QStringLiteral("deklar.txt, ред 1: клетка 20 \"")),
+                 qPrintable(answers.seen[1].detailedText));
+        QVERIFY(answers.seen[1].detailedText.endsWith(QStringLiteral("\" не е число")));
         QCOMPARE(form->returnView()->lineCount(), std::size_t(0));
         QVERIFY(!form->returnView()->isReadOnly());
         QCOMPARE(form->labelView()->lineCount(), std::size_t(18));

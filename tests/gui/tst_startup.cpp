@@ -49,7 +49,7 @@ void answerInChild() {
     report({QStringLiteral("BEFORE"), courierNew()});
     orva::setMessageBoxAnswerer([](const orva::MessageBoxSeen& box) {
         report({QStringLiteral("BOX"), box.title, box.text, QString::number(box.icon),
-                box.buttons.join(QLatin1Char(','))});
+                box.buttons.join(QLatin1Char(',')), box.detailedText});
         if (box.title == QLatin1String("Confirm")) {
             report({QStringLiteral("FONT"), courierNew()});
             return qgetenv("ORVA_CHILD_PROMPT") == "ok" ? QMessageBox::Ok : QMessageBox::Cancel;
@@ -80,6 +80,7 @@ void answerInChild() {
 struct ChildRun {
     int exitCode = -1;
     QList<QStringList> lines;
+    QString standardError;
     QStringList find(const QString& kind, int index = 0) const {
         for (const QStringList& line : lines)
             if (line.value(0) == kind && index-- == 0)
@@ -120,6 +121,7 @@ private:
             return result;
         }
         result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        result.standardError = QString::fromUtf8(process.readAllStandardError());
         for (const QString& line : QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n')))
             if (!line.isEmpty())
                 result.lines << line.split(QLatin1Char('|'));
@@ -282,6 +284,11 @@ private slots:
                 readError = true;
                 QCOMPARE(box.value(1), QStringLiteral("ОРВА"));
                 QCOMPARE(box.value(3).toInt(), int(QMessageBox::NoIcon));
+                // The detail names the folder that is not there, in the box and on standard error.
+                const QString detail = box.value(5);
+                QVERIFY2(detail.contains(QStringLiteral("/media/floppy0/deklar.txt")), qPrintable(detail));
+                QVERIFY2(child.standardError.contains(QStringLiteral("orva: ") + detail + QLatin1Char('\n')),
+                         qPrintable(child.standardError));
             }
         }
         QVERIFY(readError);
