@@ -133,12 +133,12 @@ void MainWindow::setUpPrinter() {
         // The queue lp would choose, as orva-cli's print does.
         const QPrinterInfo info = printerInfo_ ? *printerInfo_ : orva::printerForQueue(orva::systemQueueChoice());
         if (info.isNull())
-            throw orva::Error("There is no default printer.");
+            throw orva::Error("Няма принтер по подразбиране.");
         auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
         orva::preparePrinter(*printer);
         const int lines = orva::linesPerPage(*printer, orva::kDocumentPointSize);
         if (lines <= 0)
-            throw orva::Error("The printer \"" + info.printerName().toStdString() + "\" reports no printable page.");
+            throw orva::Error("Принтерът \"" + info.printerName().toStdString() + "\" не съобщава страница за печат.");
         printer_ = std::move(printer);
         linesPerPage_ = lines;
     } catch (const std::exception& failure) {
@@ -294,7 +294,7 @@ bool MainWindow::hasViewFocus(const QWidget* view) const {
 
 void MainWindow::printView(const DocumentView& view, int pointSize) {
     if (!printer_)
-        throw orva::Error("There is no printer to print on.");
+        throw orva::Error("Няма принтер, на който да се печата.");
     orva::printDocument(*printer_, view.lines(), pointSize, orva::kApplicationTitle);
 }
 
@@ -315,7 +315,7 @@ void MainWindow::printFocusedDocument() {
     } catch (const std::exception& error) {
         failure = orva::failureText(error);
         if (failure.isEmpty())
-            failure = QStringLiteral("The document could not be printed.");
+            failure = QStringLiteral("Документът не може да се разпечата.");
     }
     QApplication::restoreOverrideCursor();
     orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintDone));

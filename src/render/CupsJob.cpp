@@ -27,7 +27,7 @@ std::string lastServerError() {
 void requireQueueTakesJobs(const std::string& queue) {
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr);
     if (dest == nullptr)
-        throw Error("printing: the print server does not know the printer " + quoted(queue) + " (" +
+        throw Error("печат: сървърът за печат не познава принтера " + quoted(queue) + " (" +
                     lastServerError() + ")");
     const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
     const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
@@ -37,9 +37,9 @@ void requireQueueTakesJobs(const std::string& queue) {
     const bool stopped = state != nullptr && std::atoi(state) == IPP_PSTATE_STOPPED;
     cupsFreeDests(1, dest);
     if (refuses)
-        throw Error("printing: the printer " + quoted(queue) + " is not accepting jobs" + why);
+        throw Error("печат: принтерът " + quoted(queue) + " не приема задания" + why);
     if (stopped)
-        throw Error("printing: the printer " + quoted(queue) + " is stopped" + why);
+        throw Error("печат: принтерът " + quoted(queue) + " е спрян" + why);
 }
 
 struct JobState {
@@ -85,7 +85,7 @@ int sendJob(const std::string& queue, const std::string& pdfPath, const std::str
             const std::vector<std::pair<std::string, std::string>>& options) {
     std::ifstream file(pdfPath, std::ios::binary);
     if (!file)
-        throw Error("printing: the job's file " + pdfPath + " cannot be read");
+        throw Error("печат: файлът на заданието " + pdfPath + " не може да се прочете");
 
     cups_option_t* cupsOptions = nullptr;
     int optionCount = 0;
@@ -94,16 +94,16 @@ int sendJob(const std::string& queue, const std::string& pdfPath, const std::str
     const int jobId = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), jobName.c_str(), optionCount, cupsOptions);
     cupsFreeOptions(optionCount, cupsOptions);
     if (jobId <= 0)
-        throw Error("printing: the printer " + quoted(queue) + " refused the job (" + lastServerError() + ")");
+        throw Error("печат: принтерът " + quoted(queue) + " отказа заданието (" + lastServerError() + ")");
 
     const auto refuse = [&](const std::string& what) {
         const std::string error = lastServerError();
         cancelJob(queue, jobId);
-        throw Error("printing: " + what + " on the printer " + quoted(queue) + " (" + error + ")");
+        throw Error("печат: " + what + " на принтера " + quoted(queue) + " (" + error + ")");
     };
     if (cupsStartDocument(CUPS_HTTP_DEFAULT, queue.c_str(), jobId, jobName.c_str(), CUPS_FORMAT_PDF, 1) !=
         HTTP_STATUS_CONTINUE)
-        refuse("the document of job " + std::to_string(jobId) + " could not be started");
+        refuse("документът на задание " + std::to_string(jobId) + " не може да започне");
     char buffer[65536];
     while (file) {
         file.read(buffer, sizeof buffer);
@@ -111,11 +111,11 @@ int sendJob(const std::string& queue, const std::string& pdfPath, const std::str
         if (count > 0 &&
             cupsWriteRequestData(CUPS_HTTP_DEFAULT, buffer, static_cast<size_t>(count)) != HTTP_STATUS_CONTINUE) {
             cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.c_str());
-            refuse("the document of job " + std::to_string(jobId) + " could not be sent");
+            refuse("документът на задание " + std::to_string(jobId) + " не може да се изпрати");
         }
     }
     if (cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.c_str()) > IPP_STATUS_OK_EVENTS_COMPLETE)
-        refuse("job " + std::to_string(jobId) + " was not accepted");
+        refuse("задание " + std::to_string(jobId) + " не е прието");
     return jobId;
 }
 
@@ -131,11 +131,11 @@ int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std
         const JobState job = askJobState(queue, jobId);
         const std::string why = job.reasons.empty() ? "" : " (" + job.reasons + ")";
         if (job.state == IPP_JSTATE_ABORTED)
-            throw Error("printing: job " + std::to_string(jobId) + " on the printer " + quoted(queue) +
-                        " was aborted" + why);
+            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) +
+                        " е прекъснато" + why);
         if (job.state == IPP_JSTATE_CANCELED)
-            throw Error("printing: job " + std::to_string(jobId) + " on the printer " + quoted(queue) +
-                        " was canceled" + why);
+            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) +
+                        " е отменено" + why);
         // Completed, or no answer about an accepted job: nothing says it failed.
         if (job.state == IPP_JSTATE_COMPLETED || job.state == 0)
             return jobId;

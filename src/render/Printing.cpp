@@ -63,12 +63,12 @@ int lineHeight(QPrinter& printer, int pointSize) {
 // Draws the lines top to bottom, `perPage` to a sheet. The caller has set the job's name.
 void renderDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize, int perPage) {
     if (perPage < 1)
-        throw Error("printing: not one line of the " + std::to_string(pointSize) + "-point face fits on the page");
+        throw Error("печат: на страницата не се събира нито един ред с шрифт " + std::to_string(pointSize) + " пункта");
     QPainter painter;
     if (!painter.begin(&printer)) {
         const QString target =
             printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : printer.printerName();
-        throw Error("printing: the print job could not be started on \"" + toUtf8(target) + "\"");
+        throw Error("печат: заданието не може да започне на \"" + toUtf8(target) + "\"");
     }
     const QFont font = documentFont(pointSize);
     painter.setFont(font);
@@ -83,7 +83,7 @@ void renderDocument(QPrinter& printer, const std::vector<std::string>& lines, in
         if (row == perPage) {
             if (!printer.newPage()) {
                 painter.end();
-                throw Error("printing: the printer refused a new page");
+                throw Error("печат: принтерът отказа нова страница");
             }
             row = 0;
         }
@@ -107,7 +107,7 @@ void renderDocument(QPrinter& printer, const std::vector<std::string>& lines, in
         ++row;
     }
     if (!painter.end() || printer.printerState() == QPrinter::Error)
-        throw Error("printing: the print job could not be completed");
+        throw Error("печат: заданието не може да завърши");
 }
 
 } // namespace
@@ -125,10 +125,10 @@ QByteArray embeddedDocumentFont() {
     initDocumentFontResource();
     QFile resource(QStringLiteral(":/MYFONT/MYFONT_1"));
     if (!resource.open(QIODevice::ReadOnly))
-        throw Error("the font resource MYFONT/MYFONT_1 cannot be read");
+        throw Error("ресурсът на шрифта MYFONT/MYFONT_1 не може да се прочете");
     QByteArray bytes = resource.readAll();
     if (bytes.isEmpty())
-        throw Error("the font resource MYFONT/MYFONT_1 is empty");
+        throw Error("ресурсът на шрифта MYFONT/MYFONT_1 е празен");
     return bytes;
 }
 
@@ -215,7 +215,7 @@ namespace {
 // so the PDF pages break where the printed ones would.
 void fitPdfPage(QPrinter& printer, int linesPerPageCount) {
     if (linesPerPageCount < 1)
-        throw Error("PDF: " + std::to_string(linesPerPageCount) + " lines per page is not a page");
+        throw Error("PDF: " + std::to_string(linesPerPageCount) + " реда на страница не са страница");
     preparePdfPrinter(printer);
     if (linesPerPage(printer, kDocumentPointSize) == linesPerPageCount)
         return;
@@ -228,7 +228,7 @@ void fitPdfPage(QPrinter& printer, int linesPerPageCount) {
         if (linesPerPage(printer, kDocumentPointSize) == linesPerPageCount)
             return;
     }
-    throw Error("PDF: no page height holds exactly " + std::to_string(linesPerPageCount) + " lines");
+    throw Error("PDF: никоя височина на страницата не побира точно " + std::to_string(linesPerPageCount) + " реда");
 }
 
 // The PDF writer's bytes into the one checked, atomic file writer.
@@ -259,7 +259,7 @@ PdfDocumentFile::PdfDocumentFile(const std::string& path, QPrinter& printer, int
     if (linesPerSheet > 0)
         layout.linesPerPage = std::min(linesPerSheet, layout.linesPerPage);
     if (layout.linesPerPage < 1)
-        throw Error("printing: not one line of the " + std::to_string(pointSize) + "-point face fits on the page");
+        throw Error("печат: на страницата не се събира нито един ред с шрифт " + std::to_string(pointSize) + " пункта");
     parts_->writer = std::make_unique<PdfWriter>(
         parts_->sink, std::string_view(parts_->font.constData(), static_cast<std::size_t>(parts_->font.size())),
         layout, title, "ОРВА");
@@ -303,11 +303,11 @@ void writeDocumentPdf(const std::string& path, const std::vector<std::string>& l
 void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
                    const std::string& jobName, int linesPerSheet) {
     if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
-        throw Error("printing: there is no printer \"" + toUtf8(printer.printerName()) + "\"");
+        throw Error("печат: няма принтер \"" + toUtf8(printer.printerName()) + "\"");
     const int fit = linesPerPage(printer, pointSize);
     if (linesPerSheet > fit)
-        throw Error("printing: " + std::to_string(linesPerSheet) + " lines do not fit on a page of \"" +
-                    toUtf8(printer.printerName()) + "\", which holds " + std::to_string(fit));
+        throw Error("printing: " + std::to_string(linesPerSheet) + " реда не се събират на страница на \"" +
+                    toUtf8(printer.printerName()) + "\", която побира " + std::to_string(fit));
     const int perPage = linesPerSheet > 0 ? linesPerSheet : fit;
     printer.setDocName(QString::fromStdString(jobName));
     if (printer.outputFormat() != QPrinter::NativeFormat) {
@@ -324,10 +324,10 @@ void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int
     pdfPrinter.setColorMode(printer.colorMode());
     const std::string queue = toUtf8(printer.printerName().section(QLatin1Char('/'), 0, 0));
     if (linesPerPage(pdfPrinter, pointSize) != linesPerPage(printer, pointSize))
-        throw Error("printing: the page of the printer \"" + queue + "\" cannot be reproduced");
+        throw Error("печат: страницата на принтера \"" + queue + "\" не може да се възпроизведе");
     QTemporaryDir folder;
     if (!folder.isValid())
-        throw Error("printing: no temporary folder for the print job");
+        throw Error("печат: няма временна папка за заданието");
     const std::string pdf = folder.filePath(QStringLiteral("job.pdf")).toStdString();
     try {
         PdfDocumentFile file(pdf, pdfPrinter, pointSize, perPage, jobName);
@@ -336,7 +336,7 @@ void printDocument(QPrinter& printer, const std::vector<std::string>& lines, int
         file.finish();
         file.publish();
     } catch (const FileError&) {
-        throw Error("printing: the print job could not be written to " + pdf);
+        throw Error("печат: заданието не може да се запише в " + pdf);
     }
 
     std::vector<std::pair<std::string, std::string>> options{

@@ -109,7 +109,7 @@ TEST_F(Print, RefusedJobIsStatusFour) {
     const CliResult run =
         runCli({"print", "--document", "label", "--lines-per-page", "60", data.string()}, environment);
     EXPECT_EQ(run.status, orva::cli::kNoPrinter);
-    EXPECT_EQ(run.err.rfind("orva-cli: printing: ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("orva-cli: печат: ", 0), 0u) << run.err;
 }
 
 TEST_F(Print, ReturnThatCannotBeBuiltIsStatusThree) {

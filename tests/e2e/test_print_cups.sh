@@ -165,6 +165,6 @@ status=0
 wait "$printer_pid" || status=$?
 echo "a canceled job: exit $status: $(cat "$work/canceled.out")"
 [ "$status" -eq 4 ] || fail "a canceled job: orva-cli print exited $status, not 4"
-grep -q "\"$OTHER\".*canceled" "$work/canceled.out" || fail "a canceled job: the message does not say so"
+grep -q "\"$OTHER\".*отменено" "$work/canceled.out" || fail "a canceled job: the message does not say so"
 
 echo "PASS: label, purchases, sales and return printed through $QUEUE at $N lines per page; refused, stopped and canceled jobs fail"
