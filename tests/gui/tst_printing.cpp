@@ -209,7 +209,7 @@ void TestPrinting::printingWithoutPrinterThrows() {
         orva::printDocument(printer, {"line"}, orva::kDocumentPointSize, "ОРВА");
         QFAIL("printing on a printer that does not exist succeeded");
     } catch (const orva::Error& error) {
-        QVERIFY2(QString::fromUtf8(error.what()).contains(QStringLiteral("print")), error.what());
+        QVERIFY2(QString::fromUtf8(error.what()).contains(QStringLiteral("печат")), error.what());
     }
 }
 
