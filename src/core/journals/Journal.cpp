@@ -93,6 +93,21 @@ char* putRightAligned(char* out, std::string_view text, std::size_t width) {
     return put(out, text);
 }
 
+// An amount as written, right-aligned in its column of `width`. The usual field (blanks, then the
+// amount ending at the field's end, no wider than the column) already is that: its rightmost
+// `width` characters are copied as they stand, with no trimming per amount.
+char* putAmount(char* out, std::string_view field, std::size_t width) {
+    if (field.size() >= width && field.back() != ' ') {
+        const std::size_t lead = field.size() - width;
+        std::size_t blanks = 0;
+        while (blanks < lead && field[blanks] == ' ')
+            ++blanks;
+        if (blanks == lead)
+            return put(out, field.substr(lead));
+    }
+    return putRightAligned(out, trimBlanks(field), width);
+}
+
 // "%5d" without snprintf: it runs once per record.
 char* putOrdinal(char* out, unsigned long long value) {
     char digits[24];
@@ -241,7 +256,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
         for (const AmountLine& amountLine : layout.amountLines) {
             out = put(first, "|");
             for (std::size_t k = 0; k < amountLine.amounts && next < amounts.size(); ++k)
-                out = putRightAligned(out, trimBlanks(amounts[next++]), layout.amountWidth);
+                out = putAmount(out, amounts[next++], layout.amountWidth);
             out = putBlanks(out, amountLine.blanks);
             *out++ = '|';
             sink.line(std::string_view(first, static_cast<std::size_t>(out - first)));
