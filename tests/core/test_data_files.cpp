@@ -1,10 +1,14 @@
 #include "period/DataFiles.h"
 #include "period/Period.h"
+#include "period/ReturnRules.h"
+
+#include "PeriodBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -124,4 +128,43 @@ TEST_F(DataFiles, AFifoOrFolderIsRefusedWithoutWaiting) {
     EXPECT_EQ(failure("pokupki.txt"), "pokupki.txt: не е обикновен файл: " + folder_ + "/pokupki.txt");
     ASSERT_EQ(::mkdir((folder_ + "/prodagbi.txt").c_str(), 0700), 0);
     EXPECT_EQ(failure("prodagbi.txt"), "prodagbi.txt: не може да се прочете " + folder_ + "/prodagbi.txt: Is a directory");
+}
+
+// An amount valid by the number grammar whose cents overflow once showed as "i.nf" in cell 50 and
+// the check table; now the return and the check fail naming the file, line and amount.
+TEST_F(DataFiles, AmountsBeyondTheMoneyFormatFailNamingTheirPlace) {
+    const struct {
+        const char* name;
+        std::map<int, std::string> cells;
+        bool check; // checkPeriod, else presetAnswers
+        const char* messageStart;
+    } cases[] = {
+        {"a cell in the table", {{11, "1e4931"}}, true,
+         "deklar.txt, ред 1: клетка 11 \"1e4931         \": кл.11 = продажби кол.11: сумата не може да се изпише"},
+        {"a difference in the table", {{1, "1.1e4930"}, {11, "-1.1e4930"}}, true,
+         "deklar.txt, ред 1: клетка 01 \"1.1e4930       \": кл.01 = кл.11+12+13+14+15+16: сумата не може"},
+        {"a record count", {}, true, "deklar.txt, ред 1: поле 5 \"         1e4931\": поле 5 = брой продажби: сумата"},
+        {"cell 50", {{20, "1e4931"}}, false, "deklar.txt, ред 1: клетка 20: клетки 20 и 40 (\"1e4931         \", \""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fixture::Period period = fixture::consistentPeriod();
+        period.cellTexts = c.cells;
+        if (c.cells.empty())
+            period.field5 = "1e4931";
+        fixture::writePeriod(period, folder_);
+        const Period loaded = loadPeriod(folder_, 60);
+        std::string message = "(no failure)";
+        try {
+            if (c.check)
+                checkPeriod(loaded);
+            else
+                presetAnswers(loaded.declaration);
+        } catch (const PeriodError& error) {
+            EXPECT_EQ(error.stage(), PeriodError::Stage::Return);
+            message = error.what();
+        }
+        EXPECT_EQ(message.rfind(c.messageStart, 0), 0u) << message;
+        EXPECT_EQ(message.find("inf"), std::string::npos) << message;
+    }
 }

@@ -8,8 +8,6 @@
 #include "text/Mik.h"
 #include "text/Money.h"
 
-#include <cmath>
-
 namespace orva {
 
 namespace {
@@ -124,7 +122,8 @@ ResultCells deriveResultCells(const std::string& k20, const std::string& k40) {
     const long double x = parseDecimal(k20);
     const long double y = parseDecimal(k40);
     const long double difference = x - y;
-    if (!std::isfinite(difference))
+    // A difference whose cents cannot be held would print as "inf" in the money format.
+    if (!fitsMoneyFormat(difference))
         throw Error("клетки 20 и 40 (\"" + win1251ToUtf8(k20) + "\", \"" + win1251ToUtf8(k40) +
                     "\") се различават с повече, отколкото може да се представи");
     if (difference > 0)

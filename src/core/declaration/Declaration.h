@@ -32,7 +32,8 @@ Declaration parseDeclaration(std::string_view fileBytes, CodePage codePage = Cod
 // The caption line " ДАНЪЧЕН ПЕРИОД %s     ИН ПО ЗДДС %s     %s".
 std::string captionLine(const std::string& periodText, const std::string& vatNumber, const std::string& firmName);
 
-// Cells 50 and 60 from the texts of cells 20 and 40 ("%15.2f"). Throws ConversionError.
+// Cells 50 and 60 from the texts of cells 20 and 40 ("%15.2f"). Throws ConversionError when a text
+// is not a number, orva::Error naming both when their difference cannot be written as money.
 struct ResultCells {
     std::string cell50;
     std::string cell60;

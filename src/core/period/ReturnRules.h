@@ -18,8 +18,8 @@ struct CheckRow {
 };
 
 // Every rule, in a fixed order: the sales columns, the purchases columns, the return's own sums,
-// the coefficient, cells 50 and 60, the refunds, the document counts.
+// the coefficient, cells 50 and 60, the refunds, the document counts. Throws PeriodError
+// (Stage::Return) naming the file, line and amount when a value cannot be written as money.
 std::vector<CheckRow> checkPeriod(const Period& period);
-
 
 } // namespace orva
