@@ -10,7 +10,9 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -167,4 +169,48 @@ TEST_F(DataFiles, AmountsBeyondTheMoneyFormatFailNamingTheirPlace) {
         EXPECT_EQ(message.rfind(c.messageStart, 0), 0u) << message;
         EXPECT_EQ(message.find("inf"), std::string::npos) << message;
     }
+}
+
+// A record followed by 50 MB of line feeds once took 2.26 GB (the whole file split and joined
+// twice). With the data segment limited to 64 MB, the load must still give the documents of the
+// record alone. (The address sanitizer's shadow memory cannot live under such a limit.)
+TEST_F(DataFiles, AHugeReturnRecordFileCostsNoMoreMemoryThanTheRecord) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "no data limit under the address sanitizer";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "no data limit under the address sanitizer";
+#endif
+#endif
+    const fixture::Period period = fixture::consistentPeriod();
+    fixture::writePeriod(period, folder_);
+    const Declaration alone = loadDeclaration(surveyPeriod(folder_));
+    const std::vector<std::string> returnAlone = buildReturn(alone, presetAnswers(alone), 60);
+    {
+        std::ofstream file(folder_ + "/deklar.txt", std::ios::binary | std::ios::app);
+        const std::string lineFeeds(1 << 20, '\n');
+        for (int i = 0; i < 50; ++i)
+            file << lineFeeds;
+    }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{64u << 20, 64u << 20};
+        if (::setrlimit(RLIMIT_DATA, &limit) != 0)
+            ::_exit(3);
+        try {
+            const Declaration huge = loadDeclaration(surveyPeriod(folder_));
+            const bool same = huge.label == alone.label && huge.fields == alone.fields &&
+                              buildReturn(huge, presetAnswers(huge), 60) == returnAlone;
+            ::_exit(same ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            ::_exit(2);
+        } catch (...) {
+            ::_exit(4);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: other documents, 2: out of memory, 3: no limit, 4: a failure";
 }

@@ -63,7 +63,8 @@ std::size_t declarationLineOfField(const Declaration& declaration, std::size_t f
 Declaration loadDeclaration(const PeriodFiles& files) {
     std::string record;
     try {
-        record = readFileBytes(files.declaration.path);
+        // The record needs only the file's first bytes: a huge deklar.txt costs no more memory.
+        record = readFilePrefix(files.declaration.path, kDeclarationRecordLength);
     } catch (const FileError& error) {
         failLoad(std::string(kDeclarationFileName) + ": " + error.what());
     }
