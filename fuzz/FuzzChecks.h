@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <stdlib.h>
+#include <unistd.h>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +27,63 @@ inline void require(bool holds, const char* file = __builtin_FILE(), int line = 
 }
 
 constexpr std::size_t kJournalWidth = 117;
+
+// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
+inline bool isValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        std::uint32_t point = length == 1 ? c : c & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const unsigned char next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            point = (point << 6) | (next & 0x3F);
+        }
+        static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < kSmallest[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+// A folder of this process's own for the targets that read and write files, in memory where the
+// machine has /dev/shm (the writers sync every file); removed with what is in it when the process ends.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = std::string(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/orva-fuzz-XXXXXX";
+        require(::mkdtemp(pattern.data()) != nullptr);
+        path_ = pattern;
+    }
+    ~ScratchFolder() {
+        const std::string command = "rm -rf '" + path_ + "'";
+        if (std::system(command.c_str()) != 0)
+            std::fprintf(stderr, "could not remove %s\n", path_.c_str());
+    }
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+inline const ScratchFolder& scratch() {
+    static const ScratchFolder folder;
+    return folder;
+}
+
+// Writes `bytes` as the whole file at `path`.
+inline void writeFile(const std::string& path, std::string_view bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    require(file != nullptr);
+    require(std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size());
+    require(std::fclose(file) == 0);
+}
 
 // A built journal: it ends with its totals and its closing line; every line is 117 wide except the
 // title, page numbers past 99 and the amount and totals lines, which may be wider when an amount is
