@@ -7,13 +7,13 @@
 #include "text/Money.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <stdlib.h>
-#include <unistd.h>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace fuzz {

@@ -18,8 +18,8 @@ void requireSound(const std::vector<orva::check::Finding>& findings, std::size_t
     for (const orva::check::Finding& finding : findings) {
         fuzz::require(finding.line >= 1 && finding.line <= lastLine);
         fuzz::require(static_cast<std::size_t>(finding.rule) < orva::check::ruleCount);
-        for (const std::string* text : {&finding.file, &finding.field, &finding.fieldName, &finding.value,
-                                         &finding.message, &finding.detail})
+        for (const std::string* text :
+             {&finding.file, &finding.field, &finding.fieldName, &finding.value, &finding.message, &finding.detail})
             fuzz::require(fuzz::isValidUtf8(*text));
     }
 }
@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t end = std::min(rest.find('\n', at), rest.size());
         const std::string_view record = rest.substr(at, end - at);
         ++line;
-        std::vector<Finding> findings =
-            kind == JournalKind::Sales ? checkSalesRecord(record, line, context) : checkPurchaseRecord(record, line, context);
+        std::vector<Finding> findings = kind == JournalKind::Sales ? checkSalesRecord(record, line, context)
+                                                                   : checkPurchaseRecord(record, line, context);
         requireSound(findings, line);
         journal.check(record, line, all);
         at = end + 1;

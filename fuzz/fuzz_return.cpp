@@ -2,11 +2,13 @@
 // default date), then the form. The first byte picks the record's generation and code page, the
 // second the lines per page; the rest is deklar.txt. Cells 50 and 60 must be money texts of at least
 // 15 characters, the date DD/MM/YYYY of a real day, the form 90 + 80 lines plus the blank lines up
-// to a page. The derived cells and the default date are also fed the bytes directly.
+// to a page; every value of the check table against empty journals a money text or a whole number.
+// The derived cells and the default date are also fed the bytes directly.
 #include "FuzzChecks.h"
 
 #include "declaration/Declaration.h"
 #include "period/Period.h"
+#include "period/ReturnRules.h"
 #include "text/Errors.h"
 
 #include <cstdint>
@@ -17,6 +19,31 @@ namespace {
 
 void requireMoneyCell(const std::string& cell) {
     fuzz::require(cell.size() >= 15 && orva::isMoneyText(cell));
+}
+
+// A value of the check table: a money text, a whole number (the record counts) or "-" (no number).
+bool isTableValue(const std::string& text) {
+    if (text == "-" || orva::isMoneyText(text))
+        return true;
+    const std::size_t digits = text.find_first_not_of('-') == 1 ? 1 : 0;
+    return text.size() > digits && text.find_first_not_of("0123456789", digits) == std::string::npos;
+}
+
+void requireCheckTable(const orva::Declaration& declaration) {
+    orva::Period period;
+    period.declaration = declaration;
+    static const orva::JournalResult purchases = orva::buildJournal("", 60, "", orva::purchasesLayout());
+    static const orva::JournalResult sales = orva::buildJournal("", 60, "", orva::salesLayout());
+    period.purchases.totals = purchases.totals;
+    period.sales.totals = sales.totals;
+    for (const orva::CheckRow& row : orva::checkPeriod(period)) {
+        fuzz::require(isTableValue(row.returnValue));
+        fuzz::require(isTableValue(row.journalValue) || row.journalValue == "0.00..1.00");
+        if (row.result == orva::CheckRow::Result::NotEvaluable)
+            fuzz::require(!row.difference.empty() && fuzz::isValidUtf8(row.difference));
+        else
+            fuzz::require(isTableValue(row.difference) && row.difference != "-");
+    }
 }
 
 void requireDate(const std::string& date) {
@@ -53,6 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     try {
         const orva::Declaration declaration = orva::parseDeclaration(bytes, codePage, layout);
+        try {
+            requireCheckTable(declaration);
+        } catch (const orva::PeriodError& error) {
+            fuzz::require(error.stage() == orva::PeriodError::Stage::Return && fuzz::isValidUtf8(error.what()));
+        }
         orva::ReturnAnswers answers = orva::presetAnswers(declaration);
         requireMoneyCell(answers.cells[50]);
         requireMoneyCell(answers.cells[60]);

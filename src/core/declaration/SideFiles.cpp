@@ -93,8 +93,7 @@ class FolderLock {
 public:
     explicit FolderLock(const std::string& filePath) {
         const std::size_t slash = filePath.find_last_of('/');
-        const std::string folder =
-            slash == std::string::npos ? "." : slash == 0 ? "/" : filePath.substr(0, slash);
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : filePath.substr(0, slash);
         fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd_ < 0)
             return;

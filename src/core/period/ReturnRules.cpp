@@ -66,14 +66,16 @@ public:
     }
 
     static Value total(const JournalResult& journal, const JournalLayout& layout, int column) {
-        return {journal.totals.at(static_cast<std::size_t>(column - 9)), {},
+        return {journal.totals.at(static_cast<std::size_t>(column - 9)),
+                {},
                 layout.fileName + ": сборът на кол." + std::to_string(column)};
     }
 
     Value field(std::size_t number) const {
         const std::string& text = period_.declaration.fields.at(number - 1);
         if (const auto value = tryParseDecimal(text))
-            return {*value, {},
+            return {*value,
+                    {},
                     std::string(kDeclarationFileName) + ", ред " +
                         std::to_string(declarationLineOfField(period_.declaration, number)) + ": поле " +
                         std::to_string(number) + quoted(text)};
@@ -177,8 +179,9 @@ std::vector<CheckRow> checkPeriod(const Period& period) {
         check.equal(cellName(rule.cellNumber) + " = продажби кол." + std::to_string(rule.column),
                     check.cell(rule.cellNumber), Checker::total(sales, salesLayout(), rule.column));
         if (rule.column == 12) // 13 + 14 -> 12 keeps the order of the columns
-            check.equal(cellName(12) + " = продажби кол.13+14", check.cell(12),
-                        combine(Checker::total(sales, salesLayout(), 13), Checker::total(sales, salesLayout(), 14), add));
+            check.equal(
+                cellName(12) + " = продажби кол.13+14", check.cell(12),
+                combine(Checker::total(sales, salesLayout(), 13), Checker::total(sales, salesLayout(), 14), add));
     }
     static constexpr ColumnRule kPurchases[] = {{9, 30}, {10, 31}, {11, 41}, {12, 32}, {13, 42}, {14, 43}};
     for (const ColumnRule& rule : kPurchases) {
@@ -210,7 +213,8 @@ std::vector<CheckRow> checkPeriod(const Period& period) {
     check.atMost("кл.80+81+82 ≤ кл.60", check.cells({80, 81, 82}), check.cell(60));
 
     check.equal("поле 5 = брой продажби", check.field(5), Value{static_cast<long double>(sales.records), {}, {}}, true);
-    check.equal("поле 6 = брой покупки", check.field(6), Value{static_cast<long double>(purchases.records), {}, {}}, true);
+    check.equal("поле 6 = брой покупки", check.field(6), Value{static_cast<long double>(purchases.records), {}, {}},
+                true);
     return check.rows();
 }
 
