@@ -376,7 +376,8 @@ TEST(CheckJournal, OwnVatNumberAndPeriodMatchTheReturn) {
     EXPECT_EQ(findings[0].detail, "в декларацията: BG175074752");
 
     // The return's values are Windows-1251 like the records: the detail, too, must be UTF-8.
-    OwnerCheck cyrillic(JournalKind::Purchases, "\xc1\xc3" "175074752", "\xff" "2403");
+    const std::string vatNumber = std::string("\xc1\xc3") + "175074752"; // "БГ175074752"
+    OwnerCheck cyrillic(JournalKind::Purchases, vatNumber, std::string("\xff") + "2403");
     findings.clear();
     cyrillic.check(makeRecord(JournalKind::Purchases, Generation::Today, {}), 1, "pokupki.txt", findings);
     ASSERT_EQ(findings.size(), 2u);
