@@ -62,6 +62,12 @@ ORVA_PACKAGE_TEST_PACKAGES=(
     dpkg-dev file appstream desktop-file-utils man-db
 )
 
+# What the fuzz targets need: clang and libFuzzer (Debian 12 ships libFuzzer in libclang-rt-14-dev,
+# which clang only recommends).
+ORVA_FUZZ_PACKAGES=(
+    clang libclang-rt-14-dev
+)
+
 # Number of parallel build jobs: ORVA_JOBS, else the processor count.
 orva_jobs() {
     if [ -n "${ORVA_JOBS:-}" ]; then

@@ -2,12 +2,14 @@
 # Runs every test of ОРВА: installs what is missing (Debian 12), builds with warnings as errors,
 # starts a CUPS print server with a PDF queue as the default printer for the end-to-end tests,
 # runs all ctest tests, then builds the core tests with the address and undefined-behaviour
-# sanitizers and runs them too. Exits non-zero when anything fails.
+# sanitizers and runs them too, then builds the fuzz targets with clang and runs each for 10 s
+# from its seed corpus (scripts/fuzz.sh). Exits non-zero when anything fails.
 #
 #   bash scripts/run-tests.sh
 #
 # Environment: ORVA_BUILD (build folder, default build), ORVA_SANITIZE_BUILD (default
-# ORVA_BUILD-sanitize), ORVA_JOBS (parallel jobs), ORVA_SKIP_INSTALL=1 (no apt-get).
+# ORVA_BUILD-sanitize), ORVA_FUZZ_BUILD (default ORVA_BUILD-fuzz), ORVA_JOBS (parallel jobs),
+# ORVA_SKIP_INSTALL=1 (no apt-get).
 set -euo pipefail
 
 # shellcheck source=scripts/lib.sh
@@ -15,13 +17,15 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 BUILD=$(realpath -m "${ORVA_BUILD:-$ORVA_SOURCE_DIR/build}")
 SANITIZE_BUILD=$(realpath -m "${ORVA_SANITIZE_BUILD:-$BUILD-sanitize}")
+FUZZ_BUILD=$(realpath -m "${ORVA_FUZZ_BUILD:-$BUILD-fuzz}")
 cd "$ORVA_SOURCE_DIR"
 QUEUE=ORVA_PDF
 PPD=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 export LC_ALL=C.UTF-8
 
 if [ "${ORVA_SKIP_INSTALL:-0}" != 1 ]; then
-    orva_install_packages "${ORVA_BUILD_PACKAGES[@]}" "${ORVA_E2E_PACKAGES[@]}" "${ORVA_PACKAGE_TEST_PACKAGES[@]}"
+    orva_install_packages "${ORVA_BUILD_PACKAGES[@]}" "${ORVA_E2E_PACKAGES[@]}" "${ORVA_PACKAGE_TEST_PACKAGES[@]}" \
+        "${ORVA_FUZZ_PACKAGES[@]}"
 fi
 
 # ------------------------------------------------------------------ print server
@@ -123,6 +127,11 @@ orva_build "$SANITIZE_BUILD" -DORVA_CORE_ONLY=ON -DORVA_SANITIZE=ON -DORVA_BENCH
 if ! ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0} \
     UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
     ctest --test-dir "$SANITIZE_BUILD" --output-on-failure -j "$(orva_jobs)"; then
+    status=1
+fi
+
+orva_log "running every fuzz target for 10 s from its seed corpus"
+if ! ORVA_FUZZ_BUILD="$FUZZ_BUILD" bash "$ORVA_SOURCE_DIR/scripts/fuzz.sh" 10; then
     status=1
 fi
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/Options.h"
 #include "period/DataFiles.h"
 
 #include <cstddef>
@@ -8,8 +9,6 @@
 #include <string>
 
 namespace orva::cli {
-
-enum class CheckFormat { Text, Csv, Json };
 
 struct CheckOptions {
     std::string dataFolder;

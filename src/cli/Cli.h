@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/Options.h"
 #include "render/PrinterChoice.h"
 
 #include <QPrinter>
@@ -12,27 +13,6 @@
 #include <vector>
 
 namespace orva::cli {
-
-// Exit statuses of orva-cli; scripts rely on them.
-enum Status : int {
-    kSuccess = 0,
-    kUsage = 1,      // the command line is wrong (or the output could not be written)
-    kUnreadable = 2, // the return record or a journal could not be read or built
-    kNoReturn = 3,   // label and journals built, the return could not be
-    kNoPrinter = 4,  // print: no default printer, or the job failed
-    kMismatch = 5,   // check: a rule does not hold
-};
-
-// A failure that ends a command: the exit status and one line for standard error (UTF-8,
-// without the "orva-cli: " prefix).
-class Failure : public std::runtime_error {
-public:
-    Failure(int status, const std::string& message) : std::runtime_error(message), status_(status) {}
-    int status() const { return status_; }
-
-private:
-    int status_;
-};
 
 // What the commands take from the system, so that tests can stand in for it.
 struct Environment {

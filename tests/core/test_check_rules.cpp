@@ -376,6 +376,15 @@ TEST(CheckJournal, OwnVatNumberAndPeriodMatchTheReturn) {
                 2, "pokupki.txt", findings);
     EXPECT_EQ(describe(findings), (std::vector<std::string>{"own-vat-number 03-02", "own-period 03-01"}));
     EXPECT_EQ(findings[0].detail, "в декларацията: BG175074752");
+
+    // The return's values are Windows-1251 like the records: the detail, too, must be UTF-8.
+    const std::string vatNumber = std::string("\xc1\xc3") + "175074752"; // "БГ175074752"
+    OwnerCheck cyrillic(JournalKind::Purchases, vatNumber, std::string("\xff") + "2403");
+    findings.clear();
+    cyrillic.check(makeRecord(JournalKind::Purchases, Generation::Today, {}), 1, "pokupki.txt", findings);
+    ASSERT_EQ(findings.size(), 2u);
+    EXPECT_EQ(findings[0].detail, "в декларацията: БГ175074752");
+    EXPECT_EQ(findings[1].detail, "в декларацията: я2403");
 }
 
 TEST(CheckJournal, JournalCheckRunsEveryRuleInRecordOrder) {

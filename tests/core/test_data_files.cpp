@@ -1,12 +1,18 @@
 #include "period/DataFiles.h"
 #include "period/Period.h"
+#include "period/ReturnRules.h"
+
+#include "PeriodBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -124,4 +130,87 @@ TEST_F(DataFiles, AFifoOrFolderIsRefusedWithoutWaiting) {
     EXPECT_EQ(failure("pokupki.txt"), "pokupki.txt: не е обикновен файл: " + folder_ + "/pokupki.txt");
     ASSERT_EQ(::mkdir((folder_ + "/prodagbi.txt").c_str(), 0700), 0);
     EXPECT_EQ(failure("prodagbi.txt"), "prodagbi.txt: не може да се прочете " + folder_ + "/prodagbi.txt: Is a directory");
+}
+
+// An amount valid by the number grammar whose cents overflow once showed as "i.nf" in cell 50 and
+// the check table; now the return and the check fail naming the file, line and amount.
+TEST_F(DataFiles, AmountsBeyondTheMoneyFormatFailNamingTheirPlace) {
+    const struct {
+        const char* name;
+        std::map<int, std::string> cells;
+        bool check; // checkPeriod, else presetAnswers
+        const char* messageStart;
+    } cases[] = {
+        {"a cell in the table", {{11, "1e4931"}}, true,
+         "deklar.txt, ред 1: клетка 11 \"1e4931         \": кл.11 = продажби кол.11: сумата не може да се изпише"},
+        {"a difference in the table", {{1, "1.1e4930"}, {11, "-1.1e4930"}}, true,
+         "deklar.txt, ред 1: клетка 01 \"1.1e4930       \": кл.01 = кл.11+12+13+14+15+16: сумата не може"},
+        {"a record count", {}, true, "deklar.txt, ред 1: поле 5 \"         1e4931\": поле 5 = брой продажби: сумата"},
+        {"cell 50", {{20, "1e4931"}}, false, "deklar.txt, ред 1: клетка 20: клетки 20 и 40 (\"1e4931         \", \""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fixture::Period period = fixture::consistentPeriod();
+        period.cellTexts = c.cells;
+        if (c.cells.empty())
+            period.field5 = "1e4931";
+        fixture::writePeriod(period, folder_);
+        const Period loaded = loadPeriod(folder_, 60);
+        std::string message = "(no failure)";
+        try {
+            if (c.check)
+                checkPeriod(loaded);
+            else
+                presetAnswers(loaded.declaration);
+        } catch (const PeriodError& error) {
+            EXPECT_EQ(error.stage(), PeriodError::Stage::Return);
+            message = error.what();
+        }
+        EXPECT_EQ(message.rfind(c.messageStart, 0), 0u) << message;
+        EXPECT_EQ(message.find("inf"), std::string::npos) << message;
+    }
+}
+
+// A record followed by 50 MB of line feeds once took 2.26 GB (the whole file split and joined
+// twice). With the data segment limited to 64 MB, the load must still give the documents of the
+// record alone. (The address sanitizer's shadow memory cannot live under such a limit.)
+TEST_F(DataFiles, AHugeReturnRecordFileCostsNoMoreMemoryThanTheRecord) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "no data limit under the address sanitizer";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "no data limit under the address sanitizer";
+#endif
+#endif
+    const fixture::Period period = fixture::consistentPeriod();
+    fixture::writePeriod(period, folder_);
+    const Declaration alone = loadDeclaration(surveyPeriod(folder_));
+    const std::vector<std::string> returnAlone = buildReturn(alone, presetAnswers(alone), 60);
+    {
+        std::ofstream file(folder_ + "/deklar.txt", std::ios::binary | std::ios::app);
+        const std::string lineFeeds(1 << 20, '\n');
+        for (int i = 0; i < 50; ++i)
+            file << lineFeeds;
+    }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{64u << 20, 64u << 20};
+        if (::setrlimit(RLIMIT_DATA, &limit) != 0)
+            ::_exit(3);
+        try {
+            const Declaration huge = loadDeclaration(surveyPeriod(folder_));
+            const bool same = huge.label == alone.label && huge.fields == alone.fields &&
+                              buildReturn(huge, presetAnswers(huge), 60) == returnAlone;
+            ::_exit(same ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            ::_exit(2);
+        } catch (...) {
+            ::_exit(4);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: other documents, 2: out of memory, 3: no limit, 4: a failure";
 }

@@ -1,11 +1,13 @@
 #include "declaration/Declaration.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
+#include "text/Mik.h"
 
 #include "ExpectThrow.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -238,6 +240,9 @@ TEST(ResultCells, TextsThatAreNotNumbersFailNamingTheText) {
     // A difference beyond the range of the arithmetic is a failure, not "INF" in a cell.
     EXPECT_THROW_MSG(deriveResultCells("1e4932", "-1e4932"), Error,
                      "клетки 20 и 40 (\"1e4932\", \"-1e4932\") се различават с повече, отколкото може да се представи");
+    // A difference in range whose cents are not: "i.nf" in cell 50 before.
+    EXPECT_THROW_MSG(deriveResultCells("1e4931", "0"), Error,
+                     "клетки 20 и 40 (\"1e4931\", \"0\") се различават с повече, отколкото може да се представи");
 }
 
 TEST(returnDate, LastDayOfThePeriodsMonth) {
@@ -286,4 +291,52 @@ TEST(Signatory, TrimsBlanksAndControlCharactersAtBothEnds) {
         SCOPED_TRACE(c.in);
         EXPECT_EQ(trimSignatory(c.in), c.out);
     }
+}
+
+// Only the first kDeclarationRecordLength bytes of deklar.txt are read: the record they give must be
+// the first 590 characters of the whole file's text, however the breaks fall at the edge.
+TEST(Declaration, TheFilesFirstBytesGiveTheWholeFilesRecord) {
+    const std::string record = recordWithoutLineEnd();
+    const std::string cut589 = record.substr(0, 589);
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"CR LF straddling the edge", cut589 + "\r\n" + record},
+        {"a lone CR at the edge", cut589 + "\r" + record},
+        {"CR CR LF at the edge", record.substr(0, 588) + "\r\r\n" + record},
+        {"LF CR at the edge", cut589 + "\n\r" + record},
+        {"a record and many line feeds", record + std::string(100000, '\n')},
+        {"only breaks", std::string(300, '\r') + std::string(300, '\n') + std::string(300, '\r')},
+        {"breaks all through", [&] {
+             std::string text;
+             for (char c : record)
+                 text += std::string(1, c) + "\r\n";
+             return text;
+         }()},
+        {"a NUL after the record", record + std::string(1, '\0') + record},
+        {"a NUL inside the record", record.substr(0, 300) + std::string(1, '\0') + record},
+        {"a short record", record.substr(0, 400) + "\r\n"},
+    };
+    const std::string path = ::testing::TempDir() + "orva-prefix-deklar.txt";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            std::FILE* file = std::fopen(path.c_str(), "wb");
+            ASSERT_NE(file, nullptr);
+            std::fwrite(c.bytes.data(), 1, c.bytes.size(), file);
+            std::fclose(file);
+        }
+        const std::string prefix = readFilePrefix(path, kDeclarationRecordLength);
+        EXPECT_EQ(prefix, c.bytes.substr(0, kDeclarationRecordLength));
+        // The whole file's text, cut to the record, as the reader would see it without the bound.
+        std::string whole = joinLinesCrLf(splitLines(c.bytes));
+        mikToWin1251InPlace(whole);
+        std::string fields;
+        for (const std::string& field : parseDeclaration(prefix).fields)
+            fields += field;
+        EXPECT_EQ(fields, whole.substr(0, kDeclarationRecordLength));
+        EXPECT_EQ(parseDeclaration(c.bytes).fields, parseDeclaration(prefix).fields);
+    }
+    std::remove(path.c_str());
 }

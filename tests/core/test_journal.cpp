@@ -563,6 +563,8 @@ TEST(JournalFailure, Messages) {
          "prodagbi.txt, ред 1: сума 6 \"          1.2.3\" не е число"},
         {"MIK letters in an amount are quoted in UTF-8", P, file({record(P, 1, {"\x8f\x80\x90\x80"})}), 60,
          "pokupki.txt, ред 1: сума 1 \"           ПАРА\" не е число"},
+        {"cents of the total overflow", S, file({record(S, 1), record(S, 2, {"0", "1e4931"})}), 60,
+         "prodagbi.txt, ред 2: сума 2 \"         1e4931\" прави сбора твърде голям"},
         {"no lines", P, std::string(1, '\0'), 60, "pokupki.txt: файлът не съдържа редове"},
         {"no lines, sales", S, std::string("\0\r\n", 3), 60, "prodagbi.txt: файлът не съдържа редове"},
         {"only a NUL", S, std::string(1, '\0') + record(S, 1), 60, "prodagbi.txt: файлът не съдържа редове"},

@@ -13,6 +13,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace orva;
 namespace fs = std::filesystem;
@@ -271,4 +274,53 @@ TEST_F(SideFiles, AWriteThatFailsHalfWayLeavesTheOldHistoryWhole) {
     EXPECT_FALSE(lastValuesSaved);
     EXPECT_EQ(read(".adr"), old);
     EXPECT_EQ(files(), Lines{"orva.adr"}); // no .mol or .dlu, no temporary file, no .txt
+}
+
+// Two running instances each add an entry: the one that saved last used to drop the other's.
+TEST_F(SideFiles, TwoInstancesBothKeepTheirNewEntries) {
+    write(".adr", "shared\r\n");
+    DialogMemory first = loadDialogMemory(sideFilesBeside(exe_));
+    DialogMemory second = loadDialogMemory(sideFilesBeside(exe_)); // read before the first saves
+    addToHistory(first.addresses, "first");
+    addToHistory(second.addresses, "SHARED"); // already there ignoring case: not added twice
+    addToHistory(second.addresses, "second");
+    addToHistory(second.positions, "manager");
+    saveHistories(sideFilesBeside(exe_), first);
+    saveHistories(sideFilesBeside(exe_), second);
+    EXPECT_EQ(read(".adr"), "shared\r\nfirst\r\nsecond\r\n");
+    EXPECT_EQ(read(".dlu"), "manager\r\n");
+
+    // Two processes saving at the same moment, again and again: the lock keeps every entry.
+    constexpr int kRounds = 15;
+    std::vector<pid_t> children;
+    for (int writer = 0; writer < 2; ++writer) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int round = 0; round < kRounds; ++round) {
+                DialogMemory memory = loadDialogMemory(sideFilesBeside(exe_));
+                addToHistory(memory.addresses, "writer " + std::to_string(writer) + " round " + std::to_string(round));
+                try {
+                    saveHistories(sideFilesBeside(exe_), memory);
+                } catch (const std::exception&) {
+                    ::_exit(1);
+                }
+            }
+            ::_exit(0);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const Lines addresses = loadDialogMemory(sideFilesBeside(exe_)).addresses;
+    EXPECT_EQ(addresses.size(), 3u + 2 * kRounds);
+    for (int writer = 0; writer < 2; ++writer)
+        for (int round = 0; round < kRounds; ++round)
+            EXPECT_NE(std::find(addresses.begin(), addresses.end(),
+                                "writer " + std::to_string(writer) + " round " + std::to_string(round)),
+                      addresses.end());
+    EXPECT_EQ(files(), (Lines{"orva.adr", "orva.dlu", "orva.mol"})); // no lock file, no leftovers
 }

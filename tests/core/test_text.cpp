@@ -13,10 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -115,6 +117,41 @@ TEST(Money, CellRightAlignsAndNeverCuts) {
     EXPECT_EQ(formatFixed15(750.5L), "         750.50");
     EXPECT_EQ(formatFixed15(0), "           0.00");
     EXPECT_EQ(formatFixed15(1234567890123.456L), "1234567890123.46");
+}
+
+// 1e4931 is a valid amount whose cents overflow: the totals once printed as "i.nf".
+TEST(Money, ValuesWhoseCentsOverflowAreErrorsNeverInfText) {
+    const long double infinity = std::numeric_limits<long double>::infinity();
+    const long double largest = std::numeric_limits<long double>::max();
+    for (const long double value : {infinity, -infinity, std::nanl(""), 1e4931L, -1e4931L, largest, largest / 99}) {
+        SCOPED_TRACE(static_cast<double>(value));
+        EXPECT_FALSE(fitsMoneyFormat(value));
+        EXPECT_THROW(formatMoney(value), Error);
+        EXPECT_THROW(moneyCell(value, 15), Error);
+        EXPECT_THROW(formatFixed15(value), Error);
+    }
+    for (const long double value : {largest / 101, -largest / 101, 1e4929L, 0.0L}) {
+        SCOPED_TRACE(static_cast<double>(value));
+        EXPECT_TRUE(fitsMoneyFormat(value));
+        EXPECT_TRUE(isMoneyText(formatMoney(value)));
+        EXPECT_GT(formatMoney(value).size(), value == 0 ? 3u : 4900u);
+    }
+}
+
+TEST(Money, MoneyTextIsExactlyWhatFormatMoneyWrites) {
+    const struct {
+        const char* text;
+        bool money;
+    } cases[] = {
+        {"0.00", true},   {"   -12.30", true}, {"1234567890123456789.99", true}, {"i.nf", false}, {"inf", false},
+        {"-INF", false},  {"NAN", false},      {"1.5", false},    {"1.000", false},   {".00", false},
+        {"-.00", false},  {"--1.00", false},   {"1,00", false},   {"1.00 ", false},   {"", false},
+        {"   ", false},   {"+1.00", false},    {"1.0a", false},   {"- 1.00", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(isMoneyText(c.text), c.money);
+    }
 }
 
 TEST(LineFile, SplitsAtCrLfAndCrLfPairs) {

@@ -1,5 +1,7 @@
 #include "check/JournalState.h"
 
+#include "text/Encoding.h"
+
 namespace orva::check {
 
 namespace {
@@ -43,11 +45,11 @@ void OwnerCheck::check(std::string_view record, std::size_t line, const std::str
     const RecordField& vatField = layout_.fields[OwnVatNumberField];
     if (trimBlanks(fieldText(record, vatField)) != vatNumber_)
         findings.push_back(makeFinding(fileName, line, vatField, RuleId::OwnVatNumber, fieldText(record, vatField),
-                                       "в декларацията: " + vatNumber_));
+                                       "в декларацията: " + win1251ToUtf8(vatNumber_)));
     const RecordField& periodField = layout_.fields[PeriodField];
     if (trimBlanks(fieldText(record, periodField)) != period_)
         findings.push_back(makeFinding(fileName, line, periodField, RuleId::OwnPeriod, fieldText(record, periodField),
-                                       "в декларацията: " + period_));
+                                       "в декларацията: " + win1251ToUtf8(period_)));
 }
 
 void SequenceCheck::check(std::string_view record, std::size_t line, const std::string& fileName,

@@ -8,8 +8,6 @@
 #include "text/Mik.h"
 #include "text/Money.h"
 
-#include <cmath>
-
 namespace orva {
 
 namespace {
@@ -26,6 +24,13 @@ constexpr std::size_t fieldWidth(std::size_t index) {
         return 4; // cell 33, the coefficient
     return 15;
 }
+constexpr std::size_t recordLength() {
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+        length += fieldWidth(i);
+    return length;
+}
+static_assert(recordLength() == kDeclarationRecordLength, "the fields are the whole record");
 
 // The document texts are kept in the source as UTF-8 and turned into Windows-1251 once.
 const std::vector<std::string>& labelTexts() {
@@ -77,8 +82,9 @@ std::string twoDigits(long value) {
 
 Declaration parseDeclaration(std::string_view fileBytes, CodePage codePage, ReturnLayout layout) {
     // Every line break becomes CR LF (the last line gets one too) and MIK becomes Windows-1251;
-    // the breaks then stay in the record text as ordinary characters.
-    std::string text = joinLinesCrLf(splitLines(fileBytes));
+    // the breaks then stay in the record text as ordinary characters. The bytes after the record's
+    // first ones change none of its characters (kDeclarationRecordLength), so they are not split.
+    std::string text = joinLinesCrLf(splitLines(fileBytes.substr(0, kDeclarationRecordLength)));
     if (codePage == CodePage::Mik)
         mikToWin1251InPlace(text);
     const std::string record = joinLinesCrLf(splitLines(text));
@@ -124,7 +130,8 @@ ResultCells deriveResultCells(const std::string& k20, const std::string& k40) {
     const long double x = parseDecimal(k20);
     const long double y = parseDecimal(k40);
     const long double difference = x - y;
-    if (!std::isfinite(difference))
+    // A difference whose cents cannot be held would print as "inf" in the money format.
+    if (!fitsMoneyFormat(difference))
         throw Error("клетки 20 и 40 (\"" + win1251ToUtf8(k20) + "\", \"" + win1251ToUtf8(k40) +
                     "\") се различават с повече, отколкото може да се представи");
     if (difference > 0)

@@ -2,7 +2,11 @@
 
 #include "text/LineFile.h"
 
+#include <cerrno>
 #include <exception>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace orva {
 
@@ -80,10 +84,55 @@ bool addToHistory(std::vector<std::string>& history, const std::string& text) {
     return true;
 }
 
+namespace {
+
+// An exclusive flock on the folder of the histories while it lives. The folder, unlike a history
+// file, is never replaced, and locking it leaves no lock file behind. Where the folder cannot be
+// opened or locked, the update goes on unlocked and its writes report what is wrong.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& filePath) {
+        const std::size_t slash = filePath.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : filePath.substr(0, slash);
+        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0)
+            return;
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+// The history as it is on disk now, with this instance's entries that it lacks appended in order.
+std::vector<std::string> merged(const std::string& path, const std::vector<std::string>& entries) {
+    std::vector<std::string> history;
+    try {
+        history = readLinesFile(path);
+    } catch (const std::exception&) {
+        // Missing or unreadable: the entries alone, as before any merging.
+    }
+    for (const std::string& entry : entries)
+        addToHistory(history, entry);
+    return history;
+}
+
+} // namespace
+
 void saveHistories(const SideFileLocations& files, const DialogMemory& memory) {
-    writeLinesFile(files.addresses, memory.addresses);
-    writeLinesFile(files.signatories, memory.signatories);
-    writeLinesFile(files.positions, memory.positions);
+    // Another running instance may have added entries since this one read the files: read them
+    // again under the lock and add to them, so that no instance's new entry is lost.
+    const FolderLock lock(files.addresses);
+    writeLinesFile(files.addresses, merged(files.addresses, memory.addresses));
+    writeLinesFile(files.signatories, merged(files.signatories, memory.signatories));
+    writeLinesFile(files.positions, merged(files.positions, memory.positions));
 }
 
 bool saveLastValues(const SideFileLocations& files, const std::string& address, const std::string& signatory,

@@ -27,7 +27,9 @@ DialogMemory loadDialogMemory(const SideFileLocations& files);
 // (Windows-1251 letters included). Returns whether it was appended.
 bool addToHistory(std::vector<std::string>& history, const std::string& text);
 
-// Rewrites the three history files in the order .adr, .mol, .dlu; each replaced atomically.
+// Updates the three history files in the order .adr, .mol, .dlu, each replaced atomically: under
+// an exclusive lock on their folder, each file is read again and the entries of `memory` it lacks
+// (addToHistory's rule) are appended, so two running instances both keep their new entries.
 // Throws FileError at the first that cannot be written (the later ones are not written).
 void saveHistories(const SideFileLocations& files, const DialogMemory& memory);
 

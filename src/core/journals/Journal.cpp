@@ -228,7 +228,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             }
             result.totals[k] += *value;
             // A total whose cents cannot be held could not be printed as money.
-            if (!std::isfinite(result.totals[k] * 100.0L))
+            if (!fitsMoneyFormat(result.totals[k]))
                 fail(index + 1, "сума " + std::to_string(k + 1) + quoted() + " прави сбора твърде голям");
         }
 

@@ -22,14 +22,13 @@ std::string quoted(const std::string& win1251) {
     return "\"" + win1251ToUtf8(win1251) + "\"";
 }
 
-std::string cellPlace(const Declaration& declaration, int cellNumber) {
+} // namespace
+
+std::string declarationCellPlace(const Declaration& declaration, int cellNumber) {
     return std::string(kDeclarationFileName) + ", ред " +
            std::to_string(declarationLineOfField(declaration, declarationFieldOfCell(cellNumber, declaration.layout))) +
-           ": клетка " +
-           (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
+           ": клетка " + (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
 }
-
-} // namespace
 
 std::size_t declarationFieldOfCell(int cellNumber, ReturnLayout layout) {
     const auto& cellNumbers = cellNumbersOf(layout);
@@ -64,7 +63,8 @@ std::size_t declarationLineOfField(const Declaration& declaration, std::size_t f
 Declaration loadDeclaration(const PeriodFiles& files) {
     std::string record;
     try {
-        record = readFileBytes(files.declaration.path);
+        // The record needs only the file's first bytes: a huge deklar.txt costs no more memory.
+        record = readFilePrefix(files.declaration.path, kDeclarationRecordLength);
     } catch (const FileError& error) {
         failLoad(std::string(kDeclarationFileName) + ": " + error.what());
     }
@@ -114,7 +114,7 @@ ReturnAnswers presetAnswers(const Declaration& declaration, const std::optional<
     answers.cells = declaration.cells;
     for (int cellNumber : {20, 40}) {
         if (!tryParseDecimal(declaration.cells[cellNumber]))
-            failReturn(cellPlace(declaration, cellNumber) + " " + quoted(declaration.cells[cellNumber]) +
+            failReturn(declarationCellPlace(declaration, cellNumber) + " " + quoted(declaration.cells[cellNumber]) +
                        " не е число");
     }
     try {
@@ -122,7 +122,7 @@ ReturnAnswers presetAnswers(const Declaration& declaration, const std::optional<
         answers.cells[50] = result.cell50;
         answers.cells[60] = result.cell60;
     } catch (const Error& error) {
-        failReturn(cellPlace(declaration, 20) + ": " + error.what());
+        failReturn(declarationCellPlace(declaration, 20) + ": " + error.what());
     }
 
     if (givenDate) {

@@ -74,6 +74,9 @@ std::vector<std::string> buildReturn(const Declaration& declaration, const Retur
 // The line of deklar.txt (1-based) on which field `field` (1-based) of the record starts.
 std::size_t declarationLineOfField(const Declaration& declaration, std::size_t field);
 
+// Where the record holds cell `cellNumber`: "deklar.txt, ред N: клетка NN".
+std::string declarationCellPlace(const Declaration& declaration, int cellNumber);
+
 // The record field (1-based) that holds cell `cellNumber` in a record of `layout`.
 std::size_t declarationFieldOfCell(int cellNumber, ReturnLayout layout);
 

@@ -24,14 +24,20 @@ long double cents(long double value) {
 struct Value {
     std::optional<long double> number;
     std::string problem; // UTF-8, set when `number` is empty
+    std::string source;  // UTF-8: the file, line and text of the amount (of a sum: its largest term)
 };
+
+// The source of whichever of two numbers is larger: the one to blame when a result is out of range.
+const std::string& largerSource(const Value& a, const Value& b) {
+    return std::fabs(*b.number) > std::fabs(*a.number) ? b.source : a.source;
+}
 
 Value combine(const Value& a, const Value& b, long double (*op)(long double, long double)) {
     if (!a.number)
         return a;
     if (!b.number)
         return b;
-    return {op(*a.number, *b.number), {}};
+    return {op(*a.number, *b.number), {}, largerSource(a, b)};
 }
 
 long double add(long double a, long double b) {
@@ -48,28 +54,34 @@ public:
     Value cell(int cellNumber) const {
         const std::string& text = declaration_.cells[cellNumber];
         if (const auto number = tryParseDecimal(text))
-            return {*number, {}};
-        return {std::nullopt, cellName(cellNumber) + " \"" + win1251ToUtf8(text) + "\" не е число"};
+            return {*number, {}, declarationCellPlace(declaration_, cellNumber) + quoted(text)};
+        return {std::nullopt, cellName(cellNumber) + quoted(text) + " не е число", {}};
     }
 
     Value cells(std::initializer_list<int> cellNumbers) const {
-        Value sum{0.0L, {}};
+        Value sum{0.0L, {}, {}};
         for (int cellNumber : cellNumbers)
             sum = combine(sum, cell(cellNumber), add);
         return sum;
     }
 
-    static Value total(const JournalTotals& journal, int column) {
+    static Value total(const JournalTotals& journal, const JournalLayout& layout, int column) {
         if (!journal.incomplete.empty())
-            return {std::nullopt, journal.incomplete};
-        return {journal.totals.at(static_cast<std::size_t>(column - 9)), {}};
+            return {std::nullopt, journal.incomplete, {}};
+        return {journal.totals.at(static_cast<std::size_t>(column - 9)),
+                {},
+                layout.fileName + ": сборът на кол." + std::to_string(column)};
     }
 
     Value field(std::size_t number) const {
         const std::string& text = declaration_.fields.at(number - 1);
         if (const auto value = tryParseDecimal(text))
-            return {*value, {}};
-        return {std::nullopt, "поле " + std::to_string(number) + " \"" + win1251ToUtf8(text) + "\" не е число"};
+            return {*value,
+                    {},
+                    std::string(kDeclarationFileName) + ", ред " +
+                        std::to_string(declarationLineOfField(declaration_, number)) + ": поле " +
+                        std::to_string(number) + quoted(text)};
+        return {std::nullopt, "поле " + std::to_string(number) + quoted(text) + " не е число", {}};
     }
 
     // return side == other side, to the cent
@@ -77,7 +89,8 @@ public:
         CheckRow row = startRow(rule, returnSide, otherSide, whole);
         if (row.result != CheckRow::Result::NotEvaluable) {
             const long double difference = *returnSide.number - *otherSide.number;
-            row.difference = whole ? wholeNumber(difference) : formatMoney(difference);
+            const Value differenceValue{difference, {}, largerSource(returnSide, otherSide)};
+            row.difference = whole ? wholeNumber(rule, differenceValue) : money(rule, differenceValue);
             row.result = cents(*returnSide.number) == cents(*otherSide.number) ? CheckRow::Result::Holds
                                                                                : CheckRow::Result::Fails;
         }
@@ -88,7 +101,8 @@ public:
     void atMost(const std::string& rule, const Value& returnSide, const Value& otherSide) {
         CheckRow row = startRow(rule, returnSide, otherSide);
         if (row.result != CheckRow::Result::NotEvaluable) {
-            row.difference = formatMoney(*returnSide.number - *otherSide.number);
+            row.difference =
+                money(rule, Value{*returnSide.number - *otherSide.number, {}, largerSource(returnSide, otherSide)});
             row.result = cents(*returnSide.number) <= cents(*otherSide.number) ? CheckRow::Result::Holds
                                                                                : CheckRow::Result::Fails;
         }
@@ -96,13 +110,13 @@ public:
     }
 
     void between(const std::string& rule, const Value& value, long double low, long double high) {
-        CheckRow row = startRow(rule, value, Value{low, {}});
+        CheckRow row = startRow(rule, value, Value{low, {}, {}});
         row.journalValue = formatMoney(low) + ".." + formatMoney(high);
         if (row.result != CheckRow::Result::NotEvaluable) {
             const long double outside = *value.number < low    ? *value.number - low
                                         : *value.number > high ? *value.number - high
                                                                : 0.0L;
-            row.difference = formatMoney(outside);
+            row.difference = money(rule, Value{outside, {}, value.source});
             row.result =
                 *value.number >= low && *value.number <= high ? CheckRow::Result::Holds : CheckRow::Result::Fails;
         }
@@ -112,22 +126,33 @@ public:
     std::vector<CheckRow> rows() const { return rows_; }
 
 private:
-    static std::string wholeNumber(long double value) {
-        return std::abs(value) < 1e18L ? std::to_string(std::llround(value)) : formatMoney(value);
+    static std::string quoted(const std::string& win1251) { return " \"" + win1251ToUtf8(win1251) + "\""; }
+
+    // The money text of a number; one that cannot be written as money (its cents overflow) ends the
+    // check with a failure naming the amount it comes from, never "inf" in the table.
+    static std::string money(const std::string& rule, const Value& value) {
+        if (!fitsMoneyFormat(*value.number))
+            throw PeriodError(PeriodError::Stage::Return,
+                              value.source + ": " + rule + ": сумата не може да се изпише в стотинки");
+        return formatMoney(*value.number);
     }
 
-    static std::string show(const Value& value, bool whole) {
+    static std::string wholeNumber(const std::string& rule, const Value& value) {
+        return std::abs(*value.number) < 1e18L ? std::to_string(std::llround(*value.number)) : money(rule, value);
+    }
+
+    static std::string show(const std::string& rule, const Value& value, bool whole) {
         if (!value.number)
             return "-";
-        return whole ? wholeNumber(*value.number) : formatMoney(*value.number);
+        return whole ? wholeNumber(rule, value) : money(rule, value);
     }
 
     static CheckRow startRow(const std::string& rule, const Value& returnSide, const Value& otherSide,
                              bool whole = false) {
         CheckRow row;
         row.rule = rule;
-        row.returnValue = show(returnSide, whole);
-        row.journalValue = show(otherSide, whole);
+        row.returnValue = show(rule, returnSide, whole);
+        row.journalValue = show(rule, otherSide, whole);
         if (!returnSide.number || !otherSide.number) {
             row.result = CheckRow::Result::NotEvaluable;
             row.difference = !returnSide.number ? returnSide.problem : otherSide.problem;
@@ -185,15 +210,16 @@ std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalT
                                             {18, 24}, {19, 14}, {20, 15}, {21, 16}, {22, 17}, {23, 18}, {24, 19}};
     for (const ColumnRule& rule : kSales) {
         check.equal(cellName(rule.cellNumber) + " = продажби кол." + std::to_string(rule.column),
-                    check.cell(rule.cellNumber), Checker::total(sales, rule.column));
+                    check.cell(rule.cellNumber), Checker::total(sales, salesLayout(), rule.column));
         if (rule.column == 12) // 13 + 14 -> 12 keeps the order of the columns
-            check.equal(cellName(12) + " = продажби кол.13+14", check.cell(12),
-                        combine(Checker::total(sales, 13), Checker::total(sales, 14), add));
+            check.equal(
+                cellName(12) + " = продажби кол.13+14", check.cell(12),
+                combine(Checker::total(sales, salesLayout(), 13), Checker::total(sales, salesLayout(), 14), add));
     }
     static constexpr ColumnRule kPurchases[] = {{9, 30}, {10, 31}, {11, 41}, {12, 32}, {13, 42}, {14, 43}};
     for (const ColumnRule& rule : kPurchases) {
         check.equal(cellName(rule.cellNumber) + " = покупки кол." + std::to_string(rule.column),
-                    check.cell(rule.cellNumber), Checker::total(purchases, rule.column));
+                    check.cell(rule.cellNumber), Checker::total(purchases, purchasesLayout(), rule.column));
     }
 
     check.equal("кл.01 = кл.11+12+13+14+15+16", check.cell(1), check.cells({11, 12, 13, 14, 15, 16}));
@@ -211,6 +237,7 @@ std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalT
         const long double difference = *derived50.number - *k40.number;
         derived50.number = difference > 0 ? difference : 0.0L;
         derived60.number = difference > 0 ? 0.0L : -difference;
+        derived50.source = derived60.source = largerSource(check.cell(20), k40);
     } else if (!k40.number) {
         derived50 = derived60 = k40;
     }
@@ -218,8 +245,9 @@ std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalT
     check.equal("кл.60 от кл.20-40", check.cell(60), derived60);
     check.atMost("кл.80+81+82 ≤ кл.60", check.cells({80, 81, 82}), check.cell(60));
 
-    check.equal("поле 5 = брой продажби", check.field(5), Value{static_cast<long double>(sales.records), {}}, true);
-    check.equal("поле 6 = брой покупки", check.field(6), Value{static_cast<long double>(purchases.records), {}}, true);
+    check.equal("поле 5 = брой продажби", check.field(5), Value{static_cast<long double>(sales.records), {}, {}}, true);
+    check.equal("поле 6 = брой покупки", check.field(6), Value{static_cast<long double>(purchases.records), {}, {}},
+                true);
     return check.rows();
 }
 

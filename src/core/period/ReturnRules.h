@@ -30,7 +30,8 @@ struct JournalTotals {
 JournalTotals totalsOf(const JournalResult& journal);
 
 // Every rule, in a fixed order: the sales columns, the purchases columns, the return's own sums,
-// the coefficient, cells 50 and 60, the refunds, the document counts.
+// the coefficient, cells 50 and 60, the refunds, the document counts. Throws PeriodError
+// (Stage::Return) naming the file, line and amount when a value cannot be written as money.
 std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalTotals& purchases,
                                   const JournalTotals& sales);
 std::vector<CheckRow> checkPeriod(const Period& period);
@@ -39,6 +40,5 @@ std::vector<CheckRow> checkPeriod(const Period& period);
 // was read, but would all agree read in the other generation's order (13 <-> 23, 14 <-> 24). False when any
 // of them cannot be evaluated.
 bool agreesOnlyInOtherOrder(const Declaration& declaration, const JournalTotals& sales);
-
 
 } // namespace orva

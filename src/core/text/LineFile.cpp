@@ -3,6 +3,7 @@
 #include "text/Errors.h"
 #include "text/LineSource.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -214,14 +215,15 @@ std::string joinLinesCrLf(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::string readFileBytes(const std::string& path) {
+std::string readFilePrefix(const std::string& path, std::size_t maxBytes) {
     std::size_t size = 0;
     const int fd = openFileForReading(path, size);
     std::string bytes;
-    bytes.reserve(size);
+    bytes.reserve(size < maxBytes ? size : maxBytes);
     char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    while (bytes.size() < maxBytes) {
+        const std::size_t wanted = std::min(sizeof buffer, maxBytes - bytes.size());
+        const ssize_t got = ::read(fd, buffer, wanted);
         if (got == 0)
             break;
         if (got < 0) {
@@ -236,6 +238,8 @@ std::string readFileBytes(const std::string& path) {
     ::close(fd);
     return bytes;
 }
+
+std::string readFileBytes(const std::string& path) { return readFilePrefix(path, std::string().max_size()); }
 
 std::vector<std::string> readLinesFile(const std::string& path) { return splitLines(readFileBytes(path)); }
 

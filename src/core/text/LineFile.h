@@ -17,6 +17,10 @@ std::string joinLinesCrLf(const std::vector<std::string>& lines);
 // Whole file as bytes. Throws FileError naming the path when it cannot be read.
 std::string readFileBytes(const std::string& path);
 
+// At most the first `maxBytes` bytes of the file (all of a shorter one): what a reader that needs
+// only the start of a file holds, however large the file is. Throws FileError as readFileBytes.
+std::string readFilePrefix(const std::string& path, std::size_t maxBytes);
+
 // readFileBytes then splitLines.
 std::vector<std::string> readLinesFile(const std::string& path);
 

@@ -1,5 +1,7 @@
 #include "text/Money.h"
 
+#include "text/Errors.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -21,9 +23,14 @@ std::string roundedCents(long double value, bool& negative) {
 
 } // namespace
 
+bool fitsMoneyFormat(long double value) {
+    // round() of a finite value is finite, so finite cents are enough.
+    return std::isfinite(value) && std::isfinite(value * 100.0L);
+}
+
 std::string formatMoney(long double value) {
-    if (!std::isfinite(value))
-        return value != value ? "NAN" : (value < 0 ? "-INF" : "INF");
+    if (!fitsMoneyFormat(value))
+        throw Error("сумата не може да се изпише в стотинки: тя е извън обхвата на аритметиката");
     bool negative = false;
     std::string digits = roundedCents(value, negative);
     std::string text = negative ? "-" : "";
@@ -45,6 +52,20 @@ std::string formatFixed15(long double value) {
     if (text.size() < 15)
         text.insert(0, 15 - text.size(), ' ');
     return text;
+}
+
+bool isMoneyText(const std::string& text) {
+    std::size_t i = text.find_first_not_of(' ');
+    if (i == std::string::npos)
+        return false;
+    if (text[i] == '-')
+        ++i;
+    const std::size_t digits = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        ++i;
+    if (i == digits || text.size() != i + 3 || text[i] != '.')
+        return false;
+    return text[i + 1] >= '0' && text[i + 1] <= '9' && text[i + 2] >= '0' && text[i + 2] <= '9';
 }
 
 } // namespace orva

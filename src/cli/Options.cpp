@@ -1,0 +1,207 @@
+#include "cli/Options.h"
+
+#include "declaration/ReturnCells.h"
+#include "text/Encoding.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace orva::cli {
+
+namespace {
+
+constexpr int kMaxLinesPerPage = 100000;
+
+int parseLinesPerPage(const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 6 &&
+                        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const int value = digits ? std::atoi(text.c_str()) : 0;
+    if (value < 1 || value > kMaxLinesPerPage)
+        usageError("--lines-per-page takes a whole number from 1 to " + std::to_string(kMaxLinesPerPage) + ", not \"" +
+                   text + "\"");
+    return value;
+}
+
+void parseCell(const std::string& text, AnswerOptions& answers) {
+    const std::size_t equals = text.find('=');
+    const std::string number = text.substr(0, equals);
+    const bool digits = !number.empty() && number.size() <= 2 &&
+                        std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (equals == std::string::npos || !digits)
+        usageError("--cell takes NN=TEXT, not \"" + text + "\"");
+    const int cellNumber = std::atoi(number.c_str());
+    if (std::find(kEditableCells.begin(), kEditableCells.end(), cellNumber) == kEditableCells.end())
+        usageError("--cell " + number + ": only cells 33, 70, 71, 80, 81 and 82 can be set");
+    answers.cells[cellNumber] = utf8ToWin1251(text.substr(equals + 1));
+}
+
+} // namespace
+
+void usageError(const std::string& what) {
+    throw Failure(kUsage, what + " (see orva-cli --help)");
+}
+
+Options parseOptions(const std::vector<std::string>& args) {
+    Options options;
+    if (args.empty())
+        usageError("no command given");
+    const std::string& command = args[0];
+    if (command == "export")
+        options.command = Command::Export;
+    else if (command == "print")
+        options.command = Command::Print;
+    else if (command == "check")
+        options.command = Command::Check;
+    else if (command == "printers")
+        options.command = Command::Printers;
+    else
+        usageError("unknown command \"" + command + "\"");
+
+    const bool takesAnswers = options.command != Command::Check;
+    std::optional<bool> represent;
+    std::optional<bool> art92;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::string arg = args[i];
+        // lpr's spelling: -P QUEUE or -PQUEUE.
+        if (!optionsEnded && arg.size() >= 2 && arg.compare(0, 2, "-P") == 0) {
+            arg = arg.size() > 2 ? "--printer=" + arg.substr(2) : "--printer";
+        }
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            if (options.dataFolder)
+                usageError("more than one data folder given (\"" + *options.dataFolder + "\", \"" + arg + "\")");
+            options.dataFolder = arg;
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::optional<std::string> inlineValue;
+        if (const std::size_t equals = arg.find('='); equals != std::string::npos) {
+            inlineValue = arg.substr(equals + 1);
+            arg.resize(equals);
+        }
+        auto value = [&]() -> std::string {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= args.size())
+                usageError(arg + " needs a value");
+            return args[++i];
+        };
+        auto flag = [&](std::optional<bool>& target, bool setting, const char* other) {
+            if (inlineValue)
+                usageError(arg + " takes no value");
+            if (target && *target != setting)
+                usageError(arg + " and " + other + " exclude each other");
+            target = setting;
+        };
+        const bool exportOnly = arg == "--out" || (arg == "--format" && options.command != Command::Check);
+        const bool checkOnly = arg == "--strict" || arg == "--max-findings";
+        const bool answer = arg == "--lines-per-page" || arg == "--address" || arg == "--signatory" ||
+                            arg == "--position" || arg == "--date" || arg == "--represent" || arg == "--no-represent" ||
+                            arg == "--art92" || arg == "--no-art92" || arg == "--cell";
+        if ((exportOnly && options.command != Command::Export) || (answer && !takesAnswers) ||
+            (arg == "--document" && options.command != Command::Print) ||
+            (arg == "--printer" && options.command != Command::Print && options.command != Command::Printers) ||
+            (options.command == Command::Printers && arg != "--printer") ||
+            (checkOnly && options.command != Command::Check))
+            usageError(command + " takes no " + arg);
+
+        if (arg == "--out")
+            options.out = value();
+        else if (arg == "--format" && options.command == Command::Check) {
+            const std::string name = value();
+            if (name == "text")
+                options.checkFormat = CheckFormat::Text;
+            else if (name == "csv")
+                options.checkFormat = CheckFormat::Csv;
+            else if (name == "json")
+                options.checkFormat = CheckFormat::Json;
+            else
+                usageError("--format of check is text, csv or json, not \"" + name + "\"");
+        } else if (arg == "--strict") {
+            if (inlineValue)
+                usageError(arg + " takes no value");
+            options.strict = true;
+        } else if (arg == "--max-findings") {
+            const std::string text = value();
+            const bool digits = !text.empty() && text.size() <= 9 &&
+                                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+            if (!digits)
+                usageError("--max-findings takes a whole number from 0, not \"" + text + "\"");
+            options.maxFindings = static_cast<std::size_t>(std::atol(text.c_str()));
+        } else if (arg == "--format") {
+            options.format = value();
+            if (options.format != "text" && options.format != "pdf")
+                usageError("--format is text or pdf, not \"" + options.format + "\"");
+        } else if (arg == "--document") {
+            options.document = value();
+            static const char* const kDocuments[] = {"label", "purchases", "sales", "return"};
+            if (std::none_of(std::begin(kDocuments), std::end(kDocuments),
+                             [&](const char* name) { return *options.document == name; }))
+                usageError("--document is label, purchases, sales or return, not \"" + *options.document + "\"");
+        } else if (arg == "--printer") {
+            options.printer = value();
+            if (options.printer->empty())
+                usageError("--printer needs a queue name");
+        } else if (arg == "--lines-per-page")
+            options.linesPerPage = parseLinesPerPage(value());
+        else if (arg == "--address")
+            options.answers.address = utf8ToWin1251(value());
+        else if (arg == "--signatory")
+            options.answers.signatory = utf8ToWin1251(value());
+        else if (arg == "--position")
+            options.answers.position = utf8ToWin1251(value());
+        else if (arg == "--date")
+            options.answers.date = utf8ToWin1251(value());
+        else if (arg == "--represent")
+            flag(represent, true, "--no-represent");
+        else if (arg == "--no-represent")
+            flag(represent, false, "--represent");
+        else if (arg == "--art92")
+            flag(art92, true, "--no-art92");
+        else if (arg == "--no-art92")
+            flag(art92, false, "--art92");
+        else if (arg == "--cell")
+            parseCell(value(), options.answers);
+        else if (arg == "--encoding") {
+            const std::string name = value();
+            if (name == "mik")
+                options.read.codePage = CodePage::Mik;
+            else if (name == "windows-1251")
+                options.read.codePage = CodePage::Windows1251;
+            else if (name != "auto")
+                usageError("--encoding is auto, mik or windows-1251, not \"" + name + "\"");
+        } else if (arg == "--return-layout") {
+            const std::string name = value();
+            if (name == "classic")
+                options.read.returnLayout = ReturnLayout::Classic;
+            else if (name == "current")
+                options.read.returnLayout = ReturnLayout::Current;
+            else if (name != "auto")
+                usageError("--return-layout is auto, classic or current, not \"" + name + "\"");
+        } else
+            usageError("unknown option " + arg);
+    }
+    options.answers.represent = represent.value_or(true);
+    options.answers.art92 = art92.value_or(false);
+
+    if (options.command == Command::Printers) {
+        if (options.dataFolder)
+            usageError("printers takes no data folder");
+        return options;
+    }
+    if (!options.dataFolder)
+        usageError(command + " needs the data folder");
+    if (options.command == Command::Export && !options.out)
+        usageError("export needs --out DIR");
+    if (options.command == Command::Export && options.out->empty())
+        usageError("--out needs a folder name");
+    if (options.command == Command::Print && !options.document)
+        usageError("print needs --document label|purchases|sales|return");
+    return options;
+}
+
+
+} // namespace orva::cli
