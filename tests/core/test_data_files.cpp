@@ -89,6 +89,12 @@ TEST_F(DataFiles, CodePageByTheRangeThatHoldsMoreBytes) {
         {"\xC0\xE0\xE1\x84\x93\r\n", CodePage::Windows1251, 5}, // 1251 letters and „“
         {"\x80\xC0", CodePage::Mik, 2},                          // a tie stays MIK
         {std::string("ab\0\xC0\xC0", 5), CodePage::Windows1251, 2}, // bytes after a NUL count too
+        // Long enough for the counting by words, one byte deciding across their edges.
+        {"x" + std::string(100, '\xC0') + std::string(99, '\x90') + "yz", CodePage::Windows1251, 202},
+        {"x" + std::string(99, '\xE0') + std::string(100, '\xBF') + "y", CodePage::Mik, 201},
+        // More than 255 words: the lanes are summed on the way.
+        {std::string(4000, '\xC1') + std::string(4001, '\xA1'), CodePage::Mik, 8001},
+        {std::string(4001, '\xC1') + std::string(4000, '\xA1'), CodePage::Windows1251, 8001},
     };
     for (const Case& c : cases) {
         write("deklar.txt", c.bytes);
