@@ -18,8 +18,4 @@ bool ReturnCells::isCell(int cellNumber) {
     return false;
 }
 
-std::string ReturnCells::name(int cellNumber) {
-    return std::string(cellNumber < 10 ? "K0" : "K") + std::to_string(cellNumber);
-}
-
 } // namespace orva

@@ -31,8 +31,6 @@ public:
     std::string& operator[](int cellNumber) { return texts_[indexOf(cellNumber)]; }
     const std::string& operator[](int cellNumber) const { return texts_[indexOf(cellNumber)]; }
     static bool isCell(int cellNumber);
-    // "K01", "K20" ...
-    static std::string name(int cellNumber);
 
 private:
     static std::size_t indexOf(int cellNumber); // throws std::out_of_range for a non-cell
