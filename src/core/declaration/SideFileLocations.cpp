@@ -18,11 +18,6 @@ bool isUnder(const std::string& path, const std::string& folder) {
     return path.compare(0, folder.size(), folder) == 0 && (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
-
 // An XDG base folder: the variable when it is an absolute path, else the default under home.
 std::string baseFolder(const std::string& variable, const std::string& home, const char* underHome) {
     if (!variable.empty() && variable.front() == '/')

@@ -5,12 +5,8 @@
 #include "text/Paths.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace orva {
@@ -32,15 +28,6 @@ bool equalFolded(const std::string& a, const std::string& b) {
 [[noreturn]] void fail(const std::string& name, const std::string& what) {
     throw PeriodError(PeriodError::Stage::Load, name + ": " + what);
 }
-
-// Closes the descriptor however the survey ends.
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 } // namespace
 
@@ -80,41 +67,24 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name) {
     survey.path = findDataFile(folder, name);
     survey.name = fileName(survey.path);
 
-    std::size_t size = 0;
-    Descriptor file{-1};
+    CodePageCounter counter;
+    bool lineEnded = false;
+    std::size_t bytes = 0;
     try {
-        file.fd = openFileForReading(survey.path, size);
+        readFileChunks(survey.path, 1 << 20, [&](std::string_view chunk) {
+            bytes += chunk.size();
+            counter.add(chunk.data(), chunk.size());
+            if (!lineEnded) {
+                const std::size_t end = chunk.find_first_of(std::string_view("\r\n\0", 3));
+                survey.firstLineLength += end == std::string_view::npos ? chunk.size() : end;
+                lineEnded = end != std::string_view::npos;
+            }
+            return true;
+        });
     } catch (const FileError& error) {
         fail(name, error.what());
     }
-    survey.empty = size == 0;
-
-    CodePageCounter counter;
-    bool lineEnded = false;
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t got = ::read(file.fd, buffer.data(), buffer.size());
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            try {
-                throwFileError(FileAction::Read, survey.path, errno);
-            } catch (const FileError& error) {
-                fail(name, error.what());
-            }
-        }
-        const std::size_t size = static_cast<std::size_t>(got);
-        counter.add(buffer.data(), size);
-        if (!lineEnded) {
-            std::size_t i = 0;
-            while (i < size && buffer[i] != '\r' && buffer[i] != '\n' && buffer[i] != '\0')
-                ++i;
-            survey.firstLineLength += i;
-            lineEnded = i < size;
-        }
-    }
+    survey.empty = bytes == 0;
     survey.codePage = counter.codePage();
     return survey;
 }

@@ -2,6 +2,7 @@
 
 #include "text/Errors.h"
 #include "text/LineSource.h"
+#include "text/Paths.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -19,18 +20,6 @@ namespace orva {
 namespace {
 
 constexpr std::size_t kWriteBlock = 1 << 20;
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseNameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The file a write to `path` replaces: a symbolic link stays a link, its target is written.
 std::string writtenPath(const std::string& path) {
@@ -74,7 +63,7 @@ void removeStaleTemporaries(const std::string& folder, const std::string& baseNa
 
 AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path), target_(writtenPath(path)) {
     const std::string folder = folderOf(target_);
-    const std::string baseName = baseNameOf(target_);
+    const std::string baseName = fileName(target_);
     removeStaleTemporaries(folder, baseName);
     // Hidden, and named after this process, so a later run can tell a killed writer's leftovers.
     temporary_ = folder + "/." + baseName + "." + std::to_string(::getpid()) + ".XXXXXX";
@@ -215,15 +204,13 @@ std::string joinLinesCrLf(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::string readFilePrefix(const std::string& path, std::size_t maxBytes) {
+void readFileChunks(const std::string& path, std::size_t chunkSize,
+                    const std::function<bool(std::string_view chunk)>& take) {
     std::size_t size = 0;
     const int fd = openFileForReading(path, size);
-    std::string bytes;
-    bytes.reserve(size < maxBytes ? size : maxBytes);
-    char buffer[1 << 16];
-    while (bytes.size() < maxBytes) {
-        const std::size_t wanted = std::min(sizeof buffer, maxBytes - bytes.size());
-        const ssize_t got = ::read(fd, buffer, wanted);
+    std::vector<char> buffer(chunkSize);
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
         if (got == 0)
             break;
         if (got < 0) {
@@ -233,9 +220,18 @@ std::string readFilePrefix(const std::string& path, std::size_t maxBytes) {
             ::close(fd);
             throwFileError(FileAction::Read, path, error);
         }
-        bytes.append(buffer, static_cast<std::size_t>(got));
+        if (!take(std::string_view(buffer.data(), static_cast<std::size_t>(got))))
+            break;
     }
     ::close(fd);
+}
+
+std::string readFilePrefix(const std::string& path, std::size_t maxBytes) {
+    std::string bytes;
+    readFileChunks(path, std::min<std::size_t>(maxBytes, 1 << 16), [&](std::string_view chunk) {
+        bytes.append(chunk.substr(0, maxBytes - bytes.size()));
+        return bytes.size() < maxBytes;
+    });
     return bytes;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,11 @@ void writeFileAtomic(const std::string& path, std::string_view bytes);
 // writeFileAtomic of joinLinesCrLf, written in blocks: a big document never needs a second whole
 // copy in memory.
 void writeLinesFile(const std::string& path, const std::vector<std::string>& lines);
+
+// Reads the file from its start in chunks of at most `chunkSize` bytes, handing each to `take`
+// until the file ends or `take` returns false. Throws FileError (opening as openFileForReading).
+void readFileChunks(const std::string& path, std::size_t chunkSize,
+                    const std::function<bool(std::string_view chunk)>& take);
 
 // What every reader of a file does first: opens `path` for reading (without waiting on a FIFO)
 // and refuses anything but a regular file, a link to one included. Returns the descriptor and sets

@@ -14,4 +14,7 @@ std::string replaceExtension(const std::string& path, const std::string& extensi
 // The last component of a path.
 std::string fileName(const std::string& path);
 
+// The folder of a path: "." for a bare name, "/" for a name in the root.
+std::string folderOf(const std::string& path);
+
 } // namespace orva
