@@ -16,9 +16,12 @@ install(FILES resources/orva-cli.bash-completion DESTINATION ${CMAKE_INSTALL_DAT
 # Manual pages and the changelog go compressed, as Debian keeps them (gzip -n: no name or time
 # inside, so the package is reproducible).
 set(ORVA_PACKAGING_DIR "${CMAKE_BINARY_DIR}/packaging")
+# The version in them comes from project(), as everywhere else.
 configure_file(packaging/changelog.in "${ORVA_PACKAGING_DIR}/changelog" @ONLY)
+configure_file(man/orva.1 "${ORVA_PACKAGING_DIR}/orva.1" @ONLY)
+configure_file(man/orva-cli.1 "${ORVA_PACKAGING_DIR}/orva-cli.1" @ONLY)
 set(ORVA_COMPRESSED_FILES)
-foreach(source man/orva.1 man/orva-cli.1 "${ORVA_PACKAGING_DIR}/changelog")
+foreach(source "${ORVA_PACKAGING_DIR}/orva.1" "${ORVA_PACKAGING_DIR}/orva-cli.1" "${ORVA_PACKAGING_DIR}/changelog")
     get_filename_component(name "${source}" NAME)
     get_filename_component(source "${source}" ABSOLUTE BASE_DIR "${CMAKE_SOURCE_DIR}")
     set(compressed "${ORVA_PACKAGING_DIR}/${name}.gz")

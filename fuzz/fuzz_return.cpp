@@ -8,7 +8,7 @@
 
 #include "declaration/Declaration.h"
 #include "period/Period.h"
-#include "period/ReturnRules.h"
+#include "check/ReturnRules.h"
 #include "text/Errors.h"
 
 #include <cstdint>

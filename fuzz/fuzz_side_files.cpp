@@ -4,7 +4,7 @@
 // once, in order, unless it is empty or already there ignoring case.
 #include "FuzzChecks.h"
 
-#include "declaration/SideFiles.h"
+#include "sidefiles/SideFiles.h"
 #include "text/LineFile.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "cli/CheckTable.h"
 #include "cli/Cli.h"
-#include "period/PeriodCheck.h"
+#include "check/PeriodCheck.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "period/ReturnRules.h"
+#include "check/ReturnRules.h"
 
 #include <iosfwd>
 #include <vector>

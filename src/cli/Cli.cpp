@@ -9,6 +9,7 @@
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
+#include "Version.h"
 
 #include <QGuiApplication>
 #include <QPrinter>
@@ -30,7 +31,7 @@ namespace orva::cli {
 
 namespace {
 
-const char* const kVersion = "1.0.0";
+const char* const kVersion = ORVA_VERSION;
 const char* const kJobName = "ОРВА";
 
 

@@ -1,7 +1,7 @@
 #include "gui/AdditionalDataDialog.h"
 
 #include "declaration/ReturnCells.h"
-#include "declaration/SideFiles.h"
+#include "sidefiles/SideFiles.h"
 #include "gui/MessageBoxes.h"
 #include "render/QtText.h"
 

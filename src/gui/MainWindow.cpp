@@ -2,7 +2,7 @@
 
 #include "declaration/Declaration.h"
 #include "declaration/ReturnForm.h"
-#include "declaration/SideFileLocations.h"
+#include "sidefiles/SideFileLocations.h"
 #include "gui/AdditionalDataDialog.h"
 #include "journals/Journal.h"
 #include "gui/DocumentView.h"

@@ -1,6 +1,6 @@
 #include "gui/Startup.h"
 
-#include "declaration/SideFileLocations.h"
+#include "sidefiles/SideFileLocations.h"
 #include "gui/FolderChooser.h"
 #include "gui/MessageBoxes.h"
 #include "render/Printing.h"
@@ -8,6 +8,7 @@
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
+#include "Version.h"
 
 #include <QApplication>
 #include <QFile>

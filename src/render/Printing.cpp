@@ -1,7 +1,7 @@
 #include "render/Printing.h"
 
 #include "render/CupsJob.h"
-#include "render/PdfWriter.h"
+#include "pdf/PdfWriter.h"
 #include "text/LineFile.h"
 #include "render/QtText.h"
 #include "text/Errors.h"

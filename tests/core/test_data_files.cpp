@@ -1,6 +1,6 @@
 #include "period/DataFiles.h"
 #include "period/Period.h"
-#include "period/ReturnRules.h"
+#include "check/ReturnRules.h"
 
 #include "PeriodBuilder.h"
 

@@ -1,7 +1,7 @@
 // The document renderer: what lands on a sheet, checked in the PDF it writes (pdfinfo,
 // pdftotext), and the failures of a job without a printer.
 #include "../core/FileSizeLimit.h"
-#include "render/PdfWriter.h"
+#include "pdf/PdfWriter.h"
 #include "render/Printing.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"

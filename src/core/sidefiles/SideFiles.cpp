@@ -1,4 +1,4 @@
-#include "declaration/SideFiles.h"
+#include "sidefiles/SideFiles.h"
 
 #include "text/LineFile.h"
 

@@ -1,4 +1,4 @@
-#include "period/ReturnRules.h"
+#include "check/ReturnRules.h"
 
 #include "text/Decimal.h"
 #include "text/Encoding.h"

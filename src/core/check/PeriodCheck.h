@@ -3,7 +3,7 @@
 #include "check/Finding.h"
 #include "check/RecordLayout.h"
 #include "period/Period.h"
-#include "period/ReturnRules.h"
+#include "check/ReturnRules.h"
 
 #include <cstddef>
 #include <string>

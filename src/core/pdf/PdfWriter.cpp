@@ -1,4 +1,4 @@
-#include "render/PdfWriter.h"
+#include "pdf/PdfWriter.h"
 
 #include "text/Encoding.h"
 #include "text/Errors.h"

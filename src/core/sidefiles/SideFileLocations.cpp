@@ -1,4 +1,4 @@
-#include "declaration/SideFileLocations.h"
+#include "sidefiles/SideFileLocations.h"
 
 #include "text/Errors.h"
 #include "text/Paths.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "declaration/SideFileLocations.h"
+#include "sidefiles/SideFileLocations.h"
 
 #include <string>
 #include <vector>

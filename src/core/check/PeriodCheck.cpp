@@ -1,4 +1,4 @@
-#include "period/PeriodCheck.h"
+#include "check/PeriodCheck.h"
 
 #include "check/JournalState.h"
 #include "text/Decimal.h"
