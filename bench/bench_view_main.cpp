@@ -65,6 +65,14 @@ protected:
     }
 };
 
+// Every box with its default button; each answer sets the next.
+void answerBoxesWithDefault() {
+    orva::MessageBox::setNextAnswer([](const orva::MessageBoxSeen& box) {
+        answerBoxesWithDefault();
+        return box.defaultButton;
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -112,8 +120,8 @@ int main(int argc, char** argv) {
 
     // Every box answered with its default, the dialog with OK, through their seams; the moment
     // the dialog opens and the moment it closes are noted.
-    orva::setMessageBoxAnswerer([](const orva::MessageBoxSeen& box) { return box.defaultButton; });
-    AdditionalDataDialog::setExecHook([&](AdditionalDataDialog& dialog) {
+    answerBoxesWithDefault();
+    AdditionalDataDialog::setNextAnswer([&](AdditionalDataDialog& dialog) {
         QTimer::singleShot(0, &dialog, [&watch, &clock, &dialogOpenedAt, &dialog] {
             dialogOpenedAt = clock.elapsed();
             watch.armedAt = clock.elapsed();
@@ -122,7 +130,7 @@ int main(int argc, char** argv) {
     });
 
     const std::string executable = temporary.filePath(QStringLiteral("orva")).toStdString();
-    MainWindow form(folder, QString::fromStdString(executable), QPrinterInfo());
+    MainWindow form(folder, orva::sideFilesBeside(executable), QPrinterInfo());
     form.documentTabs()->setCurrentIndex(1);
     form.purchasesView()->viewport()->installEventFilter(&watch);
     const qint64 showAt = clock.elapsed();

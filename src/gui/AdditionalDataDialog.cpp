@@ -1,14 +1,13 @@
 #include "gui/AdditionalDataDialog.h"
 
 #include "declaration/ReturnCells.h"
-#include "sidefiles/SideFiles.h"
 #include "gui/MessageBoxes.h"
 #include "render/QtText.h"
+#include "sidefiles/SideFiles.h"
 
 #include "ui_additional_data_dialog.h"
 
 #include <QCompleter>
-#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -18,6 +17,7 @@
 #include <QShowEvent>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -88,10 +88,9 @@ public:
 
 } // namespace
 
-AdditionalDataDialog::AdditionalDataDialog(const QString& executablePath, QWidget* parent)
-    : QDialog(parent), ui(new Ui::AdditionalDataDialog), executablePath_(executablePath) {
+AdditionalDataDialog::AdditionalDataDialog(orva::SideFileLocations sideFiles, QWidget* parent)
+    : QDialog(parent), ui(new Ui::AdditionalDataDialog), sideFiles_(std::move(sideFiles)) {
     ui->setupUi(this);
-
 
     // Pixel sizes cannot be given in the layout file; the layout sets only the families and
     // the bold weight, which the children take over from here.
@@ -178,12 +177,7 @@ QLineEdit* AdditionalDataDialog::cell(int cellNumber) const {
 }
 
 void AdditionalDataDialog::loadMemory() {
-    orva::DialogMemory memory;
-    try {
-        memory = orva::loadDialogMemory(sideFiles());
-    } catch (const std::exception&) {
-        // No place for remembered values (no home folder): the boxes start empty.
-    }
+    const orva::DialogMemory memory = orva::loadDialogMemory(sideFiles_);
     fillHistory(ui->addressBox, memory.addresses);
     fillHistory(ui->signatoryBox, memory.signatories);
     fillHistory(ui->positionBox, memory.positions);
@@ -234,23 +228,19 @@ bool AdditionalDataDialog::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-namespace {
-
-AdditionalDataDialog::ExecHook& execHook() {
-    static AdditionalDataDialog::ExecHook hook;
-    return hook;
+AdditionalDataDialog::Answer& AdditionalDataDialog::nextAnswer() {
+    static Answer answer;
+    return answer;
 }
 
-} // namespace
-
-void AdditionalDataDialog::setExecHook(ExecHook hook) {
-    execHook() = std::move(hook);
+void AdditionalDataDialog::setNextAnswer(Answer answer) {
+    nextAnswer() = std::move(answer);
 }
 
 int AdditionalDataDialog::exec() {
-    // A copy: the hook may set another.
-    if (const ExecHook hook = execHook())
-        hook(*this);
+    // Taken before it runs: the answer may set the next one.
+    if (const Answer answer = std::exchange(nextAnswer(), nullptr))
+        answer(*this);
     return QDialog::exec();
 }
 
@@ -265,7 +255,7 @@ void AdditionalDataDialog::accept() {
         addTypedText(ui->addressBox, memory.addresses);
         addTypedText(ui->signatoryBox, memory.signatories);
         addTypedText(ui->positionBox, memory.positions);
-        orva::saveHistories(sideFiles(), memory);
+        orva::saveHistories(sideFiles_, memory);
     } catch (const std::exception& failure) {
         // The standard error box, as for any failure at event level; the dialog still closes.
         orva::showErrorBox(this, orva::failureText(failure));
@@ -274,16 +264,7 @@ void AdditionalDataDialog::accept() {
 }
 
 void AdditionalDataDialog::writeLastValues() {
-    // A failure leaves the old file as it was; nothing is reported at program end.
-    try {
-        (void)orva::saveLastValues(sideFiles(), toWin1251(ui->addressBox->currentText()),
-                                   toWin1251(ui->signatoryBox->currentText()),
-                                   toWin1251(ui->positionBox->currentText()));
-    } catch (const std::exception&) {
-        // As above, when there is no place for the file at all.
-    }
-}
-
-orva::SideFileLocations AdditionalDataDialog::sideFiles() const {
-    return orva::sideFileLocationsFor(QFile::encodeName(executablePath_).toStdString());
+    // A failure to write leaves the old file as it was; nothing is reported at program end.
+    (void)orva::saveLastValues(sideFiles_, toWin1251(ui->addressBox->currentText()),
+                               toWin1251(ui->signatoryBox->currentText()), toWin1251(ui->positionBox->currentText()));
 }

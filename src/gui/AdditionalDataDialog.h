@@ -23,8 +23,8 @@ class AdditionalDataDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // `executablePath` decides where the remembered values are kept (SideFileLocations); they are read here.
-    explicit AdditionalDataDialog(const QString& executablePath, QWidget* parent = nullptr);
+    // The remembered values are kept in `sideFiles`; they are read here.
+    explicit AdditionalDataDialog(orva::SideFileLocations sideFiles, QWidget* parent = nullptr);
     ~AdditionalDataDialog() override; // writes the last values
 
     // The cell edit of a cell number (1 for cell 01 ... 82; objectName "cell01" ...), or nullptr
@@ -43,11 +43,11 @@ public:
     void setPendingCaption(const QString& caption) { pendingCaption_ = caption; }
     const QString& pendingCaption() const { return pendingCaption_; }
 
-    // The seam through which tests answer the dialog: the hook is called with the dialog each time
-    // it is about to run modal, before it shows, and may queue the user's answer for its loop.
-    // The program sets none.
-    using ExecHook = std::function<void(AdditionalDataDialog&)>;
-    static void setExecHook(ExecHook hook);
+    // How tests answer the dialog: the answer is called with the dialog as it is about to run
+    // modal, before it shows, and may queue the user's actions for its loop. The program sets none.
+    using Answer = std::function<void(AdditionalDataDialog&)>;
+    // The next exec is answered by `answer` (once; an answer may set the one after it).
+    static void setNextAnswer(Answer answer);
 
 protected:
     void showEvent(QShowEvent* event) override; // runLoadSequence
@@ -56,7 +56,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public slots:
-    // Runs the dialog modal; a hook set with setExecHook is called first.
+    // Runs the dialog modal; an answer set with setNextAnswer is called first.
     int exec() override;
     // OK: the histories are written, and the dialog closes with OK even when writing fails.
     void accept() override;
@@ -64,9 +64,9 @@ public slots:
 private:
     void loadMemory();
     void writeLastValues();
-    orva::SideFileLocations sideFiles() const; // where the histories and last values are kept
+    static Answer& nextAnswer();
 
     Ui::AdditionalDataDialog* ui;
-    QString executablePath_;
+    orva::SideFileLocations sideFiles_; // where the histories and last values are kept
     QString pendingCaption_;
 };

@@ -1,6 +1,8 @@
 #include "gui/FolderChooser.h"
 
 #include "period/DataFiles.h"
+#include "period/Period.h"
+#include "text/Errors.h"
 #include "text/LineFile.h"
 
 #include <QDir>
@@ -8,7 +10,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include <exception>
 #include <utility>
 
 namespace orva {
@@ -20,7 +21,7 @@ const char* const kChooserCaption = "Изберете папката с ДДС �
 bool holdsReturnRecord(const std::string& folder) {
     try {
         return QFileInfo::exists(QFile::decodeName(findDataFile(folder, "deklar.txt").c_str()));
-    } catch (const std::exception&) {
+    } catch (const PeriodError&) {
         return true; // several case variants: a record is there, and the load names the clash
     }
 }
@@ -34,7 +35,7 @@ QString rememberedFolder(const std::string& lastFolderFile) {
         const QString path = QFile::decodeName(folder.c_str());
         if (!folder.empty() && QFileInfo(path).isDir())
             return path;
-    } catch (const std::exception&) {
+    } catch (const FileError&) {
         // Nothing remembered yet, or the file is unreadable: start at home.
     }
     return QDir::homePath();
@@ -78,7 +79,7 @@ std::optional<std::string> folderToOpen(const std::string& defaultFolder, const 
     const std::string folder = QFile::encodeName(chosen).toStdString();
     try {
         writeFileAtomic(lastFolderFile, folder + '\n');
-    } catch (const std::exception&) {
+    } catch (const FileError&) {
         // Remembering is a convenience; the chosen folder is read all the same.
     }
     return folder;

@@ -2,7 +2,6 @@
 
 #include "declaration/Declaration.h"
 #include "declaration/ReturnForm.h"
-#include "sidefiles/SideFileLocations.h"
 #include "gui/AdditionalDataDialog.h"
 #include "journals/Journal.h"
 #include "gui/DocumentView.h"
@@ -21,7 +20,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -42,10 +40,10 @@ const char* const kPrintDone = "Печатането завърши.";
 using orva::toQString;
 using orva::toWin1251;
 
-MainWindow::MainWindow(std::string dataFolder, const QString& executablePath, std::optional<QPrinterInfo> printer,
-               QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), dataFolder_(std::move(dataFolder)),
-      executablePath_(QFile::encodeName(executablePath).toStdString()), printerInfo_(std::move(printer)) {
+MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles, std::optional<QPrinterInfo> printer,
+                       QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), dataFolder_(std::move(dataFolder)), sideFiles_(std::move(sideFiles)),
+      printerInfo_(std::move(printer)) {
     ui->setupUi(this);
 
     labelView()->setFont(orva::documentFont(orva::kLabelPointSize));
@@ -162,11 +160,12 @@ void MainWindow::setVisible(bool visible) {
 }
 
 void MainWindow::runLoadSequence() {
-    dialog_ = std::make_unique<AdditionalDataDialog>(QFile::decodeName(executablePath_.c_str()));
-    dialog_->setAttribute(Qt::WA_QuitOnClose, false);
-
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
+        // Inside the guard: a failure other than a history that cannot be read (those are passed
+        // over) ends the run with the read-error box, as a failed load does.
+        dialog_ = std::make_unique<AdditionalDataDialog>(sideFiles_);
+        dialog_->setAttribute(Qt::WA_QuitOnClose, false);
         loadDocuments();
         QApplication::restoreOverrideCursor();
     } catch (const std::exception& failure) {
@@ -201,7 +200,6 @@ void showJournal(DocumentView& view, orva::JournalResult&& journal, const std::s
 } // namespace
 
 void MainWindow::loadDocuments() {
-    const orva::SideFileLocations sideFiles = orva::sideFileLocationsFor(executablePath_);
     const orva::PeriodFiles files = orva::surveyPeriod(dataFolder_);
     std::fprintf(stderr, "orva: %s\n", files.description().c_str());
     declaration_ = orva::loadDeclaration(files);
@@ -210,10 +208,11 @@ void MainWindow::loadDocuments() {
     labelView()->setLines(std::vector<std::string>(declaration_.label));
     setWindowTitle(toQString(declaration_.captionText));
 
-    showJournal(*purchasesView(), orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(), linesPerPage_),
-                sideFiles.purchasesCopy);
+    showJournal(*purchasesView(),
+                orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(), linesPerPage_),
+                sideFiles_.purchasesCopy);
     showJournal(*salesView(), orva::loadJournal(files.sales, declaration_, orva::salesLayout(), linesPerPage_),
-                sideFiles.salesCopy);
+                sideFiles_.salesCopy);
 }
 
 void MainWindow::collectAnswersAndBuildReturn() {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "period/Period.h"
+#include "sidefiles/SideFileLocations.h"
 
-#include <QCoreApplication>
 #include <QMainWindow>
 #include <QPrinterInfo>
 #include <QString>
@@ -33,12 +33,12 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    // `dataFolder` holds deklar.txt, pokupki.txt and prodagbi.txt. `executablePath` decides where
-    // the journal copies go (SideFileLocations). `printer` stands for the queue lp would choose
+    // `dataFolder` holds deklar.txt, pokupki.txt and prodagbi.txt. The journal copies and the
+    // dialog's remembered values go to `sideFiles`. `printer` stands for the queue lp would choose
     // (tests pass a null QPrinterInfo for "no printer"). The printer and the page length are
     // settled here; the period is loaded when the window is first shown.
-    explicit MainWindow(std::string dataFolder, const QString& executablePath = QCoreApplication::applicationFilePath(),
-                        std::optional<QPrinterInfo> printer = std::nullopt, QWidget* parent = nullptr);
+    MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles,
+               std::optional<QPrinterInfo> printer = std::nullopt, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     QTabWidget* documentTabs() const;
@@ -92,7 +92,7 @@ private:
     QMenu* printMenu_ = nullptr;
     QAction* printAction_ = nullptr;
     std::string dataFolder_;
-    std::string executablePath_;
+    orva::SideFileLocations sideFiles_;
     std::optional<QPrinterInfo> printerInfo_;
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<AdditionalDataDialog> dialog_;

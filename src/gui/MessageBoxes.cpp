@@ -7,18 +7,22 @@
 #include <QPushButton>
 
 #include <cstdio>
+#include <utility>
 
 namespace orva {
 
-namespace {
-
-MessageBoxAnswerer& answerer() {
-    static MessageBoxAnswerer instance;
-    return instance;
+MessageBox::Answer& MessageBox::nextAnswer() {
+    static Answer answer;
+    return answer;
 }
 
-int execOrAnswer(QMessageBox& box) {
-    const MessageBoxAnswerer answer = answerer(); // a copy: the answerer may set another
+void MessageBox::setNextAnswer(Answer answer) {
+    nextAnswer() = std::move(answer);
+}
+
+int MessageBox::exec(QMessageBox& box) {
+    // Taken before it runs: the answer may set the next one.
+    const Answer answer = std::exchange(nextAnswer(), nullptr);
     if (!answer)
         return box.exec();
     MessageBoxSeen seen;
@@ -37,6 +41,8 @@ int execOrAnswer(QMessageBox& box) {
     return answer(seen);
 }
 
+namespace {
+
 int runBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
            const QString& detail = QString()) {
@@ -50,19 +56,15 @@ int runBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const 
     }
     // A box shown before the main window exists is never the last window of the run.
     box.setAttribute(Qt::WA_QuitOnClose, false);
-    return execOrAnswer(box);
+    return MessageBox::exec(box);
 }
 
 } // namespace
 
-void setMessageBoxAnswerer(MessageBoxAnswerer answerer) {
-    orva::answerer() = std::move(answerer);
-}
-
 void showApplicationError(const QString& text) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), text, QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
-    execOrAnswer(box);
+    MessageBox::exec(box);
 }
 
 void showPlainMessage(QWidget* parent, const QString& text, const QString& detail) {

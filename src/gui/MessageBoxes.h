@@ -44,11 +44,22 @@ struct MessageBoxSeen {
     bool hourglass = false; // the application-wide wait cursor was set
 };
 
-// The seam through which tests answer message boxes. While an answerer is set, every box above is
-// built, handed to it and answered with the button it returns, without opening; the answer is set
-// before the box would open, so no test waits for a modal window. The program sets none.
-using MessageBoxAnswerer = std::function<QMessageBox::StandardButton(const MessageBoxSeen&)>;
-void setMessageBoxAnswerer(MessageBoxAnswerer answerer);
+// Where every box above opens. Tests answer the next box through setNextAnswer: it is built,
+// handed to the answer and answered with the button the answer returns, without opening, so no
+// test waits for a modal window. The program sets no answer.
+class MessageBox {
+public:
+    using Answer = std::function<QMessageBox::StandardButton(const MessageBoxSeen&)>;
+
+    // The next box is answered by `answer` (once; an answer may set the one after it).
+    static void setNextAnswer(Answer answer);
+
+    // Runs `box` modal, or hands it to the answer set for it. Returns the button pressed.
+    static int exec(QMessageBox& box);
+
+private:
+    static Answer& nextAnswer();
+};
 
 // The message of a failure for a box: every failure's message is UTF-8.
 QString failureText(const std::exception& failure);

@@ -108,7 +108,7 @@ int runOrva(int argc, char** argv, const std::function<void()>& applicationReady
         const std::optional<std::string> folder =
             folderGiven ? dataFolder : folderToOpen(dataFolder, sideFiles.lastFolder);
         if (folder) {
-            window = std::make_unique<MainWindow>(*folder);
+            window = std::make_unique<MainWindow>(*folder, sideFiles);
             window->show();
             // After a failed load the window never appears and the loop has nothing to wait for.
             if (!window->loadFailed())

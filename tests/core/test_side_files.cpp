@@ -11,8 +11,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -323,4 +325,50 @@ TEST_F(SideFiles, TwoInstancesBothKeepTheirNewEntries) {
                                 "writer " + std::to_string(writer) + " round " + std::to_string(round)),
                       addresses.end());
     EXPECT_EQ(files(), (Lines{"orva.adr", "orva.dlu", "orva.mol"})); // no lock file, no leftovers
+}
+
+// Remembered values pass over a file that cannot be read, and only that: any other failure of a
+// reader (a bad_alloc used to read as "no history") reaches the caller as it was thrown.
+TEST_F(SideFiles, OnlyAFileThatCannotBeReadIsPassedOver) {
+    const struct {
+        std::exception_ptr failure;
+        bool passedOver;
+    } failures[] = {{std::make_exception_ptr(FileError("unreadable")), true},
+                    {std::make_exception_ptr(Error("not about reading")), false},
+                    {std::make_exception_ptr(std::bad_alloc()), false}};
+    for (const auto& [failure, passedOver] : failures) {
+        for (const std::string failing : {".adr", ".mol", ".txt"}) {
+            SCOPED_TRACE(failing + (passedOver ? " passed over" : " propagated"));
+            write(".adr", "address\r\n");
+            write(".mol", "name\r\n");
+            write(".dlu", "position\r\n");
+            write(".txt", "a\r\nn\r\np\r\n");
+            const LinesReader reader = [this, failing, thrown = failure](const std::string& file) {
+                if (file == path(failing.c_str()))
+                    std::rethrow_exception(thrown);
+                return readLinesFile(file);
+            };
+            DialogMemory memory;
+            std::exception_ptr loadFailure, saveFailure;
+            try {
+                memory = loadDialogMemory(sideFilesBeside(exe_), reader);
+            } catch (...) {
+                loadFailure = std::current_exception();
+            }
+            memory.signatories = {"new name"};
+            try {
+                saveHistories(sideFilesBeside(exe_), memory, reader);
+            } catch (...) {
+                saveFailure = std::current_exception();
+            }
+            EXPECT_EQ(loadFailure, passedOver ? nullptr : failure);
+            EXPECT_EQ(saveFailure, passedOver || failing == ".txt" ? nullptr : failure);
+            if (passedOver) {
+                EXPECT_EQ(memory.addresses, failing == ".adr" ? Lines{} : Lines{"address"});
+                EXPECT_EQ(memory.positions, failing == ".txt" ? Lines{"position"} : Lines{}); // one block
+                EXPECT_EQ(memory.address, failing == ".txt" ? "" : "a");
+                EXPECT_EQ(read(".mol"), failing == ".mol" ? "new name\r\n" : "name\r\nnew name\r\n");
+            }
+        }
+    }
 }

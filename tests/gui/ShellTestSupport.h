@@ -50,12 +50,12 @@ public:
     };
 
     ModalAnswerer() {
-        orva::setMessageBoxAnswerer([this](const orva::MessageBoxSeen& box) { return answerBox(box); });
-        AdditionalDataDialog::setExecHook([this](AdditionalDataDialog& dialog) { answerDialog(dialog); });
+        answerNextBox();
+        answerNextDialog();
     }
     ~ModalAnswerer() {
-        orva::setMessageBoxAnswerer({});
-        AdditionalDataDialog::setExecHook({});
+        orva::MessageBox::setNextAnswer({});
+        AdditionalDataDialog::setNextAnswer({});
     }
     ModalAnswerer(const ModalAnswerer&) = delete;
     ModalAnswerer& operator=(const ModalAnswerer&) = delete;
@@ -81,6 +81,20 @@ public:
     int unscripted = 0;
 
 private:
+    // Each answer sets the one for the box or dialog after it.
+    void answerNextBox() {
+        orva::MessageBox::setNextAnswer([this](const orva::MessageBoxSeen& box) {
+            answerNextBox();
+            return answerBox(box);
+        });
+    }
+    void answerNextDialog() {
+        AdditionalDataDialog::setNextAnswer([this](AdditionalDataDialog& dialog) {
+            answerNextDialog();
+            answerDialog(dialog);
+        });
+    }
+
     QMessageBox::StandardButton answerBox(const orva::MessageBoxSeen& box) {
         seen.push_back({box.className, box.title, box.text, box.detailedText, box.icon, box.buttons, box.hourglass});
         if (!script_.empty() && script_.front().button != QMessageBox::NoButton) {

@@ -101,6 +101,7 @@ private slots:
 private:
     QString sideFile(const char* extension) const { return exePath() + QLatin1String(extension); }
     QString exePath() const { return dir_->path() + QStringLiteral("/orva"); }
+    orva::SideFileLocations sideFiles() const { return orva::sideFilesBeside(exePath().toStdString()); }
     void writeSideFile(const char* extension, const QByteArray& bytes) const;
     QByteArray readSideFile(const char* extension) const;
     // Runs `action` once on the first modal widget of type T (other than `skip`) that becomes
@@ -117,8 +118,8 @@ void TestAdditionalDataDialog::init() {
 }
 
 void TestAdditionalDataDialog::cleanup() {
-    AdditionalDataDialog::setExecHook({});
-    orva::setMessageBoxAnswerer({});
+    AdditionalDataDialog::setNextAnswer({});
+    orva::MessageBox::setNextAnswer({});
     dir_.reset();
 }
 
@@ -137,8 +138,7 @@ QByteArray TestAdditionalDataDialog::readSideFile(const char* extension) const {
 
 // The next exec of a dialog runs `action` from the dialog's own loop, once it is shown.
 void TestAdditionalDataDialog::whenShown(std::function<void(AdditionalDataDialog*)> action) {
-    AdditionalDataDialog::setExecHook([action](AdditionalDataDialog& dialog) {
-        AdditionalDataDialog::setExecHook({});
+    AdditionalDataDialog::setNextAnswer([action](AdditionalDataDialog& dialog) {
         QPointer<AdditionalDataDialog> shown(&dialog);
         QTimer::singleShot(0, &dialog, [shown, action] {
             if (shown)
@@ -179,7 +179,7 @@ void TestAdditionalDataDialog::layoutOfGroups() {
     QFETCH(QRect, geometry);
     QFETCH(bool, bold);
 
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Допълнителни данни за декларацията"));
     QCOMPARE(dialog.minimumSize(), QSize(692, 466));
     QCOMPARE(dialog.maximumSize(), QSize(692, 466));
@@ -212,7 +212,7 @@ void TestAdditionalDataDialog::layoutOfCells() {
     QFETCH(int, row);
     QFETCH(bool, right);
 
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     QLineEdit* box = dialog.cell(number);
     QVERIFY(box);
     QCOMPARE(box->objectName(), cellName(number));
@@ -256,7 +256,7 @@ void TestAdditionalDataDialog::layoutOfCells() {
 }
 
 void TestAdditionalDataDialog::rightHandGroup() {
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     QCOMPARE(dialog.cell(2), nullptr);
     QCOMPARE(dialog.cell(83), nullptr);
 
@@ -307,7 +307,7 @@ void TestAdditionalDataDialog::rightHandGroup() {
 // Fault: in Qt's own styles a group's caption took the height of a line above the frame and
 // covered the first row of cells at their fixed places.
 void TestAdditionalDataDialog::groupCaptionsClearTheBoxes() {
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     showAndActivate(dialog);
     const QList<QGroupBox*> groups = dialog.findChildren<QGroupBox*>();
     QCOMPARE(groups.size(), 6);
@@ -336,7 +336,7 @@ void TestAdditionalDataDialog::groupCaptionsClearTheBoxes() {
 }
 
 void TestAdditionalDataDialog::okButtonShowsTheFocus() {
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     showAndActivate(dialog);
     QPushButton* ok = dialog.okButton();
     // As the user gets there: Tab from the date, Shift+Tab back.
@@ -358,7 +358,7 @@ void TestAdditionalDataDialog::captionComesFromPendingCaption_data() {
 
 void TestAdditionalDataDialog::captionComesFromPendingCaption() {
     QFETCH(QString, pending);
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     dialog.setPendingCaption(pending);
     QString captionWhileOpen = QStringLiteral("<not shown>");
     whenShown([&captionWhileOpen](AdditionalDataDialog* shown) {
@@ -370,7 +370,7 @@ void TestAdditionalDataDialog::captionComesFromPendingCaption() {
 }
 
 void TestAdditionalDataDialog::tabOrderStartsAtCell70() {
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     showAndActivate(dialog);
     QCOMPARE(QApplication::focusWidget(), dialog.findChild<QGroupBox*>(QStringLiteral("sectionGGroup")));
 
@@ -398,7 +398,7 @@ void TestAdditionalDataDialog::cellsRefuseOrTakeTyping_data() {
 
 void TestAdditionalDataDialog::cellsRefuseOrTakeTyping() {
     QFETCH(int, number);
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     QLineEdit* box = dialog.cell(number);
     box->setText(QStringLiteral("   1234.50"));
     showAndActivate(dialog);
@@ -429,7 +429,7 @@ void TestAdditionalDataDialog::closeBoxVersusOk() {
     QFETCH(QString, how);
     QFETCH(int, result);
     {
-        AdditionalDataDialog dialog(exePath());
+        AdditionalDataDialog dialog(sideFiles());
         QCOMPARE(dialog.addressBox()->count(), 0);
         QCOMPARE(dialog.addressBox()->currentText(), QString());
         dialog.signatoryBox()->setEditText(QStringLiteral("Иван Петров"));
@@ -474,7 +474,7 @@ void TestAdditionalDataDialog::closeBoxVersusOk() {
 }
 
 void TestAdditionalDataDialog::escapeDoesNotClose() {
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     bool visibleAfterEscape = false;
     whenShown([&visibleAfterEscape](AdditionalDataDialog* shown) {
         QTest::keyClick(shown->cell(70), Qt::Key_Escape);
@@ -526,7 +526,7 @@ void TestAdditionalDataDialog::enterInHistoryBoxPressesOk() {
     writeSideFile(".mol", cp1251("Мария Петрова Иванова\r\nИВАН ПЕТРОВ ДИМИТРОВ\r\n"));
     writeSideFile(".dlu", cp1251("Управител\r\nПрокурист\r\n"));
     writeSideFile(".txt", cp1251("гр. Смолян, ул. Родопи 1\r\nИВАН ПЕТРОВ ДИМИТРОВ\r\nПрокурист\r\n"));
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
 
     QStringList shownBeforeEnter;
     bool openAfterEnter = true;
@@ -589,7 +589,7 @@ void TestAdditionalDataDialog::historyEntries() {
     writeSideFile(".adr", stored);
     writeSideFile(".mol", QByteArray());
     writeSideFile(".dlu", QByteArray());
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     dialog.addressBox()->setEditText(typed);
     whenShown([](AdditionalDataDialog* shown) { shown->okButton()->click(); });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
@@ -602,13 +602,13 @@ void TestAdditionalDataDialog::historiesLoadedInOneBlock() {
     writeSideFile(".mol", cp1251("Иван Петров\r\n"));
     writeSideFile(".dlu", cp1251("Управител\r\n"));
     {
-        AdditionalDataDialog dialog(exePath());
+        AdditionalDataDialog dialog(sideFiles());
         QCOMPARE(dialog.addressBox()->count(), 0);
         QCOMPARE(dialog.signatoryBox()->count(), 0);
         QCOMPARE(dialog.positionBox()->count(), 0);
     }
     writeSideFile(".adr", cp1251("София\r\n\r\nВарна"));
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     QCOMPARE(dialog.addressBox()->count(), 3);
     QCOMPARE(dialog.addressBox()->itemText(0), QStringLiteral("София"));
     QCOMPARE(dialog.addressBox()->itemText(1), QString());
@@ -623,7 +623,7 @@ void TestAdditionalDataDialog::historiesLoadedInOneBlock() {
 void TestAdditionalDataDialog::lastValuesRestoredAndWrittenAtDestruction() {
     writeSideFile(".txt", cp1251("София, ул. Шипка 5\r\nИван Петров\r\n"));
     {
-        AdditionalDataDialog dialog(exePath());
+        AdditionalDataDialog dialog(sideFiles());
         QCOMPARE(dialog.addressBox()->currentText(), QStringLiteral("София, ул. Шипка 5"));
         QCOMPARE(dialog.signatoryBox()->currentText(), QStringLiteral("Иван Петров"));
         QCOMPARE(dialog.positionBox()->currentText(), QString());
@@ -637,19 +637,18 @@ void TestAdditionalDataDialog::lastValuesRestoredAndWrittenAtDestruction() {
 void TestAdditionalDataDialog::historyWriteFailureShowsErrorAndStillAccepts() {
     // A directory where the address history belongs: the write fails whoever runs the test.
     QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("orva.adr")));
-    AdditionalDataDialog dialog(exePath());
+    AdditionalDataDialog dialog(sideFiles());
     dialog.addressBox()->setEditText(QStringLiteral("София"));
     dialog.signatoryBox()->setEditText(QStringLiteral("Иван Петров"));
 
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
-    orva::setMessageBoxAnswerer([&](const orva::MessageBoxSeen& box) {
+    orva::MessageBox::setNextAnswer([&](const orva::MessageBoxSeen& box) {
         title = box.title;
         text = box.text;
         icon = box.icon;
         buttons = box.standardButtons;
-        orva::setMessageBoxAnswerer({});
         return QMessageBox::Ok;
     });
     whenShown([](AdditionalDataDialog* shown) { shown->okButton()->click(); });

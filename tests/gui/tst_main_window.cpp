@@ -51,7 +51,7 @@ private:
     // A window on the test's folders; creation meets no printer here and answers its error box.
     std::unique_ptr<MainWindow> createForm(ModalAnswerer& answers) {
         answers.then(ModalAnswerer::press(QMessageBox::Ok)); // the printer failure
-        auto form = std::make_unique<MainWindow>(dataFolder, QString::fromStdString(executable), QPrinterInfo());
+        auto form = std::make_unique<MainWindow>(dataFolder, orva::sideFilesBeside(executable), QPrinterInfo());
         return form;
     }
 

@@ -4,8 +4,8 @@
 
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
-#include "render/Printing.h"
 #include "gui/MainWindow.h"
+#include "render/Printing.h"
 
 #include <QAction>
 #include <QDir>
@@ -77,7 +77,8 @@ private slots:
         answers = std::make_unique<ModalAnswerer>();
         answers->then(ModalAnswerer::press(QMessageBox::Ok)); // no printer at creation
         answers->then(ModalAnswerer::clickDefault());         // the dialog
-        form = std::make_unique<MainWindow>(data, dir->filePath(QStringLiteral("bin/orva")), QPrinterInfo());
+        form = std::make_unique<MainWindow>(
+            data, orva::sideFilesBeside(dir->filePath(QStringLiteral("bin/orva")).toStdString()), QPrinterInfo());
         form->show();
         QVERIFY(!form->loadFailed());
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));

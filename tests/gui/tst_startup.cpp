@@ -44,10 +44,10 @@ QString courierNew() {
 }
 
 // Answers the diskette prompt as ORVA_CHILD_PROMPT says, every other box with its default
-// button, the dialog with OK, all through their seams; closes the main window once it is up.
-void answerInChild() {
-    report({QStringLiteral("BEFORE"), courierNew()});
-    orva::setMessageBoxAnswerer([](const orva::MessageBoxSeen& box) {
+// button; each answer sets the next.
+void answerBoxes() {
+    orva::MessageBox::setNextAnswer([](const orva::MessageBoxSeen& box) {
+        answerBoxes();
         report({QStringLiteral("BOX"), box.title, box.text, QString::number(box.icon),
                 box.buttons.join(QLatin1Char(',')), box.detailedText});
         if (box.title == QLatin1String("Confirm")) {
@@ -56,12 +56,24 @@ void answerInChild() {
         }
         return box.defaultButton;
     });
-    AdditionalDataDialog::setExecHook([](AdditionalDataDialog& dialog) {
+}
+
+// Answers every dialog with OK.
+void answerDialogs() {
+    AdditionalDataDialog::setNextAnswer([](AdditionalDataDialog& dialog) {
+        answerDialogs();
         QTimer::singleShot(0, &dialog, [&dialog] {
             report({QStringLiteral("DIALOG"), dialog.windowTitle()});
             dialog.okButton()->click();
         });
     });
+}
+
+// Answers the boxes and the dialog through their seams; closes the main window once it is up.
+void answerInChild() {
+    report({QStringLiteral("BEFORE"), courierNew()});
+    answerBoxes();
+    answerDialogs();
     // The main window is no modal box: it is looked for until it is up.
     auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, [] {

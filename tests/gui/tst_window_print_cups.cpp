@@ -8,9 +8,9 @@
 #include "ShellTestSupport.h"
 
 #include "gui/DocumentView.h"
+#include "gui/MainWindow.h"
 #include "render/Printing.h"
 #include "render/QtText.h"
-#include "gui/MainWindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -243,7 +243,8 @@ private slots:
         answers = std::make_unique<ModalAnswerer>();
         answers->then(ModalAnswerer::clickDefault()); // the additional-data dialog
         // The system's default printer, as the program finds it.
-        form = std::make_unique<MainWindow>(data, dir->filePath(QStringLiteral("bin/orva")));
+        form = std::make_unique<MainWindow>(
+            data, orva::sideFilesBeside(dir->filePath(QStringLiteral("bin/orva")).toStdString()));
         form->show();
         QVERIFY(!form->loadFailed());
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));

@@ -1,9 +1,9 @@
 #include "sidefiles/SideFiles.h"
 
+#include "text/Errors.h"
 #include "text/LineFile.h"
 
 #include <cerrno>
-#include <exception>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -50,25 +50,25 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
 
 } // namespace
 
-DialogMemory loadDialogMemory(const SideFileLocations& files) {
+DialogMemory loadDialogMemory(const SideFileLocations& files, const LinesReader& read) {
     DialogMemory memory;
     // One block: the first file that cannot be read leaves it and every later list empty.
     try {
-        memory.addresses = readLinesFile(files.addresses);
-        memory.signatories = readLinesFile(files.signatories);
-        memory.positions = readLinesFile(files.positions);
-    } catch (const std::exception&) {
+        memory.addresses = read(files.addresses);
+        memory.signatories = read(files.signatories);
+        memory.positions = read(files.positions);
+    } catch (const FileError&) {
         // Remembered values are a convenience; a missing or unreadable file is not reported.
     }
     try {
-        const std::vector<std::string> last = readLinesFile(files.lastValues);
+        const std::vector<std::string> last = read(files.lastValues);
         if (last.size() > 0)
             memory.address = last[0];
         if (last.size() > 1)
             memory.signatory = last[1];
         if (last.size() > 2)
             memory.position = last[2];
-    } catch (const std::exception&) {
+    } catch (const FileError&) {
         // As above: no last values, empty boxes.
     }
     return memory;
@@ -112,11 +112,12 @@ private:
 };
 
 // The history as it is on disk now, with this instance's entries that it lacks appended in order.
-std::vector<std::string> merged(const std::string& path, const std::vector<std::string>& entries) {
+std::vector<std::string> merged(const std::string& path, const std::vector<std::string>& entries,
+                                const LinesReader& read) {
     std::vector<std::string> history;
     try {
-        history = readLinesFile(path);
-    } catch (const std::exception&) {
+        history = read(path);
+    } catch (const FileError&) {
         // Missing or unreadable: the entries alone, as before any merging.
     }
     for (const std::string& entry : entries)
@@ -126,13 +127,13 @@ std::vector<std::string> merged(const std::string& path, const std::vector<std::
 
 } // namespace
 
-void saveHistories(const SideFileLocations& files, const DialogMemory& memory) {
+void saveHistories(const SideFileLocations& files, const DialogMemory& memory, const LinesReader& read) {
     // Another running instance may have added entries since this one read the files: read them
     // again under the lock and add to them, so that no instance's new entry is lost.
     const FolderLock lock(files.addresses);
-    writeLinesFile(files.addresses, merged(files.addresses, memory.addresses));
-    writeLinesFile(files.signatories, merged(files.signatories, memory.signatories));
-    writeLinesFile(files.positions, merged(files.positions, memory.positions));
+    writeLinesFile(files.addresses, merged(files.addresses, memory.addresses, read));
+    writeLinesFile(files.signatories, merged(files.signatories, memory.signatories, read));
+    writeLinesFile(files.positions, merged(files.positions, memory.positions, read));
 }
 
 bool saveLastValues(const SideFileLocations& files, const std::string& address, const std::string& signatory,
@@ -140,7 +141,7 @@ bool saveLastValues(const SideFileLocations& files, const std::string& address, 
     try {
         writeLinesFile(files.lastValues, {address, signatory, position});
         return true;
-    } catch (const std::exception&) {
+    } catch (const FileError&) {
         return false;
     }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "sidefiles/SideFileLocations.h"
+#include "text/LineFile.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,10 +20,14 @@ struct DialogMemory {
     std::string position;
 };
 
+// How a remembered file is read: readLinesFile; tests put failures in its place. Its FileError
+// alone means "cannot be read" and is passed over; anything else it throws reaches the caller.
+using LinesReader = std::function<std::vector<std::string>(const std::string& path)>;
+
 // Loads what exists. Histories are read in one block (.adr, .mol, .dlu): the first file that
 // cannot be read ends it, leaving that list and the later ones empty. The last values are a
 // second block: a missing file leaves all three empty, fewer lines fill only what exists.
-DialogMemory loadDialogMemory(const SideFileLocations& files);
+DialogMemory loadDialogMemory(const SideFileLocations& files, const LinesReader& read = readLinesFile);
 
 // Appends `text` to `history` unless it is empty or an entry equals it ignoring letter case
 // (Windows-1251 letters included). Returns whether it was appended.
@@ -30,10 +36,12 @@ bool addToHistory(std::vector<std::string>& history, const std::string& text);
 // Updates the three history files in the order .adr, .mol, .dlu, each replaced atomically: under
 // an exclusive lock on their folder, each file is read again and the entries of `memory` it lacks
 // (addToHistory's rule) are appended, so two running instances both keep their new entries.
-// Throws FileError at the first that cannot be written (the later ones are not written).
-void saveHistories(const SideFileLocations& files, const DialogMemory& memory);
+// A file that cannot be read again counts as empty. Throws FileError at the first that cannot be
+// written (the later ones are not written).
+void saveHistories(const SideFileLocations& files, const DialogMemory& memory, const LinesReader& read = readLinesFile);
 
-// Writes the last-values file (three lines). Returns false instead of throwing on failure.
+// Writes the last-values file (three lines). Returns false instead of throwing FileError when
+// it cannot be written.
 bool saveLastValues(const SideFileLocations& files, const std::string& address, const std::string& signatory,
                     const std::string& position);
 
