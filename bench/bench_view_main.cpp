@@ -11,7 +11,7 @@
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
 #include "gui/MessageBoxes.h"
-#include "render/Printing.h"
+#include "render/PageMetrics.h"
 #include "gui/MainWindow.h"
 
 #include <QApplication>

@@ -8,6 +8,8 @@
 #include "gui/DocumentView.h"
 #include "gui/MessageBoxes.h"
 #include "render/PrinterChoice.h"
+#include "render/PageMetrics.h"
+#include "render/PrintService.h"
 #include "render/Printing.h"
 #include "render/QtText.h"
 #include "text/Errors.h"
@@ -45,7 +47,8 @@ using orva::toWin1251;
 MainWindow::MainWindow(std::string dataFolder, const QString& executablePath, std::optional<QPrinterInfo> printer,
                QWidget* parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), dataFolder_(std::move(dataFolder)),
-      executablePath_(QFile::encodeName(executablePath).toStdString()), printerInfo_(std::move(printer)) {
+      executablePath_(QFile::encodeName(executablePath).toStdString()), printerInfo_(std::move(printer)),
+      printService_(&orva::cupsPrintService()) {
     ui->setupUi(this);
 
     labelView()->setFont(orva::documentFont(orva::kLabelPointSize));
@@ -295,7 +298,7 @@ bool MainWindow::hasViewFocus(const QWidget* view) const {
 void MainWindow::printView(const DocumentView& view, int pointSize) {
     if (!printer_)
         throw orva::Error("Няма принтер, на който да се печата.");
-    orva::printDocument(*printer_, view.lines(), pointSize, orva::kApplicationTitle);
+    orva::printDocument(*printService_, *printer_, view.lines(), pointSize, orva::kApplicationTitle);
 }
 
 void MainWindow::printFocusedDocument() {

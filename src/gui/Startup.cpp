@@ -3,7 +3,7 @@
 #include "sidefiles/SideFileLocations.h"
 #include "gui/FolderChooser.h"
 #include "gui/MessageBoxes.h"
-#include "render/Printing.h"
+#include "render/PageMetrics.h"
 #include "gui/MainWindow.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"

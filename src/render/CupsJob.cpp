@@ -82,7 +82,7 @@ void cancelJob(const std::string& queue, int jobId) {
 
 // Creates the job and sends the file as its one document; returns the job id.
 int sendJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
-            const std::vector<std::pair<std::string, std::string>>& options) {
+            const JobOptions& options) {
     std::ifstream file(pdfPath, std::ios::binary);
     if (!file)
         throw Error("печат: файлът на заданието " + pdfPath + " не може да се прочете");
@@ -122,7 +122,7 @@ int sendJob(const std::string& queue, const std::string& pdfPath, const std::str
 } // namespace
 
 int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
-                 const std::vector<std::pair<std::string, std::string>>& options, std::chrono::milliseconds follow) {
+                 const JobOptions& options, std::chrono::milliseconds follow) {
     requireQueueTakesJobs(queue);
     const int jobId = sendJob(queue, pdfPath, jobName, options);
 
@@ -143,6 +143,23 @@ int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std
             return jobId; // still pending, held or processing: on its way
         std::this_thread::sleep_for(kPollInterval);
     }
+}
+
+namespace {
+
+class CupsPrintService final : public PrintService {
+public:
+    int submitPdf(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
+                  const JobOptions& options) override {
+        return submitPdfJob(queue, pdfPath, jobName, options);
+    }
+};
+
+} // namespace
+
+PrintService& cupsPrintService() {
+    static CupsPrintService service;
+    return service;
 }
 
 } // namespace orva

@@ -1,7 +1,7 @@
 // The light document view: lines in, lines out, only the visible lines painted, the saved bytes.
 
 #include "gui/DocumentView.h"
-#include "render/Printing.h"
+#include "render/PageMetrics.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 

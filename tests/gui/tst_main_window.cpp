@@ -6,7 +6,7 @@
 #include "gui/AdditionalDataDialog.h"
 #include "journals/Journal.h"
 #include "gui/DocumentView.h"
-#include "render/Printing.h"
+#include "render/PageMetrics.h"
 #include "gui/MainWindow.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"

@@ -8,7 +8,7 @@
 #include "ShellTestSupport.h"
 
 #include "gui/DocumentView.h"
-#include "render/Printing.h"
+#include "render/PageMetrics.h"
 #include "render/QtText.h"
 #include "gui/MainWindow.h"
 
