@@ -1,9 +1,9 @@
 #include "cli/CheckCommand.h"
 
+#include "check/PeriodCheck.h"
 #include "cli/CheckTable.h"
 #include "cli/Command.h"
 #include "cli/Progress.h"
-#include "check/PeriodCheck.h"
 
 #include <algorithm>
 #include <array>

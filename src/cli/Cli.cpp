@@ -1,9 +1,9 @@
 #include "cli/Cli.h"
 
+#include "Version.h"
 #include "cli/Options.h"
 #include "cli/Progress.h"
 #include "period/Period.h"
-#include "Version.h"
 
 #include <algorithm>
 #include <ostream>

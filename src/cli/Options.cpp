@@ -203,5 +203,4 @@ Options parseOptions(const std::vector<std::string>& args) {
     return options;
 }
 
-
 } // namespace orva::cli

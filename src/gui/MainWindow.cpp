@@ -2,16 +2,16 @@
 
 #include "declaration/Declaration.h"
 #include "declaration/ReturnForm.h"
-#include "sidefiles/SideFileLocations.h"
 #include "gui/AdditionalDataDialog.h"
-#include "journals/Journal.h"
 #include "gui/DocumentView.h"
 #include "gui/MessageBoxes.h"
-#include "render/PrinterChoice.h"
+#include "journals/Journal.h"
 #include "render/PageMetrics.h"
 #include "render/PrintService.h"
+#include "render/PrinterChoice.h"
 #include "render/Printing.h"
 #include "render/QtText.h"
+#include "sidefiles/SideFileLocations.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -45,7 +45,7 @@ using orva::toQString;
 using orva::toWin1251;
 
 MainWindow::MainWindow(std::string dataFolder, const QString& executablePath, std::optional<QPrinterInfo> printer,
-               QWidget* parent)
+                       QWidget* parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), dataFolder_(std::move(dataFolder)),
       executablePath_(QFile::encodeName(executablePath).toStdString()), printerInfo_(std::move(printer)),
       printService_(&orva::cupsPrintService()) {
@@ -66,8 +66,8 @@ MainWindow::MainWindow(std::string dataFolder, const QString& executablePath, st
     printAction_ = printMenu_->addAction(QStringLiteral("Печат"));
     printAction_->setObjectName(QStringLiteral("printAction"));
     connect(printAction_, &QAction::triggered, this, &MainWindow::printFocusedDocument);
-    for (QAbstractScrollArea* box : std::initializer_list<QAbstractScrollArea*>{labelView(), purchasesView(), salesView(),
-                                                                             returnView(), viesEdit()}) {
+    for (QAbstractScrollArea* box : std::initializer_list<QAbstractScrollArea*>{
+             labelView(), purchasesView(), salesView(), returnView(), viesEdit()}) {
         box->installEventFilter(this);
         box->viewport()->installEventFilter(this);
     }
@@ -213,7 +213,8 @@ void MainWindow::loadDocuments() {
     labelView()->setLines(std::vector<std::string>(declaration_.label));
     setWindowTitle(toQString(declaration_.captionText));
 
-    showJournal(*purchasesView(), orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(), linesPerPage_),
+    showJournal(*purchasesView(),
+                orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(), linesPerPage_),
                 sideFiles.purchasesCopy);
     showJournal(*salesView(), orva::loadJournal(files.sales, declaration_, orva::salesLayout(), linesPerPage_),
                 sideFiles.salesCopy);

@@ -27,8 +27,7 @@ std::string lastServerError() {
 void requireQueueTakesJobs(const std::string& queue) {
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr);
     if (dest == nullptr)
-        throw Error("печат: сървърът за печат не познава принтера " + quoted(queue) + " (" +
-                    lastServerError() + ")");
+        throw Error("печат: сървърът за печат не познава принтера " + quoted(queue) + " (" + lastServerError() + ")");
     const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
     const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
     const char* message = cupsGetOption("printer-state-message", dest->num_options, dest->options);
@@ -131,11 +130,11 @@ int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std
         const JobState job = askJobState(queue, jobId);
         const std::string why = job.reasons.empty() ? "" : " (" + job.reasons + ")";
         if (job.state == IPP_JSTATE_ABORTED)
-            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) +
-                        " е прекъснато" + why);
+            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) + " е прекъснато" +
+                        why);
         if (job.state == IPP_JSTATE_CANCELED)
-            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) +
-                        " е отменено" + why);
+            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) + " е отменено" +
+                        why);
         // Completed, or no answer about an accepted job: nothing says it failed.
         if (job.state == IPP_JSTATE_COMPLETED || job.state == 0)
             return jobId;

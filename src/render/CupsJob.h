@@ -21,7 +21,6 @@ inline constexpr std::chrono::seconds kJobFollowTime{30};
 // then the job is followed for at most `follow`: aborted or canceled is a failure; completed,
 // pending or processing is success. Throws orva::Error naming the queue.
 int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
-                 const JobOptions& options,
-                 std::chrono::milliseconds follow = kJobFollowTime);
+                 const JobOptions& options, std::chrono::milliseconds follow = kJobFollowTime);
 
 } // namespace orva

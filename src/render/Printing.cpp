@@ -68,8 +68,8 @@ PdfDocumentFile::PdfDocumentFile(const std::string& path, QPrinter& printer, int
     if (layout.linesPerPage < 1)
         throw Error("печат: на страницата не се събира нито един ред с шрифт " + std::to_string(pointSize) + " пункта");
     parts_->writer = std::make_unique<PdfWriter>(
-        parts_->sink, std::string_view(parts_->font.constData(), static_cast<std::size_t>(parts_->font.size())),
-        layout, title, "ОРВА");
+        parts_->sink, std::string_view(parts_->font.constData(), static_cast<std::size_t>(parts_->font.size())), layout,
+        title, "ОРВА");
 }
 
 PdfDocumentFile::~PdfDocumentFile() = default;

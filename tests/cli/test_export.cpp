@@ -348,10 +348,8 @@ TEST_P(FailureMidway, UndoesTheOutputFolder) {
 const MidwayCase kMidwayCases[] = {
     {"file_error", [] { throw orva::Error("диск"); }, orva::cli::kUsage, "диск"},
     {"out_of_memory", [] { throw std::bad_alloc(); }, orva::cli::kUnreadable, "std::bad_alloc"},
-    {"filesystem",
-     [] { throw fs::filesystem_error("disk", std::make_error_code(std::errc::io_error)); },
-     orva::cli::kUnreadable,
-     "filesystem error: disk: Input/output error"},
+    {"filesystem", [] { throw fs::filesystem_error("disk", std::make_error_code(std::errc::io_error)); },
+     orva::cli::kUnreadable, "filesystem error: disk: Input/output error"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cli, FailureMidway, ::testing::ValuesIn(kMidwayCases),

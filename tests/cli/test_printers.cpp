@@ -3,8 +3,8 @@
 #include "PeriodFixture.h"
 #include "RecordingPrintService.h"
 
-#include "render/PrinterChoice.h"
 #include "render/PageMetrics.h"
+#include "render/PrinterChoice.h"
 #include "text/Errors.h"
 
 #include <QPageSize>

@@ -5,8 +5,8 @@
 
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
-#include "render/PageMetrics.h"
 #include "gui/MainWindow.h"
+#include "render/PageMetrics.h"
 
 #include <QAction>
 #include <QDir>
