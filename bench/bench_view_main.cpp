@@ -10,9 +10,9 @@
 
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
-#include "gui/MessageBoxes.h"
-#include "render/Printing.h"
 #include "gui/MainWindow.h"
+#include "gui/MessageBoxes.h"
+#include "render/PageMetrics.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -147,8 +147,8 @@ int main(int argc, char** argv) {
     const double documentsMb = double(purchaseBytes + salesBytes) / 1e6;
     const long peakKb = statusKb("VmHWM:");
     std::printf("period: %s\n", folder.c_str());
-    std::printf("documents: purchases %zu lines, sales %zu lines, %.1f MB together\n", form.purchasesView()->lineCount(),
-                form.salesView()->lineCount(), documentsMb);
+    std::printf("documents: purchases %zu lines, sales %zu lines, %.1f MB together\n",
+                form.purchasesView()->lineCount(), form.salesView()->lineCount(), documentsMb);
     std::printf("load (read, build, into the boxes, copies saved) until the dialog opens: %lld ms\n",
                 static_cast<long long>(dialogOpenedAt - showAt));
     std::printf("dialog closed -> purchases journal painted: %lld ms\n",

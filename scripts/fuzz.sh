@@ -16,7 +16,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 SECONDS_PER_TARGET=${1:-10}
 BUILD=$(realpath -m "${ORVA_FUZZ_BUILD:-$ORVA_SOURCE_DIR/build-fuzz}")
 ARTIFACTS=$(realpath -m "${ORVA_FUZZ_ARTIFACTS:-$BUILD/artifacts}")
-TARGETS=${ORVA_FUZZ_TARGETS:-journal declaration return line_source side_files code_pages survey check cli_options}
+# Every fuzz/fuzz_<name>.cpp is a target.
+all_targets=$(cd "$ORVA_SOURCE_DIR/fuzz" && for file in fuzz_*.cpp; do name=${file#fuzz_}; echo "${name%.cpp}"; done)
+TARGETS=${ORVA_FUZZ_TARGETS:-$all_targets}
 
 orva_log "configuring $BUILD (clang, libFuzzer)"
 CC=clang CXX=clang++ cmake -S "$ORVA_SOURCE_DIR" -B "$BUILD" -DORVA_WERROR=ON -DORVA_FUZZ=ON -DORVA_CORE_ONLY=ON \

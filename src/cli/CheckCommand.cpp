@@ -1,8 +1,9 @@
 #include "cli/CheckCommand.h"
 
-#include "cli/CheckTable.h"
-#include "cli/Cli.h"
 #include "check/PeriodCheck.h"
+#include "cli/CheckTable.h"
+#include "cli/Command.h"
+#include "cli/Progress.h"
 
 #include <algorithm>
 #include <array>
@@ -309,6 +310,58 @@ int runCheck(const CheckOptions& options, std::ostream& out, const CheckProgress
                                         [](const CheckRow& row) { return row.result == CheckRow::Result::Holds; });
     const bool failed = report->errors() != 0 || !tableHolds || (options.strict && report->warnings() != 0);
     return failed ? kMismatch : kSuccess;
+}
+
+namespace {
+
+class CheckCommand final : public Command {
+public:
+    const char* name() const override { return "check"; }
+
+    std::string usage() const override {
+        return "  orva-cli check  [--format text|csv|json] [--strict] [--max-findings N]\n"
+               "                  [READING OPTIONS] DATAFOLDER\n";
+    }
+
+    std::string description() const override {
+        return "  check     Check the period before filing: every record of both journals\n"
+               "            against the record rules (one line per finding, file:line, ГРЕШКА\n"
+               "            or ПРЕДУПРЕЖДЕНИЕ, the field, its value and the rule's message), then\n"
+               "            the return against the journals and its own sums (one table row per\n"
+               "            rule: the return's value, the journals' value, the difference and OK,\n"
+               "            НЕСЪОТВЕТСТВИЕ or НЕ Е ПРОВЕРЕНО), then the counts per file and rule.\n"
+               "            Every file is read to its end, whatever its records hold.\n";
+    }
+
+    std::string optionHelp() const override {
+        return "  --format text|csv|json\n"
+               "                        check's output: text (the default); csv, one row per\n"
+               "                        finding and per return rule (file;line;field;severity;\n"
+               "                        rule;value;message, CR LF, UTF-8 with a BOM); json, the\n"
+               "                        same rows as one array of objects\n"
+               "  --strict              check: a warning fails the check too\n"
+               "  --max-findings N      check: show at most N finding lines in the text output\n"
+               "                        (default 200); the counts and csv/json keep them all\n";
+    }
+
+    int run(const Options& options, Streams& streams, const Environment&) const override {
+        CheckOptions check;
+        check.dataFolder = *options.dataFolder;
+        check.read = options.read;
+        check.format = options.checkFormat;
+        check.strict = options.strict;
+        check.maxFindings = options.maxFindings;
+        Progress& progress = streams.progress;
+        return runCheck(check, streams.out,
+                        {[&](const std::string& what) { progress.step(what); }, [&]() { progress.clear(); }});
+    }
+};
+
+} // namespace
+
+const Command& checkCommand() {
+    static const CheckCommand command;
+    return command;
 }
 
 } // namespace orva::cli

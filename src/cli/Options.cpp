@@ -47,17 +47,17 @@ Options parseOptions(const std::vector<std::string>& args) {
         usageError("no command given");
     const std::string& command = args[0];
     if (command == "export")
-        options.command = Command::Export;
+        options.command = CommandId::Export;
     else if (command == "print")
-        options.command = Command::Print;
+        options.command = CommandId::Print;
     else if (command == "check")
-        options.command = Command::Check;
+        options.command = CommandId::Check;
     else if (command == "printers")
-        options.command = Command::Printers;
+        options.command = CommandId::Printers;
     else
         usageError("unknown command \"" + command + "\"");
 
-    const bool takesAnswers = options.command != Command::Check;
+    const bool takesAnswers = options.command != CommandId::Check;
     std::optional<bool> represent;
     std::optional<bool> art92;
     bool optionsEnded = false;
@@ -96,21 +96,21 @@ Options parseOptions(const std::vector<std::string>& args) {
                 usageError(arg + " and " + other + " exclude each other");
             target = setting;
         };
-        const bool exportOnly = arg == "--out" || (arg == "--format" && options.command != Command::Check);
+        const bool exportOnly = arg == "--out" || (arg == "--format" && options.command != CommandId::Check);
         const bool checkOnly = arg == "--strict" || arg == "--max-findings";
         const bool answer = arg == "--lines-per-page" || arg == "--address" || arg == "--signatory" ||
                             arg == "--position" || arg == "--date" || arg == "--represent" || arg == "--no-represent" ||
                             arg == "--art92" || arg == "--no-art92" || arg == "--cell";
-        if ((exportOnly && options.command != Command::Export) || (answer && !takesAnswers) ||
-            (arg == "--document" && options.command != Command::Print) ||
-            (arg == "--printer" && options.command != Command::Print && options.command != Command::Printers) ||
-            (options.command == Command::Printers && arg != "--printer") ||
-            (checkOnly && options.command != Command::Check))
+        if ((exportOnly && options.command != CommandId::Export) || (answer && !takesAnswers) ||
+            (arg == "--document" && options.command != CommandId::Print) ||
+            (arg == "--printer" && options.command != CommandId::Print && options.command != CommandId::Printers) ||
+            (options.command == CommandId::Printers && arg != "--printer") ||
+            (checkOnly && options.command != CommandId::Check))
             usageError(command + " takes no " + arg);
 
         if (arg == "--out")
             options.out = value();
-        else if (arg == "--format" && options.command == Command::Check) {
+        else if (arg == "--format" && options.command == CommandId::Check) {
             const std::string name = value();
             if (name == "text")
                 options.checkFormat = CheckFormat::Text;
@@ -187,21 +187,20 @@ Options parseOptions(const std::vector<std::string>& args) {
     options.answers.represent = represent.value_or(true);
     options.answers.art92 = art92.value_or(false);
 
-    if (options.command == Command::Printers) {
+    if (options.command == CommandId::Printers) {
         if (options.dataFolder)
             usageError("printers takes no data folder");
         return options;
     }
     if (!options.dataFolder)
         usageError(command + " needs the data folder");
-    if (options.command == Command::Export && !options.out)
+    if (options.command == CommandId::Export && !options.out)
         usageError("export needs --out DIR");
-    if (options.command == Command::Export && options.out->empty())
+    if (options.command == CommandId::Export && options.out->empty())
         usageError("--out needs a folder name");
-    if (options.command == Command::Print && !options.document)
+    if (options.command == CommandId::Print && !options.document)
         usageError("print needs --document label|purchases|sales|return");
     return options;
 }
-
 
 } // namespace orva::cli

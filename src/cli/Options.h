@@ -35,7 +35,7 @@ private:
     int status_;
 };
 
-enum class Command { Export, Print, Check, Printers };
+enum class CommandId { Export, Print, Check, Printers };
 
 enum class CheckFormat { Text, Csv, Json };
 
@@ -51,7 +51,7 @@ struct AnswerOptions {
 };
 
 struct Options {
-    Command command = Command::Check;
+    CommandId command = CommandId::Check;
     std::optional<std::string> out;
     std::string format = "text";
     std::optional<std::string> document;

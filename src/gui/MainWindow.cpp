@@ -3,12 +3,15 @@
 #include "declaration/Declaration.h"
 #include "declaration/ReturnForm.h"
 #include "gui/AdditionalDataDialog.h"
-#include "journals/Journal.h"
 #include "gui/DocumentView.h"
 #include "gui/MessageBoxes.h"
+#include "journals/Journal.h"
+#include "render/PageMetrics.h"
+#include "render/PrintService.h"
 #include "render/PrinterChoice.h"
 #include "render/Printing.h"
 #include "render/QtText.h"
+#include "sidefiles/SideFileLocations.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -43,7 +46,7 @@ using orva::toWin1251;
 MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles, std::optional<QPrinterInfo> printer,
                        QWidget* parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), dataFolder_(std::move(dataFolder)), sideFiles_(std::move(sideFiles)),
-      printerInfo_(std::move(printer)) {
+      printerInfo_(std::move(printer)), printService_(&orva::cupsPrintService()) {
     ui->setupUi(this);
 
     labelView()->setFont(orva::documentFont(orva::kLabelPointSize));
@@ -61,8 +64,8 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
     printAction_ = printMenu_->addAction(QStringLiteral("Печат"));
     printAction_->setObjectName(QStringLiteral("printAction"));
     connect(printAction_, &QAction::triggered, this, &MainWindow::printFocusedDocument);
-    for (QAbstractScrollArea* box : std::initializer_list<QAbstractScrollArea*>{labelView(), purchasesView(), salesView(),
-                                                                             returnView(), viesEdit()}) {
+    for (QAbstractScrollArea* box : std::initializer_list<QAbstractScrollArea*>{
+             labelView(), purchasesView(), salesView(), returnView(), viesEdit()}) {
         box->installEventFilter(this);
         box->viewport()->installEventFilter(this);
     }
@@ -294,7 +297,7 @@ bool MainWindow::hasViewFocus(const QWidget* view) const {
 void MainWindow::printView(const DocumentView& view, int pointSize) {
     if (!printer_)
         throw orva::Error("Няма принтер, на който да се печата.");
-    orva::printDocument(*printer_, view.lines(), pointSize, orva::kApplicationTitle);
+    orva::printDocument(*printService_, *printer_, view.lines(), pointSize, orva::kApplicationTitle);
 }
 
 void MainWindow::printFocusedDocument() {

@@ -24,6 +24,7 @@ class MainWindow;
 }
 
 namespace orva {
+class PrintService;
 // What the user is told when the period cannot be read; the program then ends.
 inline const char* const kReadError = "Грешка при четене на дискетата.";
 } // namespace orva
@@ -63,8 +64,11 @@ public:
     const std::string& dataFolder() const { return dataFolder_; }
     // The application's printer, or nullptr when there was no usable printer at creation.
     QPrinter* printer() const { return printer_.get(); }
-    // Replaces the application's printer (tests print into a PDF file through it).
+    // Replaces the application's printer (tests give one whose page they know).
     void usePrinter(std::unique_ptr<QPrinter> printer);
+    // Where print jobs go: the print server unless replaced (tests keep the jobs to look at them).
+    // `service` must outlive the window.
+    void setPrintService(orva::PrintService& service) { printService_ = &service; }
 
     // Whether the guarded load failed (the program then ends), and what failed: the read-error
     // box shows it under "Show Details..." and writes it to standard error.
@@ -95,6 +99,7 @@ private:
     orva::SideFileLocations sideFiles_;
     std::optional<QPrinterInfo> printerInfo_;
     std::unique_ptr<QPrinter> printer_;
+    orva::PrintService* printService_;
     std::unique_ptr<AdditionalDataDialog> dialog_;
     int linesPerPage_ = 0;
     orva::Declaration declaration_;

@@ -1,14 +1,14 @@
 #include "gui/Startup.h"
 
-#include "sidefiles/SideFileLocations.h"
+#include "Version.h"
 #include "gui/FolderChooser.h"
-#include "gui/MessageBoxes.h"
-#include "render/Printing.h"
 #include "gui/MainWindow.h"
+#include "gui/MessageBoxes.h"
+#include "render/PageMetrics.h"
+#include "sidefiles/SideFileLocations.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
-#include "Version.h"
 
 #include <QApplication>
 #include <QFile>

@@ -27,8 +27,7 @@ std::string lastServerError() {
 void requireQueueTakesJobs(const std::string& queue) {
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr);
     if (dest == nullptr)
-        throw Error("печат: сървърът за печат не познава принтера " + quoted(queue) + " (" +
-                    lastServerError() + ")");
+        throw Error("печат: сървърът за печат не познава принтера " + quoted(queue) + " (" + lastServerError() + ")");
     const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
     const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
     const char* message = cupsGetOption("printer-state-message", dest->num_options, dest->options);
@@ -82,7 +81,7 @@ void cancelJob(const std::string& queue, int jobId) {
 
 // Creates the job and sends the file as its one document; returns the job id.
 int sendJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
-            const std::vector<std::pair<std::string, std::string>>& options) {
+            const JobOptions& options) {
     std::ifstream file(pdfPath, std::ios::binary);
     if (!file)
         throw Error("печат: файлът на заданието " + pdfPath + " не може да се прочете");
@@ -122,7 +121,7 @@ int sendJob(const std::string& queue, const std::string& pdfPath, const std::str
 } // namespace
 
 int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
-                 const std::vector<std::pair<std::string, std::string>>& options, std::chrono::milliseconds follow) {
+                 const JobOptions& options, std::chrono::milliseconds follow) {
     requireQueueTakesJobs(queue);
     const int jobId = sendJob(queue, pdfPath, jobName, options);
 
@@ -131,11 +130,11 @@ int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std
         const JobState job = askJobState(queue, jobId);
         const std::string why = job.reasons.empty() ? "" : " (" + job.reasons + ")";
         if (job.state == IPP_JSTATE_ABORTED)
-            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) +
-                        " е прекъснато" + why);
+            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) + " е прекъснато" +
+                        why);
         if (job.state == IPP_JSTATE_CANCELED)
-            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) +
-                        " е отменено" + why);
+            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) + " е отменено" +
+                        why);
         // Completed, or no answer about an accepted job: nothing says it failed.
         if (job.state == IPP_JSTATE_COMPLETED || job.state == 0)
             return jobId;
@@ -143,6 +142,23 @@ int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std
             return jobId; // still pending, held or processing: on its way
         std::this_thread::sleep_for(kPollInterval);
     }
+}
+
+namespace {
+
+class CupsPrintService final : public PrintService {
+public:
+    int submitPdf(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
+                  const JobOptions& options) override {
+        return submitPdfJob(queue, pdfPath, jobName, options);
+    }
+};
+
+} // namespace
+
+PrintService& cupsPrintService() {
+    static CupsPrintService service;
+    return service;
 }
 
 } // namespace orva

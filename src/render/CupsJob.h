@@ -1,9 +1,9 @@
 #pragma once
 
+#include "render/PrintService.h"
+
 #include <chrono>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace orva {
 
@@ -21,7 +21,6 @@ inline constexpr std::chrono::seconds kJobFollowTime{30};
 // then the job is followed for at most `follow`: aborted or canceled is a failure; completed,
 // pending or processing is success. Throws orva::Error naming the queue.
 int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
-                 const std::vector<std::pair<std::string, std::string>>& options,
-                 std::chrono::milliseconds follow = kJobFollowTime);
+                 const JobOptions& options, std::chrono::milliseconds follow = kJobFollowTime);
 
 } // namespace orva

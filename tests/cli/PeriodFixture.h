@@ -8,6 +8,8 @@
 #include "text/Encoding.h"
 #include "text/LineFile.h"
 
+#include <QPrinter>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>

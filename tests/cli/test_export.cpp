@@ -5,7 +5,8 @@
 #include "declaration/Declaration.h"
 #include "declaration/ReturnForm.h"
 #include "journals/Journal.h"
-#include "render/Printing.h"
+#include "render/PageMetrics.h"
+#include "text/Errors.h"
 
 #include <QPageSize>
 #include <QPrinter>
@@ -312,6 +313,47 @@ const NoReturnCase kNoReturnCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cli, NoReturn, ::testing::ValuesIn(kNoReturnCases),
                          [](const ::testing::TestParamInfo<NoReturnCase>& info) { return info.param.name; });
+
+// A failure while the files are being written, of whatever kind, leaves neither the files nor the
+// folder this run made; an orva::Error is a write failure (1), anything else a failure to read (2).
+struct MidwayCase {
+    const char* name;
+    std::function<void()> fail;
+    int status;
+    const char* message;
+};
+
+void PrintTo(const MidwayCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class FailureMidway : public ::testing::TestWithParam<MidwayCase> {};
+
+TEST_P(FailureMidway, UndoesTheOutputFolder) {
+    const MidwayCase& c = GetParam();
+    TempDir temp;
+    writePeriod(consistentPeriod(), temp.path() / "data");
+    const fs::path out = temp.path() / "out" / "nested";
+    orva::cli::Environment environment = withoutPrinter();
+    environment.exportFileBegun = [&](const std::string& path) {
+        if (fs::path(path).filename() == "sales.txt")
+            c.fail();
+    };
+    const CliResult run = exportPeriod(temp.path() / "data", out, {"--lines-per-page", "60"}, environment);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.err, std::string("orva-cli: ") + c.message + "\n");
+    EXPECT_FALSE(fs::exists(out));
+}
+
+const MidwayCase kMidwayCases[] = {
+    {"file_error", [] { throw orva::Error("диск"); }, orva::cli::kUsage, "диск"},
+    {"out_of_memory", [] { throw std::bad_alloc(); }, orva::cli::kUnreadable, "std::bad_alloc"},
+    {"filesystem", [] { throw fs::filesystem_error("disk", std::make_error_code(std::errc::io_error)); },
+     orva::cli::kUnreadable, "filesystem error: disk: Input/output error"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cli, FailureMidway, ::testing::ValuesIn(kMidwayCases),
+                         [](const ::testing::TestParamInfo<MidwayCase>& info) { return info.param.name; });
 
 TEST_F(Export, GivenDateNeedsNoDefaultDate) {
     // The default date is computed only when --date is missing.

@@ -1,11 +1,12 @@
-// orva-cli print: one document through the renderer on the default printer, which a test
-// replaces with a PDF printer to see what the printer would get.
+// orva-cli print: one document through the print sequence on the default printer, whose jobs a
+// test keeps to see what the print server would get.
 #include "PdfTools.h"
 #include "PeriodFixture.h"
+#include "RecordingPrintService.h"
 
 #include "declaration/Declaration.h"
 #include "journals/Journal.h"
-#include "render/Printing.h"
+#include "render/PageMetrics.h"
 
 #include <QPrinter>
 
@@ -15,27 +16,35 @@ using namespace clitest;
 
 namespace {
 
-orva::cli::Environment pdfPrinter(const fs::path& output) {
-    orva::cli::Environment environment;
-    environment.defaultPrinter = [output] {
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(QString::fromStdString(output.string()));
-        orva::preparePrinter(*printer);
-        return printer;
-    };
-    return environment;
-}
-
 class Print : public ::testing::Test {
 protected:
     void SetUp() override {
         period = consistentPeriod(40, 30);
         writePeriod(period, data);
     }
+    // An A4 printer without margins whose jobs are kept.
+    orva::cli::Environment pdfPrinter() {
+        orva::cli::Environment environment;
+        environment.defaultPrinter = [] {
+            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            orva::preparePrinter(*printer);
+            return printer;
+        };
+        environment.printService = &jobs;
+        return environment;
+    }
+    // The PDF of the one job printed since the last call, at `pdf` for pdfinfo and pdftotext.
+    void takeJob() {
+        ASSERT_EQ(jobs.jobs.size(), 1u);
+        EXPECT_EQ(jobs.jobs[0].name, "ОРВА");
+        writeBytes(pdf.string(), jobs.jobs[0].pdf);
+        jobs.jobs.clear();
+    }
     TempDir temp;
     fs::path data = temp.path() / "data";
     fs::path pdf = temp.path() / "printed.pdf";
+    orva::fixture::RecordingPrintService jobs;
     Period period;
 };
 
@@ -43,8 +52,9 @@ protected:
 // own count, so pages shared sheets and page breaks fell mid-page.
 TEST_F(Print, FewerLinesPerPageStillPutOnePageOnEachSheet) {
     const CliResult run =
-        runCli({"print", "--document", "purchases", "--lines-per-page", "40", data.string()}, pdfPrinter(pdf));
+        runCli({"print", "--document", "purchases", "--lines-per-page", "40", data.string()}, pdfPrinter());
     ASSERT_EQ(run.status, 0) << run.err;
+    takeJob();
     const orva::Declaration declaration = orva::parseDeclaration(readBytes(data / "deklar.txt"));
     const std::size_t lines =
         orva::buildJournal(readBytes(data / "pokupki.txt"), 40, declaration.captionText, orva::purchasesLayout())
@@ -57,15 +67,16 @@ TEST_F(Print, FewerLinesPerPageStillPutOnePageOnEachSheet) {
     const int printerLines = orva::fallbackLinesPerPage();
     const CliResult tooMany = runCli(
         {"print", "--document", "purchases", "--lines-per-page", std::to_string(printerLines + 1), data.string()},
-        pdfPrinter(pdf));
+        pdfPrinter());
     EXPECT_EQ(tooMany.status, orva::cli::kUsage);
     EXPECT_NE(tooMany.err.find("holds " + std::to_string(printerLines) + " lines"), std::string::npos) << tooMany.err;
 }
 
 TEST_F(Print, JournalGoesOutOneSheetPerPageAsJobOrva) {
-    const CliResult run = runCli({"print", "--document", "purchases", data.string()}, pdfPrinter(pdf));
+    const CliResult run = runCli({"print", "--document", "purchases", data.string()}, pdfPrinter());
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(run.err.empty()) << run.err;
+    takeJob();
 
     // The printer's own count governs the document's pages and the sheets alike.
     const int perPage = orva::fallbackLinesPerPage(); // a PDF printer on A4 without margins
@@ -84,8 +95,9 @@ TEST_F(Print, JournalGoesOutOneSheetPerPageAsJobOrva) {
 }
 
 TEST_F(Print, LabelPrintsAtTenPointsOnOneSheet) {
-    const CliResult run = runCli({"print", "--document", "label", data.string()}, pdfPrinter(pdf));
+    const CliResult run = runCli({"print", "--document", "label", data.string()}, pdfPrinter());
     ASSERT_EQ(run.status, 0) << run.err;
+    takeJob();
     EXPECT_EQ(pdfPages(pdf.string()), 1);
     EXPECT_EQ(pdfFirstLines(pdf.string()).at(0), "BG123456789");
 }
@@ -110,21 +122,27 @@ TEST_F(Print, RefusedJobIsStatusFour) {
         runCli({"print", "--document", "label", "--lines-per-page", "60", data.string()}, environment);
     EXPECT_EQ(run.status, orva::cli::kNoPrinter);
     EXPECT_EQ(run.err.rfind("orva-cli: печат: ", 0), 0u) << run.err;
+
+    // The print server refuses the job it was given.
+    jobs.refusal = "печат: принтерът \"pdf\" не приема задания";
+    const CliResult refused = runCli({"print", "--document", "label", data.string()}, pdfPrinter());
+    EXPECT_EQ(refused.status, orva::cli::kNoPrinter);
+    EXPECT_EQ(refused.err, "orva-cli: печат: принтерът \"pdf\" не приема задания\n");
 }
 
 TEST_F(Print, ReturnThatCannotBeBuiltIsStatusThree) {
     period.cellTexts[20] = "x";
     writePeriod(period, data);
-    const CliResult run = runCli({"print", "--document", "return", data.string()}, pdfPrinter(pdf));
+    const CliResult run = runCli({"print", "--document", "return", data.string()}, pdfPrinter());
     EXPECT_EQ(run.status, orva::cli::kNoReturn);
-    EXPECT_FALSE(fs::exists(pdf));
+    EXPECT_TRUE(jobs.jobs.empty());
 }
 
 TEST_F(Print, UnreadablePeriodIsStatusTwo) {
     fs::remove(data / "prodagbi.txt");
-    const CliResult run = runCli({"print", "--document", "label", data.string()}, pdfPrinter(pdf));
+    const CliResult run = runCli({"print", "--document", "label", data.string()}, pdfPrinter());
     EXPECT_EQ(run.status, orva::cli::kUnreadable);
-    EXPECT_FALSE(fs::exists(pdf));
+    EXPECT_TRUE(jobs.jobs.empty());
 }
 
 } // namespace

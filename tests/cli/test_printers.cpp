@@ -1,12 +1,13 @@
 // Which print queue: lp's order of sources, --printer / -P on print, the printers listing, and
 // an unknown queue as status 4. No print server is reached: the queues are the test's own.
-#include "PdfTools.h"
 #include "PeriodFixture.h"
+#include "RecordingPrintService.h"
 
+#include "render/PageMetrics.h"
 #include "render/PrinterChoice.h"
-#include "render/Printing.h"
 #include "text/Errors.h"
 
+#include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -89,25 +90,33 @@ class Printers : public ::testing::Test {
 protected:
     void SetUp() override {
         writePeriod(consistentPeriod(3, 2), data);
-        // Two queues; "office" prints into a PDF file. lp's choice is "pdf", named by PRINTER.
+        // Two queues, told apart by their paper: "office" has A5, lp's choice "pdf" (named by
+        // PRINTER) A4. The jobs are kept, not sent.
         environment.queueNames = [] { return std::vector<std::string>{"office", "pdf"}; };
         environment.queueChoice = [] { return QueueChoice{"pdf", "PRINTER"}; };
-        environment.defaultPrinter = [this] { return pdfPrinter(defaultOutput); };
-        environment.namedPrinter = [this](const std::string& queue) {
-            return queue == "office" ? pdfPrinter(officeOutput) : nullptr;
+        environment.defaultPrinter = [] { return pdfPrinter(QPageSize::A4); };
+        environment.namedPrinter = [](const std::string& queue) {
+            return queue == "office" ? pdfPrinter(QPageSize::A5) : nullptr;
         };
+        environment.printService = &jobs;
     }
-    static std::unique_ptr<QPrinter> pdfPrinter(const fs::path& output) {
+    static std::unique_ptr<QPrinter> pdfPrinter(QPageSize::PageSizeId paper) {
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(QString::fromStdString(output.string()));
+        printer->setPageSize(QPageSize(paper));
         orva::preparePrinter(*printer);
         return printer;
     }
+    // The paper of the one job printed, and its pages.
+    void expectOneJob(const std::string& paper) {
+        ASSERT_EQ(jobs.jobs.size(), 1u);
+        EXPECT_EQ(jobs.jobs[0].options.at(0), (std::pair<std::string, std::string>{"media", paper}));
+        EXPECT_EQ(orva::fixture::pdfPageCount(jobs.jobs[0].pdf), 1);
+        jobs.jobs.clear();
+    }
     TempDir temp;
     fs::path data = temp.path() / "data";
-    fs::path officeOutput = temp.path() / "office.pdf";
-    fs::path defaultOutput = temp.path() / "default.pdf";
+    orva::fixture::RecordingPrintService jobs;
     orva::cli::Environment environment;
 };
 
@@ -115,25 +124,23 @@ TEST_F(Printers, NamedQueueInEverySpelling) {
     for (const std::vector<std::string>& option :
          {std::vector<std::string>{"--printer", "office"}, {"--printer=office"}, {"-P", "office"}, {"-Poffice"}}) {
         SCOPED_TRACE(option.front());
-        fs::remove(officeOutput);
         std::vector<std::string> args{"print", "--document", "label"};
         args.insert(args.end(), option.begin(), option.end());
         args.push_back(data.string());
         const CliResult run = runCli(args, environment);
         ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(pdfPages(officeOutput.string()), 1);
-        EXPECT_FALSE(fs::exists(defaultOutput));
+        expectOneJob("A5");
     }
     // Without the option, lp's choice.
     ASSERT_EQ(runCli({"print", "--document", "label", data.string()}, environment).status, 0);
-    EXPECT_EQ(pdfPages(defaultOutput.string()), 1);
+    expectOneJob("A4");
 }
 
 TEST_F(Printers, UnknownQueueIsStatusFourAndNamed) {
     const CliResult run = runCli({"print", "--document", "label", "-P", "cellar", data.string()}, environment);
     EXPECT_EQ(run.status, orva::cli::kNoPrinter);
     EXPECT_EQ(run.err, "orva-cli: няма опашка за печат \"cellar\"\n");
-    EXPECT_FALSE(fs::exists(officeOutput) || fs::exists(defaultOutput));
+    EXPECT_TRUE(jobs.jobs.empty());
 
     // A queue named by the environment but missing: print fails naming it, export lays out
     // without a printer.
@@ -172,7 +179,7 @@ TEST_F(Printers, PrinterOptionOnlyWherePrintingHappens) {
         SCOPED_TRACE(args.at(0) + " " + args.at(args.size() - 2));
         const CliResult run = runCli(args, environment);
         EXPECT_EQ(run.status, orva::cli::kUsage) << run.err;
-        EXPECT_FALSE(fs::exists(officeOutput));
+        EXPECT_TRUE(jobs.jobs.empty());
     }
 }
 

@@ -1,7 +1,7 @@
 // The light document view: lines in, lines out, only the visible lines painted, the saved bytes.
 
 #include "gui/DocumentView.h"
-#include "render/Printing.h"
+#include "render/PageMetrics.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 
@@ -199,8 +199,8 @@ private slots:
                                         << QStringLiteral("АБВ abc\nsecond\n\nend");
         QTest::newRow("Ctrl+Shift+Home") << Keys{{Qt::Key_Down}, {Qt::Key_Right}, {Qt::Key_Home, controlShift}}
                                          << QStringLiteral("АБВ abc\ns");
-        QTest::newRow("Shift+PgDn to the last line") << Keys{{Qt::Key_PageDown, shift}}
-                                                     << QStringLiteral("АБВ abc\nsecond\n\n");
+        QTest::newRow("Shift+PgDn to the last line")
+            << Keys{{Qt::Key_PageDown, shift}} << QStringLiteral("АБВ abc\nsecond\n\n");
         QTest::newRow("Ctrl+A") << Keys{{Qt::Key_Down}, {Qt::Key_A, Qt::ControlModifier}}
                                 << QStringLiteral("АБВ abc\nsecond\n\nend");
         QTest::newRow("a move without Shift drops the selection")
@@ -251,14 +251,17 @@ private slots:
         QVERIFY(!highlighted(view.viewport()->grab().toImage(), 0, view.viewport()->height()).isValid());
 
         // "abc" of line 1: columns 4 to 7.
-        press(view, {{Qt::Key_End}, {Qt::Key_Left, Qt::ShiftModifier}, {Qt::Key_Left, Qt::ShiftModifier},
+        press(view, {{Qt::Key_End},
+                     {Qt::Key_Left, Qt::ShiftModifier},
+                     {Qt::Key_Left, Qt::ShiftModifier},
                      {Qt::Key_Left, Qt::ShiftModifier}});
         const QImage image = view.viewport()->grab().toImage();
         const QRect cells = highlighted(image, 0, height);
         const qreal advance = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('W'));
         QVERIFY(cells.isValid());
-        QVERIFY2(qAbs(cells.left() - (2 + 4 * advance)) <= 1 && qAbs(cells.width() - 3 * advance) <= 1,
-                 qPrintable(QStringLiteral("highlight %1+%2, cell %3").arg(cells.left()).arg(cells.width()).arg(advance)));
+        QVERIFY2(
+            qAbs(cells.left() - (2 + 4 * advance)) <= 1 && qAbs(cells.width() - 3 * advance) <= 1,
+            qPrintable(QStringLiteral("highlight %1+%2, cell %3").arg(cells.left()).arg(cells.width()).arg(advance)));
         QVERIFY(!highlighted(image, height, view.viewport()->height()).isValid());
     }
 

@@ -4,10 +4,10 @@
 
 #include "declaration/ReturnCells.h"
 #include "gui/AdditionalDataDialog.h"
-#include "journals/Journal.h"
 #include "gui/DocumentView.h"
-#include "render/Printing.h"
 #include "gui/MainWindow.h"
+#include "journals/Journal.h"
+#include "render/PageMetrics.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"

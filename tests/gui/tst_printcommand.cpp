@@ -1,18 +1,18 @@
 // The print command: confirmation, the focused box, completion and failure boxes, offscreen.
 
+#include "RecordingPrintService.h"
 #include "ShellTestSupport.h"
 
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
 #include "gui/MainWindow.h"
-#include "render/Printing.h"
+#include "render/PageMetrics.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPrinter>
-#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,14 +24,6 @@ namespace {
 const QString kQuestion = QStringLiteral("Желаете ли да разпечатате избрания документ ?");
 const QString kDone = QStringLiteral("Печатането завърши.");
 
-int pdfPages(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    return static_cast<int>(
-        QString::fromLatin1(file.readAll()).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
-}
-
 } // namespace
 
 class TestPrintCommand : public QObject {
@@ -41,15 +33,15 @@ private:
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<MainWindow> form;
     std::unique_ptr<ModalAnswerer> answers;
-    QString pdf;
+    orva::fixture::RecordingPrintService jobs;
 
-    // The application's printer made a PDF file, so what a command prints can be looked at.
+    // An A4 printer whose jobs are kept, so what a command prints can be looked at.
     void printIntoPdf() {
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(pdf);
         orva::preparePrinter(*printer);
         form->usePrinter(std::move(printer));
+        form->setPrintService(jobs);
     }
 
     // A press in the box's text, as the user's click.
@@ -73,7 +65,7 @@ private slots:
         QDir(dir->path()).mkpath(QStringLiteral("bin"));
         const std::string data = dir->filePath(QStringLiteral("data")).toStdString();
         period::write(data, 60, 60);
-        pdf = dir->filePath(QStringLiteral("out.pdf"));
+        jobs.jobs.clear();
         answers = std::make_unique<ModalAnswerer>();
         answers->then(ModalAnswerer::press(QMessageBox::Ok)); // no printer at creation
         answers->then(ModalAnswerer::clickDefault());         // the dialog
@@ -104,7 +96,7 @@ private slots:
         QCOMPARE(question.buttons, (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")}));
         QTest::qWait(300);
         QCOMPARE(answers->seen.size(), std::size_t(1));
-        QVERIFY(!QFile::exists(pdf));
+        QVERIFY(jobs.jobs.empty());
     }
 
     // A left click gives the box the focus before the command asks, so that box is printed.
@@ -136,7 +128,9 @@ private slots:
         QVERIFY(perPage > 0);
         const int expectedPages = static_cast<int>((box->lineCount() + perPage - 1) / perPage);
         QVERIFY(boxIndex == 0 || expectedPages > 1);
-        QCOMPARE(pdfPages(pdf), expectedPages);
+        QCOMPARE(jobs.jobs.size(), std::size_t(1));
+        QCOMPARE(jobs.jobs[0].name, std::string("ОРВА"));
+        QCOMPARE(orva::fixture::pdfPageCount(jobs.jobs[0].pdf), expectedPages);
     }
 
     void viesAsksAndPrintsNothing() {
@@ -149,7 +143,7 @@ private slots:
         QCOMPARE(answers->seen[1].text, kDone);
         QTest::qWait(300);
         QCOMPARE(answers->seen.size(), std::size_t(2));
-        QVERIFY(!QFile::exists(pdf));
+        QVERIFY(jobs.jobs.empty());
     }
 
     void anyButtonAsksAtOnce_data() {

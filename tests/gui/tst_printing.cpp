@@ -1,10 +1,14 @@
-// The document renderer: what lands on a sheet, checked in the PDF it writes (pdfinfo,
-// pdftotext), and the failures of a job without a printer.
+// The print sequence: what lands on a sheet, checked in the PDF our writer makes for an export or
+// a print job (pdfinfo, pdftotext), and the failures of a job without a printer.
 #include "../core/FileSizeLimit.h"
+#include "RecordingPrintService.h"
 #include "pdf/PdfWriter.h"
+#include "render/PageMetrics.h"
+#include "render/PrintService.h"
 #include "render/Printing.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
+#include "text/LineFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -77,6 +81,16 @@ std::vector<std::string> numberedDocument(int pages, int perPage, int lastPageLi
     return lines;
 }
 
+// An exported PDF of `lines`, `perPage` 8-point lines on each page, published at `path`.
+void writePdf(const QString& path, const std::vector<std::string>& lines, int pointSize, int perPage) {
+    const std::unique_ptr<orva::PdfDocumentFile> file =
+        orva::exportPdfFile(path.toStdString(), pointSize, perPage, "ОРВА");
+    for (const std::string& line : lines)
+        file->addLine(line);
+    file->finish();
+    file->publish();
+}
+
 } // namespace
 
 class TestPrinting : public QObject {
@@ -88,6 +102,8 @@ private slots:
     void fallbackCountIsAnA4PageAt1200Dpi();
     void pdfPagesBreakEveryLinesPerPage_data();
     void pdfPagesBreakEveryLinesPerPage();
+    void printJobPutsOnePageOnEachSheet_data();
+    void printJobPutsOnePageOnEachSheet();
     void labelPageFillsItsOwnCount();
     void pdfOfUnwritableFolderFailsAndLeavesNothing();
     void printingWithoutPrinterThrows();
@@ -147,8 +163,7 @@ void TestPrinting::pdfPagesBreakEveryLinesPerPage() {
     QFETCH(int, lastPageLines);
     QFETCH(bool, a4);
     const QString path = dir_.filePath(QStringLiteral("doc%1-%2.pdf").arg(perPage).arg(lastPageLines));
-    orva::writeDocumentPdf(path.toStdString(), numberedDocument(3, perPage, lastPageLines), orva::kDocumentPointSize,
-                           perPage, "ОРВА");
+    writePdf(path, numberedDocument(3, perPage, lastPageLines), orva::kDocumentPointSize, perPage);
 
     QCOMPARE(pdfPages(path), 3);
     if (a4)
@@ -169,6 +184,45 @@ void TestPrinting::pdfPagesBreakEveryLinesPerPage() {
     }
 }
 
+void TestPrinting::printJobPutsOnePageOnEachSheet_data() {
+    QTest::addColumn<int>("linesPerSheet");
+    QTest::addColumn<int>("pointSize");
+    QTest::newRow("the printer's own count") << 0 << orva::kDocumentPointSize;
+    QTest::newRow("a document laid out for 40 lines") << 40 << orva::kDocumentPointSize;
+    QTest::newRow("the label page at 10 points") << 0 << orva::kLabelPointSize;
+}
+
+void TestPrinting::printJobPutsOnePageOnEachSheet() {
+    // A print job is the PDF of the printer's page, one document page on each sheet, named and with
+    // the paper and sides of the printer.
+    QFETCH(int, linesPerSheet);
+    QFETCH(int, pointSize);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    orva::preparePrinter(printer);
+    const int perPage = linesPerSheet > 0 ? linesPerSheet : orva::linesPerPage(printer, pointSize);
+    orva::fixture::RecordingPrintService jobs;
+    orva::printDocument(jobs, printer, numberedDocument(3, perPage, 2), pointSize, "ОРВА", linesPerSheet);
+
+    QCOMPARE(jobs.jobs.size(), std::size_t(1));
+    const orva::fixture::RecordedJob& job = jobs.jobs[0];
+    QCOMPARE(job.name, std::string("ОРВА"));
+    QCOMPARE(job.options, (orva::JobOptions{{"media", "A4"}, {"sides", "one-sided"}}));
+    const QString path = dir_.filePath(QStringLiteral("job%1-%2.pdf").arg(linesPerSheet).arg(pointSize));
+    orva::writeFileAtomic(path.toStdString(), job.pdf);
+    QCOMPARE(pdfPages(path), 3);
+    QCOMPARE(pdfPageSize(path), QStringLiteral("595 x 842"));
+    const QList<QStringList> pages = pdfPageLines(path);
+    QCOMPARE(pages.size(), 3);
+    QCOMPARE(pages[1].size(), perPage);
+    QCOMPARE(pages[2].first(), QStringLiteral("P3 L1 СТРАНИЦА"));
+
+    // More lines than the sheet holds are refused, and nothing is submitted.
+    QVERIFY_THROWS_EXCEPTION(orva::Error, orva::printDocument(jobs, printer, {"x"}, pointSize, "ОРВА",
+                                                              orva::linesPerPage(printer, pointSize) + 1));
+    QCOMPARE(jobs.jobs.size(), std::size_t(1));
+}
+
 void TestPrinting::labelPageFillsItsOwnCount() {
     // The 10-point label page shares the sheet of the 8-point documents and fills the number of
     // 10-point lines that fit on it, fewer than the 8-point count.
@@ -183,7 +237,7 @@ void TestPrinting::labelPageFillsItsOwnCount() {
     QCOMPARE(count8, orva::fallbackLinesPerPage());
 
     const QString path = dir_.filePath(QStringLiteral("label.pdf"));
-    orva::writeDocumentPdf(path.toStdString(), numberedDocument(2, count10, 3), orva::kLabelPointSize, count8, "ОРВА");
+    writePdf(path, numberedDocument(2, count10, 3), orva::kLabelPointSize, count8);
     QCOMPARE(pdfPages(path), 2);
     const QList<QStringList> pages = pdfPageLines(path);
     QCOMPARE(pages.size(), 2);
@@ -193,8 +247,7 @@ void TestPrinting::labelPageFillsItsOwnCount() {
 
 void TestPrinting::pdfOfUnwritableFolderFailsAndLeavesNothing() {
     const QString path = dir_.filePath(QStringLiteral("missing/doc.pdf"));
-    QVERIFY_THROWS_EXCEPTION(orva::FileError,
-                             orva::writeDocumentPdf(path.toStdString(), {"x"}, orva::kDocumentPointSize, 60, "ОРВА"));
+    QVERIFY_THROWS_EXCEPTION(orva::FileError, writePdf(path, {"x"}, orva::kDocumentPointSize, 60));
     QVERIFY(!QFile::exists(path));
     QCOMPARE(QDir(dir_.path()).entryList({QStringLiteral("*.part")}, QDir::Files).size(), 0);
 }
@@ -205,8 +258,9 @@ void TestPrinting::printingWithoutPrinterThrows() {
     printer.setOutputFormat(QPrinter::NativeFormat);
     printer.setPrinterName(QStringLiteral("orva-no-such-printer"));
     orva::preparePrinter(printer);
+    // The print server itself, which this process cannot reach (main): the job has nowhere to go.
     try {
-        orva::printDocument(printer, {"line"}, orva::kDocumentPointSize, "ОРВА");
+        orva::printDocument(orva::cupsPrintService(), printer, {"line"}, orva::kDocumentPointSize, "ОРВА");
         QFAIL("printing on a printer that does not exist succeeded");
     } catch (const orva::Error& error) {
         QVERIFY2(QString::fromUtf8(error.what()).contains(QStringLiteral("печат")), error.what());
@@ -215,8 +269,7 @@ void TestPrinting::printingWithoutPrinterThrows() {
 
 void TestPrinting::zeroLinesPerPageIsRefused() {
     const QString path = dir_.filePath(QStringLiteral("zero.pdf"));
-    QVERIFY_THROWS_EXCEPTION(orva::Error,
-                             orva::writeDocumentPdf(path.toStdString(), {"x"}, orva::kDocumentPointSize, 0, "ОРВА"));
+    QVERIFY_THROWS_EXCEPTION(orva::Error, writePdf(path, {"x"}, orva::kDocumentPointSize, 0));
     QVERIFY(!QFile::exists(path));
 }
 
@@ -234,7 +287,7 @@ void TestPrinting::overWideLineStaysWholeOnItsOwnLine() {
     lines[perPage + 1] = title;
 
     const QString path = dir_.filePath(QStringLiteral("wide.pdf"));
-    orva::writeDocumentPdf(path.toStdString(), lines, orva::kDocumentPointSize, perPage, "ОРВА");
+    writePdf(path, lines, orva::kDocumentPointSize, perPage);
     QCOMPARE(pdfPages(path), 2);
     const QList<QStringList> pages = pdfPageLines(path);
     QCOMPARE(pages.size(), 2);
@@ -274,7 +327,7 @@ void TestPrinting::pdfOnFullDiskFailsAndLeavesNothing() {
     // Larger than the writer's buffer, so the disk fills while pages are still being written.
     const std::vector<std::string> lines = numberedDocument(1500, 60, 60);
     const QString whole = folder.filePath(QStringLiteral("whole.pdf"));
-    orva::writeDocumentPdf(whole.toStdString(), lines, orva::kDocumentPointSize, 60, "ОРВА");
+    writePdf(whole, lines, orva::kDocumentPointSize, 60);
     const qint64 size = QFileInfo(whole).size();
     QVERIFY(size > 0);
     QVERIFY(QFile::remove(whole));
@@ -284,7 +337,7 @@ void TestPrinting::pdfOnFullDiskFailsAndLeavesNothing() {
         FileSizeLimit limit(static_cast<rlim_t>(size * share) - lessBytes);
         QVERIFY(limit.ok());
         try {
-            orva::writeDocumentPdf(path.toStdString(), lines, orva::kDocumentPointSize, 60, "ОРВА");
+            writePdf(path, lines, orva::kDocumentPointSize, 60);
             QFAIL("a PDF was written on a full disk");
         } catch (const orva::FileError& error) {
             QVERIFY2(QString::fromUtf8(error.what()).contains(path), error.what());
@@ -332,7 +385,7 @@ void TestPrinting::everyWindows1251CharacterReadsBack() {
             lines[byte < 0x80 ? 0 : 1] += static_cast<char>(byte);
     }
     const QString path = dir_.filePath(QStringLiteral("codepage.pdf"));
-    orva::writeDocumentPdf(path.toStdString(), lines, orva::kDocumentPointSize, 60, "ОРВА");
+    writePdf(path, lines, orva::kDocumentPointSize, 60);
     const QList<QStringList> pages = pdfPageLines(path);
     QCOMPARE(pages.size(), 1);
     QCOMPARE(pages[0].size(), 2);

@@ -9,7 +9,7 @@
 
 #include "gui/DocumentView.h"
 #include "gui/MainWindow.h"
-#include "render/Printing.h"
+#include "render/PageMetrics.h"
 #include "render/QtText.h"
 
 #include <QDir>
@@ -387,10 +387,10 @@ private slots:
     // and nothing submitted. The queue is the test's own; the shared default is never switched off.
     void refusedJobIsReportedAfterCompletion() {
         const QString other = QStringLiteral("ORVA_REFUSE_WINDOW");
-        const Output added = run(QStringLiteral("lpadmin"),
-                                 {QStringLiteral("-p"), other, QStringLiteral("-E"), QStringLiteral("-v"),
-                                  QStringLiteral("cups-pdf:/"), QStringLiteral("-P"),
-                                  QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd")});
+        const Output added =
+            run(QStringLiteral("lpadmin"),
+                {QStringLiteral("-p"), other, QStringLiteral("-E"), QStringLiteral("-v"), QStringLiteral("cups-pdf:/"),
+                 QStringLiteral("-P"), QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd")});
         if (!added.ok)
             ORVA_MISSING(QStringLiteral("cannot add the queue %1: %2").arg(other, added.errors));
         const auto restore = qScopeGuard([&] {
@@ -404,7 +404,8 @@ private slots:
         orva::preparePrinter(*printer);
         form->usePrinter(std::move(printer));
         const auto jobCount = [&] {
-            return run(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o"), other})
+            return run(QStringLiteral("lpstat"),
+                       {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o"), other})
                 .text.count(QLatin1Char('\n'));
         };
 

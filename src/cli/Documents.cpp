@@ -1,0 +1,21 @@
+#include "cli/Documents.h"
+
+#include "declaration/ReturnCells.h"
+#include "period/Period.h"
+
+namespace orva::cli {
+
+std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines) {
+    ReturnAnswers answers = presetAnswers(declaration, options.date);
+    answers.address = options.address.value_or(std::string());
+    answers.position = options.position.value_or(std::string());
+    if (options.signatory)
+        answers.signatory = *options.signatory;
+    answers.represent = options.represent;
+    answers.art92 = options.art92;
+    for (const auto& [cellNumber, text] : options.cells)
+        answers.cells[cellNumber] = text;
+    return buildReturn(declaration, answers, pageLines);
+}
+
+} // namespace orva::cli

@@ -1,0 +1,31 @@
+#pragma once
+
+// The four documents as export and print name them, and the return as the window builds it.
+
+#include "cli/Options.h"
+#include "render/PageMetrics.h"
+
+#include <string>
+#include <vector>
+
+namespace orva {
+struct Declaration;
+}
+
+namespace orva::cli {
+
+struct Document {
+    const char* name;  // file name without extension, and --document
+    const char* title; // the tab's caption, the PDF's title
+    int pointSize;
+};
+
+inline constexpr Document kLabel{"label", "ЕТИКЕТ", kLabelPointSize};
+inline constexpr Document kPurchases{"purchases", "ПОКУПКИ", kDocumentPointSize};
+inline constexpr Document kSales{"sales", "ПРОДАЖБИ", kDocumentPointSize};
+inline constexpr Document kReturn{"return", "ДЕКЛАРАЦИЯ", kDocumentPointSize};
+
+// The return form as the window builds it after a dialog answered with the options.
+std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines);
+
+} // namespace orva::cli

@@ -1,0 +1,104 @@
+// orva-cli print: one document as one job, laid out for the chosen printer's page.
+#include "cli/Command.h"
+#include "cli/Documents.h"
+#include "cli/GuiApplication.h"
+#include "cli/Progress.h"
+#include "period/Period.h"
+#include "render/PageMetrics.h"
+#include "render/PrintService.h"
+#include "render/Printing.h"
+#include "text/Errors.h"
+
+#include <QPrinter>
+
+namespace orva::cli {
+
+namespace {
+
+const char* const kJobName = "ОРВА";
+
+class PrintCommand final : public Command {
+public:
+    const char* name() const override { return "print"; }
+
+    std::string usage() const override {
+        return "  orva-cli print  --document label|purchases|sales|return [-P QUEUE] [--lines-per-page N]\n"
+               "                  [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]\n"
+               "                  [--represent | --no-represent] [--art92 | --no-art92]\n"
+               "                  [--cell NN=TEXT]... [READING OPTIONS] DATAFOLDER\n";
+    }
+
+    std::string description() const override {
+        return "  print     Print one document; the job is named \"ОРВА\". The queue is the one\n"
+               "            given with --printer, else the one lp would choose: $LPDEST, then\n"
+               "            $PRINTER, then the Default of ~/.cups/lpoptions, then that of\n"
+               "            /etc/cups/lpoptions, then the print server's default.\n";
+    }
+
+    std::string optionHelp() const override {
+        return "  --document NAME       label, purchases, sales or return (print)\n";
+    }
+
+    int run(const Options& options, Streams& streams, const Environment& environment) const override;
+};
+
+int PrintCommand::run(const Options& options, Streams& streams, const Environment& environment) const {
+    Progress& progress = streams.progress;
+    ensureGuiApplication();
+    std::unique_ptr<QPrinter> printer;
+    if (options.printer) {
+        progress.step("asking for the printer " + *options.printer);
+        printer = environment.namedPrinter ? environment.namedPrinter(*options.printer) : nullptr;
+        if (!printer)
+            throw Failure(kNoPrinter, "няма опашка за печат \"" + *options.printer + "\"");
+    } else {
+        progress.step("asking for the default printer");
+        printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
+        if (!printer)
+            throw Failure(kNoPrinter, "няма принтер по подразбиране");
+    }
+    // A document laid out for fewer lines than a sheet holds is printed one page a sheet; more
+    // lines than a sheet holds cannot be printed as laid out.
+    const int printerLines = linesPerPage(*printer);
+    if (options.linesPerPage && *options.linesPerPage > printerLines)
+        usageError("--lines-per-page " + std::to_string(*options.linesPerPage) + ": a page of the printer \"" +
+                   printer->printerName().toStdString() + "\" holds " + std::to_string(printerLines) + " lines");
+    const int pageLines = options.linesPerPage ? *options.linesPerPage : printerLines;
+
+    progress.step("reading the period");
+    const Period period = loadPeriod(*options.dataFolder, pageLines, options.read);
+    const std::string& name = *options.document;
+    const Document& document = name == kLabel.name       ? kLabel
+                               : name == kPurchases.name ? kPurchases
+                               : name == kSales.name     ? kSales
+                                                         : kReturn;
+    std::vector<std::string> returnForm;
+    const std::vector<std::string>* lines = &returnForm;
+    if (&document == &kLabel)
+        lines = &period.declaration.label;
+    else if (&document == &kPurchases)
+        lines = &period.purchases.lines;
+    else if (&document == &kSales)
+        lines = &period.sales.lines;
+    else
+        returnForm = buildReturnFrom(period.declaration, options.answers, pageLines);
+
+    progress.step("printing");
+    PrintService& service = environment.printService ? *environment.printService : cupsPrintService();
+    try {
+        // The label page is not paged by --lines-per-page: it is one sheet at its own size.
+        printDocument(service, *printer, *lines, document.pointSize, kJobName, &document == &kLabel ? 0 : pageLines);
+    } catch (const Error& error) {
+        throw Failure(kNoPrinter, error.what());
+    }
+    return kSuccess;
+}
+
+} // namespace
+
+const Command& printCommand() {
+    static const PrintCommand command;
+    return command;
+}
+
+} // namespace orva::cli

@@ -1,0 +1,51 @@
+// orva-cli printers: the print server's queues, the one print would use marked.
+#include "cli/Command.h"
+#include "cli/GuiApplication.h"
+
+#include <algorithm>
+#include <ostream>
+
+namespace orva::cli {
+
+namespace {
+
+class PrintersCommand final : public Command {
+public:
+    const char* name() const override { return "printers"; }
+
+    std::string usage() const override { return "  orva-cli printers [-P QUEUE]\n"; }
+
+    std::string description() const override {
+        return "  printers  List the print server's queues, one a line; the one print would use\n"
+               "            is marked \"*\", followed by what named it in brackets.\n";
+    }
+
+    // One queue a line; the one print would use marked "*", with what named it.
+    int run(const Options& options, Streams& streams, const Environment& environment) const override {
+        ensureGuiApplication();
+        const std::vector<std::string> names =
+            environment.queueNames ? environment.queueNames() : std::vector<std::string>();
+        const QueueChoice choice = options.printer           ? QueueChoice{*options.printer, "--printer"}
+                                   : environment.queueChoice ? environment.queueChoice()
+                                                             : QueueChoice{};
+        for (const std::string& name : names) {
+            if (name == choice.queue)
+                streams.out << "* " << name << " (" << choice.source << ")\n";
+            else
+                streams.out << "  " << name << '\n';
+        }
+        if (!choice.queue.empty() && std::find(names.begin(), names.end(), choice.queue) == names.end())
+            throw Failure(kNoPrinter,
+                          "няма опашка за печат \"" + choice.queue + "\" (посочена от " + choice.source + ")");
+        return kSuccess;
+    }
+};
+
+} // namespace
+
+const Command& printersCommand() {
+    static const PrintersCommand command;
+    return command;
+}
+
+} // namespace orva::cli
