@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QShowEvent>
 
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -144,7 +145,13 @@ AdditionalDataDialog::AdditionalDataDialog(orva::SideFileLocations sideFiles, QW
 }
 
 AdditionalDataDialog::~AdditionalDataDialog() {
-    writeLastValues();
+    // The side files pass over a file that cannot be written; anything else cannot leave a
+    // destructor, so it is said on standard error instead of ending the program.
+    try {
+        writeLastValues();
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "orva: %s\n", failure.what());
+    }
     delete ui;
 }
 

@@ -105,8 +105,14 @@ int runOrva(int argc, char** argv, const std::function<void()>& applicationReady
     std::unique_ptr<MainWindow> window;
     if (confirm(nullptr, QString::fromUtf8(kDiskettePrompt), QMessageBox::Ok, QMessageBox::Cancel)) {
         // Started from the menu with no diskette: the user points at the period instead.
-        const std::optional<std::string> folder =
-            folderGiven ? dataFolder : folderToOpen(dataFolder, sideFiles.lastFolder);
+        std::optional<std::string> folder;
+        try {
+            folder = folderGiven ? dataFolder : folderToOpen(dataFolder, sideFiles.lastFolder);
+        } catch (const std::exception& failure) {
+            // The chooser passes over a remembered folder it cannot read; anything else is the user's to see.
+            showApplicationError(failureText(failure));
+            return 1;
+        }
         if (folder) {
             window = std::make_unique<MainWindow>(*folder, sideFiles);
             window->show();
