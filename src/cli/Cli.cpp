@@ -2,10 +2,12 @@
 
 #include "Version.h"
 #include "cli/Options.h"
+#include "cli/Output.h"
 #include "cli/Progress.h"
 #include "period/Period.h"
 
 #include <algorithm>
+#include <cstring>
 #include <ostream>
 
 namespace orva::cli {
@@ -100,7 +102,10 @@ std::string helpText() {
     return text + kSharedOptions;
 }
 
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Environment& environment) {
+namespace {
+
+int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               const Environment& environment) {
     if (std::find(args.begin(), args.end(), "--help") != args.end() ||
         (!args.empty() && (args[0] == "-h" || args[0] == "help"))) {
         out << helpText();
@@ -128,6 +133,27 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "orva-cli: " << failure.what() << '\n';
         return kUnreadable;
     }
+}
+
+// Nothing written may be lost silently: output that did not reach standard output fails the run
+// with a line on standard error; when standard error fails too, only the status tells.
+int checkedStatus(int status, std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (!out) {
+        const auto* buffer = dynamic_cast<const DescriptorBuffer*>(out.rdbuf());
+        const int error = buffer != nullptr ? buffer->error() : 0;
+        err << "orva-cli: не може да се запише стандартният изход"
+            << (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) << '\n';
+        status = kUsage;
+    }
+    err.flush();
+    return err ? status : kUsage;
+}
+
+} // namespace
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Environment& environment) {
+    return checkedStatus(runCommand(args, out, err, environment), out, err);
 }
 
 } // namespace orva::cli
