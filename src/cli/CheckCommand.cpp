@@ -341,8 +341,10 @@ public:
         return "  --format text|csv|json\n"
                "                        check's output: text (the default); csv, one row per\n"
                "                        finding and per return rule (file;line;field;severity;\n"
-               "                        rule;value;message, CR LF, UTF-8 with a BOM); json, the\n"
-               "                        same rows as one array of objects\n"
+               "                        rule;value;message, CR LF, UTF-8 with a BOM; a cell\n"
+               "                        starting with = + - @ TAB or CR that is not a number\n"
+               "                        gets a leading '); json, the same rows as one array of\n"
+               "                        objects\n"
                "  --strict              check: a warning fails the check too\n"
                "  --max-findings N      check: show at most N finding lines in the text output\n"
                "                        (default 200); the counts and csv/json keep them all\n";

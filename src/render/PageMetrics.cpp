@@ -141,8 +141,7 @@ int maxPdfLinesPerPage(int pointSize) {
     QPrinter printer(QPrinter::HighResolution);
     preparePdfPrinter(printer);
     const int width = QPageSize(QPageSize::A4).sizePoints().width();
-    printer.setPageSize(
-        QPageSize(QSize(width, kMaxPdfPagePoints), QStringLiteral("ORVA"), QPageSize::ExactMatch));
+    printer.setPageSize(QPageSize(QSize(width, kMaxPdfPagePoints), QStringLiteral("ORVA"), QPageSize::ExactMatch));
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
     return linesPerPage(printer, pointSize);
 }

@@ -24,19 +24,22 @@ struct Process {
 };
 
 // Runs orva-cli in `workingFolder` without a display, so that it must choose offscreen itself.
-Process runProgram(const std::vector<std::string>& args, const fs::path& workingFolder, const fs::path& scratch) {
+// Standard output and error go to files in `scratch`, or to `outTo` / `errTo` when given.
+Process runProgram(const std::vector<std::string>& args, const fs::path& workingFolder, const fs::path& scratch,
+                   const char* outTo = nullptr, const char* errTo = nullptr) {
     std::string command = "cd '" + workingFolder.string() +
                           "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + kProgram.string() + "'";
     for (const std::string& arg : args)
         command += " '" + arg + "'";
     const fs::path out = scratch / "stdout";
     const fs::path err = scratch / "stderr";
-    command += " >'" + out.string() + "' 2>'" + err.string() + "'";
+    command +=
+        " >'" + (outTo ? fs::path(outTo) : out).string() + "' 2>'" + (errTo ? fs::path(errTo) : err).string() + "'";
     const int raw = std::system(command.c_str());
     Process process;
     process.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    process.out = readBytes(out);
-    process.err = readBytes(err);
+    process.out = outTo ? "" : readBytes(out);
+    process.err = errTo ? "" : readBytes(err);
     return process;
 }
 
@@ -148,5 +151,51 @@ TEST_F(Program, CheckPrintsUtf8Table) {
     EXPECT_EQ(runProgram({"--help"}, work, scratch).status, 0);
     EXPECT_EQ(runProgram({"export"}, work, scratch).status, 1);
 }
+
+// A full disk or a closed pipe on standard output once ended with status 0 and a cut report.
+struct OutputFailureCase {
+    const char* name;
+    std::vector<std::string> args; // "DATA" and "OUT" are replaced by real folders
+    bool errorFull;                // standard error on /dev/full too: status 1 and nothing said
+};
+
+void PrintTo(const OutputFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+const OutputFailureCase kOutputFailures[] = {
+    {"check_text", {"check", "DATA"}, false},
+    {"check_csv", {"check", "--format", "csv", "DATA"}, false},
+    {"check_json", {"check", "--format", "json", "DATA"}, false},
+    {"export_paths", {"export", "--lines-per-page", "60", "--out", "OUT", "DATA"}, false},
+    {"help", {"--help"}, false},
+    {"version", {"--version"}, false},
+    {"check_and_its_error", {"check", "DATA"}, true},
+    {"failure_message", {"check", "DATA/missing"}, true}, // status 2 when the message could be said
+};
+
+class OutputFailure : public Program, public ::testing::WithParamInterface<OutputFailureCase> {};
+
+TEST_P(OutputFailure, IsStatusOneSaidOnStandardError) {
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    const OutputFailureCase& c = GetParam();
+    writePeriod(consistentPeriod(), data);
+    std::vector<std::string> args = c.args;
+    for (std::string& arg : args) {
+        if (arg.rfind("DATA", 0) == 0)
+            arg = data.string() + arg.substr(4);
+        else if (arg == "OUT")
+            arg = out.string();
+    }
+    const Process process = runProgram(args, work, scratch, "/dev/full", c.errorFull ? "/dev/full" : nullptr);
+    EXPECT_EQ(process.status, 1);
+    if (!c.errorFull) {
+        EXPECT_EQ(process.err, "orva-cli: не може да се запише стандартният изход: No space left on device\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, OutputFailure, ::testing::ValuesIn(kOutputFailures),
+                         [](const ::testing::TestParamInfo<OutputFailureCase>& info) { return info.param.name; });
 
 } // namespace
