@@ -4,6 +4,7 @@
 #include "cli/CheckTable.h"
 #include "cli/Command.h"
 #include "cli/Progress.h"
+#include "text/Csv.h"
 
 #include <algorithm>
 #include <array>
@@ -126,7 +127,7 @@ public:
     TextReport(const PeriodFiles& files, const CheckProgress& progress, std::ostream& out, std::size_t maxLines)
         : Report(files, progress), out_(out), maxLines_(maxLines) {}
 
-    void begin() override { out_ << files_.description() << '\n'; }
+    void begin() override { out_ << shownText(files_.description()) << '\n'; }
 
     void end(const std::vector<CheckRow>& rows) override {
         const std::size_t shown = std::min(maxLines_, total_.errors + total_.warnings);
@@ -141,7 +142,7 @@ public:
              << "; неспазени правила на декларацията: " << tableFailures << ".\n";
         const std::string* names[] = {&files_.declaration.name, &files_.purchases.name, &files_.sales.name};
         for (std::size_t index = 0; index < perFile_.size(); ++index)
-            out_ << "  " << *names[index] << ": " << errorCount(perFile_[index].errors) << ", "
+            out_ << "  " << shownText(*names[index]) << ": " << errorCount(perFile_[index].errors) << ", "
                  << warningCount(perFile_[index].warnings) << '\n';
         for (const check::RuleInfo& rule : check::ruleTable()) {
             const Counts& counts = byRule_[static_cast<std::size_t>(rule.id)];
@@ -159,12 +160,14 @@ private:
         ++written_;
         if (progress_.clear)
             progress_.clear();
-        out_ << finding.file << ':' << finding.line << ": " << check::severityText(finding.severity);
+        // A value may hold any byte of the file: control characters are shown escaped, so that one
+        // finding stays one line.
+        out_ << shownText(finding.file) << ':' << finding.line << ": " << check::severityText(finding.severity);
         if (!finding.field.empty())
-            out_ << ' ' << finding.field;
+            out_ << ' ' << shownText(finding.field);
         if (!finding.fieldName.empty())
-            out_ << ' ' << finding.fieldName;
-        out_ << " \"" << finding.value << "\": " << fullMessage(finding) << '\n';
+            out_ << ' ' << shownText(finding.fieldName);
+        out_ << " \"" << shownText(finding.value) << "\": " << shownText(fullMessage(finding)) << '\n';
     }
 
     std::ostream& out_;
@@ -191,7 +194,8 @@ public:
 private:
     void write(const Finding& finding) override { put(findingRow(finding)); }
 
-    void field(const std::string& text) {
+    void field(const std::string& cell) {
+        const std::string text = neutralisedCsvCell(cell);
         if (text.find_first_of(";\"\r\n") == std::string::npos) {
             out_ << text;
             return;
@@ -337,8 +341,10 @@ public:
         return "  --format text|csv|json\n"
                "                        check's output: text (the default); csv, one row per\n"
                "                        finding and per return rule (file;line;field;severity;\n"
-               "                        rule;value;message, CR LF, UTF-8 with a BOM); json, the\n"
-               "                        same rows as one array of objects\n"
+               "                        rule;value;message, CR LF, UTF-8 with a BOM; a cell\n"
+               "                        starting with = + - @ TAB or CR that is not a number\n"
+               "                        gets a leading '); json, the same rows as one array of\n"
+               "                        objects\n"
                "  --strict              check: a warning fails the check too\n"
                "  --max-findings N      check: show at most N finding lines in the text output\n"
                "                        (default 200); the counts and csv/json keep them all\n";

@@ -1,5 +1,7 @@
 #include "cli/CheckTable.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <ostream>
 
 namespace orva::cli {
@@ -32,6 +34,29 @@ std::string padLeft(const std::string& text, std::size_t width) {
 
 } // namespace
 
+std::string shownText(const std::string& text) {
+    const auto isControl = [](unsigned char c) { return c < 0x20 || c == 0x7F; };
+    if (std::none_of(text.begin(), text.end(), isControl))
+        return text;
+    std::string shown;
+    for (const unsigned char c : text) {
+        if (!isControl(c)) {
+            shown += static_cast<char>(c);
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            shown += escaped;
+        }
+    }
+    return shown;
+}
+
 void printCheckTable(const std::vector<CheckRow>& rows, std::ostream& out) {
     constexpr std::size_t kRuleWidth = 30;
     constexpr std::size_t kValueWidth = 17;
@@ -46,11 +71,11 @@ void printCheckTable(const std::vector<CheckRow>& rows, std::ostream& out) {
         if (row.result != CheckRow::Result::Holds)
             ++failures;
         const bool evaluated = row.result != CheckRow::Result::NotEvaluable;
-        out << padRight(row.rule, kRuleWidth) << padLeft(row.returnValue, kValueWidth)
-            << padLeft(row.journalValue, kValueWidth) << padLeft(evaluated ? row.difference : "-", kValueWidth) << "  "
-            << result;
+        out << padRight(shownText(row.rule), kRuleWidth) << padLeft(shownText(row.returnValue), kValueWidth)
+            << padLeft(shownText(row.journalValue), kValueWidth)
+            << padLeft(evaluated ? shownText(row.difference) : "-", kValueWidth) << "  " << result;
         if (!evaluated)
-            out << " (" << row.difference << ")";
+            out << " (" << shownText(row.difference) << ")";
         out << '\n';
     }
     if (failures == 0)

@@ -2,10 +2,12 @@
 
 #include "Version.h"
 #include "cli/Options.h"
+#include "cli/Output.h"
 #include "cli/Progress.h"
 #include "period/Period.h"
 
 #include <algorithm>
+#include <cstring>
 #include <ostream>
 
 namespace orva::cli {
@@ -49,11 +51,13 @@ const char* const kSharedOptions = R"(  -P QUEUE, --printer QUEUE
                         on the default printer's page, or on an A4 page at
                         1200 dpi when there is no printer. PDF pages hold N lines;
                         print puts one page of N lines on each sheet, and N may
-                        not exceed what the printer's page holds
+                        not exceed what the printer's page holds; for PDF export
+                        and print, nor what a PDF page (14,400 pt) holds
   --address TEXT        the firm's address (default: empty)
   --signatory TEXT      the signatory (default: the record's, without blanks around)
   --position TEXT       the signatory's position (default: empty)
   --date TEXT           the date of the return (default: the last day of the period)
+                        (these four texts may hold no line break)
   --represent           "представлявам лицето" ticked (the default)
   --no-represent        ... not ticked
   --art92               the art. 92 declaration ticked
@@ -73,7 +77,7 @@ Option texts are UTF-8; a character that Windows-1251 lacks becomes "?".
 
 Exit status:
   0  success (check: no error; warnings allowed unless --strict)
-  1  usage error, or the output could not be written
+  1  usage error, or the output (standard output too) could not be written
   2  the period could not be read; nothing is written
   3  the label page and journals were built but the return could not be
      (export writes label, purchases and sales, not return)
@@ -100,7 +104,10 @@ std::string helpText() {
     return text + kSharedOptions;
 }
 
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Environment& environment) {
+namespace {
+
+int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               const Environment& environment) {
     if (std::find(args.begin(), args.end(), "--help") != args.end() ||
         (!args.empty() && (args[0] == "-h" || args[0] == "help"))) {
         out << helpText();
@@ -128,6 +135,27 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "orva-cli: " << failure.what() << '\n';
         return kUnreadable;
     }
+}
+
+// Nothing written may be lost silently: output that did not reach standard output fails the run
+// with a line on standard error; when standard error fails too, only the status tells.
+int checkedStatus(int status, std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (!out) {
+        const auto* buffer = dynamic_cast<const DescriptorBuffer*>(out.rdbuf());
+        const int error = buffer != nullptr ? buffer->error() : 0;
+        err << "orva-cli: не може да се запише стандартният изход"
+            << (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) << '\n';
+        status = kUsage;
+    }
+    err.flush();
+    return err ? status : kUsage;
+}
+
+} // namespace
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Environment& environment) {
+    return checkedStatus(runCommand(args, out, err, environment), out, err);
 }
 
 } // namespace orva::cli

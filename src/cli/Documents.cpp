@@ -5,6 +5,13 @@
 
 namespace orva::cli {
 
+void refuseLinesBeyondPdfPage(int linesPerPage) {
+    const int most = maxPdfLinesPerPage();
+    if (linesPerPage > most)
+        usageError("--lines-per-page " + std::to_string(linesPerPage) + ": a PDF page holds at most " +
+                   std::to_string(most) + " lines");
+}
+
 std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines) {
     ReturnAnswers answers = presetAnswers(declaration, options.date);
     answers.address = options.address.value_or(std::string());

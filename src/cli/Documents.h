@@ -25,6 +25,9 @@ inline constexpr Document kPurchases{"purchases", "ПОКУПКИ", kDocumentPoi
 inline constexpr Document kSales{"sales", "ПРОДАЖБИ", kDocumentPointSize};
 inline constexpr Document kReturn{"return", "ДЕКЛАРАЦИЯ", kDocumentPointSize};
 
+// A usage error when `linesPerPage` lines do not fit on a PDF page (maxPdfLinesPerPage).
+void refuseLinesBeyondPdfPage(int linesPerPage);
+
 // The return form as the window builds it after a dialog answered with the options.
 std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines);
 

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orva::cli {
@@ -33,7 +34,8 @@ public:
 
 class TextOutput final : public DocumentOutput {
 public:
-    explicit TextOutput(const std::string& path) : file_(path) {}
+    // A link planted in DIR is replaced, never written through.
+    explicit TextOutput(const std::string& path) : file_(path, AtomicFileWriter::Links::Replace) {}
     void line(std::string_view text) override { file_.writeLine(text); }
     void finish() override { file_.finish(); }
     void publish() override { file_.publish(); }
@@ -71,7 +73,23 @@ struct FolderCreation {
     }
 };
 
+// DIR may be a symbolic link only when this user or root owns the link, as sudo and sshd trust a
+// path: another user's link in a shared folder (/tmp) would send the documents where that user
+// chose.
+void refuseForeignLink(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back(); // "DIR/" would look through the link
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return;
+    if (info.st_uid != ::geteuid() && info.st_uid != 0)
+        throw Failure(kUsage, "папката " + folder + " е символна връзка на друг потребител (uid " +
+                                  std::to_string(info.st_uid) + "); не пиша през нея");
+}
+
 FolderCreation createOutputFolder(const std::string& folder) {
+    refuseForeignLink(folder);
     std::error_code error;
     const std::filesystem::path path = std::filesystem::u8path(folder);
     const bool existed = std::filesystem::exists(path, error);
@@ -81,6 +99,7 @@ FolderCreation createOutputFolder(const std::string& folder) {
     return {folder, !existed};
 }
 
+// unlink removes a link itself, never the file it points at.
 void removeEarlierReturn(const std::string& folder) {
     for (bool pdf : {false, true}) {
         const std::string path = documentPath(folder, kReturn, pdf);
@@ -138,6 +157,8 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
     int pageLines = 0;
     if (options.linesPerPage) {
         pageLines = *options.linesPerPage;
+        if (pdf)
+            refuseLinesBeyondPdfPage(pageLines);
     } else {
         progress.step("asking for the default printer");
         std::unique_ptr<QPrinter> printer;

@@ -35,6 +35,13 @@ void parseCell(const std::string& text, AnswerOptions& answers) {
     answers.cells[cellNumber] = utf8ToWin1251(text.substr(equals + 1));
 }
 
+// The dialog's one-line answers: a line break would break the return form's lines.
+std::string oneLineAnswer(const std::string& option, const std::string& text) {
+    if (text.find_first_of("\r\n") != std::string::npos)
+        usageError(option + " may not hold a line break");
+    return utf8ToWin1251(text);
+}
+
 } // namespace
 
 void usageError(const std::string& what) {
@@ -148,13 +155,13 @@ Options parseOptions(const std::vector<std::string>& args) {
         } else if (arg == "--lines-per-page")
             options.linesPerPage = parseLinesPerPage(value());
         else if (arg == "--address")
-            options.answers.address = utf8ToWin1251(value());
+            options.answers.address = oneLineAnswer(arg, value());
         else if (arg == "--signatory")
-            options.answers.signatory = utf8ToWin1251(value());
+            options.answers.signatory = oneLineAnswer(arg, value());
         else if (arg == "--position")
-            options.answers.position = utf8ToWin1251(value());
+            options.answers.position = oneLineAnswer(arg, value());
         else if (arg == "--date")
-            options.answers.date = utf8ToWin1251(value());
+            options.answers.date = oneLineAnswer(arg, value());
         else if (arg == "--represent")
             flag(represent, true, "--no-represent");
         else if (arg == "--no-represent")

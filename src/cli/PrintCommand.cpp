@@ -45,6 +45,9 @@ public:
 int PrintCommand::run(const Options& options, Streams& streams, const Environment& environment) const {
     Progress& progress = streams.progress;
     ensureGuiApplication();
+    // The job is a PDF of the printer's page: no page holds more than a PDF page can.
+    if (options.linesPerPage)
+        refuseLinesBeyondPdfPage(*options.linesPerPage);
     std::unique_ptr<QPrinter> printer;
     if (options.printer) {
         progress.step("asking for the printer " + *options.printer);

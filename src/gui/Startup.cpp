@@ -16,6 +16,7 @@
 #include <QFontDatabase>
 #include <QMessageBox>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -68,8 +69,11 @@ int runOrva(int argc, char** argv, const std::function<void()>& applicationReady
     const char* const first = argc > 1 ? argv[1] : nullptr;
     if (first != nullptr && (std::strcmp(first, "--help") == 0 || std::strcmp(first, "--version") == 0)) {
         const std::string text = std::strcmp(first, "--help") == 0 ? helpText() : "orva " ORVA_VERSION "\n";
-        std::fputs(text.c_str(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        // A text that did not reach standard output is a failure, said on standard error.
+        if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0)
+            return 0;
+        std::fprintf(stderr, "orva: не може да се запише стандартният изход: %s\n", std::strerror(errno));
+        return 1;
     }
 
     // Settled before anything else and never changed afterwards.

@@ -29,6 +29,8 @@ namespace orva {
 namespace {
 
 constexpr int kPdfResolution = 1200;
+// Readers refuse a page taller or wider than this (PDF's limit on a page's size, in points).
+constexpr int kMaxPdfPagePoints = 14400;
 
 // The printable area in device pixels, in the painter's coordinates of a full-page printer:
 // the sheet less the margins that preparePrinter set to the printer's minimum.
@@ -133,6 +135,15 @@ int fallbackLinesPerPage() {
     QPrinter printer(QPrinter::HighResolution);
     preparePdfPrinter(printer);
     return linesPerPage(printer);
+}
+
+int maxPdfLinesPerPage(int pointSize) {
+    QPrinter printer(QPrinter::HighResolution);
+    preparePdfPrinter(printer);
+    const int width = QPageSize(QPageSize::A4).sizePoints().width();
+    printer.setPageSize(QPageSize(QSize(width, kMaxPdfPagePoints), QStringLiteral("ORVA"), QPageSize::ExactMatch));
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    return linesPerPage(printer, pointSize);
 }
 
 void fitPdfPage(QPrinter& printer, int linesPerPageCount) {

@@ -46,6 +46,10 @@ void preparePrinter(QPrinter& printer);
 // baseline at the ascent, lines wider than the printable area narrowed to it.
 PdfPageLayout pdfPageLayout(QPrinter& printer, int pointSize);
 
+// The most lines of `pointSize` one PDF page can hold: an A4-wide page of the greatest height a PDF
+// page may have (14,400 points), at 1200 dpi without margins.
+int maxPdfLinesPerPage(int pointSize = kDocumentPointSize);
+
 // Makes `printer` the PDF page of an exported document: A4 portrait at 1200 dpi without margins;
 // when A4 holds another number of 8-point lines than `linesPerPageCount`, the sheet keeps the A4
 // width and gets the height of exactly that many lines, so the PDF pages break where the printed

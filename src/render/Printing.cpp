@@ -56,12 +56,12 @@ struct PdfDocumentFile::Parts {
     WriterSink sink{file};
     QByteArray font = embeddedDocumentFont();
     std::unique_ptr<PdfWriter> writer;
-    explicit Parts(const std::string& path) : file(path) {}
+    Parts(const std::string& path, AtomicFileWriter::Links links) : file(path, links) {}
 };
 
 PdfDocumentFile::PdfDocumentFile(const std::string& path, QPrinter& printer, int pointSize, int linesPerSheet,
-                                 const std::string& title)
-    : parts_(std::make_unique<Parts>(path)) {
+                                 const std::string& title, AtomicFileWriter::Links links)
+    : parts_(std::make_unique<Parts>(path, links)) {
     PdfPageLayout layout = pdfPageLayout(printer, pointSize);
     if (linesPerSheet > 0)
         layout.linesPerPage = std::min(linesPerSheet, layout.linesPerPage);
@@ -95,7 +95,7 @@ std::unique_ptr<PdfDocumentFile> exportPdfFile(const std::string& path, int poin
                                                const std::string& title) {
     QPrinter printer(QPrinter::HighResolution);
     fitPdfPage(printer, linesPerPageCount);
-    return std::make_unique<PdfDocumentFile>(path, printer, pointSize, 0, title);
+    return std::make_unique<PdfDocumentFile>(path, printer, pointSize, 0, title, AtomicFileWriter::Links::Replace);
 }
 
 void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,

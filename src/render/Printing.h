@@ -3,6 +3,8 @@
 // The print sequence: a document's lines through our PDF writer into a file, and that file as one
 // job to a print service. Exported PDFs and printed sheets are the same pages.
 
+#include "text/LineFile.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,11 +20,11 @@ class PrintService;
 // laid out with the measures `printer` gives the face at `pointSize` (pdfPageLayout), `linesPerSheet`
 // lines a page when given (at most what the page holds), into a hidden temporary file beside `path`
 // (orva::AtomicFileWriter). finish() puts it on disk, publish() under `path`; dropped before,
-// nothing is left. Every failed write is a FileError naming `path`.
+// nothing is left. Every failed write is a FileError naming `path`. `links` as AtomicFileWriter's.
 class PdfDocumentFile {
 public:
     PdfDocumentFile(const std::string& path, QPrinter& printer, int pointSize, int linesPerSheet,
-                    const std::string& title);
+                    const std::string& title, AtomicFileWriter::Links links = AtomicFileWriter::Links::Keep);
     ~PdfDocumentFile();
     PdfDocumentFile(const PdfDocumentFile&) = delete;
     PdfDocumentFile& operator=(const PdfDocumentFile&) = delete;
@@ -39,7 +41,8 @@ private:
 
 // The PDF file of an exported document: an A4 portrait page at 1200 dpi holding exactly
 // `linesPerPageCount` lines of the 8-point face (a shorter or longer sheet when A4 holds another
-// number, fitPdfPage), so the PDF pages break where the printed ones would.
+// number, fitPdfPage), so the PDF pages break where the printed ones would. A symbolic link at
+// `path` is replaced, never written through: the folder may hold links others planted.
 std::unique_ptr<PdfDocumentFile> exportPdfFile(const std::string& path, int pointSize, int linesPerPageCount,
                                                const std::string& title);
 

@@ -434,3 +434,60 @@ TEST(SampleExport, SameBytesAsTheCoreBuildsForTheWindow) {
 }
 
 } // namespace
+
+namespace {
+
+// A symbolic link planted in DIR by someone else (DIR may be a shared folder such as /tmp/2026-10)
+// once made export write the documents into the link's target; an earlier return.txt is removed as
+// a link, not through it.
+TEST(PlantedLink, IsReplacedAndItsTargetKept) {
+    const struct {
+        const char* format;
+        const char* link;
+        bool returnFails;
+    } cases[] = {{"text", "return.txt", false}, {"pdf", "purchases.pdf", false}, {"text", "return.txt", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.link) + (c.returnFails ? " without a return" : ""));
+        TempDir temp;
+        Period period = consistentPeriod();
+        if (c.returnFails)
+            period.cellTexts[20] = "12,00";
+        const fs::path data = temp.path() / "data";
+        const fs::path out = temp.path() / "out";
+        writePeriod(period, data);
+        fs::create_directories(out);
+        std::ofstream(temp.path() / "outside") << "not the program's";
+        fs::create_symlink(temp.path() / "outside", out / c.link);
+        const CliResult run = exportPeriod(data, out, {"--format", c.format, "--lines-per-page", "60"});
+        EXPECT_EQ(run.status, c.returnFails ? orva::cli::kNoReturn : orva::cli::kSuccess) << run.err;
+        EXPECT_EQ(readBytes(temp.path() / "outside"), "not the program's");
+        const fs::file_status written = fs::symlink_status(out / c.link);
+        EXPECT_EQ(written.type(), c.returnFails ? fs::file_type::not_found : fs::file_type::regular);
+    }
+}
+
+// DIR itself a link: followed only when its owner is this user or root, as sudo and sshd trust paths.
+TEST(OutputFolderLink, OfAnotherUserIsRefused) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a link to another user needs root";
+    TempDir temp;
+    const fs::path data = temp.path() / "data";
+    const fs::path real = temp.path() / "real";
+    const std::string out = (temp.path() / "out").string();
+    writePeriod(consistentPeriod(), data);
+    fs::create_directories(real);
+    fs::create_symlink(real, out);
+    ASSERT_EQ(::lchown(out.c_str(), 65534, 65534), 0);
+    for (const std::string& spelled : {out, out + "/"}) { // "DIR/" must not look through the link
+        const CliResult run = exportPeriod(data, spelled, {"--lines-per-page", "60"});
+        EXPECT_EQ(run.status, orva::cli::kUsage);
+        EXPECT_NE(run.err.find("папката " + spelled + " е символна връзка на друг потребител"), std::string::npos)
+            << run.err;
+        EXPECT_TRUE(fs::is_empty(real));
+    }
+    ASSERT_EQ(::lchown(out.c_str(), 0, 0), 0);
+    EXPECT_EQ(exportPeriod(data, out, {"--lines-per-page", "60"}).status, 0);
+    EXPECT_EQ(listing(real), kTextFiles);
+}
+
+} // namespace

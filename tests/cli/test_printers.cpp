@@ -169,6 +169,18 @@ TEST_F(Printers, ListingMarksTheQueueThatWouldBeUsed) {
     EXPECT_EQ(run.err, "orva-cli: няма опашка за печат \"gone\" (посочена от ~/.cups/lpoptions)\n");
 }
 
+// The listing lost on a full disk or a closed pipe once ended with status 0.
+TEST_F(Printers, ListingThatCannotBeWrittenIsStatusOne) {
+    struct Full : std::streambuf {
+        int_type overflow(int_type) override { return traits_type::eof(); }
+        std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+    } full;
+    std::ostream out(&full);
+    std::ostringstream err;
+    EXPECT_EQ(orva::cli::runCli({"printers"}, out, err, environment), orva::cli::kUsage);
+    EXPECT_EQ(err.str(), "orva-cli: не може да се запише стандартният изход\n");
+}
+
 TEST_F(Printers, PrinterOptionOnlyWherePrintingHappens) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"export", "--out", "x", "-P", "office", data.string()},

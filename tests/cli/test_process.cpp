@@ -24,19 +24,22 @@ struct Process {
 };
 
 // Runs orva-cli in `workingFolder` without a display, so that it must choose offscreen itself.
-Process runProgram(const std::vector<std::string>& args, const fs::path& workingFolder, const fs::path& scratch) {
+// Standard output and error go to files in `scratch`, or to `outTo` / `errTo` when given.
+Process runProgram(const std::vector<std::string>& args, const fs::path& workingFolder, const fs::path& scratch,
+                   const char* outTo = nullptr, const char* errTo = nullptr) {
     std::string command = "cd '" + workingFolder.string() +
                           "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + kProgram.string() + "'";
     for (const std::string& arg : args)
         command += " '" + arg + "'";
     const fs::path out = scratch / "stdout";
     const fs::path err = scratch / "stderr";
-    command += " >'" + out.string() + "' 2>'" + err.string() + "'";
+    command +=
+        " >'" + (outTo ? fs::path(outTo) : out).string() + "' 2>'" + (errTo ? fs::path(errTo) : err).string() + "'";
     const int raw = std::system(command.c_str());
     Process process;
     process.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    process.out = readBytes(out);
-    process.err = readBytes(err);
+    process.out = outTo ? "" : readBytes(out);
+    process.err = errTo ? "" : readBytes(err);
     return process;
 }
 
@@ -147,6 +150,34 @@ TEST_F(Program, CheckPrintsUtf8Table) {
     EXPECT_NE(process.out.find("кл.40 = кл.41+42×33+43"), std::string::npos) << process.out;
     EXPECT_EQ(runProgram({"--help"}, work, scratch).status, 0);
     EXPECT_EQ(runProgram({"export"}, work, scratch).status, 1);
+}
+
+// A full disk or a closed pipe on standard output once ended with status 0 and a cut report. With
+// standard error full too, the status alone tells.
+TEST_F(Program, OutputThatCannotBeWrittenIsStatusOne) {
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    writePeriod(consistentPeriod(), data);
+    const std::string folder = data.string();
+    const struct {
+        std::vector<std::string> args;
+        bool errorFull;
+    } cases[] = {{{"check", folder}, false},
+                 {{"check", "--format", "csv", folder}, false},
+                 {{"check", "--format", "json", folder}, false},
+                 {{"export", "--lines-per-page", "60", "--out", out.string(), folder}, false},
+                 {{"--help"}, false},
+                 {{"--version"}, false},
+                 {{"check", folder}, true},
+                 {{"check", folder + "/missing"}, true}}; // status 2 when the message can be said
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        const Process process = runProgram(c.args, work, scratch, "/dev/full", c.errorFull ? "/dev/full" : nullptr);
+        EXPECT_EQ(process.status, 1);
+        if (!c.errorFull) {
+            EXPECT_EQ(process.err, "orva-cli: не може да се запише стандартният изход: No space left on device\n");
+        }
+    }
 }
 
 } // namespace

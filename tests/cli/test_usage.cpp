@@ -58,6 +58,13 @@ const UsageCase kUsageCases[] = {
      "export takes no --document"},
     {"check takes no answers", {"check", "--address", "x", "DATA"}, "check takes no --address"},
     {"check takes no lines per page", {"check", "--lines-per-page", "60", "DATA"}, "check takes no --lines-per-page"},
+    // A line break would end a line of the return form; no PDF page is taller than 14,400 points.
+    {"address with a line feed", {"export", "--out", "OUT", "--address", "a\nb", "DATA"}, "--address may not hold"},
+    {"date with CR", {"print", "--document", "return", "--date=1.1\r", "DATA"}, "--date may not hold a line break"},
+    {"PDF export beyond a PDF page",
+     {"export", "--out", "OUT", "--format", "pdf", "--lines-per-page", "100000", "DATA"},
+     "--lines-per-page 100000: a PDF page holds at most"},
+    {"print beyond a PDF page", {"print", "--document", "sales", "--lines-per-page", "5000", "DATA"}, "a PDF page"},
 };
 
 class Usage : public ::testing::TestWithParam<UsageCase> {};

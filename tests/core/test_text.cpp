@@ -1,3 +1,4 @@
+#include "text/Csv.h"
 #include "text/Decimal.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
@@ -274,4 +275,23 @@ TEST(Paths, JoinAndReplaceExtension) {
     EXPECT_EQ(replaceExtension("/opt/orva/orva", ".adr"), "/opt/orva/orva.adr");
     EXPECT_EQ(replaceExtension("/opt/orva/orva.exe", ".pro.txt"), "/opt/orva/orva.pro.txt");
     EXPECT_EQ(replaceExtension("/opt/or.va/orva", ".txt"), "/opt/or.va/orva.txt");
+}
+
+// A cell a spreadsheet would run as a formula gets a leading "'"; plain numbers keep their value.
+TEST(Csv, CellsThatWouldBeFormulasAreNeutralised) {
+    const std::pair<const char*, const char*> cases[] = {{"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+                                                         {"+1+cmd", "'+1+cmd"},
+                                                         {"@SUM(A1)", "'@SUM(A1)"},
+                                                         {"\tx", "'\tx"},
+                                                         {"\r=1", "'\r=1"},
+                                                         {"-", "'-"},
+                                                         {"-1.", "'-1."},
+                                                         {"-1e5", "'-1e5"},
+                                                         {"-12.50", "-12.50"},
+                                                         {"-3", "-3"},
+                                                         {"+7", "+7"},
+                                                         {"a=b", "a=b"},
+                                                         {"", ""}};
+    for (const auto& [cell, written] : cases)
+        EXPECT_EQ(orva::neutralisedCsvCell(cell), written) << cell;
 }

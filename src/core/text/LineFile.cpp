@@ -61,7 +61,8 @@ void removeStaleTemporaries(const std::string& folder, const std::string& baseNa
 
 } // namespace
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path), target_(writtenPath(path)) {
+AtomicFileWriter::AtomicFileWriter(const std::string& path, Links links)
+    : path_(path), target_(links == Links::Keep ? writtenPath(path) : path) {
     const std::string folder = folderOf(target_);
     const std::string baseName = fileName(target_);
     removeStaleTemporaries(folder, baseName);
@@ -71,8 +72,11 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path), targe
     if (fd_ < 0)
         throwFileError(FileAction::Write, path_, errno);
     // Keep the permissions of the file we replace; a new file gets the usual 0666 less umask.
+    // A link being replaced lends no permissions: lstat sees the link, not its target.
     struct stat old {};
-    if (::stat(target_.c_str(), &old) == 0) {
+    const bool replaced = links == Links::Keep ? ::stat(target_.c_str(), &old) == 0
+                                               : ::lstat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    if (replaced) {
         ::fchmod(fd_, old.st_mode & 07777);
     } else {
         const mode_t mask = ::umask(0);

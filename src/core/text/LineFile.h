@@ -30,11 +30,15 @@ std::vector<std::string> readLinesFile(const std::string& path);
 // temporary file named after this process (".NAME.PID.XXXXXX") in the target's folder; finish()
 // puts them on disk, publish() renames the file over the target and syncs the folder. Dropped
 // before publish(), the temporary file is removed and the target stays as it was. A target that
-// is a symbolic link stays one: its target is written. Temporary files of writers that were
-// killed are removed by the next writer of the same name once their process has ended.
+// is a symbolic link stays one and its target is written (Links::Keep, the side files), or the
+// link itself is replaced by the new file (Links::Replace, for folders others may write into).
+// Temporary files of writers that were killed are removed by the next writer of the same name once
+// their process has ended.
 class AtomicFileWriter {
 public:
-    explicit AtomicFileWriter(const std::string& path); // throws FileError
+    enum class Links { Keep, Replace };
+
+    explicit AtomicFileWriter(const std::string& path, Links links = Links::Keep); // throws FileError
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
