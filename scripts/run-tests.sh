@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Runs every test of ОРВА: installs what is missing (Debian 12), builds with warnings as errors,
-# starts a CUPS print server with a PDF queue as the default printer for the end-to-end tests,
-# runs all ctest tests, then builds the core tests with the address and undefined-behaviour
-# sanitizers and runs them too, then builds the fuzz targets with clang and runs each for 10 s
-# from its seed corpus (scripts/fuzz.sh). Exits non-zero when anything fails.
+# Runs every test of ОРВА: installs what is missing (Debian 12), checks the formatting of the C++
+# sources, builds with warnings as errors, starts a private CUPS print server (its own temporary
+# ServerRoot, spool and port; CUPS_SERVER points every client at it) with a PDF queue as its
+# default printer, runs all ctest tests including the installed-package test, then builds the core
+# tests with the address and undefined-behaviour sanitizers and runs them too, then builds the fuzz
+# targets with clang and runs each for 10 s from its seed corpus (scripts/fuzz.sh). Exits non-zero
+# when anything fails, or when /etc/cups is not byte for byte what it was before the tests. Prints
+# the time of each stage at the end.
 #
 #   bash scripts/run-tests.sh
 #
@@ -20,124 +23,89 @@ SANITIZE_BUILD=$(realpath -m "${ORVA_SANITIZE_BUILD:-$BUILD-sanitize}")
 FUZZ_BUILD=$(realpath -m "${ORVA_FUZZ_BUILD:-$BUILD-fuzz}")
 cd "$ORVA_SOURCE_DIR"
 QUEUE=ORVA_PDF
-PPD=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 export LC_ALL=C.UTF-8
 
-if [ "${ORVA_SKIP_INSTALL:-0}" != 1 ]; then
-    orva_install_packages "${ORVA_BUILD_PACKAGES[@]}" "${ORVA_E2E_PACKAGES[@]}" "${ORVA_PACKAGE_TEST_PACKAGES[@]}" \
-        "${ORVA_FUZZ_PACKAGES[@]}"
-fi
-
-# ------------------------------------------------------------------ print server
-
-started_cupsd=""      # pid of the cupsd this script started, if it did
-created_queue=0
-previous_default=""
-
-cups_running() {
-    lpstat -r 2>/dev/null | grep -q 'scheduler is running'
+status=0
+failures=()
+failed() {
+    status=1
+    failures+=("$1")
 }
 
-wait_for_cups() {
-    local i
-    for i in $(seq 1 100); do
-        cups_running && return 0
-        sleep 0.2
-    done
-    return 1
-}
-
-# The print test reads each job's document back from the spool (/var/spool/cups/d<job>-001),
-# which cupsd deletes after printing unless PreserveJobFiles is set.
-start_cups() {
-    if cups_running; then
-        orva_log "using the running print server"
-        if ! cupsctl 2>/dev/null | grep -qix 'PreserveJobFiles=Yes'; then
-            orva_as_root cupsctl PreserveJobFiles=Yes
-            wait_for_cups || { echo "error: the print server did not come back after cupsctl" >&2; return 1; }
-        fi
-    else
-        if ! grep -qiE '^[[:space:]]*PreserveJobFiles[[:space:]]+Yes[[:space:]]*$' /etc/cups/cupsd.conf; then
-            orva_as_root sed -i -E '/^[[:space:]]*PreserveJobFiles[[:space:]]/d' /etc/cups/cupsd.conf
-            echo 'PreserveJobFiles Yes' | orva_as_root tee -a /etc/cups/cupsd.conf >/dev/null
-        fi
-        orva_log "starting the print server"
-        # cupsd daemonises itself; its pid lands in /run/cups/cupsd.pid.
-        orva_as_root /usr/sbin/cupsd
-        if ! wait_for_cups; then
-            echo "error: cupsd did not start (see /var/log/cups/error_log)" >&2
-            return 1
-        fi
-        started_cupsd=$(cat /run/cups/cupsd.pid 2>/dev/null || true)
+# Each stage's wall time, for the summary at the end.
+stage_times=()
+stage_name=""
+stage_began=$SECONDS
+stage() {
+    if [ -n "$stage_name" ]; then
+        stage_times+=("$(printf '%-34s %5d s' "$stage_name" $((SECONDS - stage_began)))")
     fi
-    previous_default=$(lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')
-    if ! lpstat -p "$QUEUE" >/dev/null 2>&1; then
-        created_queue=1
-        # Never lpinfo here: it probes the network. The cups-pdf backend needs no discovery.
-        orva_as_root lpadmin -p "$QUEUE" -E -v cups-pdf:/ -P "$PPD" -o printer-is-shared=false
-    fi
-    orva_as_root lpadmin -d "$QUEUE"
-    orva_log "default printer: $(lpstat -d)"
-}
-
-stop_cups() {
-    if [ "$created_queue" = 1 ]; then
-        if [ -n "$previous_default" ] && [ "$previous_default" != "$QUEUE" ]; then
-            orva_as_root lpadmin -d "$previous_default" || true
-        fi
-        orva_as_root lpadmin -x "$QUEUE" || true
-    elif [ -n "$previous_default" ] && [ "$previous_default" != "$QUEUE" ]; then
-        orva_as_root lpadmin -d "$previous_default" || true
-    fi
-    if [ -n "$started_cupsd" ]; then
-        orva_log "stopping the print server (pid $started_cupsd)"
-        orva_as_root kill "$started_cupsd" 2>/dev/null || true
-        local i
-        for i in $(seq 1 50); do
-            kill -0 "$started_cupsd" 2>/dev/null || break
-            sleep 0.2
-        done
-    fi
+    stage_name=${1:-}
+    stage_began=$SECONDS
+    if [ -n "$stage_name" ]; then orva_log "stage: $stage_name"; fi
 }
 
 cleanup() {
-    stop_cups || true
+    orva_print_server_stop "$BUILD/cups-log" || true
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# ------------------------------------------------------------------ build and test
+if [ "${ORVA_SKIP_INSTALL:-0}" != 1 ]; then
+    stage "install packages"
+    orva_install_packages "${ORVA_BUILD_PACKAGES[@]}" "${ORVA_E2E_PACKAGES[@]}" "${ORVA_PACKAGE_TEST_PACKAGES[@]}" \
+        "${ORVA_FUZZ_PACKAGES[@]}" "${ORVA_LINT_PACKAGES[@]}"
+fi
 
-status=0
+# The tests must leave the system's print server configuration as they found it (after the
+# packages above, which may create it).
+etc_cups_before=$(mktemp)
+orva_etc_cups_listing >"$etc_cups_before"
 
+stage "format check (clang-format)"
+bash "$ORVA_SOURCE_DIR/scripts/check-format.sh" || failed "format check"
+
+stage "build"
 orva_build "$BUILD"
 
-start_cups
-# The servers are up: from here an end-to-end test that finds one missing fails instead of
-# reporting itself skipped.
-export ORVA_E2E_REQUIRED=1
-
+stage "tests (ctest, all labels)"
+if [ "$(id -u)" -eq 0 ]; then
+    orva_print_server_start "$QUEUE"
+    # The servers are up: from here an end-to-end test that finds one missing fails instead of
+    # reporting itself skipped.
+    export ORVA_E2E_REQUIRED=1
+else
+    orva_log "not root: no print server is started; the print tests report themselves skipped"
+fi
+# The package test installs the .deb and creates a user: only when asked, as here.
+export ORVA_PACKAGE_TEST=1
 orva_log "running the tests in $BUILD"
-if ! ctest --test-dir "$BUILD" --output-on-failure -j "$(orva_jobs)"; then
-    status=1
-fi
+ctest --test-dir "$BUILD" --output-on-failure -j "$(orva_jobs)" || failed "tests in $BUILD"
+orva_print_server_stop "$BUILD/cups-log"
+unset ORVA_E2E_REQUIRED ORVA_PACKAGE_TEST
 
-orva_log "building the core tests with the sanitizers in $SANITIZE_BUILD"
+stage "sanitizers: build and core tests"
 orva_build "$SANITIZE_BUILD" -DORVA_CORE_ONLY=ON -DORVA_SANITIZE=ON -DORVA_BENCH=OFF
-if ! ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0} \
+ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0} \
     UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
-    ctest --test-dir "$SANITIZE_BUILD" --output-on-failure -j "$(orva_jobs)"; then
-    status=1
-fi
+    ctest --test-dir "$SANITIZE_BUILD" --output-on-failure -j "$(orva_jobs)" || failed "sanitizer tests"
 
-orva_log "running every fuzz target for 10 s from its seed corpus"
-if ! ORVA_FUZZ_BUILD="$FUZZ_BUILD" bash "$ORVA_SOURCE_DIR/scripts/fuzz.sh" 10; then
-    status=1
-fi
+stage "fuzz targets (10 s each)"
+ORVA_FUZZ_BUILD="$FUZZ_BUILD" bash "$ORVA_SOURCE_DIR/scripts/fuzz.sh" 10 || failed "fuzz targets"
 
+stage ""
+if ! orva_etc_cups_listing | diff -u "$etc_cups_before" - >&2; then
+    failed "/etc/cups changed during the run (see the difference above)"
+else
+    orva_log "/etc/cups is byte for byte as before: $(orva_etc_cups_listing | sha256sum | cut -c1-16)"
+fi
+rm -f "$etc_cups_before"
+
+orva_log "stages:"
+printf '   %s\n' "${stage_times[@]}" >&2
 if [ "$status" -eq 0 ]; then
     orva_log "all tests passed ($((SECONDS / 60)) min $((SECONDS % 60)) s)"
 else
-    orva_log "some tests FAILED ($((SECONDS / 60)) min $((SECONDS % 60)) s)"
+    orva_log "FAILED: ${failures[*]} ($((SECONDS / 60)) min $((SECONDS % 60)) s)"
 fi
 exit "$status"

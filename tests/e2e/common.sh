@@ -44,3 +44,14 @@ artifacts_dir() {
     mkdir -p "$dir"
     echo "$dir"
 }
+
+# The tests' own print server, which scripts/run-tests.sh starts from a temporary folder:
+# CUPS_SERVER (host:port) names it for every CUPS client and ORVA_CUPS_SPOOL is its spool. The
+# tests add queues and read spooled jobs, so they never fall back on the system's server.
+need_test_print_server() {
+    [ -n "${CUPS_SERVER:-}" ] && [ -n "${ORVA_CUPS_SPOOL:-}" ] ||
+        missing "no test print server (CUPS_SERVER and ORVA_CUPS_SPOOL are not set)"
+    case $CUPS_SERVER in
+    /*) missing "CUPS_SERVER names a socket; the tests need the server's host:port for ipptool" ;;
+    esac
+}

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Printing through a real CUPS server: orva-cli prints the label page, both journals of a period
 # that spans several pages, and the return on the default printer, a cups-pdf queue. From each
-# job's spool copy (the PDF as orva sent it; cupsd keeps it with PreserveJobFiles Yes) it checks
+# job's spool copy (the PDF as orva sent it; the test server keeps it with PreserveJobFiles Yes) it checks
 # one sheet per page of the text, each sheet holding exactly its page's lines (the journal pages
 # beginning with their page-number line), the point size, the job name "ОРВА", one job per
 # command, and that cups-pdf produced as many pages.
@@ -14,13 +14,14 @@ CLI="$ORVA_BUILD/orva-cli"
 export QT_QPA_PLATFORM=offscreen
 [ -x "$CLI" ] || fail "$CLI is not built"
 need_commands lpstat cupsctl ipptool pdfinfo pdftotext python3
+need_test_print_server
 
 lpstat -r 2>/dev/null | grep -q 'scheduler is running' || missing "no CUPS server is running"
 QUEUE=$(lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')
 [ -n "$QUEUE" ] || missing "CUPS has no default printer"
 lpstat -v "$QUEUE" 2>/dev/null | grep -q 'cups-pdf:/' || missing "the default printer $QUEUE is not a cups-pdf queue"
 cupsctl 2>/dev/null | grep -qix 'PreserveJobFiles=Yes' || missing "cupsd does not keep job files (PreserveJobFiles)"
-[ -r /var/spool/cups ] && [ -x /var/spool/cups ] || missing "the CUPS spool /var/spool/cups is not readable"
+[ -r "$ORVA_CUPS_SPOOL" ] && [ -x "$ORVA_CUPS_SPOOL" ] || missing "the CUPS spool $ORVA_CUPS_SPOOL is not readable"
 
 work=$(artifacts_dir print_cups)
 echo "files of this test: $work"
@@ -58,7 +59,7 @@ job_ids() {
 }
 
 job_attributes() {
-    ipptool -tv -d job_id="$1" "ipp://localhost/printers/$QUEUE" "$E2E_DIR/job-attributes.test"
+    ipptool -tv -d job_id="$1" "ipp://$CUPS_SERVER/printers/$QUEUE" "$E2E_DIR/job-attributes.test"
 }
 
 job_finished() {
@@ -87,7 +88,7 @@ print_and_check() {
     grep -qx ' *job-name (nameWithoutLanguage) = ОРВА' <<<"$attributes" ||
         fail "job $id is named '$(grep -o 'job-name (.*' <<<"$attributes")', not ОРВА"
 
-    spool=/var/spool/cups/$(printf 'd%05d-001' "$id")
+    spool=$ORVA_CUPS_SPOOL/$(printf 'd%05d-001' "$id")
     [ -r "$spool" ] || fail "the spool copy $spool of job $id is missing"
     cp "$spool" "$work/$document.pdf"
     python3 "$E2E_DIR/pdf_pages.py" --text "$work/text/$document.txt" --pdf "$work/$document.pdf" \

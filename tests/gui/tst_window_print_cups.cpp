@@ -1,8 +1,9 @@
 // The window's print command on the system's default printer, a real CUPS queue: a left click in a
 // box and Yes send one job named "ОРВА" whose sheets are the pages of the document; No sends
 // nothing. Each job is read back from the server's spool copy (the PDF as the window sent it; the
-// server keeps it with PreserveJobFiles Yes), so this needs a running CUPS server with a cups-pdf
-// default queue, as scripts/run-tests.sh sets up. Without one the test is skipped, or fails when
+// server keeps it with PreserveJobFiles Yes), so this needs the tests' own CUPS server with a
+// cups-pdf default queue, as scripts/run-tests.sh starts it: CUPS_SERVER (host:port) names it and
+// ORVA_CUPS_SPOOL is its spool. Without one the test is skipped, or fails when
 // ORVA_E2E_REQUIRED=1 says the server was started for it.
 
 #include "ShellTestSupport.h"
@@ -114,7 +115,8 @@ private:
     QString jobAttributes(int id) const {
         return run(QStringLiteral("ipptool"),
                    {QStringLiteral("-tv"), QStringLiteral("-d"), QStringLiteral("job_id=%1").arg(id),
-                    QStringLiteral("ipp://localhost/printers/") + queue, attributesRequest})
+                    QStringLiteral("ipp://%1/printers/%2").arg(qEnvironmentVariable("CUPS_SERVER"), queue),
+                    attributesRequest})
             .text;
     }
 
@@ -196,7 +198,9 @@ private:
 
     // The job's document as the window sent it.
     static QString spoolCopy(int id) {
-        return QStringLiteral("/var/spool/cups/d%1-001").arg(id, 5, 10, QLatin1Char('0'));
+        return QStringLiteral("%1/d%2-001")
+            .arg(qEnvironmentVariable("ORVA_CUPS_SPOOL"))
+            .arg(id, 5, 10, QLatin1Char('0'));
     }
 
     // What cups-pdf made of the job: as many sheets as were sent. The file is removed.
@@ -213,6 +217,10 @@ private:
 
 private slots:
     void initTestCase() {
+        // Never the system's server: the test adds a queue and reads spooled jobs.
+        const QString server = qEnvironmentVariable("CUPS_SERVER");
+        if (server.isEmpty() || server.startsWith(QLatin1Char('/')) || qEnvironmentVariableIsEmpty("ORVA_CUPS_SPOOL"))
+            ORVA_MISSING(QStringLiteral("no test print server (CUPS_SERVER as host:port and ORVA_CUPS_SPOOL)"));
         if (QPrinterInfo::defaultPrinter().isNull())
             ORVA_MISSING(QStringLiteral("there is no default printer (no CUPS server, or it has no default queue)"));
         queue = QPrinterInfo::defaultPrinter().printerName();
@@ -225,9 +233,9 @@ private slots:
         if (!run(QStringLiteral("cupsctl"), {})
                  .text.contains(QStringLiteral("PreserveJobFiles=Yes"), Qt::CaseInsensitive))
             ORVA_MISSING(QStringLiteral("the CUPS server does not keep job files (PreserveJobFiles)"));
-        const QFileInfo spool(QStringLiteral("/var/spool/cups"));
+        const QFileInfo spool(qEnvironmentVariable("ORVA_CUPS_SPOOL"));
         if (!spool.isReadable() || !spool.isExecutable())
-            ORVA_MISSING(QStringLiteral("the CUPS spool /var/spool/cups is not readable"));
+            ORVA_MISSING(QStringLiteral("the CUPS spool %1 is not readable").arg(spool.filePath()));
         attributesRequest = QStringLiteral(ORVA_TEST_DATA "/../e2e/job-attributes.test");
         QVERIFY2(QFile::exists(attributesRequest), qPrintable(attributesRequest));
         cupsPdfFolder = QDir::home().filePath(QStringLiteral("PDF"));

@@ -5,9 +5,13 @@
 # the metainfo, the man pages and the completion as installed. With ORVA_PACKAGE_WINDOW_TEST=1
 # it also runs the installed window under Xvfb and looks for its side files in that user's XDG
 # folders. Removes the package afterwards unless it was installed before (ORVA_PACKAGE_KEEP=1
-# keeps it). Root only: skipped (77) otherwise, and where there is no dpkg.
+# keeps it). It installs a package and may create a user, so it runs only when asked with
+# ORVA_PACKAGE_TEST=1 (scripts/run-tests.sh), as root: skipped (77) otherwise, and where there
+# is no dpkg.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+[ "${ORVA_PACKAGE_TEST:-0}" = 1 ] ||
+    { echo "SKIP: installs the package and creates a user; ORVA_PACKAGE_TEST=1 asks for it (run-tests.sh sets it)" >&2; exit 77; }
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: installing the package needs root" >&2; exit 77; }
 command -v dpkg >/dev/null 2>&1 && command -v apt-get >/dev/null 2>&1 ||
     { echo "SKIP: no dpkg/apt-get here" >&2; exit 77; }
@@ -98,9 +102,13 @@ cp "$here"/check_manpages.sh "$here"/check_completion.sh "$here"/installed_windo
 mkdir "$work/user"
 chown "$user:" "$work/user"
 
+# The user reaches the print server the tests use (CUPS_SERVER), when there is one.
+cups_env=()
+[ -n "${CUPS_SERVER:-}" ] && cups_env+=(CUPS_SERVER="$CUPS_SERVER")
+[ -n "${CUPS_SERVERROOT:-}" ] && cups_env+=(CUPS_SERVERROOT="$CUPS_SERVERROOT")
 as_user() {
     runuser -u "$user" -- env -i HOME="$home" USER="$user" LOGNAME="$user" PATH=/usr/bin:/bin \
-        LC_ALL=C.UTF-8 TZ=UTC QT_QPA_PLATFORM=offscreen "$@"
+        LC_ALL=C.UTF-8 TZ=UTC QT_QPA_PLATFORM=offscreen "${cups_env[@]}" "$@"
 }
 
 # Everything under /usr that changes from here on changed because of the user's runs.
