@@ -29,6 +29,7 @@ void requireSound(const std::vector<orva::check::Finding>& findings, std::size_t
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 7)
         return 0;
+    using namespace orva;
     using namespace orva::check;
     const JournalKind kind = (data[0] & 1) ? JournalKind::Sales : JournalKind::Purchases;
     const Generation generation = (data[0] & 2) ? Generation::Today : Generation::Classic;

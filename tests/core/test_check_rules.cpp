@@ -10,6 +10,7 @@
 #include <set>
 #include <utility>
 
+using namespace orva;
 using namespace orva::check;
 
 // Ten valid and ten invalid numbers of each kind. Checked once against Debian's python3-stdnum 1.18
@@ -395,10 +396,9 @@ TEST(CheckJournal, JournalCheckRunsEveryRuleInRecordOrder) {
     journal.check(record, 1, findings);
     journal.check(record, 2, findings);
     journal.check(record.substr(0, 300), 3, findings);
-    EXPECT_EQ(describe(findings),
-              (std::vector<std::string>{"sales-vat-total кол.10", "sequence-number кол.1", "sales-vat-total кол.10",
-                                        "duplicate-document кол.4", "sequence-number кол.1",
-                                        "truncated-record кол.17"}));
+    EXPECT_EQ(describe(findings), (std::vector<std::string>{"sales-vat-total кол.10", "sequence-number кол.1",
+                                                            "sales-vat-total кол.10", "duplicate-document кол.4",
+                                                            "sequence-number кол.1", "truncated-record кол.17"}));
 }
 
 TEST(CheckRuleTable, KeysAreUniqueAndEveryRuleHasAText) {

@@ -17,7 +17,7 @@ std::string purchase(const std::string& vatNumber, const std::string& period) {
 }
 
 orva::JournalGate gate() {
-    return orva::JournalGate("Pokupki.txt", orva::check::JournalKind::Purchases, orva::CodePage::Mik, "BG865197101    ",
+    return orva::JournalGate("Pokupki.txt", orva::JournalKind::Purchases, orva::CodePage::Mik, "BG865197101    ",
                              "202611");
 }
 

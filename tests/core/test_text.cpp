@@ -4,6 +4,7 @@
 #include "text/Errors.h"
 #include "text/Fields.h"
 #include "text/LineFile.h"
+#include "text/LineSource.h"
 #include "text/Mik.h"
 #include "text/Money.h"
 #include "text/Paths.h"
@@ -14,12 +15,15 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,6 +98,40 @@ TEST(Decimal, RefusesAnythingElseAndQuotesTheText) {
     }
 }
 
+// The general path (exponents, more than 19 digits or 27 decimals) once read the number with the
+// process's LC_NUMERIC: under a locale whose point is a comma, "2.5e1" was 2. The locales tried are
+// those with a comma; a machine with none of them generated runs this under C.UTF-8 only, where it
+// still checks the values and the range.
+TEST(Decimal, GeneralPathIgnoresTheLocaleAndItsRange) {
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    const char* used = nullptr;
+    for (const char* name : {"bg_BG.UTF-8", "de_DE.UTF-8", "ru_RU.UTF-8", "fr_FR.UTF-8", "C.UTF-8"}) {
+        if ((used = std::setlocale(LC_NUMERIC, name)) != nullptr)
+            break;
+    }
+    ASSERT_NE(used, nullptr);
+    SCOPED_TRACE(used);
+    const struct {
+        const char* text;
+        long double value;
+    } cases[] = {
+        {"2.5e1", 25},
+        {"-1.25E+2", -125},
+        {"12345678901234567890.5", 12345678901234567890.5L},
+        {"0.0000000000000000000000000001", 1e-28L},
+        {"1e-5000", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(tryParseDecimal(c.text), std::optional<long double>(c.value));
+    }
+    EXPECT_TRUE(std::signbit(*tryParseDecimal("-1e-5000")));
+    EXPECT_EQ(tryParseDecimal("1e5000"), std::nullopt);
+    EXPECT_EQ(tryParseDecimal("-0.001e4936"), std::nullopt);
+    EXPECT_EQ(tryParseDecimal("2,5e1"), std::nullopt);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
 TEST(Money, FormatsRoundsHalfAwayFromZero) {
     const struct {
         long double value;
@@ -115,9 +153,9 @@ TEST(Money, CellRightAlignsAndNeverCuts) {
     EXPECT_EQ(moneyCell(-100, 15), "        -100.00");
     EXPECT_EQ(moneyCell(12345678901.25L, 12), "12345678901.25");
     EXPECT_EQ(moneyCell(-1234567890123.5L, 15), "-1234567890123.50");
-    EXPECT_EQ(formatFixed15(750.5L), "         750.50");
-    EXPECT_EQ(formatFixed15(0), "           0.00");
-    EXPECT_EQ(formatFixed15(1234567890123.456L), "1234567890123.46");
+    EXPECT_EQ(moneyCell(750.5L, 15), "         750.50");
+    EXPECT_EQ(moneyCell(0, 15), "           0.00");
+    EXPECT_EQ(moneyCell(1234567890123.456L, 15), "1234567890123.46");
 }
 
 // 1e4931 is a valid amount whose cents overflow: the totals once printed as "i.nf".
@@ -129,7 +167,6 @@ TEST(Money, ValuesWhoseCentsOverflowAreErrorsNeverInfText) {
         EXPECT_FALSE(fitsMoneyFormat(value));
         EXPECT_THROW(formatMoney(value), Error);
         EXPECT_THROW(moneyCell(value, 15), Error);
-        EXPECT_THROW(formatFixed15(value), Error);
     }
     for (const long double value : {largest / 101, -largest / 101, 1e4929L, 0.0L}) {
         SCOPED_TRACE(static_cast<double>(value));
@@ -252,6 +289,47 @@ TEST_F(LineFileOnDisk, MissingFileNamesThePath) {
     const std::string unwritable = (folder / "no/such/dir.txt").string();
     EXPECT_THROW_MSG(writeLinesFile(unwritable, {"x"}), FileError,
                      "не може да се запише " + unwritable + ": " + std::strerror(ENOENT));
+}
+
+// Every way out of a reader or writer closes its descriptor: a chunk callback that threw once left
+// the file open.
+TEST_F(LineFileOnDisk, DescriptorsAreClosedOnEveryWayOut) {
+    const std::string file = (folder / "data.txt").string();
+    writeFileAtomic(file, std::string(10000, 'x'));
+    const std::string fifo = (folder / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto openDescriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    struct Stop {};
+    const struct {
+        const char* name;
+        std::function<void()> run;
+        bool throws;
+    } cases[] = {
+        {"whole file", [&] { readFileChunks(file, 4096, [](std::string_view) { return true; }); }, false},
+        {"callback stops", [&] { readFileChunks(file, 4096, [](std::string_view) { return false; }); }, false},
+        {"callback throws", [&] { readFileChunks(file, 4096, [](std::string_view) -> bool { throw Stop{}; }); }, true},
+        {"a folder", [&] { readFileBytes(folder.string()); }, true},
+        {"a FIFO", [&] { readFileBytes(fifo); }, true},
+        {"line source",
+         [&] {
+             FileLineSource source(file, 100);
+             std::string_view line;
+             while (source.next(line)) {
+             }
+         },
+         false},
+        {"writer dropped", [&] { AtomicFileWriter((folder / "dropped.txt").string()).write("x"); }, false},
+        {"writer published", [&] { writeFileAtomic((folder / "out.txt").string(), "x"); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto before = openDescriptors();
+        if (c.throws)
+            EXPECT_ANY_THROW(c.run());
+        else
+            EXPECT_NO_THROW(c.run());
+        EXPECT_EQ(openDescriptors(), before);
+    }
 }
 
 TEST(Encoding, RoundTripsAllAssignedBytesAndReplacesTheRest) {

@@ -1,5 +1,7 @@
 #include "check/FieldRules.h"
 
+#include "text/Calendar.h"
+
 #include <array>
 #include <cstdlib>
 
@@ -20,12 +22,6 @@ int digitsValue(std::string_view text, std::size_t from, std::size_t count) {
         value = value * 10 + (text[index] - '0');
     }
     return value;
-}
-
-int daysInMonth(int year, int month) {
-    static constexpr std::array<int, 12> days{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[static_cast<std::size_t>(month - 1)];
 }
 
 template <std::size_t N> bool contains(const std::array<std::string_view, N>& codes, std::string_view code) {

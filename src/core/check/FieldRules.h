@@ -1,6 +1,6 @@
 #pragma once
 
-#include "check/RecordLayout.h"
+#include "journals/RecordLayout.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,5 +1,6 @@
 #include "check/Identifiers.h"
-#include "check/RecordLayout.h"
+#include "journals/RecordLayout.h"
+#include "text/Calendar.h"
 
 #include <array>
 #include <cstddef>
@@ -37,10 +38,6 @@ int weightedSum(std::string_view digits, const std::array<int, N>& weights, std:
     for (std::size_t index = 0; index < N; ++index)
         sum += digit(digits, from + index) * weights[index];
     return sum;
-}
-
-bool isLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
 bool isDigit(char c) {
@@ -154,11 +151,9 @@ bool isValidPersonalNumber(std::string_view digits) {
         year -= 100;
         month -= 20;
     }
-    static constexpr std::array<int, 12> monthDays{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (month < 1 || month > 12 || day < 1)
         return false;
-    const int lastDay = month == 2 && isLeapYear(year) ? 29 : monthDays[static_cast<std::size_t>(month - 1)];
-    if (day > lastDay)
+    if (day > daysInMonth(year, month))
         return false;
     return weightedSum(digits, std::array<int, 9>{2, 4, 8, 5, 10, 9, 7, 3, 6}) % 11 % 10 == digit(digits, 9);
 }

@@ -2,7 +2,7 @@
 
 #include "check/Finding.h"
 #include "check/RecordCheck.h"
-#include "check/RecordLayout.h"
+#include "journals/RecordLayout.h"
 
 #include <cstddef>
 #include <cstdint>

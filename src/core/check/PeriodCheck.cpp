@@ -51,15 +51,7 @@ bool isBlank(std::string_view line) {
 }
 
 std::string cellCode(int cellNumber) {
-    return std::string("01-") + (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
-}
-
-std::string cellName(int cellNumber) {
-    return std::string("кл.") + (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
-}
-
-long double cents(long double value) {
-    return std::round(value * 100.0L);
+    return "01-" + cellDigits(cellNumber);
 }
 
 } // namespace
@@ -68,24 +60,20 @@ PeriodCheck::PeriodCheck(const std::string& folder, const ReadOptions& options)
     : files_(surveyPeriod(folder, options)), declaration_(loadDeclaration(files_)) {}
 
 std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
-    const JournalTotals purchases =
-        checkJournal(files_.purchases, purchasesLayout(), check::JournalKind::Purchases, sink);
-    const JournalTotals sales = checkJournal(files_.sales, salesLayout(), check::JournalKind::Sales, sink);
+    const JournalTotals purchases = checkJournal(files_.purchases, purchasesLayout(), sink);
+    const JournalTotals sales = checkJournal(files_.sales, salesLayout(), sink);
     checkReturnCells(sales, sink);
     return checkReturn(declaration_, purchases, sales);
 }
 
-JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLayout& layout, check::JournalKind kind,
-                                        FindingSink& sink) {
-    const check::RecordLayout& recordLayout = check::recordLayout(kind);
-    // Today's records carry the trailing code; a file whose first line holds it is read as today's.
-    const check::Generation generation = file.firstLineLength >= recordLayout.width(check::Generation::Today)
-                                             ? check::Generation::Today
-                                             : check::Generation::Classic;
+JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLayout& layout, FindingSink& sink) {
+    const JournalKind kind = layout.kind;
+    const RecordLayout& record = recordLayout(kind);
+    const Generation generation = record.generationOf(file.firstLineLength);
     const std::string& returnVatNumber = declaration_.fields.at(0);
     const std::string& returnPeriod = declaration_.fields.at(2);
     check::JournalCheck journalCheck(
-        kind, check::RecordContext{file.name, generation, check::parseTaxPeriod(check::trimBlanks(returnPeriod))},
+        kind, check::RecordContext{file.name, generation, check::parseTaxPeriod(trimBlanks(returnPeriod))},
         returnVatNumber, returnPeriod);
 
     std::vector<check::Finding> findings;
@@ -119,7 +107,7 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
     try {
         FileLineSource fileSource(file.path);
         fileSize = fileSource.sizeHint();
-        WatchedSource source(fileSource, recordLayout.width(check::Generation::Classic));
+        WatchedSource source(fileSource, record.width(Generation::Classic));
         DiscardingSink discard;
         const JournalSummary summary =
             writeJournal(source, kLinesPerPage, declaration_.captionText, layout, discard, options);
@@ -150,16 +138,14 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
                 finding.rule = check::RuleId::ShortLine;
                 finding.severity = check::ruleInfo(finding.rule).severity;
                 finding.message = check::ruleInfo(finding.rule).message;
-                finding.value = win1251ToUtf8(std::string(check::trimBlanks(shortLine)));
+                finding.value = win1251ToUtf8(std::string(trimBlanks(shortLine)));
                 finding.detail = "дължина " + std::to_string(shortLine.size()) + "; дневникът не показва още " +
                                  std::to_string(following) + (following == 1 ? " ред" : " реда");
                 sink.finding(finding);
             }
         }
-    } catch (const JournalError& error) {
-        throw PeriodError(PeriodError::Stage::Load, error.what());
-    } catch (const FileError& error) {
-        throw PeriodError(PeriodError::Stage::Load, layout.fileName + ": " + error.what());
+    } catch (const Error&) {
+        throwAsJournalLoadError(layout.fileName);
     }
     sink.progress(file.name, 1.0);
     return totals;
@@ -182,7 +168,7 @@ void PeriodCheck::checkReturnCells(const JournalTotals& sales, FindingSink& sink
         sink.finding(finding);
     };
     auto text = [this](int cellNumber) {
-        return win1251ToUtf8(std::string(check::trimBlanks(declaration_.cells[cellNumber])));
+        return win1251ToUtf8(std::string(trimBlanks(declaration_.cells[cellNumber])));
     };
 
     // In the record's order: cells 13..24 come before 33 and 42, which come before 50..71.
@@ -194,12 +180,12 @@ void PeriodCheck::checkReturnCells(const JournalTotals& sales, FindingSink& sink
     }
     const auto k33 = number(33);
     const auto k42 = number(42);
-    if (k33 && k42 && cents(*k42) != 0 && cents(*k33) == 0)
+    if (k33 && k42 && wholeCents(*k42) != 0 && wholeCents(*k33) == 0)
         report(42, check::RuleId::PartialCreditNoCoefficient, cellName(42), text(42), cellName(33) + " = " + text(33));
     const auto k50 = number(50);
     const auto k70 = number(70);
     const auto k71 = number(71);
-    if (k50 && k70 && k71 && cents(*k70) + cents(*k71) > cents(*k50))
+    if (k50 && k70 && k71 && wholeCents(*k70) + wholeCents(*k71) > wholeCents(*k50))
         report(70, check::RuleId::ReturnPaidExceedsDue, cellName(70) + " + " + cellName(71),
                text(70) + " + " + text(71), cellName(50) + " = " + text(50));
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "check/Finding.h"
-#include "check/RecordLayout.h"
-#include "period/Period.h"
 #include "check/ReturnRules.h"
+#include "journals/RecordLayout.h"
+#include "period/Period.h"
 
 #include <cstddef>
 #include <string>
@@ -37,8 +37,7 @@ public:
     std::vector<CheckRow> run(FindingSink& sink);
 
 private:
-    JournalTotals checkJournal(const FileSurvey& file, const JournalLayout& layout, check::JournalKind kind,
-                               FindingSink& sink);
+    JournalTotals checkJournal(const FileSurvey& file, const JournalLayout& layout, FindingSink& sink);
     void checkReturnCells(const JournalTotals& sales, FindingSink& sink) const;
 
     PeriodFiles files_;

@@ -2,7 +2,7 @@
 
 #include "check/FieldRules.h"
 #include "check/Finding.h"
-#include "check/RecordLayout.h"
+#include "journals/RecordLayout.h"
 
 #include <cstddef>
 #include <string>

@@ -11,15 +11,6 @@ namespace orva {
 
 namespace {
 
-std::string cellName(int cellNumber) {
-    return std::string("кл.") + (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
-}
-
-// Amounts are compared in whole cents, as the return states them.
-long double cents(long double value) {
-    return std::round(value * 100.0L);
-}
-
 // One side of a rule: a number, or the reason there is none.
 struct Value {
     std::optional<long double> number;
@@ -91,8 +82,8 @@ public:
             const long double difference = *returnSide.number - *otherSide.number;
             const Value differenceValue{difference, {}, largerSource(returnSide, otherSide)};
             row.difference = whole ? wholeNumber(rule, differenceValue) : money(rule, differenceValue);
-            row.result = cents(*returnSide.number) == cents(*otherSide.number) ? CheckRow::Result::Holds
-                                                                               : CheckRow::Result::Fails;
+            row.result = wholeCents(*returnSide.number) == wholeCents(*otherSide.number) ? CheckRow::Result::Holds
+                                                                                         : CheckRow::Result::Fails;
         }
         rows_.push_back(row);
     }
@@ -103,8 +94,8 @@ public:
         if (row.result != CheckRow::Result::NotEvaluable) {
             row.difference =
                 money(rule, Value{*returnSide.number - *otherSide.number, {}, largerSource(returnSide, otherSide)});
-            row.result = cents(*returnSide.number) <= cents(*otherSide.number) ? CheckRow::Result::Holds
-                                                                               : CheckRow::Result::Fails;
+            row.result = wholeCents(*returnSide.number) <= wholeCents(*otherSide.number) ? CheckRow::Result::Holds
+                                                                                         : CheckRow::Result::Fails;
         }
         rows_.push_back(row);
     }
@@ -192,8 +183,8 @@ bool agreesOnlyInOtherOrder(const Declaration& declaration, const JournalTotals&
         if (!asRead || !swapped)
             return false;
         const long double total = sales.totals.at(static_cast<std::size_t>(pair.column - 9));
-        agreeAsRead = agreeAsRead && cents(*asRead) == cents(total);
-        agreeSwapped = agreeSwapped && cents(*swapped) == cents(total);
+        agreeAsRead = agreeAsRead && wholeCents(*asRead) == wholeCents(total);
+        agreeSwapped = agreeSwapped && wholeCents(*swapped) == wholeCents(total);
     }
     return !agreeAsRead && agreeSwapped;
 }
@@ -234,9 +225,9 @@ std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalT
     Value derived60 = derived50;
     const Value k40 = check.cell(40);
     if (derived50.number && k40.number) {
-        const long double difference = *derived50.number - *k40.number;
-        derived50.number = difference > 0 ? difference : 0.0L;
-        derived60.number = difference > 0 ? 0.0L : -difference;
+        const ResultAmounts result = deriveResultAmounts(*derived50.number, *k40.number);
+        derived50.number = result.cell50;
+        derived60.number = result.cell60;
         derived50.source = derived60.source = largerSource(check.cell(20), k40);
     } else if (!k40.number) {
         derived50 = derived60 = k40;

@@ -1,5 +1,6 @@
 #include "declaration/Declaration.h"
 
+#include "text/Calendar.h"
 #include "text/Decimal.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
@@ -14,15 +15,16 @@ namespace {
 
 // Widths of the 36 fields of the return record, in record order.
 constexpr std::size_t kFieldCount = 36;
+constexpr std::size_t kReturnCellWidth = 15; // every cell but 33; also the width 50 and 60 are written in
 constexpr std::size_t fieldWidth(std::size_t index) {
     constexpr std::size_t leading[] = {15, 50, 6, 50};
     if (index < 4)
         return leading[index];
     if (index < 4 + 23)
-        return 15;
+        return kReturnCellWidth;
     if (index == 4 + 23)
         return 4; // cell 33, the coefficient
-    return 15;
+    return kReturnCellWidth;
 }
 constexpr std::size_t recordLength() {
     std::size_t length = 0;
@@ -126,17 +128,22 @@ std::string captionLine(const std::string& periodText, const std::string& vatNum
     return period + periodText + vat + vatNumber + "     " + firmName;
 }
 
+ResultAmounts deriveResultAmounts(long double k20, long double k40) {
+    const long double difference = k20 - k40;
+    if (difference > 0)
+        return {difference, 0.0L};
+    return {0.0L, -difference}; // -(x - y) is y - x exactly
+}
+
 ResultCells deriveResultCells(const std::string& k20, const std::string& k40) {
     const long double x = parseDecimal(k20);
     const long double y = parseDecimal(k40);
-    const long double difference = x - y;
     // A difference whose cents cannot be held would print as "inf" in the money format.
-    if (!fitsMoneyFormat(difference))
+    if (!fitsMoneyFormat(x - y))
         throw Error("клетки 20 и 40 (\"" + win1251ToUtf8(k20) + "\", \"" + win1251ToUtf8(k40) +
                     "\") се различават с повече, отколкото може да се представи");
-    if (difference > 0)
-        return {formatFixed15(difference), formatFixed15(0)};
-    return {formatFixed15(0), formatFixed15(y - x)};
+    const ResultAmounts result = deriveResultAmounts(x, y);
+    return {moneyCell(result.cell50, kReturnCellWidth), moneyCell(result.cell60, kReturnCellWidth)};
 }
 
 std::string defaultReturnDate(const std::string& periodText) {
@@ -152,9 +159,7 @@ std::string defaultReturnDate(const std::string& periodText) {
     if (month < 1 || month > 12 || year < 1 || year > 9999)
         throw Error(period + ": месецът трябва да е от 1 до 12, а годината от 1 до 9999");
 
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    const long day = month == 2 && leap ? 29 : kDays[month - 1];
+    const long day = daysInMonth(static_cast<int>(year), static_cast<int>(month));
     std::string yearDigits = std::to_string(year);
     yearDigits.insert(0, 4 - yearDigits.size(), '0');
     return twoDigits(day) + "/" + twoDigits(month) + "/" + yearDigits;

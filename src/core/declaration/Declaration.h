@@ -20,8 +20,8 @@ struct Declaration {
     std::string signatoryName;
     std::string captionText;
     ReturnLayout layout = ReturnLayout::Classic; // the generation the record was read as
-    ReturnCells cells;              // all 30, as stored in the record
-    std::vector<std::string> label; // the 18 lines of the label page
+    ReturnCells cells;                           // all 30, as stored in the record
+    std::vector<std::string> label;              // the 18 lines of the label page
 };
 
 // The return record is the first 590 characters of deklar.txt's text (after the line-break rule
@@ -46,6 +46,15 @@ Declaration parseDeclaration(std::string_view fileBytes, CodePage codePage = Cod
 
 // The caption line " ДАНЪЧЕН ПЕРИОД %s     ИН ПО ЗДДС %s     %s".
 std::string captionLine(const std::string& periodText, const std::string& vatNumber, const std::string& firmName);
+
+// Cells 50 and 60 from cells 20 and 40: the difference 20 - 40 is the tax due (50) when it is
+// above zero, else the tax to refund (60); the other cell is 0. The check compares the return's
+// cells with these numbers; the return form writes them through deriveResultCells.
+struct ResultAmounts {
+    long double cell50;
+    long double cell60;
+};
+ResultAmounts deriveResultAmounts(long double k20, long double k40);
 
 // Cells 50 and 60 from the texts of cells 20 and 40 ("%15.2f"). Throws ConversionError when a text
 // is not a number, orva::Error naming both when their difference cannot be written as money.

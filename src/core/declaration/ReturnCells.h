@@ -9,8 +9,10 @@ namespace orva {
 inline constexpr std::array<int, 30> kCellNumbers = {1,  20, 11, 21, 12, 22, 13, 23, 14, 24, 15, 16, 17, 18, 19,
                                                      30, 31, 41, 32, 42, 43, 33, 40, 50, 60, 70, 71, 80, 81, 82};
 
-// The generation of the return record: the older one stores cells 13, 23, 14, 24 at positions
-// 242, 257, 272, 287; today's stores 23, 13, 24, 14 there.
+// The order of cells 13, 23, 14, 24 in the period's return record: the classic record stores them
+// at positions 242, 257, 272, 287 in that order; the current one stores 23, 13, 24, 14 there. A
+// fact about the period's return, settled from all three files and overridable by the user; the
+// record generation of each journal file (Generation, journals/RecordLayout.h) is another.
 enum class ReturnLayout { Classic, Current };
 
 // Today's records store cells 23, 13, 24, 14 where the older ones store 13, 23, 14, 24.
@@ -20,6 +22,16 @@ inline constexpr std::array<int, 30> kCurrentCellNumbers = {1,  20, 11, 21, 12, 
 // The cells in the order a record of `layout` holds them.
 inline const std::array<int, 30>& cellNumbersOf(ReturnLayout layout) {
     return layout == ReturnLayout::Classic ? kCellNumbers : kCurrentCellNumbers;
+}
+
+// A cell's number as the documents write it: "07", "50".
+inline std::string cellDigits(int cellNumber) {
+    return (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
+}
+
+// A cell's short name in messages and check tables (UTF-8): "кл.07".
+inline std::string cellName(int cellNumber) {
+    return "кл." + cellDigits(cellNumber);
 }
 
 // Cells the user may correct in the dialog.

@@ -1,6 +1,7 @@
 #include "journals/Journal.h"
 
 #include "journals/JournalTable.h"
+#include "journals/RecordLayout.h"
 #include "text/Decimal.h"
 #include "text/Encoding.h"
 #include "text/Fields.h"
@@ -9,8 +10,8 @@
 #include "text/Money.h"
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <cstring>
 
 namespace orva {
@@ -22,30 +23,28 @@ using journal_table::kAmountFieldWidth;
 constexpr std::size_t kEndOfDataLength = 99; // a shorter line ends the records
 constexpr std::size_t kHeaderThreshold = 5;  // a page header opens when the place on the page is below this
 
-// The identity fields of both records: take, then remove. Fields 1, 2 and 4 are cut but never shown.
+// The identity fields as the journal cuts them: the field's width is removed from the record, of
+// which `take` is shown. Fields 1, 2 and 4 are cut but never shown; the names and the goods are
+// shown shortened to their printed columns.
 struct Cut {
     std::size_t take;
     std::size_t remove;
 };
-constexpr std::array<Cut, 10> kIdentityCuts = {{
-    {15, 15},
-    {6, 6},
-    {4, 4},
-    {15, 15},
-    {2, 2},
-    {20, 20},
-    {10, 10},
-    {15, 15},
-    {30, 50},
-    {20, 30},
-}};
+constexpr std::size_t kShownNameWidth = 30;  // of 50
+constexpr std::size_t kShownGoodsWidth = 20; // of 30
 
-std::size_t identityLength() {
-    std::size_t length = 0;
-    for (const Cut& cut : kIdentityCuts)
-        length += cut.remove;
-    return length; // 167: the amounts start at position 168
+constexpr std::array<Cut, FirstAmountField> identityCuts() {
+    std::array<Cut, FirstAmountField> cuts{};
+    for (std::size_t k = 0; k < cuts.size(); ++k)
+        cuts[k] = {kPurchaseFields[k].width, kPurchaseFields[k].width};
+    cuts[CounterpartyNameField].take = kShownNameWidth;
+    cuts[GoodsField].take = kShownGoodsWidth;
+    return cuts;
 }
+constexpr std::array<Cut, FirstAmountField> kIdentityCuts = identityCuts();
+
+// 167: the amounts start at position 168 in both records.
+constexpr std::size_t kIdentityLength = kPurchaseFields[FirstAmountField].start - 1;
 
 // "%s стр.%2.2d" with 110 blanks.
 std::string pageNumberLine(int page) {
@@ -69,21 +68,15 @@ std::size_t estimateLines(std::size_t records, std::size_t linesPerPage, const J
 }
 
 char* put(char* out, std::string_view text) {
-    std::memcpy(out, text.data(), text.size());
+    // An empty view may have no data at all, and memcpy from a null pointer is undefined.
+    if (!text.empty())
+        std::memcpy(out, text.data(), text.size());
     return out + text.size();
 }
 
 char* putBlanks(char* out, std::size_t count) {
     std::memset(out, ' ', count);
     return out + count;
-}
-
-// The text without the blanks around it.
-std::string_view trimBlanks(std::string_view text) {
-    const std::size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string_view::npos)
-        return {};
-    return text.substr(begin, text.find_last_not_of(' ') + 1 - begin);
 }
 
 // Right-aligned in `width`; a longer text is put whole and pushes the rest of the line right.
@@ -129,7 +122,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     const CodePage codePage = options.codePage;
     const std::size_t block = static_cast<std::size_t>(layout.blockHeight());
     const std::size_t amountCount = layout.amountCount();
-    const std::size_t recordLength = identityLength() + amountCount * kAmountFieldWidth;
+    const std::size_t recordLength = recordLayout(layout.kind).width(Generation::Classic);
     auto fail = [&](std::size_t line, const std::string& detail) { throw JournalError(layout.fileName, line, detail); };
 
     // Prebuilt lines, reused on every page.
@@ -141,7 +134,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     static const std::string kEmpty;
 
     // Room for the longest line a record can make, composed here and copied into its string once.
-    std::size_t widest = 64 + identityLength();
+    std::size_t widest = 64 + kIdentityLength;
     for (const AmountLine& amountLine : layout.amountLines)
         widest = std::max(widest, amountLine.amounts * kAmountFieldWidth + amountLine.blanks + 2);
     std::vector<char> scratch(widest);
@@ -283,8 +276,8 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     return result;
 }
 
-JournalResult collect(LineSource& source, int linesPerPage, const std::string& captionText,
-                      const JournalLayout& layout, CodePage codePage) {
+JournalResult collect(LineSource& source, int linesPerPage, const std::string& captionText, const JournalLayout& layout,
+                      CodePage codePage) {
     JournalResult result;
     LineCollector sink(result.lines);
     JournalOptions options;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "journals/RecordLayout.h"
 #include "text/CodePage.h"
 #include "text/Errors.h"
 
@@ -21,6 +22,7 @@ struct AmountLine {
 // The parameters in which the purchases and sales journals differ; one engine pages both. Only
 // independent facts are held; the rest follows from them. The two sets are in layouts.cpp.
 struct JournalLayout {
+    JournalKind kind = JournalKind::Purchases;  // its record's fields (RecordLayout)
     std::string fileName;                       // "pokupki.txt" / "prodagbi.txt"
     std::string titlePrefix;                    // ends with five blanks
     std::vector<std::string> firstPageLines;    // fixed header lines after the title (13 / 20)

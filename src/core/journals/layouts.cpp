@@ -17,8 +17,7 @@ constexpr std::size_t kSalesAmountWidth = 12;
 constexpr AmountLine kSalesAmountLines[] = {{8, 19}, {9, 7}};
 
 // Every amount line, and the totals line of its shape, is exactly as wide as the table.
-template <std::size_t N>
-constexpr bool linesFillTheTable(const AmountLine (&lines)[N], std::size_t amountWidth) {
+template <std::size_t N> constexpr bool linesFillTheTable(const AmountLine (&lines)[N], std::size_t amountWidth) {
     for (const AmountLine& line : lines)
         if (line.amounts * amountWidth + line.blanks + 2 != journal_table::kWidth)
             return false;
@@ -26,6 +25,15 @@ constexpr bool linesFillTheTable(const AmountLine (&lines)[N], std::size_t amoun
 }
 static_assert(linesFillTheTable(kPurchasesAmountLines, kPurchasesAmountWidth));
 static_assert(linesFillTheTable(kSalesAmountLines, kSalesAmountWidth));
+// Every amount of the record has its cell.
+template <std::size_t N> constexpr std::size_t amountsOn(const AmountLine (&lines)[N]) {
+    std::size_t count = 0;
+    for (const AmountLine& line : lines)
+        count += line.amounts;
+    return count;
+}
+static_assert(amountsOn(kPurchasesAmountLines) == kPurchasesRecord.amountCount);
+static_assert(amountsOn(kSalesAmountLines) == kSalesRecord.amountCount);
 static_assert(kPurchasesAmountWidth <= journal_table::kAmountFieldWidth &&
               kSalesAmountWidth <= journal_table::kAmountFieldWidth);
 
@@ -51,7 +59,8 @@ const IdentityHeader& identityHeader() {
 // Lines 3 to 8 of both first-page headers.
 std::vector<std::string> identityLines() {
     const IdentityHeader& identity = identityHeader();
-    return {journal_table::barLine(), identity.headings1, identity.headings2, journal_table::barLine(), identity.columnNumbers, journal_table::barLine()};
+    return {journal_table::barLine(), identity.headings1,     identity.headings2,
+            journal_table::barLine(), identity.columnNumbers, journal_table::barLine()};
 }
 
 JournalLayout makePurchasesLayout() {
@@ -59,6 +68,7 @@ JournalLayout makePurchasesLayout() {
     const std::string amountNumbers = "|-9-           |-10-          |-11-          |-12-          |-13-          "
                                       "|-14-          |-15-          |          |";
     JournalLayout layout;
+    layout.kind = JournalKind::Purchases;
     layout.fileName = "pokupki.txt";
     layout.titlePrefix = utf8ToWin1251("ДНЕВНИК НА ПОКУПКИТЕ     ");
     layout.firstPageLines = identityLines();
@@ -77,7 +87,8 @@ JournalLayout makePurchasesLayout() {
             amountNumbers,
             journal_table::barLine(),
         });
-    layout.continuationLines = {journal_table::dashLine(), identity.continuationColumnNumbers, amountNumbers, journal_table::dashLine()};
+    layout.continuationLines = {journal_table::dashLine(), identity.continuationColumnNumbers, amountNumbers,
+                                journal_table::dashLine()};
     layout.amountWidth = kPurchasesAmountWidth;
     layout.amountLines.assign(std::begin(kPurchasesAmountLines), std::end(kPurchasesAmountLines));
     return layout;
@@ -90,6 +101,7 @@ JournalLayout makeSalesLayout() {
     const std::string amountNumbers2 = "|-17-       |-18-       |-19-       |-20-       |-21-       |-22-       "
                                        "|-23-       |-24-       |-25-       |       |";
     JournalLayout layout;
+    layout.kind = JournalKind::Sales;
     layout.fileName = "prodagbi.txt";
     layout.titlePrefix = utf8ToWin1251("ДНЕВНИК НА ПРОДАЖБИТЕ     ");
     layout.firstPageLines = identityLines();
@@ -127,8 +139,8 @@ JournalLayout makeSalesLayout() {
             amountNumbers2,
             journal_table::barLine(),
         });
-    layout.continuationLines = {journal_table::dashLine(), identity.continuationColumnNumbers, amountNumbers1, amountNumbers2,
-                                journal_table::dashLine()};
+    layout.continuationLines = {journal_table::dashLine(), identity.continuationColumnNumbers, amountNumbers1,
+                                amountNumbers2, journal_table::dashLine()};
     layout.amountWidth = kSalesAmountWidth;
     layout.amountLines.assign(std::begin(kSalesAmountLines), std::end(kSalesAmountLines));
     return layout;

@@ -1,5 +1,6 @@
 #include "period/DataFiles.h"
 
+#include "journals/RecordLayout.h"
 #include "period/Period.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -12,9 +13,6 @@
 namespace orva {
 
 namespace {
-
-constexpr std::size_t kCurrentPurchaseLength = 274;
-constexpr std::size_t kCurrentSalesLength = 424;
 
 char foldAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -98,9 +96,11 @@ PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options) 
         for (FileSurvey* file : {&files.declaration, &files.purchases, &files.sales})
             file->codePage = *options.codePage;
     }
+    // Today's programs write today's return record: a Windows-1251 deklar.txt or a journal of
+    // today's record generation says the return is in the current layout too.
     const bool current = files.declaration.codePage == CodePage::Windows1251 ||
-                         files.purchases.firstLineLength >= kCurrentPurchaseLength ||
-                         files.sales.firstLineLength >= kCurrentSalesLength;
+                         purchasesRecordLayout().generationOf(files.purchases.firstLineLength) == Generation::Today ||
+                         salesRecordLayout().generationOf(files.sales.firstLineLength) == Generation::Today;
     files.returnLayout = options.returnLayout.value_or(current ? ReturnLayout::Current : ReturnLayout::Classic);
     return files;
 }

@@ -25,16 +25,16 @@ std::string periodForPeople(std::string_view period) {
     return std::string(period.substr(4, 2)) + "/" + std::string(period.substr(0, 4));
 }
 
-JournalGate::JournalGate(std::string fileName, check::JournalKind kind, CodePage codePage,
+JournalGate::JournalGate(std::string fileName, JournalKind kind, CodePage codePage,
                          std::string_view returnVatNumber, std::string_view returnPeriod)
-    : fileName_(std::move(fileName)), layout_(check::recordLayout(kind)), codePage_(codePage),
-      vatNumber_(check::trimBlanks(returnVatNumber)), period_(check::trimBlanks(returnPeriod)) {}
+    : fileName_(std::move(fileName)), layout_(recordLayout(kind)), codePage_(codePage),
+      vatNumber_(trimBlanks(returnVatNumber)), period_(trimBlanks(returnPeriod)) {}
 
 void JournalGate::record(std::string_view record) {
     ++records_;
     const std::string_view vatNumber =
-        check::trimBlanks(check::fieldText(record, layout_.fields[check::OwnVatNumberField]));
-    const std::string_view period = check::trimBlanks(check::fieldText(record, layout_.fields[check::PeriodField]));
+        trimBlanks(fieldText(record, layout_.fields[OwnVatNumberField]));
+    const std::string_view period = trimBlanks(fieldText(record, layout_.fields[PeriodField]));
     if (vatNumber == vatNumber_ && period == period_)
         return;
     for (Owner& owner : owners_) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "check/RecordLayout.h"
+#include "journals/RecordLayout.h"
 #include "text/CodePage.h"
 
 #include <cstddef>
@@ -19,7 +19,7 @@ class JournalGate {
 public:
     // `fileName` as it is spelled on disk; `returnVatNumber` and `returnPeriod` (YYYYMM) as the return
     // record holds them (Windows-1251), compared without the blanks around them.
-    JournalGate(std::string fileName, check::JournalKind kind, CodePage codePage, std::string_view returnVatNumber,
+    JournalGate(std::string fileName, JournalKind kind, CodePage codePage, std::string_view returnVatNumber,
                 std::string_view returnPeriod);
 
     // Every record line, in file order, as read (before any code page conversion).
@@ -41,7 +41,7 @@ private:
     static constexpr std::size_t kOwnersKept = 8; // further distinct owners are only counted
 
     std::string fileName_;
-    const check::RecordLayout& layout_;
+    const RecordLayout& layout_;
     CodePage codePage_;
     std::string vatNumber_;
     std::string period_;

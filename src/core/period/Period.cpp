@@ -27,7 +27,7 @@ std::string quoted(const std::string& win1251) {
 std::string declarationCellPlace(const Declaration& declaration, int cellNumber) {
     return std::string(kDeclarationFileName) + ", ред " +
            std::to_string(declarationLineOfField(declaration, declarationFieldOfCell(cellNumber, declaration.layout))) +
-           ": клетка " + (cellNumber < 10 ? "0" : "") + std::to_string(cellNumber);
+           ": клетка " + cellDigits(cellNumber);
 }
 
 std::size_t declarationFieldOfCell(int cellNumber, ReturnLayout layout) {
@@ -53,7 +53,8 @@ std::size_t declarationLineOfField(const Declaration& declaration, std::size_t f
     if (field > declaration.fields.size())
         start = record.size();
     std::size_t line = 1;
-    for (std::size_t at = record.find("\r\n"); at != std::string::npos && at + 2 <= start; at = record.find("\r\n", at + 2)) {
+    for (std::size_t at = record.find("\r\n"); at != std::string::npos && at + 2 <= start;
+         at = record.find("\r\n", at + 2)) {
         if (at + 2 < record.size())
             ++line;
     }
@@ -82,11 +83,18 @@ JournalSummary streamJournal(const FileSurvey& file, const Declaration& declarat
         JournalOptions options;
         options.codePage = file.codePage;
         return writeJournal(source, linesPerPage, declaration.captionText, layout, sink, options);
+    } catch (const Error&) {
+        throwAsJournalLoadError(layout.fileName);
+    }
+}
+
+void throwAsJournalLoadError(const std::string& journalFileName) {
+    try {
+        throw;
     } catch (const JournalError& error) {
-        // The engine's message already names the file, the line and the field.
         failLoad(error.what());
     } catch (const FileError& error) {
-        failLoad(layout.fileName + ": " + error.what());
+        failLoad(journalFileName + ": " + error.what());
     }
 }
 

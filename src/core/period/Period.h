@@ -1,8 +1,8 @@
 #pragma once
 
 #include "declaration/Declaration.h"
-#include "period/DataFiles.h"
 #include "journals/Journal.h"
+#include "period/DataFiles.h"
 #include "text/Errors.h"
 
 #include <optional>
@@ -47,6 +47,12 @@ JournalResult loadJournal(const FileSurvey& file, const Declaration& declaration
 // The same journal step with the lines going into `sink` as they are built instead of being kept.
 JournalSummary streamJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
                              int linesPerPage, JournalSink& sink);
+
+// For a catch block around a journal's build or read (a failure of the load or the check): throws
+// the failure being handled as PeriodError (Stage::Load), a JournalError's message as it stands (it
+// names the file, the line and the field), a FileError's after the journal's file name. Any other
+// failure goes on unchanged.
+[[noreturn]] void throwAsJournalLoadError(const std::string& journalFileName);
 
 // All the steps.
 Period loadPeriod(const std::string& folder, int linesPerPage, const ReadOptions& options = {});

@@ -2,6 +2,8 @@
 
 #include "text/Errors.h"
 #include "text/LineFile.h"
+#include "text/Paths.h"
+#include "text/UniqueFd.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -92,23 +94,15 @@ namespace {
 class FolderLock {
 public:
     explicit FolderLock(const std::string& filePath) {
-        const std::size_t slash = filePath.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : filePath.substr(0, slash);
-        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0)
+        fd_.reset(::open(folderOf(filePath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd_)
             return;
-        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
         }
     }
-    ~FolderLock() {
-        if (fd_ >= 0)
-            ::close(fd_); // releases the lock
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_; // closing it releases the lock
 };
 
 // The history as it is on disk now, with this instance's entries that it lacks appended in order.

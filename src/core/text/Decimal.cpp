@@ -3,9 +3,9 @@
 #include "text/Errors.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 namespace orva {
@@ -30,7 +30,36 @@ const std::array<long double, kMaxDecimals + 1>& powersOfTen() {
     return table;
 }
 
-// Any text of the grammar, through strtold.
+// Whether a text of the grammar that from_chars found out of range is too large rather than too
+// small: its decimal exponent, with the digits before the point counted, is above zero.
+bool tooLargeForLongDouble(std::string_view body) {
+    std::size_t i = body[0] == '+' || body[0] == '-' ? 1 : 0;
+    long long magnitude = 0; // where the first significant digit stands: 1 for "1", 0 for "0.1", -1 for "0.01"
+    bool significant = false, fraction = false;
+    for (; i < body.size() && body[i] != 'e' && body[i] != 'E'; ++i) {
+        if (body[i] == '.') {
+            fraction = true;
+        } else if (!significant && body[i] == '0') {
+            magnitude -= fraction ? 1 : 0;
+        } else {
+            significant = true;
+            magnitude += fraction ? 0 : 1;
+        }
+    }
+    long long exponent = 0;
+    if (i < body.size()) {
+        ++i;
+        const bool negative = body[i] == '-';
+        if (body[i] == '+' || body[i] == '-')
+            ++i;
+        for (; i < body.size() && exponent < 100000000000000000LL; ++i)
+            exponent = exponent * 10 + (body[i] - '0');
+        exponent = negative ? -exponent : exponent;
+    }
+    return magnitude + exponent > 0;
+}
+
+// Any text of the grammar, through from_chars.
 std::optional<long double> parseAnyDecimal(std::string_view text) {
     std::size_t begin = 0, end = text.size();
     while (begin < end && text[begin] == ' ')
@@ -39,7 +68,7 @@ std::optional<long double> parseAnyDecimal(std::string_view text) {
         --end;
     const std::string_view body = text.substr(begin, end - begin);
 
-    // Check the grammar ourselves; strtold alone would accept hex, "inf", "nan" and the locale's point.
+    // Check the grammar ourselves; from_chars alone would accept "inf" and "nan".
     std::size_t i = 0;
     if (i < body.size() && (body[i] == '+' || body[i] == '-'))
         ++i;
@@ -66,10 +95,19 @@ std::optional<long double> parseAnyDecimal(std::string_view text) {
     if (i != body.size())
         return std::nullopt;
 
-    // The process runs with LC_NUMERIC "C", so strtold's point is ".".
-    const std::string copy(body);
-    long double value = std::strtold(copy.c_str(), nullptr);
-    if (!std::isfinite(value))
+    // from_chars reads "." as the point whatever LC_NUMERIC says, and rounds correctly as strtold
+    // does; it takes no "+" sign.
+    const std::size_t start = body[0] == '+' ? 1 : 0;
+    long double value = 0.0L;
+    const auto [stop, error] = std::from_chars(body.data() + start, body.data() + body.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        // Too large is not a number. Too small (below the smallest long double) reads as zero
+        // with its sign, which is all that is left of it in money.
+        if (tooLargeForLongDouble(body))
+            return std::nullopt;
+        return body[0] == '-' ? -0.0L : 0.0L;
+    }
+    if (error != std::errc() || stop != body.data() + body.size() || !std::isfinite(value))
         return std::nullopt;
     return value;
 }
@@ -78,7 +116,7 @@ std::optional<long double> parseAnyDecimal(std::string_view text) {
 
 std::optional<long double> tryParseDecimal(std::string_view text) {
     // The fast path, for the usual journal amount ("   1234.56": no exponent, at most 19 significant
-    // digits, at most 27 decimals): no copy and no strtold. Anything else takes the general path.
+    // digits, at most 27 decimals): no copy and no from_chars. Anything else takes the general path.
     std::size_t i = 0, end = text.size();
     while (i < end && text[i] == ' ')
         ++i;
@@ -112,10 +150,10 @@ std::optional<long double> tryParseDecimal(std::string_view text) {
     if (digits == 0 || decimals > kMaxDecimals)
         return parseAnyDecimal(text);
 
-    if (mantissa == 0) // "0.00", the most common amount of all, with the sign strtold gives it
+    if (mantissa == 0) // "0.00", the most common amount of all, with the sign from_chars gives it
         return negative ? -0.0L : 0.0L;
     // Both operands are exact, so the one rounding of the division gives the correctly rounded
-    // value, which is what strtold returns for the same text.
+    // value, which is what from_chars returns for the same text.
     const long double value = static_cast<long double>(mantissa) / powersOfTen()[static_cast<std::size_t>(decimals)];
     return negative ? -value : value;
 }

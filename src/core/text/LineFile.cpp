@@ -68,8 +68,8 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, Links links)
     removeStaleTemporaries(folder, baseName);
     // Hidden, and named after this process, so a later run can tell a killed writer's leftovers.
     temporary_ = folder + "/." + baseName + "." + std::to_string(::getpid()) + ".XXXXXX";
-    fd_ = ::mkstemp(temporary_.data());
-    if (fd_ < 0)
+    fd_.reset(::mkstemp(temporary_.data()));
+    if (!fd_)
         throwFileError(FileAction::Write, path_, errno);
     // Keep the permissions of the file we replace; a new file gets the usual 0666 less umask.
     // A link being replaced lends no permissions: lstat sees the link, not its target.
@@ -77,18 +77,17 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, Links links)
     const bool replaced = links == Links::Keep ? ::stat(target_.c_str(), &old) == 0
                                                : ::lstat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     if (replaced) {
-        ::fchmod(fd_, old.st_mode & 07777);
+        ::fchmod(fd_.get(), old.st_mode & 07777);
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        ::fchmod(fd_, 0666 & ~mask);
+        ::fchmod(fd_.get(), 0666 & ~mask);
     }
     buffer_.reserve(kWriteBlock);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    fd_.reset();
     if (!published_)
         ::unlink(temporary_.c_str());
 }
@@ -117,7 +116,7 @@ void AtomicFileWriter::flush() {
 void AtomicFileWriter::writeOut(std::string_view bytes) {
     std::size_t written = 0;
     while (written < bytes.size()) {
-        const ssize_t put = ::write(fd_, bytes.data() + written, bytes.size() - written);
+        const ssize_t put = ::write(fd_.get(), bytes.data() + written, bytes.size() - written);
         if (put < 0) {
             if (errno == EINTR)
                 continue;
@@ -128,14 +127,12 @@ void AtomicFileWriter::writeOut(std::string_view bytes) {
 }
 
 void AtomicFileWriter::finish() {
-    if (fd_ < 0)
+    if (!fd_)
         return;
     flush();
-    if (::fsync(fd_) != 0)
+    if (::fsync(fd_.get()) != 0)
         throwFileError(FileAction::Write, path_, errno);
-    const int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0)
+    if (fd_.close() != 0)
         throwFileError(FileAction::Write, path_, errno);
 }
 
@@ -145,11 +142,9 @@ void AtomicFileWriter::publish() {
         throwFileError(FileAction::Write, path_, errno);
     published_ = true;
     // The rename itself must reach the disk, or a power loss may bring back the old file.
-    const int folder = ::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    const UniqueFd folder(::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder)
+        ::fsync(folder.get());
 }
 
 void throwFileError(FileAction action, const std::string& path, int error) {
@@ -159,28 +154,21 @@ void throwFileError(FileAction action, const std::string& path, int error) {
     throw FileError(std::string(what) + " " + path + ": " + std::strerror(error));
 }
 
-int openFileForReading(const std::string& path, std::size_t& size) {
+UniqueFd openFileForReading(const std::string& path, std::size_t& size) {
     size = 0;
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below anyway.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd)
         throwFileError(FileAction::Open, path, errno);
     struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throwFileError(FileAction::Read, path, error);
-    }
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &info) != 0)
+        throwFileError(FileAction::Read, path, errno);
+    if (S_ISDIR(info.st_mode))
         throwFileError(FileAction::Read, path, EISDIR);
-    }
     // A FIFO would block the reader for ever and a device (a link to /dev/zero) never ends.
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
+    if (!S_ISREG(info.st_mode))
         throw FileError("не е обикновен файл: " + path);
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     if (info.st_size > 0)
         size = static_cast<std::size_t>(info.st_size);
     return fd;
@@ -211,23 +199,20 @@ std::string joinLinesCrLf(const std::vector<std::string>& lines) {
 void readFileChunks(const std::string& path, std::size_t chunkSize,
                     const std::function<bool(std::string_view chunk)>& take) {
     std::size_t size = 0;
-    const int fd = openFileForReading(path, size);
+    const UniqueFd fd = openFileForReading(path, size);
     std::vector<char> buffer(chunkSize);
     for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
         if (got == 0)
             break;
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            const int error = errno;
-            ::close(fd);
-            throwFileError(FileAction::Read, path, error);
+            throwFileError(FileAction::Read, path, errno);
         }
         if (!take(std::string_view(buffer.data(), static_cast<std::size_t>(got))))
             break;
     }
-    ::close(fd);
 }
 
 std::string readFilePrefix(const std::string& path, std::size_t maxBytes) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/UniqueFd.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -57,7 +59,7 @@ private:
     std::string target_;
     std::string temporary_;
     std::string buffer_;
-    int fd_ = -1;
+    UniqueFd fd_;
     bool published_ = false;
 };
 
@@ -78,7 +80,7 @@ void readFileChunks(const std::string& path, std::size_t chunkSize,
 // What every reader of a file does first: opens `path` for reading (without waiting on a FIFO)
 // and refuses anything but a regular file, a link to one included. Returns the descriptor and sets
 // `size` to the file's size. Throws FileError.
-int openFileForReading(const std::string& path, std::size_t& size);
+UniqueFd openFileForReading(const std::string& path, std::size_t& size);
 
 enum class FileAction { Open, Read, Write };
 

@@ -56,11 +56,6 @@ FileLineSource::FileLineSource(const std::string& path, std::size_t chunkSize)
     fd_ = openFileForReading(path, fileSize_);
 }
 
-FileLineSource::~FileLineSource() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
 void FileLineSource::fill() {
     // Keep the unread rest at the front, then read one more chunk after it.
     if (position_ > 0) {
@@ -72,7 +67,7 @@ void FileLineSource::fill() {
         buffer_.resize(end_ + chunkSize_);
     ssize_t got;
     do
-        got = ::read(fd_, &buffer_[end_], chunkSize_);
+        got = ::read(fd_.get(), &buffer_[end_], chunkSize_);
     while (got < 0 && errno == EINTR);
     if (got < 0)
         throwFileError(FileAction::Read, path_, errno);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/UniqueFd.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -52,7 +54,6 @@ private:
 class FileLineSource final : public LineSource {
 public:
     explicit FileLineSource(const std::string& path, std::size_t chunkSize = 1 << 20);
-    ~FileLineSource() override;
     FileLineSource(const FileLineSource&) = delete;
     FileLineSource& operator=(const FileLineSource&) = delete;
 
@@ -64,7 +65,7 @@ private:
     void fill();
 
     std::string path_;
-    int fd_ = -1;
+    UniqueFd fd_;
     std::size_t chunkSize_;
     std::size_t fileSize_ = 0;
     std::string buffer_;

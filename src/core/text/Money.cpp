@@ -11,7 +11,7 @@ namespace {
 
 // Cents rounded half away from zero, as digits (no sign), and whether the result is negative.
 std::string roundedCents(long double value, bool& negative) {
-    long double cents = std::round(std::fabs(value) * 100.0L);
+    const long double cents = wholeCents(std::fabs(value));
     negative = value < 0 && cents != 0;
     char buffer[8192];
     std::snprintf(buffer, sizeof buffer, "%.0Lf", cents);
@@ -47,11 +47,8 @@ std::string moneyCell(long double value, std::size_t width) {
     return text;
 }
 
-std::string formatFixed15(long double value) {
-    std::string text = formatMoney(value);
-    if (text.size() < 15)
-        text.insert(0, 15 - text.size(), ' ');
-    return text;
+long double wholeCents(long double value) {
+    return std::round(value * 100.0L);
 }
 
 bool isMoneyText(const std::string& text) {

@@ -15,10 +15,12 @@ bool fitsMoneyFormat(long double value);
 std::string formatMoney(long double value);
 
 // formatMoney right-aligned in a cell of `width`; a wider text is kept whole, never cut.
+// moneyCell(value, 15) is C's "%15.2f" with the money rounding.
 std::string moneyCell(long double value, std::size_t width);
 
-// "%15.2f": the same rounding, right-aligned in 15 characters, wider when it must be.
-std::string formatFixed15(long double value);
+// `value` in whole cents, rounded half away from zero: amounts are compared as the documents
+// state them.
+long double wholeCents(long double value);
 
 // Whether `text`, without leading blanks, is what formatMoney writes: "-"?, digits, ".", two digits.
 bool isMoneyText(const std::string& text);
