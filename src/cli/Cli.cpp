@@ -64,6 +64,9 @@ const char* const kSharedOptions = R"(  -P QUEUE, --printer QUEUE
   --no-art92            ... not ticked (the default)
   --cell NN=TEXT        text of cell NN of the return; only 33, 70, 71, 80, 81, 82
                         (the others come from the record; 50 and 60 are derived)
+  --force               export, print: go on when a journal is not the period's
+                        (records of another firm or period, a NUL byte with lines
+                        after it, a cut last record); the cases are still named
 Reading options (export, print, check):
   --encoding auto|mik|windows-1251
                         code page of all three files (default: auto, per file)
@@ -84,7 +87,8 @@ Exit status:
   4  print: no printer, an unknown queue, or the printer refused the job;
      printers: the queue that would be used does not exist
   5  check: an error (with --strict, a warning too), or a return rule that
-     does not hold or cannot be evaluated
+     does not hold or cannot be evaluated; export, print: a journal is not
+     the period's (each case on standard error), nothing written or sent
 )";
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "declaration/ReturnCells.h"
 #include "period/Period.h"
 
+#include <ostream>
+
 namespace orva::cli {
 
 void refuseLinesBeyondPdfPage(int linesPerPage) {
@@ -10,6 +12,15 @@ void refuseLinesBeyondPdfPage(int linesPerPage) {
     if (linesPerPage > most)
         usageError("--lines-per-page " + std::to_string(linesPerPage) + ": a PDF page holds at most " +
                    std::to_string(most) + " lines");
+}
+
+bool passGate(const std::vector<std::string>& problems, bool force, std::ostream& err, const std::string& nothingDone) {
+    for (const std::string& problem : problems)
+        err << "orva-cli: " << problem << '\n';
+    if (problems.empty() || force)
+        return true;
+    err << "orva-cli: " << nothingDone << "; --force продължава въпреки това\n";
+    return false;
 }
 
 std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines) {

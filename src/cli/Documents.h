@@ -5,6 +5,7 @@
 #include "cli/Options.h"
 #include "render/PageMetrics.h"
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ inline constexpr Document kReturn{"return", "ДЕКЛАРАЦИЯ", kDocumentPoi
 
 // A usage error when `linesPerPage` lines do not fit on a PDF page (maxPdfLinesPerPage).
 void refuseLinesBeyondPdfPage(int linesPerPage);
+
+// The gate of export and print: each case on `err`; true when there is none or `force` says go on.
+// Without --force the caller writes or sends nothing; `nothingDone` says so ("нищо не е записано").
+bool passGate(const std::vector<std::string>& problems, bool force, std::ostream& err, const std::string& nothingDone);
 
 // The return form as the window builds it after a dialog answered with the options.
 std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines);

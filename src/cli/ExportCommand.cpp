@@ -131,7 +131,7 @@ public:
         return "  orva-cli export --out DIR [--format text|pdf] [--lines-per-page N]\n"
                "                  [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]\n"
                "                  [--represent | --no-represent] [--art92 | --no-art92]\n"
-               "                  [--cell NN=TEXT]... [READING OPTIONS] DATAFOLDER\n";
+               "                  [--cell NN=TEXT]... [--force] [READING OPTIONS] DATAFOLDER\n";
     }
 
     std::string description() const override {
@@ -211,10 +211,16 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
                 output.line(line);
         };
         writeAll(kLabel, declaration.label);
+        std::vector<std::string> problems;
         for (const auto& [document, layout] : {std::pair{&kPurchases, &purchasesLayout()}, {&kSales, &salesLayout()}}) {
             progress.step(std::string("writing ") + document->name);
-            streamJournal(document == &kPurchases ? files.purchases : files.sales, declaration, *layout, pageLines,
-                          start(*document));
+            const JournalSummary summary = streamJournal(document == &kPurchases ? files.purchases : files.sales,
+                                                         declaration, *layout, pageLines, start(*document));
+            problems.insert(problems.end(), summary.problems.begin(), summary.problems.end());
+        }
+        if (!passGate(problems, options.force, streams.err, "нищо не е записано")) {
+            undo();
+            return kMismatch;
         }
         if (returnForm)
             writeAll(kReturn, *returnForm);

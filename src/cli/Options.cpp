@@ -112,7 +112,8 @@ Options parseOptions(const std::vector<std::string>& args) {
             (arg == "--document" && options.command != CommandId::Print) ||
             (arg == "--printer" && options.command != CommandId::Print && options.command != CommandId::Printers) ||
             (options.command == CommandId::Printers && arg != "--printer") ||
-            (checkOnly && options.command != CommandId::Check))
+            (checkOnly && options.command != CommandId::Check) ||
+            (arg == "--force" && options.command != CommandId::Export && options.command != CommandId::Print))
             usageError(command + " takes no " + arg);
 
         if (arg == "--out")
@@ -127,6 +128,10 @@ Options parseOptions(const std::vector<std::string>& args) {
                 options.checkFormat = CheckFormat::Json;
             else
                 usageError("--format of check is text, csv or json, not \"" + name + "\"");
+        } else if (arg == "--force") {
+            if (inlineValue)
+                usageError(arg + " takes no value");
+            options.force = true;
         } else if (arg == "--strict") {
             if (inlineValue)
                 usageError(arg + " takes no value");

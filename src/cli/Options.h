@@ -21,7 +21,8 @@ enum Status : int {
     kUnreadable = 2, // the return record or a journal could not be read or built
     kNoReturn = 3,   // label and journals built, the return could not be
     kNoPrinter = 4,  // print: no printer, an unknown queue, or the job failed
-    kMismatch = 5,   // check: an error (with --strict, a warning), or a return rule does not hold
+    kMismatch = 5,   // check: an error (with --strict, a warning), or a return rule does not hold;
+                     // export, print: the journals are not the period's (without --force)
 };
 
 // A failure that ends a command: the exit status and one line for standard error (UTF-8,
@@ -60,6 +61,8 @@ struct Options {
     AnswerOptions answers;
     ReadOptions read;
     std::optional<std::string> dataFolder;
+    // export, print: go on with journals that are not the period's (another firm, a NUL, a cut record)
+    bool force = false;
     // check
     CheckFormat checkFormat = CheckFormat::Text;
     bool strict = false;

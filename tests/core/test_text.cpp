@@ -373,3 +373,40 @@ TEST(Csv, CellsThatWouldBeFormulasAreNeutralised) {
     for (const auto& [cell, written] : cases)
         EXPECT_EQ(orva::neutralisedCsvCell(cell), written) << cell;
 }
+
+// A NUL ended the text without a word: where it stood and how many lines it hid are now told, the
+// same by the reader of a text and of a file read in chunks of every size.
+TEST_F(LineFileOnDisk, NulStopNamesItsLineAndTheLinesAfterIt) {
+    using namespace std::string_literals;
+    const struct {
+        std::string text;
+        std::size_t line, linesAfter; // line 0: no NUL
+    } cases[] = {
+        {"a\r\nb\r\n", 0, 0},
+        {"a\r\nb\0c\r\nd\r\ne\r\n"s, 2, 2},
+        {"a\r\nb\r\n\0c\r\nd"s, 3, 1},
+        {"\0a\nb\n"s, 1, 1},
+        {"a\nb\0\0\0"s, 2, 0},           // padding after the last line hides nothing
+        {"a\rb\0x\r\n\r\n\r\ny"s, 2, 3}, // empty lines count; CR LF is one break
+        {"a\0x\r"s, 1, 0},
+        {"a\0x\r\n\0\n"s, 1, 1}, // a second NUL is a byte of a hidden line
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.text));
+        const std::string path = (folder / "nul.txt").string();
+        writeFileAtomic(path, c.text);
+        MemoryLineSource memory(c.text);
+        FileLineSource small(path, 1), large(path);
+        for (LineSource* source : std::initializer_list<LineSource*>{&memory, &small, &large}) {
+            std::string_view line;
+            while (source->next(line)) {
+            }
+            const std::optional<LineSource::NulStop> stop = source->nulStop();
+            EXPECT_EQ(stop.has_value(), c.line != 0);
+            if (stop) {
+                EXPECT_EQ(stop->line, c.line);
+                EXPECT_EQ(stop->linesAfter, c.linesAfter);
+            }
+        }
+    }
+}

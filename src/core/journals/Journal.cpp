@@ -123,7 +123,8 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     const std::size_t block = static_cast<std::size_t>(layout.blockHeight());
     const std::size_t amountCount = layout.amountCount();
     const std::size_t recordLength = recordLayout(layout.kind).width(Generation::Classic);
-    auto fail = [&](std::size_t line, const std::string& detail) { throw JournalError(layout.fileName, line, detail); };
+    const std::string& fileName = options.fileName.empty() ? layout.fileName : options.fileName;
+    auto fail = [&](std::size_t line, const std::string& detail) { throw JournalError(fileName, line, detail); };
 
     // Prebuilt lines, reused on every page.
     const std::string title = layout.titlePrefix + captionText;
@@ -159,8 +160,11 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             // once); any other short line ends the data after the page tests below.
             shortLine.assign(raw);
             raw = shortLine;
-            if (!emptyFile && !source.hasMore())
+            if (!emptyFile && !source.hasMore()) {
+                result.droppedLastLine = shortLine;
+                result.droppedLine = index + 1;
                 break;
+            }
         }
         if (index == 0) {
             // 0 would divide by zero in the page test; below B the page filling would never end.
@@ -211,7 +215,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
                 return " \"" + win1251ToUtf8(text) + "\"";
             };
             if (!value) {
-                const JournalError error(layout.fileName, index + 1,
+                const JournalError error(fileName, index + 1,
                                          "сума " + std::to_string(k + 1) + quoted() + " не е число");
                 if (!options.onBadAmount)
                     throw error;
@@ -261,6 +265,10 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
         if (!source.next(raw))
             break;
     }
+
+    // Read to its end, the text may have been cut short by a NUL.
+    if (!source.hasMore())
+        result.nul = source.nulStop();
 
     // The totals follow directly, with no page test, even past the end of a page.
     std::size_t next = 0;

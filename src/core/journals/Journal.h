@@ -3,9 +3,11 @@
 #include "journals/RecordLayout.h"
 #include "text/CodePage.h"
 #include "text/Errors.h"
+#include "text/LineSource.h"
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +52,7 @@ struct JournalResult {
     std::vector<std::string> lines;  // the document, Windows-1251
     std::vector<long double> totals; // one per amount column
     std::size_t records = 0;         // records laid out
+    std::vector<std::string> problems; // as JournalSummary's
 };
 
 // A journal could not be built. The message names the file and, where the failure is about one
@@ -92,6 +95,8 @@ private:
 
 struct JournalOptions {
     CodePage codePage = CodePage::Mik;
+    // The file's name in messages, as it is spelled on disk (PRODAGBI.TXT); the layout's when empty.
+    std::string fileName;
     // Sees every record line as read, with its line number, before it is laid out.
     std::function<void(std::string_view record, std::size_t line)> onRecord;
     // Without it, an amount that is not a number ends the build; with it, the amount is reported
@@ -104,6 +109,13 @@ struct JournalSummary {
     std::size_t records = 0;         // records laid out
     std::size_t endLine = 0;         // the short line that ended the data before the file's end, or 0
     bool complete = true;            // false when onBadAmount left an amount out of the totals
+    // The file's last line when it was shorter than a record and so left out, with its number (or 0).
+    std::string droppedLastLine;
+    std::size_t droppedLine = 0;
+    // A NUL byte that ended the file's text, once the journal was read to it.
+    std::optional<LineSource::NulStop> nul;
+    // Set by the period's load (period/Gate.h): why the journal is not the period's, one line a case.
+    std::vector<std::string> problems;
 };
 
 // Builds a journal from `source` into `sink`. Throws JournalError as buildJournal does.

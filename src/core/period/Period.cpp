@@ -1,6 +1,7 @@
 #include "period/Period.h"
 
 #include "declaration/ReturnForm.h"
+#include "period/Gate.h"
 #include "text/Decimal.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
@@ -82,9 +83,18 @@ JournalSummary streamJournal(const FileSurvey& file, const Declaration& declarat
         FileLineSource source(file.path);
         JournalOptions options;
         options.codePage = file.codePage;
-        return writeJournal(source, linesPerPage, declaration.captionText, layout, sink, options);
+        options.fileName = file.name;
+        JournalGate gate(file.name, layout.kind, file.codePage, declaration.fields.at(0), declaration.fields.at(2));
+        options.onRecord = [&gate](std::string_view record, std::size_t) { gate.record(record); };
+        JournalSummary summary = writeJournal(source, linesPerPage, declaration.captionText, layout, sink, options);
+        if (summary.nul)
+            gate.nulByte(summary.nul->line, summary.nul->linesAfter);
+        if (summary.droppedLine != 0)
+            gate.shortLastLine(summary.droppedLastLine, summary.droppedLine);
+        summary.problems = gate.problems();
+        return summary;
     } catch (const Error&) {
-        throwAsJournalLoadError(layout.fileName);
+        throwAsJournalLoadError(file.name);
     }
 }
 
@@ -105,6 +115,7 @@ JournalResult loadJournal(const FileSurvey& file, const Declaration& declaration
     JournalSummary summary = streamJournal(file, declaration, layout, linesPerPage, sink);
     result.totals = std::move(summary.totals);
     result.records = summary.records;
+    result.problems = std::move(summary.problems);
     return result;
 }
 

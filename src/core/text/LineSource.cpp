@@ -28,7 +28,24 @@ std::size_t takeLine(const char* data, std::size_t position, std::size_t lineEnd
     return next;
 }
 
+bool isBreak(char c) {
+    return c == '\r' || c == '\n';
+}
+
 } // namespace
+
+void LinesAfterNul::feed(std::string_view bytes) {
+    for (const char c : bytes) {
+        if (afterCr_ && c == '\n') { // the LF of a CR LF pair
+            afterCr_ = false;
+            continue;
+        }
+        afterCr_ = c == '\r';
+        if (lineStarts_)
+            ++count_;
+        lineStarts_ = isBreak(c);
+    }
+}
 
 std::size_t BreakFinder::find(const char* data, std::size_t from, std::size_t end) {
     if (!crKnown_ || cr_ < from)
@@ -38,7 +55,7 @@ std::size_t BreakFinder::find(const char* data, std::size_t from, std::size_t en
     return cr_ < lf_ ? cr_ : lf_;
 }
 
-MemoryLineSource::MemoryLineSource(std::string_view text) : text_(text), size_(text.size()) {
+MemoryLineSource::MemoryLineSource(std::string_view text) : whole_(text), text_(text), size_(text.size()) {
     if (!text_.empty())
         text_ = text_.substr(0, findByte(text_.data(), 0, text_.size(), '\0'));
 }
@@ -48,7 +65,17 @@ bool MemoryLineSource::next(std::string_view& line) {
     if (position_ >= size)
         return false;
     position_ = takeLine(text_.data(), position_, finder_.find(text_.data(), position_, size), size, line);
+    ++linesOut_;
     return true;
+}
+
+std::optional<LineSource::NulStop> MemoryLineSource::nulStop() {
+    if (text_.size() == whole_.size())
+        return std::nullopt;
+    const bool opensLine = text_.empty() || isBreak(text_.back());
+    LinesAfterNul after;
+    after.feed(whole_.substr(text_.size() + 1));
+    return NulStop{linesOut_ + (opensLine ? 1 : 0), after.count()};
 }
 
 FileLineSource::FileLineSource(const std::string& path, std::size_t chunkSize)
@@ -58,6 +85,8 @@ FileLineSource::FileLineSource(const std::string& path, std::size_t chunkSize)
 
 void FileLineSource::fill() {
     // Keep the unread rest at the front, then read one more chunk after it.
+    if (end_ > 0)
+        lastByte_ = buffer_[end_ - 1];
     if (position_ > 0) {
         std::memmove(&buffer_[0], buffer_.data() + position_, end_ - position_);
         end_ -= position_;
@@ -77,6 +106,10 @@ void FileLineSource::fill() {
         const std::size_t newEnd = end_ + static_cast<std::size_t>(got);
         const std::size_t nul = findByte(buffer_.data(), end_, newEnd, '\0');
         atEnd_ = nul < newEnd; // a NUL ends the text
+        if (atEnd_) {
+            nulOpensLine_ = isBreak(nul > 0 ? buffer_[nul - 1] : lastByte_);
+            afterNul_.feed(std::string_view(buffer_.data() + nul + 1, newEnd - nul - 1));
+        }
         end_ = nul;
     }
     finder_.reset();
@@ -97,6 +130,7 @@ bool FileLineSource::next(std::string_view& line) {
             continue;
         }
         position_ = takeLine(buffer_.data(), position_, lineEnd, end_, line);
+        ++linesOut_;
         return true;
     }
 }
@@ -105,6 +139,28 @@ bool FileLineSource::hasMore() {
     while (position_ == end_ && !atEnd_)
         fill();
     return position_ < end_;
+}
+
+std::optional<LineSource::NulStop> FileLineSource::nulStop() {
+    if (!nulOpensLine_)
+        return std::nullopt;
+    // The rest of the file is read once, only to count its lines.
+    if (fd_) {
+        std::string chunk(chunkSize_, '\0');
+        for (;;) {
+            ssize_t got;
+            do
+                got = ::read(fd_.get(), chunk.data(), chunk.size());
+            while (got < 0 && errno == EINTR);
+            if (got < 0)
+                throwFileError(FileAction::Read, path_, errno);
+            if (got == 0)
+                break;
+            afterNul_.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+        }
+        fd_.reset();
+    }
+    return NulStop{linesOut_ + (*nulOpensLine_ ? 1 : 0), afterNul_.count()};
 }
 
 } // namespace orva

@@ -3,6 +3,7 @@
 #include "text/UniqueFd.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,29 @@ public:
     virtual bool hasMore() = 0;
     // The size of the text in bytes (or of the file), for reservations; 0 only for empty input.
     virtual std::size_t sizeHint() const = 0;
+
+    // Where a NUL byte ended the text: the line it stands in (1-based) and how many lines the text
+    // would have had after that line. Asked once every line has been handed out (the rest of a file
+    // is then read to count them); std::nullopt when no NUL ended the text.
+    struct NulStop {
+        std::size_t line = 0;
+        std::size_t linesAfter = 0;
+    };
+    virtual std::optional<NulStop> nulStop() { return std::nullopt; }
+};
+
+// Counts the lines that start after a NUL byte's own line, fed the bytes that follow the NUL in
+// order: every break ends a line (CR LF once), and a line starts after a break only if anything,
+// a break included, follows it.
+class LinesAfterNul {
+public:
+    void feed(std::string_view bytes);
+    std::size_t count() const { return count_; }
+
+private:
+    std::size_t count_ = 0;
+    bool lineStarts_ = false; // a break was seen: the next byte starts a line
+    bool afterCr_ = false;
 };
 
 // Finds the next CR or LF. It remembers where the next of each lies, so that a text that uses
@@ -41,12 +65,15 @@ public:
     bool next(std::string_view& line) override;
     bool hasMore() override { return position_ < text_.size(); }
     std::size_t sizeHint() const override { return size_; }
+    std::optional<NulStop> nulStop() override;
 
 private:
+    std::string_view whole_;
     std::string_view text_;
     std::size_t size_; // before the cut at a NUL
     std::size_t position_ = 0;
     BreakFinder finder_;
+    std::size_t linesOut_ = 0;
 };
 
 // Reads the file in chunks of `chunkSize` bytes. Throws FileError naming the path when the file
@@ -60,6 +87,7 @@ public:
     bool next(std::string_view& line) override;
     bool hasMore() override;
     std::size_t sizeHint() const override { return fileSize_; }
+    std::optional<NulStop> nulStop() override;
 
 private:
     void fill();
@@ -72,6 +100,10 @@ private:
     std::size_t position_ = 0, end_ = 0;
     bool atEnd_ = false; // nothing more to read: end of file or a NUL
     BreakFinder finder_;
+    std::size_t linesOut_ = 0;
+    char lastByte_ = '\n';          // of the text before the buffer's start; a break at the file's start
+    std::optional<bool> nulOpensLine_; // set when a NUL ended the text: whether it stands at a line's start
+    LinesAfterNul afterNul_;
 };
 
 } // namespace orva
