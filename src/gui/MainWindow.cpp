@@ -29,6 +29,7 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QShortcut>
+#include <QStringList>
 #include <QTabWidget>
 
 #include <cstdio>
@@ -182,6 +183,20 @@ void MainWindow::runLoadSequence() {
         return;
     }
 
+    // Journals that are not the period's (another firm, a NUL, a cut record) are shown only when
+    // the user says so; No ends the run as Cancel on the first prompt does.
+    if (!gateProblems_.empty()) {
+        QStringList lines;
+        for (const std::string& problem : gateProblems_)
+            lines << QString::fromStdString(problem);
+        const QString text = lines.join(QLatin1Char('\n')) + QStringLiteral("\n\nДа продължа ли?");
+        if (!orva::confirm(nullptr, text, QMessageBox::Yes, QMessageBox::No)) {
+            loadFailed_ = true;
+            QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+            return;
+        }
+    }
+
     try {
         collectAnswersAndBuildReturn();
     } catch (const std::exception& failure) {
@@ -211,11 +226,14 @@ void MainWindow::loadDocuments() {
     labelView()->setLines(std::vector<std::string>(declaration_.label));
     setWindowTitle(toQString(declaration_.captionText));
 
-    showJournal(*purchasesView(),
-                orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(), linesPerPage_),
-                sideFiles_.purchasesCopy);
-    showJournal(*salesView(), orva::loadJournal(files.sales, declaration_, orva::salesLayout(), linesPerPage_),
-                sideFiles_.salesCopy);
+    gateProblems_.clear();
+    orva::JournalResult purchases =
+        orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(), linesPerPage_);
+    gateProblems_ = purchases.problems;
+    showJournal(*purchasesView(), std::move(purchases), sideFiles_.purchasesCopy);
+    orva::JournalResult sales = orva::loadJournal(files.sales, declaration_, orva::salesLayout(), linesPerPage_);
+    gateProblems_.insert(gateProblems_.end(), sales.problems.begin(), sales.problems.end());
+    showJournal(*salesView(), std::move(sales), sideFiles_.salesCopy);
 }
 
 void MainWindow::collectAnswersAndBuildReturn() {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class AdditionalDataDialog;
 class DocumentView;
@@ -108,4 +109,6 @@ private:
     bool loadFailed_ = false;
     bool printQueued_ = false;
     QString lastLoadError_;
+    std::vector<std::string>
+        gateProblems_; // why the journals are not the period's (UTF-8), asked about before the dialog
 };

@@ -70,9 +70,9 @@ TEST(Decimal, AcceptsTheGrammar) {
         const char* text;
         long double value;
     } cases[] = {
-        {"0", 0},           {"  12.50  ", 12.5L}, {"-100.00", -100},   {"+7", 7},       {"1.", 1},
-        {".5", 0.5L},       {"1e3", 1000},        {"2.5E-1", 0.25L},   {"-1.5e+2", -150}, {"     0.00", 0},
-        {"000123", 123},    {"1234567890.12", 1234567890.12L},
+        {"0", 0},          {"  12.50  ", 12.5L}, {"-100.00", -100}, {"+7", 7},
+        {"1.", 1},         {".5", 0.5L},         {"1e3", 1000},     {"2.5E-1", 0.25L},
+        {"-1.5e+2", -150}, {"     0.00", 0},     {"000123", 123},   {"1234567890.12", 1234567890.12L},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -81,8 +81,8 @@ TEST(Decimal, AcceptsTheGrammar) {
 }
 
 TEST(Decimal, RefusesAnythingElseAndQuotesTheText) {
-    const char* cases[] = {"",    "   ",  "12,50", "1 000", "abc", "-",    "+",   ".",   "1e",  "1e+",
-                           "0x10", "inf", "nan",   "1.2.3", "--1", "1-",   "\t1", "1\t", "e5",  "1,"};
+    const char* cases[] = {"",     "   ", "12,50", "1 000", "abc", "-",  "+",   ".",   "1e", "1e+",
+                           "0x10", "inf", "nan",   "1.2.3", "--1", "1-", "\t1", "1\t", "e5", "1,"};
     for (const char* text : cases) {
         SCOPED_TRACE(text);
         EXPECT_THROW_MSG(parseDecimal(text), ConversionError, "\"" + std::string(text) + "\" не е число");
@@ -137,8 +137,10 @@ TEST(Money, FormatsRoundsHalfAwayFromZero) {
         long double value;
         const char* text;
     } cases[] = {
-        {0, "0.00"},        {1234.5L, "1234.50"}, {-12.3L, "-12.30"},  {0.125L, "0.13"},
-        {-0.125L, "-0.13"}, {0.004L, "0.00"},     {-0.004L, "0.00"},   {999999999.995L, "1000000000.00"},
+        {0, "0.00"},        {1234.5L, "1234.50"},
+        {-12.3L, "-12.30"}, {0.125L, "0.13"},
+        {-0.125L, "-0.13"}, {0.004L, "0.00"},
+        {-0.004L, "0.00"},  {999999999.995L, "1000000000.00"},
         {0.5L, "0.50"},     {1e15L, "1000000000000000.00"},
     };
     for (const auto& c : cases) {
@@ -181,10 +183,13 @@ TEST(Money, MoneyTextIsExactlyWhatFormatMoneyWrites) {
         const char* text;
         bool money;
     } cases[] = {
-        {"0.00", true},   {"   -12.30", true}, {"1234567890123456789.99", true}, {"i.nf", false}, {"inf", false},
-        {"-INF", false},  {"NAN", false},      {"1.5", false},    {"1.000", false},   {".00", false},
-        {"-.00", false},  {"--1.00", false},   {"1,00", false},   {"1.00 ", false},   {"", false},
-        {"   ", false},   {"+1.00", false},    {"1.0a", false},   {"- 1.00", false},
+        {"0.00", true},    {"   -12.30", true}, {"1234567890123456789.99", true},
+        {"i.nf", false},   {"inf", false},      {"-INF", false},
+        {"NAN", false},    {"1.5", false},      {"1.000", false},
+        {".00", false},    {"-.00", false},     {"--1.00", false},
+        {"1,00", false},   {"1.00 ", false},    {"", false},
+        {"   ", false},    {"+1.00", false},    {"1.0a", false},
+        {"- 1.00", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -220,9 +225,9 @@ TEST(LineFile, SplitsAtCrLfAndCrLfPairs) {
 class LineFileOnDisk : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("orva-linefile-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder =
+            std::filesystem::temp_directory_path() / ("orva-linefile-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
     }
@@ -341,8 +346,10 @@ TEST(Encoding, RoundTripsAllAssignedBytesAndReplacesTheRest) {
     EXPECT_EQ(utf16ToWin1251(win1251ToUtf16(all)), all);
     EXPECT_EQ(win1251ToUtf8("\xce\xd0\xc2\xc0"), "ОРВА");
     EXPECT_EQ(utf8ToWin1251("ОРВА №1 €"), "\xce\xd0\xc2\xc0 \xb9\x31 \x88");
-    EXPECT_EQ(utf8ToWin1251("日本 ü"), "?? ?");            // not in Windows-1251
-    EXPECT_EQ(utf8ToWin1251("a\xff" "b\xd0"), "a?b?");   // malformed UTF-8
+    EXPECT_EQ(utf8ToWin1251("日本 ü"), "?? ?"); // not in Windows-1251
+    EXPECT_EQ(utf8ToWin1251("a\xff"
+                            "b\xd0"),
+              "a?b?"); // malformed UTF-8
     EXPECT_EQ(utf16ToWin1251(u"x\U0001F600y"), "x?y");
 }
 

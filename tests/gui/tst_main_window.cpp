@@ -373,6 +373,44 @@ private slots:
         QVERIFY(form->salesView()->lineCount() > 0);
     }
 
+    // Journals of another firm were shown and printed under the return's firm without a word: one
+    // box names each case before the dialog; Yes goes on as before, No ends the run as Cancel does.
+    void journalsOfAnotherFirmAreAskedAbout_data() {
+        QTest::addColumn<bool>("goOn");
+        QTest::newRow("yes") << true;
+        QTest::newRow("no") << false;
+    }
+    void journalsOfAnotherFirmAreAskedAbout() {
+        QFETCH(bool, goOn);
+        period::write(dataFolder, 3, 1);
+        const std::string declaration = orva::joinPath(dataFolder, "deklar.txt");
+        std::string record = orva::readFileBytes(declaration);
+        record.replace(0, 11, "BG865197101");
+        orva::writeFileAtomic(declaration, record);
+
+        ModalAnswerer answers;
+        auto form = createForm(answers);
+        answers.then(ModalAnswerer::press(goOn ? QMessageBox::Yes : QMessageBox::No));
+        if (goOn)
+            answers.then(ModalAnswerer::clickDefault());
+        form->show();
+
+        QVERIFY(answers.seen.size() >= 2);
+        const SeenModal& box = answers.seen[1];
+        QCOMPARE(box.text,
+                 QStringLiteral("pokupki.txt: 3 от 3 записа са на BG123456789 за 10/2026, а декларацията – на "
+                                "BG865197101 за 10/2026.\n"
+                                "prodagbi.txt: 1 от 1 записа е на BG123456789 за 10/2026, а декларацията – на "
+                                "BG865197101 за 10/2026.\n\nДа продължа ли?"));
+        QCOMPARE(box.icon, QMessageBox::Question);
+        QCOMPARE(form->loadFailed(), !goOn);
+        QCOMPARE(form->returnView()->lineCount() > 0, goOn);
+        if (goOn)
+            QTRY_VERIFY(form->isVisible());
+        else
+            QVERIFY(!form->isVisible());
+    }
+
     // The team's sample period loads whole.
     void samplePeriodLoads() {
         const std::string sample = std::string(ORVA_SAMPLES) + "/2026-10";

@@ -49,9 +49,9 @@ const JournalLayout& purchasesLayout();
 const JournalLayout& salesLayout();
 
 struct JournalResult {
-    std::vector<std::string> lines;  // the document, Windows-1251
-    std::vector<long double> totals; // one per amount column
-    std::size_t records = 0;         // records laid out
+    std::vector<std::string> lines;    // the document, Windows-1251
+    std::vector<long double> totals;   // one per amount column
+    std::size_t records = 0;           // records laid out
     std::vector<std::string> problems; // as JournalSummary's
 };
 

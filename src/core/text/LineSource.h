@@ -101,7 +101,7 @@ private:
     bool atEnd_ = false; // nothing more to read: end of file or a NUL
     BreakFinder finder_;
     std::size_t linesOut_ = 0;
-    char lastByte_ = '\n';          // of the text before the buffer's start; a break at the file's start
+    char lastByte_ = '\n';             // of the text before the buffer's start; a break at the file's start
     std::optional<bool> nulOpensLine_; // set when a NUL ended the text: whether it stands at a line's start
     LinesAfterNul afterNul_;
 };
