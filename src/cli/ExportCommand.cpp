@@ -5,6 +5,7 @@
 #include "cli/Progress.h"
 #include "period/Period.h"
 #include "render/PageMetrics.h"
+#include "render/PrintServer.h"
 #include "render/Printing.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
@@ -145,6 +146,10 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
             printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
         } catch (const Failure&) {
             // A queue named but not there: laid out as without a printer, as the window does.
+        } catch (const PrintServerSilent& silent) {
+            // As without a printer too, but said: the pages may not be the printer's.
+            progress.clear();
+            streams.err << "orva-cli: " << silent.what() << ": страниците са по A4 при 1200 dpi\n";
         }
         pageLines = printer ? linesPerPage(*printer) : 0;
         if (pageLines < 1)

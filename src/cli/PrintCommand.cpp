@@ -5,6 +5,7 @@
 #include "cli/Progress.h"
 #include "period/Period.h"
 #include "render/PageMetrics.h"
+#include "render/PrintServer.h"
 #include "render/PrintService.h"
 #include "render/Printing.h"
 #include "text/Errors.h"
@@ -46,16 +47,20 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     Progress& progress = streams.progress;
     ensureGuiApplication();
     std::unique_ptr<QPrinter> printer;
-    if (options.printer) {
-        progress.step("asking for the printer " + *options.printer);
-        printer = environment.namedPrinter ? environment.namedPrinter(*options.printer) : nullptr;
-        if (!printer)
-            throw Failure(kNoPrinter, "няма опашка за печат \"" + *options.printer + "\"");
-    } else {
-        progress.step("asking for the default printer");
-        printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
-        if (!printer)
-            throw Failure(kNoPrinter, "няма принтер по подразбиране");
+    try {
+        if (options.printer) {
+            progress.step("asking for the printer " + *options.printer);
+            printer = environment.namedPrinter ? environment.namedPrinter(*options.printer) : nullptr;
+            if (!printer)
+                throw Failure(kNoPrinter, "няма опашка за печат \"" + *options.printer + "\"");
+        } else {
+            progress.step("asking for the default printer");
+            printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
+            if (!printer)
+                throw Failure(kNoPrinter, "няма принтер по подразбиране");
+        }
+    } catch (const PrintServerSilent& silent) {
+        throw Failure(kNoPrinter, silent.what());
     }
     // A document laid out for fewer lines than a sheet holds is printed one page a sheet; more
     // lines than a sheet holds cannot be printed as laid out.

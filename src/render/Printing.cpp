@@ -2,6 +2,7 @@
 
 #include "pdf/PdfWriter.h"
 #include "render/PageMetrics.h"
+#include "render/PrintServer.h"
 #include "render/PrintService.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
@@ -49,6 +50,12 @@ JobOptions jobOptions(const QPrinter& printer) {
     return options;
 }
 
+// A printer for a PDF page, made without asking the print server for a default printer.
+std::unique_ptr<QPrinter> pdfPagePrinter() {
+    const PrintServerAside aside;
+    return std::make_unique<QPrinter>(QPrinter::HighResolution);
+}
+
 } // namespace
 
 struct PdfDocumentFile::Parts {
@@ -93,9 +100,9 @@ const std::string& PdfDocumentFile::path() const {
 
 std::unique_ptr<PdfDocumentFile> exportPdfFile(const std::string& path, int pointSize, int linesPerPageCount,
                                                const std::string& title) {
-    QPrinter printer(QPrinter::HighResolution);
-    fitPdfPage(printer, linesPerPageCount);
-    return std::make_unique<PdfDocumentFile>(path, printer, pointSize, 0, title);
+    const std::unique_ptr<QPrinter> printer = pdfPagePrinter();
+    fitPdfPage(*printer, linesPerPageCount);
+    return std::make_unique<PdfDocumentFile>(path, *printer, pointSize, 0, title);
 }
 
 void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
@@ -111,7 +118,8 @@ void printDocument(PrintService& service, QPrinter& printer, const std::vector<s
 
     // The job is the PDF our writer makes of the printer's own page, submitted to the print server
     // directly: Qt's CUPS engine would report a refused or aborted job as printed.
-    QPrinter pdfPrinter(QPrinter::HighResolution);
+    const std::unique_ptr<QPrinter> pdfPage = pdfPagePrinter();
+    QPrinter& pdfPrinter = *pdfPage;
     pdfPrinter.setOutputFormat(QPrinter::PdfFormat);
     pdfPrinter.setResolution(printer.resolution());
     pdfPrinter.setPageLayout(printer.pageLayout());

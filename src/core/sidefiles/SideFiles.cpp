@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace orva {
 
@@ -20,22 +21,38 @@ unsigned char lowerWin1251(unsigned char byte) {
     if (byte >= 0xC0 && byte <= 0xDF)
         return static_cast<unsigned char>(byte + 0x20);
     switch (byte) {
-    case 0x80: return 0x90; // Ђ ђ
-    case 0x81: return 0x83; // Ѓ ѓ
-    case 0x8A: return 0x9A; // Љ љ
-    case 0x8C: return 0x9C; // Њ њ
-    case 0x8D: return 0x9D; // Ќ ќ
-    case 0x8E: return 0x9E; // Ћ ћ
-    case 0x8F: return 0x9F; // Џ џ
-    case 0xA1: return 0xA2; // Ў ў
-    case 0xA3: return 0xBC; // Ј ј
-    case 0xA5: return 0xB4; // Ґ ґ
-    case 0xA8: return 0xB8; // Ё ё
-    case 0xAA: return 0xBA; // Є є
-    case 0xAF: return 0xBF; // Ї ї
-    case 0xB2: return 0xB3; // І і
-    case 0xBD: return 0xBE; // Ѕ ѕ
-    default: return byte;
+    case 0x80:
+        return 0x90; // Ђ ђ
+    case 0x81:
+        return 0x83; // Ѓ ѓ
+    case 0x8A:
+        return 0x9A; // Љ љ
+    case 0x8C:
+        return 0x9C; // Њ њ
+    case 0x8D:
+        return 0x9D; // Ќ ќ
+    case 0x8E:
+        return 0x9E; // Ћ ћ
+    case 0x8F:
+        return 0x9F; // Џ џ
+    case 0xA1:
+        return 0xA2; // Ў ў
+    case 0xA3:
+        return 0xBC; // Ј ј
+    case 0xA5:
+        return 0xB4; // Ґ ґ
+    case 0xA8:
+        return 0xB8; // Ё ё
+    case 0xAA:
+        return 0xBA; // Є є
+    case 0xAF:
+        return 0xBF; // Ї ї
+    case 0xB2:
+        return 0xB3; // І і
+    case 0xBD:
+        return 0xBE; // Ѕ ѕ
+    default:
+        return byte;
     }
 }
 
@@ -46,6 +63,15 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
         if (lowerWin1251(static_cast<unsigned char>(a[i])) != lowerWin1251(static_cast<unsigned char>(b[i])))
             return false;
     return true;
+}
+
+// The text as equalIgnoringCase compares it: two texts are equal ignoring case exactly when
+// their folded forms are equal.
+std::string folded(const std::string& text) {
+    std::string result(text);
+    for (char& byte : result)
+        byte = static_cast<char>(lowerWin1251(static_cast<unsigned char>(byte)));
+    return result;
 }
 
 } // namespace
@@ -84,6 +110,18 @@ bool addToHistory(std::vector<std::string>& history, const std::string& text) {
     return true;
 }
 
+void mergeHistory(std::vector<std::string>& history, const std::vector<std::string>& entries) {
+    // addToHistory for each entry, with the entries seen kept in a hash set: a history of tens of
+    // thousands of lines is merged in one pass instead of comparing every entry with every other.
+    std::unordered_set<std::string> seen;
+    seen.reserve(history.size() + entries.size());
+    for (const std::string& entry : history)
+        seen.insert(folded(entry));
+    for (const std::string& entry : entries)
+        if (!entry.empty() && seen.insert(folded(entry)).second)
+            history.push_back(entry);
+}
+
 namespace {
 
 // An exclusive flock on the folder of the histories while it lives. The folder, unlike a history
@@ -120,8 +158,7 @@ std::vector<std::string> merged(const std::string& path, const std::vector<std::
     } catch (const FileError&) {
         // Missing or unreadable: the entries alone, as before any merging.
     }
-    for (const std::string& entry : entries)
-        addToHistory(history, entry);
+    mergeHistory(history, entries);
     return history;
 }
 
