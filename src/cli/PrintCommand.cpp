@@ -18,6 +18,22 @@ namespace {
 
 const char* const kJobName = "ОРВА";
 
+// A journal's lines into the job.
+class LineSink final : public JournalSink {
+public:
+    explicit LineSink(const std::function<void(std::string_view)>& line) : line_(line) {}
+    void line(std::string_view text) override { line_(text); }
+
+private:
+    const std::function<void(std::string_view)>& line_;
+};
+
+// A journal read through for its failures only.
+class NoLines final : public JournalSink {
+public:
+    void line(std::string_view) override {}
+};
+
 class PrintCommand final : public Command {
 public:
     const char* name() const override { return "print"; }
@@ -71,28 +87,42 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     const int pageLines = options.linesPerPage ? *options.linesPerPage : printerLines;
 
     progress.step("reading the period");
-    const Period period = loadPeriod(*options.dataFolder, pageLines, options.read);
+    const PeriodFiles files = surveyPeriod(*options.dataFolder, options.read);
+    const Declaration declaration = loadDeclaration(files);
     const std::string& name = *options.document;
     const Document& document = name == kLabel.name       ? kLabel
                                : name == kPurchases.name ? kPurchases
                                : name == kSales.name     ? kSales
                                                          : kReturn;
-    std::vector<std::string> returnForm;
-    const std::vector<std::string>* lines = &returnForm;
-    if (&document == &kLabel)
-        lines = &period.declaration.label;
-    else if (&document == &kPurchases)
-        lines = &period.purchases.lines;
-    else if (&document == &kSales)
-        lines = &period.sales.lines;
-    else
-        returnForm = buildReturnFrom(period.declaration, options.answers, pageLines);
 
-    progress.step("printing");
+    // The period is read as the window reads it, purchases then sales, each journal streamed: the
+    // printed one into the job's file as it is built, the other only read through, so that a period
+    // that cannot be read is refused as before and a big one is never held whole. Nothing is
+    // submitted until all of it has been read.
+    const DocumentLines lines = [&](const std::function<void(std::string_view)>& line) {
+        LineSink job(line);
+        NoLines none;
+        if (&document == &kLabel)
+            for (const std::string& text : declaration.label)
+                line(text);
+        for (const auto& [journal, layout] : {std::pair{&kPurchases, &purchasesLayout()}, {&kSales, &salesLayout()}}) {
+            progress.step(std::string("reading ") + journal->name);
+            const FileSurvey& file = journal == &kPurchases ? files.purchases : files.sales;
+            JournalSink& sink = journal == &document ? static_cast<JournalSink&>(job) : none;
+            streamJournal(file, declaration, *layout, pageLines, sink);
+        }
+        if (&document == &kReturn)
+            for (const std::string& text : buildReturnFrom(declaration, options.answers, pageLines))
+                line(text);
+        progress.step("printing");
+    };
+
     PrintService& service = environment.printService ? *environment.printService : cupsPrintService();
     try {
         // The label page is not paged by --lines-per-page: it is one sheet at its own size.
-        printDocument(service, *printer, *lines, document.pointSize, kJobName, &document == &kLabel ? 0 : pageLines);
+        printDocument(service, *printer, lines, document.pointSize, kJobName, &document == &kLabel ? 0 : pageLines);
+    } catch (const PeriodError&) {
+        throw; // the period, not the printer
     } catch (const Error& error) {
         throw Failure(kNoPrinter, error.what());
     }

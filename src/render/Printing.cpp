@@ -107,6 +107,15 @@ std::unique_ptr<PdfDocumentFile> exportPdfFile(const std::string& path, int poin
 
 void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
                    const std::string& jobName, int linesPerSheet) {
+    const DocumentLines all = [&](const std::function<void(std::string_view)>& line) {
+        for (const std::string& text : lines)
+            line(text);
+    };
+    printDocument(service, printer, all, pointSize, jobName, linesPerSheet);
+}
+
+void printDocument(PrintService& service, QPrinter& printer, const DocumentLines& lines, int pointSize,
+                   const std::string& jobName, int linesPerSheet) {
     if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
         throw Error("печат: няма принтер \"" + toUtf8(printer.printerName()) + "\"");
     const int fit = linesPerPage(printer, pointSize);
@@ -133,8 +142,7 @@ void printDocument(PrintService& service, QPrinter& printer, const std::vector<s
     const std::string pdf = folder.filePath(QStringLiteral("job.pdf")).toStdString();
     try {
         PdfDocumentFile file(pdf, pdfPrinter, pointSize, perPage, jobName);
-        for (const std::string& line : lines)
-            file.addLine(line);
+        lines([&](std::string_view line) { file.addLine(line); });
         file.finish();
         file.publish();
     } catch (const FileError&) {
