@@ -21,8 +21,9 @@ public:
     http_t* http() const { return http_; }
     // Whether a request on it has waited out the reply deadline; the connection is then given up.
     bool timedOut() const { return timedOut_; }
-    // Throws PrintServerSilent when timedOut().
-    void requireAnswered() const;
+    // Throws PrintServerSilent when timedOut(), or when `answered` is false (the server dropped the
+    // connection, or it broke).
+    void requireAnswered(bool answered = true) const;
 
 private:
     static int onTimeout(http_t* http, void* self);

@@ -24,8 +24,25 @@ std::string lastServerError() {
     return text != nullptr && *text != '\0' ? text : ippErrorString(cupsLastError());
 }
 
+std::string printerUri(const std::string& queue) {
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
+                     queue.c_str());
+    return uri;
+}
+
 // The queue's own state as the server reports it; throws when it cannot take a job now.
 void requireQueueTakesJobs(const CupsConnection& server, const std::string& queue) {
+    // cupsGetNamedDest asks again over libcups' own connection, without a deadline, when its first
+    // request fails: it runs only once the server has answered about the queue on ours.
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-state");
+    ipp_t* answer = cupsDoRequest(server.http(), request, "/");
+    const bool answered = answer != nullptr || cupsLastError() < IPP_STATUS_ERROR_INTERNAL;
+    ippDelete(answer);
+    server.requireAnswered(answered);
+
     cups_dest_t* dest = cupsGetNamedDest(server.http(), queue.c_str(), nullptr);
     server.requireAnswered();
     if (dest == nullptr)
@@ -49,11 +66,8 @@ struct JobState {
 };
 
 JobState askJobState(const CupsConnection& server, const std::string& queue, int jobId) {
-    char uri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
-                     queue.c_str());
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     static const char* const wanted[] = {"job-state", "job-state-reasons", "job-printer-state-message"};

@@ -72,8 +72,8 @@ int CupsConnection::onTimeout(http_t*, void* self) {
     return 0; // give up the request
 }
 
-void CupsConnection::requireAnswered() const {
-    if (timedOut_) {
+void CupsConnection::requireAnswered(bool answered) const {
+    if (timedOut_ || !answered) {
         stopAskingPrintServer();
         throw PrintServerSilent(server_);
     }
@@ -84,6 +84,7 @@ std::string askPrintServerDefault() {
     ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_DEFAULT);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-name");
     ipp_t* response = cupsDoRequest(connection.http(), request, "/");
+    const bool answered = response != nullptr || cupsLastError() < IPP_STATUS_ERROR_INTERNAL;
     std::string name;
     if (response != nullptr) {
         if (ipp_attribute_t* attribute = ippFindAttribute(response, "printer-name", IPP_TAG_NAME))
@@ -91,14 +92,9 @@ std::string askPrintServerDefault() {
                 name = text;
         ippDelete(response);
     }
-    connection.requireAnswered();
     // A server that answers with an error (no default, or not to this user) has none; no answer
     // at all, or a connection it dropped, is a silent server.
-    if (response == nullptr && cupsLastError() >= IPP_STATUS_ERROR_INTERNAL) {
-        const std::string server = printServerName();
-        stopAskingPrintServer();
-        throw PrintServerSilent(server);
-    }
+    connection.requireAnswered(answered);
     return name;
 }
 
