@@ -85,7 +85,8 @@ Exit status:
   3  the label page and journals were built but the return could not be
      (export writes label, purchases and sales, not return)
   4  print: no printer, an unknown queue, or the printer refused the job;
-     printers: the queue that would be used does not exist
+     printers: the queue that would be used does not exist; both: the print
+     server cannot be reached or does not answer in time
   5  check: an error (with --strict, a warning too), or a return rule that
      does not hold or cannot be evaluated; export, print: a journal is not
      the period's (each case on standard error), nothing written or sent

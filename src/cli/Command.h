@@ -34,6 +34,8 @@ struct Environment {
     // The print server's queues, and the one lp would choose with what named it (printers).
     std::function<std::vector<std::string>()> queueNames;
     std::function<QueueChoice()> queueChoice;
+    // Each of the four above throws PrintServerSilent (PrintServer.h) when the print server cannot
+    // be reached or does not answer within the deadlines.
     // Where print jobs go; the print server when not set.
     PrintService* printService = nullptr;
     // Called as export begins each of its files, with the file's path (tests fail an export there).

@@ -5,6 +5,7 @@
 #include "cli/Progress.h"
 #include "period/Period.h"
 #include "render/PageMetrics.h"
+#include "render/PrintServer.h"
 #include "render/Printing.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
@@ -155,6 +156,7 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
         ensureGuiApplication();
     // As the window computes linesPerPage, with the same fallback when there is no printer.
     int pageLines = 0;
+    std::optional<std::string> serverSilent; // said once the documents are written
     if (options.linesPerPage) {
         pageLines = *options.linesPerPage;
         if (pdf)
@@ -166,6 +168,9 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
             printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
         } catch (const Failure&) {
             // A queue named but not there: laid out as without a printer, as the window does.
+        } catch (const PrintServerSilent& silent) {
+            // As without a printer too, but said: the pages may not be the printer's.
+            serverSilent = silent.what();
         }
         pageLines = printer ? linesPerPage(*printer) : 0;
         if (pageLines < 1)
@@ -235,6 +240,10 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
         for (auto& writer : writers) {
             writer->publish();
             streams.out << writer->path() << '\n';
+        }
+        if (serverSilent) {
+            progress.clear();
+            streams.err << "orva-cli: " << *serverSilent << ": страниците са по A4 при 1200 dpi\n";
         }
         // No return of an earlier run may stay beside this run's documents.
         if (returnFailure)

@@ -5,6 +5,7 @@
 #include "cli/Progress.h"
 #include "period/Period.h"
 #include "render/PageMetrics.h"
+#include "render/PrintServer.h"
 #include "render/PrintService.h"
 #include "render/Printing.h"
 #include "text/Errors.h"
@@ -16,6 +17,22 @@ namespace orva::cli {
 namespace {
 
 const char* const kJobName = "ОРВА";
+
+// A journal's lines into the job.
+class LineSink final : public JournalSink {
+public:
+    explicit LineSink(const std::function<void(std::string_view)>& line) : line_(line) {}
+    void line(std::string_view text) override { line_(text); }
+
+private:
+    const std::function<void(std::string_view)>& line_;
+};
+
+// A journal read through for its failures only.
+class NoLines final : public JournalSink {
+public:
+    void line(std::string_view) override {}
+};
 
 class PrintCommand final : public Command {
 public:
@@ -49,16 +66,20 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     if (options.linesPerPage)
         refuseLinesBeyondPdfPage(*options.linesPerPage);
     std::unique_ptr<QPrinter> printer;
-    if (options.printer) {
-        progress.step("asking for the printer " + *options.printer);
-        printer = environment.namedPrinter ? environment.namedPrinter(*options.printer) : nullptr;
-        if (!printer)
-            throw Failure(kNoPrinter, "няма опашка за печат \"" + *options.printer + "\"");
-    } else {
-        progress.step("asking for the default printer");
-        printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
-        if (!printer)
-            throw Failure(kNoPrinter, "няма принтер по подразбиране");
+    try {
+        if (options.printer) {
+            progress.step("asking for the printer " + *options.printer);
+            printer = environment.namedPrinter ? environment.namedPrinter(*options.printer) : nullptr;
+            if (!printer)
+                throw Failure(kNoPrinter, "няма опашка за печат \"" + *options.printer + "\"");
+        } else {
+            progress.step("asking for the default printer");
+            printer = environment.defaultPrinter ? environment.defaultPrinter() : nullptr;
+            if (!printer)
+                throw Failure(kNoPrinter, "няма принтер по подразбиране");
+        }
+    } catch (const PrintServerSilent& silent) {
+        throw Failure(kNoPrinter, silent.what());
     }
     // A document laid out for fewer lines than a sheet holds is printed one page a sheet; more
     // lines than a sheet holds cannot be printed as laid out.
@@ -69,28 +90,42 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     const int pageLines = options.linesPerPage ? *options.linesPerPage : printerLines;
 
     progress.step("reading the period");
-    const Period period = loadPeriod(*options.dataFolder, pageLines, options.read);
+    const PeriodFiles files = surveyPeriod(*options.dataFolder, options.read);
+    const Declaration declaration = loadDeclaration(files);
     const std::string& name = *options.document;
     const Document& document = name == kLabel.name       ? kLabel
                                : name == kPurchases.name ? kPurchases
                                : name == kSales.name     ? kSales
                                                          : kReturn;
-    std::vector<std::string> returnForm;
-    const std::vector<std::string>* lines = &returnForm;
-    if (&document == &kLabel)
-        lines = &period.declaration.label;
-    else if (&document == &kPurchases)
-        lines = &period.purchases.lines;
-    else if (&document == &kSales)
-        lines = &period.sales.lines;
-    else
-        returnForm = buildReturnFrom(period.declaration, options.answers, pageLines);
 
-    progress.step("printing");
+    // The period is read as the window reads it, purchases then sales, each journal streamed: the
+    // printed one into the job's file as it is built, the other only read through, so that a period
+    // that cannot be read is refused as before and a big one is never held whole. Nothing is
+    // submitted until all of it has been read.
+    const DocumentLines lines = [&](const std::function<void(std::string_view)>& line) {
+        LineSink job(line);
+        NoLines none;
+        if (&document == &kLabel)
+            for (const std::string& text : declaration.label)
+                line(text);
+        for (const auto& [journal, layout] : {std::pair{&kPurchases, &purchasesLayout()}, {&kSales, &salesLayout()}}) {
+            progress.step(std::string("reading ") + journal->name);
+            const FileSurvey& file = journal == &kPurchases ? files.purchases : files.sales;
+            JournalSink& sink = journal == &document ? static_cast<JournalSink&>(job) : none;
+            streamJournal(file, declaration, *layout, pageLines, sink);
+        }
+        if (&document == &kReturn)
+            for (const std::string& text : buildReturnFrom(declaration, options.answers, pageLines))
+                line(text);
+        progress.step("printing");
+    };
+
     PrintService& service = environment.printService ? *environment.printService : cupsPrintService();
     try {
         // The label page is not paged by --lines-per-page: it is one sheet at its own size.
-        printDocument(service, *printer, *lines, document.pointSize, kJobName, &document == &kLabel ? 0 : pageLines);
+        printDocument(service, *printer, lines, document.pointSize, kJobName, &document == &kLabel ? 0 : pageLines);
+    } catch (const PeriodError&) {
+        throw; // the period, not the printer
     } catch (const Error& error) {
         throw Failure(kNoPrinter, error.what());
     }

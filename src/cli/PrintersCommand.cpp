@@ -1,6 +1,7 @@
 // orva-cli printers: the print server's queues, the one print would use marked.
 #include "cli/Command.h"
 #include "cli/GuiApplication.h"
+#include "render/PrintServer.h"
 
 #include <algorithm>
 #include <ostream>
@@ -23,11 +24,18 @@ public:
     // One queue a line; the one print would use marked "*", with what named it.
     int run(const Options& options, Streams& streams, const Environment& environment) const override {
         ensureGuiApplication();
-        const std::vector<std::string> names =
-            environment.queueNames ? environment.queueNames() : std::vector<std::string>();
-        const QueueChoice choice = options.printer           ? QueueChoice{*options.printer, "--printer"}
-                                   : environment.queueChoice ? environment.queueChoice()
-                                                             : QueueChoice{};
+        std::vector<std::string> names;
+        QueueChoice choice;
+        try {
+            // A server that does not answer has no list to show: an empty one would read as "no
+            // queues".
+            names = environment.queueNames ? environment.queueNames() : std::vector<std::string>();
+            choice = options.printer           ? QueueChoice{*options.printer, "--printer"}
+                     : environment.queueChoice ? environment.queueChoice()
+                                               : QueueChoice{};
+        } catch (const PrintServerSilent& silent) {
+            throw Failure(kNoPrinter, silent.what());
+        }
         for (const std::string& name : names) {
             if (name == choice.queue)
                 streams.out << "* " << name << " (" << choice.source << ")\n";

@@ -2,6 +2,7 @@
 #include "cli/Command.h"
 #include "cli/GuiApplication.h"
 #include "render/PageMetrics.h"
+#include "render/PrintServer.h"
 #include "render/PrintService.h"
 
 #include <QGuiApplication>
@@ -57,6 +58,8 @@ Environment Environment::system() {
         const QueueChoice choice = systemQueueChoice();
         if (choice.queue.empty())
             return nullptr;
+        // Qt's lookups have no deadline: each runs only once the server has answered within ours.
+        askPrintServerDefault();
         const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(choice.queue));
         if (info.isNull())
             throw Failure(kNoPrinter,
@@ -65,11 +68,13 @@ Environment Environment::system() {
     };
     environment.namedPrinter = [](const std::string& queue) -> std::unique_ptr<QPrinter> {
         ensureGuiApplication();
+        askPrintServerDefault();
         const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(queue));
         return info.isNull() ? nullptr : preparedPrinter(info);
     };
     environment.queueNames = [] {
         ensureGuiApplication();
+        askPrintServerDefault();
         std::vector<std::string> names;
         for (const QString& name : QPrinterInfo::availablePrinterNames())
             names.push_back(name.toStdString());

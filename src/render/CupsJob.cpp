@@ -1,5 +1,6 @@
 #include "render/CupsJob.h"
 
+#include "render/CupsConnection.h"
 #include "text/Errors.h"
 
 #include <cups/cups.h>
@@ -23,9 +24,27 @@ std::string lastServerError() {
     return text != nullptr && *text != '\0' ? text : ippErrorString(cupsLastError());
 }
 
+std::string printerUri(const std::string& queue) {
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
+                     queue.c_str());
+    return uri;
+}
+
 // The queue's own state as the server reports it; throws when it cannot take a job now.
-void requireQueueTakesJobs(const std::string& queue) {
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr);
+void requireQueueTakesJobs(const CupsConnection& server, const std::string& queue) {
+    // cupsGetNamedDest asks again over libcups' own connection, without a deadline, when its first
+    // request fails: it runs only once the server has answered about the queue on ours.
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-state");
+    ipp_t* answer = cupsDoRequest(server.http(), request, "/");
+    const bool answered = answer != nullptr || cupsLastError() < IPP_STATUS_ERROR_INTERNAL;
+    ippDelete(answer);
+    server.requireAnswered(answered);
+
+    cups_dest_t* dest = cupsGetNamedDest(server.http(), queue.c_str(), nullptr);
+    server.requireAnswered();
     if (dest == nullptr)
         throw Error("печат: сървърът за печат не познава принтера " + quoted(queue) + " (" + lastServerError() + ")");
     const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
@@ -46,17 +65,14 @@ struct JobState {
     std::string reasons;
 };
 
-JobState askJobState(const std::string& queue, int jobId) {
-    char uri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
-                     queue.c_str());
+JobState askJobState(const CupsConnection& server, const std::string& queue, int jobId) {
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     static const char* const wanted[] = {"job-state", "job-state-reasons", "job-printer-state-message"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
-    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    ipp_t* response = cupsDoRequest(server.http(), request, "/");
     JobState result;
     if (response == nullptr)
         return result;
@@ -75,13 +91,14 @@ JobState askJobState(const std::string& queue, int jobId) {
     return result;
 }
 
-void cancelJob(const std::string& queue, int jobId) {
-    cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.c_str(), jobId, 0);
+void cancelJob(const CupsConnection& server, const std::string& queue, int jobId) {
+    if (!server.timedOut())
+        cupsCancelJob2(server.http(), queue.c_str(), jobId, 0);
 }
 
 // Creates the job and sends the file as its one document; returns the job id.
-int sendJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
-            const JobOptions& options) {
+int sendJob(const CupsConnection& server, const std::string& queue, const std::string& pdfPath,
+            const std::string& jobName, const JobOptions& options) {
     std::ifstream file(pdfPath, std::ios::binary);
     if (!file)
         throw Error("печат: файлът на заданието " + pdfPath + " не може да се прочете");
@@ -90,17 +107,19 @@ int sendJob(const std::string& queue, const std::string& pdfPath, const std::str
     int optionCount = 0;
     for (const auto& [name, value] : options)
         optionCount = cupsAddOption(name.c_str(), value.c_str(), optionCount, &cupsOptions);
-    const int jobId = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), jobName.c_str(), optionCount, cupsOptions);
+    const int jobId = cupsCreateJob(server.http(), queue.c_str(), jobName.c_str(), optionCount, cupsOptions);
     cupsFreeOptions(optionCount, cupsOptions);
+    server.requireAnswered();
     if (jobId <= 0)
         throw Error("печат: принтерът " + quoted(queue) + " отказа заданието (" + lastServerError() + ")");
 
     const auto refuse = [&](const std::string& what) {
         const std::string error = lastServerError();
-        cancelJob(queue, jobId);
+        cancelJob(server, queue, jobId);
+        server.requireAnswered();
         throw Error("печат: " + what + " на принтера " + quoted(queue) + " (" + error + ")");
     };
-    if (cupsStartDocument(CUPS_HTTP_DEFAULT, queue.c_str(), jobId, jobName.c_str(), CUPS_FORMAT_PDF, 1) !=
+    if (cupsStartDocument(server.http(), queue.c_str(), jobId, jobName.c_str(), CUPS_FORMAT_PDF, 1) !=
         HTTP_STATUS_CONTINUE)
         refuse("документът на задание " + std::to_string(jobId) + " не може да започне");
     char buffer[65536];
@@ -108,12 +127,13 @@ int sendJob(const std::string& queue, const std::string& pdfPath, const std::str
         file.read(buffer, sizeof buffer);
         const std::streamsize count = file.gcount();
         if (count > 0 &&
-            cupsWriteRequestData(CUPS_HTTP_DEFAULT, buffer, static_cast<size_t>(count)) != HTTP_STATUS_CONTINUE) {
-            cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.c_str());
+            cupsWriteRequestData(server.http(), buffer, static_cast<size_t>(count)) != HTTP_STATUS_CONTINUE) {
+            if (!server.timedOut())
+                cupsFinishDocument(server.http(), queue.c_str());
             refuse("документът на задание " + std::to_string(jobId) + " не може да се изпрати");
         }
     }
-    if (cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.c_str()) > IPP_STATUS_OK_EVENTS_COMPLETE)
+    if (cupsFinishDocument(server.http(), queue.c_str()) > IPP_STATUS_OK_EVENTS_COMPLETE)
         refuse("задание " + std::to_string(jobId) + " не е прието");
     return jobId;
 }
@@ -122,12 +142,14 @@ int sendJob(const std::string& queue, const std::string& pdfPath, const std::str
 
 int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
                  const JobOptions& options, std::chrono::milliseconds follow) {
-    requireQueueTakesJobs(queue);
-    const int jobId = sendJob(queue, pdfPath, jobName, options);
+    // One connection for the whole job, every request on it answered within the deadlines.
+    const CupsConnection server;
+    requireQueueTakesJobs(server, queue);
+    const int jobId = sendJob(server, queue, pdfPath, jobName, options);
 
     const auto deadline = std::chrono::steady_clock::now() + follow;
     for (;;) {
-        const JobState job = askJobState(queue, jobId);
+        const JobState job = askJobState(server, queue, jobId);
         const std::string why = job.reasons.empty() ? "" : " (" + job.reasons + ")";
         if (job.state == IPP_JSTATE_ABORTED)
             throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) + " е прекъснато" +

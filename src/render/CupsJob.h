@@ -19,7 +19,8 @@ inline constexpr std::chrono::seconds kJobFollowTime{30};
 // jobs or is stopped is refused and nothing is submitted (a stopped queue would hold the job, and
 // a second try would print twice). The job's creation and its document must be accepted, and
 // then the job is followed for at most `follow`: aborted or canceled is a failure; completed,
-// pending or processing is success. Throws orva::Error naming the queue.
+// pending or processing is success. Throws orva::Error naming the queue, PrintServerSilent when
+// the server cannot be reached or leaves a request unanswered past the deadlines (PrintServer.h).
 int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
                  const JobOptions& options, std::chrono::milliseconds follow = kJobFollowTime);
 

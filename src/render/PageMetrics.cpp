@@ -1,6 +1,7 @@
 #include "render/PageMetrics.h"
 
 #include "pdf/PdfWriter.h"
+#include "render/PrintServer.h"
 #include "text/Errors.h"
 
 #include <QFile>
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 // The font resource lives in a static library: without an explicit reference its object file
@@ -132,7 +134,9 @@ PdfPageLayout pdfPageLayout(QPrinter& printer, int pointSize) {
 }
 
 int fallbackLinesPerPage() {
+    std::optional<PrintServerAside> aside(std::in_place); // a PDF page: no printer to look for
     QPrinter printer(QPrinter::HighResolution);
+    aside.reset();
     preparePdfPrinter(printer);
     return linesPerPage(printer);
 }

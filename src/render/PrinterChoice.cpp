@@ -1,5 +1,6 @@
 #include "render/PrinterChoice.h"
 
+#include "render/PrintServer.h"
 #include "text/Errors.h"
 
 #include <QPrinterInfo>
@@ -85,13 +86,15 @@ QueueChoice systemQueueChoice() {
     const QueueChoice named = chooseQueue(sources);
     if (!named.queue.empty())
         return named;
-    sources.serverDefault = QPrinterInfo::defaultPrinterName().toStdString();
+    sources.serverDefault = askPrintServerDefault();
     return chooseQueue(sources);
 }
 
 QPrinterInfo printerForQueue(const QueueChoice& choice) {
     if (choice.queue.empty())
         throw Error("Няма принтер по подразбиране.");
+    // Qt's lookup has no deadline: it runs only once the server has answered within ours.
+    askPrintServerDefault();
     const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(choice.queue));
     if (info.isNull())
         throw Error("Няма опашка за печат \"" + choice.queue + "\"" +

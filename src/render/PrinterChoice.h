@@ -31,11 +31,13 @@ QueueChoice chooseQueue(const QueueSources& sources);
 // The queue of the "Default NAME[/INSTANCE] [options]" line of an lpoptions file, or "".
 std::string lpoptionsDefault(const std::string& fileText);
 
-// chooseQueue on this process's environment, the lpoptions files and the print server.
+// chooseQueue on this process's environment, the lpoptions files and the print server. Throws
+// PrintServerSilent when it comes to the server's default and the server does not answer in time.
 QueueChoice systemQueueChoice();
 
 // The printer of a queue. Throws orva::Error naming the queue (and where it came from) when the
-// print server has no such queue, and when `choice` names no queue at all.
+// print server has no such queue, and when `choice` names no queue at all; PrintServerSilent when
+// the server does not answer in time.
 QPrinterInfo printerForQueue(const QueueChoice& choice);
 
 } // namespace orva

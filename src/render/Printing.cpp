@@ -2,6 +2,7 @@
 
 #include "pdf/PdfWriter.h"
 #include "render/PageMetrics.h"
+#include "render/PrintServer.h"
 #include "render/PrintService.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
@@ -49,6 +50,12 @@ JobOptions jobOptions(const QPrinter& printer) {
     return options;
 }
 
+// A printer for a PDF page, made without asking the print server for a default printer.
+std::unique_ptr<QPrinter> pdfPagePrinter() {
+    const PrintServerAside aside;
+    return std::make_unique<QPrinter>(QPrinter::HighResolution);
+}
+
 } // namespace
 
 struct PdfDocumentFile::Parts {
@@ -93,12 +100,21 @@ const std::string& PdfDocumentFile::path() const {
 
 std::unique_ptr<PdfDocumentFile> exportPdfFile(const std::string& path, int pointSize, int linesPerPageCount,
                                                const std::string& title) {
-    QPrinter printer(QPrinter::HighResolution);
-    fitPdfPage(printer, linesPerPageCount);
-    return std::make_unique<PdfDocumentFile>(path, printer, pointSize, 0, title, AtomicFileWriter::Links::Replace);
+    const std::unique_ptr<QPrinter> printer = pdfPagePrinter();
+    fitPdfPage(*printer, linesPerPageCount);
+    return std::make_unique<PdfDocumentFile>(path, *printer, pointSize, 0, title, AtomicFileWriter::Links::Replace);
 }
 
 void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
+                   const std::string& jobName, int linesPerSheet) {
+    const DocumentLines all = [&](const std::function<void(std::string_view)>& line) {
+        for (const std::string& text : lines)
+            line(text);
+    };
+    printDocument(service, printer, all, pointSize, jobName, linesPerSheet);
+}
+
+void printDocument(PrintService& service, QPrinter& printer, const DocumentLines& lines, int pointSize,
                    const std::string& jobName, int linesPerSheet) {
     if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
         throw Error("печат: няма принтер \"" + toUtf8(printer.printerName()) + "\"");
@@ -111,7 +127,8 @@ void printDocument(PrintService& service, QPrinter& printer, const std::vector<s
 
     // The job is the PDF our writer makes of the printer's own page, submitted to the print server
     // directly: Qt's CUPS engine would report a refused or aborted job as printed.
-    QPrinter pdfPrinter(QPrinter::HighResolution);
+    const std::unique_ptr<QPrinter> pdfPage = pdfPagePrinter();
+    QPrinter& pdfPrinter = *pdfPage;
     pdfPrinter.setOutputFormat(QPrinter::PdfFormat);
     pdfPrinter.setResolution(printer.resolution());
     pdfPrinter.setPageLayout(printer.pageLayout());
@@ -125,8 +142,7 @@ void printDocument(PrintService& service, QPrinter& printer, const std::vector<s
     const std::string pdf = folder.filePath(QStringLiteral("job.pdf")).toStdString();
     try {
         PdfDocumentFile file(pdf, pdfPrinter, pointSize, perPage, jobName);
-        for (const std::string& line : lines)
-            file.addLine(line);
+        lines([&](std::string_view line) { file.addLine(line); });
         file.finish();
         file.publish();
     } catch (const FileError&) {

@@ -5,6 +5,7 @@
 
 #include "text/LineFile.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,6 +55,14 @@ std::unique_ptr<PdfDocumentFile> exportPdfFile(const std::string& path, int poin
 // UTF-8. Throws orva::Error when there is no such printer, `linesPerSheet` does not fit, or the job
 // cannot be written or is refused.
 void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
+                   const std::string& jobName, int linesPerSheet = 0);
+
+// Hands a document's lines to `line`, one call each, in order, so that a big document is never held
+// whole. What it throws ends the print: nothing is submitted.
+using DocumentLines = std::function<void(const std::function<void(std::string_view)>& line)>;
+
+// printDocument with the lines as `lines` hands them over.
+void printDocument(PrintService& service, QPrinter& printer, const DocumentLines& lines, int pointSize,
                    const std::string& jobName, int linesPerSheet = 0);
 
 } // namespace orva

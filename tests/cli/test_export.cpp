@@ -294,9 +294,10 @@ TEST_P(NoReturn, WritesLabelAndJournalsOnly) {
     std::ofstream(out / "return.pdf") << "an earlier PDF export";
     c.change(period);
     writePeriod(period, data);
-    const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60"});
+    // A return of another month than its journals: --force past the gate, to reach the return.
+    const CliResult run = exportPeriod(data, out, {"--force", "--lines-per-page", "60"});
     EXPECT_EQ(run.status, orva::cli::kNoReturn);
-    EXPECT_EQ(run.err, std::string(c.message) + "\n");
+    EXPECT_EQ(run.err.substr(run.err.find(c.message)), std::string(c.message) + "\n");
     EXPECT_EQ(listing(out), (std::vector<std::string>{"label.txt", "purchases.txt", "sales.txt"}));
     EXPECT_EQ(fileLines(out / "label.txt").size(), 18u);
 }
@@ -360,7 +361,7 @@ TEST_F(Export, GivenDateNeedsNoDefaultDate) {
     Period period = consistentPeriod();
     period.period = "202600";
     writePeriod(period, data);
-    const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60", "--date", "01/01/2027"});
+    const CliResult run = exportPeriod(data, out, {"--force", "--lines-per-page", "60", "--date", "01/01/2027"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(contains(readBytes(out / "return.txt"), "01/01/2027"));
 }
@@ -373,9 +374,11 @@ TEST_F(Export, RecordBrokenOverTwoLinesNamesTheLineOfTheCell) {
     record.insert(20, "\r\n");
     period.files["deklar.txt"] = record + "\r\n";
     writePeriod(period, data);
-    const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60"});
+    // The shifted period no longer matches the journals': --force past the gate, to reach the cell.
+    const CliResult run = exportPeriod(data, out, {"--force", "--lines-per-page", "60"});
     EXPECT_EQ(run.status, orva::cli::kNoReturn);
-    EXPECT_EQ(run.err, "orva-cli: deklar.txt, ред 2: клетка 20 \"00        1065.\" не е число\n");
+    const std::string cellError = "orva-cli: deklar.txt, ред 2: клетка 20 \"00        1065.\" не е число\n";
+    EXPECT_EQ(run.err.substr(run.err.find("orva-cli: deklar.txt")), cellError);
 }
 
 // A one-line record cut short was reported on line 2: the break appended after the last line was

@@ -121,7 +121,7 @@ TEST_F(Print, RefusedJobIsStatusFour) {
     const CliResult run =
         runCli({"print", "--document", "label", "--lines-per-page", "60", data.string()}, environment);
     EXPECT_EQ(run.status, orva::cli::kNoPrinter);
-    EXPECT_EQ(run.err.rfind("orva-cli: печат: ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err, "orva-cli: сървърът за печат не отговаря (/nonexistent/orva-tests-have-no-print-server)\n");
 
     // The print server refuses the job it was given.
     jobs.refusal = "печат: принтерът \"pdf\" не приема задания";
@@ -143,6 +143,38 @@ TEST_F(Print, UnreadablePeriodIsStatusTwo) {
     const CliResult run = runCli({"print", "--document", "label", data.string()}, pdfPrinter());
     EXPECT_EQ(run.status, orva::cli::kUnreadable);
     EXPECT_TRUE(jobs.jobs.empty());
+}
+
+// Only the printed document is built, but a journal that cannot be read still refuses every
+// document, purchases first as the window reads them, and nothing is sent.
+TEST_F(Print, AJournalThatCannotBeReadRefusesEveryDocument) {
+    Period badSales = consistentPeriod(40, 30);
+    std::string sales = salesFile(badSales);
+    sales.replace(167, 15, rightAligned(mik("сто"), 15)); // amount 1 of line 1
+    badSales.files["prodagbi.txt"] = sales;
+    const fs::path salesData = temp.path() / "bad-sales";
+    writePeriod(badSales, salesData);
+    const fs::path purchasesData = fs::path(ORVA_TEST_DATA).parent_path() / "regress/unreadable-purchase-amount";
+    const struct {
+        const fs::path& data;
+        std::vector<const char*> documents;
+        const char* err;
+    } cases[] = {
+        {salesData,
+         {"label", "purchases", "return"},
+         "orva-cli: prodagbi.txt, ред 1: сума 1 \"            сто\" не е число\n"},
+        {purchasesData,
+         {"label", "sales", "return"},
+         "orva-cli: pokupki.txt, ред 2: сума 3 \"          12,50\" не е число\n"},
+    };
+    for (const auto& c : cases)
+        for (const char* document : c.documents) {
+            SCOPED_TRACE(c.data.filename().string() + " " + document);
+            const CliResult run = runCli({"print", "--document", document, c.data.string()}, pdfPrinter());
+            EXPECT_EQ(run.status, orva::cli::kUnreadable);
+            EXPECT_EQ(run.err, c.err);
+            EXPECT_TRUE(jobs.jobs.empty());
+        }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // an unknown queue as status 4. No print server is reached: the queues are the test's own.
 #include "PeriodFixture.h"
 #include "RecordingPrintService.h"
+#include "SilentServer.h"
 
 #include "render/PageMetrics.h"
 #include "render/PrinterChoice.h"
@@ -192,6 +193,69 @@ TEST_F(Printers, PrinterOptionOnlyWherePrintingHappens) {
         const CliResult run = runCli(args, environment);
         EXPECT_EQ(run.status, orva::cli::kUsage) << run.err;
         EXPECT_TRUE(jobs.jobs.empty());
+    }
+}
+
+// A print server that cannot be reached (no socket, a closed port) or never answers: print and
+// printers fail with status 4 naming it within the deadlines, where they waited minutes and printers
+// listed nothing with status 0; export lays out for A4 and says so. The system's own environment,
+// Qt's lookups included.
+TEST(UnansweringPrintServer, PrintAndPrintersFailExportSaysItLaysOutForA4) {
+    TempDir temp;
+    const fs::path data = temp.path() / "data";
+    writePeriod(consistentPeriod(40, 30), data);
+    const orva::fixture::SilentServer silent;
+    ASSERT_TRUE(silent.listening());
+    const std::string closed = orva::fixture::closedLoopbackPort();
+    const std::vector<std::vector<std::string>> failing = {
+        {"printers"},
+        {"printers", "-P", "office"},
+        {"print", "--document", "label", data.string()},
+        {"print", "-P", "office", "--document", "sales", data.string()}};
+    const std::string a4 = (temp.path() / "a4").string();
+    ASSERT_EQ(
+        runCli({"export", "--out", a4, "--lines-per-page", std::to_string(orva::fallbackLinesPerPage()), data.string()},
+               withoutPrinter())
+            .status,
+        0);
+    for (const std::string& server : {std::string("/nonexistent/orva-test-print-server"), closed, silent.address()}) {
+        const std::string said = "orva-cli: сървърът за печат не отговаря (" + server + ")";
+        for (const std::vector<std::string>& args : failing) {
+            SCOPED_TRACE(server + ": " + args.front() + " " + args.at(args.size() / 2));
+            const orva::fixture::PrintServerSetting setting(server);
+            const CliResult run = runCli(args, orva::cli::Environment::system());
+            EXPECT_EQ(run.status, orva::cli::kNoPrinter);
+            EXPECT_EQ(run.err, said + "\n");
+            EXPECT_EQ(run.out, "");
+        }
+        SCOPED_TRACE(server + ": export");
+        const orva::fixture::PrintServerSetting setting(server);
+        const fs::path out = temp.path() / "out";
+        fs::remove_all(out);
+        const CliResult run =
+            runCli({"export", "--out", out.string(), data.string()}, orva::cli::Environment::system());
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, said + ": страниците са по A4 при 1200 dpi\n");
+        for (const char* file : {"purchases.txt", "sales.txt", "return.txt"})
+            EXPECT_EQ(readBytes(out / file), readBytes(fs::path(a4) / file)) << file;
+    }
+}
+
+// The job itself: the queue's state is asked over our own connection, within the deadlines.
+TEST(UnansweringPrintServer, JobIsRefusedNamingTheServer) {
+    TempDir temp;
+    const std::string pdf = (temp.path() / "job.pdf").string();
+    writeBytes(pdf, "%PDF-1.4\n");
+    const orva::fixture::SilentServer silent;
+    for (const std::string& server : {orva::fixture::closedLoopbackPort(), silent.address()}) {
+        SCOPED_TRACE(server);
+        const orva::fixture::PrintServerSetting setting(server);
+        try {
+            orva::cupsPrintService().submitPdf("office", pdf, "ОРВА", {});
+            ADD_FAILURE() << "submitted";
+        } catch (const orva::PrintServerSilent& silence) {
+            EXPECT_EQ(std::string(silence.what()), "сървърът за печат не отговаря (" + server + ")");
+        }
     }
 }
 

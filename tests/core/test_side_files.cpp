@@ -111,6 +111,38 @@ TEST_F(SideFiles, HistoryMatchIgnoresCaseOnlyAndKeepsBlanks) {
     EXPECT_EQ(history, (Lines{"x", " "}));
 }
 
+// The merge under the lock is addToHistory for each entry in order: the same lines in the same
+// order, duplicates already on disk and empty lines kept, the entries' own repeats added once.
+TEST(HistoryMerge, GivesWhatAddingEachEntryGives) {
+    const struct {
+        const char* name;
+        Lines history;
+        Lines entries;
+        Lines expected;
+    } cases[] = {
+        {"nothing on disk", {}, {"b", "a", "B"}, {"b", "a"}},
+        {"nothing new", {"a", "b"}, {}, {"a", "b"}},
+        {"on disk first, new ones after in their order", {"x", "y"}, {"y", "z", "w"}, {"x", "y", "z", "w"}},
+        {"disk's duplicates and empty lines stay", {"a", "", "A", "a"}, {"", "a", "c"}, {"a", "", "A", "a", "c"}},
+        {"case folded in Windows-1251",
+         {"\xd1\xce\xd4\xc8\xdf"},
+         {"\xf1\xee\xf4\xe8\xff", "\xa8"},
+         {"\xd1\xce\xd4\xc8\xdf", "\xa8"}},
+        {"blanks are not folded away", {"Sofia"}, {"Sofia ", " Sofia", "SOFIA"}, {"Sofia", "Sofia ", " Sofia"}},
+        {"an entry repeated among the new ones", {"a"}, {"n", "N", "n", "m"}, {"a", "n", "m"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Lines merged = c.history;
+        mergeHistory(merged, c.entries);
+        EXPECT_EQ(merged, c.expected);
+        Lines oneByOne = c.history;
+        for (const std::string& entry : c.entries)
+            addToHistory(oneByOne, entry);
+        EXPECT_EQ(merged, oneByOne);
+    }
+}
+
 TEST_F(SideFiles, CaseOnlyDifferenceRewritesTheFileUnchanged) {
     const std::string stored = "\xf3\xeb. \xc2\xe8\xf2\xee\xf8\xe0 1\r\nSofia\r\n";
     write(".adr", stored);
@@ -138,7 +170,7 @@ TEST_F(SideFiles, HistoriesAreOneBlockTheFirstMissingFileEndsIt) {
         bool adr, mol, dlu;
         std::size_t addresses, signatories, positions;
     } cases[] = {
-        {true, true, true, 2, 1, 3},  {false, true, true, 0, 0, 0}, {true, false, true, 2, 0, 0},
+        {true, true, true, 2, 1, 3},  {false, true, true, 0, 0, 0},   {true, false, true, 2, 0, 0},
         {true, true, false, 2, 1, 0}, {false, false, false, 0, 0, 0},
     };
     for (const auto& c : cases) {

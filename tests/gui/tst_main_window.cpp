@@ -1,6 +1,7 @@
 // The main window's load sequence, offscreen, with its boxes and dialog answered through their seams.
 
 #include "ShellTestSupport.h"
+#include "SilentServer.h"
 
 #include "declaration/ReturnCells.h"
 #include "gui/AdditionalDataDialog.h"
@@ -114,6 +115,22 @@ private slots:
             QVERIFY(modal.text != kReadError);
         QVERIFY(form->purchasesView()->lineCount() > 0);
         QVERIFY(form->salesView()->lineCount() > 0);
+    }
+
+    // A print server that takes connections and never answers held the window for minutes before
+    // it opened; now it is the printer failure, naming the server, within the deadlines.
+    void silentPrintServerIsThePrinterFailure() {
+        period::write(dataFolder, 3, 2);
+        const orva::fixture::SilentServer silent;
+        QVERIFY(silent.listening());
+        const orva::fixture::PrintServerSetting setting(silent.address());
+        ModalAnswerer answers;
+        answers.then(ModalAnswerer::press(QMessageBox::Ok));
+        auto form = std::make_unique<MainWindow>(dataFolder, orva::sideFilesBeside(executable));
+        QCOMPARE(answers.seen.size(), std::size_t(1));
+        QCOMPARE(answers.seen[0].text,
+                 QStringLiteral("сървърът за печат не отговаря (%1)").arg(QString::fromStdString(silent.address())));
+        QCOMPARE(form->linesPerPage(), orva::fallbackLinesPerPage());
     }
 
     void goodPeriodLoadsEveryDocument() {

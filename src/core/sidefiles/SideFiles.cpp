@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace orva {
 
@@ -50,6 +51,15 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
     return true;
 }
 
+// The text as equalIgnoringCase compares it: two texts are equal ignoring case exactly when
+// their folded forms are equal.
+std::string folded(const std::string& text) {
+    std::string result(text);
+    for (char& byte : result)
+        byte = static_cast<char>(lowerWin1251(static_cast<unsigned char>(byte)));
+    return result;
+}
+
 } // namespace
 
 DialogMemory loadDialogMemory(const SideFileLocations& files, const LinesReader& read) {
@@ -86,6 +96,18 @@ bool addToHistory(std::vector<std::string>& history, const std::string& text) {
     return true;
 }
 
+void mergeHistory(std::vector<std::string>& history, const std::vector<std::string>& entries) {
+    // addToHistory for each entry, with the entries seen kept in a hash set: a history of tens of
+    // thousands of lines is merged in one pass instead of comparing every entry with every other.
+    std::unordered_set<std::string> seen;
+    seen.reserve(history.size() + entries.size());
+    for (const std::string& entry : history)
+        seen.insert(folded(entry));
+    for (const std::string& entry : entries)
+        if (!entry.empty() && seen.insert(folded(entry)).second)
+            history.push_back(entry);
+}
+
 namespace {
 
 // An exclusive flock on the folder of the histories while it lives. The folder, unlike a history
@@ -114,8 +136,7 @@ std::vector<std::string> merged(const std::string& path, const std::vector<std::
     } catch (const FileError&) {
         // Missing or unreadable: the entries alone, as before any merging.
     }
-    for (const std::string& entry : entries)
-        addToHistory(history, entry);
+    mergeHistory(history, entries);
     return history;
 }
 

@@ -33,6 +33,9 @@ DialogMemory loadDialogMemory(const SideFileLocations& files, const LinesReader&
 // (Windows-1251 letters included). Returns whether it was appended.
 bool addToHistory(std::vector<std::string>& history, const std::string& text);
 
+// addToHistory for each of `entries` in order, in time linear in the sizes of both lists.
+void mergeHistory(std::vector<std::string>& history, const std::vector<std::string>& entries);
+
 // Updates the three history files in the order .adr, .mol, .dlu, each replaced atomically: under
 // an exclusive lock on their folder, each file is read again and the entries of `memory` it lacks
 // (addToHistory's rule) are appended, so two running instances both keep their new entries.
