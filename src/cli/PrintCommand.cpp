@@ -42,7 +42,7 @@ public:
         return "  orva-cli print  --document label|purchases|sales|return [-P QUEUE] [--lines-per-page N]\n"
                "                  [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]\n"
                "                  [--represent | --no-represent] [--art92 | --no-art92]\n"
-               "                  [--cell NN=TEXT]... [READING OPTIONS] DATAFOLDER\n";
+               "                  [--cell NN=TEXT]... [--force] [READING OPTIONS] DATAFOLDER\n";
     }
 
     std::string description() const override {
@@ -102,6 +102,9 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     // printed one into the job's file as it is built, the other only read through, so that a period
     // that cannot be read is refused as before and a big one is never held whole. Nothing is
     // submitted until all of it has been read.
+    // Journals that are not the period's stop the job before anything is sent (see passGate).
+    struct GateClosed {};
+    std::vector<std::string> problems;
     const DocumentLines lines = [&](const std::function<void(std::string_view)>& line) {
         LineSink job(line);
         NoLines none;
@@ -112,8 +115,11 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
             progress.step(std::string("reading ") + journal->name);
             const FileSurvey& file = journal == &kPurchases ? files.purchases : files.sales;
             JournalSink& sink = journal == &document ? static_cast<JournalSink&>(job) : none;
-            streamJournal(file, declaration, *layout, pageLines, sink);
+            const JournalSummary summary = streamJournal(file, declaration, *layout, pageLines, sink);
+            problems.insert(problems.end(), summary.problems.begin(), summary.problems.end());
         }
+        if (!passGate(problems, options.force, streams.err, "нищо не е изпратено за печат"))
+            throw GateClosed{};
         if (&document == &kReturn)
             for (const std::string& text : buildReturnFrom(declaration, options.answers, pageLines))
                 line(text);
@@ -124,6 +130,8 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     try {
         // The label page is not paged by --lines-per-page: it is one sheet at its own size.
         printDocument(service, *printer, lines, document.pointSize, kJobName, &document == &kLabel ? 0 : pageLines);
+    } catch (const GateClosed&) {
+        return kMismatch;
     } catch (const PeriodError&) {
         throw; // the period, not the printer
     } catch (const Error& error) {

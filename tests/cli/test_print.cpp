@@ -178,3 +178,28 @@ TEST_F(Print, AJournalThatCannotBeReadRefusesEveryDocument) {
 }
 
 } // namespace
+
+namespace {
+
+// Journals of another firm were printed under the return's firm without a word: print names each
+// case and sends nothing (status 5), unless --force, which prints the document as it always was.
+TEST_F(Print, JournalsOfAnotherFirmAreRefusedUnlessForced) {
+    std::string record = readBytes(data / "deklar.txt");
+    record.replace(0, 11, "BG865197101");
+    writeBytes((data / "deklar.txt").string(), record);
+    for (const char* document : {"label", "purchases", "sales", "return"}) {
+        SCOPED_TRACE(document);
+        const CliResult refused = runCli({"print", "--document", document, data.string()}, pdfPrinter());
+        EXPECT_EQ(refused.status, orva::cli::kMismatch);
+        EXPECT_TRUE(jobs.jobs.empty());
+        EXPECT_NE(refused.err.find("а декларацията – на BG865197101"), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find("нищо не е изпратено за печат; --force"), std::string::npos) << refused.err;
+
+        const CliResult forced = runCli({"print", "--force", "--document", document, data.string()}, pdfPrinter());
+        EXPECT_EQ(forced.status, orva::cli::kSuccess) << forced.err;
+        EXPECT_EQ(jobs.jobs.size(), 1u);
+        jobs.jobs.clear();
+    }
+}
+
+} // namespace

@@ -21,7 +21,7 @@ cases=(
     "orva-cli|ex                         => export"
     "orva-cli|pr                         => print printers"
     "orva-cli|                           => --help --version check export print printers"
-    "orva-cli|export|--fo                => --format"
+    "orva-cli|export|--fo                => --force --format"
     "orva-cli|export|--format|           => pdf text"
     "orva-cli|check|--format|            => csv json text"
     "orva-cli|check|--format|=|j         => json"
