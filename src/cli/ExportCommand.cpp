@@ -211,7 +211,8 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
                 output.line(line);
         };
         writeAll(kLabel, declaration.label);
-        for (const auto& [document, layout] : {std::pair{&kPurchases, &purchasesLayout()}, {&kSales, &salesLayout()}}) {
+        for (const auto& [document, layout] :
+             {std::pair{&kPurchases, &purchasesLayout(files.wording)}, {&kSales, &salesLayout(files.wording)}}) {
             progress.step(std::string("writing ") + document->name);
             streamJournal(document == &kPurchases ? files.purchases : files.sales, declaration, *layout, pageLines,
                           start(*document));

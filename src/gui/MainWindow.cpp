@@ -208,13 +208,15 @@ void MainWindow::loadDocuments() {
     declaration_ = orva::loadDeclaration(files);
     for (const int cellNumber : orva::kCellNumbers)
         dialog_->cell(cellNumber)->setText(toQString(declaration_.cells[cellNumber]));
+    dialog_->setCellCaptions(files.wording);
     labelView()->setLines(std::vector<std::string>(declaration_.label));
     setWindowTitle(toQString(declaration_.captionText));
 
     showJournal(*purchasesView(),
-                orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(), linesPerPage_),
+                orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(files.wording), linesPerPage_),
                 sideFiles_.purchasesCopy);
-    showJournal(*salesView(), orva::loadJournal(files.sales, declaration_, orva::salesLayout(), linesPerPage_),
+    showJournal(*salesView(),
+                orva::loadJournal(files.sales, declaration_, orva::salesLayout(files.wording), linesPerPage_),
                 sideFiles_.salesCopy);
 }
 
