@@ -298,17 +298,25 @@ def make_sales(rng, period, count, equipment, commission):
         else:
             record[2] = "%010d" % invoice
             invoice += 1
+    if period.current:
+        # Today's records carry the code of column 8а; two domestic sales show it on the sample
+        # (01: art. 163a, Part I of Annex 2; 07: bread). The others leave it blank.
+        domestic = [record for record in records if record[1] == "01" and record[6][11 - 9] > 0]
+        domestic[0].append("01")
+        domestic[min(2, len(domestic) - 1)].append("07")
     return records
 
 
 def journal_lines(records, period, vat_number, amount_count):
     lines = []
-    for ordinal, (day, kind, number, counterparty, name, goods, amounts) in enumerate(records, 1):
+    for ordinal, record in enumerate(records, 1):
+        day, kind, number, counterparty, name, goods, amounts = record[:7]
         assert len(amounts) == amount_count
         line = identity(vat_number, period, ordinal, kind, number, period.date(day), counterparty, name, goods)
         line += "".join(money(cents) for cents in amounts)
         if period.current:
-            line += "  "  # the 2-character code of today's records, blank: no special regime
+            # The 2-character code of today's records (column 8а); blank: no special regime.
+            line += left(record[7] if len(record) > 7 else "", 2)
         lines.append(line)
     return lines
 

@@ -73,7 +73,12 @@ Reading options (export, print, check):
   --return-layout auto|classic|current
                         order of cells 13, 23, 14, 24 in the return record:
                         classic 13, 23, 14, 24; current 23, 13, 24, 14 (today's
-                        files); auto detects it from the files (the default)
+                        files); auto detects it from the files (the default);
+                        it decides nothing else
+  --captions auto|classic|today
+                        wording of the return form and the journal headers, and
+                        column 8а (the code of today's records): auto follows the
+                        files' generation (the default)
   --help                this text
   --version             the program's version
 Option texts are UTF-8; a character that Windows-1251 lacks becomes "?".

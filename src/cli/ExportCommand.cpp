@@ -217,7 +217,8 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
         };
         writeAll(kLabel, declaration.label);
         std::vector<std::string> problems;
-        for (const auto& [document, layout] : {std::pair{&kPurchases, &purchasesLayout()}, {&kSales, &salesLayout()}}) {
+        for (const auto& [document, layout] :
+             {std::pair{&kPurchases, &purchasesLayout(files.wording)}, {&kSales, &salesLayout(files.wording)}}) {
             progress.step(std::string("writing ") + document->name);
             const JournalSummary summary = streamJournal(document == &kPurchases ? files.purchases : files.sales,
                                                          declaration, *layout, pageLines, start(*document));

@@ -193,6 +193,14 @@ Options parseOptions(const std::vector<std::string>& args) {
                 options.read.returnLayout = ReturnLayout::Current;
             else if (name != "auto")
                 usageError("--return-layout is auto, classic or current, not \"" + name + "\"");
+        } else if (arg == "--captions") {
+            const std::string name = value();
+            if (name == "classic")
+                options.read.wording = Wording::Classic;
+            else if (name == "today")
+                options.read.wording = Wording::Today;
+            else if (name != "auto")
+                usageError("--captions is auto, classic or today, not \"" + name + "\"");
         } else
             usageError("unknown option " + arg);
     }

@@ -111,7 +111,8 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
         if (&document == &kLabel)
             for (const std::string& text : declaration.label)
                 line(text);
-        for (const auto& [journal, layout] : {std::pair{&kPurchases, &purchasesLayout()}, {&kSales, &salesLayout()}}) {
+        for (const auto& [journal, layout] :
+             {std::pair{&kPurchases, &purchasesLayout(files.wording)}, {&kSales, &salesLayout(files.wording)}}) {
             progress.step(std::string("reading ") + journal->name);
             const FileSurvey& file = journal == &kPurchases ? files.purchases : files.sales;
             JournalSink& sink = journal == &document ? static_cast<JournalSink&>(job) : none;

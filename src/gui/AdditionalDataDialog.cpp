@@ -1,6 +1,7 @@
 #include "gui/AdditionalDataDialog.h"
 
 #include "declaration/ReturnCells.h"
+#include "declaration/ReturnForm.h"
 #include "gui/MessageBoxes.h"
 #include "render/QtText.h"
 #include "sidefiles/SideFiles.h"
@@ -92,6 +93,7 @@ public:
 AdditionalDataDialog::AdditionalDataDialog(orva::SideFileLocations sideFiles, QWidget* parent)
     : QDialog(parent), ui(new Ui::AdditionalDataDialog), sideFiles_(std::move(sideFiles)) {
     ui->setupUi(this);
+    setCellCaptions(orva::Wording::Classic);
 
     // Pixel sizes cannot be given in the layout file; the layout sets only the families and
     // the bold weight, which the children take over from here.
@@ -181,6 +183,14 @@ QLineEdit* AdditionalDataDialog::cell(int cellNumber) const {
     if (!orva::ReturnCells::isCell(cellNumber))
         return nullptr;
     return findChild<QLineEdit*>(QStringLiteral("cell%1").arg(cellNumber, 2, 10, QLatin1Char('0')));
+}
+
+void AdditionalDataDialog::setCellCaptions(orva::Wording wording) {
+    for (const int cellNumber : orva::kCellNumbers)
+        cell(cellNumber)
+            ->setToolTip(QStringLiteral("Кл.%1: %2")
+                             .arg(QString::fromStdString(orva::cellDigits(cellNumber)),
+                                  QString::fromStdString(orva::returnCellCaption(cellNumber, wording))));
 }
 
 void AdditionalDataDialog::loadMemory() {

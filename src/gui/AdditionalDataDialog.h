@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sidefiles/SideFileLocations.h"
+#include "text/Wording.h"
 
 #include <QDialog>
 #include <QString>
@@ -30,6 +31,9 @@ public:
     // The cell edit of a cell number (1 for cell 01 ... 82; objectName "cell01" ...), or nullptr
     // for a non-cell.
     QLineEdit* cell(int cellNumber) const;
+    // Each cell's tooltip, "Кл.NN: <caption>": the caption printed beside its box on the return
+    // form in `wording`. A new dialog has the classic ones.
+    void setCellCaptions(orva::Wording wording);
 
     QComboBox* addressBox() const;
     QComboBox* signatoryBox() const;

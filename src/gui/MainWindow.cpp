@@ -223,15 +223,16 @@ void MainWindow::loadDocuments() {
     declaration_ = orva::loadDeclaration(files);
     for (const int cellNumber : orva::kCellNumbers)
         dialog_->cell(cellNumber)->setText(toQString(declaration_.cells[cellNumber]));
+    dialog_->setCellCaptions(files.wording);
     labelView()->setLines(std::vector<std::string>(declaration_.label));
     setWindowTitle(toQString(declaration_.captionText));
 
     gateProblems_.clear();
     orva::JournalResult purchases =
-        orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(), linesPerPage_);
+        orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(files.wording), linesPerPage_);
     gateProblems_ = purchases.problems;
     showJournal(*purchasesView(), std::move(purchases), sideFiles_.purchasesCopy);
-    orva::JournalResult sales = orva::loadJournal(files.sales, declaration_, orva::salesLayout(), linesPerPage_);
+    orva::JournalResult sales = orva::loadJournal(files.sales, declaration_, orva::salesLayout(files.wording), linesPerPage_);
     gateProblems_.insert(gateProblems_.end(), sales.problems.begin(), sales.problems.end());
     showJournal(*salesView(), std::move(sales), sideFiles_.salesCopy);
 }

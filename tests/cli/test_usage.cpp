@@ -49,6 +49,8 @@ const UsageCase kUsageCases[] = {
     {"represent both ways", {"export", "--out", "OUT", "--represent", "--no-represent", "DATA"}, "exclude each other"},
     {"art92 both ways", {"export", "--out", "OUT", "--no-art92", "--art92", "DATA"}, "exclude each other"},
     {"flag with value", {"export", "--out", "OUT", "--art92=yes", "DATA"}, "--art92 takes no value"},
+    {"bad captions", {"check", "--captions", "current", "DATA"}, "--captions is auto, classic or today"},
+    {"captions of printers", {"printers", "--captions", "today"}, "printers takes no --captions"},
     {"print without document", {"print", "DATA"}, "print needs --document"},
     {"print unknown document", {"print", "--document", "vies", "DATA"}, "--document is label, purchases"},
     {"print takes no --out", {"print", "--document", "label", "--out", "OUT", "DATA"}, "print takes no --out"},

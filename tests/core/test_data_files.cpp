@@ -108,25 +108,31 @@ TEST_F(DataFiles, CodePageByTheRangeThatHoldsMoreBytes) {
 TEST_F(DataFiles, GenerationFromTheFilesOrTheOptions) {
     const std::string classicPurchase(272, 'x'), currentPurchase(274, 'x');
     const std::string classicSales(423, 'x'), currentSales(424, 'x');
+    constexpr auto C = Wording::Classic, T = Wording::Today;
     struct Case {
         std::string declaration, purchases, sales;
         ReadOptions options;
         ReturnLayout layout;
+        Wording wording; // follows the files, never the cell order
     };
     const std::vector<Case> cases = {
-        {"BG1", classicPurchase + "\r\n", classicSales + "\r\n", {}, ReturnLayout::Classic},
-        {"\xC4\xC4", "", "", {}, ReturnLayout::Current},
-        {"BG1", currentPurchase + "\r\n", "", {}, ReturnLayout::Current},
-        {"BG1", "", currentSales, {}, ReturnLayout::Current},
-        {"BG1", "", "", {CodePage::Windows1251, std::nullopt}, ReturnLayout::Current},
-        {"\xC4\xC4", "", "", {std::nullopt, ReturnLayout::Classic}, ReturnLayout::Classic},
-        {"BG1", "", "", {std::nullopt, ReturnLayout::Current}, ReturnLayout::Current},
+        {"BG1", classicPurchase + "\r\n", classicSales + "\r\n", {}, ReturnLayout::Classic, C},
+        {"\xC4\xC4", "", "", {}, ReturnLayout::Current, T},
+        {"BG1", currentPurchase + "\r\n", "", {}, ReturnLayout::Current, T},
+        {"BG1", "", currentSales, {}, ReturnLayout::Current, T},
+        {"BG1", "", "", {CodePage::Windows1251, std::nullopt, std::nullopt}, ReturnLayout::Current, T},
+        {"\xC4\xC4", "", "", {std::nullopt, ReturnLayout::Classic, std::nullopt}, ReturnLayout::Classic, T},
+        {"BG1", "", "", {std::nullopt, ReturnLayout::Current, std::nullopt}, ReturnLayout::Current, C},
+        {"BG1", "", "", {std::nullopt, std::nullopt, T}, ReturnLayout::Classic, T},
+        {"\xC4\xC4", "", "", {std::nullopt, std::nullopt, C}, ReturnLayout::Current, C},
     };
     for (const Case& c : cases) {
         write("deklar.txt", c.declaration);
         write("pokupki.txt", c.purchases);
         write("prodagbi.txt", c.sales);
-        EXPECT_EQ(surveyPeriod(folder_, c.options).returnLayout, c.layout) << c.declaration << c.purchases.size();
+        const PeriodFiles files = surveyPeriod(folder_, c.options);
+        EXPECT_EQ(files.returnLayout, c.layout) << c.declaration << c.purchases.size();
+        EXPECT_EQ(files.wording, c.wording) << c.declaration << c.purchases.size();
     }
 }
 

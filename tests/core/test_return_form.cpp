@@ -220,3 +220,56 @@ TEST(ReturnForm, FixedTextsAreExactBytes) {
     EXPECT_EQ(page1(form, 90), std::string(9, ' ') + std::string(93, '-') + " \xf1\xf2\xf0 1/2 -");
     EXPECT_EQ(page2(form, 80), std::string(9, ' ') + std::string(93, '-') + " \xf1\xf2\xf0 2/2 -");
 }
+
+// The dialog's tooltips: the caption beside each box, read off the form in the period's wording.
+TEST(ReturnForm, CellCaptionsAreTheFormsOwnTexts) {
+    constexpr auto C = Wording::Classic, T = Wording::Today;
+    const struct {
+        int cell;
+        Wording wording;
+        const char* caption;
+    } cases[] = {
+        {1, C, "ОБЩ РАЗМЕР НА ДАНЪЧНИТЕ ОСНОВИ ЗА ОБЛАГАНЕ С ДДС (сума от кл.11 до кл.16)"},
+        {20, C, "ВСИЧКО НАЧИСЛЕН ДДС (сума от кл.21 до кл.24)"},
+        {11, C,
+         "- данъчна основа на облагаемите доставки, вкл. доставките при условията на дистанционни продажби "
+         "с място на изпълнение на територията на страната"},
+        {23, C, "начислен данък (20%) в други случаи, предвидени в ЗДДС"},
+        {23, T, "начислен ДДС за доставки на стоки и услуги за лични нужди"},
+        {13, C, "Данъчна основа на облагаемите доставки със ставка 7%"},
+        {13, T, "Данъчна основа на облагаемите доставки със ставка 9%"},
+        {24, T, "начислен ДДС (9%)"},
+        {22, T, "начислен ДДС за ВОП и за получени доставки по чл.82 ал.2-6 ЗДДС"},
+        {17, T,
+         "Данъчна основа на доставки на услуги по чл.21 ал.2 ЗДДС с място на изпълнение на територията на "
+         "друга държава членка"},
+        {40, C, "Общо данъчен кредит (кл.41+кл.42*кл.33+кл.43)"},
+        {70, T, "Данък за внасяне от кл.50, приспаднат по реда на чл.92 ал.1 от ЗДДС"},
+        {80, C, "Съгласно чл.92 ал.1 в 45-дневен срок от подаване на тази декларация"},
+        {81, T, "Съгласно чл.92 ал.3 в 30-дневен срок от подаване на тази декларация"},
+        {82, C, "Съгласно чл.93 ал.4 в 30-дневен срок от подаване на тази декларация"},
+        {82, T, "Съгласно чл.92 ал.4 в 30-дневен срок от подаване на тази декларация"},
+        {2, T, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(returnCellCaption(c.cell, c.wording), c.caption) << c.cell;
+    for (int number : kCellNumbers)
+        EXPECT_FALSE(returnCellCaption(number, T).empty()) << number;
+}
+
+// Today's wording rewords eleven lines and moves nothing: every line keeps its length and value.
+TEST(ReturnForm, TodaysWordingKeepsEveryLineAndValueInPlace) {
+    ReturnFormInput input = referenceInput(90);
+    const std::vector<std::string> classic = buildReturnForm(input);
+    input.wording = Wording::Today;
+    const std::vector<std::string> today = buildReturnForm(input);
+    ASSERT_EQ(today.size(), classic.size());
+    std::size_t reworded = 0;
+    for (std::size_t i = 0; i < today.size(); ++i) {
+        EXPECT_EQ(today[i].size(), classic[i].size()) << "line " << i + 1;
+        for (int number : kCellNumbers)
+            EXPECT_EQ(today[i].find(input.cells[number]), classic[i].find(input.cells[number])) << "line " << i + 1;
+        reworded += today[i] != classic[i];
+    }
+    EXPECT_EQ(reworded, 11u);
+}

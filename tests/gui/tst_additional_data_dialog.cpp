@@ -80,6 +80,7 @@ private slots:
     void layoutOfCells_data();
     void layoutOfCells();
     void rightHandGroup();
+    void cellTooltipsFollowTheWording();
     void groupCaptionsClearTheBoxes();
     void okButtonShowsTheFocus();
     void captionComesFromPendingCaption_data();
@@ -253,6 +254,17 @@ void TestAdditionalDataDialog::layoutOfCells() {
         QCOMPARE(box->text(), QStringLiteral("0.00"));
         break;
     }
+}
+
+void TestAdditionalDataDialog::cellTooltipsFollowTheWording() {
+    AdditionalDataDialog dialog(sideFiles());
+    QCOMPARE(dialog.cell(13)->toolTip(), QStringLiteral("Кл.13: Данъчна основа на облагаемите доставки със ставка 7%"));
+    dialog.setCellCaptions(orva::Wording::Today);
+    QCOMPARE(dialog.cell(13)->toolTip(), QStringLiteral("Кл.13: Данъчна основа на облагаемите доставки със ставка 9%"));
+    QCOMPARE(dialog.cell(23)->toolTip(),
+             QStringLiteral("Кл.23: начислен ДДС за доставки на стоки и услуги за лични нужди"));
+    QCOMPARE(dialog.cell(1)->toolTip(),
+             QStringLiteral("Кл.01: ОБЩ РАЗМЕР НА ДАНЪЧНИТЕ ОСНОВИ ЗА ОБЛАГАНЕ С ДДС (сума от кл.11 до кл.16)"));
 }
 
 void TestAdditionalDataDialog::rightHandGroup() {

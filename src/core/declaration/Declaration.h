@@ -2,6 +2,7 @@
 
 #include "declaration/ReturnCells.h"
 #include "text/CodePage.h"
+#include "text/Wording.h"
 
 #include <cstddef>
 #include <string>
@@ -20,6 +21,7 @@ struct Declaration {
     std::string signatoryName;
     std::string captionText;
     ReturnLayout layout = ReturnLayout::Classic; // the generation the record was read as
+    Wording wording = Wording::Classic;          // the period's (PeriodFiles), for the return form
     ReturnCells cells;                           // all 30, as stored in the record
     std::vector<std::string> label;              // the 18 lines of the label page
 };

@@ -2,6 +2,7 @@
 
 #include "text/Encoding.h"
 
+#include <array>
 #include <cstddef>
 #include <iterator>
 #include <stdexcept>
@@ -19,8 +20,12 @@ struct Value {
     std::string In::*field = nullptr;
     int cellNumber = 0;
 };
-constexpr Value field(std::string In::*member) { return {member, 0}; }
-constexpr Value cell(int number) { return {nullptr, number}; }
+constexpr Value field(std::string In::*member) {
+    return {member, 0};
+}
+constexpr Value cell(int number) {
+    return {nullptr, number};
+}
 
 // A line of the form. A line with values goes through the formatter; one without is taken
 // verbatim, so its "%" signs stand for themselves.
@@ -30,7 +35,7 @@ struct TemplateLine {
 };
 
 // clang-format off
-const TemplateLine kPage1[] = {
+constexpr TemplateLine kPage1[] = {
     {""},
     {""},
     {""},
@@ -122,7 +127,7 @@ const TemplateLine kPage1[] = {
     {""},
     {"         --------------------------------------------------------------------------------------------- стр 1/2 -"},
 };
-const TemplateLine kPage2[] = {
+constexpr TemplateLine kPage2[] = {
     {""},
     {""},
     {""},
@@ -204,7 +209,47 @@ const TemplateLine kPage2[] = {
     {""},
     {"         --------------------------------------------------------------------------------------------- стр 2/2 -"},
 };
+// The lines today's wording rewords (FORMATS §8), by page and line from 1; the line keeps its
+// classic length and its placeholders, which fill from the classic line's values.
+struct TodayLine {
+    int page;
+    std::size_t line;
+    const char* text;
+};
+constexpr TodayLine kTodayLines[] = {
+    {1, 42, "           доставки по чл.82 ал.2-6 ЗДДС --------------------   по чл.82 ал.2-6 ЗДДС        --------------------"},
+    {1, 44, "                                                                начислен ДДС за доставки на --------------------"},
+    {1, 45, "                                                                стоки и услуги за лични     |%15.15s|23|"},
+    {1, 46, "                                                                нужди                       --------------------"},
+    {1, 51, "         Данъчна основа на облагаемите   --------------------   начислен ДДС (9%)           --------------------"},
+    {1, 52, "         доставки със ставка 9%%          |%15.15s|13|                               |%15.15s|24|"},
+    {1, 76, "         услуги по чл.21 ал.2 ЗДДС       |%15.15s|17|           "},
+    {2, 13, "         ал.2-6 ЗДДС и вноса без право                                                                         "},
+    {2, 19, "         Данъчна основа и данък на получените доставки, ВОП, получените доставки по чл.82, ал.2-6 ЗДДС, вноса,  "},
+    {2, 52, "         приспаднат по реда на чл.92     |%15.15s|70|  внесен ефективно             |%15.15s|71|"},
+    {2, 61, "         чл.92 ал.1   |%15.15s|80|  чл.92 ал.3   |%15.15s|81|  чл.92 ал.4   |%15.15s|82|"},
+};
 // clang-format on
+
+// Characters of a UTF-8 text: one Windows-1251 column each.
+constexpr std::size_t columns(const char* text) {
+    std::size_t count = 0;
+    for (; *text; ++text)
+        count += (static_cast<unsigned char>(*text) & 0xC0) != 0x80;
+    return count;
+}
+
+// Pages and page breaks stay where they are: every reworded line is as long as the one it replaces.
+constexpr bool todayLinesKeepTheirLengths() {
+    for (const TodayLine& today : kTodayLines) {
+        const TemplateLine* page = today.page == 1 ? kPage1 : kPage2;
+        const std::size_t size = today.page == 1 ? std::size(kPage1) : std::size(kPage2);
+        if (today.line < 1 || today.line > size || columns(today.text) != columns(page[today.line - 1].text))
+            return false;
+    }
+    return true;
+}
+static_assert(todayLinesKeepTheirLengths());
 
 // The subset of %-formatting the form uses: "%%", "%s" and "%[-]W.Ps" over byte strings
 // (one Windows-1251 character is one column). Placeholders and values are matched left to right.
@@ -252,11 +297,17 @@ struct ConvertedLine {
     std::vector<Value> values;
 };
 
-std::vector<ConvertedLine> convert(const TemplateLine* lines, std::size_t count) {
+std::vector<ConvertedLine> convert(const TemplateLine* lines, std::size_t count, int page, Wording wording) {
     std::vector<ConvertedLine> converted;
     converted.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        ConvertedLine line{utf8ToWin1251(lines[i].text), {}};
+        const char* text = lines[i].text;
+        if (wording == Wording::Today) {
+            for (const TodayLine& today : kTodayLines)
+                if (today.page == page && today.line == i + 1)
+                    text = today.text;
+        }
+        ConvertedLine line{utf8ToWin1251(text), {}};
         for (const Value& value : lines[i].values)
             if (value.field || value.cellNumber)
                 line.values.push_back(value);
@@ -265,14 +316,41 @@ std::vector<ConvertedLine> convert(const TemplateLine* lines, std::size_t count)
     return converted;
 }
 
-const std::vector<ConvertedLine>& page1() {
-    static const std::vector<ConvertedLine> lines = convert(kPage1, std::size(kPage1));
-    return lines;
+const std::vector<ConvertedLine>& page1(Wording wording) {
+    static const std::array<std::vector<ConvertedLine>, 2> pages = {
+        convert(kPage1, std::size(kPage1), 1, Wording::Classic), convert(kPage1, std::size(kPage1), 1, Wording::Today)};
+    return pages[wording == Wording::Today];
 }
 
-const std::vector<ConvertedLine>& page2() {
-    static const std::vector<ConvertedLine> lines = convert(kPage2, std::size(kPage2));
-    return lines;
+const std::vector<ConvertedLine>& page2(Wording wording) {
+    static const std::array<std::vector<ConvertedLine>, 2> pages = {
+        convert(kPage2, std::size(kPage2), 2, Wording::Classic), convert(kPage2, std::size(kPage2), 2, Wording::Today)};
+    return pages[wording == Wording::Today];
+}
+
+// The texts of a form line with the column each starts in: the line split at bars, at two or more
+// blanks and at two or more dashes (the boxes' rules), each text without trailing blanks.
+std::vector<std::pair<std::size_t, std::string>> textsOf(const std::string& line) {
+    std::vector<std::pair<std::size_t, std::string>> texts;
+    auto separates = [&](std::size_t at) {
+        const char next = at + 1 < line.size() ? line[at + 1] : '\0';
+        return line[at] == '|' || (line[at] == ' ' && next == ' ') || (line[at] == '-' && next == '-');
+    };
+    for (std::size_t at = 0; at < line.size();) {
+        if (line[at] == ' ' || separates(at)) {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < line.size() && !separates(end))
+            ++end;
+        std::string text = line.substr(at, end - at);
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        texts.emplace_back(at, std::move(text));
+        at = end;
+    }
+    return texts;
 }
 
 void appendPage(std::vector<std::string>& form, const std::vector<ConvertedLine>& page, const ReturnFormInput& input) {
@@ -295,13 +373,46 @@ std::vector<std::string> buildReturnForm(const ReturnFormInput& input) {
     static_assert(std::size(kPage1) == 90, "page 1 of the return has 90 lines");
     static_assert(std::size(kPage2) == 80, "page 2 of the return has 80 lines");
     std::vector<std::string> form;
-    form.reserve(page1().size() + page2().size() + (input.linesPerPage > 90 ? input.linesPerPage - 90 : 0));
-    appendPage(form, page1(), input);
+    const std::vector<ConvertedLine>& first = page1(input.wording);
+    const std::vector<ConvertedLine>& second = page2(input.wording);
+    form.reserve(first.size() + second.size() + (input.linesPerPage > 90 ? input.linesPerPage - 90 : 0));
+    appendPage(form, first, input);
     // Blank lines up to a printed page, so that page 2 starts on a sheet of its own.
     while (input.linesPerPage > 0 && form.size() < static_cast<std::size_t>(input.linesPerPage))
         form.emplace_back();
-    appendPage(form, page2(), input);
+    appendPage(form, second, input);
     return form;
+}
+
+std::string returnCellCaption(int cellNumber, Wording wording) {
+    if (!ReturnCells::isCell(cellNumber))
+        return {};
+    ReturnFormInput blank;
+    blank.wording = wording;
+    const std::vector<std::string> form = buildReturnForm(blank);
+    const std::string frame = "|" + std::string(15, ' ') + "|";
+    const std::string box = frame + cellDigits(cellNumber) + "|";
+    for (std::size_t row = 0; row < form.size(); ++row) {
+        const std::size_t boxStart = form[row].find(box);
+        if (boxStart == std::string::npos)
+            continue;
+        // The caption stands between the box to the left, if any, and this one, on the box's line
+        // and on the lines around it up to a blank one.
+        const std::size_t before = boxStart == 0 ? std::string::npos : form[row].rfind(frame, boxStart - 1);
+        const std::size_t from = before == std::string::npos ? 0 : before + box.size();
+        auto blankLine = [&](std::size_t at) { return form[at].find_first_not_of(' ') == std::string::npos; };
+        std::size_t top = row;
+        while (top > 0 && !blankLine(top - 1))
+            --top;
+        std::string caption;
+        for (std::size_t at = top; at < form.size() && !blankLine(at); ++at) {
+            for (const auto& [column, text] : textsOf(form[at]))
+                if (column >= from && column < boxStart)
+                    caption += (caption.empty() ? "" : " ") + text;
+        }
+        return win1251ToUtf8(caption);
+    }
+    return {};
 }
 
 } // namespace orva

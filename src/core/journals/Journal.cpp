@@ -122,7 +122,9 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     const CodePage codePage = options.codePage;
     const std::size_t block = static_cast<std::size_t>(layout.blockHeight());
     const std::size_t amountCount = layout.amountCount();
-    const std::size_t recordLength = recordLayout(layout.kind).width(Generation::Classic);
+    const RecordLayout& record = recordLayout(layout.kind);
+    const std::size_t recordLength = record.width(Generation::Classic);
+    const RecordField& codeField = record.fields[record.codeField()];
     const std::string& fileName = options.fileName.empty() ? layout.fileName : options.fileName;
     auto fail = [&](std::size_t line, const std::string& detail) { throw JournalError(fileName, line, detail); };
 
@@ -254,7 +256,18 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             out = put(first, "|");
             for (std::size_t k = 0; k < amountLine.amounts && next < amounts.size(); ++k)
                 out = putAmount(out, amounts[next++], layout.amountWidth);
-            out = putBlanks(out, amountLine.blanks);
+            if (layout.showsCode && &amountLine == &layout.amountLines.back()) {
+                // Column 8а: what the record holds of its code (nothing in a classic record), cut
+                // like every field and converted like the shown texts.
+                char* const cell = out;
+                char* const code = putBlanks(out, layout.codeIndent);
+                out = put(code, fieldText(raw, codeField));
+                if (codePage == CodePage::Mik)
+                    mikToWin1251InPlace(code, out);
+                out = putBlanks(out, amountLine.blanks - static_cast<std::size_t>(out - cell));
+            } else {
+                out = putBlanks(out, amountLine.blanks);
+            }
             *out++ = '|';
             sink.line(std::string_view(first, static_cast<std::size_t>(out - first)));
         }

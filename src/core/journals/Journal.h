@@ -4,6 +4,7 @@
 #include "text/CodePage.h"
 #include "text/Errors.h"
 #include "text/LineSource.h"
+#include "text/Wording.h"
 
 #include <cstddef>
 #include <functional>
@@ -31,6 +32,10 @@ struct JournalLayout {
     std::vector<std::string> continuationLines; // fixed header lines after the title (4 / 5)
     std::size_t amountWidth = 0;                // W, the amount columns: 15 / 12; a wider text is shown whole
     std::vector<AmountLine> amountLines;        // {7, 10} / {8, 19}, {9, 7}: record and totals lines
+    // Column 8а, today's wording only: the record's 2-character code in the blanks of its last
+    // amount line, after codeIndent of them (4 / 2). Totals lines keep the cell blank.
+    bool showsCode = false;
+    std::size_t codeIndent = 0;
 
     // B: the identity line, the amount lines and the dash line under them (3 / 4).
     int blockHeight() const { return static_cast<int>(amountLines.size()) + 2; }
@@ -45,8 +50,10 @@ struct JournalLayout {
     std::size_t totalWidth() const { return amountWidth; }
 };
 
-const JournalLayout& purchasesLayout();
-const JournalLayout& salesLayout();
+// The two journals in either wording (Wording.h): the headers' captions and column 8а.
+const JournalLayout& purchasesLayout(Wording wording = Wording::Classic);
+const JournalLayout& salesLayout(Wording wording = Wording::Classic);
+const JournalLayout& journalLayout(JournalKind kind, Wording wording);
 
 struct JournalResult {
     std::vector<std::string> lines;    // the document, Windows-1251

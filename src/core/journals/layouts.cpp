@@ -63,10 +63,16 @@ std::vector<std::string> identityLines() {
             journal_table::barLine(), identity.columnNumbers, journal_table::barLine()};
 }
 
-JournalLayout makePurchasesLayout() {
+JournalLayout makePurchasesLayout(Wording wording) {
     const IdentityHeader& identity = identityHeader();
-    const std::string amountNumbers = "|-9-           |-10-          |-11-          |-12-          |-13-          "
-                                      "|-14-          |-15-          |          |";
+    const bool today = wording == Wording::Today;
+    // Today's wording names column 8а in the cell the classic header leaves blank (FORMATS §8).
+    const std::string amountNumbers = std::string("|-9-           |-10-          |-11-          |-12-          "
+                                                  "|-13-          |-14-          |-15-          |") +
+                                      (today ? utf8ToWin1251("-8а-      |") : "          |");
+    auto headings = [&](const char* classic, const char* code) {
+        return utf8ToWin1251(std::string(classic) + (today ? code : "          |"));
+    };
     JournalLayout layout;
     layout.kind = JournalKind::Purchases;
     layout.fileName = "pokupki.txt";
@@ -75,14 +81,18 @@ JournalLayout makePurchasesLayout() {
     layout.firstPageLines.insert(
         layout.firstPageLines.end(),
         {
-            utf8ToWin1251("| ДО и ДДС на  | ДО на пол.   | ДДС на пол.  | ДО на пол.   | ДДС на пол.  | Год.кор.по   "
-                          "| ДО при придоб|          |"),
-            utf8ToWin1251("| пол.дост.    | доставки с   | доставки с   | доставки с   | доставки с   | чл73 ал8 и   "
-                          "| стоки при    |          |"),
-            utf8ToWin1251("| без право    | право на     | право на     | право на     | право на     | чл147 ал3    "
-                          "| тристранна   |          |"),
-            utf8ToWin1251("| на ДК        | пълен ДК     | пълен ДК     | частичен ДК  | частичен ДК  | по ЗДДС      "
-                          "| операция     |          |"),
+            headings("| ДО и ДДС на  | ДО на пол.   | ДДС на пол.  | ДО на пол.   | ДДС на пол.  | Год.кор.по   "
+                     "| ДО при придоб|",
+                     "дост.по   |"),
+            headings("| пол.дост.    | доставки с   | доставки с   | доставки с   | доставки с   | чл73 ал8 и   "
+                     "| стоки при    |",
+                     "чл.163а,  |"),
+            headings("| без право    | право на     | право на     | право на     | право на     | чл147 ал3    "
+                     "| тристранна   |",
+                     "внос по   |"),
+            headings("| на ДК        | пълен ДК     | пълен ДК     | частичен ДК  | частичен ДК  | по ЗДДС      "
+                     "| операция     |",
+                     "чл.167а   |"),
             journal_table::barLine(),
             amountNumbers,
             journal_table::barLine(),
@@ -91,71 +101,77 @@ JournalLayout makePurchasesLayout() {
                                 journal_table::dashLine()};
     layout.amountWidth = kPurchasesAmountWidth;
     layout.amountLines.assign(std::begin(kPurchasesAmountLines), std::end(kPurchasesAmountLines));
+    layout.showsCode = today;
+    layout.codeIndent = 4;
     return layout;
 }
 
-JournalLayout makeSalesLayout() {
+JournalLayout makeSalesLayout(Wording wording) {
     const IdentityHeader& identity = identityHeader();
+    const bool today = wording == Wording::Today;
     const std::string amountNumbers1 = "|-9-        |-10-       |-11-       |-12-       |-13-       |-14-       "
                                        "|-15-       |-16-       |                   |";
-    const std::string amountNumbers2 = "|-17-       |-18-       |-19-       |-20-       |-21-       |-22-       "
-                                       "|-23-       |-24-       |-25-       |       |";
+    const std::string amountNumbers2 = std::string("|-17-       |-18-       |-19-       |-20-       |-21-       "
+                                                   "|-22-       |-23-       |-24-       |-25-       |") +
+                                       (today ? utf8ToWin1251("-8а-   |") : "       |");
+    // Columns 16 to 18 and 22, 23 and 8а reworded since the classic form (FORMATS §8).
+    auto line = [&](const char* classic, const char* current) { return utf8ToWin1251(today ? current : classic); };
     JournalLayout layout;
     layout.kind = JournalKind::Sales;
     layout.fileName = "prodagbi.txt";
     layout.titlePrefix = utf8ToWin1251("ДНЕВНИК НА ПРОДАЖБИТЕ     ");
     layout.firstPageLines = identityLines();
+    // clang-format off
     layout.firstPageLines.insert(
         layout.firstPageLines.end(),
         {
-            utf8ToWin1251(
-                "|общ размер |всичко     |ДО на обл. |начислен   |ДО на ВОП  |ДО на дост.|ДДС за ВОП |нач.данък  "
-                "|                   |"),
-            utf8ToWin1251(
-                "|на ДО за   |начислен   |сделки със |ДДС        |           |по чл.82   |и дост.по  |20% в др.  "
-                "|                   |"),
-            utf8ToWin1251(
-                "|облагане с |ДДС        |ставка 20% |ставка 20% |           |ал.2-5 от  |чл.82ал.2-5|случаи пр. "
-                "|                   |"),
-            utf8ToWin1251(
-                "|ДДС        |           |           |           |           |ЗДДС       |от ЗДДС    |в ЗДДС     "
-                "|                   |"),
+            line("|общ размер |всичко     |ДО на обл. |начислен   |ДО на ВОП  |ДО на дост.|ДДС за ВОП |нач.данък  |                   |",
+                 "|общ размер |всичко     |ДО на обл. |начислен   |ДО на ВОП  |ДО на дост.|ДДС за ВОП |нач.ДДС за |                   |"),
+            line("|на ДО за   |начислен   |сделки със |ДДС        |           |по чл.82   |и дост.по  |20% в др.  |                   |",
+                 "|на ДО за   |начислен   |сделки със |ДДС        |           |по чл.82   |и дост.по  |доставки за|                   |"),
+            line("|облагане с |ДДС        |ставка 20% |ставка 20% |           |ал.2-5 от  |чл.82ал.2-5|случаи пр. |                   |",
+                 "|облагане с |ДДС        |ставка 20% |ставка 20% |           |ал.2-5 от  |чл.82ал.2-5|лични      |                   |"),
+            line("|ДДС        |           |           |           |           |ЗДДС       |от ЗДДС    |в ЗДДС     |                   |",
+                 "|ДДС        |           |           |           |           |ЗДДС       |от ЗДДС    |нужди      |                   |"),
             journal_table::barLine(),
             amountNumbers1,
             journal_table::barLine(),
-            utf8ToWin1251(
-                "|ДО на обл. |начислен   |ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на осв. "
-                "|ДО на дост.|       |"),
-            utf8ToWin1251(
-                "|сделки със |ДДС        |ставка 0%  |ставка 0%  |чл140,чл146|чл12 ал3 и |чл69 ал3 от|дост. и    "
-                "|като поср. |       |"),
-            utf8ToWin1251(
-                "|ставка 7%  |ставка 7%  |по гл.3 от |на ВОД     |ал1,чл173, |чл22-24 от |ЗДДС вкл.ДО|осв.ВОП    "
-                "|в тристр.  |       |"),
-            utf8ToWin1251(
-                "|           |           |ЗДДС       |на стоки   |ал1,4 ЗДДС |ЗДДС       |при усл.ДП |           "
-                "|операции   |       |"),
+            line("|ДО на обл. |начислен   |ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на осв. |ДО на дост.|       |",
+                 "|ДО на обл. |начислен   |ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на дост.|ДО на осв. |ДО на дост.|дост.по|"),
+            line("|сделки със |ДДС        |ставка 0%  |ставка 0%  |чл140,чл146|чл12 ал3 и |чл69 ал3 от|дост. и    |като поср. |       |",
+                 "|сделки със |ДДС        |ставка 0%  |ставка 0%  |чл140,чл146|по чл.21   |чл69 ал2 от|дост. и    |като поср. |чл.163а|"),
+            line("|ставка 7%  |ставка 7%  |по гл.3 от |на ВОД     |ал1,чл173, |чл22-24 от |ЗДДС вкл.ДО|осв.ВОП    |в тристр.  |       |",
+                 "|ставка 9%  |ставка 9%  |по гл.3 от |на ВОД     |ал1,чл173, |ал.2 от    |ЗДДС вкл.ДО|осв.ВОП    |в тристр.  |внос по|"),
+            line("|           |           |ЗДДС       |на стоки   |ал1,4 ЗДДС |ЗДДС       |при усл.ДП |           |операции   |       |",
+                 "|           |           |ЗДДС       |на стоки   |ал1,4 ЗДДС |ЗДДС       |при усл.ДП |           |операции   |чл.167а|"),
             journal_table::barLine(),
             amountNumbers2,
             journal_table::barLine(),
         });
+    // clang-format on
     layout.continuationLines = {journal_table::dashLine(), identity.continuationColumnNumbers, amountNumbers1,
                                 amountNumbers2, journal_table::dashLine()};
     layout.amountWidth = kSalesAmountWidth;
     layout.amountLines.assign(std::begin(kSalesAmountLines), std::end(kSalesAmountLines));
+    layout.showsCode = today;
+    layout.codeIndent = 2;
     return layout;
 }
 
 } // namespace
 
-const JournalLayout& purchasesLayout() {
-    static const JournalLayout layout = makePurchasesLayout();
-    return layout;
+const JournalLayout& purchasesLayout(Wording wording) {
+    static const JournalLayout layouts[] = {makePurchasesLayout(Wording::Classic), makePurchasesLayout(Wording::Today)};
+    return layouts[wording == Wording::Today];
 }
 
-const JournalLayout& salesLayout() {
-    static const JournalLayout layout = makeSalesLayout();
-    return layout;
+const JournalLayout& salesLayout(Wording wording) {
+    static const JournalLayout layouts[] = {makeSalesLayout(Wording::Classic), makeSalesLayout(Wording::Today)};
+    return layouts[wording == Wording::Today];
+}
+
+const JournalLayout& journalLayout(JournalKind kind, Wording wording) {
+    return kind == JournalKind::Purchases ? purchasesLayout(wording) : salesLayout(wording);
 }
 
 } // namespace orva

@@ -102,6 +102,9 @@ PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options) 
                          purchasesRecordLayout().generationOf(files.purchases.firstLineLength) == Generation::Today ||
                          salesRecordLayout().generationOf(files.sales.firstLineLength) == Generation::Today;
     files.returnLayout = options.returnLayout.value_or(current ? ReturnLayout::Current : ReturnLayout::Classic);
+    // A period of today's files is printed in today's wording; the order of the four cells does not
+    // decide it, so --return-layout classic on today's files keeps it.
+    files.wording = options.wording.value_or(current ? Wording::Today : Wording::Classic);
     return files;
 }
 

@@ -2,6 +2,7 @@
 
 #include "declaration/ReturnCells.h"
 #include "text/CodePage.h"
+#include "text/Wording.h"
 
 #include <cstddef>
 #include <optional>
@@ -21,8 +22,8 @@ std::string findDataFile(const std::string& folder, const std::string& name);
 
 // What the load needs to know of a file before building from it.
 struct FileSurvey {
-    std::string path;             // as found by findDataFile
-    std::string name;             // the entry's own name (DEKLAR.TXT ...)
+    std::string path; // as found by findDataFile
+    std::string name; // the entry's own name (DEKLAR.TXT ...)
     CodePage codePage = CodePage::Mik;
     std::size_t firstLineLength = 0; // bytes before the first CR, LF or NUL
     bool empty = false;              // 0 bytes
@@ -36,7 +37,8 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name);
 // How the files of a period are to be read; unset means detected from the files.
 struct ReadOptions {
     std::optional<CodePage> codePage;         // for all three files
-    std::optional<ReturnLayout> returnLayout; // the return record's generation
+    std::optional<ReturnLayout> returnLayout; // the order of cells 13/23/14/24 only
+    std::optional<Wording> wording;           // the documents' captions, column 8а included
 };
 
 // The three files of a period as found and detected.
@@ -45,6 +47,7 @@ struct PeriodFiles {
     FileSurvey purchases;
     FileSurvey sales;
     ReturnLayout returnLayout = ReturnLayout::Classic;
+    Wording wording = Wording::Classic; // what every document of the period prints
 
     // One line naming the generation of the return record and each file's code page (UTF-8).
     std::string description() const;
@@ -52,7 +55,8 @@ struct PeriodFiles {
 
 // Finds and surveys all three files, then settles the code pages and the generation: the record
 // is today's when deklar.txt is Windows-1251, or the first purchase line is 274 bytes or longer,
-// or the first sales line 424 or longer. Options override what the files say.
+// or the first sales line 424 or longer. The same detection picks the documents' wording: today's
+// for such a period. Options override either on its own.
 PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options = {});
 
 } // namespace orva

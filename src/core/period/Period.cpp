@@ -71,7 +71,9 @@ Declaration loadDeclaration(const PeriodFiles& files) {
         failLoad(std::string(kDeclarationFileName) + ": " + error.what());
     }
     try {
-        return parseDeclaration(record, files.declaration.codePage, files.returnLayout);
+        Declaration declaration = parseDeclaration(record, files.declaration.codePage, files.returnLayout);
+        declaration.wording = files.wording;
+        return declaration;
     } catch (const Error& error) {
         failLoad(std::string(kDeclarationFileName) + ", ред 1: " + error.what());
     }
@@ -123,8 +125,9 @@ Period loadPeriod(const std::string& folder, int linesPerPage, const ReadOptions
     Period period;
     period.files = surveyPeriod(folder, options);
     period.declaration = loadDeclaration(period.files);
-    period.purchases = loadJournal(period.files.purchases, period.declaration, purchasesLayout(), linesPerPage);
-    period.sales = loadJournal(period.files.sales, period.declaration, salesLayout(), linesPerPage);
+    period.purchases =
+        loadJournal(period.files.purchases, period.declaration, purchasesLayout(period.files.wording), linesPerPage);
+    period.sales = loadJournal(period.files.sales, period.declaration, salesLayout(period.files.wording), linesPerPage);
     return period;
 }
 
@@ -172,6 +175,7 @@ std::vector<std::string> buildReturn(const Declaration& declaration, const Retur
     input.representMark = answers.represent ? "X" : " ";
     input.art92Mark = answers.art92 ? "X" : " ";
     input.linesPerPage = linesPerPage;
+    input.wording = declaration.wording;
     input.cells = answers.cells;
     return buildReturnForm(input);
 }
