@@ -1,13 +1,10 @@
 #include "check/PeriodCheck.h"
 
 #include "check/JournalState.h"
-#include "text/Decimal.h"
 #include "text/Encoding.h"
+#include "text/ExactDecimal.h"
 #include "text/LineSource.h"
 #include "text/Mik.h"
-#include "text/Money.h"
-
-#include <cmath>
 
 namespace orva {
 
@@ -152,7 +149,7 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
 }
 
 void PeriodCheck::checkReturnCells(const JournalTotals& sales, FindingSink& sink) const {
-    auto number = [this](int cellNumber) { return tryParseDecimal(declaration_.cells[cellNumber]); };
+    auto number = [this](int cellNumber) { return ExactDecimal::parse(declaration_.cells[cellNumber]); };
     auto report = [&](int cellNumber, check::RuleId rule, std::string fieldName, std::string value,
                       std::string detail) {
         check::Finding finding;
@@ -180,12 +177,12 @@ void PeriodCheck::checkReturnCells(const JournalTotals& sales, FindingSink& sink
     }
     const auto k33 = number(33);
     const auto k42 = number(42);
-    if (k33 && k42 && wholeCents(*k42) != 0 && wholeCents(*k33) == 0)
+    if (k33 && k42 && !k42->roundedToCents().isZero() && k33->roundedToCents().isZero())
         report(42, check::RuleId::PartialCreditNoCoefficient, cellName(42), text(42), cellName(33) + " = " + text(33));
     const auto k50 = number(50);
     const auto k70 = number(70);
     const auto k71 = number(71);
-    if (k50 && k70 && k71 && wholeCents(*k70) + wholeCents(*k71) > wholeCents(*k50))
+    if (k50 && k70 && k71 && k70->roundedToCents() + k71->roundedToCents() > k50->roundedToCents())
         report(70, check::RuleId::ReturnPaidExceedsDue, cellName(70) + " + " + cellName(71),
                text(70) + " + " + text(71), cellName(50) + " = " + text(50));
 }

@@ -3,6 +3,7 @@
 #include "journals/RecordLayout.h"
 #include "text/CodePage.h"
 #include "text/Errors.h"
+#include "text/ExactDecimal.h"
 
 #include <cstddef>
 #include <functional>
@@ -47,9 +48,9 @@ const JournalLayout& purchasesLayout();
 const JournalLayout& salesLayout();
 
 struct JournalResult {
-    std::vector<std::string> lines;  // the document, Windows-1251
-    std::vector<long double> totals; // one per amount column
-    std::size_t records = 0;         // records laid out
+    std::vector<std::string> lines;   // the document, Windows-1251
+    std::vector<ExactDecimal> totals; // one per amount column, exact
+    std::size_t records = 0;          // records laid out
 };
 
 // A journal could not be built. The message names the file and, where the failure is about one
@@ -100,10 +101,10 @@ struct JournalOptions {
 };
 
 struct JournalSummary {
-    std::vector<long double> totals; // one per amount column
-    std::size_t records = 0;         // records laid out
-    std::size_t endLine = 0;         // the short line that ended the data before the file's end, or 0
-    bool complete = true;            // false when onBadAmount left an amount out of the totals
+    std::vector<ExactDecimal> totals; // one per amount column, exact
+    std::size_t records = 0;          // records laid out
+    std::size_t endLine = 0;          // the short line that ended the data before the file's end, or 0
+    bool complete = true;             // false when onBadAmount left an amount out of the totals
 };
 
 // Builds a journal from `source` into `sink`. Throws JournalError as buildJournal does.

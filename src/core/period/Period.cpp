@@ -1,8 +1,8 @@
 #include "period/Period.h"
 
 #include "declaration/ReturnForm.h"
-#include "text/Decimal.h"
 #include "text/Encoding.h"
+#include "text/ExactDecimal.h"
 #include "text/LineFile.h"
 #include "text/LineSource.h"
 
@@ -121,7 +121,7 @@ ReturnAnswers presetAnswers(const Declaration& declaration, const std::optional<
     ReturnAnswers answers;
     answers.cells = declaration.cells;
     for (int cellNumber : {20, 40}) {
-        if (!tryParseDecimal(declaration.cells[cellNumber]))
+        if (!ExactDecimal::parse(declaration.cells[cellNumber]))
             failReturn(declarationCellPlace(declaration, cellNumber) + " " + quoted(declaration.cells[cellNumber]) +
                        " не е число");
     }
