@@ -41,6 +41,13 @@ int compareCents(const ExactDecimal& a, const ExactDecimal& b) {
     return ExactDecimal::compare(a.roundedToCents(), b.roundedToCents());
 }
 
+// The difference of what is compared, both sides in whole cents: 9.98 against 9.975 is 0.00, not the
+// 0.01 that 0.005 rounds to, so a rule that holds never shows a difference and one that fails never
+// shows 0.00.
+ExactDecimal centsDifference(const Value& a, const Value& b) {
+    return a.number->roundedToCents() - b.number->roundedToCents();
+}
+
 class Checker {
 public:
     explicit Checker(const Declaration& declaration) : declaration_(declaration) {}
@@ -83,7 +90,7 @@ public:
         CheckRow row = startRow(rule, returnSide, otherSide, whole);
         if (row.result != CheckRow::Result::NotEvaluable) {
             const Value differenceValue{
-                *returnSide.number - *otherSide.number, {}, largerSource(returnSide, otherSide)};
+                centsDifference(returnSide, otherSide), {}, largerSource(returnSide, otherSide)};
             row.difference = whole ? wholeNumber(rule, differenceValue) : money(rule, differenceValue);
             row.result = compareCents(*returnSide.number, *otherSide.number) == 0 ? CheckRow::Result::Holds
                                                                                   : CheckRow::Result::Fails;
@@ -96,7 +103,7 @@ public:
         CheckRow row = startRow(rule, returnSide, otherSide);
         if (row.result != CheckRow::Result::NotEvaluable) {
             row.difference =
-                money(rule, Value{*returnSide.number - *otherSide.number, {}, largerSource(returnSide, otherSide)});
+                money(rule, Value{centsDifference(returnSide, otherSide), {}, largerSource(returnSide, otherSide)});
             row.result = compareCents(*returnSide.number, *otherSide.number) <= 0 ? CheckRow::Result::Holds
                                                                                   : CheckRow::Result::Fails;
         }

@@ -21,11 +21,12 @@ std::string findDataFile(const std::string& folder, const std::string& name);
 
 // What the load needs to know of a file before building from it.
 struct FileSurvey {
-    std::string path;             // as found by findDataFile
-    std::string name;             // the entry's own name (DEKLAR.TXT ...)
+    std::string path; // as found by findDataFile
+    std::string name; // the entry's own name (DEKLAR.TXT ...)
     CodePage codePage = CodePage::Mik;
     std::size_t firstLineLength = 0; // bytes before the first CR, LF or NUL
     bool empty = false;              // 0 bytes
+    bool byteOrderMark = false;      // starts with UTF-8's EF BB BF (reported by the check only)
 };
 
 // Opens the file (never blocking: a FIFO or device is refused as "not a regular file"), counts
