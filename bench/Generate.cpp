@@ -77,7 +77,7 @@ std::int64_t base(std::mt19937& random) {
 
 PeriodFiles generatePeriod(std::size_t purchases, std::size_t sales, std::uint32_t seed) {
     std::mt19937 random(seed);
-    const std::string vat = "BG123456789";
+    const std::string vat = "BG123456786";
     PeriodFiles files;
     fixture::JournalTotals totals;
     totals.purchaseRecords = purchases;

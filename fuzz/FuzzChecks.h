@@ -90,7 +90,7 @@ inline void writeFile(const std::string& path, std::string_view bytes) {
 // wider than its cell (it is shown whole and then runs into the cell before it). Each total is a
 // money text in its cell, the totals lines are exactly those cells.
 inline void requireJournal(const std::vector<std::string>& lines, const orva::JournalLayout& layout,
-                           const std::string& title, const std::vector<long double>& totals) {
+                           const std::string& title, const std::vector<orva::ExactDecimal>& totals) {
     const std::size_t count = layout.amountLines.size();
     require(lines.size() >= count + 1 && lines.back() == std::string(kJournalWidth, '='));
     require(totals.size() == layout.amountCount());
@@ -117,7 +117,7 @@ inline void requireJournal(const std::vector<std::string>& lines, const orva::Jo
         std::string expected = "|";
         std::size_t overflow = 0;
         for (std::size_t cell = 0; cell < layout.amountLines[k].amounts; ++cell) {
-            const std::string money = orva::formatMoney(totals[next]);
+            const std::string money = totals[next].moneyText();
             require(orva::isMoneyText(money));
             overflow += money.size() > layout.totalWidth() ? money.size() - layout.totalWidth() : 0;
             expected += orva::moneyCell(totals[next++], layout.totalWidth());

@@ -99,7 +99,7 @@ TEST_F(Print, LabelPrintsAtTenPointsOnOneSheet) {
     ASSERT_EQ(run.status, 0) << run.err;
     takeJob();
     EXPECT_EQ(pdfPages(pdf.string()), 1);
-    EXPECT_EQ(pdfFirstLines(pdf.string()).at(0), "BG123456789");
+    EXPECT_EQ(pdfFirstLines(pdf.string()).at(0), "BG123456786");
 }
 
 TEST_F(Print, NoPrinterIsStatusFour) {

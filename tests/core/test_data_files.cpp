@@ -144,7 +144,7 @@ TEST_F(DataFiles, AFifoOrFolderIsRefusedWithoutWaiting) {
     EXPECT_EQ(failure("prodagbi.txt"), "prodagbi.txt: не може да се прочете " + folder_ + "/prodagbi.txt: Is a directory");
 }
 
-// An amount valid by the number grammar whose cents overflow once showed as "i.nf" in cell 50 and
+// An amount valid by the number grammar too long for a money text once showed as "i.nf" in cell 50 and
 // the check table; now the return and the check fail naming the file, line and amount.
 TEST_F(DataFiles, AmountsBeyondTheMoneyFormatFailNamingTheirPlace) {
     const struct {
@@ -155,8 +155,8 @@ TEST_F(DataFiles, AmountsBeyondTheMoneyFormatFailNamingTheirPlace) {
     } cases[] = {
         {"a cell in the table", {{11, "1e4931"}}, true,
          "deklar.txt, ред 1: клетка 11 \"1e4931         \": кл.11 = продажби кол.11: сумата не може да се изпише"},
-        {"a difference in the table", {{1, "1.1e4930"}, {11, "-1.1e4930"}}, true,
-         "deklar.txt, ред 1: клетка 01 \"1.1e4930       \": кл.01 = кл.11+12+13+14+15+16: сумата не може"},
+        {"a difference in the table", {{1, "9e4929"}, {11, "-9e4929"}}, true,
+         "deklar.txt, ред 1: клетка 01 \"9e4929         \": кл.01 = кл.11+12+13+14+15+16: сумата не може"},
         {"a record count", {}, true, "deklar.txt, ред 1: поле 5 \"         1e4931\": поле 5 = брой продажби: сумата"},
         {"cell 50", {{20, "1e4931"}}, false, "deklar.txt, ред 1: клетка 20: клетки 20 и 40 (\"1e4931         \", \""},
     };

@@ -2,6 +2,10 @@
 // (precision 200, ROUND_HALF_UP, which rounds half away from zero), not by the code under test.
 #include "text/ExactDecimal.h"
 
+#include "PeriodBuilder.h"
+#include "check/ReturnRules.h"
+#include "declaration/Declaration.h"
+
 #include "ExpectThrow.h"
 #include "text/Errors.h"
 
@@ -113,6 +117,48 @@ TEST(ExactDecimal, comparesExactlyAndRefusesTextsNoAmountCanBe) {
     EXPECT_THROW_MSG(huge.moneyText(), orva::Error,
                      "сумата не може да се изпише в стотинки: тя е извън обхвата на аритметиката");
     EXPECT_TRUE(value("9e4929").fitsMoneyFormat());
+}
+
+// The rule 40 = 41 + 42 × 33 + 43 on half-cent products: 40 written as Python's decimal rounds the
+// product holds, a cent below it fails with the difference -0.01 (long double failed about one in nine).
+TEST(ExactDecimal, coefficientRuleOnHalfCentProducts) {
+    const struct {
+        const char* k42;
+        const char* k33;
+        const char* k40; // ROUND_HALF_UP of the exact product
+        const char* below;
+    } cases[] = {
+        {"10.50", "0.95", "9.98", "9.97"},
+        {"0.35", "0.50", "0.18", "0.17"},
+        {"1.05", "0.50", "0.53", "0.52"},
+        {"123.45", "0.10", "12.35", "12.34"},
+        {"0.01", "0.50", "0.01", "0.00"},
+        {"20.10", "0.25", "5.03", "5.02"},
+        {"1.15", "0.70", "0.81", "0.80"},
+        {"-10.50", "0.95", "-9.98", "-9.99"},
+        {"999999999999.99", "0.85", "849999999999.99", "849999999999.98"},
+    };
+    orva::JournalTotals purchases, sales;
+    purchases.totals.resize(7);
+    sales.totals.resize(17);
+    for (const auto& c : cases) {
+        for (const bool holds : {true, false}) {
+            SCOPED_TRACE(std::string(c.k42) + " × " + c.k33 + (holds ? " holds" : " fails"));
+            orva::fixture::ReturnRecord record;
+            record.cells = {{41, "0.00"}, {42, c.k42}, {33, c.k33}, {43, "0.00"}, {40, holds ? c.k40 : c.below}};
+            const orva::Declaration declaration = orva::parseDeclaration(orva::fixture::returnRecord(record));
+            bool found = false;
+            for (const orva::CheckRow& row : orva::checkReturn(declaration, purchases, sales)) {
+                if (row.rule != "кл.40 = кл.41+42×33+43")
+                    continue;
+                found = true;
+                EXPECT_EQ(row.journalValue, c.k40);
+                EXPECT_EQ(row.result, holds ? orva::CheckRow::Result::Holds : orva::CheckRow::Result::Fails);
+                EXPECT_EQ(row.difference, holds ? "0.00" : "-0.01");
+            }
+            EXPECT_TRUE(found);
+        }
+    }
 }
 
 } // namespace

@@ -209,15 +209,15 @@ TEST(JournalReference, SamplePeriodsBuild) {
 TEST(JournalReference, TotalsAreTheSumsOfTheColumns) {
     const JournalResult purchases =
         buildJournal(readFileBytes(dataPath("pokupki.txt")), 20, kCaption, purchasesLayout());
-    const std::vector<long double> expected = {36.00L, 1150.50L, 230.10L, 120.00L, 24.00L, 15.00L, 0.00L};
+    const std::vector<std::string> expected = {"36.00", "1150.50", "230.10", "120.00", "24.00", "15.00", "0.00"};
     ASSERT_EQ(purchases.totals.size(), expected.size());
     for (std::size_t k = 0; k < expected.size(); ++k)
-        EXPECT_NEAR(static_cast<double>(purchases.totals[k]), static_cast<double>(expected[k]), 1e-9) << k;
+        EXPECT_EQ(purchases.totals[k].moneyText(), expected[k]) << k;
 
     const JournalResult sales = buildJournal(readFileBytes(dataPath("prodagbi.txt")), 30, kCaption, salesLayout());
     ASSERT_EQ(sales.totals.size(), 17u);
-    EXPECT_NEAR(static_cast<double>(sales.totals[0]), 1234569390.12, 1e-6);
-    EXPECT_NEAR(static_cast<double>(sales.totals[11]), 1234567890.12, 1e-6);
+    EXPECT_EQ(sales.totals[0].moneyText(), "1234569390.12");
+    EXPECT_EQ(sales.totals[11].moneyText(), "1234567890.12");
 }
 
 // 60 records at several page lengths: records on page 1, on each later full page, and the blank
@@ -449,23 +449,23 @@ TEST(JournalRecord, AmountsShownAndSummed) {
         std::vector<std::string> field1; // amount 1 of each record, as its 15-character field
         std::string shown;               // amount 1 as the first record shows it
         std::string total;               // the first total's cell
-        long double sum;
+        const char* sum;                 // the exact total
     } cases[] = {
-        {"negative", P, {"        -100.00", "         250.00"}, "        -100.00", "         150.00", 150},
-        {"negative total", P, {"        -100.00", "          -0.50"}, "        -100.00", "        -100.50", -100.5L},
-        {"exponent", P, {"          1.5E2", "        -2.5e-1"}, "          1.5E2", "         149.75", 149.75L},
+        {"negative", P, {"        -100.00", "         250.00"}, "        -100.00", "         150.00", "150"},
+        {"negative total", P, {"        -100.00", "          -0.50"}, "        -100.00", "        -100.50", "-100.5"},
+        {"exponent", P, {"          1.5E2", "        -2.5e-1"}, "          1.5E2", "         149.75", "149.75"},
         {"plus sign, no blanks",
          P,
          {"+00000000012.50", "3.25           "},
          "+00000000012.50",
          "          15.75",
-         15.75L},
+         "15.75"},
         {"rounding of the total",
          P,
          {"          0.125", "          0.000"},
          "          0.125",
          "           0.13",
-         0.125L},
+         "0.125"},
         // A value or total wider than its column is shown whole and the line grows; the fields of
         // sales were once cut to their rightmost 12 characters, dropping leading digits and signs.
         {"total wider than 15",
@@ -473,34 +473,39 @@ TEST(JournalRecord, AmountsShownAndSummed) {
          {"999999999999.99", "999999999999.99"},
          "999999999999.99",
          "1999999999999.98",
-         1999999999999.98L},
-        {"sales: 12 of 12", S, {"        1234.56", "           1.00"}, "     1234.56", "     1235.56", 1235.56L},
+         "1999999999999.98"},
+        {"sales: 12 of 12", S, {"        1234.56", "           1.00"}, "     1234.56", "     1235.56", "1235.56"},
         {"sales: 13 characters",
          S,
          {"  1234567890.12", "           0.00"},
          "1234567890.12",
          "1234567890.12",
-         1234567890.12L},
+         "1234567890.12"},
         {"sales: 14 characters",
          S,
          {" 123456789012.5", "           0.00"},
          "123456789012.5",
          "123456789012.50",
-         123456789012.5L},
+         "123456789012.5"},
         {"sales: 15 characters with a sign",
          S,
          {"-12345678901.25", "           0.00"},
          "-12345678901.25",
          "-12345678901.25",
-         -12345678901.25L},
-        {"sales: left-aligned", S, {"  12.50        ", "           0.00"}, "       12.50", "       12.50", 12.5L},
-        {"purchases: left-aligned", P, {"733.43         ", "0.00           "}, "         733.43", "         733.43", 733.43L},
+         "-12345678901.25"},
+        {"sales: left-aligned", S, {"  12.50        ", "           0.00"}, "       12.50", "       12.50", "12.5"},
+        {"purchases: left-aligned",
+         P,
+         {"733.43         ", "0.00           "},
+         "         733.43",
+         "         733.43",
+         "733.43"},
         {"sales: total wider than 12",
          S,
          {"   999999999.99", "   999999999.99"},
          "999999999.99",
          "1999999999.98",
-         1999999999.98L},
+         "1999999999.98"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -516,19 +521,27 @@ TEST(JournalRecord, AmountsShownAndSummed) {
         const std::string expectedCell = rightAligned(c.total, c.layout.totalWidth());
         EXPECT_EQ(totals.substr(1, expectedCell.size()), expectedCell);
         EXPECT_EQ(totals.size(), 117u + (expectedCell.size() - c.layout.totalWidth()));
-        EXPECT_NEAR(static_cast<double>(result.totals[0]), static_cast<double>(c.sum), 1e-6);
+        EXPECT_EQ(result.totals[0], *ExactDecimal::parse(c.sum));
     }
 }
-// Sums are kept in long double: cents added to a total of 10^14 are kept (a double's step there is
-// about 0.016, so a double sum would drift).
-TEST(JournalRecord, SumsInExtendedPrecision) {
+// Sums are exact: cents added to a total of 10^14 are kept, and a thousand of the widest amounts
+// total to the cent (long double once printed 999999999999989.99 here).
+TEST(JournalRecord, SumsExactly) {
     const JournalLayout& P = purchasesLayout();
     std::vector<std::string> lines = {record(P, 1, {"100000000000000"})};
     for (int n = 2; n <= 101; ++n)
         lines.push_back(record(P, n, {"0.01"}));
     const JournalResult result = buildJournal(file(lines), 60, kCaption, P);
-    EXPECT_EQ(formatMoney(result.totals[0]), "100000000000001.00");
+    EXPECT_EQ(result.totals[0].moneyText(), "100000000000001.00");
     EXPECT_EQ(result.lines[result.lines.size() - 2].substr(1, 18), "100000000000001.00");
+
+    lines.clear();
+    for (int n = 1; n <= 1000; ++n)
+        lines.push_back(record(P, n, {"999999999999.99", "999999999999.99", "          -0.01"}));
+    const JournalResult wide = buildJournal(file(lines), 60, kCaption, P);
+    const std::string zero = "           0.00";
+    EXPECT_EQ(wide.lines[wide.lines.size() - 2],
+              "|999999999999990.00999999999999990.00         -10.00" + zero + zero + zero + zero + "          |");
 }
 
 // Failures name the file, the line, the amount and its text.

@@ -1,5 +1,5 @@
-#include "text/Decimal.h"
 #include "text/Errors.h"
+#include "text/ExactDecimal.h"
 #include "text/LineFile.h"
 #include "text/LineSource.h"
 
@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <unistd.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -44,11 +43,6 @@ std::vector<std::string> drain(LineSource& source, bool askFirst) {
         lines.emplace_back(line);
     }
     return lines;
-}
-
-bool sameBits(long double a, long double b) {
-    // The 80-bit value lives in the first 10 bytes; the rest is padding.
-    return std::memcmp(&a, &b, 10) == 0;
 }
 
 // The correctly rounded value of a text of the grammar, as the C library reads it.
@@ -125,8 +119,9 @@ TEST(JournalLineSource, MissingFileNamesThePath) {
     EXPECT_THROW_MSG(readFileBytes(folder), FileError, notAFile);
 }
 
-// The decimal reader's fast path (the usual journal amount) and its general path give the C
-// library's correctly rounded value to the last bit, and refuse what is not of the grammar.
+// The exact reader keeps the text's value (the C library reads the same long double from both), a
+// running total's fast path (the usual journal amount) agrees with it, and both refuse what is not
+// of the grammar.
 TEST(Decimal, ValuesToTheLastBit) {
     const struct {
         const char* text;
@@ -178,11 +173,10 @@ TEST(Decimal, ValuesToTheLastBit) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("\"") + c.text + "\"");
-        const std::optional<long double> got = tryParseDecimal(c.text);
+        const std::optional<ExactDecimal> got = ExactDecimal::parse(c.text);
         ASSERT_EQ(got.has_value(), c.accepted);
         if (got) {
-            const long double expected = libraryValue(c.text);
-            EXPECT_TRUE(sameBits(*got, expected)) << static_cast<double>(*got) << " vs " << static_cast<double>(expected);
+            EXPECT_TRUE(libraryValue(got->exactText()) == libraryValue(c.text)) << got->exactText();
         }
     }
 
@@ -204,10 +198,15 @@ TEST(Decimal, ValuesToTheLastBit) {
                 text += static_cast<char>('0' + random() % 10);
         }
         text.insert(0, std::string(random() % 4, ' '));
-        const std::optional<long double> got = tryParseDecimal(text);
+        const std::optional<ExactDecimal> got = ExactDecimal::parse(text);
         ASSERT_EQ(got.has_value(), anyDigit) << '"' << text << '"';
         if (got) {
-            ASSERT_TRUE(sameBits(*got, libraryValue(text))) << '"' << text << '"';
+            ASSERT_TRUE(libraryValue(got->exactText()) == libraryValue(text)) << '"' << text << '"';
+        }
+        ExactSum sum;
+        ASSERT_EQ(sum.add(text), anyDigit) << '"' << text << '"';
+        if (got) {
+            ASSERT_EQ(sum.value(), *got) << '"' << text << '"';
         }
     }
 }

@@ -68,15 +68,15 @@ TEST(Fields, TakeThenRemoveNeverFails) {
 TEST(Decimal, AcceptsTheGrammar) {
     const struct {
         const char* text;
-        long double value;
+        const char* exact;
     } cases[] = {
-        {"0", 0},          {"  12.50  ", 12.5L}, {"-100.00", -100}, {"+7", 7},
-        {"1.", 1},         {".5", 0.5L},         {"1e3", 1000},     {"2.5E-1", 0.25L},
-        {"-1.5e+2", -150}, {"     0.00", 0},     {"000123", 123},   {"1234567890.12", 1234567890.12L},
+        {"0", "0"},          {"  12.50  ", "12.50"}, {"-100.00", "-100.00"}, {"+7", "7"},
+        {"1.", "1"},         {".5", "0.5"},          {"1e3", "1000"},        {"2.5E-1", "0.25"},
+        {"-1.5e+2", "-150"}, {"     0.00", "0"},     {"000123", "123"},      {"1234567890.12", "1234567890.12"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(parseDecimal(c.text), c.value);
+        EXPECT_EQ(parseDecimal(c.text).exactText(), c.exact);
     }
 }
 
@@ -98,10 +98,9 @@ TEST(Decimal, RefusesAnythingElseAndQuotesTheText) {
     }
 }
 
-// The general path (exponents, more than 19 digits or 27 decimals) once read the number with the
-// process's LC_NUMERIC: under a locale whose point is a comma, "2.5e1" was 2. The locales tried are
-// those with a comma; a machine with none of them generated runs this under C.UTF-8 only, where it
-// still checks the values and the range.
+// The general path (exponents, more than 19 digits) once read the number with the process's
+// LC_NUMERIC: under a locale whose point is a comma, "2.5e1" was 2. The locales tried are those with
+// a comma; a machine with none of them generated runs this under C.UTF-8 only.
 TEST(Decimal, GeneralPathIgnoresTheLocaleAndItsRange) {
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
     const char* used = nullptr;
@@ -113,68 +112,68 @@ TEST(Decimal, GeneralPathIgnoresTheLocaleAndItsRange) {
     SCOPED_TRACE(used);
     const struct {
         const char* text;
-        long double value;
+        const char* exact;
     } cases[] = {
-        {"2.5e1", 25},
-        {"-1.25E+2", -125},
-        {"12345678901234567890.5", 12345678901234567890.5L},
-        {"0.0000000000000000000000000001", 1e-28L},
-        {"1e-5000", 0},
+        {"2.5e1", "25"},
+        {"-1.25E+2", "-125"},
+        {"12345678901234567890.5", "12345678901234567890.5"},
+        {"0.0000000000000000000000000001", "0.0000000000000000000000000001"},
+        {"1e-5000", "0"},
+        {"-1e-5000", "0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(tryParseDecimal(c.text), std::optional<long double>(c.value));
+        EXPECT_EQ(parseDecimal(c.text).exactText(), c.exact);
     }
-    EXPECT_TRUE(std::signbit(*tryParseDecimal("-1e-5000")));
-    EXPECT_EQ(tryParseDecimal("1e5000"), std::nullopt);
-    EXPECT_EQ(tryParseDecimal("-0.001e4936"), std::nullopt);
-    EXPECT_EQ(tryParseDecimal("2,5e1"), std::nullopt);
+    EXPECT_EQ(ExactDecimal::parse("1e5000"), std::nullopt);
+    EXPECT_EQ(ExactDecimal::parse("-0.001e4936"), std::nullopt);
+    EXPECT_EQ(ExactDecimal::parse("2,5e1"), std::nullopt);
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(Money, FormatsRoundsHalfAwayFromZero) {
     const struct {
-        long double value;
+        const char* value;
         const char* text;
     } cases[] = {
-        {0, "0.00"},        {1234.5L, "1234.50"},
-        {-12.3L, "-12.30"}, {0.125L, "0.13"},
-        {-0.125L, "-0.13"}, {0.004L, "0.00"},
-        {-0.004L, "0.00"},  {999999999.995L, "1000000000.00"},
-        {0.5L, "0.50"},     {1e15L, "1000000000000000.00"},
+        {"0", "0.00"},       {"1234.5", "1234.50"},
+        {"-12.3", "-12.30"}, {"0.125", "0.13"},
+        {"-0.125", "-0.13"}, {"0.004", "0.00"},
+        {"-0.004", "0.00"},  {"999999999.995", "1000000000.00"},
+        {"0.5", "0.50"},     {"1e15", "1000000000000000.00"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(formatMoney(c.value), c.text);
+        EXPECT_EQ(parseDecimal(c.value).moneyText(), c.text);
     }
 }
 
 // A total wider than its cell lost its leading digits (and its sign) on paper.
 TEST(Money, CellRightAlignsAndNeverCuts) {
-    EXPECT_EQ(moneyCell(0, 12), "        0.00");
-    EXPECT_EQ(moneyCell(-100, 15), "        -100.00");
-    EXPECT_EQ(moneyCell(12345678901.25L, 12), "12345678901.25");
-    EXPECT_EQ(moneyCell(-1234567890123.5L, 15), "-1234567890123.50");
-    EXPECT_EQ(moneyCell(750.5L, 15), "         750.50");
-    EXPECT_EQ(moneyCell(0, 15), "           0.00");
-    EXPECT_EQ(moneyCell(1234567890123.456L, 15), "1234567890123.46");
+    EXPECT_EQ(moneyCell(ExactDecimal(), 12), "        0.00");
+    EXPECT_EQ(moneyCell(parseDecimal("-100"), 15), "        -100.00");
+    EXPECT_EQ(moneyCell(parseDecimal("12345678901.25"), 12), "12345678901.25");
+    EXPECT_EQ(moneyCell(parseDecimal("-1234567890123.5"), 15), "-1234567890123.50");
+    EXPECT_EQ(moneyCell(parseDecimal("750.5"), 15), "         750.50");
+    EXPECT_EQ(moneyCell(ExactDecimal(), 15), "           0.00");
+    EXPECT_EQ(moneyCell(parseDecimal("1234567890123.456"), 15), "1234567890123.46");
 }
 
-// 1e4931 is a valid amount whose cents overflow: the totals once printed as "i.nf".
-TEST(Money, ValuesWhoseCentsOverflowAreErrorsNeverInfText) {
-    const long double infinity = std::numeric_limits<long double>::infinity();
-    const long double largest = std::numeric_limits<long double>::max();
-    for (const long double value : {infinity, -infinity, std::nanl(""), 1e4931L, -1e4931L, largest, largest / 99}) {
-        SCOPED_TRACE(static_cast<double>(value));
-        EXPECT_FALSE(fitsMoneyFormat(value));
-        EXPECT_THROW(formatMoney(value), Error);
+// 1e4931 is a valid amount too long for a money text: the totals once printed as "i.nf".
+TEST(Money, ValuesTooLongForMoneyAreErrorsNeverInfText) {
+    for (const char* text : {"1e4931", "-1e4931", "9.99e4930", "1e4930"}) {
+        SCOPED_TRACE(text);
+        const ExactDecimal value = parseDecimal(text);
+        EXPECT_FALSE(value.fitsMoneyFormat());
+        EXPECT_THROW(value.moneyText(), Error);
         EXPECT_THROW(moneyCell(value, 15), Error);
     }
-    for (const long double value : {largest / 101, -largest / 101, 1e4929L, 0.0L}) {
-        SCOPED_TRACE(static_cast<double>(value));
-        EXPECT_TRUE(fitsMoneyFormat(value));
-        EXPECT_TRUE(isMoneyText(formatMoney(value)));
-        EXPECT_GT(formatMoney(value).size(), value == 0 ? 3u : 4900u);
+    for (const char* text : {"9.99e4929", "-9.99e4929", "1e4929", "0"}) {
+        SCOPED_TRACE(text);
+        const ExactDecimal value = parseDecimal(text);
+        EXPECT_TRUE(value.fitsMoneyFormat());
+        EXPECT_TRUE(isMoneyText(value.moneyText()));
+        EXPECT_GT(value.moneyText().size(), value.isZero() ? 3u : 4900u);
     }
 }
 

@@ -164,16 +164,16 @@ private slots:
         const std::string caption =
             " \xC4\xC0\xCD\xDA\xD7\xC5\xCD \xCF\xC5\xD0\xC8\xCE\xC4 10/2026     \xC8\xCD \xCF\xCE "
             "\xC7\xC4\xC4\xD1 " +
-            period::padRight("BG123456789", 15) + "     " + period::padRight(period::kFirm, 50);
+            period::padRight("BG123456786", 15) + "     " + period::padRight(period::kFirm, 50);
         QCOMPARE(form->declaration().captionText, caption);
         QCOMPARE(form->windowTitle(), q(caption));
         QCOMPARE(form->declaration().periodText, std::string("10/2026"));
-        QCOMPARE(form->declaration().idNumber, "  " + period::padRight("123456789", 13));
+        QCOMPARE(form->declaration().idNumber, "  " + period::padRight("123456786", 13));
 
         // Label page: the first six fields as stored, then the fixed text.
         const std::vector<std::string>& label = form->labelView()->lines();
         QCOMPARE(label.size(), std::size_t(18));
-        QCOMPARE(label[0], period::padRight("BG123456789", 15));
+        QCOMPARE(label[0], period::padRight("BG123456786", 15));
         QCOMPARE(label[1], period::padRight(period::kFirm, 50));
         QCOMPARE(label[2], std::string("202610"));
         QCOMPARE(label[3], period::padRight("  " + period::kSignatory + "  ", 50));
@@ -415,9 +415,9 @@ private slots:
         QVERIFY(answers.seen.size() >= 2);
         const SeenModal& box = answers.seen[1];
         QCOMPARE(box.text,
-                 QStringLiteral("pokupki.txt: 3 от 3 записа са на BG123456789 за 10/2026, а декларацията – на "
+                 QStringLiteral("pokupki.txt: 3 от 3 записа са на BG123456786 за 10/2026, а декларацията – на "
                                 "BG865197101 за 10/2026.\n"
-                                "prodagbi.txt: 1 от 1 записа е на BG123456789 за 10/2026, а декларацията – на "
+                                "prodagbi.txt: 1 от 1 записа е на BG123456786 за 10/2026, а декларацията – на "
                                 "BG865197101 за 10/2026.\n\nДа продължа ли?"));
         QCOMPARE(box.icon, QMessageBox::Question);
         QCOMPARE(form->loadFailed(), !goOn);

@@ -37,7 +37,7 @@ std::string money(Cents cents);
 
 // Fields 1 to 10 of a journal record: 167 bytes, each field left-aligned and cut to its width.
 struct RecordIdentity {
-    std::string vatNumber = "BG123456789"; // 15
+    std::string vatNumber = "BG123456786"; // 15
     std::string period = "202610";         // 6
     std::string branch = "0001";           // 4
     std::string ordinal = "123456789";     // 15
@@ -60,7 +60,7 @@ std::string journalRecord(const RecordIdentity& identity, const std::vector<std:
 
 // The return record, 590 bytes without its line end.
 struct ReturnRecord {
-    std::string vatNumber = "BG123456789"; // 15
+    std::string vatNumber = "BG123456786"; // 15
     std::string firmName;                  // 50
     std::string period = "202610";         // 6
     std::string signatory;                 // 50
@@ -96,7 +96,7 @@ struct SaleRow {
 using Cells = std::map<int, Cents>;
 
 struct Period {
-    std::string vatNumber = "BG123456789";
+    std::string vatNumber = "BG123456786";
     std::string firmName = "ТЕСТОВА ФИРМА ЕООД";
     std::string period = "202610"; // year, then month
     std::string signatory = "  Иван Петров  ";

@@ -30,7 +30,8 @@ constexpr std::array<RuleInfo, ruleCount> rules{{
     {RuleId::SalesBaseTotal, "sales-base-total", 9, E, "кол.9 не е равна на кол.11+13+14+17+19+20+21"},
     {RuleId::SalesVatTotal, "sales-vat-total", 9, E, "кол.10 не е равна на кол.12+15+16+18"},
     {RuleId::ShortLine, "short-line", 10, E, "ред, по-къс от запис, прекъсва дневника; следващите редове не се четат"},
-    {RuleId::TruncatedRecord, "truncated-record", 10, E, "записът е по-къс от полагащото се; полетата след края му липсват"},
+    {RuleId::TruncatedRecord, "truncated-record", 10, E,
+     "записът е по-къс от полагащото се; полетата след края му липсват"},
     {RuleId::ReturnPaidExceedsDue, "return-paid-exceeds-due", 11, E, "кл.70 + кл.71 е повече от кл.50"},
     {RuleId::VatAgainstBase, "vat-against-base", 12, W, "ДДС не отговаря на данъчната основа"},
     {RuleId::CreditNotePositive, "credit-note-positive", 13, W, "кредитно известие с положителна сума"},
@@ -45,6 +46,13 @@ constexpr std::array<RuleInfo, ruleCount> rules{{
      "кл.42 не е нула, а коефициентът в кл.33 е нула"},
     {RuleId::ReturnLayoutOrder, "return-layout-order", 17, W,
      "кл.13, 23, 14, 24 съвпадат с дневниците само в реда на другото поколение файлове"},
+    {RuleId::ReturnVatNumber, "return-vat-number", 1, E,
+     "ДДС номерът в декларацията не е BG и ЕИК или 10-цифрен номер с вярна контролна цифра"},
+    {RuleId::ReturnPeriod, "return-period", 1, E, "периодът в декларацията не е истински месец във вида ГГГГММ"},
+    {RuleId::PeriodRulesNotChecked, "period-rules-not-checked", 14, W,
+     "правилата, които искат периода на декларацията, не са проверени"},
+    {RuleId::ByteOrderMark, "byte-order-mark", 18, E,
+     "файлът започва с UTF-8 BOM (EF BB BF): полетата на първия ред са изместени с 3 байта"},
 }};
 
 constexpr bool inRuleIdOrder() {

@@ -44,17 +44,21 @@ enum class RuleId {
     DuplicateDocument,          // 15
     PartialCreditNoCoefficient, // 16
     ReturnLayoutOrder,          // 17
+    ReturnVatNumber,            // 1: the return's own 00-01
+    ReturnPeriod,               // 1: the return's own 00-03
+    PeriodRulesNotChecked,      // 14: the return's period is no real month
+    ByteOrderMark,              // 18: a file starts with UTF-8's EF BB BF
 };
 
 struct RuleInfo {
     RuleId id;
     const char* key; // stable ASCII name for CSV/JSON and scripts, e.g. "document-number"
-    int number;      // the rule's number in the check's description, 1..17
+    int number;      // the rule's number in the check's description, 1..18
     Severity severity;
     const char* message; // stable Bulgarian text, UTF-8
 };
 
-inline constexpr std::size_t ruleCount = static_cast<std::size_t>(RuleId::ReturnLayoutOrder) + 1;
+inline constexpr std::size_t ruleCount = static_cast<std::size_t>(RuleId::ByteOrderMark) + 1;
 
 // The one table of all rules, in RuleId order; README lists it.
 const std::array<RuleInfo, ruleCount>& ruleTable();

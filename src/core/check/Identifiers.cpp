@@ -176,6 +176,14 @@ bool isValidTenDigitNumber(std::string_view digits) {
     return isValidPersonalNumber(digits) || isValidForeignerNumber(digits) || isValidOtherNumber(digits);
 }
 
+bool isValidBulgarianVatNumber(std::string_view number) {
+    const std::string_view text = trimBlanks(number);
+    if (text.size() < 2 || text.substr(0, 2) != "BG")
+        return false;
+    const std::string_view digits = text.substr(2);
+    return digits.size() == 9 ? isValidCompanyNumber(digits) : isValidTenDigitNumber(digits);
+}
+
 bool hasEuVatShape(std::string_view number) {
     if (number.size() < 3)
         return false;

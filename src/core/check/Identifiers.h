@@ -15,6 +15,10 @@ bool isValidOtherNumber(std::string_view digits);     // other 10-digit numbers 
 // 10 digits: an ЕГН, an ЛНЧ or another number, as a VAT number of a natural person may be any of them.
 bool isValidTenDigitNumber(std::string_view digits);
 
+// A Bulgarian VAT number as the return's own (00-01) holds it, blanks around it ignored: "BG" and a valid
+// 9-digit ЕИК or a valid 10-digit number.
+bool isValidBulgarianVatNumber(std::string_view number);
+
 // An EU VAT number: a member state's prefix (Greece EL, Northern Ireland XI, not BG) and the shape that
 // state uses. Shape only: the check digits of other states are not ours to judge.
 bool hasEuVatShape(std::string_view number);

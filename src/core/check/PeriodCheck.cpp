@@ -1,13 +1,11 @@
 #include "check/PeriodCheck.h"
 
+#include "check/Identifiers.h"
 #include "check/JournalState.h"
-#include "text/Decimal.h"
 #include "text/Encoding.h"
+#include "text/ExactDecimal.h"
 #include "text/LineSource.h"
 #include "text/Mik.h"
-#include "text/Money.h"
-
-#include <cmath>
 
 namespace orva {
 
@@ -54,6 +52,24 @@ std::string cellCode(int cellNumber) {
     return "01-" + cellDigits(cellNumber);
 }
 
+check::Finding fileFinding(const std::string& fileName, std::size_t line, check::RuleId rule) {
+    check::Finding finding;
+    finding.file = fileName;
+    finding.line = line;
+    finding.rule = rule;
+    finding.severity = check::ruleInfo(rule).severity;
+    finding.message = check::ruleInfo(rule).message;
+    return finding;
+}
+
+// Only reported: the bytes stay part of the first line, whose fields the other rules judge as read.
+check::Finding byteOrderMarkFinding(const std::string& fileName) {
+    check::Finding finding = fileFinding(fileName, 1, check::RuleId::ByteOrderMark);
+    finding.fieldName = "начало на файла";
+    finding.value = "EF BB BF";
+    return finding;
+}
+
 } // namespace
 
 PeriodCheck::PeriodCheck(const std::string& folder, const ReadOptions& options)
@@ -62,6 +78,7 @@ PeriodCheck::PeriodCheck(const std::string& folder, const ReadOptions& options)
 std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
     const JournalTotals purchases = checkJournal(files_.purchases, purchasesLayout(), sink);
     const JournalTotals sales = checkJournal(files_.sales, salesLayout(), sink);
+    checkReturnRecord(sink);
     checkReturnCells(sales, sink);
     return checkReturn(declaration_, purchases, sales);
 }
@@ -72,9 +89,11 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
     const Generation generation = record.generationOf(file.firstLineLength);
     const std::string& returnVatNumber = declaration_.fields.at(0);
     const std::string& returnPeriod = declaration_.fields.at(2);
-    check::JournalCheck journalCheck(
-        kind, check::RecordContext{file.name, generation, check::parseTaxPeriod(trimBlanks(returnPeriod))},
-        returnVatNumber, returnPeriod);
+    check::RecordContext context{file.name, generation, check::parseTaxPeriod(trimBlanks(returnPeriod))};
+    context.periodUnknown = !context.period.valid();
+    check::JournalCheck journalCheck(kind, context, returnVatNumber, returnPeriod);
+    if (file.byteOrderMark)
+        sink.finding(byteOrderMarkFinding(file.name));
 
     std::vector<check::Finding> findings;
     std::string converted;
@@ -151,8 +170,31 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
     return totals;
 }
 
+void PeriodCheck::checkReturnRecord(FindingSink& sink) const {
+    const std::string& fileName = files_.declaration.name;
+    if (files_.declaration.byteOrderMark)
+        sink.finding(byteOrderMarkFinding(fileName));
+    auto report = [&](std::size_t fieldNumber, const char* code, const char* name, check::RuleId rule,
+                      std::string detail) {
+        check::Finding finding = fileFinding(fileName, declarationLineOfField(declaration_, fieldNumber), rule);
+        finding.field = code;
+        finding.fieldName = name;
+        finding.value = win1251ToUtf8(std::string(trimBlanks(declaration_.fields.at(fieldNumber - 1))));
+        finding.detail = std::move(detail);
+        sink.finding(finding);
+    };
+    if (!check::isValidBulgarianVatNumber(declaration_.fields.at(0)))
+        report(1, "00-01", "ИН по ЗДДС", check::RuleId::ReturnVatNumber, {});
+    if (!check::parseTaxPeriod(trimBlanks(declaration_.fields.at(2))).valid()) {
+        report(3, "00-03", "данъчен период", check::RuleId::ReturnPeriod, {});
+        report(3, "00-03", "данъчен период", check::RuleId::PeriodRulesNotChecked,
+               "date-after-period, date-long-before-period; vat-against-base на кол.17/18, чиято ставка зависи от "
+               "периода");
+    }
+}
+
 void PeriodCheck::checkReturnCells(const JournalTotals& sales, FindingSink& sink) const {
-    auto number = [this](int cellNumber) { return tryParseDecimal(declaration_.cells[cellNumber]); };
+    auto number = [this](int cellNumber) { return ExactDecimal::parse(declaration_.cells[cellNumber]); };
     auto report = [&](int cellNumber, check::RuleId rule, std::string fieldName, std::string value,
                       std::string detail) {
         check::Finding finding;
@@ -180,12 +222,12 @@ void PeriodCheck::checkReturnCells(const JournalTotals& sales, FindingSink& sink
     }
     const auto k33 = number(33);
     const auto k42 = number(42);
-    if (k33 && k42 && wholeCents(*k42) != 0 && wholeCents(*k33) == 0)
+    if (k33 && k42 && !k42->roundedToCents().isZero() && k33->roundedToCents().isZero())
         report(42, check::RuleId::PartialCreditNoCoefficient, cellName(42), text(42), cellName(33) + " = " + text(33));
     const auto k50 = number(50);
     const auto k70 = number(70);
     const auto k71 = number(71);
-    if (k50 && k70 && k71 && wholeCents(*k70) + wholeCents(*k71) > wholeCents(*k50))
+    if (k50 && k70 && k71 && k70->roundedToCents() + k71->roundedToCents() > k50->roundedToCents())
         report(70, check::RuleId::ReturnPaidExceedsDue, cellName(70) + " + " + cellName(71),
                text(70) + " + " + text(71), cellName(50) + " = " + text(50));
 }

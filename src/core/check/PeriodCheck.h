@@ -38,6 +38,8 @@ public:
 
 private:
     JournalTotals checkJournal(const FileSurvey& file, const JournalLayout& layout, FindingSink& sink);
+    // The return record's own fields and the files' first bytes, reported on the file they are in.
+    void checkReturnRecord(FindingSink& sink) const;
     void checkReturnCells(const JournalTotals& sales, FindingSink& sink) const;
 
     PeriodFiles files_;

@@ -155,6 +155,8 @@ void RecordJudge::checkVatAgainstBase() {
         return;
     }
     judge(11, 12, 20, 20);
+    if (context_.periodUnknown)
+        return;
     TaxPeriod period = context_.period.valid() ? context_.period : parseTaxPeriod(text(PeriodField));
     if (!period.valid())
         return;
@@ -190,7 +192,7 @@ void RecordJudge::checkSigns() {
 }
 
 void RecordJudge::checkDateAgainstPeriod() {
-    if (!date_)
+    if (!date_ || context_.periodUnknown)
         return;
     const TaxPeriod period = context_.period.valid() ? context_.period : parseTaxPeriod(text(PeriodField));
     if (!period.valid())

@@ -22,6 +22,7 @@ struct RecordContext {
     std::string fileName;                      // named in every finding
     Generation generation = Generation::Today; // classic records allow dd.mm.yyyy and have no trailing code
     TaxPeriod period;                          // the return's 00-03; when not valid, the record's own period
+    bool periodUnknown = false; // the return's 00-03 is no real month: the rules that need it are not run
 };
 
 // Appends the findings about `record` (line `line` of the file) to `findings`: nothing when the record is

@@ -1,10 +1,8 @@
 #include "check/ReturnRules.h"
 
-#include "text/Decimal.h"
 #include "text/Encoding.h"
 #include "text/Money.h"
 
-#include <cmath>
 #include <optional>
 
 namespace orva {
@@ -13,17 +11,17 @@ namespace {
 
 // One side of a rule: a number, or the reason there is none.
 struct Value {
-    std::optional<long double> number;
+    std::optional<ExactDecimal> number;
     std::string problem; // UTF-8, set when `number` is empty
     std::string source;  // UTF-8: the file, line and text of the amount (of a sum: its largest term)
 };
 
 // The source of whichever of two numbers is larger: the one to blame when a result is out of range.
 const std::string& largerSource(const Value& a, const Value& b) {
-    return std::fabs(*b.number) > std::fabs(*a.number) ? b.source : a.source;
+    return ExactDecimal::compareMagnitude(*b.number, *a.number) > 0 ? b.source : a.source;
 }
 
-Value combine(const Value& a, const Value& b, long double (*op)(long double, long double)) {
+Value combine(const Value& a, const Value& b, ExactDecimal (*op)(const ExactDecimal&, const ExactDecimal&)) {
     if (!a.number)
         return a;
     if (!b.number)
@@ -31,11 +29,23 @@ Value combine(const Value& a, const Value& b, long double (*op)(long double, lon
     return {op(*a.number, *b.number), {}, largerSource(a, b)};
 }
 
-long double add(long double a, long double b) {
+ExactDecimal add(const ExactDecimal& a, const ExactDecimal& b) {
     return a + b;
 }
-long double multiply(long double a, long double b) {
+ExactDecimal multiply(const ExactDecimal& a, const ExactDecimal& b) {
     return a * b;
+}
+
+// Amounts are compared as the documents state them: in whole cents.
+int compareCents(const ExactDecimal& a, const ExactDecimal& b) {
+    return ExactDecimal::compare(a.roundedToCents(), b.roundedToCents());
+}
+
+// The difference of what is compared, both sides in whole cents: 9.98 against 9.975 is 0.00, not the
+// 0.01 that 0.005 rounds to, so a rule that holds never shows a difference and one that fails never
+// shows 0.00.
+ExactDecimal centsDifference(const Value& a, const Value& b) {
+    return a.number->roundedToCents() - b.number->roundedToCents();
 }
 
 class Checker {
@@ -44,13 +54,13 @@ public:
 
     Value cell(int cellNumber) const {
         const std::string& text = declaration_.cells[cellNumber];
-        if (const auto number = tryParseDecimal(text))
+        if (auto number = ExactDecimal::parse(text))
             return {*number, {}, declarationCellPlace(declaration_, cellNumber) + quoted(text)};
         return {std::nullopt, cellName(cellNumber) + quoted(text) + " не е число", {}};
     }
 
     Value cells(std::initializer_list<int> cellNumbers) const {
-        Value sum{0.0L, {}, {}};
+        Value sum{ExactDecimal(), {}, {}};
         for (int cellNumber : cellNumbers)
             sum = combine(sum, cell(cellNumber), add);
         return sum;
@@ -66,7 +76,7 @@ public:
 
     Value field(std::size_t number) const {
         const std::string& text = declaration_.fields.at(number - 1);
-        if (const auto value = tryParseDecimal(text))
+        if (auto value = ExactDecimal::parse(text))
             return {*value,
                     {},
                     std::string(kDeclarationFileName) + ", ред " +
@@ -79,11 +89,11 @@ public:
     void equal(const std::string& rule, const Value& returnSide, const Value& otherSide, bool whole = false) {
         CheckRow row = startRow(rule, returnSide, otherSide, whole);
         if (row.result != CheckRow::Result::NotEvaluable) {
-            const long double difference = *returnSide.number - *otherSide.number;
-            const Value differenceValue{difference, {}, largerSource(returnSide, otherSide)};
+            const Value differenceValue{
+                centsDifference(returnSide, otherSide), {}, largerSource(returnSide, otherSide)};
             row.difference = whole ? wholeNumber(rule, differenceValue) : money(rule, differenceValue);
-            row.result = wholeCents(*returnSide.number) == wholeCents(*otherSide.number) ? CheckRow::Result::Holds
-                                                                                         : CheckRow::Result::Fails;
+            row.result = compareCents(*returnSide.number, *otherSide.number) == 0 ? CheckRow::Result::Holds
+                                                                                  : CheckRow::Result::Fails;
         }
         rows_.push_back(row);
     }
@@ -93,20 +103,20 @@ public:
         CheckRow row = startRow(rule, returnSide, otherSide);
         if (row.result != CheckRow::Result::NotEvaluable) {
             row.difference =
-                money(rule, Value{*returnSide.number - *otherSide.number, {}, largerSource(returnSide, otherSide)});
-            row.result = wholeCents(*returnSide.number) <= wholeCents(*otherSide.number) ? CheckRow::Result::Holds
-                                                                                         : CheckRow::Result::Fails;
+                money(rule, Value{centsDifference(returnSide, otherSide), {}, largerSource(returnSide, otherSide)});
+            row.result = compareCents(*returnSide.number, *otherSide.number) <= 0 ? CheckRow::Result::Holds
+                                                                                  : CheckRow::Result::Fails;
         }
         rows_.push_back(row);
     }
 
-    void between(const std::string& rule, const Value& value, long double low, long double high) {
+    void between(const std::string& rule, const Value& value, const ExactDecimal& low, const ExactDecimal& high) {
         CheckRow row = startRow(rule, value, Value{low, {}, {}});
-        row.journalValue = formatMoney(low) + ".." + formatMoney(high);
+        row.journalValue = low.moneyText() + ".." + high.moneyText();
         if (row.result != CheckRow::Result::NotEvaluable) {
-            const long double outside = *value.number < low    ? *value.number - low
-                                        : *value.number > high ? *value.number - high
-                                                               : 0.0L;
+            const ExactDecimal outside = *value.number < low    ? *value.number - low
+                                         : *value.number > high ? *value.number - high
+                                                                : ExactDecimal();
             row.difference = money(rule, Value{outside, {}, value.source});
             row.result =
                 *value.number >= low && *value.number <= high ? CheckRow::Result::Holds : CheckRow::Result::Fails;
@@ -122,14 +132,16 @@ private:
     // The money text of a number; one that cannot be written as money (its cents overflow) ends the
     // check with a failure naming the amount it comes from, never "inf" in the table.
     static std::string money(const std::string& rule, const Value& value) {
-        if (!fitsMoneyFormat(*value.number))
+        if (!value.number->fitsMoneyFormat())
             throw PeriodError(PeriodError::Stage::Return,
                               value.source + ": " + rule + ": сумата не може да се изпише в стотинки");
-        return formatMoney(*value.number);
+        return value.number->moneyText();
     }
 
     static std::string wholeNumber(const std::string& rule, const Value& value) {
-        return std::abs(*value.number) < 1e18L ? std::to_string(std::llround(*value.number)) : money(rule, value);
+        static const ExactDecimal kLongest = ExactDecimal::fromInteger(1000000000000000000LL);
+        return ExactDecimal::compareMagnitude(*value.number, kLongest) < 0 ? value.number->rounded(0).exactText()
+                                                                           : money(rule, value);
     }
 
     static std::string show(const std::string& rule, const Value& value, bool whole) {
@@ -178,13 +190,13 @@ bool agreesOnlyInOtherOrder(const Declaration& declaration, const JournalTotals&
     bool agreeAsRead = true;
     bool agreeSwapped = true;
     for (const Pair& pair : kPairs) {
-        const auto asRead = tryParseDecimal(declaration.cells[pair.cellNumber]);
-        const auto swapped = tryParseDecimal(declaration.cells[pair.partner]);
+        const auto asRead = ExactDecimal::parse(declaration.cells[pair.cellNumber]);
+        const auto swapped = ExactDecimal::parse(declaration.cells[pair.partner]);
         if (!asRead || !swapped)
             return false;
-        const long double total = sales.totals.at(static_cast<std::size_t>(pair.column - 9));
-        agreeAsRead = agreeAsRead && wholeCents(*asRead) == wholeCents(total);
-        agreeSwapped = agreeSwapped && wholeCents(*swapped) == wholeCents(total);
+        const ExactDecimal& total = sales.totals.at(static_cast<std::size_t>(pair.column - 9));
+        agreeAsRead = agreeAsRead && compareCents(*asRead, total) == 0;
+        agreeSwapped = agreeSwapped && compareCents(*swapped, total) == 0;
     }
     return !agreeAsRead && agreeSwapped;
 }
@@ -218,7 +230,7 @@ std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalT
     check.equal(
         "кл.40 = кл.41+42×33+43", check.cell(40),
         combine(combine(check.cell(41), combine(check.cell(42), check.cell(33), multiply), add), check.cell(43), add));
-    check.between("0 ≤ кл.33 ≤ 1", check.cell(33), 0.0L, 1.0L);
+    check.between("0 ≤ кл.33 ≤ 1", check.cell(33), ExactDecimal(), ExactDecimal::fromInteger(1));
 
     // Cells 50 and 60 as the window derives them from 20 - 40.
     Value derived50 = check.cell(20);
@@ -236,9 +248,10 @@ std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalT
     check.equal("кл.60 от кл.20-40", check.cell(60), derived60);
     check.atMost("кл.80+81+82 ≤ кл.60", check.cells({80, 81, 82}), check.cell(60));
 
-    check.equal("поле 5 = брой продажби", check.field(5), Value{static_cast<long double>(sales.records), {}, {}}, true);
-    check.equal("поле 6 = брой покупки", check.field(6), Value{static_cast<long double>(purchases.records), {}, {}},
-                true);
+    check.equal("поле 5 = брой продажби", check.field(5),
+                Value{ExactDecimal::fromInteger(static_cast<long long>(sales.records)), {}, {}}, true);
+    check.equal("поле 6 = брой покупки", check.field(6),
+                Value{ExactDecimal::fromInteger(static_cast<long long>(purchases.records)), {}, {}}, true);
     return check.rows();
 }
 

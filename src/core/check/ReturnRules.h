@@ -20,7 +20,7 @@ struct CheckRow {
 
 // What the rules need of a journal: its column totals and record count, not its document.
 struct JournalTotals {
-    std::vector<long double> totals; // one per amount column
+    std::vector<ExactDecimal> totals; // one per amount column, exact
     std::size_t records = 0;
     // Empty when every amount was a number; otherwise why the totals are not the journal's (UTF-8), and
     // the rules that need them are not evaluated.

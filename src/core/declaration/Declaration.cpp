@@ -128,18 +128,18 @@ std::string captionLine(const std::string& periodText, const std::string& vatNum
     return period + periodText + vat + vatNumber + "     " + firmName;
 }
 
-ResultAmounts deriveResultAmounts(long double k20, long double k40) {
-    const long double difference = k20 - k40;
-    if (difference > 0)
-        return {difference, 0.0L};
-    return {0.0L, -difference}; // -(x - y) is y - x exactly
+ResultAmounts deriveResultAmounts(const ExactDecimal& k20, const ExactDecimal& k40) {
+    const ExactDecimal difference = k20 - k40;
+    if (difference > ExactDecimal())
+        return {difference, ExactDecimal()};
+    return {ExactDecimal(), -difference};
 }
 
 ResultCells deriveResultCells(const std::string& k20, const std::string& k40) {
-    const long double x = parseDecimal(k20);
-    const long double y = parseDecimal(k40);
-    // A difference whose cents cannot be held would print as "inf" in the money format.
-    if (!fitsMoneyFormat(x - y))
+    const ExactDecimal x = parseDecimal(k20);
+    const ExactDecimal y = parseDecimal(k40);
+    // A difference too long to be written as money.
+    if (!(x - y).fitsMoneyFormat())
         throw Error("клетки 20 и 40 (\"" + win1251ToUtf8(k20) + "\", \"" + win1251ToUtf8(k40) +
                     "\") се различават с повече, отколкото може да се представи");
     const ResultAmounts result = deriveResultAmounts(x, y);

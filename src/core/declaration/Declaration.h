@@ -2,6 +2,7 @@
 
 #include "declaration/ReturnCells.h"
 #include "text/CodePage.h"
+#include "text/ExactDecimal.h"
 #include "text/Wording.h"
 
 #include <cstddef>
@@ -53,10 +54,10 @@ std::string captionLine(const std::string& periodText, const std::string& vatNum
 // above zero, else the tax to refund (60); the other cell is 0. The check compares the return's
 // cells with these numbers; the return form writes them through deriveResultCells.
 struct ResultAmounts {
-    long double cell50;
-    long double cell60;
+    ExactDecimal cell50;
+    ExactDecimal cell60;
 };
-ResultAmounts deriveResultAmounts(long double k20, long double k40);
+ResultAmounts deriveResultAmounts(const ExactDecimal& k20, const ExactDecimal& k40);
 
 // Cells 50 and 60 from the texts of cells 20 and 40 ("%15.2f"). Throws ConversionError when a text
 // is not a number, orva::Error naming both when their difference cannot be written as money.

@@ -2,7 +2,6 @@
 
 #include "journals/JournalTable.h"
 #include "journals/RecordLayout.h"
-#include "text/Decimal.h"
 #include "text/Encoding.h"
 #include "text/Fields.h"
 #include "text/LineSource.h"
@@ -133,7 +132,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     const std::string dash = journal_table::dashLine();
 
     JournalSummary result;
-    result.totals.assign(amountCount, 0.0L);
+    std::vector<ExactSum> sums(amountCount);
     static const std::string kEmpty;
 
     // Room for the longest line a record can make, composed here and copied into its string once.
@@ -211,12 +210,11 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             amounts[k] = cut.next(kAmountFieldWidth);
 
         for (std::size_t k = 0; k < amounts.size(); ++k) {
-            const std::optional<long double> value = tryParseDecimal(amounts[k]);
             auto quoted = [&] {
                 const std::string text = codePage == CodePage::Mik ? mikToWin1251(amounts[k]) : std::string(amounts[k]);
                 return " \"" + win1251ToUtf8(text) + "\"";
             };
-            if (!value) {
+            if (!sums[k].add(amounts[k])) {
                 const JournalError error(fileName, index + 1,
                                          "сума " + std::to_string(k + 1) + quoted() + " не е число");
                 if (!options.onBadAmount)
@@ -225,9 +223,8 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
                 result.complete = false;
                 continue;
             }
-            result.totals[k] += *value;
-            // A total whose cents cannot be held could not be printed as money.
-            if (!fitsMoneyFormat(result.totals[k]))
+            // A total too long to be written as money could not be printed.
+            if (!sums[k].fitsMoneyFormat())
                 fail(index + 1, "сума " + std::to_string(k + 1) + quoted() + " прави сбора твърде голям");
         }
 
@@ -283,6 +280,9 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     if (!source.hasMore())
         result.nul = source.nulStop();
 
+    result.totals.reserve(sums.size());
+    for (const ExactSum& sum : sums)
+        result.totals.push_back(sum.value());
     // The totals follow directly, with no page test, even past the end of a page.
     std::size_t next = 0;
     for (const AmountLine& amountLine : layout.amountLines) {

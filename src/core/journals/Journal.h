@@ -3,6 +3,7 @@
 #include "journals/RecordLayout.h"
 #include "text/CodePage.h"
 #include "text/Errors.h"
+#include "text/ExactDecimal.h"
 #include "text/LineSource.h"
 #include "text/Wording.h"
 
@@ -56,9 +57,9 @@ const JournalLayout& salesLayout(Wording wording = Wording::Classic);
 const JournalLayout& journalLayout(JournalKind kind, Wording wording);
 
 struct JournalResult {
-    std::vector<std::string> lines;    // the document, Windows-1251
-    std::vector<long double> totals;   // one per amount column
-    std::size_t records = 0;           // records laid out
+    std::vector<std::string> lines;   // the document, Windows-1251
+    std::vector<ExactDecimal> totals; // one per amount column, exact
+    std::size_t records = 0;          // records laid out
     std::vector<std::string> problems; // as JournalSummary's
 };
 
@@ -112,10 +113,10 @@ struct JournalOptions {
 };
 
 struct JournalSummary {
-    std::vector<long double> totals; // one per amount column
-    std::size_t records = 0;         // records laid out
-    std::size_t endLine = 0;         // the short line that ended the data before the file's end, or 0
-    bool complete = true;            // false when onBadAmount left an amount out of the totals
+    std::vector<ExactDecimal> totals; // one per amount column, exact
+    std::size_t records = 0;          // records laid out
+    std::size_t endLine = 0;          // the short line that ended the data before the file's end, or 0
+    bool complete = true;             // false when onBadAmount left an amount out of the totals
     // The file's last line when it was shorter than a record and so left out, with its number (or 0).
     std::string droppedLastLine;
     std::size_t droppedLine = 0;

@@ -70,6 +70,8 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name) {
     std::size_t bytes = 0;
     try {
         readFileChunks(survey.path, 1 << 20, [&](std::string_view chunk) {
+            if (bytes == 0)
+                survey.byteOrderMark = chunk.substr(0, 3) == "\xEF\xBB\xBF";
             bytes += chunk.size();
             counter.add(chunk.data(), chunk.size());
             if (!lineEnded) {

@@ -27,6 +27,7 @@ struct FileSurvey {
     CodePage codePage = CodePage::Mik;
     std::size_t firstLineLength = 0; // bytes before the first CR, LF or NUL
     bool empty = false;              // 0 bytes
+    bool byteOrderMark = false;      // starts with UTF-8's EF BB BF (reported by the check only)
 };
 
 // Opens the file (never blocking: a FIFO or device is refused as "not a regular file"), counts

@@ -2,8 +2,8 @@
 
 #include "declaration/ReturnForm.h"
 #include "period/Gate.h"
-#include "text/Decimal.h"
 #include "text/Encoding.h"
+#include "text/ExactDecimal.h"
 #include "text/LineFile.h"
 #include "text/LineSource.h"
 
@@ -135,7 +135,7 @@ ReturnAnswers presetAnswers(const Declaration& declaration, const std::optional<
     ReturnAnswers answers;
     answers.cells = declaration.cells;
     for (int cellNumber : {20, 40}) {
-        if (!tryParseDecimal(declaration.cells[cellNumber]))
+        if (!ExactDecimal::parse(declaration.cells[cellNumber]))
             failReturn(declarationCellPlace(declaration, cellNumber) + " " + quoted(declaration.cells[cellNumber]) +
                        " не е число");
     }

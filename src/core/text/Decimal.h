@@ -1,16 +1,13 @@
 #pragma once
 
-#include <optional>
+#include "text/ExactDecimal.h"
+
 #include <string_view>
 
 namespace orva {
 
-// Parses a decimal number: blanks around it, an optional sign, digits with an optional
-// point and fraction, an optional exponent. "." is always the point, whatever the locale.
-// Throws ConversionError (quoting the text) for anything else, including empty or blank text.
-long double parseDecimal(std::string_view text);
-
-// The same grammar without the exception, for callers that report failures themselves.
-std::optional<long double> tryParseDecimal(std::string_view text);
+// ExactDecimal::parse for callers that do not report failures themselves: throws ConversionError
+// (quoting the text) for anything that is not a number, including empty or blank text.
+ExactDecimal parseDecimal(std::string_view text);
 
 } // namespace orva

@@ -204,10 +204,16 @@ void ExactDecimal::normalize() {
 }
 
 ExactDecimal ExactDecimal::fromCents(long long cents) {
-    const bool negative = cents < 0;
-    const unsigned __int128 magnitude = negative ? static_cast<unsigned __int128>(-static_cast<__int128>(cents))
-                                                 : static_cast<unsigned __int128>(cents);
-    return fromParts(negative, limbsOf(magnitude), 2);
+    ExactDecimal value = fromInteger(cents);
+    value.scale_ = value.isZero() ? 0 : 2;
+    return value;
+}
+
+ExactDecimal ExactDecimal::fromInteger(long long value) {
+    const bool negative = value < 0;
+    const unsigned __int128 magnitude = negative ? static_cast<unsigned __int128>(-static_cast<__int128>(value))
+                                                 : static_cast<unsigned __int128>(value);
+    return fromParts(negative, limbsOf(magnitude), 0);
 }
 
 std::optional<ExactDecimal> ExactDecimal::parse(std::string_view text) {
@@ -333,15 +339,15 @@ int ExactDecimal::compare(const ExactDecimal& a, const ExactDecimal& b) {
     return a.negative_ ? -magnitude : magnitude;
 }
 
-ExactDecimal ExactDecimal::roundedToCents() const {
-    if (scale_ <= 2)
-        return scaledTo(2);
-    const int drop = scale_ - 2;
-    Limbs cents = shiftDown(limbs_, drop);
-    // Half or more of a cent away from zero: the first dropped digit is 5 or more.
+ExactDecimal ExactDecimal::rounded(int decimals) const {
+    if (scale_ <= decimals)
+        return scaledTo(decimals);
+    const int drop = scale_ - decimals;
+    Limbs kept = shiftDown(limbs_, drop);
+    // Half or more of the last kept digit away from zero: the first dropped digit is 5 or more.
     if (digitAt(limbs_, static_cast<std::size_t>(drop - 1)) >= 5)
-        cents = add(cents, Limbs{1});
-    return fromParts(negative_, std::move(cents), 2);
+        kept = add(kept, Limbs{1});
+    return fromParts(negative_, std::move(kept), decimals);
 }
 
 std::size_t ExactDecimal::integerDigits() const {

@@ -18,6 +18,8 @@ public:
 
     // A whole number of cents.
     static ExactDecimal fromCents(long long cents);
+    // A whole number (a count of records).
+    static ExactDecimal fromInteger(long long value);
 
     // The amount grammar of the files: blanks around it, an optional sign, digits with an optional
     // point and fraction, an optional exponent. std::nullopt for anything else, and for a value of
@@ -45,7 +47,9 @@ public:
     bool isNegative() const { return negative_; }
 
     // Rounded half away from zero to whole cents.
-    ExactDecimal roundedToCents() const;
+    ExactDecimal roundedToCents() const { return rounded(2); }
+    // Rounded half away from zero to `decimals` digits after the point (0 or more).
+    ExactDecimal rounded(int decimals) const;
 
     // Whether moneyText can write the value: below 10^4930 in magnitude (a longer text is no amount).
     bool fitsMoneyFormat() const;
@@ -79,6 +83,8 @@ public:
     bool add(std::string_view text);
     void add(const ExactDecimal& value);
     ExactDecimal value() const;
+    // value().fitsMoneyFormat(), without building the value while the total is small.
+    bool fitsMoneyFormat() const { return !spilled_ || big_.fitsMoneyFormat(); }
 
 private:
     void spill();
