@@ -1,5 +1,7 @@
 #include "cli/CheckCommand.h"
 
+#include "period/Gate.h"
+
 #include "check/PeriodCheck.h"
 #include "cli/CheckTable.h"
 #include "cli/Command.h"
@@ -130,10 +132,10 @@ public:
     void begin() override { out_ << shownText(files_.description()) << '\n'; }
 
     void end(const std::vector<CheckRow>& rows) override {
-        const std::size_t shown = std::min(maxLines_, total_.errors + total_.warnings);
-        if (shown < total_.errors + total_.warnings)
-            out_ << "... още " << total_.errors + total_.warnings - shown << " находки не са показани (--max-findings "
-                 << maxLines_ << ")\n";
+        writeRepeats();
+        const std::size_t unshown = total_.errors + total_.warnings - shown_ - counted_;
+        if (unshown != 0)
+            out_ << "... още " << unshown << " находки не са показани (--max-findings " << maxLines_ << ")\n";
         printCheckTable(rows, out_);
         std::size_t tableFailures = 0;
         for (const CheckRow& row : rows)
@@ -155,9 +157,29 @@ public:
 
 private:
     void write(const Finding& finding) override {
+        if (finding.file != file_) {
+            writeRepeats();
+            file_ = finding.file;
+        }
+        // Records of another firm or period: the first record of each value is shown, the others
+        // counted and summed up in one line after the journal's findings.
+        if ((finding.rule == check::RuleId::OwnVatNumber || finding.rule == check::RuleId::OwnPeriod) &&
+            written_ < maxLines_) {
+            const auto seen = std::find_if(repeats_.begin(), repeats_.end(), [&](const Repeat& repeat) {
+                return repeat.rule == finding.rule && repeat.value == finding.value;
+            });
+            if (seen != repeats_.end()) {
+                ++seen->count;
+                ++counted_;
+                return;
+            }
+            if (repeats_.size() < kRepeatsKept)
+                repeats_.push_back({finding.rule, finding.value, 0});
+        }
         if (written_ >= maxLines_)
             return;
         ++written_;
+        ++shown_;
         if (progress_.clear)
             progress_.clear();
         // A value may hold any byte of the file: control characters are shown escaped, so that one
@@ -170,9 +192,35 @@ private:
         out_ << " \"" << shownText(finding.value) << "\": " << shownText(fullMessage(finding)) << '\n';
     }
 
+    void writeRepeats() {
+        for (const Repeat& repeat : repeats_) {
+            if (repeat.count == 0)
+                continue;
+            if (progress_.clear)
+                progress_.clear();
+            out_ << shownText(file_) << ": … и още " << repeat.count << (repeat.count == 1 ? " запис" : " записа")
+                 << (repeat.rule == check::RuleId::OwnVatNumber ? " на " + shownText(repeat.value)
+                                                                : " за " + shownText(periodForPeople(repeat.value)))
+                 << '\n';
+            ++written_;
+        }
+        repeats_.clear();
+    }
+
+    struct Repeat {
+        check::RuleId rule;
+        std::string value;
+        std::size_t count;
+    };
+    static constexpr std::size_t kRepeatsKept = 16; // of one journal; further values are shown as they come
+
     std::ostream& out_;
     std::size_t maxLines_;
-    std::size_t written_ = 0;
+    std::size_t written_ = 0; // lines of findings, summaries included
+    std::size_t shown_ = 0;   // findings shown
+    std::size_t counted_ = 0; // findings summed up instead
+    std::string file_;
+    std::vector<Repeat> repeats_;
 };
 
 // CSV for spreadsheets set up for Bulgarian: ";" between fields, CR LF, UTF-8 with a BOM.

@@ -53,6 +53,8 @@ constexpr std::array<RuleInfo, ruleCount> rules{{
      "правилата, които искат периода на декларацията, не са проверени"},
     {RuleId::ByteOrderMark, "byte-order-mark", 18, E,
      "файлът започва с UTF-8 BOM (EF BB BF): полетата на първия ред са изместени с 3 байта"},
+    {RuleId::NulByte, "nul-byte", 10, E, "байт NUL прекъсва дневника; следващите редове не се четат"},
+    {RuleId::CutLastRecord, "cut-last-record", 10, E, "последният ред е по-къс от запис и не е в дневника"},
 }};
 
 constexpr bool inRuleIdOrder() {

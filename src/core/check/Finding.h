@@ -48,6 +48,8 @@ enum class RuleId {
     ReturnPeriod,               // 1: the return's own 00-03
     PeriodRulesNotChecked,      // 14: the return's period is no real month
     ByteOrderMark,              // 18: a file starts with UTF-8's EF BB BF
+    NulByte,                    // 10: a NUL ends the journal with lines after it
+    CutLastRecord,              // 10: the last line, shorter than a record, is left out
 };
 
 struct RuleInfo {
@@ -58,7 +60,7 @@ struct RuleInfo {
     const char* message; // stable Bulgarian text, UTF-8
 };
 
-inline constexpr std::size_t ruleCount = static_cast<std::size_t>(RuleId::ByteOrderMark) + 1;
+inline constexpr std::size_t ruleCount = static_cast<std::size_t>(RuleId::CutLastRecord) + 1;
 
 // The one table of all rules, in RuleId order; README lists it.
 const std::array<RuleInfo, ruleCount>& ruleTable();

@@ -35,6 +35,7 @@ public:
     }
     bool hasMore() override { return inner_.hasMore(); }
     std::size_t sizeHint() const override { return inner_.sizeHint(); }
+    std::optional<NulStop> nulStop() override { return inner_.nulStop(); }
     const std::string& shortLine() const { return shortLine_; }
 
 private:
@@ -100,6 +101,7 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
     std::size_t fileSize = 0;
     JournalOptions options;
     options.codePage = file.codePage;
+    options.fileName = file.name;
     options.onRecord = [&](std::string_view record, std::size_t line) {
         if (file.codePage == CodePage::Mik) {
             converted.assign(record);
@@ -133,7 +135,7 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
         totals.totals = summary.totals;
         totals.records = summary.records;
         if (badAmounts != 0)
-            totals.incomplete = layout.fileName + ": " + std::to_string(badAmounts) + " сум" +
+            totals.incomplete = file.name + ": " + std::to_string(badAmounts) + " сум" +
                                 (badAmounts == 1 ? "а не е число" : "и не са числа") + ", първата на ред " +
                                 std::to_string(firstBadLine);
 
@@ -163,8 +165,28 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
                 sink.finding(finding);
             }
         }
+        // What the documents lose without a word (period/Gate.h): the window and export ask about it.
+        if (summary.nul && summary.nul->linesAfter != 0) {
+            check::Finding finding = fileFinding(file.name, summary.nul->line, check::RuleId::NulByte);
+            finding.fieldName = "ред";
+            finding.value = "NUL";
+            finding.detail = "дневникът не показва още " + std::to_string(summary.nul->linesAfter) +
+                             (summary.nul->linesAfter == 1 ? " ред" : " реда");
+            sink.finding(finding);
+        }
+        const bool cutByNul = summary.nul && summary.nul->line == summary.droppedLine;
+        if (summary.droppedLine != 0 && !cutByNul && !isBlank(summary.droppedLastLine)) {
+            std::string cut = summary.droppedLastLine;
+            if (file.codePage == CodePage::Mik)
+                mikToWin1251InPlace(cut);
+            check::Finding finding = fileFinding(file.name, summary.droppedLine, check::RuleId::CutLastRecord);
+            finding.fieldName = "ред";
+            finding.value = win1251ToUtf8(std::string(trimBlanks(cut)));
+            finding.detail = "дължина " + std::to_string(cut.size());
+            sink.finding(finding);
+        }
     } catch (const Error&) {
-        throwAsJournalLoadError(layout.fileName);
+        throwAsJournalLoadError(file.name);
     }
     sink.progress(file.name, 1.0);
     return totals;
