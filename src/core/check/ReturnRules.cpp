@@ -79,7 +79,7 @@ public:
         if (auto value = ExactDecimal::parse(text))
             return {*value,
                     {},
-                    std::string(kDeclarationFileName) + ", ред " +
+                    declaration_.fileName + ", ред " +
                         std::to_string(declarationLineOfField(declaration_, number)) + ": поле " +
                         std::to_string(number) + quoted(text)};
         return {std::nullopt, "поле " + std::to_string(number) + quoted(text) + " не е число", {}};

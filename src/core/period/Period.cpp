@@ -26,7 +26,7 @@ std::string quoted(const std::string& win1251) {
 } // namespace
 
 std::string declarationCellPlace(const Declaration& declaration, int cellNumber) {
-    return std::string(kDeclarationFileName) + ", ред " +
+    return declaration.fileName + ", ред " +
            std::to_string(declarationLineOfField(declaration, declarationFieldOfCell(cellNumber, declaration.layout))) +
            ": клетка " + cellDigits(cellNumber);
 }
@@ -68,14 +68,15 @@ Declaration loadDeclaration(const PeriodFiles& files) {
         // The record needs only the file's first bytes: a huge deklar.txt costs no more memory.
         record = readFilePrefix(files.declaration.path, kDeclarationRecordLength);
     } catch (const FileError& error) {
-        failLoad(std::string(kDeclarationFileName) + ": " + error.what());
+        failLoad(files.declaration.name + ": " + error.what());
     }
     try {
         Declaration declaration = parseDeclaration(record, files.declaration.codePage, files.returnLayout);
         declaration.wording = files.wording;
+        declaration.fileName = files.declaration.name;
         return declaration;
     } catch (const Error& error) {
-        failLoad(std::string(kDeclarationFileName) + ", ред 1: " + error.what());
+        failLoad(files.declaration.name + ", ред 1: " + error.what());
     }
 }
 
@@ -153,7 +154,7 @@ ReturnAnswers presetAnswers(const Declaration& declaration, const std::optional<
         try {
             answers.date = defaultReturnDate(declaration.periodText);
         } catch (const Error& error) {
-            failReturn(std::string(kDeclarationFileName) + ", ред " +
+            failReturn(declaration.fileName + ", ред " +
                        std::to_string(declarationLineOfField(declaration, 3)) +
                        ": няма дата по подразбиране: " + error.what());
         }
