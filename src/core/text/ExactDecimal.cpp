@@ -23,6 +23,19 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Where the amount in `text` lies without the blanks around it and its sign: [begin, end).
+void unsignedPart(std::string_view text, std::size_t& begin, std::size_t& end, bool& negative) {
+    begin = 0;
+    end = text.size();
+    while (begin < end && text[begin] == ' ')
+        ++begin;
+    while (end > begin && text[end - 1] == ' ')
+        --end;
+    negative = begin < end && text[begin] == '-';
+    if (begin < end && (text[begin] == '+' || text[begin] == '-'))
+        ++begin;
+}
+
 void trim(Limbs& limbs) {
     while (!limbs.empty() && limbs.back() == 0)
         limbs.pop_back();
@@ -217,14 +230,9 @@ ExactDecimal ExactDecimal::fromInteger(long long value) {
 }
 
 std::optional<ExactDecimal> ExactDecimal::parse(std::string_view text) {
-    std::size_t i = 0, end = text.size();
-    while (i < end && text[i] == ' ')
-        ++i;
-    while (end > i && text[end - 1] == ' ')
-        --end;
     bool negative = false;
-    if (i < end && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
+    std::size_t i = 0, end = 0;
+    unsignedPart(text, i, end, negative);
 
     std::string digits; // significant digits, without leading zeros
     std::size_t digitTotal = 0;
@@ -386,14 +394,9 @@ std::string ExactDecimal::exactText() const {
 bool ExactSum::add(std::string_view text) {
     if (!spilled_) {
         // The usual amount ("   1234.56"): at most 19 significant digits and 18 decimals, no exponent.
-        std::size_t i = 0, end = text.size();
-        while (i < end && text[i] == ' ')
-            ++i;
-        while (end > i && text[end - 1] == ' ')
-            --end;
         bool negative = false;
-        if (i < end && (text[i] == '+' || text[i] == '-'))
-            negative = text[i++] == '-';
+        std::size_t i = 0, end = 0;
+        unsignedPart(text, i, end, negative);
         std::uint64_t mantissa = 0;
         int significant = 0, decimals = 0, digits = 0;
         bool point = false, plain = true;
