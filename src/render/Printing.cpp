@@ -98,7 +98,7 @@ std::unique_ptr<PdfDocumentFile> exportPdfFile(const std::string& path, int poin
     return std::make_unique<PdfDocumentFile>(path, printer, pointSize, 0, title, AtomicFileWriter::Links::Replace);
 }
 
-void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
+void printDocument(PrintService& service, QPrinter& printer, const DocumentText& lines, int pointSize,
                    const std::string& jobName, int linesPerSheet) {
     if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
         throw Error("печат: няма принтер \"" + toUtf8(printer.printerName()) + "\"");
@@ -125,14 +125,29 @@ void printDocument(PrintService& service, QPrinter& printer, const std::vector<s
     const std::string pdf = folder.filePath(QStringLiteral("job.pdf")).toStdString();
     try {
         PdfDocumentFile file(pdf, pdfPrinter, pointSize, perPage, jobName);
-        for (const std::string& line : lines)
-            file.addLine(line);
+        for (std::size_t index = 0; index < lines.lineCount(); ++index)
+            file.addLine(lines.line(index));
         file.finish();
         file.publish();
     } catch (const FileError&) {
         throw Error("печат: заданието не може да се запише в " + pdf);
     }
     service.submitPdf(queue, pdf, jobName, jobOptions(printer));
+}
+
+void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
+                   const std::string& jobName, int linesPerSheet) {
+    // The lines as they are, without a copy.
+    class Borrowed final : public DocumentText {
+    public:
+        explicit Borrowed(const std::vector<std::string>& lines) : lines_(lines) {}
+        std::size_t lineCount() const override { return lines_.size(); }
+        std::string_view line(std::size_t index) const override { return lines_[index]; }
+        std::size_t longestLine() const override { return 0; } // not needed to print
+    private:
+        const std::vector<std::string>& lines_;
+    };
+    printDocument(service, printer, Borrowed(lines), pointSize, jobName, linesPerSheet);
 }
 
 } // namespace orva

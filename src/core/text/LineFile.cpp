@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
-#include <dirent.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +20,9 @@ namespace orva {
 namespace {
 
 constexpr std::size_t kWriteBlock = 1 << 20;
+// Write-back of a big file is started every this many bytes, so the disk writes while the rest is
+// built, and finish()'s fsync waits only for the last stretch.
+constexpr std::uint64_t kWriteBackStretch = 8 << 20;
 
 // The file a write to `path` replaces: a symbolic link stays a link, its target is written.
 std::string writtenPath(const std::string& path) {
@@ -124,6 +127,15 @@ void AtomicFileWriter::writeOut(std::string_view bytes) {
         }
         written += static_cast<std::size_t>(put);
     }
+    written_ += bytes.size();
+#ifdef __linux__
+    if (written_ - writtenBack_ >= kWriteBackStretch) {
+        // Only a start: the pages are written while we go on; fsync in finish() still decides.
+        ::sync_file_range(fd_.get(), static_cast<off64_t>(writtenBack_), static_cast<off64_t>(written_ - writtenBack_),
+                          SYNC_FILE_RANGE_WRITE);
+        writtenBack_ = written_;
+    }
+#endif
 }
 
 void AtomicFileWriter::finish() {
@@ -145,6 +157,14 @@ void AtomicFileWriter::publish() {
     const UniqueFd folder(::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder)
         ::fsync(folder.get());
+}
+
+UniqueFd AtomicFileWriter::openWritten() const {
+    // The temporary file's name is this process's own: nobody else renames onto it.
+    UniqueFd fd(::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
+        throwFileError(FileAction::Read, path_, errno);
+    return fd;
 }
 
 void throwFileError(FileAction action, const std::string& path, int error) {
@@ -224,9 +244,13 @@ std::string readFilePrefix(const std::string& path, std::size_t maxBytes) {
     return bytes;
 }
 
-std::string readFileBytes(const std::string& path) { return readFilePrefix(path, std::string().max_size()); }
+std::string readFileBytes(const std::string& path) {
+    return readFilePrefix(path, std::string().max_size());
+}
 
-std::vector<std::string> readLinesFile(const std::string& path) { return splitLines(readFileBytes(path)); }
+std::vector<std::string> readLinesFile(const std::string& path) {
+    return splitLines(readFileBytes(path));
+}
 
 void writeFileAtomic(const std::string& path, std::string_view bytes) {
     AtomicFileWriter file(path);

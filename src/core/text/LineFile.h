@@ -3,6 +3,7 @@
 #include "text/UniqueFd.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -49,6 +50,9 @@ public:
     void writeLine(std::string_view line); // the line and CR LF
     void finish();                         // everything written and on disk
     void publish();                        // finish() if needed, then in place of the target
+    // The written file opened for reading, between finish() and publish(): the descriptor stays on
+    // this very file whatever is later put under the target's name. Throws FileError.
+    UniqueFd openWritten() const;
     const std::string& path() const { return path_; }
 
 private:
@@ -60,6 +64,8 @@ private:
     std::string temporary_;
     std::string buffer_;
     UniqueFd fd_;
+    std::uint64_t written_ = 0;     // bytes handed to the system
+    std::uint64_t writtenBack_ = 0; // of which write-back has been started
     bool published_ = false;
 };
 
