@@ -3,7 +3,6 @@
 #include "text/UniqueFd.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -64,8 +63,6 @@ private:
     std::string temporary_;
     std::string buffer_;
     UniqueFd fd_;
-    std::uint64_t written_ = 0;     // bytes handed to the system
-    std::uint64_t writtenBack_ = 0; // of which write-back has been started
     bool published_ = false;
 };
 
