@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -27,14 +26,13 @@ std::vector<std::string> linesOf(const DocumentText& text) {
     return lines;
 }
 
-std::vector<std::string> entries(const std::string& folder) {
-    std::vector<std::string> names;
+std::size_t entryCount(const std::string& folder) {
+    std::size_t count = 0;
     DIR* directory = ::opendir(folder.c_str());
     while (const dirent* entry = ::readdir(directory))
-        if (entry->d_name[0] != '.' || std::string(entry->d_name).size() > 2)
-            names.emplace_back(entry->d_name);
+        count += std::string(entry->d_name) != "." && std::string(entry->d_name) != "..";
     ::closedir(directory);
-    return names;
+    return count;
 }
 
 class JournalCopyFiles : public ::testing::Test {
@@ -100,31 +98,11 @@ TEST_F(JournalCopyFiles, MappedCopiesAreTheDocuments) {
         EXPECT_EQ(copies.sales.summary.records, 38u);
         EXPECT_EQ(readFileBytes(purchasesCopy_), joinLinesCrLf(purchases));
         EXPECT_EQ(readFileBytes(salesCopy_), joinLinesCrLf(sales));
-        EXPECT_EQ(copies.sales.text->byteSize(), joinLinesCrLf(sales).size());
         std::size_t longest = 0;
         for (const std::string& line : sales)
             longest = std::max(longest, line.size());
         EXPECT_EQ(copies.sales.text->longestLine(), longest);
     }
-}
-
-// A second instance replaces the copies (by rename, with a shorter file, or with another period's
-// journal) while they are shown: the shown documents keep every line.
-TEST_F(JournalCopyFiles, ShownCopyOutlivesItsReplacement) {
-    writePeriod(30, 20);
-    const orva::JournalCopies shown = build(60);
-    const std::vector<std::string> purchases = linesOf(*shown.purchases.text);
-    const std::vector<std::string> sales = linesOf(*shown.sales.text);
-
-    writeFileAtomic(purchasesCopy_, "x\r\n");
-    std::system(("rm -rf '" + data_ + "'").c_str());
-    writePeriod(2, 1);
-    const orva::JournalCopies second = build(60);
-    EXPECT_EQ(second.purchases.summary.records, 2u);
-    EXPECT_NE(readFileBytes(salesCopy_), joinLinesCrLf(sales));
-
-    EXPECT_TRUE(linesOf(*shown.purchases.text) == purchases);
-    EXPECT_TRUE(linesOf(*shown.sales.text) == sales);
 }
 
 // A failed load puts neither copy in place and leaves no temporary file; a copy that cannot be
@@ -155,7 +133,7 @@ TEST_F(JournalCopyFiles, FailureLeavesTheOldCopies) {
         }
         EXPECT_EQ(readFileBytes(purchasesCopy_), "old purchases\r\n");
         EXPECT_EQ(readFileBytes(salesCopy_), "old sales\r\n");
-        EXPECT_EQ(entries(root_).size(), 3u); // data and the two copies
+        EXPECT_EQ(entryCount(root_), 3u); // data and the two copies: no temporary file left
     }
 
     // A folder that is not there, and a disk that fills during the build (past the writer's first
