@@ -20,7 +20,7 @@ namespace {
 
 constexpr int kTextMargin = 2;
 
-QString toDisplay(const std::string& line) {
+QString toDisplay(std::string_view line) {
     QString text(static_cast<qsizetype>(line.size()), Qt::Uninitialized);
     QChar* out = text.data();
     for (const char byte : line)
@@ -30,7 +30,8 @@ QString toDisplay(const std::string& line) {
 
 } // namespace
 
-DocumentView::DocumentView(QWidget* parent) : QAbstractScrollArea(parent) {
+DocumentView::DocumentView(QWidget* parent)
+    : QAbstractScrollArea(parent), text_(std::make_shared<const orva::LineListText>()) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFocusPolicy(Qt::StrongFocus);
@@ -44,32 +45,48 @@ DocumentView::DocumentView(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 void DocumentView::clear() {
-    std::vector<std::string>().swap(lines_);
-    longestLine_ = 0;
-    resetCaret();
-    updateScrollBars();
-    viewport()->update();
+    setLines({});
 }
 
 void DocumentView::appendLine(std::string line) {
-    longestLine_ = std::max(longestLine_, line.size());
-    lines_.push_back(std::move(line));
+    if (!ownLines_) {
+        ownLines_ = std::make_shared<orva::LineListText>(lines());
+        text_ = ownLines_;
+    }
+    ownLines_->append(std::move(line));
     updateScrollBars();
     viewport()->update();
 }
 
 void DocumentView::setLines(std::vector<std::string>&& lines) {
-    lines_ = std::move(lines);
-    longestLine_ = 0;
+    ownLines_ = std::make_shared<orva::LineListText>(std::move(lines));
+    text_ = ownLines_;
     resetCaret();
-    for (const std::string& line : lines_)
-        longestLine_ = std::max(longestLine_, line.size());
     updateScrollBars();
     viewport()->update();
 }
 
+void DocumentView::setDocument(std::shared_ptr<const orva::DocumentText> text) {
+    ownLines_.reset();
+    text_ = text ? std::move(text) : std::make_shared<const orva::LineListText>();
+    resetCaret();
+    updateScrollBars();
+    viewport()->update();
+}
+
+std::vector<std::string> DocumentView::lines() const {
+    std::vector<std::string> lines;
+    lines.reserve(lineCount());
+    for (std::size_t index = 0; index < lineCount(); ++index)
+        lines.emplace_back(text_->line(index));
+    return lines;
+}
+
 void DocumentView::saveToFile(const std::string& path) const {
-    orva::writeLinesFile(path, lines_);
+    orva::AtomicFileWriter file(path);
+    for (std::size_t index = 0; index < lineCount(); ++index)
+        file.writeLine(text_->line(index));
+    file.publish();
 }
 
 void DocumentView::scrollToStart() {
@@ -97,7 +114,7 @@ int DocumentView::visibleLineCount() const {
 
 void DocumentView::updateScrollBars() {
     const int visibleLines = visibleLineCount();
-    const std::size_t count = lines_.size();
+    const std::size_t count = lineCount();
     const int maximum = count > static_cast<std::size_t>(visibleLines)
                             ? static_cast<int>(std::min<std::size_t>(count - visibleLines, INT_MAX))
                             : 0;
@@ -105,7 +122,7 @@ void DocumentView::updateScrollBars() {
     verticalScrollBar()->setPageStep(visibleLines);
     verticalScrollBar()->setSingleStep(1);
 
-    const long long textWidth = static_cast<long long>(longestLine_) * characterWidth() + 2 * kTextMargin;
+    const long long textWidth = static_cast<long long>(text_->longestLine()) * characterWidth() + 2 * kTextMargin;
     const int width = viewport()->width();
     horizontalScrollBar()->setRange(0, static_cast<int>(std::clamp<long long>(textWidth - width, 0, INT_MAX)));
     horizontalScrollBar()->setPageStep(std::max(1, width));
@@ -122,7 +139,7 @@ void DocumentView::paintEvent(QPaintEvent* event) {
     const QRect area = event->rect();
     const std::size_t top = static_cast<std::size_t>(verticalScrollBar()->value());
     const std::size_t first = top + static_cast<std::size_t>(std::max(0, area.top()) / height);
-    const std::size_t last = std::min(lines_.size(), top + static_cast<std::size_t>(area.bottom() / height) + 1);
+    const std::size_t last = std::min(lineCount(), top + static_cast<std::size_t>(area.bottom() / height) + 1);
     const int x = kTextMargin - horizontalScrollBar()->value();
     // The face is monospaced and unkerned: column n starts n advances from the line's start.
     const qreal advance = QFontMetricsF(font()).horizontalAdvance(QLatin1Char('W'));
@@ -133,13 +150,14 @@ void DocumentView::paintEvent(QPaintEvent* event) {
     std::size_t painted = 0;
     for (std::size_t index = first; index < last; ++index, ++painted) {
         const int y = static_cast<int>(index - top) * height;
-        const QString text = lines_[index].empty() ? QString() : toDisplay(lines_[index]);
+        const std::string_view line = text_->line(index);
+        const QString text = line.empty() ? QString() : toDisplay(line);
         if (!text.isEmpty())
             painter.drawText(x, y + ascent, text);
         if (hasSelection() && index >= selectionStart.line && index <= selectionEnd.line) {
             const std::size_t from = index == selectionStart.line ? selectionStart.column : 0;
             // A selection that runs on past the line's end shows its line break as one cell.
-            const std::size_t to = index == selectionEnd.line ? selectionEnd.column : lines_[index].size() + 1;
+            const std::size_t to = index == selectionEnd.line ? selectionEnd.column : line.size() + 1;
             if (to > from) {
                 const QRectF cells(x + from * advance, y, (to - from) * advance, height);
                 painter.fillRect(cells, colours.color(QPalette::Highlight));
@@ -185,9 +203,9 @@ void DocumentView::focusOutEvent(QFocusEvent* event) {
 // ---------------------------------------------------------------- caret and selection
 
 DocumentView::Position DocumentView::endOfDocument() const {
-    if (lines_.empty())
+    if (lineCount() == 0)
         return {};
-    return {lines_.size() - 1, lines_.back().size()};
+    return {lineCount() - 1, lineLength(lineCount() - 1)};
 }
 
 void DocumentView::resetCaret() {
@@ -199,11 +217,12 @@ std::string DocumentView::selectedText() const {
     const Position start = std::min(anchor_, caret_);
     const Position end = std::max(anchor_, caret_);
     std::string text;
-    for (std::size_t line = start.line; line <= end.line && line < lines_.size(); ++line) {
-        const std::size_t from = line == start.line ? std::min(start.column, lines_[line].size()) : 0;
-        const std::size_t to = line == end.line ? std::min(end.column, lines_[line].size()) : lines_[line].size();
+    for (std::size_t line = start.line; line <= end.line && line < lineCount(); ++line) {
+        const std::string_view shown = text_->line(line);
+        const std::size_t from = line == start.line ? std::min(start.column, shown.size()) : 0;
+        const std::size_t to = line == end.line ? std::min(end.column, shown.size()) : shown.size();
         if (to > from)
-            text.append(lines_[line], from, to - from);
+            text.append(shown.substr(from, to - from));
         if (line != end.line)
             text += '\n';
     }
@@ -260,7 +279,7 @@ void DocumentView::keyPressEvent(QKeyEvent* event) {
     const bool select = event->modifiers().testFlag(Qt::ShiftModifier);
     const bool control = event->modifiers().testFlag(Qt::ControlModifier);
     const std::size_t page = static_cast<std::size_t>(visibleLineCount());
-    const std::size_t lastLine = lines_.empty() ? 0 : lines_.size() - 1;
+    const std::size_t lastLine = lineCount() == 0 ? 0 : lineCount() - 1;
     Position to = caret_;
     bool keepsColumn = false;
     switch (event->key()) {

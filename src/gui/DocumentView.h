@@ -1,14 +1,18 @@
 #pragma once
 
+#include "text/DocumentText.h"
+
 #include <QAbstractScrollArea>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
-// A read-only view over a document's Windows-1251 lines. It keeps the lines as they are and
-// converts and paints only the lines in sight, so a journal of a million lines costs its own
-// bytes and nothing more (a QPlainTextEdit would take seconds and gigabytes).
+// A read-only view over a document's Windows-1251 lines (orva::DocumentText: a list of lines, or a
+// journal's copy file mapped). It converts and paints only the lines in sight, so a journal of a
+// million lines costs no more than its mapped pages in sight (a QPlainTextEdit would take seconds
+// and gigabytes).
 // A caret and a selection work as in a read-only text box: the movement keys move the caret,
 // with Shift they select, Ctrl+A selects all and Ctrl+C copies the selection as Unicode text.
 class DocumentView : public QAbstractScrollArea {
@@ -32,8 +36,12 @@ public:
     void appendLine(std::string line);
     // Puts the whole document into the box in one call.
     void setLines(std::vector<std::string>&& lines);
-    std::size_t lineCount() const { return lines_.size(); }
-    const std::vector<std::string>& lines() const { return lines_; }
+    // Shows `text`, which the view shares (a mapped copy stays mapped while shown).
+    void setDocument(std::shared_ptr<const orva::DocumentText> text);
+    std::size_t lineCount() const { return text_->lineCount(); }
+    const orva::DocumentText& text() const { return *text_; }
+    // A copy of every line: for small documents and tests.
+    std::vector<std::string> lines() const;
 
     // The whole text, every line followed by CR LF, as Windows-1251 bytes. The file is replaced
     // atomically (orva::writeLinesFile). Throws orva::FileError naming the path.
@@ -77,15 +85,16 @@ private:
     // Moves the caret; with `select` the anchor stays, else the selection collapses onto the caret.
     void moveCaret(Position to, bool select);
     void ensureCaretVisible();
-    std::size_t lineLength(std::size_t line) const { return line < lines_.size() ? lines_[line].size() : 0; }
+    std::size_t lineLength(std::size_t line) const { return line < lineCount() ? text_->line(line).size() : 0; }
     Position endOfDocument() const;
 
-    std::vector<std::string> lines_;
+    std::shared_ptr<const orva::DocumentText> text_;
+    // The view's own lines, which appendLine() extends; null while a shared text is shown.
+    std::shared_ptr<orva::LineListText> ownLines_;
     Position caret_;
     Position anchor_;
     // The column Up, Down, PgUp and PgDn aim for, kept across shorter lines.
     std::size_t wantedColumn_ = 0;
-    std::size_t longestLine_ = 0;
     bool readOnly_ = false;
     std::size_t linesPaintedLastTime_ = 0;
 };

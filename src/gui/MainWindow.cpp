@@ -6,6 +6,7 @@
 #include "gui/DocumentView.h"
 #include "gui/MessageBoxes.h"
 #include "journals/Journal.h"
+#include "period/JournalCopies.h"
 #include "render/PageMetrics.h"
 #include "render/PrintService.h"
 #include "render/PrinterChoice.h"
@@ -205,18 +206,6 @@ void MainWindow::runLoadSequence() {
     }
 }
 
-namespace {
-
-// Puts a journal into its view and writes its copy (SideFileLocations). The file is read in
-// chunks as the build goes, so its bytes and the document are never held together.
-void showJournal(DocumentView& view, orva::JournalResult&& journal, const std::string& copyPath) {
-    view.clear();
-    view.setLines(std::move(journal.lines));
-    view.saveToFile(copyPath);
-}
-
-} // namespace
-
 void MainWindow::loadDocuments() {
     const orva::PeriodFiles files = orva::surveyPeriod(dataFolder_);
     std::fprintf(stderr, "orva: %s\n", files.description().c_str());
@@ -227,14 +216,15 @@ void MainWindow::loadDocuments() {
     labelView()->setLines(std::vector<std::string>(declaration_.label));
     setWindowTitle(toQString(declaration_.captionText));
 
-    gateProblems_.clear();
-    orva::JournalResult purchases =
-        orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(files.wording), linesPerPage_);
-    gateProblems_ = purchases.problems;
-    showJournal(*purchasesView(), std::move(purchases), sideFiles_.purchasesCopy);
-    orva::JournalResult sales = orva::loadJournal(files.sales, declaration_, orva::salesLayout(files.wording), linesPerPage_);
-    gateProblems_.insert(gateProblems_.end(), sales.problems.begin(), sales.problems.end());
-    showJournal(*salesView(), std::move(sales), sideFiles_.salesCopy);
+    // Each journal is built straight into its copy (SideFileLocations) and shown from it, mapped:
+    // the document's text is never held in memory.
+    orva::JournalCopies copies =
+        orva::writeJournalCopies(files, declaration_, linesPerPage_, sideFiles_.purchasesCopy, sideFiles_.salesCopy);
+    purchasesView()->setDocument(std::move(copies.purchases.text));
+    salesView()->setDocument(std::move(copies.sales.text));
+    gateProblems_ = copies.purchases.summary.problems;
+    gateProblems_.insert(gateProblems_.end(), copies.sales.summary.problems.begin(),
+                         copies.sales.summary.problems.end());
 }
 
 void MainWindow::collectAnswersAndBuildReturn() {
@@ -316,7 +306,7 @@ bool MainWindow::hasViewFocus(const QWidget* view) const {
 void MainWindow::printView(const DocumentView& view, int pointSize) {
     if (!printer_)
         throw orva::Error("Няма принтер, на който да се печата.");
-    orva::printDocument(*printService_, *printer_, view.lines(), pointSize, orva::kApplicationTitle);
+    orva::printDocument(*printService_, *printer_, view.text(), pointSize, orva::kApplicationTitle);
 }
 
 void MainWindow::printFocusedDocument() {

@@ -105,11 +105,11 @@ std::unique_ptr<PdfDocumentFile> exportPdfFile(const std::string& path, int poin
     return std::make_unique<PdfDocumentFile>(path, *printer, pointSize, 0, title, AtomicFileWriter::Links::Replace);
 }
 
-void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
+void printDocument(PrintService& service, QPrinter& printer, const DocumentText& lines, int pointSize,
                    const std::string& jobName, int linesPerSheet) {
     const DocumentLines all = [&](const std::function<void(std::string_view)>& line) {
-        for (const std::string& text : lines)
-            line(text);
+        for (std::size_t index = 0; index < lines.lineCount(); ++index)
+            line(lines.line(index));
     };
     printDocument(service, printer, all, pointSize, jobName, linesPerSheet);
 }
@@ -149,6 +149,15 @@ void printDocument(PrintService& service, QPrinter& printer, const DocumentLines
         throw Error("печат: заданието не може да се запише в " + pdf);
     }
     service.submitPdf(queue, pdf, jobName, jobOptions(printer));
+}
+
+void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
+                   const std::string& jobName, int linesPerSheet) {
+    const DocumentLines all = [&](const std::function<void(std::string_view)>& line) {
+        for (const std::string& text : lines)
+            line(text);
+    };
+    printDocument(service, printer, all, pointSize, jobName, linesPerSheet);
 }
 
 } // namespace orva

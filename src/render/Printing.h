@@ -3,6 +3,7 @@
 // The print sequence: a document's lines through our PDF writer into a file, and that file as one
 // job to a print service. Exported PDFs and printed sheets are the same pages.
 
+#include "text/DocumentText.h"
 #include "text/LineFile.h"
 
 #include <functional>
@@ -54,6 +55,8 @@ std::unique_ptr<PdfDocumentFile> exportPdfFile(const std::string& path, int poin
 // out for fewer lines keeps one of its pages on each sheet. `lines` are Windows-1251; `jobName` is
 // UTF-8. Throws orva::Error when there is no such printer, `linesPerSheet` does not fit, or the job
 // cannot be written or is refused.
+void printDocument(PrintService& service, QPrinter& printer, const DocumentText& lines, int pointSize,
+                   const std::string& jobName, int linesPerSheet = 0);
 void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,
                    const std::string& jobName, int linesPerSheet = 0);
 

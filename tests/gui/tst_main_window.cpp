@@ -273,6 +273,45 @@ private slots:
         QCOMPARE(answers.unscripted, 0);
     }
 
+    // The journals are shown from their copies, mapped. A second instance that writes the same
+    // copies while they are shown (by rename, over the same names) changes nothing in the window:
+    // every line, a paint, the jump to the end, the selection.
+    void copiesReplacedWhileShown() {
+        period::write(dataFolder, 120, 90);
+        ModalAnswerer answers;
+        auto form = createForm(answers);
+        answers.then(ModalAnswerer::clickDefault()); // the dialog
+        form->show();
+        QVERIFY2(!form->loadFailed(), qPrintable(form->lastLoadError()));
+        const std::string copy = dir->filePath(QStringLiteral("bin/orva.pro.txt")).toStdString();
+        const std::vector<std::string> shown = form->purchasesView()->lines();
+
+        const std::string otherData = dir->filePath(QStringLiteral("other")).toStdString();
+        QVERIFY(QDir().mkpath(QString::fromStdString(otherData)));
+        period::write(otherData, 1, 1);
+        ModalAnswerer secondAnswers;
+        secondAnswers.then(ModalAnswerer::press(QMessageBox::Ok)); // the printer failure
+        MainWindow second(otherData, orva::sideFilesBeside(executable), QPrinterInfo());
+        secondAnswers.then(ModalAnswerer::clickDefault());
+        second.show();
+        QVERIFY2(!second.loadFailed(), qPrintable(second.lastLoadError()));
+        QVERIFY(orva::readFileBytes(copy) != orva::joinLinesCrLf(shown));
+        orva::writeFileAtomic(copy, "x\r\n");
+
+        DocumentView* view = form->purchasesView();
+        form->documentTabs()->setCurrentIndex(1);
+        QVERIFY(view->lines() == shown);
+        QVERIFY(!view->grab().isNull());
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(view->caret().line, shown.size() - 1);
+        QCOMPARE(view->caret().column, shown.back().size());
+        QVERIFY(view->firstVisibleLine() > 0);
+        QVERIFY(!view->grab().isNull());
+        view->selectAll();
+        QCOMPARE(view->selectedText().substr(0, shown[0].size() + 1), shown[0] + "\n");
+    }
+
     void dialogCloseBoxStillBuildsTheReturn() {
         period::write(dataFolder, 1, 1);
         ModalAnswerer answers;

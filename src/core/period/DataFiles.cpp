@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <dirent.h>
+#include <exception>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace orva {
@@ -92,8 +94,24 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name) {
 PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options) {
     PeriodFiles files;
     files.declaration = surveyDataFile(folder, kDeclarationFileName);
-    files.purchases = surveyDataFile(folder, "pokupki.txt");
-    files.sales = surveyDataFile(folder, "prodagbi.txt");
+    // Each journal is read whole to count its code page: the two are read at once.
+    std::exception_ptr salesFailure;
+    std::thread sales([&] {
+        try {
+            files.sales = surveyDataFile(folder, "prodagbi.txt");
+        } catch (...) {
+            salesFailure = std::current_exception();
+        }
+    });
+    try {
+        files.purchases = surveyDataFile(folder, "pokupki.txt");
+    } catch (...) {
+        sales.join();
+        throw;
+    }
+    sales.join();
+    if (salesFailure)
+        std::rethrow_exception(salesFailure);
     if (options.codePage) {
         for (FileSurvey* file : {&files.declaration, &files.purchases, &files.sales})
             file->codePage = *options.codePage;

@@ -49,6 +49,9 @@ public:
     void writeLine(std::string_view line); // the line and CR LF
     void finish();                         // everything written and on disk
     void publish();                        // finish() if needed, then in place of the target
+    // The written file opened for reading, between finish() and publish(): the descriptor stays on
+    // this very file whatever is later put under the target's name. Throws FileError.
+    UniqueFd openWritten() const;
     const std::string& path() const { return path_; }
 
 private:

@@ -1,0 +1,89 @@
+#include "period/JournalCopies.h"
+
+#include "period/Period.h"
+#include "text/Errors.h"
+
+#include <algorithm>
+#include <exception>
+#include <optional>
+#include <thread>
+
+namespace orva {
+
+CopyFileSink::CopyFileSink(const std::string& path, const std::atomic<bool>* stop) : file_(path), stop_(stop) {}
+
+void CopyFileSink::line(std::string_view text) {
+    if (stop_ != nullptr && stop_->load(std::memory_order_relaxed))
+        throw CopyBuildStopped{};
+    starts_.add(written_);
+    written_ += text.size() + 2;
+    longest_ = std::max(longest_, text.size());
+    try {
+        file_.writeLine(text);
+    } catch (const FileError&) {
+        writeFailure_ = std::current_exception();
+        throw CopyBuildStopped{};
+    }
+}
+
+std::shared_ptr<const MappedText> CopyFileSink::finish() {
+    file_.finish();
+    starts_.shrinkToFit();
+    return std::make_shared<const MappedText>(file_.openWritten(), file_.path(), static_cast<std::size_t>(written_),
+                                              std::move(starts_), longest_);
+}
+
+void CopyFileSink::publish() {
+    file_.publish();
+}
+
+namespace {
+
+// One journal into its copy, finished but not yet in place.
+struct CopyBuild {
+    std::optional<CopyFileSink> sink;
+    JournalCopy copy;
+    std::exception_ptr failure;
+};
+
+// `stop`, when given, is watched; `failed`, when given, is set on a failure.
+void build(CopyBuild& into, const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
+           int linesPerPage, const std::string& copyPath, const std::atomic<bool>* stop, std::atomic<bool>* failed) {
+    try {
+        into.sink.emplace(copyPath, stop);
+        into.copy.summary = streamJournal(file, declaration, layout, linesPerPage, *into.sink);
+        into.copy.text = into.sink->finish();
+    } catch (const CopyBuildStopped&) {
+        // Without a failed write of this copy, the other build's failure is reported.
+        if (into.sink)
+            into.failure = into.sink->writeFailure();
+    } catch (...) {
+        into.failure = std::current_exception();
+    }
+    if (into.failure && failed != nullptr)
+        failed->store(true);
+}
+
+} // namespace
+
+JournalCopies writeJournalCopies(const PeriodFiles& files, const Declaration& declaration, int linesPerPage,
+                                 const std::string& purchasesCopy, const std::string& salesCopy) {
+    std::atomic<bool> stop{false};
+    CopyBuild purchases, sales;
+    // A failure of the purchases ends the sales' build: it is the one reported, as it always was.
+    // The purchases are built to their end whatever happens to the sales, for the same reason.
+    std::thread salesThread([&] {
+        build(sales, files.sales, declaration, salesLayout(files.wording), linesPerPage, salesCopy, &stop, nullptr);
+    });
+    build(purchases, files.purchases, declaration, purchasesLayout(files.wording), linesPerPage, purchasesCopy, nullptr,
+          &stop);
+    salesThread.join();
+    for (const CopyBuild* done : {&purchases, &sales})
+        if (done->failure)
+            std::rethrow_exception(done->failure);
+    purchases.sink->publish();
+    sales.sink->publish();
+    return {std::move(purchases.copy), std::move(sales.copy)};
+}
+
+} // namespace orva
