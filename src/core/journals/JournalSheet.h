@@ -35,7 +35,7 @@ struct SheetCell {
 };
 
 // The cell of `field` whose bytes are `win1251` (already in Windows-1251): an amount with at most 15
-// significant digits is Money, a sequence or branch of digits a Number, a real dd/mm/yyyy date a Date;
+// significant digits is Money, a sequence or branch of digits a Number, a real dd/mm/yyyy (or dd.mm.yyyy) date a Date;
 // the document type, the code and every other text, and any amount or date that is not valid, Text.
 SheetCell sheetCell(const RecordField& field, std::string_view win1251);
 
