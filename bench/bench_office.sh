@@ -59,16 +59,18 @@ small_kb=$2
 "$build/bench/bench_generate" --purchases "$big" --sales 10 "$work/big" >/dev/null
 "$build/bench/bench_generate" --purchases 10 --sales 10 "$work/tiny" >/dev/null
 cat "$work/big/pokupki.txt" >/dev/null
-exporting() { # FORMAT FOLDER: one export into a fresh folder
-    rm -rf "$work/out"
-    "$cli" export --format "$1" --lines-per-page 60 --out "$work/out" "$2"
-}
-set -- $(measure exporting text "$work/big")
+# FORMAT FOLDER: one export into a fresh folder.
+cat >"$work/export.sh" <<EOT
+rm -rf "$work/out"
+exec "$cli" export --format "\$1" --lines-per-page 60 --out "$work/out" "\$2"
+EOT
+exporting() { sh "$work/export.sh" "$@"; }
+set -- $(measure sh "$work/export.sh" text "$work/big")
 text_seconds=$1
-set -- $(measure exporting xlsx "$work/big")
+set -- $(measure sh "$work/export.sh" xlsx "$work/big")
 xlsx_seconds=$1
 xlsx_kb=$2
-set -- $(measure exporting xlsx "$work/tiny")
+set -- $(measure sh "$work/export.sh" xlsx "$work/tiny")
 tiny_kb=$2
 exporting xlsx "$work/big" >/dev/null 2>&1
 xlsx_mb=$(du -m "$work/out/purchases.xlsx" | cut -f1)

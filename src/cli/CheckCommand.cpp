@@ -392,8 +392,7 @@ PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const 
     outcome.warnings = report->warnings();
     for (const CheckRow& row : rows)
         outcome.failedRules += row.result == CheckRow::Result::Holds ? 0 : 1;
-    const bool failed =
-        outcome.errors != 0 || outcome.failedRules != 0 || (options.strict && outcome.warnings != 0);
+    const bool failed = outcome.errors != 0 || outcome.failedRules != 0 || (options.strict && outcome.warnings != 0);
     outcome.status = failed ? kMismatch : kSuccess;
     return outcome;
 }

@@ -97,8 +97,8 @@ public:
     void row(const SummaryRow& row) override {
         out_ << left(statusText(row), 15);
         if (!row.readable) {
-            out_ << std::string(16 + 8 + 11 + 9 + 9 + 16 + 16 + 8 + 9 + 8, ' ') << "  " << shownText(row.folder)
-                 << ": " << shownText(row.reason) << '\n';
+            out_ << std::string(16 + 8 + 11 + 9 + 9 + 16 + 16 + 8 + 9 + 8, ' ') << "  " << shownText(row.folder) << ": "
+                 << shownText(row.reason) << '\n';
             return;
         }
         const PeriodOutcome& o = row.outcome;
@@ -120,8 +120,8 @@ private:
     std::ostream& out_;
 };
 
-const char* const kKeys[] = {"folder",   "firm",  "vat_number", "period",   "generation",   "purchases", "sales",
-                             "cell50",   "cell60", "errors",    "warnings", "failed_rules", "status",    "reason"};
+const char* const kKeys[] = {"folder", "firm",   "vat_number", "period",   "generation",   "purchases", "sales",
+                             "cell50", "cell60", "errors",     "warnings", "failed_rules", "status",    "reason"};
 
 // The row's cells in kKeys order, as text.
 std::vector<std::string> cells(const SummaryRow& row) {
@@ -234,9 +234,9 @@ private:
     bool first_ = true;
 };
 
-const char* const kHeaders[] = {"Папка",     "Фирма",          "ДДС номер", "Период",  "Генерация",
-                                "Покупки",   "Продажби",       "Клетка 50", "Клетка 60", "Грешки",
-                                "Предупреждения", "Неспазени правила", "Състояние", "Причина"};
+const char* const kHeaders[] = {"Папка",     "Фирма",     "ДДС номер", "Период", "Генерация",      "Покупки",
+                                "Продажби",  "Клетка 50", "Клетка 60", "Грешки", "Предупреждения", "Неспазени правила",
+                                "Състояние", "Причина"};
 
 class XlsxSummary final : public SummaryWriter {
 public:
@@ -291,9 +291,8 @@ public:
                                                       book_.bold(), std::stod(texts[i])),
                           book_.path());
             } else {
-                checkXlsx(
-                    worksheet_write_string(sheet_, at, static_cast<lxw_col_t>(i), texts[i].c_str(), book_.bold()),
-                    book_.path());
+                checkXlsx(worksheet_write_string(sheet_, at, static_cast<lxw_col_t>(i), texts[i].c_str(), book_.bold()),
+                          book_.path());
             }
         }
         book_.publish();

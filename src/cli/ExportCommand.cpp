@@ -21,8 +21,8 @@
 #include <optional>
 #include <ostream>
 #include <sstream>
-#include <thread>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace orva::cli {
@@ -148,8 +148,8 @@ void removeEarlierReturn(const std::string& folder) {
 
 // What every period of one run is exported with.
 struct ExportSetup {
-    bool pdf = false;        // label and return as PDF; the journals too unless `sheets`
-    std::string sheets;      // "xlsx" or "csv": the journals as spreadsheets; empty: as documents
+    bool pdf = false;   // label and return as PDF; the journals too unless `sheets`
+    std::string sheets; // "xlsx" or "csv": the journals as spreadsheets; empty: as documents
     int pageLines = 0;
 };
 
@@ -261,8 +261,7 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
 }
 
 // Several periods: each into DIR/<VAT number>-<YYYYMM>/, worked on in parallel, reported in path order.
-int exportPeriods(const Options& options, const ExportSetup& setup, Streams& streams,
-                  const Environment& environment) {
+int exportPeriods(const Options& options, const ExportSetup& setup, Streams& streams, const Environment& environment) {
     const std::vector<std::string> folders =
         options.recursive ? findPeriodFolders(options.dataFolders) : options.dataFolders;
     // The names first, in path order, from the return records alone: a name taken gets -2, -3 ...
@@ -285,8 +284,8 @@ int exportPeriods(const Options& options, const ExportSetup& setup, Streams& str
             Outcome outcome;
             std::ostringstream out, err;
             try {
-                outcome.status = exportPeriod(folders[index], targets[index], options, setup, out, err, nullptr,
-                                              environment);
+                outcome.status =
+                    exportPeriod(folders[index], targets[index], options, setup, out, err, nullptr, environment);
             } catch (const PeriodError& failure) {
                 err << "orva-cli: " << folders[index] << ": " << failure.what() << '\n';
                 outcome.status = failure.stage() == PeriodError::Stage::Load ? kUnreadable : kNoReturn;

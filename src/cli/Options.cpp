@@ -106,8 +106,7 @@ Options parseOptions(const std::vector<std::string>& args) {
             target = setting;
         };
         const bool exportOnly = arg == "--out" || (arg == "--format" && options.command != CommandId::Check);
-        const bool checkOnly =
-            arg == "--strict" || arg == "--max-findings" || arg == "--output" || arg == "--details";
+        const bool checkOnly = arg == "--strict" || arg == "--max-findings" || arg == "--output" || arg == "--details";
         const bool manyOnly = arg == "--recursive" || arg == "--jobs";
         const bool answer = arg == "--lines-per-page" || arg == "--address" || arg == "--signatory" ||
                             arg == "--position" || arg == "--date" || arg == "--represent" || arg == "--no-represent" ||

@@ -60,8 +60,8 @@ struct Options {
     std::optional<int> linesPerPage;
     AnswerOptions answers;
     ReadOptions read;
-    std::optional<std::string> dataFolder;  // the first data folder
-    std::vector<std::string> dataFolders;   // check, export: every one given, in order
+    std::optional<std::string> dataFolder; // the first data folder
+    std::vector<std::string> dataFolders;  // check, export: every one given, in order
     // check, export: every folder under the given ones that holds a return record
     bool recursive = false;
     std::size_t jobs = 0; // periods worked on at once; 0: the number of cores

@@ -2,8 +2,8 @@
 
 #include "journals/JournalSheet.h"
 #include "text/Csv.h"
-#include "text/Errors.h"
 #include "text/Encoding.h"
+#include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Mik.h"
 #include "text/Paths.h"
@@ -161,7 +161,8 @@ public:
                 if (count == 0)
                     continue;
                 const std::string sheetPart = name == sheetTitle_ ? "" : "'" + name + "'!";
-                ranges += (ranges.empty() ? "" : ",") + sheetPart + letters + "2:" + letters + std::to_string(count + 1);
+                ranges +=
+                    (ranges.empty() ? "" : ",") + sheetPart + letters + "2:" + letters + std::to_string(count + 1);
             }
             const std::string formula = ranges.empty() ? "=0" : "=SUM(" + ranges + ")";
             checkXlsx(worksheet_write_formula_num(sheet_, row, static_cast<lxw_col_t>(column), formula.c_str(),
@@ -229,7 +230,7 @@ private:
     std::size_t columns_;
     lxw_worksheet* sheet_ = nullptr;
     std::string sheetTitle_;
-    std::size_t rows_ = 0;                                     // records on the current sheet
+    std::size_t rows_ = 0;                                    // records on the current sheet
     std::vector<std::pair<std::string, std::size_t>> sheets_; // every closed sheet and its records
 };
 

@@ -80,14 +80,16 @@ TEST(Office, JournalContinuesOnFurtherSheets) {
     writer->finish({orva::ExactDecimal::fromCents(625), {}, {}, {}, {}, {}, {}});
     writer->publish();
     const std::string script =
-        std::string(ORVA_OPENPYXL_PYTHON) + " -c \"import openpyxl,sys\n"
+        std::string(ORVA_OPENPYXL_PYTHON) +
+        " -c \"import openpyxl,sys\n"
         "b=openpyxl.load_workbook(sys.argv[1])\n"
         "assert b.sheetnames==['Покупки','Покупки 2','Покупки 3'], b.sheetnames\n"
         "assert [b[n].max_row for n in b.sheetnames]==[3,3,3], [b[n].max_row for n in b.sheetnames]\n"
         "f=b['Покупки 3']['K3'].value\n"
         "assert f==\\\"=SUM('Покупки'!K2:K3,'Покупки 2'!K2:K3,K2:K2)\\\", f\n"
         "assert openpyxl.load_workbook(sys.argv[1],data_only=True)['Покупки 3']['K3'].value==6.25\n"
-        "\" " + path;
+        "\" " +
+        path;
     EXPECT_EQ(std::system(script.c_str()), 0) << script;
 }
 

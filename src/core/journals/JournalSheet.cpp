@@ -96,8 +96,7 @@ SheetCell sheetCell(const RecordField& field, std::string_view win1251) {
         // dd/mm/yyyy or dd.mm.yyyy (both are in the files), a real day of the Gregorian calendar from
         // year 1900 (a spreadsheet's first).
         if (trimmed.size() == 10 && (trimmed[2] == '/' || trimmed[2] == '.') && trimmed[5] == trimmed[2] &&
-            allDigits(trimmed.substr(0, 2)) &&
-            allDigits(trimmed.substr(3, 2)) && allDigits(trimmed.substr(6, 4))) {
+            allDigits(trimmed.substr(0, 2)) && allDigits(trimmed.substr(3, 2)) && allDigits(trimmed.substr(6, 4))) {
             const int day = number(trimmed.substr(0, 2));
             const int month = number(trimmed.substr(3, 2));
             const int year = number(trimmed.substr(6, 4));

@@ -28,10 +28,10 @@ double sheetColumnWidth(const RecordLayout& layout, std::size_t index);
 struct SheetCell {
     enum class Kind { Empty, Money, Number, Date, Text };
     Kind kind = Kind::Empty;
-    double number = 0;         // Money (two decimals shown) and Number
+    double number = 0;                // Money (two decimals shown) and Number
     int year = 0, month = 0, day = 0; // Date
-    std::string text;          // the field as it stands without the blanks around it (UTF-8): what Text
-                               // and the CSV show
+    std::string text;                 // the field as it stands without the blanks around it (UTF-8): what Text
+                                      // and the CSV show
 };
 
 // The cell of `field` whose bytes are `win1251` (already in Windows-1251): an amount with at most 15

@@ -88,8 +88,7 @@ std::string periodOutputName(std::string_view vatNumber, std::string_view period
 
 std::string periodOutputNameOf(const std::string& folder) {
     try {
-        const std::string record =
-            readFilePrefix(findDataFile(folder, kDeclarationFileName), kDeclarationRecordLength);
+        const std::string record = readFilePrefix(findDataFile(folder, kDeclarationFileName), kDeclarationRecordLength);
         const Declaration declaration = parseDeclaration(record, CodePage::Windows1251);
         return periodOutputName(declaration.fields.at(0), declaration.fields.at(2));
     } catch (const std::exception&) {
