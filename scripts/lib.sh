@@ -40,10 +40,15 @@ orva_install_packages() {
 # What building orva needs (compiler, Qt 6, the embedded font, the test frameworks).
 ORVA_BUILD_PACKAGES=(
     cmake make g++
-    qt6-base-dev libgl-dev libcups2-dev zlib1g-dev
+    qt6-base-dev libgl-dev libcups2-dev zlib1g-dev libxlsxwriter-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation2 fonts-dejavu-core
     python3
+)
+
+# What the tests need beyond the build: python3-openpyxl reads the spreadsheets back.
+ORVA_TEST_PACKAGES=(
+    python3-openpyxl
 )
 
 # What the end-to-end tests need: the print server with its PDF queue (cupsd, cupsctl, lpadmin,

@@ -53,7 +53,7 @@ trap 'exit 130' INT TERM
 
 if [ "${ORVA_SKIP_INSTALL:-0}" != 1 ]; then
     stage "install packages"
-    orva_install_packages "${ORVA_BUILD_PACKAGES[@]}" "${ORVA_E2E_PACKAGES[@]}" "${ORVA_PACKAGE_TEST_PACKAGES[@]}" \
+    orva_install_packages "${ORVA_BUILD_PACKAGES[@]}" "${ORVA_TEST_PACKAGES[@]}" "${ORVA_E2E_PACKAGES[@]}" "${ORVA_PACKAGE_TEST_PACKAGES[@]}" \
         "${ORVA_FUZZ_PACKAGES[@]}" "${ORVA_LINT_PACKAGES[@]}"
 fi
 

@@ -5,8 +5,11 @@
 #include "check/PeriodCheck.h"
 #include "cli/CheckTable.h"
 #include "cli/Command.h"
+#include "cli/Output.h"
 #include "cli/Progress.h"
 #include "text/Csv.h"
+#include "text/Encoding.h"
+#include "text/LineFile.h"
 
 #include <algorithm>
 #include <array>
@@ -223,6 +226,16 @@ private:
     std::vector<Repeat> repeats_;
 };
 
+// Counts only: the summary of many periods needs no report.
+class SilentReport final : public Report {
+public:
+    SilentReport(const PeriodFiles& files, const CheckProgress& progress) : Report(files, progress) {}
+    void end(const std::vector<CheckRow>&) override {}
+
+private:
+    void write(const Finding&) override {}
+};
+
 // CSV for spreadsheets set up for Bulgarian: ";" between fields, CR LF, UTF-8 with a BOM.
 class CsvReport final : public Report {
 public:
@@ -334,21 +347,26 @@ private:
 
 } // namespace
 
-int runCheck(const CheckOptions& options, std::ostream& out, const CheckProgress& progress) {
+PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const CheckProgress& progress) {
     if (progress.step)
         progress.step("reading the period");
     PeriodCheck period(options.dataFolder, options.read);
     std::unique_ptr<Report> report;
-    switch (options.format) {
-    case CheckFormat::Text:
-        report = std::make_unique<TextReport>(period.files(), progress, out, options.maxFindings);
-        break;
-    case CheckFormat::Csv:
-        report = std::make_unique<CsvReport>(period.files(), progress, out);
-        break;
-    case CheckFormat::Json:
-        report = std::make_unique<JsonReport>(period.files(), progress, out);
-        break;
+    if (out == nullptr) {
+        report = std::make_unique<SilentReport>(period.files(), progress);
+    } else {
+        switch (options.format) {
+        case CheckFormat::Text:
+        case CheckFormat::Xlsx:
+            report = std::make_unique<TextReport>(period.files(), progress, *out, options.maxFindings);
+            break;
+        case CheckFormat::Csv:
+            report = std::make_unique<CsvReport>(period.files(), progress, *out);
+            break;
+        case CheckFormat::Json:
+            report = std::make_unique<JsonReport>(period.files(), progress, *out);
+            break;
+        }
     }
     if (progress.clear)
         progress.clear();
@@ -357,11 +375,30 @@ int runCheck(const CheckOptions& options, std::ostream& out, const CheckProgress
     if (progress.clear)
         progress.clear();
     report->end(rows);
-    out.flush();
-    const bool tableHolds = std::all_of(rows.begin(), rows.end(),
-                                        [](const CheckRow& row) { return row.result == CheckRow::Result::Holds; });
-    const bool failed = report->errors() != 0 || !tableHolds || (options.strict && report->warnings() != 0);
-    return failed ? kMismatch : kSuccess;
+    if (out != nullptr)
+        out->flush();
+
+    PeriodOutcome outcome;
+    const Declaration& declaration = period.declaration();
+    outcome.firm = win1251ToUtf8(trimBlanks(declaration.firmName));
+    outcome.vatNumber = win1251ToUtf8(trimBlanks(declaration.vatNumber));
+    outcome.period = win1251ToUtf8(declaration.periodText);
+    outcome.generation = returnLayoutName(period.files().returnLayout);
+    outcome.cell50 = win1251ToUtf8(trimBlanks(declaration.cells[50]));
+    outcome.cell60 = win1251ToUtf8(trimBlanks(declaration.cells[60]));
+    outcome.purchases = period.purchaseRecords();
+    outcome.sales = period.saleRecords();
+    outcome.errors = report->errors();
+    outcome.warnings = report->warnings();
+    for (const CheckRow& row : rows)
+        outcome.failedRules += row.result == CheckRow::Result::Holds ? 0 : 1;
+    const bool failed = outcome.errors != 0 || outcome.failedRules != 0 || (options.strict && outcome.warnings != 0);
+    outcome.status = failed ? kMismatch : kSuccess;
+    return outcome;
+}
+
+int runCheck(const CheckOptions& options, std::ostream& out, const CheckProgress& progress) {
+    return checkPeriod(options, &out, progress).status;
 }
 
 namespace {
@@ -371,8 +408,9 @@ public:
     const char* name() const override { return "check"; }
 
     std::string usage() const override {
-        return "  orva-cli check  [--format text|csv|json] [--strict] [--max-findings N]\n"
-               "                  [READING OPTIONS] DATAFOLDER\n";
+        return "  orva-cli check  [--format text|csv|json|xlsx] [--output FILE] [--strict]\n"
+               "                  [--max-findings N] [--recursive] [--jobs N] [--details DIR]\n"
+               "                  [READING OPTIONS] DATAFOLDER...\n";
     }
 
     std::string description() const override {
@@ -382,7 +420,11 @@ public:
                "            the return against the journals and its own sums (one table row per\n"
                "            rule: the return's value, the journals' value, the difference and OK,\n"
                "            НЕСЪОТВЕТСТВИЕ or НЕ Е ПРОВЕРЕНО), then the counts per file and rule.\n"
-               "            Every file is read to its end, whatever its records hold.\n";
+               "            Every file is read to its end, whatever its records hold.\n"
+               "            Several DATAFOLDERs, or --recursive: one summary row per period\n"
+               "            (folder, firm, VAT number, period, generation, records, cells 50\n"
+               "            and 60, errors, warnings, failed return rules, status OK,\n"
+               "            ПРЕДУПРЕЖДЕНИЯ, ГРЕШКИ or НЕЧЕТИМ with the reason), then the totals.\n";
     }
 
     std::string optionHelp() const override {
@@ -395,10 +437,18 @@ public:
                "                        objects\n"
                "  --strict              check: a warning fails the check too\n"
                "  --max-findings N      check: show at most N finding lines in the text output\n"
-               "                        (default 200); the counts and csv/json keep them all\n";
+               "                        (default 200); the counts and csv/json keep them all\n"
+               "  --format xlsx         check: the summary of the periods as a spreadsheet; needs\n"
+               "                        --output\n"
+               "  --output FILE         check: write the output to FILE (replaced whole) instead\n"
+               "                        of standard output\n"
+               "  --details DIR         check over several periods: also each period's full text\n"
+               "                        report, as DIR/<VAT number>-<YYYYMM>.txt\n";
     }
 
     int run(const Options& options, Streams& streams, const Environment&) const override {
+        if (options.manyPeriods() || options.checkFormat == CheckFormat::Xlsx)
+            return runCheckSummary(options, streams);
         CheckOptions check;
         check.dataFolder = *options.dataFolder;
         check.read = options.read;
@@ -406,8 +456,17 @@ public:
         check.strict = options.strict;
         check.maxFindings = options.maxFindings;
         Progress& progress = streams.progress;
-        return runCheck(check, streams.out,
-                        {[&](const std::string& what) { progress.step(what); }, [&]() { progress.clear(); }});
+        const CheckProgress shown{[&](const std::string& what) { progress.step(what); }, [&]() { progress.clear(); }};
+        if (!options.output)
+            return runCheck(check, streams.out, shown);
+        AtomicFileWriter file(*options.output);
+        AtomicFileBuffer buffer(file);
+        std::ostream out(&buffer);
+        out.exceptions(std::ios::badbit); // a failed write is the file's error, not a quiet bad stream
+        const int status = runCheck(check, out, shown);
+        out.flush();
+        file.publish();
+        return status;
     }
 };
 

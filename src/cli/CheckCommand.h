@@ -30,4 +30,25 @@ struct CheckProgress {
 // (Stage::Load) when the period cannot be read.
 int runCheck(const CheckOptions& options, std::ostream& out, const CheckProgress& progress);
 
+// One period's check as the summary of many shows it.
+struct PeriodOutcome {
+    std::string firm;       // UTF-8, without the blanks around it
+    std::string vatNumber;  // as the return record holds it, without the blanks around it
+    std::string period;     // "MM/YYYY"
+    std::string generation; // of the return record: "класическо" / "текущо"
+    std::string cell50, cell60;
+    std::size_t purchases = 0, sales = 0; // records
+    std::size_t errors = 0, warnings = 0, failedRules = 0;
+    int status = 0; // as runCheck returns it
+};
+
+// runCheck's check, its report on `out` in the options' format, or on nothing when `out` is null.
+PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const CheckProgress& progress);
+
+// check over many periods (Options::manyPeriods, or --format xlsx): one summary row per period, then the
+// totals; the exit status over all of them.
+struct Streams;
+struct Options;
+int runCheckSummary(const Options& options, Streams& streams);
+
 } // namespace orva::cli

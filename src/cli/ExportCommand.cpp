@@ -2,8 +2,11 @@
 #include "cli/Command.h"
 #include "cli/Documents.h"
 #include "cli/GuiApplication.h"
+#include "cli/PeriodQueue.h"
 #include "cli/Progress.h"
+#include "cli/Spreadsheet.h"
 #include "period/Period.h"
+#include "period/PeriodTree.h"
 #include "render/PageMetrics.h"
 #include "render/PrintServer.h"
 #include "render/Printing.h"
@@ -17,7 +20,9 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace orva::cli {
@@ -57,6 +62,23 @@ public:
 
 private:
     std::unique_ptr<PdfDocumentFile> file_;
+};
+
+// A journal as a spreadsheet (xlsx or CSV): the records go in as read, the document's lines are not
+// needed; the totals come once the journal is read.
+class SheetOutput final : public DocumentOutput {
+public:
+    explicit SheetOutput(std::unique_ptr<JournalSheetWriter> writer) : writer_(std::move(writer)) {}
+    void line(std::string_view) override {}
+    void record(std::string_view raw) { writer_->record(raw); }
+    void setTotals(std::vector<ExactDecimal> totals) { totals_ = std::move(totals); }
+    void finish() override { writer_->finish(totals_); }
+    void publish() override { writer_->publish(); }
+    const std::string& path() const override { return writer_->path(); }
+
+private:
+    std::unique_ptr<JournalSheetWriter> writer_;
+    std::vector<ExactDecimal> totals_;
 };
 
 std::string documentPath(const std::string& folder, const Document& document, bool pdf) {
@@ -124,26 +146,208 @@ void removeEarlierReturn(const std::string& folder) {
     }
 }
 
+// What every period of one run is exported with.
+struct ExportSetup {
+    bool pdf = false;   // label and return as PDF; the journals too unless `sheets`
+    std::string sheets; // "xlsx" or "csv": the journals as spreadsheets; empty: as documents
+    int pageLines = 0;
+};
+
+// One period into `folder`: the documents written, then put in place together; their paths on `out`,
+// the gate's cases on `err`. Returns kSuccess or kMismatch (refused); throws PeriodError when the
+// period cannot be read (Load) or its return cannot be built (Return, the other documents written),
+// Failure when the output cannot be written.
+int exportPeriod(const std::string& dataFolder, const std::string& folder, const Options& options,
+                 const ExportSetup& setup, std::ostream& out, std::ostream& err, Progress* progress,
+                 const Environment& environment) {
+    const bool pdf = setup.pdf;
+    const int pageLines = setup.pageLines;
+    auto step = [&](const std::string& what) {
+        if (progress != nullptr)
+            progress->step(what);
+    };
+    // Each document is written as it is built, into a temporary file of its own in DIR; none is
+    // put in place until all are built, so a failure never leaves a mixed set.
+    step("reading the period");
+    const PeriodFiles files = surveyPeriod(dataFolder, options.read);
+    const Declaration declaration = loadDeclaration(files);
+    std::optional<std::vector<std::string>> returnForm;
+    std::optional<PeriodError> returnFailure;
+    try {
+        returnForm = buildReturnFrom(declaration, options.answers, pageLines);
+    } catch (const PeriodError& failure) {
+        returnFailure = failure;
+    }
+
+    const FolderCreation creation = createOutputFolder(folder);
+    std::vector<std::unique_ptr<DocumentOutput>> writers;
+    // Whatever the failure, the temporary files go and then the folder this run made.
+    const auto undo = [&] {
+        writers.clear();
+        creation.undo();
+    };
+    try {
+        auto begun = [&](const std::string& path) {
+            if (environment.exportFileBegun)
+                environment.exportFileBegun(path);
+        };
+        auto start = [&](const Document& document) -> DocumentOutput& {
+            const std::string path = documentPath(folder, document, pdf);
+            if (pdf)
+                writers.push_back(std::make_unique<PdfOutput>(path, document.pointSize, pageLines, document.title));
+            else
+                writers.push_back(std::make_unique<TextOutput>(path));
+            begun(path);
+            return *writers.back();
+        };
+        auto writeAll = [&](const Document& document, const std::vector<std::string>& lines) {
+            DocumentOutput& output = start(document);
+            for (const std::string& line : lines)
+                output.line(line);
+        };
+        writeAll(kLabel, declaration.label);
+        std::vector<std::string> problems;
+        for (const auto& [document, layout] :
+             {std::pair{&kPurchases, &purchasesLayout(files.wording)}, {&kSales, &salesLayout(files.wording)}}) {
+            step(std::string("writing ") + document->name);
+            const FileSurvey& file = document == &kPurchases ? files.purchases : files.sales;
+            JournalSummary summary;
+            if (setup.sheets.empty()) {
+                summary = streamJournal(file, declaration, *layout, pageLines, start(*document));
+            } else {
+                const std::string path = joinPath(folder, std::string(document->name) + "." + setup.sheets);
+                const RecordLayout& record = recordLayout(layout->kind);
+                auto sheet = std::make_unique<SheetOutput>(
+                    setup.sheets == "xlsx" ? xlsxJournal(path, record, files.wording, file.codePage)
+                                           : csvJournal(path, record, files.wording, file.codePage));
+                SheetOutput& output = *sheet;
+                writers.push_back(std::move(sheet));
+                begun(path);
+                summary = streamJournal(file, declaration, *layout, pageLines, output,
+                                        [&output](std::string_view raw) { output.record(raw); });
+                output.setTotals(summary.totals);
+            }
+            problems.insert(problems.end(), summary.problems.begin(), summary.problems.end());
+        }
+        if (!passGate(problems, options.force, err, "нищо не е записано")) {
+            undo();
+            return kMismatch;
+        }
+        if (returnForm)
+            writeAll(kReturn, *returnForm);
+        for (auto& writer : writers)
+            writer->finish();
+    } catch (...) {
+        undo();
+        rethrowAsExportFailure();
+    }
+
+    try {
+        for (auto& writer : writers) {
+            writer->publish();
+            out << writer->path() << '\n';
+        }
+        // No return of an earlier run may stay beside this run's documents.
+        if (returnFailure)
+            removeEarlierReturn(folder);
+    } catch (...) {
+        // A folder that holds a published document stays: undo removes only an empty one.
+        undo();
+        rethrowAsExportFailure();
+    }
+    if (returnFailure)
+        throw *returnFailure;
+    return kSuccess;
+}
+
+// Several periods: each into DIR/<VAT number>-<YYYYMM>/, worked on in parallel, reported in path order.
+int exportPeriods(const Options& options, const ExportSetup& setup, Streams& streams, const Environment& environment) {
+    const std::vector<std::string> folders =
+        options.recursive ? findPeriodFolders(options.dataFolders) : options.dataFolders;
+    // The names first, in path order, from the return records alone: a name taken gets -2, -3 ...
+    UniqueNames names;
+    std::vector<std::string> targets;
+    for (const std::string& folder : folders)
+        targets.push_back(joinPath(*options.out, names.take(periodOutputNameOf(folder))));
+
+    struct Outcome {
+        int status = kSuccess;
+        std::string out, err;
+    };
+    // PDF pages are laid out through Qt's printer classes, which belong to the main thread.
+    const std::size_t jobs = setup.pdf ? 1 : options.jobs;
+    std::size_t done = 0;
+    bool unreadable = false, refused = false, noReturn = false;
+    runPeriods<Outcome>(
+        folders.size(), jobs,
+        [&](std::size_t index) {
+            Outcome outcome;
+            std::ostringstream out, err;
+            try {
+                outcome.status =
+                    exportPeriod(folders[index], targets[index], options, setup, out, err, nullptr, environment);
+            } catch (const PeriodError& failure) {
+                err << "orva-cli: " << folders[index] << ": " << failure.what() << '\n';
+                outcome.status = failure.stage() == PeriodError::Stage::Load ? kUnreadable : kNoReturn;
+            } catch (const std::exception& failure) {
+                err << "orva-cli: " << folders[index] << ": " << failure.what() << '\n';
+                outcome.status = kUnreadable;
+            }
+            outcome.out = out.str();
+            outcome.err = err.str();
+            return outcome;
+        },
+        [&](std::size_t, Outcome& outcome) {
+            streams.progress.clear();
+            streams.out << outcome.out;
+            streams.err << outcome.err;
+            unreadable = unreadable || outcome.status == kUnreadable;
+            refused = refused || outcome.status == kMismatch;
+            noReturn = noReturn || outcome.status == kNoReturn;
+        },
+        [&](std::size_t finished) {
+            done = finished;
+            streams.progress.step("периоди " + std::to_string(done) + " от " + std::to_string(folders.size()));
+        });
+    streams.out.flush();
+    return unreadable ? kUnreadable : refused ? kMismatch : noReturn ? kNoReturn : kSuccess;
+}
+
 class ExportCommand final : public Command {
 public:
     const char* name() const override { return "export"; }
 
     std::string usage() const override {
-        return "  orva-cli export --out DIR [--format text|pdf] [--lines-per-page N]\n"
+        return "  orva-cli export --out DIR [--format text|pdf|xlsx|csv] [--lines-per-page N]\n"
                "                  [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]\n"
                "                  [--represent | --no-represent] [--art92 | --no-art92]\n"
-               "                  [--cell NN=TEXT]... [--force] [READING OPTIONS] DATAFOLDER\n";
+               "                  [--cell NN=TEXT]... [--force] [--recursive] [--jobs N]\n"
+               "                  [READING OPTIONS] DATAFOLDER...\n";
     }
 
     std::string description() const override {
         return "  export    Write DIR/label, DIR/purchases, DIR/sales and DIR/return, as .txt\n"
                "            (Windows-1251, CR LF after every line) or as .pdf (what the printer\n"
-               "            would get). DIR is created when needed; nothing else is written.\n";
+               "            would get). DIR is created when needed; nothing else is written.\n"
+               "            With xlsx or csv the journals are DIR/purchases and DIR/sales as\n"
+               "            spreadsheets (a row per record, a column per field, a totals row);\n"
+               "            label and return stay text. Several DATAFOLDERs, or --recursive,\n"
+               "            export each period into DIR/<VAT number>-<YYYYMM>/ (-2, -3 ... when\n"
+               "            a name is taken in the run), in path order.\n";
     }
 
     std::string optionHelp() const override {
         return "  --out DIR             folder for the exported files (export)\n"
-               "  --format text|pdf     kind of the exported files; text when not given (export)\n";
+               "  --format text|pdf|xlsx|csv\n"
+               "                        kind of the exported files; text when not given (export).\n"
+               "                        xlsx: amounts as numbers (text when more than 15\n"
+               "                        significant digits or not a number), dates as dates,\n"
+               "                        SUM totals, a sheet per 1,048,575 records; csv: the same\n"
+               "                        cells as they stand, UTF-8 with a BOM, ';', CR LF\n"
+               "  --recursive           check, export: every folder under DATAFOLDER... that holds\n"
+               "                        deklar.txt (any letter case), in path order\n"
+               "  --jobs N              check, export: periods worked on at once (default: the\n"
+               "                        number of processors); the output is the same for any N\n";
     }
 
     int run(const Options& options, Streams& streams, const Environment& environment) const override;
@@ -151,7 +355,11 @@ public:
 
 int ExportCommand::run(const Options& options, Streams& streams, const Environment& environment) const {
     Progress& progress = streams.progress;
-    const bool pdf = options.format == "pdf";
+    ExportSetup setup;
+    setup.pdf = options.format == "pdf";
+    if (options.format == "xlsx" || options.format == "csv")
+        setup.sheets = options.format;
+    const bool pdf = setup.pdf;
     if (pdf || !options.linesPerPage)
         ensureGuiApplication();
     // As the window computes linesPerPage, with the same fallback when there is no printer.
@@ -176,87 +384,34 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
         if (pageLines < 1)
             pageLines = fallbackLinesPerPage();
     }
+    setup.pageLines = pageLines;
 
-    const std::string& folder = *options.out;
-
-    // Each document is written as it is built, into a temporary file of its own in DIR; none is
-    // put in place until all are built, so a failure never leaves a mixed set.
-    progress.step("reading the period");
-    const PeriodFiles files = surveyPeriod(*options.dataFolder, options.read);
-    const Declaration declaration = loadDeclaration(files);
-    std::optional<std::vector<std::string>> returnForm;
-    std::optional<PeriodError> returnFailure;
-    try {
-        returnForm = buildReturnFrom(declaration, options.answers, pageLines);
-    } catch (const PeriodError& failure) {
-        returnFailure = failure;
-    }
-
-    const FolderCreation creation = createOutputFolder(folder);
-    std::vector<std::unique_ptr<DocumentOutput>> writers;
-    // Whatever the failure, the temporary files go and then the folder this run made.
-    const auto undo = [&] {
-        writers.clear();
-        creation.undo();
-    };
-    try {
-        auto start = [&](const Document& document) -> DocumentOutput& {
-            const std::string path = documentPath(folder, document, pdf);
-            if (pdf)
-                writers.push_back(std::make_unique<PdfOutput>(path, document.pointSize, pageLines, document.title));
-            else
-                writers.push_back(std::make_unique<TextOutput>(path));
-            if (environment.exportFileBegun)
-                environment.exportFileBegun(path);
-            return *writers.back();
-        };
-        auto writeAll = [&](const Document& document, const std::vector<std::string>& lines) {
-            DocumentOutput& output = start(document);
-            for (const std::string& line : lines)
-                output.line(line);
-        };
-        writeAll(kLabel, declaration.label);
-        std::vector<std::string> problems;
-        for (const auto& [document, layout] :
-             {std::pair{&kPurchases, &purchasesLayout(files.wording)}, {&kSales, &salesLayout(files.wording)}}) {
-            progress.step(std::string("writing ") + document->name);
-            const JournalSummary summary = streamJournal(document == &kPurchases ? files.purchases : files.sales,
-                                                         declaration, *layout, pageLines, start(*document));
-            problems.insert(problems.end(), summary.problems.begin(), summary.problems.end());
-        }
-        if (!passGate(problems, options.force, streams.err, "нищо не е записано")) {
-            undo();
-            return kMismatch;
-        }
-        if (returnForm)
-            writeAll(kReturn, *returnForm);
-        for (auto& writer : writers)
-            writer->finish();
-    } catch (...) {
-        undo();
-        rethrowAsExportFailure();
-    }
-
-    try {
-        for (auto& writer : writers) {
-            writer->publish();
-            streams.out << writer->path() << '\n';
-        }
+    if (options.manyPeriods()) {
+        const int status = exportPeriods(options, setup, streams, environment);
         if (serverSilent) {
             progress.clear();
             streams.err << "orva-cli: " << *serverSilent << ": страниците са по A4 при 1200 dpi\n";
         }
-        // No return of an earlier run may stay beside this run's documents.
-        if (returnFailure)
-            removeEarlierReturn(folder);
-    } catch (...) {
-        // A folder that holds a published document stays: undo removes only an empty one.
-        undo();
-        rethrowAsExportFailure();
+        return status;
+    }
+
+    std::optional<PeriodError> returnFailure;
+    int status = kSuccess;
+    try {
+        status = exportPeriod(*options.dataFolder, *options.out, options, setup, streams.out, streams.err, &progress,
+                              environment);
+    } catch (const PeriodError& failure) {
+        if (failure.stage() != PeriodError::Stage::Return)
+            throw;
+        returnFailure = failure;
+    }
+    if (status == kSuccess && serverSilent) {
+        progress.clear();
+        streams.err << "orva-cli: " << *serverSilent << ": страниците са по A4 при 1200 dpi\n";
     }
     if (returnFailure)
         throw *returnFailure;
-    return kSuccess;
+    return status;
 }
 
 } // namespace

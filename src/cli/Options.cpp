@@ -75,9 +75,11 @@ Options parseOptions(const std::vector<std::string>& args) {
             arg = arg.size() > 2 ? "--printer=" + arg.substr(2) : "--printer";
         }
         if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-            if (options.dataFolder)
+            if (options.dataFolder && options.command != CommandId::Check && options.command != CommandId::Export)
                 usageError("more than one data folder given (\"" + *options.dataFolder + "\", \"" + arg + "\")");
-            options.dataFolder = arg;
+            if (!options.dataFolder)
+                options.dataFolder = arg;
+            options.dataFolders.push_back(arg);
             continue;
         }
         if (arg == "--") {
@@ -104,7 +106,8 @@ Options parseOptions(const std::vector<std::string>& args) {
             target = setting;
         };
         const bool exportOnly = arg == "--out" || (arg == "--format" && options.command != CommandId::Check);
-        const bool checkOnly = arg == "--strict" || arg == "--max-findings";
+        const bool checkOnly = arg == "--strict" || arg == "--max-findings" || arg == "--output" || arg == "--details";
+        const bool manyOnly = arg == "--recursive" || arg == "--jobs";
         const bool answer = arg == "--lines-per-page" || arg == "--address" || arg == "--signatory" ||
                             arg == "--position" || arg == "--date" || arg == "--represent" || arg == "--no-represent" ||
                             arg == "--art92" || arg == "--no-art92" || arg == "--cell";
@@ -113,6 +116,7 @@ Options parseOptions(const std::vector<std::string>& args) {
             (arg == "--printer" && options.command != CommandId::Print && options.command != CommandId::Printers) ||
             (options.command == CommandId::Printers && arg != "--printer") ||
             (checkOnly && options.command != CommandId::Check) ||
+            (manyOnly && options.command != CommandId::Check && options.command != CommandId::Export) ||
             (arg == "--force" && options.command != CommandId::Export && options.command != CommandId::Print))
             usageError(command + " takes no " + arg);
 
@@ -126,12 +130,34 @@ Options parseOptions(const std::vector<std::string>& args) {
                 options.checkFormat = CheckFormat::Csv;
             else if (name == "json")
                 options.checkFormat = CheckFormat::Json;
+            else if (name == "xlsx")
+                options.checkFormat = CheckFormat::Xlsx;
             else
-                usageError("--format of check is text, csv or json, not \"" + name + "\"");
+                usageError("--format of check is text, csv, json or xlsx, not \"" + name + "\"");
         } else if (arg == "--force") {
             if (inlineValue)
                 usageError(arg + " takes no value");
             options.force = true;
+        } else if (arg == "--recursive") {
+            if (inlineValue)
+                usageError(arg + " takes no value");
+            options.recursive = true;
+        } else if (arg == "--jobs") {
+            const std::string text = value();
+            const bool digits = !text.empty() && text.size() <= 4 &&
+                                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+            const long jobs = digits ? std::atol(text.c_str()) : 0;
+            if (jobs < 1 || jobs > 1024)
+                usageError("--jobs takes a whole number from 1 to 1024, not \"" + text + "\"");
+            options.jobs = static_cast<std::size_t>(jobs);
+        } else if (arg == "--output") {
+            options.output = value();
+            if (options.output->empty())
+                usageError("--output needs a file name");
+        } else if (arg == "--details") {
+            options.details = value();
+            if (options.details->empty())
+                usageError("--details needs a folder name");
         } else if (arg == "--strict") {
             if (inlineValue)
                 usageError(arg + " takes no value");
@@ -145,8 +171,9 @@ Options parseOptions(const std::vector<std::string>& args) {
             options.maxFindings = static_cast<std::size_t>(std::atol(text.c_str()));
         } else if (arg == "--format") {
             options.format = value();
-            if (options.format != "text" && options.format != "pdf")
-                usageError("--format is text or pdf, not \"" + options.format + "\"");
+            if (options.format != "text" && options.format != "pdf" && options.format != "xlsx" &&
+                options.format != "csv")
+                usageError("--format is text, pdf, xlsx or csv, not \"" + options.format + "\"");
         } else if (arg == "--document") {
             options.document = value();
             static const char* const kDocuments[] = {"label", "purchases", "sales", "return"};
@@ -218,6 +245,10 @@ Options parseOptions(const std::vector<std::string>& args) {
         usageError("export needs --out DIR");
     if (options.command == CommandId::Export && options.out->empty())
         usageError("--out needs a folder name");
+    if (options.command == CommandId::Check && options.checkFormat == CheckFormat::Xlsx && !options.output)
+        usageError("check --format xlsx needs --output FILE");
+    if (options.details && !options.manyPeriods())
+        usageError("--details is for several periods (more than one folder, or --recursive)");
     if (options.command == CommandId::Print && !options.document)
         usageError("print needs --document label|purchases|sales|return");
     return options;

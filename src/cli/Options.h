@@ -38,7 +38,7 @@ private:
 
 enum class CommandId { Export, Print, Check, Printers };
 
-enum class CheckFormat { Text, Csv, Json };
+enum class CheckFormat { Text, Csv, Json, Xlsx };
 
 // The dialog's answers as options give them (Windows-1251); unset ones keep the dialog's presets.
 struct AnswerOptions {
@@ -60,13 +60,22 @@ struct Options {
     std::optional<int> linesPerPage;
     AnswerOptions answers;
     ReadOptions read;
-    std::optional<std::string> dataFolder;
+    std::optional<std::string> dataFolder; // the first data folder
+    std::vector<std::string> dataFolders;  // check, export: every one given, in order
+    // check, export: every folder under the given ones that holds a return record
+    bool recursive = false;
+    std::size_t jobs = 0; // periods worked on at once; 0: the number of cores
     // export, print: go on with journals that are not the period's (another firm, a NUL, a cut record)
     bool force = false;
     // check
     CheckFormat checkFormat = CheckFormat::Text;
     bool strict = false;
     std::size_t maxFindings = 200;
+    std::optional<std::string> output;  // check: the summary's file (xlsx needs one)
+    std::optional<std::string> details; // check over several periods: a full report per period here
+
+    // check and export over several periods: more than one folder, or --recursive.
+    bool manyPeriods() const { return recursive || dataFolders.size() > 1; }
 };
 
 // A usage error: Failure (kUsage) with the hint to --help.

@@ -79,6 +79,8 @@ PeriodCheck::PeriodCheck(const std::string& folder, const ReadOptions& options)
 std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
     const JournalTotals purchases = checkJournal(files_.purchases, purchasesLayout(), sink);
     const JournalTotals sales = checkJournal(files_.sales, salesLayout(), sink);
+    purchaseRecords_ = purchases.records;
+    saleRecords_ = sales.records;
     checkReturnRecord(sink);
     checkReturnCells(sales, sink);
     return checkReturn(declaration_, purchases, sales);

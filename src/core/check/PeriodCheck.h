@@ -36,6 +36,10 @@ public:
     // return's rule table. Throws PeriodError (Stage::Load) when a journal file cannot be opened or read.
     std::vector<CheckRow> run(FindingSink& sink);
 
+    // After run(): the records of each journal.
+    std::size_t purchaseRecords() const { return purchaseRecords_; }
+    std::size_t saleRecords() const { return saleRecords_; }
+
 private:
     JournalTotals checkJournal(const FileSurvey& file, const JournalLayout& layout, FindingSink& sink);
     // The return record's own fields and the files' first bytes, reported on the file they are in.
@@ -44,6 +48,8 @@ private:
 
     PeriodFiles files_;
     Declaration declaration_;
+    std::size_t purchaseRecords_ = 0;
+    std::size_t saleRecords_ = 0;
 };
 
 } // namespace orva

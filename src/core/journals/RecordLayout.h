@@ -24,6 +24,8 @@ struct RecordField {
     const char* label; // "кол.4", or the code where the printed journal has no column
     const char* name;  // "номер на документа", UTF-8
     FieldKind kind;
+    // The name in the classic wording where it differs (rates and articles changed since); else null.
+    const char* classicName = nullptr;
 };
 
 // Fields 0..9 are the same in both journals; amounts follow, then the code of today's records.
@@ -82,14 +84,15 @@ inline constexpr RecordField kSaleFields[] = {
     {228, 15, "02-12", "кол.13", "основа на ВОП", FieldKind::Amount},
     {243, 15, "02-26", "кол.14", "основа по чл. 82, ал. 2-5", FieldKind::Amount},
     {258, 15, "02-22", "кол.15", "ДДС на ВОП и по чл. 82", FieldKind::Amount},
-    {273, 15, "02-23", "кол.16", "ДДС за лични нужди", FieldKind::Amount},
-    {288, 15, "02-13", "кол.17", "основа 9 %", FieldKind::Amount},
-    {303, 15, "02-24", "кол.18", "ДДС 9 %", FieldKind::Amount},
+    {273, 15, "02-23", "кол.16", "ДДС за лични нужди", FieldKind::Amount, "начислен ДДС 20 % в други случаи по ЗДДС"},
+    {288, 15, "02-13", "кол.17", "основа 9 %", FieldKind::Amount, "основа 7 %"},
+    {303, 15, "02-24", "кол.18", "ДДС 9 %", FieldKind::Amount, "ДДС 7 %"},
     {318, 15, "02-14", "кол.19", "основа 0 % по глава трета", FieldKind::Amount},
     {333, 15, "02-15", "кол.20", "основа 0 % на ВОД", FieldKind::Amount},
     {348, 15, "02-16", "кол.21", "основа 0 % по чл. 140, 146 и 173", FieldKind::Amount},
-    {363, 15, "02-17", "кол.22", "основа на услуги по чл. 21, ал. 2", FieldKind::Amount},
-    {378, 15, "02-18", "кол.23", "основа по чл. 69, ал. 2", FieldKind::Amount},
+    {363, 15, "02-17", "кол.22", "основа на услуги по чл. 21, ал. 2", FieldKind::Amount,
+     "основа на доставки по чл. 12, ал. 3 и чл. 22-24"},
+    {378, 15, "02-18", "кол.23", "основа по чл. 69, ал. 2", FieldKind::Amount, "основа по чл. 69, ал. 3"},
     {393, 15, "02-19", "кол.24", "основа на освободени доставки", FieldKind::Amount},
     {408, 15, "02-25", "кол.25", "основа като посредник в тристранна операция", FieldKind::Amount},
     {423, 2, "02-27", "02-27", "код по чл. 163а, чл. 167а или складиране на разположение", FieldKind::Code},

@@ -81,14 +81,19 @@ Declaration loadDeclaration(const PeriodFiles& files) {
 }
 
 JournalSummary streamJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
-                             int linesPerPage, JournalSink& sink) {
+                             int linesPerPage, JournalSink& sink,
+                             const std::function<void(std::string_view record)>& onRecord) {
     try {
         FileLineSource source(file.path);
         JournalOptions options;
         options.codePage = file.codePage;
         options.fileName = file.name;
         JournalGate gate(file.name, layout.kind, file.codePage, declaration.fields.at(0), declaration.fields.at(2));
-        options.onRecord = [&gate](std::string_view record, std::size_t) { gate.record(record); };
+        options.onRecord = [&gate, &onRecord](std::string_view record, std::size_t) {
+            gate.record(record);
+            if (onRecord)
+                onRecord(record);
+        };
         JournalSummary summary = writeJournal(source, linesPerPage, declaration.captionText, layout, sink, options);
         if (summary.nul)
             gate.nulByte(summary.nul->line, summary.nul->linesAfter);

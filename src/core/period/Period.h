@@ -5,8 +5,10 @@
 #include "period/DataFiles.h"
 #include "text/Errors.h"
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orva {
@@ -44,9 +46,11 @@ Declaration loadDeclaration(const PeriodFiles& files);
 JournalResult loadJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
                           int linesPerPage);
 
-// The same journal step with the lines going into `sink` as they are built instead of being kept.
+// The same journal step with the lines going into `sink` as they are built instead of being kept;
+// `onRecord`, when set, sees every record laid out, as read (in the file's code page).
 JournalSummary streamJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
-                             int linesPerPage, JournalSink& sink);
+                             int linesPerPage, JournalSink& sink,
+                             const std::function<void(std::string_view record)>& onRecord = {});
 
 // For a catch block around a journal's build or read (a failure of the load or the check): throws
 // the failure being handled as PeriodError (Stage::Load), a JournalError's message as it stands (it

@@ -1,0 +1,124 @@
+#include "journals/JournalSheet.h"
+
+#include "text/Calendar.h"
+#include "text/Encoding.h"
+
+#include <charconv>
+
+namespace orva {
+
+namespace {
+
+bool allDigits(std::string_view text) {
+    if (text.empty())
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+int number(std::string_view digits) {
+    int value = 0;
+    for (const char c : digits)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
+bool isCode(const RecordLayout& layout, std::size_t index) {
+    return index == layout.codeField();
+}
+
+} // namespace
+
+std::size_t sheetColumnCount(const RecordLayout& layout) {
+    return layout.codeField() + 1;
+}
+
+std::string sheetHeader(const RecordLayout& layout, std::size_t index, Wording wording) {
+    const RecordField& field = layout.fields[index];
+    const bool today = wording == Wording::Today;
+    const std::string label = isCode(layout, index) && today ? "кол.8а" : field.label;
+    const char* name = !today && field.classicName != nullptr ? field.classicName : field.name;
+    return label + " " + name;
+}
+
+double sheetColumnWidth(const RecordLayout& layout, std::size_t index) {
+    const RecordField& field = layout.fields[index];
+    // Room for the field and the header's first words; amounts need their digits, sign and point.
+    const double width = static_cast<double>(field.width) + (field.kind == FieldKind::Amount ? 3 : 2);
+    return width < 10 ? 10 : width;
+}
+
+int significantDigits(const ExactDecimal& value) {
+    const std::string text = value.exactText();
+    std::string digits;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9')
+            digits += c;
+    }
+    const std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos)
+        return 0;
+    const std::size_t last = digits.find_last_not_of('0');
+    return static_cast<int>(last - first + 1);
+}
+
+double toDouble(const ExactDecimal& value) {
+    const std::string text = value.exactText();
+    double result = 0;
+    std::from_chars(text.data(), text.data() + text.size(), result);
+    return result;
+}
+
+SheetCell sheetCell(const RecordField& field, std::string_view win1251) {
+    SheetCell cell;
+    const std::string_view trimmed = trimBlanks(win1251);
+    if (trimmed.empty())
+        return cell;
+    cell.text = win1251ToUtf8(trimmed);
+    cell.kind = SheetCell::Kind::Text;
+    switch (field.kind) {
+    case FieldKind::Amount:
+        if (const auto value = ExactDecimal::parse(trimmed); value && significantDigits(*value) <= kSpreadsheetDigits) {
+            cell.kind = SheetCell::Kind::Money;
+            cell.number = toDouble(*value);
+        }
+        break;
+    case FieldKind::Integer:
+        if (allDigits(trimmed) && trimmed.size() <= static_cast<std::size_t>(kSpreadsheetDigits)) {
+            cell.kind = SheetCell::Kind::Number;
+            cell.number = toDouble(*ExactDecimal::parse(trimmed));
+        }
+        break;
+    case FieldKind::Date:
+        // dd/mm/yyyy or dd.mm.yyyy (both are in the files), a real day of the Gregorian calendar from
+        // year 1900 (a spreadsheet's first).
+        if (trimmed.size() == 10 && (trimmed[2] == '/' || trimmed[2] == '.') && trimmed[5] == trimmed[2] &&
+            allDigits(trimmed.substr(0, 2)) && allDigits(trimmed.substr(3, 2)) && allDigits(trimmed.substr(6, 4))) {
+            const int day = number(trimmed.substr(0, 2));
+            const int month = number(trimmed.substr(3, 2));
+            const int year = number(trimmed.substr(6, 4));
+            if (year >= 1900 && month >= 1 && month <= 12 && day >= 1 && day <= daysInMonth(year, month)) {
+                cell.kind = SheetCell::Kind::Date;
+                cell.year = year;
+                cell.month = month;
+                cell.day = day;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return cell;
+}
+
+std::string columnLetters(std::size_t index) {
+    std::string letters;
+    for (std::size_t n = index + 1; n != 0; n = (n - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
+    return letters;
+}
+
+} // namespace orva
