@@ -23,13 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     try {
         const Options options = parseOptions(args);
-        fuzz::require(options.command != Command::Export || (options.out && !options.out->empty()));
-        fuzz::require(options.command != Command::Print || options.document.has_value());
+        fuzz::require(options.command != CommandId::Export || (options.out && !options.out->empty()));
+        fuzz::require(options.command != CommandId::Print || options.document.has_value());
         fuzz::require(!options.linesPerPage || (*options.linesPerPage >= 1 && *options.linesPerPage <= 100000));
         for (const auto& cell : options.answers.cells)
             fuzz::require(std::find(orva::kEditableCells.begin(), orva::kEditableCells.end(), cell.first) !=
                           orva::kEditableCells.end());
-        fuzz::require(options.command == Command::Printers || options.dataFolder.has_value());
+        fuzz::require(options.command == CommandId::Printers || options.dataFolder.has_value());
     } catch (const Failure& failure) {
         fuzz::require(failure.status() == kUsage);
     }
