@@ -239,7 +239,8 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
             // Not a gate: the document says it at its top, and check names the lines.
             if (const std::size_t leftOut = vies.linesLeftOut(); leftOut != 0 || !vies.readable())
                 streams.err << "orva-cli: " << files.vies->name << ": "
-                            << (vies.readable() ? std::to_string(leftOut) + " ред(а) не са в документа vies"
+                            << (vies.readable() ? std::to_string(leftOut) +
+                                                      (leftOut == 1 ? " ред не е" : " реда не са") + " в документа vies"
                                                 : vies.problems.front().text())
                             << "; orva-cli check ги посочва\n";
         }

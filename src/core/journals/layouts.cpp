@@ -215,7 +215,7 @@ ViesLayout makeViesLayout() {
     layout.roleRepresentative = utf8ToWin1251("представляващ");
     layout.count = utf8ToWin1251("Брой записи VIR по VHR: ");
     layout.countRead = utf8ToWin1251(", прочетени във файла: ");
-    layout.total = utf8ToWin1251(" ОБЩО");
+    layout.total = utf8ToWin1251("ОБЩО");
     layout.fileTotals = utf8ToWin1251("Запис TTR: обща сума к3+к4+к5 ");
     layout.fileGoods = utf8ToWin1251(", сума к3 ");
     layout.noFileTotals = utf8ToWin1251("Запис TTR: няма");

@@ -133,24 +133,23 @@ std::string totalText(const ExactSum& sum) {
 } // namespace
 
 std::string ViesProblem::text() const {
-    const std::string place = line ? "ред " + std::to_string(line) + ": " : std::string();
     switch (kind) {
     case Kind::UnknownCode:
-        return place + "непознат код на запис \"" + code + "\"";
+        return "непознат код на запис \"" + code + "\"";
     case Kind::WrongLength:
-        return place + "запис " + code + " с дължина " + std::to_string(length) + " вместо " +
+        return "запис " + code + " с дължина " + std::to_string(length) + " вместо " +
                std::to_string(layoutByCode(code) ? layoutByCode(code)->width() : 0);
     case Kind::Repeated:
-        return place + "втори запис " + code + "; взет е първият";
+        return "втори запис " + code + "; взет е първият";
     case Kind::Missing:
         return "няма запис " + code;
     case Kind::NulByte:
-        return place + "байт NUL прекъсва файла; не са прочетени още " + std::to_string(length) +
+        return "байт NUL прекъсва файла; не са прочетени още " + std::to_string(length) +
                (length == 1 ? " ред" : " реда");
     case Kind::Unreadable:
         return "файлът не може да се прочете: " + failure;
     }
-    return place;
+    return {};
 }
 
 bool ViesSummary::readable() const {
@@ -299,7 +298,8 @@ void writeViesDocument(const ViesSourceOpener& open, const ViesSummary& summary,
     }
     if (leftOut != 0)
         pager.line(utf8ToWin1251("ВНИМАНИЕ: " + std::to_string(leftOut) + (leftOut == 1 ? " ред на " : " реда на ") +
-                                 summary.fileName + " не е в документа; orva-cli check ги посочва"));
+                                 summary.fileName + (leftOut == 1 ? " не е" : " не са") +
+                                 " в документа; orva-cli check ги посочва"));
     for (const ViesProblem& problem : summary.problems) {
         if (problem.kind == ViesProblem::Kind::Missing)
             pager.line(utf8ToWin1251("ВНИМАНИЕ: " + summary.fileName + " " + problem.text()));

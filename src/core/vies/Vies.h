@@ -39,7 +39,7 @@ struct ViesProblem {
     std::size_t length = 0; // WrongLength: the line's length; NulByte: the lines after it
     std::string failure;    // Unreadable: why (UTF-8)
 
-    // "ред 4: непознат код на запис "XYZ"", UTF-8, without the file's name.
+    // "непознат код на запис "XYZ"", UTF-8, without the file's name and the line.
     std::string text() const;
 };
 
