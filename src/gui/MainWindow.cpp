@@ -12,9 +12,11 @@
 #include "render/Printing.h"
 #include "render/QtText.h"
 #include "sidefiles/SideFileLocations.h"
+#include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
+#include "vies/Vies.h"
 
 #include "ui_main_window.h"
 
@@ -32,7 +34,9 @@
 #include <QStringList>
 #include <QTabWidget>
 
+#include <cerrno>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -51,11 +55,8 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
     ui->setupUi(this);
 
     labelView()->setFont(orva::documentFont(orva::kLabelPointSize));
-    for (DocumentView* view : {purchasesView(), salesView(), returnView()})
+    for (DocumentView* view : {purchasesView(), salesView(), returnView(), viesView()})
         view->setFont(orva::documentFont(orva::kDocumentPointSize));
-    viesEdit()->setFont(orva::documentFont(orva::kDocumentPointSize));
-    viesEdit()->setBackgroundRole(QPalette::Button);
-    viesEdit()->viewport()->setBackgroundRole(QPalette::Button);
     labelView()->setReadOnly(true);
     purchasesView()->setReadOnly(true);
     salesView()->setReadOnly(true);
@@ -66,7 +67,7 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
     printAction_->setObjectName(QStringLiteral("printAction"));
     connect(printAction_, &QAction::triggered, this, &MainWindow::printFocusedDocument);
     for (QAbstractScrollArea* box : std::initializer_list<QAbstractScrollArea*>{
-             labelView(), purchasesView(), salesView(), returnView(), viesEdit()}) {
+             labelView(), purchasesView(), salesView(), returnView(), viesView()}) {
         box->installEventFilter(this);
         box->viewport()->installEventFilter(this);
     }
@@ -116,8 +117,8 @@ DocumentView* MainWindow::salesView() const {
 DocumentView* MainWindow::returnView() const {
     return ui->returnView;
 }
-QPlainTextEdit* MainWindow::viesEdit() const {
-    return ui->viesEdit;
+DocumentView* MainWindow::viesView() const {
+    return ui->viesView;
 }
 
 void MainWindow::usePrinter(std::unique_ptr<QPrinter> printer) {
@@ -232,9 +233,31 @@ void MainWindow::loadDocuments() {
         orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(files.wording), linesPerPage_);
     gateProblems_ = purchases.problems;
     showJournal(*purchasesView(), std::move(purchases), sideFiles_.purchasesCopy);
-    orva::JournalResult sales = orva::loadJournal(files.sales, declaration_, orva::salesLayout(files.wording), linesPerPage_);
+    orva::JournalResult sales =
+        orva::loadJournal(files.sales, declaration_, orva::salesLayout(files.wording), linesPerPage_);
     gateProblems_.insert(gateProblems_.end(), sales.problems.begin(), sales.problems.end());
     showJournal(*salesView(), std::move(sales), sideFiles_.salesCopy);
+    loadVies(files);
+}
+
+// The VIES tab: the declaration and its copy, or the line saying the period has none and no copy
+// of another period's. Nothing in VIES.TXT ends the load: what cannot be read is said at the
+// document's top.
+void MainWindow::loadVies(const orva::PeriodFiles& files) {
+    hasVies_ = files.vies.has_value();
+    viesView()->clear();
+    viesView()->setReadOnly(true);
+    if (!hasVies_) {
+        viesView()->setLines({orva::utf8ToWin1251(orva::kNoViesText)});
+        if (::unlink(sideFiles_.viesCopy.c_str()) != 0 && errno != ENOENT)
+            orva::throwFileError(orva::FileAction::Write, sideFiles_.viesCopy, errno);
+        return;
+    }
+    std::vector<std::string> lines;
+    orva::LineCollector sink(lines);
+    orva::streamViesFile(*files.vies, orva::scanViesFile(*files.vies), linesPerPage_, sink);
+    viesView()->setLines(std::move(lines));
+    viesView()->saveToFile(sideFiles_.viesCopy);
 }
 
 void MainWindow::collectAnswersAndBuildReturn() {
@@ -333,6 +356,8 @@ void MainWindow::printFocusedDocument() {
             printView(*salesView(), orva::kDocumentPointSize);
         if (hasViewFocus(returnView()))
             printView(*returnView(), orva::kDocumentPointSize);
+        if (hasVies_ && hasViewFocus(viesView()))
+            printView(*viesView(), orva::kDocumentPointSize);
     } catch (const std::exception& error) {
         failure = orva::failureText(error);
         if (failure.isEmpty())
