@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes a made-up tax period for ОРВА: deklar.txt, pokupki.txt and prodagbi.txt.
+"""Writes a made-up tax period for ОРВА: deklar.txt, pokupki.txt and prodagbi.txt (and, for the
+current generation, VIES.TXT).
 
 The firm, its customers and suppliers are invented. The files are what a Bulgarian accounting
 package prepares for electronic submission: fixed-width records, CR LF after every line, amounts
@@ -372,6 +373,45 @@ def declaration(period, vat_number, purchases, sales):
     return record
 
 
+# The person who files the VIES declaration for the firm (an ЕГН with a valid check digit), its
+# address, and a customer whose earlier supply is corrected this month (a line with a к6 period).
+FIRM_ADDRESS = "УЛ. ВИНАРСКА 12"
+FIRM_CITY, FIRM_POSTCODE = "МЕЛНИК", "2820"
+SIGNATORY_EGN = "7501020018"
+CORRECTED_CUSTOMER = "FR40303265045"
+
+
+def vies_lines(period, vat_number, sales):
+    """VIES.TXT (FORMATS §6): one VIR line per EU customer of the sales journal, with its goods
+    (column 20), triangular (25) and services (22) summed, so that the sums agree with cells 15 and
+    17; and one correction of the month before, which the return leaves out."""
+    customers = {}
+    for record in sales:
+        counterparty, amounts = record[3], record[6]
+        goods, services, triangular = amounts[20 - 9], amounts[22 - 9], amounts[25 - 9]
+        if goods or services or triangular:
+            sums = customers.setdefault(counterparty, [0, 0, 0])
+            sums[0] += goods
+            sums[1] += triangular
+            sums[2] += services
+    before = (period.year, period.month - 1) if period.month > 1 else (period.year - 1, 12)
+    rows = [(vin, sums, " " * 7) for vin, sums in customers.items()]
+    rows.append((CORRECTED_CUSTOMER, [-25000, 0, 0], "%02d/%04d" % (before[1], before[0])))
+    vies_period = "%02d/%04d" % (period.month, period.year)
+    lines = ["VHR" + vies_period + right(str(len(rows)), 5),
+             "VDR" + left(SIGNATORY_EGN, 15) + left(FIRM_SIGNATORY, 150) + left(FIRM_CITY, 50)
+             + left(FIRM_POSTCODE, 4) + left(FIRM_ADDRESS, 150) + "A",
+             "VTR" + left(vat_number, 15) + left(FIRM_NAME, 150) + left(FIRM_CITY + ", " + FIRM_ADDRESS, 200)]
+    all_total = sum(sum(sums) for _, sums, _ in rows)
+    goods_total = sum(sums[0] for _, sums, _ in rows)
+    lines.append("TTR" + money(all_total, 12) + money(goods_total, 12))
+    for number, (vin, sums, corrected) in enumerate(rows, 1):
+        lines.append("VIR" + right(str(number), 5) + left(vin, 15) + "".join(money(c, 12) for c in sums) + corrected)
+    for line, width in zip(lines, (15, 373, 368, 27) + (66,) * len(rows)):
+        assert len(line) == width, (line, width)
+    return lines
+
+
 def write_lines(path, lines, current=False):
     encode = (lambda line: line.encode("cp1251")) if current else to_mik
     data = b"".join(encode(line) + b"\r\n" for line in lines)
@@ -409,6 +449,8 @@ def generate(out, year, month, purchase_count, sales_count, seed, current=False)
     write_lines(os.path.join(out, names[0]), [declaration(period, vat_number, purchases, sales)], current)
     write_lines(os.path.join(out, names[1]), purchase_lines, current)
     write_lines(os.path.join(out, names[2]), sales_lines, current)
+    if current:
+        write_lines(os.path.join(out, "VIES.TXT"), vies_lines(period, vat_number, sales), current)
 
 
 def main(argv):

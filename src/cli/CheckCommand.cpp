@@ -117,13 +117,15 @@ protected:
             return perFile_[1];
         if (name == files_.sales.name)
             return perFile_[2];
+        if (files_.vies && name == files_.vies->name)
+            return perFile_[3];
         return perFile_[0];
     }
 
     const PeriodFiles& files_;
     const CheckProgress& progress_;
     Counts total_;
-    std::array<Counts, 3> perFile_{}; // the return, purchases, sales
+    std::array<Counts, 4> perFile_{}; // the return, purchases, sales, VIES.TXT
     std::array<Counts, check::ruleCount> byRule_{};
 };
 
@@ -145,8 +147,9 @@ public:
             tableFailures += row.result == CheckRow::Result::Holds ? 0 : 1;
         out_ << "Находки: " << errorCount(total_.errors) << ", " << warningCount(total_.warnings)
              << "; неспазени правила на декларацията: " << tableFailures << ".\n";
-        const std::string* names[] = {&files_.declaration.name, &files_.purchases.name, &files_.sales.name};
-        for (std::size_t index = 0; index < perFile_.size(); ++index)
+        const std::string* names[] = {&files_.declaration.name, &files_.purchases.name, &files_.sales.name,
+                                      files_.vies ? &files_.vies->name : nullptr};
+        for (std::size_t index = 0; index < perFile_.size() && names[index]; ++index)
             out_ << "  " << shownText(*names[index]) << ": " << errorCount(perFile_[index].errors) << ", "
                  << warningCount(perFile_[index].warnings) << '\n';
         for (const check::RuleInfo& rule : check::ruleTable()) {

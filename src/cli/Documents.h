@@ -1,6 +1,6 @@
 #pragma once
 
-// The four documents as export and print name them, and the return as the window builds it.
+// The five documents as export and print name them, and the return as the window builds it.
 
 #include "cli/Options.h"
 #include "render/PageMetrics.h"
@@ -25,6 +25,7 @@ inline constexpr Document kLabel{"label", "ЕТИКЕТ", kLabelPointSize};
 inline constexpr Document kPurchases{"purchases", "ПОКУПКИ", kDocumentPointSize};
 inline constexpr Document kSales{"sales", "ПРОДАЖБИ", kDocumentPointSize};
 inline constexpr Document kReturn{"return", "ДЕКЛАРАЦИЯ", kDocumentPointSize};
+inline constexpr Document kVies{"vies", "VIES", kDocumentPointSize}; // only for a period with VIES.TXT
 
 // A usage error when `linesPerPage` lines do not fit on a PDF page (maxPdfLinesPerPage).
 void refuseLinesBeyondPdfPage(int linesPerPage);

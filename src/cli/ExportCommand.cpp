@@ -1,4 +1,4 @@
-// orva-cli export: the four documents as text or PDF files in a folder, put in place together.
+// orva-cli export: the documents as text or PDF files in a folder, put in place together.
 #include "cli/Command.h"
 #include "cli/Documents.h"
 #include "cli/GuiApplication.h"
@@ -13,6 +13,7 @@
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
+#include "vies/Vies.h"
 
 #include <QPrinter>
 
@@ -123,9 +124,9 @@ FolderCreation createOutputFolder(const std::string& folder) {
 }
 
 // unlink removes a link itself, never the file it points at.
-void removeEarlierReturn(const std::string& folder) {
+void removeEarlier(const std::string& folder, const Document& document) {
     for (bool pdf : {false, true}) {
-        const std::string path = documentPath(folder, kReturn, pdf);
+        const std::string path = documentPath(folder, document, pdf);
         if (::unlink(path.c_str()) != 0 && errno != ENOENT)
             throwFileError(FileAction::Write, path, errno);
     }
@@ -235,6 +236,18 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
         }
         if (returnForm)
             writeAll(kReturn, *returnForm);
+        if (files.vies) {
+            step("writing vies");
+            const ViesSummary vies = scanViesFile(*files.vies);
+            streamViesFile(*files.vies, vies, pageLines, start(kVies));
+            // Not a gate: the document says it at its top, and check names the lines.
+            if (const std::size_t leftOut = vies.linesLeftOut(); leftOut != 0 || !vies.readable())
+                err << "orva-cli: " << files.vies->name << ": "
+                    << (vies.readable() ? std::to_string(leftOut) + (leftOut == 1 ? " ред не е" : " реда не са") +
+                                              " в документа vies"
+                                        : vies.problems.front().text())
+                    << "; orva-cli check ги посочва\n";
+        }
         for (auto& writer : writers)
             writer->finish();
     } catch (...) {
@@ -249,7 +262,10 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
         }
         // No return of an earlier run may stay beside this run's documents.
         if (returnFailure)
-            removeEarlierReturn(folder);
+            removeEarlier(folder, kReturn);
+        // Nor a VIES declaration of another period.
+        if (!files.vies)
+            removeEarlier(folder, kVies);
     } catch (...) {
         // A folder that holds a published document stays: undo removes only an empty one.
         undo();
@@ -328,7 +344,8 @@ public:
     std::string description() const override {
         return "  export    Write DIR/label, DIR/purchases, DIR/sales and DIR/return, as .txt\n"
                "            (Windows-1251, CR LF after every line) or as .pdf (what the printer\n"
-               "            would get). DIR is created when needed; nothing else is written.\n"
+               "            would get), and DIR/vies when the period has VIES.TXT (an older\n"
+               "            DIR/vies.* is removed when it has none). DIR is created when needed.\n"
                "            With xlsx or csv the journals are DIR/purchases and DIR/sales as\n"
                "            spreadsheets (a row per record, a column per field, a totals row);\n"
                "            label and return stay text. Several DATAFOLDERs, or --recursive,\n"

@@ -176,10 +176,10 @@ Options parseOptions(const std::vector<std::string>& args) {
                 usageError("--format is text, pdf, xlsx or csv, not \"" + options.format + "\"");
         } else if (arg == "--document") {
             options.document = value();
-            static const char* const kDocuments[] = {"label", "purchases", "sales", "return"};
+            static const char* const kDocuments[] = {"label", "purchases", "sales", "return", "vies"};
             if (std::none_of(std::begin(kDocuments), std::end(kDocuments),
                              [&](const char* name) { return *options.document == name; }))
-                usageError("--document is label, purchases, sales or return, not \"" + *options.document + "\"");
+                usageError("--document is label, purchases, sales, return or vies, not \"" + *options.document + "\"");
         } else if (arg == "--printer") {
             options.printer = value();
             if (options.printer->empty())
@@ -250,7 +250,7 @@ Options parseOptions(const std::vector<std::string>& args) {
     if (options.details && !options.manyPeriods())
         usageError("--details is for several periods (more than one folder, or --recursive)");
     if (options.command == CommandId::Print && !options.document)
-        usageError("print needs --document label|purchases|sales|return");
+        usageError("print needs --document label|purchases|sales|return|vies");
     return options;
 }
 

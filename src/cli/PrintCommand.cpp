@@ -9,6 +9,7 @@
 #include "render/PrintService.h"
 #include "render/Printing.h"
 #include "text/Errors.h"
+#include "vies/Vies.h"
 
 #include <QPrinter>
 
@@ -39,7 +40,7 @@ public:
     const char* name() const override { return "print"; }
 
     std::string usage() const override {
-        return "  orva-cli print  --document label|purchases|sales|return [-P QUEUE] [--lines-per-page N]\n"
+        return "  orva-cli print  --document label|purchases|sales|return|vies [-P QUEUE] [--lines-per-page N]\n"
                "                  [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]\n"
                "                  [--represent | --no-represent] [--art92 | --no-art92]\n"
                "                  [--cell NN=TEXT]... [--force] [READING OPTIONS] DATAFOLDER\n";
@@ -53,7 +54,7 @@ public:
     }
 
     std::string optionHelp() const override {
-        return "  --document NAME       label, purchases, sales or return (print)\n";
+        return "  --document NAME       label, purchases, sales, return or vies (print)\n";
     }
 
     int run(const Options& options, Streams& streams, const Environment& environment) const override;
@@ -96,7 +97,10 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     const Document& document = name == kLabel.name       ? kLabel
                                : name == kPurchases.name ? kPurchases
                                : name == kSales.name     ? kSales
+                               : name == kVies.name      ? kVies
                                                          : kReturn;
+    if (&document == &kVies && !files.vies)
+        throw PeriodError(PeriodError::Stage::Load, std::string(kViesFileName) + ": " + kNoViesText);
 
     // The period is read as the window reads it, purchases then sales, each journal streamed: the
     // printed one into the job's file as it is built, the other only read through, so that a period
@@ -124,6 +128,10 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
         if (&document == &kReturn)
             for (const std::string& text : buildReturnFrom(declaration, options.answers, pageLines))
                 line(text);
+        if (&document == &kVies) {
+            progress.step("reading vies");
+            streamViesFile(*files.vies, scanViesFile(*files.vies), pageLines, job);
+        }
         progress.step("printing");
     };
 

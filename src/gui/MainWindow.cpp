@@ -13,9 +13,11 @@
 #include "render/Printing.h"
 #include "render/QtText.h"
 #include "sidefiles/SideFileLocations.h"
+#include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
+#include "vies/Vies.h"
 
 #include "ui_main_window.h"
 
@@ -33,7 +35,9 @@
 #include <QStringList>
 #include <QTabWidget>
 
+#include <cerrno>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -52,11 +56,8 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
     ui->setupUi(this);
 
     labelView()->setFont(orva::documentFont(orva::kLabelPointSize));
-    for (DocumentView* view : {purchasesView(), salesView(), returnView()})
+    for (DocumentView* view : {purchasesView(), salesView(), returnView(), viesView()})
         view->setFont(orva::documentFont(orva::kDocumentPointSize));
-    viesEdit()->setFont(orva::documentFont(orva::kDocumentPointSize));
-    viesEdit()->setBackgroundRole(QPalette::Button);
-    viesEdit()->viewport()->setBackgroundRole(QPalette::Button);
     labelView()->setReadOnly(true);
     purchasesView()->setReadOnly(true);
     salesView()->setReadOnly(true);
@@ -67,7 +68,7 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
     printAction_->setObjectName(QStringLiteral("printAction"));
     connect(printAction_, &QAction::triggered, this, &MainWindow::printFocusedDocument);
     for (QAbstractScrollArea* box : std::initializer_list<QAbstractScrollArea*>{
-             labelView(), purchasesView(), salesView(), returnView(), viesEdit()}) {
+             labelView(), purchasesView(), salesView(), returnView(), viesView()}) {
         box->installEventFilter(this);
         box->viewport()->installEventFilter(this);
     }
@@ -117,8 +118,8 @@ DocumentView* MainWindow::salesView() const {
 DocumentView* MainWindow::returnView() const {
     return ui->returnView;
 }
-QPlainTextEdit* MainWindow::viesEdit() const {
-    return ui->viesEdit;
+DocumentView* MainWindow::viesView() const {
+    return ui->viesView;
 }
 
 void MainWindow::usePrinter(std::unique_ptr<QPrinter> printer) {
@@ -225,6 +226,27 @@ void MainWindow::loadDocuments() {
     gateProblems_ = copies.purchases.summary.problems;
     gateProblems_.insert(gateProblems_.end(), copies.sales.summary.problems.begin(),
                          copies.sales.summary.problems.end());
+    loadVies(files);
+}
+
+// The VIES tab: the declaration and its copy, or the line saying the period has none and no copy
+// of another period's. Nothing in VIES.TXT ends the load: what cannot be read is said at the
+// document's top.
+void MainWindow::loadVies(const orva::PeriodFiles& files) {
+    hasVies_ = files.vies.has_value();
+    viesView()->clear();
+    viesView()->setReadOnly(true);
+    if (!hasVies_) {
+        viesView()->setLines({orva::utf8ToWin1251(orva::kNoViesText)});
+        if (::unlink(sideFiles_.viesCopy.c_str()) != 0 && errno != ENOENT)
+            orva::throwFileError(orva::FileAction::Write, sideFiles_.viesCopy, errno);
+        return;
+    }
+    std::vector<std::string> lines;
+    orva::LineCollector sink(lines);
+    orva::streamViesFile(*files.vies, orva::scanViesFile(*files.vies), linesPerPage_, sink);
+    viesView()->setLines(std::move(lines));
+    viesView()->saveToFile(sideFiles_.viesCopy);
 }
 
 void MainWindow::collectAnswersAndBuildReturn() {
@@ -323,6 +345,8 @@ void MainWindow::printFocusedDocument() {
             printView(*salesView(), orva::kDocumentPointSize);
         if (hasViewFocus(returnView()))
             printView(*returnView(), orva::kDocumentPointSize);
+        if (hasVies_ && hasViewFocus(viesView()))
+            printView(*viesView(), orva::kDocumentPointSize);
     } catch (const std::exception& error) {
         failure = orva::failureText(error);
         if (failure.isEmpty())

@@ -48,7 +48,8 @@ public:
     DocumentView* purchasesView() const;
     DocumentView* salesView() const;
     DocumentView* returnView() const;
-    QPlainTextEdit* viesEdit() const;
+    // The VIES declaration when the period has VIES.TXT, else one line saying it has none.
+    DocumentView* viesView() const;
     QAction* printAction() const { return printAction_; }
 
     // Lines of the 8-point face on one printed page: the page length of the journals and the return.
@@ -87,6 +88,7 @@ private:
     void runLoadSequence();
     void loadDocuments();
     void collectAnswersAndBuildReturn();
+    void loadVies(const orva::PeriodFiles& files);
     void maximizeOnActivation();
     void onDocumentPressed();
     void printView(const DocumentView& view, int pointSize);
@@ -108,6 +110,7 @@ private:
     bool shown_ = false;
     bool loadFailed_ = false;
     bool printQueued_ = false;
+    bool hasVies_ = false; // the VIES tab holds a declaration, not the line saying there is none
     QString lastLoadError_;
     std::vector<std::string>
         gateProblems_; // why the journals are not the period's (UTF-8), asked about before the dialog

@@ -27,7 +27,8 @@ def main():
         out = os.path.join(work, "out")
         result = run(program, "export", "--format", "xlsx", "--lines-per-page", "60", "--out", out, clean)
         assert result.returncode == 0, result.stderr
-        assert sorted(os.listdir(out)) == ["label.txt", "purchases.xlsx", "return.txt", "sales.xlsx"], os.listdir(out)
+        # The label, return and VIES declaration stay text.
+        assert sorted(os.listdir(out)) == ["label.txt", "purchases.xlsx", "return.txt", "sales.xlsx", "vies.txt"], os.listdir(out)
         book = openpyxl.load_workbook(os.path.join(out, "purchases.xlsx"))
         sheet = book["Покупки"]
         headers = [cell.value for cell in sheet[1]]

@@ -315,6 +315,27 @@ const NoReturnCase kNoReturnCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cli, NoReturn, ::testing::ValuesIn(kNoReturnCases),
                          [](const ::testing::TestParamInfo<NoReturnCase>& info) { return info.param.name; });
 
+// VIES.TXT adds vies.txt; a later export of a period without it removes vies.txt and vies.pdf, so
+// that no other period's VIES declaration stays beside the documents. A VIES file with a bad line
+// changes nothing of the exit status.
+TEST(Cli, ExportWritesViesOnlyForAPeriodWithOne) {
+    TempDir temp;
+    const Period period = consistentPeriod();
+    const fs::path data = temp.path() / "data";
+    const fs::path out = temp.path() / "out";
+    writePeriod(period, data);
+    std::ofstream(data / "Vies.txt", std::ios::binary) << "VHR10/2026    0\r\nBAD\r\n";
+    const CliResult run = exportPeriod(data, out, {"--lines-per-page", "60"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(listing(out),
+              (std::vector<std::string>{"label.txt", "purchases.txt", "return.txt", "sales.txt", "vies.txt"}));
+    EXPECT_TRUE(contains(run.err, "Vies.txt: 1 ред не е в документа vies"));
+    std::ofstream(out / "vies.pdf") << "an earlier PDF export";
+    fs::remove(data / "Vies.txt");
+    ASSERT_EQ(exportPeriod(data, out, {"--lines-per-page", "60"}).status, 0);
+    EXPECT_EQ(listing(out), kTextFiles);
+}
+
 // A failure while the files are being written, of whatever kind, leaves neither the files nor the
 // folder this run made; an orva::Error is a write failure (1), anything else a failure to read (2).
 struct MidwayCase {

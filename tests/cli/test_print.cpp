@@ -138,6 +138,22 @@ TEST_F(Print, ReturnThatCannotBeBuiltIsStatusThree) {
     EXPECT_TRUE(jobs.jobs.empty());
 }
 
+// --document vies prints the VIES declaration of a period with VIES.TXT, and refuses a period without one
+// as a period that cannot be read, sending nothing.
+TEST_F(Print, ViesPrintsOnlyForAPeriodWithVies) {
+    const CliResult none = runCli({"print", "--document", "vies", data.string()}, pdfPrinter());
+    EXPECT_EQ(none.status, orva::cli::kUnreadable);
+    EXPECT_NE(none.err.find("VIES.TXT: Периодът няма VIES декларация"), std::string::npos) << none.err;
+    EXPECT_TRUE(jobs.jobs.empty());
+
+    writeBytes((data / "VIES.TXT").string(), "VHR10/2026    0\r\n");
+    const CliResult run = runCli({"print", "--document", "vies", data.string()}, pdfPrinter());
+    ASSERT_EQ(run.status, 0) << run.err;
+    takeJob();
+    EXPECT_EQ(pdfPages(pdf.string()), 1);
+    EXPECT_EQ(pdfFirstLines(pdf.string()).at(0), "стр.01");
+}
+
 TEST_F(Print, UnreadablePeriodIsStatusTwo) {
     fs::remove(data / "prodagbi.txt");
     const CliResult run = runCli({"print", "--document", "label", data.string()}, pdfPrinter());

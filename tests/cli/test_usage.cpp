@@ -52,7 +52,7 @@ const UsageCase kUsageCases[] = {
     {"bad captions", {"check", "--captions", "current", "DATA"}, "--captions is auto, classic or today"},
     {"captions of printers", {"printers", "--captions", "today"}, "printers takes no --captions"},
     {"print without document", {"print", "DATA"}, "print needs --document"},
-    {"print unknown document", {"print", "--document", "vies", "DATA"}, "--document is label, purchases"},
+    {"print unknown document", {"print", "--document", "viez", "DATA"}, "--document is label, purchases"},
     {"print takes no --out", {"print", "--document", "label", "--out", "OUT", "DATA"}, "print takes no --out"},
     {"print takes no --format", {"print", "--document", "label", "--format", "pdf", "DATA"}, "print takes no --format"},
     {"export takes no --document",

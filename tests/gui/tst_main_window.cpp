@@ -81,12 +81,9 @@ private slots:
         QCOMPARE(form->documentTabs()->currentIndex(), 0);
         QCOMPARE(form->labelView()->font().pointSize(), 10);
         for (QWidget* box : {static_cast<QWidget*>(form->purchasesView()), static_cast<QWidget*>(form->salesView()),
-                             static_cast<QWidget*>(form->returnView()), static_cast<QWidget*>(form->viesEdit())})
+                             static_cast<QWidget*>(form->returnView()), static_cast<QWidget*>(form->viesView())})
             QCOMPARE(box->font().pointSize(), 8);
         QCOMPARE(form->labelView()->font().family(), QStringLiteral("Courier New"));
-        QCOMPARE(form->viesEdit()->toPlainText(), QStringLiteral("ОЧАКВАЙТЕ В СЛЕДВАЩАТА ВЕРСИЯ"));
-        QVERIFY(!form->viesEdit()->isReadOnly());
-        QCOMPARE(form->viesEdit()->lineWrapMode(), QPlainTextEdit::NoWrap);
         QCOMPARE(form->purchasesView()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(form->purchasesView()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(form->printAction()->text(), QStringLiteral("Печат"));
@@ -227,7 +224,9 @@ private slots:
             QVERIFY(box->isReadOnly());
             QCOMPARE(box->firstVisibleLine(), 0);
         }
-        QVERIFY(!form->viesEdit()->isReadOnly());
+        // A period without VIES.TXT says so on the VIES tab, where the old text promised a later version.
+        QCOMPARE(form->viesView()->lines(),
+                 std::vector<std::string>{orva::utf8ToWin1251("Периодът няма VIES декларация (VIES.TXT).")});
 
         // Every box was seen in order and the hourglass never stayed up under a box.
         QCOMPARE(answers.seen.size(), std::size_t(2));
@@ -239,6 +238,40 @@ private slots:
         // Maximised once active.
         form->activateWindow();
         QTRY_VERIFY(form->isMaximized());
+    }
+
+    // VIES.TXT, under any case of its name, is the VIES tab's document and its copy beside the
+    // executable; a period without it removes the copy of an earlier one.
+    void viesDeclarationIsShownAndCopied() {
+        period::write(dataFolder, 3, 2);
+        const std::string vies = "VHR10/2026    1\r\n" + std::string("VIR    1") + period::padRight("DE123456789", 15) +
+                                 "      100.00        0.00        0.00       \r\n";
+        orva::writeFileAtomic(orva::joinPath(dataFolder, "vies.txt"), vies);
+        ModalAnswerer answers;
+        auto form = createForm(answers);
+        answers.then(ModalAnswerer::clickDefault());
+        form->show();
+        QVERIFY2(!form->loadFailed(), qPrintable(form->lastLoadError()));
+        const std::vector<std::string>& lines = form->viesView()->lines();
+        // The missing VTR is said at the top; the line is shown and totalled.
+        QVERIFY(lines.size() > 10);
+        QVERIFY(lines[2].find("VTR") != std::string::npos);
+        bool row = false;
+        for (const std::string& line : lines)
+            row = row || (line.find("DE123456789") != std::string::npos && line.find("100.00") != std::string::npos);
+        QVERIFY(row);
+        QVERIFY(form->viesView()->isReadOnly());
+        const std::string copy = dir->filePath(QStringLiteral("bin/orva.vies.txt")).toStdString();
+        QCOMPARE(orva::readFileBytes(copy), orva::joinLinesCrLf(lines));
+        form.reset();
+
+        QVERIFY(QFile::remove(QString::fromStdString(orva::joinPath(dataFolder, "vies.txt"))));
+        ModalAnswerer again;
+        auto second = createForm(again);
+        again.then(ModalAnswerer::clickDefault());
+        second->show();
+        QVERIFY2(!second->loadFailed(), qPrintable(second->lastLoadError()));
+        QVERIFY(!QFile::exists(QString::fromStdString(copy)));
     }
 
     // Choosing a tab by key or by click puts the keyboard into its document: PgDn scrolls at once,

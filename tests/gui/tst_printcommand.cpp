@@ -137,7 +137,7 @@ private slots:
         printIntoPdf();
         answers->then(ModalAnswerer::press(QMessageBox::Yes));
         answers->then(ModalAnswerer::press(QMessageBox::Ok));
-        pressIn(form->viesEdit(), Qt::LeftButton);
+        pressIn(form->viesView(), Qt::LeftButton);
         settle(2);
         QCOMPARE(answers->seen[0].text, kQuestion);
         QCOMPARE(answers->seen[1].text, kDone);

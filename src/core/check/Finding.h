@@ -50,17 +50,31 @@ enum class RuleId {
     ByteOrderMark,              // 18: a file starts with UTF-8's EF BB BF
     NulByte,                    // 10: a NUL ends the journal with lines after it
     CutLastRecord,              // 10: the last line, shorter than a record, is left out
+    ViesUnreadableLine,         // 19: a line of VIES.TXT that is no record: unknown code, wrong length, repeated
+    ViesMissingRecord,          // 19: no VHR or no VTR
+    ViesCount,                  // 20: VHR's count against the VIR lines
+    ViesTotals,                 // 20: TTR against the sums over VIR
+    ViesLineNumber,             // 20: VIR and COS line numbers 1, 2, 3 ...
+    ViesCounterpartyCountry,    // 20: a VIN without another member state's prefix
+    ViesDuplicateCounterparty,  // 20, a warning: the same VIN twice without a к6 period
+    ViesPeriod,                 // 21: VHR's period against the return's
+    ViesVatNumber,              // 21: VTR's VAT number against the return's
+    ViesGoods,                  // 21: к3 = cell 15 = sales column 20
+    ViesServices,               // 21: к5 = cell 17 = sales column 22
+    ViesTriangular,             // 21: к4 = sales column 25
+    ViesWithoutCells,           // 21, a warning: VIES.TXT while cells 15 and 17 are zero
+    ViesMissing,                // 21, a warning: cell 15 or 17 not zero and no VIES.TXT
 };
 
 struct RuleInfo {
     RuleId id;
     const char* key; // stable ASCII name for CSV/JSON and scripts, e.g. "document-number"
-    int number;      // the rule's number in the check's description, 1..18
+    int number;      // the rule's number in the check's description, 1..21
     Severity severity;
     const char* message; // stable Bulgarian text, UTF-8
 };
 
-inline constexpr std::size_t ruleCount = static_cast<std::size_t>(RuleId::CutLastRecord) + 1;
+inline constexpr std::size_t ruleCount = static_cast<std::size_t>(RuleId::ViesMissing) + 1;
 
 // The one table of all rules, in RuleId order; README lists it.
 const std::array<RuleInfo, ruleCount>& ruleTable();

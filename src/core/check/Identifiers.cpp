@@ -218,4 +218,14 @@ IdentifierResult classifyCounterparty(std::string_view identifier, bool blankAll
     return {};
 }
 
+std::optional<RuleId> classifyViesCounterparty(std::string_view number) {
+    number = trimBlanks(number);
+    if (hasEuVatShape(number))
+        return std::nullopt;
+    const std::string_view prefix = number.substr(0, 2);
+    if (prefix.size() == 2 && prefix != "BG" && isEuPrefix(prefix))
+        return RuleId::EuNumberShape;
+    return RuleId::ViesCounterpartyCountry;
+}
+
 } // namespace orva::check

@@ -2,6 +2,7 @@
 
 #include "check/Finding.h"
 
+#include <optional>
 #include <string_view>
 
 namespace orva::check {
@@ -22,6 +23,11 @@ bool isValidBulgarianVatNumber(std::string_view number);
 // An EU VAT number: a member state's prefix (Greece EL, Northern Ireland XI, not BG) and the shape that
 // state uses. Shape only: the check digits of other states are not ours to judge.
 bool hasEuVatShape(std::string_view number);
+
+// A counterparty of the VIES declaration: nullopt for another member state's VAT number of its shape,
+// EuNumberShape for another state's prefix on a number of the wrong shape, ViesCounterpartyCountry for
+// BG, a prefix of no member state, or no prefix.
+std::optional<RuleId> classifyViesCounterparty(std::string_view number);
 
 enum class Verdict { Ok, Error, Warning };
 

@@ -2,6 +2,7 @@
 
 #include "check/Identifiers.h"
 #include "check/JournalState.h"
+#include "check/ViesRules.h"
 #include "text/Encoding.h"
 #include "text/ExactDecimal.h"
 #include "text/LineSource.h"
@@ -83,6 +84,7 @@ std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
     saleRecords_ = sales.records;
     checkReturnRecord(sink);
     checkReturnCells(sales, sink);
+    check::checkVies(files_, declaration_, sales, sink);
     return checkReturn(declaration_, purchases, sales);
 }
 

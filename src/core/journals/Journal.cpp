@@ -45,14 +45,7 @@ constexpr std::array<Cut, FirstAmountField> kIdentityCuts = identityCuts();
 // 167: the amounts start at position 168 in both records.
 constexpr std::size_t kIdentityLength = kPurchaseFields[FirstAmountField].start - 1;
 
-// "%s стр.%2.2d" with 110 blanks.
-std::string pageNumberLine(int page) {
-    static const std::string prefix = std::string(110, ' ') + utf8ToWin1251(" стр.");
-    std::string number = std::to_string(page);
-    if (number.size() < 2)
-        number.insert(0, 2 - number.size(), '0');
-    return prefix + number;
-}
+using journal_table::pageNumberLine;
 
 // An upper bound of the lines before the totals, so that the list of lines is allocated once.
 std::size_t estimateLines(std::size_t records, std::size_t linesPerPage, const JournalLayout& layout) {
@@ -310,6 +303,15 @@ JournalResult collect(LineSource& source, int linesPerPage, const std::string& c
 }
 
 } // namespace
+
+// "%s стр.%2.2d" with 110 blanks.
+std::string journal_table::pageNumberLine(int page) {
+    static const std::string prefix = std::string(110, ' ') + utf8ToWin1251(" стр.");
+    std::string number = std::to_string(page);
+    if (number.size() < 2)
+        number.insert(0, 2 - number.size(), '0');
+    return prefix + number;
+}
 
 JournalError::JournalError(std::string fileName, std::size_t line, const std::string& detail)
     : Error(fileName + (line ? ", ред " + std::to_string(line) : std::string()) + ": " + detail),

@@ -21,4 +21,7 @@ inline std::string closingLine() {
     return std::string(kWidth, '=');
 }
 
+// The first line of every page: its number after 110 blanks (Journal.cpp).
+std::string pageNumberLine(int page);
+
 } // namespace orva::journal_table

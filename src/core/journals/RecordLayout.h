@@ -160,6 +160,108 @@ static_assert(sizeof kSaleFields / sizeof kSaleFields[0] == FirstAmountField + 1
 static_assert(record_layout_detail::wellFormed(kPurchasesRecord) && record_layout_detail::wellFormed(kSalesRecord));
 static_assert(kPurchaseFields[FirstAmountField].width == kSaleFields[FirstAmountField].width);
 
+// The records of VIES.TXT (FORMATS §6): lines of different lengths, each told by its 3-letter code.
+// Field 0 of each is the code itself.
+enum class ViesRecordKind { Header, Declarant, Person, Totals, Line, CallOffHeader, CallOffLine };
+
+inline constexpr RecordField kViesHeaderFields[] = {
+    {1, 3, "VHR", "VHR", "вид на записа", FieldKind::Text},
+    {4, 7, "VHR-2", "VHR-2", "период", FieldKind::Text},
+    {11, 5, "VHR-3", "VHR-3", "брой записи VIR", FieldKind::Integer},
+};
+inline constexpr RecordField kViesDeclarantFields[] = {
+    {1, 3, "VDR", "VDR", "вид на записа", FieldKind::Text},
+    {4, 15, "VDR-2", "VDR-2", "идентификатор на подаващия", FieldKind::Text},
+    {19, 150, "VDR-3", "VDR-3", "име на подаващия", FieldKind::Text},
+    {169, 50, "VDR-4", "VDR-4", "град", FieldKind::Text},
+    {219, 4, "VDR-5", "VDR-5", "пощенски код", FieldKind::Text},
+    {223, 150, "VDR-6", "VDR-6", "адрес", FieldKind::Text},
+    {373, 1, "VDR-7", "VDR-7", "качество (A/R)", FieldKind::Code},
+};
+inline constexpr RecordField kViesPersonFields[] = {
+    {1, 3, "VTR", "VTR", "вид на записа", FieldKind::Text},
+    {4, 15, "VTR-2", "VTR-2", "ДДС номер на лицето", FieldKind::Text},
+    {19, 150, "VTR-3", "VTR-3", "име на лицето", FieldKind::Text},
+    {169, 200, "VTR-4", "VTR-4", "адрес на лицето", FieldKind::Text},
+};
+inline constexpr RecordField kViesTotalsFields[] = {
+    {1, 3, "TTR", "TTR", "вид на записа", FieldKind::Text},
+    {4, 12, "TTR-2", "TTR-2", "обща сума к3+к4+к5", FieldKind::Amount},
+    {16, 12, "TTR-3", "TTR-3", "сума на ВОД на стоки к3", FieldKind::Amount},
+};
+inline constexpr RecordField kViesLineFields[] = {
+    {1, 3, "VIR", "VIR", "вид на записа", FieldKind::Text},
+    {4, 5, "VIR-2", "к1", "пореден номер", FieldKind::Integer},
+    {9, 15, "VIR-3", "к2", "ИН по ДДС на контрагента", FieldKind::Identifier},
+    {24, 12, "VIR-4", "к3", "ВОД на стоки", FieldKind::Amount},
+    {36, 12, "VIR-5", "к4", "тристранни операции", FieldKind::Amount},
+    {48, 12, "VIR-6", "к5", "услуги по чл.21, ал.2", FieldKind::Amount},
+    {60, 7, "VIR-7", "к6", "период на корекцията", FieldKind::Text},
+};
+inline constexpr RecordField kViesCallOffHeaderFields[] = {
+    {1, 3, "CHR", "CHR", "вид на записа", FieldKind::Text},
+    {4, 5, "CHR-2", "CHR-2", "брой записи COS", FieldKind::Integer},
+};
+inline constexpr RecordField kViesCallOffLineFields[] = {
+    {1, 3, "COS", "COS", "вид на записа", FieldKind::Text},
+    {4, 5, "COS-2", "COS-2", "пореден номер", FieldKind::Integer},
+    {9, 15, "COS-3", "COS-3", "ИН по ДДС на получателя", FieldKind::Identifier},
+    {24, 1, "COS-4", "COS-4", "код на операцията", FieldKind::Code},
+    {25, 15, "COS-5", "COS-5", "ИН по ДДС на заместващото лице", FieldKind::Identifier},
+    {40, 7, "COS-6", "COS-6", "период", FieldKind::Text},
+};
+
+struct ViesRecordLayout {
+    ViesRecordKind kind;
+    const char* code; // "VHR"
+    const RecordField* fields;
+    std::size_t fieldCount;
+
+    // The record's length: where its last field ends.
+    constexpr std::size_t width() const { return fields[fieldCount - 1].start - 1 + fields[fieldCount - 1].width; }
+};
+
+template <std::size_t N> constexpr ViesRecordLayout viesRecord(ViesRecordKind kind, const RecordField (&fields)[N]) {
+    return {kind, fields[0].code, fields, N};
+}
+
+// In the order the file holds them.
+inline constexpr ViesRecordLayout kViesRecords[] = {
+    viesRecord(ViesRecordKind::Header, kViesHeaderFields),
+    viesRecord(ViesRecordKind::Declarant, kViesDeclarantFields),
+    viesRecord(ViesRecordKind::Person, kViesPersonFields),
+    viesRecord(ViesRecordKind::Totals, kViesTotalsFields),
+    viesRecord(ViesRecordKind::Line, kViesLineFields),
+    viesRecord(ViesRecordKind::CallOffHeader, kViesCallOffHeaderFields),
+    viesRecord(ViesRecordKind::CallOffLine, kViesCallOffLineFields),
+};
+
+constexpr const ViesRecordLayout& viesRecordLayout(ViesRecordKind kind) {
+    return kViesRecords[static_cast<std::size_t>(kind)];
+}
+
+namespace record_layout_detail {
+
+constexpr bool viesWellFormed() {
+    for (std::size_t k = 0; k < sizeof kViesRecords / sizeof kViesRecords[0]; ++k) {
+        const ViesRecordLayout& record = kViesRecords[k];
+        if (static_cast<std::size_t>(record.kind) != k || record.fields[0].start != 1 || record.fields[0].width != 3)
+            return false;
+        for (std::size_t i = 1; i < record.fieldCount; ++i)
+            if (record.fields[i].start != record.fields[i - 1].start + record.fields[i - 1].width)
+                return false;
+    }
+    return true;
+}
+
+} // namespace record_layout_detail
+
+static_assert(record_layout_detail::viesWellFormed());
+// FORMATS §6 gives the lengths: 15, 373, 368, 27, 66, 8, 46.
+static_assert(kViesRecords[0].width() == 15 && kViesRecords[1].width() == 373 && kViesRecords[2].width() == 368 &&
+              kViesRecords[3].width() == 27 && kViesRecords[4].width() == 66 && kViesRecords[5].width() == 8 &&
+              kViesRecords[6].width() == 46);
+
 // The bytes of `field` in `record`; shorter or empty where the record ends early.
 inline std::string_view fieldText(std::string_view record, const RecordField& field) {
     const std::size_t begin = field.start - 1;

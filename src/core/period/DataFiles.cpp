@@ -29,6 +29,27 @@ bool equalFolded(const std::string& a, const std::string& b) {
     throw PeriodError(PeriodError::Stage::Load, name + ": " + what);
 }
 
+// VIES.TXT when the folder has it (under any case of its name). Whatever keeps it from being
+// surveyed is kept in `failure`, not thrown: the other documents do not depend on it.
+std::optional<FileSurvey> surveyViesFile(const std::string& folder) {
+    const char* const name = "VIES.TXT";
+    try {
+        const std::string path = findDataFile(folder, name);
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0)
+            return std::nullopt;
+        return surveyDataFile(folder, name);
+    } catch (const PeriodError& error) {
+        FileSurvey survey;
+        survey.path = joinPath(folder, name);
+        survey.name = name;
+        const std::string prefix = std::string(name) + ": ";
+        const std::string what = error.what();
+        survey.failure = what.compare(0, prefix.size(), prefix) == 0 ? what.substr(prefix.size()) : what;
+        return survey;
+    }
+}
+
 } // namespace
 
 const char* returnLayoutName(ReturnLayout layout) {
@@ -112,9 +133,12 @@ PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options) 
     sales.join();
     if (salesFailure)
         std::rethrow_exception(salesFailure);
+    files.vies = surveyViesFile(folder);
     if (options.codePage) {
         for (FileSurvey* file : {&files.declaration, &files.purchases, &files.sales})
             file->codePage = *options.codePage;
+        if (files.vies)
+            files.vies->codePage = *options.codePage;
     }
     // Today's programs write today's return record: a Windows-1251 deklar.txt or a journal of
     // today's record generation says the return is in the current layout too.

@@ -28,6 +28,7 @@ struct FileSurvey {
     std::size_t firstLineLength = 0; // bytes before the first CR, LF or NUL
     bool empty = false;              // 0 bytes
     bool byteOrderMark = false;      // starts with UTF-8's EF BB BF (reported by the check only)
+    std::string failure;             // an optional file that could not be surveyed: why (UTF-8)
 };
 
 // Opens the file (never blocking: a FIFO or device is refused as "not a regular file"), counts
@@ -47,6 +48,9 @@ struct PeriodFiles {
     FileSurvey declaration;
     FileSurvey purchases;
     FileSurvey sales;
+    // VIES.TXT, found by the same rule, when the period has one. It is optional and decides
+    // nothing of the others: a VIES file that cannot be read has `failure` set and ends nothing.
+    std::optional<FileSurvey> vies;
     ReturnLayout returnLayout = ReturnLayout::Classic;
     Wording wording = Wording::Classic; // what every document of the period prints
 

@@ -62,6 +62,7 @@ SideFileLocations sideFilesBeside(const std::string& executablePath) {
     locations.lastFolder = replaceExtension(executablePath, ".last-folder");
     locations.purchasesCopy = replaceExtension(executablePath, ".pro.txt");
     locations.salesCopy = replaceExtension(executablePath, ".pok.txt");
+    locations.viesCopy = replaceExtension(executablePath, ".vies.txt");
     return locations;
 }
 
@@ -86,6 +87,7 @@ SideFileLocations sideFileLocations(const std::string& executablePath, bool fold
     locations.lastFolder = joinPath(config, replaceExtension(name, ".last-folder"));
     locations.purchasesCopy = joinPath(data, replaceExtension(name, ".pro.txt"));
     locations.salesCopy = joinPath(data, replaceExtension(name, ".pok.txt"));
+    locations.viesCopy = joinPath(data, replaceExtension(name, ".vies.txt"));
     return locations;
 }
 

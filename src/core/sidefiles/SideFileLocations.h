@@ -24,6 +24,7 @@ struct SideFileLocations {
     std::string lastFolder;    // <name>.last-folder: the folder the chooser last opened
     std::string purchasesCopy; // <name>.pro.txt
     std::string salesCopy;     // <name>.pok.txt
+    std::string viesCopy;      // <name>.vies.txt, only while the period has VIES.TXT
 };
 
 // A build-tree or portable program (its folder writable, not under /usr or /opt) keeps every
