@@ -5,6 +5,7 @@
 #include "check/PeriodCheck.h"
 #include "cli/CheckTable.h"
 #include "cli/Command.h"
+#include "cli/Documents.h"
 #include "cli/Progress.h"
 #include "text/Csv.h"
 
@@ -338,6 +339,8 @@ int runCheck(const CheckOptions& options, std::ostream& out, const CheckProgress
     if (progress.step)
         progress.step("reading the period");
     PeriodCheck period(options.dataFolder, options.read);
+    if (!options.cells.empty())
+        period.useCells(typedCellsOver(period.declaration().cells, options.cells, options.warnings));
     std::unique_ptr<Report> report;
     switch (options.format) {
     case CheckFormat::Text:
@@ -372,7 +375,7 @@ public:
 
     std::string usage() const override {
         return "  orva-cli check  [--format text|csv|json] [--strict] [--max-findings N]\n"
-               "                  [READING OPTIONS] DATAFOLDER\n";
+               "                  [--cell NN=TEXT]... [READING OPTIONS] DATAFOLDER\n";
     }
 
     std::string description() const override {
@@ -405,6 +408,8 @@ public:
         check.format = options.checkFormat;
         check.strict = options.strict;
         check.maxFindings = options.maxFindings;
+        check.cells = options.answers.cells;
+        check.warnings = &streams.err;
         Progress& progress = streams.progress;
         return runCheck(check, streams.out,
                         {[&](const std::string& what) { progress.step(what); }, [&]() { progress.clear(); }});

@@ -187,7 +187,7 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
     std::optional<std::vector<std::string>> returnForm;
     std::optional<PeriodError> returnFailure;
     try {
-        returnForm = buildReturnFrom(declaration, options.answers, pageLines);
+        returnForm = buildReturnFrom(declaration, options.answers, pageLines, &streams.err);
     } catch (const PeriodError& failure) {
         returnFailure = failure;
     }

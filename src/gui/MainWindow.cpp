@@ -239,8 +239,7 @@ void MainWindow::loadDocuments() {
 
 void MainWindow::collectAnswersAndBuildReturn() {
     const orva::ReturnAnswers presets = orva::presetAnswers(declaration_);
-    dialog_->cell(50)->setText(toQString(presets.cells[50]));
-    dialog_->cell(60)->setText(toQString(presets.cells[60]));
+    dialog_->setPresetCells(presets.cells);
     dialog_->dateEdit()->setText(toQString(presets.date));
     dialog_->setPendingCaption(windowTitle());
     dialog_->signatoryBox()->setCurrentText(toQString(presets.signatory));
