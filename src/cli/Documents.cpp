@@ -32,7 +32,7 @@ ReturnCells typedCellsOver(const ReturnCells& presets, const std::map<int, std::
         throw PeriodError(PeriodError::Stage::Return, error.what());
     }
     if (err && !typed.empty())
-        for (const std::string& warning : sumWarnings(cells))
+        for (const std::string& warning : sumWarnings(cells, presets))
             *err << "orva-cli: " << warning << '\n';
     return cells;
 }

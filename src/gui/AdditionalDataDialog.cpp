@@ -202,6 +202,7 @@ void AdditionalDataDialog::setCellCaptions(orva::Wording wording) {
 
 void AdditionalDataDialog::setPresetCells(const orva::ReturnCells& presets) {
     presets_ = presets;
+    presetsGiven_ = true;
     for (const int cellNumber : orva::kCellNumbers)
         cell(cellNumber)->setText(orva::toQString(presets[cellNumber]));
 }
@@ -214,6 +215,8 @@ orva::ReturnCells AdditionalDataDialog::shownCells() const {
 }
 
 void AdditionalDataDialog::followCoefficient() {
+    if (!presetsGiven_)
+        return;
     orva::ReturnCells cells = shownCells();
     const std::optional<std::string> stored = orva::storedCellValue(33, cells[33]);
     if (!stored)
@@ -229,6 +232,9 @@ void AdditionalDataDialog::followCoefficient() {
 }
 
 bool AdditionalDataDialog::acceptValues() {
+    // The layout's own texts are placeholders, not a return to hold the values against.
+    if (!presetsGiven_)
+        return true;
     const orva::ReturnCells shown = shownCells();
     std::map<int, std::string> typed;
     for (const int cellNumber : orva::kEditableCells)
@@ -254,7 +260,7 @@ bool AdditionalDataDialog::acceptValues() {
         cell(cellNumber)->setText(orva::toQString(cells[cellNumber]));
     if (typed.empty())
         return true;
-    const std::vector<std::string> warnings = orva::sumWarnings(cells);
+    const std::vector<std::string> warnings = orva::sumWarnings(cells, presets_);
     if (warnings.empty())
         return true;
     QStringList sentences;

@@ -38,7 +38,7 @@ public:
 
     // Fills every cell from `presets` (the record's cells, 50 and 60 derived) and keeps them: the
     // cells the user changes are checked against them on OK, and cells 40, 50 and 60 return to
-    // them when cell 33 does.
+    // them when cell 33 does. Until then no value is checked.
     void setPresetCells(const orva::ReturnCells& presets);
 
     QComboBox* addressBox() const;
@@ -88,4 +88,5 @@ private:
     orva::SideFileLocations sideFiles_; // where the histories and last values are kept
     QString pendingCaption_;
     orva::ReturnCells presets_;
+    bool presetsGiven_ = false; // the values are checked only against a return the load gave
 };

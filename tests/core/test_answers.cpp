@@ -116,20 +116,23 @@ TEST(Answers, RefusalsNameTheCell) {
 }
 
 TEST(Answers, SumsAboveTheirLimitAreNamed) {
-    orva::ReturnCells cells = presetCells();
-    cells[50] = "        2641.96";
+    orva::ReturnCells presets = presetCells();
+    presets[50] = "        2641.96";
+    presets[80] = "          99.00"; // the record's own excess is the check's business
+    EXPECT_TRUE(orva::sumWarnings(presets, presets).empty());
+    orva::ReturnCells cells = presets;
     cells[70] = "3000";
     cells[71] = "100,00"; // not stored yet: a comma is no number of the files
-    EXPECT_TRUE(orva::sumWarnings(cells).empty());
+    EXPECT_TRUE(orva::sumWarnings(cells, presets).empty());
     cells[71] = "100";
     cells[80] = "0.01"; // 60 is 0.00
     cells[81] = "";
-    EXPECT_EQ(orva::sumWarnings(cells),
+    EXPECT_EQ(orva::sumWarnings(cells, presets),
               (std::vector<std::string>{"Кл.70 + кл.71 = 3100.00 е повече от кл.50 = 2641.96",
                                         "Кл.80 + кл.81 + кл.82 = 0.01 е повече от кл.60 = 0.00"}));
     cells[70] = "2541.96"; // equal is no more
     cells[80] = "";
-    EXPECT_TRUE(orva::sumWarnings(cells).empty());
+    EXPECT_TRUE(orva::sumWarnings(cells, presets).empty());
 }
 
 } // namespace

@@ -97,7 +97,7 @@ void followCoefficient(const ReturnCells& presets, ReturnCells& cells) {
     cells[60] = result.cell60;
 }
 
-std::vector<std::string> sumWarnings(const ReturnCells& cells) {
+std::vector<std::string> sumWarnings(const ReturnCells& cells, const ReturnCells& presets) {
     struct Rule {
         std::vector<int> parts;
         int limit;
@@ -108,7 +108,9 @@ std::vector<std::string> sumWarnings(const ReturnCells& cells) {
         ExactDecimal sum;
         std::string names;
         bool numbers = true;
+        bool typed = cells[rule.limit] != presets[rule.limit];
         for (const int cellNumber : rule.parts) {
+            typed = typed || cells[cellNumber] != presets[cellNumber];
             const std::optional<ExactDecimal> value = cellAmount(cells[cellNumber]);
             numbers = numbers && value.has_value();
             if (value)
@@ -116,7 +118,7 @@ std::vector<std::string> sumWarnings(const ReturnCells& cells) {
             names += (names.empty() ? "Кл." : " + кл.") + cellDigits(cellNumber);
         }
         const std::optional<ExactDecimal> limit = cellAmount(cells[rule.limit]);
-        if (!numbers || !limit || !sum.fitsMoneyFormat() || !limit->fitsMoneyFormat())
+        if (!typed || !numbers || !limit || !sum.fitsMoneyFormat() || !limit->fitsMoneyFormat())
             continue;
         if (sum > *limit)
             warnings.push_back(names + " = " + sum.moneyText() + " е повече от кл." + cellDigits(rule.limit) + " = " +

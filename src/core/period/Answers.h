@@ -44,8 +44,9 @@ void followCoefficient(const ReturnCells& presets, ReturnCells& cells);
 
 // The sums the return cannot hold: 70 + 71 above 50, 80 + 81 + 82 above 60, each as one sentence
 // ("Кл.70 + кл.71 = 3100.00 е повече от кл.50 = 2641.96"). A rule whose cells are not all numbers
-// (empty counts 0) is passed over.
-std::vector<std::string> sumWarnings(const ReturnCells& cells);
+// (empty counts 0) is passed over, and so is one whose cells all stand as in `presets`: the user
+// is asked about what was typed, not about the record (the check reports that).
+std::vector<std::string> sumWarnings(const ReturnCells& cells, const ReturnCells& presets);
 
 // The typed values (cell number to text) over `presets`: each is checked and stored (CellRefused
 // for the first refused one, in cell order), then 40/50/60 follow cell 33. Returns the cells and
