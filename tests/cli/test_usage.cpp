@@ -50,7 +50,7 @@ const UsageCase kUsageCases[] = {
     {"cell value with letters", {"export", "--out", "OUT", "--cell", "71=abc", "DATA"}, "--cell Кл.71: \"abc\" не е сума"},
     {"cell 33 above 1", {"print", "--document", "return", "--cell", "33=1.5", "DATA"}, "Кл.33: \"1.5\" не е коефициент"},
     {"cell 33 signed", {"check", "--cell", "33=-0.5", "DATA"}, "Кл.33: \"-0.5\" не е коефициент"},
-    {"cell value wider than its box", {"export", "--out", "OUT", "--cell", "80=1234567890123.4", "DATA"}, "Кл.80"},
+    {"cell value wider than its box", {"export", "--out", "OUT", "--cell", "80=12345678901234.5", "DATA"}, "Кл.80"},
     {"represent both ways", {"export", "--out", "OUT", "--represent", "--no-represent", "DATA"}, "exclude each other"},
     {"art92 both ways", {"export", "--out", "OUT", "--no-art92", "--art92", "DATA"}, "exclude each other"},
     {"flag with value", {"export", "--out", "OUT", "--art92=yes", "DATA"}, "--art92 takes no value"},
