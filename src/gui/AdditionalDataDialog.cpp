@@ -275,7 +275,27 @@ void AdditionalDataDialog::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    try {
+        rememberFirm();
+    } catch (const std::exception& failure) {
+        // As the last values: a convenience, said on standard error only.
+        std::fprintf(stderr, "orva: %s\n", failure.what());
+    }
     QDialog::closeEvent(event);
+}
+
+void AdditionalDataDialog::setFirm(const std::string& vatNumber) {
+    firm_ = vatNumber;
+    if (const std::optional<orva::FirmAnswers> answers = orva::loadFirmAnswers(sideFiles_, vatNumber)) {
+        ui->addressBox->setEditText(orva::toQString(answers->address));
+        ui->positionBox->setEditText(orva::toQString(answers->position));
+    }
+}
+
+void AdditionalDataDialog::rememberFirm() {
+    if (!firm_.empty())
+        orva::saveFirmAnswers(sideFiles_, firm_,
+                              {toWin1251(ui->addressBox->currentText()), toWin1251(ui->positionBox->currentText())});
 }
 
 void AdditionalDataDialog::loadMemory() {
@@ -360,6 +380,7 @@ void AdditionalDataDialog::accept() {
         addTypedText(ui->signatoryBox, memory.signatories);
         addTypedText(ui->positionBox, memory.positions);
         orva::saveHistories(sideFiles_, memory);
+        rememberFirm();
     } catch (const std::exception& failure) {
         // The standard error box, as for any failure at event level; the dialog still closes.
         orva::showErrorBox(this, orva::failureText(failure));

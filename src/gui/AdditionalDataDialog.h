@@ -41,6 +41,10 @@ public:
     // them when cell 33 does. Until then no value is checked.
     void setPresetCells(const orva::ReturnCells& presets);
 
+    // The firm the answers are for: its last address and position, when it has any, take the
+    // place of the last values; OK and the close box keep the answers given for it.
+    void setFirm(const std::string& vatNumber);
+
     QComboBox* addressBox() const;
     QComboBox* signatoryBox() const;
     QComboBox* positionBox() const;
@@ -81,6 +85,7 @@ private:
     // Cells 40, 50 and 60 as cell 33 now gives them; left alone while 33 is no coefficient.
     void followCoefficient();
     orva::ReturnCells shownCells() const;
+    void rememberFirm(); // throws FileError
     void writeLastValues();
     static Answer& nextAnswer();
 
@@ -88,5 +93,6 @@ private:
     orva::SideFileLocations sideFiles_; // where the histories and last values are kept
     QString pendingCaption_;
     orva::ReturnCells presets_;
+    std::string firm_;          // the VAT number of the return, empty before the load
     bool presetsGiven_ = false; // the values are checked only against a return the load gave
 };

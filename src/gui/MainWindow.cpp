@@ -232,7 +232,8 @@ void MainWindow::loadDocuments() {
         orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(files.wording), linesPerPage_);
     gateProblems_ = purchases.problems;
     showJournal(*purchasesView(), std::move(purchases), sideFiles_.purchasesCopy);
-    orva::JournalResult sales = orva::loadJournal(files.sales, declaration_, orva::salesLayout(files.wording), linesPerPage_);
+    orva::JournalResult sales =
+        orva::loadJournal(files.sales, declaration_, orva::salesLayout(files.wording), linesPerPage_);
     gateProblems_.insert(gateProblems_.end(), sales.problems.begin(), sales.problems.end());
     showJournal(*salesView(), std::move(sales), sideFiles_.salesCopy);
 }
@@ -240,6 +241,7 @@ void MainWindow::loadDocuments() {
 void MainWindow::collectAnswersAndBuildReturn() {
     const orva::ReturnAnswers presets = orva::presetAnswers(declaration_);
     dialog_->setPresetCells(presets.cells);
+    dialog_->setFirm(declaration_.vatNumber);
     dialog_->dateEdit()->setText(toQString(presets.date));
     dialog_->setPendingCaption(windowTitle());
     dialog_->signatoryBox()->setCurrentText(toQString(presets.signatory));

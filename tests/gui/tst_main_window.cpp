@@ -9,6 +9,7 @@
 #include "gui/MainWindow.h"
 #include "journals/Journal.h"
 #include "render/PageMetrics.h"
+#include "sidefiles/SideFiles.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -371,6 +372,38 @@ private slots:
             printed = printed || (line.find("           2.85|40|") != std::string::npos &&
                                   line.find("0.85|33|") != std::string::npos);
         QVERIFY(printed);
+    }
+
+    // The address and position come from the last answers for this firm's VAT number; another
+    // firm's are never offered, and without any for this firm the last values stand as before.
+    void addressAndPositionArePerFirm() {
+        period::write(dataFolder, 1, 1);
+        const orva::SideFileLocations sides = orva::sideFilesBeside(executable);
+        orva::saveFirmAnswers(sides, "BG111111118", {w(QStringLiteral("Другата фирма")), "x"});
+        QVERIFY(orva::saveLastValues(sides, w(QStringLiteral("Последен адрес")), "", w(QStringLiteral("Касиер"))));
+        QString firstAddress, secondAddress, secondPosition;
+        for (QString* shown : {&firstAddress, &secondAddress}) {
+            ModalAnswerer answers;
+            auto form = createForm(answers);
+            answers.then([&, shown](QWidget* widget) {
+                auto* dialog = qobject_cast<AdditionalDataDialog*>(widget);
+                *shown = dialog->addressBox()->currentText();
+                secondPosition = dialog->positionBox()->currentText();
+                dialog->addressBox()->setEditText(QStringLiteral("ул. Тестова 1"));
+                dialog->positionBox()->setEditText(QStringLiteral("Управител"));
+                dialog->okButton()->click();
+            });
+            form->show();
+            QVERIFY(!form->loadFailed());
+            QCOMPARE(answers.unscripted, 0);
+            form.reset();
+            // Another firm's window in between leaves its own last values behind.
+            QVERIFY(orva::saveLastValues(sides, w(QStringLiteral("Последен адрес")), "", ""));
+        }
+        QCOMPARE(firstAddress, QStringLiteral("Последен адрес"));
+        QCOMPARE(secondAddress, QStringLiteral("ул. Тестова 1"));
+        QCOMPARE(secondPosition, QStringLiteral("Управител"));
+        QCOMPARE(orva::loadFirmAnswers(sides, "BG111111118")->address, w(QStringLiteral("Другата фирма")));
     }
 
     // A failed load shows only the read error, never the dialog, and ends the program; the

@@ -23,22 +23,38 @@ unsigned char lowerWin1251(unsigned char byte) {
     if (byte >= 0xC0 && byte <= 0xDF)
         return static_cast<unsigned char>(byte + 0x20);
     switch (byte) {
-    case 0x80: return 0x90; // Ђ ђ
-    case 0x81: return 0x83; // Ѓ ѓ
-    case 0x8A: return 0x9A; // Љ љ
-    case 0x8C: return 0x9C; // Њ њ
-    case 0x8D: return 0x9D; // Ќ ќ
-    case 0x8E: return 0x9E; // Ћ ћ
-    case 0x8F: return 0x9F; // Џ џ
-    case 0xA1: return 0xA2; // Ў ў
-    case 0xA3: return 0xBC; // Ј ј
-    case 0xA5: return 0xB4; // Ґ ґ
-    case 0xA8: return 0xB8; // Ё ё
-    case 0xAA: return 0xBA; // Є є
-    case 0xAF: return 0xBF; // Ї ї
-    case 0xB2: return 0xB3; // І і
-    case 0xBD: return 0xBE; // Ѕ ѕ
-    default: return byte;
+    case 0x80:
+        return 0x90; // Ђ ђ
+    case 0x81:
+        return 0x83; // Ѓ ѓ
+    case 0x8A:
+        return 0x9A; // Љ љ
+    case 0x8C:
+        return 0x9C; // Њ њ
+    case 0x8D:
+        return 0x9D; // Ќ ќ
+    case 0x8E:
+        return 0x9E; // Ћ ћ
+    case 0x8F:
+        return 0x9F; // Џ џ
+    case 0xA1:
+        return 0xA2; // Ў ў
+    case 0xA3:
+        return 0xBC; // Ј ј
+    case 0xA5:
+        return 0xB4; // Ґ ґ
+    case 0xA8:
+        return 0xB8; // Ё ё
+    case 0xAA:
+        return 0xBA; // Є є
+    case 0xAF:
+        return 0xBF; // Ї ї
+    case 0xB2:
+        return 0xB3; // І і
+    case 0xBD:
+        return 0xBE; // Ѕ ѕ
+    default:
+        return byte;
     }
 }
 
@@ -159,6 +175,59 @@ bool saveLastValues(const SideFileLocations& files, const std::string& address, 
     } catch (const FileError&) {
         return false;
     }
+}
+
+namespace {
+
+std::string firmKey(const std::string& vatNumber) {
+    const std::size_t begin = vatNumber.find_first_not_of(' ');
+    if (begin == std::string::npos)
+        return {};
+    return vatNumber.substr(begin, vatNumber.find_last_not_of(' ') - begin + 1);
+}
+
+std::vector<std::string> firmLines(const std::string& path, const LinesReader& read) {
+    try {
+        std::vector<std::string> lines = read(path);
+        lines.resize(lines.size() - lines.size() % 3); // a cut entry at the end is no entry
+        return lines;
+    } catch (const FileError&) {
+        return {};
+    }
+}
+
+} // namespace
+
+std::optional<FirmAnswers> loadFirmAnswers(const SideFileLocations& files, const std::string& vatNumber,
+                                           const LinesReader& read) {
+    const std::string key = firmKey(vatNumber);
+    if (key.empty())
+        return std::nullopt;
+    const std::vector<std::string> lines = firmLines(files.firmAnswers, read);
+    for (std::size_t i = 0; i < lines.size(); i += 3)
+        if (lines[i] == key)
+            return FirmAnswers{lines[i + 1], lines[i + 2]};
+    return std::nullopt;
+}
+
+void saveFirmAnswers(const SideFileLocations& files, const std::string& vatNumber, const FirmAnswers& answers,
+                     const LinesReader& read) {
+    const std::string key = firmKey(vatNumber);
+    if (key.empty())
+        return;
+    // The histories' lock: their folder is this file's folder too.
+    const FolderLock lock(files.firmAnswers);
+    std::vector<std::string> lines = firmLines(files.firmAnswers, read);
+    std::size_t i = 0;
+    while (i < lines.size() && lines[i] != key)
+        i += 3;
+    if (i == lines.size())
+        lines.insert(lines.end(), {key, answers.address, answers.position});
+    else {
+        lines[i + 1] = answers.address;
+        lines[i + 2] = answers.position;
+    }
+    writeLinesFile(files.firmAnswers, lines);
 }
 
 } // namespace orva
