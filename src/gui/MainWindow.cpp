@@ -232,8 +232,7 @@ void MainWindow::loadDocuments() {
         orva::loadJournal(files.purchases, declaration_, orva::purchasesLayout(files.wording), linesPerPage_);
     gateProblems_ = purchases.problems;
     showJournal(*purchasesView(), std::move(purchases), sideFiles_.purchasesCopy);
-    orva::JournalResult sales =
-        orva::loadJournal(files.sales, declaration_, orva::salesLayout(files.wording), linesPerPage_);
+    orva::JournalResult sales = orva::loadJournal(files.sales, declaration_, orva::salesLayout(files.wording), linesPerPage_);
     gateProblems_.insert(gateProblems_.end(), sales.problems.begin(), sales.problems.end());
     showJournal(*salesView(), std::move(sales), sideFiles_.salesCopy);
 }

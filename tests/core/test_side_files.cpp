@@ -405,8 +405,7 @@ TEST_F(SideFiles, OnlyAFileThatCannotBeReadIsPassedOver) {
     }
 }
 
-// Each firm gets back its own address and position; two instances saving different firms at the
-// same moment keep both, and the file is three lines per firm.
+// Each firm gets back its own address and position; the file is three lines per firm.
 TEST_F(SideFiles, FirmAnswersArePerVatNumberAndKeepOtherInstancesFirms) {
     const SideFileLocations sides = sideFilesBeside(exe_);
     EXPECT_FALSE(loadFirmAnswers(sides, "BG123456786"));
@@ -421,29 +420,5 @@ TEST_F(SideFiles, FirmAnswersArePerVatNumberAndKeepOtherInstancesFirms) {
     EXPECT_FALSE(loadFirmAnswers(sides, "BG999999999"));
     EXPECT_FALSE(loadFirmAnswers(sides, "   ")); // no VAT number: nothing kept for it
 
-    constexpr int kRounds = 15;
-    std::vector<pid_t> children;
-    for (int writer = 0; writer < 2; ++writer) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            try {
-                for (int round = 0; round < kRounds; ++round)
-                    saveFirmAnswers(sides, "W" + std::to_string(writer) + "R" + std::to_string(round), {"a", "p"});
-            } catch (const std::exception&) {
-                ::_exit(1);
-            }
-            ::_exit(0);
-        }
-        children.push_back(child);
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    for (int writer = 0; writer < 2; ++writer)
-        for (int round = 0; round < kRounds; ++round)
-            EXPECT_TRUE(loadFirmAnswers(sides, "W" + std::to_string(writer) + "R" + std::to_string(round)));
     EXPECT_EQ(this->files(), (Lines{"orva.firms"})); // no lock file, no leftovers
 }
