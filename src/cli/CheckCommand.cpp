@@ -6,6 +6,7 @@
 #include "cli/CheckTable.h"
 #include "cli/Command.h"
 #include "cli/Output.h"
+#include "cli/Documents.h"
 #include "cli/Progress.h"
 #include "text/Csv.h"
 #include "text/Encoding.h"
@@ -354,6 +355,8 @@ PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const 
     if (progress.step)
         progress.step("reading the period");
     PeriodCheck period(options.dataFolder, options.read);
+    if (!options.cells.empty())
+        period.useCells(typedCellsOver(period.declaration().cells, options.cells, options.warnings));
     std::unique_ptr<Report> report;
     if (out == nullptr) {
         report = std::make_unique<SilentReport>(period.files(), progress);
@@ -412,8 +415,8 @@ public:
 
     std::string usage() const override {
         return "  orva-cli check  [--format text|csv|json|xlsx] [--output FILE] [--strict]\n"
-               "                  [--max-findings N] [--recursive] [--jobs N] [--details DIR]\n"
-               "                  [READING OPTIONS] DATAFOLDER...\n";
+               "                  [--max-findings N] [--cell NN=TEXT]... [--recursive] [--jobs N]\n"
+               "                  [--details DIR] [READING OPTIONS] DATAFOLDER...\n";
     }
 
     std::string description() const override {
@@ -458,6 +461,8 @@ public:
         check.format = options.checkFormat;
         check.strict = options.strict;
         check.maxFindings = options.maxFindings;
+        check.cells = options.answers.cells;
+        check.warnings = &streams.err;
         Progress& progress = streams.progress;
         const CheckProgress shown{[&](const std::string& what) { progress.step(what); }, [&]() { progress.clear(); }};
         if (!options.output)

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <string>
 
 namespace orva::cli {
@@ -14,8 +15,10 @@ struct CheckOptions {
     std::string dataFolder;
     ReadOptions read;
     CheckFormat format = CheckFormat::Text;
-    bool strict = false;           // a warning fails the check too
-    std::size_t maxFindings = 200; // finding lines of the text output; never the counts, nor CSV or JSON
+    bool strict = false;              // a warning fails the check too
+    std::size_t maxFindings = 200;    // finding lines of the text output; never the counts, nor CSV or JSON
+    std::map<int, std::string> cells; // --cell: corrected answers checked in the record's place
+    std::ostream* warnings = nullptr; // where the sums of corrected cells are warned of
 };
 
 // What the command may show on a terminal while it reads: a step's text, and taking the line away before

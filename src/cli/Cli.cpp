@@ -63,6 +63,9 @@ const char* const kSharedOptions = R"(  -P QUEUE, --printer QUEUE
   --art92               the art. 92 declaration ticked
   --no-art92            ... not ticked (the default)
   --cell NN=TEXT        text of cell NN of the return; only 33, 70, 71, 80, 81, 82
+                        (also for check): at most 15 characters, a number with up
+                        to two decimals after a point or comma (33: 0 to 1; the
+                        others may be empty); a new 33 recomputes 40, 50 and 60
                         (the others come from the record; 50 and 60 are derived)
   --force               export, print: go on when a journal is not the period's
                         (records of another firm or period, a NUL byte with lines

@@ -1,6 +1,7 @@
 #include "cli/Documents.h"
 
 #include "declaration/ReturnCells.h"
+#include "period/Answers.h"
 #include "period/Period.h"
 
 #include <ostream>
@@ -23,7 +24,21 @@ bool passGate(const std::vector<std::string>& problems, bool force, std::ostream
     return false;
 }
 
-std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines) {
+ReturnCells typedCellsOver(const ReturnCells& presets, const std::map<int, std::string>& typed, std::ostream* err) {
+    ReturnCells cells;
+    try {
+        cells = applyTypedCells(presets, typed);
+    } catch (const Error& error) {
+        throw PeriodError(PeriodError::Stage::Return, error.what());
+    }
+    if (err && !typed.empty())
+        for (const std::string& warning : sumWarnings(cells, presets))
+            *err << "orva-cli: " << warning << '\n';
+    return cells;
+}
+
+std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines,
+                                         std::ostream* err) {
     ReturnAnswers answers = presetAnswers(declaration, options.date);
     answers.address = options.address.value_or(std::string());
     answers.position = options.position.value_or(std::string());
@@ -31,8 +46,7 @@ std::vector<std::string> buildReturnFrom(const Declaration& declaration, const A
         answers.signatory = *options.signatory;
     answers.represent = options.represent;
     answers.art92 = options.art92;
-    for (const auto& [cellNumber, text] : options.cells)
-        answers.cells[cellNumber] = text;
+    answers.cells = typedCellsOver(answers.cells, options.cells, err);
     return buildReturn(declaration, answers, pageLines);
 }
 

@@ -6,12 +6,14 @@
 #include "render/PageMetrics.h"
 
 #include <iosfwd>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace orva {
 struct Declaration;
-}
+class ReturnCells;
+} // namespace orva
 
 namespace orva::cli {
 
@@ -34,7 +36,14 @@ void refuseLinesBeyondPdfPage(int linesPerPage);
 // Without --force the caller writes or sends nothing; `nothingDone` says so ("нищо не е записано").
 bool passGate(const std::vector<std::string>& problems, bool force, std::ostream& err, const std::string& nothingDone);
 
-// The return form as the window builds it after a dialog answered with the options.
-std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines);
+// The --cell values over `presets` as the dialog applies typed values (period/Answers.h): 40/50/60
+// follow cell 33. When values were typed, the sums the return cannot hold are warned of on `err`.
+// Throws PeriodError (Stage::Return) when 40 cannot be computed.
+ReturnCells typedCellsOver(const ReturnCells& presets, const std::map<int, std::string>& typed, std::ostream* err);
+
+// The return form as the window builds it after a dialog answered with the options; the sums
+// warnings go to `err` when it is given.
+std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines,
+                                         std::ostream* err = nullptr);
 
 } // namespace orva::cli

@@ -175,7 +175,7 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
     std::optional<std::vector<std::string>> returnForm;
     std::optional<PeriodError> returnFailure;
     try {
-        returnForm = buildReturnFrom(declaration, options.answers, pageLines);
+        returnForm = buildReturnFrom(declaration, options.answers, pageLines, &err);
     } catch (const PeriodError& failure) {
         returnFailure = failure;
     }

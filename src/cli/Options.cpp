@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include "declaration/ReturnCells.h"
+#include "period/Answers.h"
 #include "text/Encoding.h"
 
 #include <algorithm>
@@ -32,7 +33,11 @@ void parseCell(const std::string& text, AnswerOptions& answers) {
     const int cellNumber = std::atoi(number.c_str());
     if (std::find(kEditableCells.begin(), kEditableCells.end(), cellNumber) == kEditableCells.end())
         usageError("--cell " + number + ": only cells 33, 70, 71, 80, 81 and 82 can be set");
-    answers.cells[cellNumber] = utf8ToWin1251(text.substr(equals + 1));
+    // The dialog's rule: a value that does not fit the form's box never reaches paper.
+    const std::string value = utf8ToWin1251(text.substr(equals + 1));
+    if (!storedCellValue(cellNumber, value))
+        usageError("--cell " + cellRefusal(cellNumber, value));
+    answers.cells[cellNumber] = value;
 }
 
 // The dialog's one-line answers: a line break would break the return form's lines.
@@ -65,6 +70,7 @@ Options parseOptions(const std::vector<std::string>& args) {
         usageError("unknown command \"" + command + "\"");
 
     const bool takesAnswers = options.command != CommandId::Check;
+    // check takes the corrected cells, so the return it checks is the one that would be printed.
     std::optional<bool> represent;
     std::optional<bool> art92;
     bool optionsEnded = false;
@@ -111,7 +117,7 @@ Options parseOptions(const std::vector<std::string>& args) {
         const bool answer = arg == "--lines-per-page" || arg == "--address" || arg == "--signatory" ||
                             arg == "--position" || arg == "--date" || arg == "--represent" || arg == "--no-represent" ||
                             arg == "--art92" || arg == "--no-art92" || arg == "--cell";
-        if ((exportOnly && options.command != CommandId::Export) || (answer && !takesAnswers) ||
+        if ((exportOnly && options.command != CommandId::Export) || (answer && !takesAnswers && arg != "--cell") ||
             (arg == "--document" && options.command != CommandId::Print) ||
             (arg == "--printer" && options.command != CommandId::Print && options.command != CommandId::Printers) ||
             (options.command == CommandId::Printers && arg != "--printer") ||

@@ -126,7 +126,7 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
         if (!passGate(problems, options.force, streams.err, "нищо не е изпратено за печат"))
             throw GateClosed{};
         if (&document == &kReturn)
-            for (const std::string& text : buildReturnFrom(declaration, options.answers, pageLines))
+            for (const std::string& text : buildReturnFrom(declaration, options.answers, pageLines, &streams.err))
                 line(text);
         if (&document == &kVies) {
             progress.step("reading vies");

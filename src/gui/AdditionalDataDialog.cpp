@@ -3,11 +3,13 @@
 #include "declaration/ReturnCells.h"
 #include "declaration/ReturnForm.h"
 #include "gui/MessageBoxes.h"
+#include "period/Answers.h"
 #include "render/QtText.h"
 #include "sidefiles/SideFiles.h"
 
 #include "ui_additional_data_dialog.h"
 
+#include <QCloseEvent>
 #include <QCompleter>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -16,8 +18,11 @@
 #include <QProxyStyle>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStringList>
 
 #include <cstdio>
+#include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -142,6 +147,8 @@ AdditionalDataDialog::AdditionalDataDialog(orva::SideFileLocations sideFiles, QW
     ui->sectionGGroup->setFocusPolicy(Qt::ClickFocus);
 
     connect(ui->okButton, &QPushButton::clicked, this, &AdditionalDataDialog::accept);
+    // Cell 40 is printed with its formula beside it: it follows cell 33 as the user types.
+    connect(cell(33), &QLineEdit::textEdited, this, &AdditionalDataDialog::followCoefficient);
 
     loadMemory();
 }
@@ -191,6 +198,104 @@ void AdditionalDataDialog::setCellCaptions(orva::Wording wording) {
             ->setToolTip(QStringLiteral("Кл.%1: %2")
                              .arg(QString::fromStdString(orva::cellDigits(cellNumber)),
                                   QString::fromStdString(orva::returnCellCaption(cellNumber, wording))));
+}
+
+void AdditionalDataDialog::setPresetCells(const orva::ReturnCells& presets) {
+    presets_ = presets;
+    presetsGiven_ = true;
+    for (const int cellNumber : orva::kCellNumbers)
+        cell(cellNumber)->setText(orva::toQString(presets[cellNumber]));
+}
+
+orva::ReturnCells AdditionalDataDialog::shownCells() const {
+    orva::ReturnCells cells;
+    for (const int cellNumber : orva::kCellNumbers)
+        cells[cellNumber] = toWin1251(cell(cellNumber)->text());
+    return cells;
+}
+
+void AdditionalDataDialog::followCoefficient() {
+    if (!presetsGiven_)
+        return;
+    orva::ReturnCells cells = shownCells();
+    const std::optional<std::string> stored = orva::storedCellValue(33, cells[33]);
+    if (!stored)
+        return;
+    cells[33] = *stored;
+    try {
+        orva::followCoefficient(presets_, cells);
+    } catch (const orva::Error&) {
+        return; // said when OK is pressed
+    }
+    for (const int cellNumber : {40, 50, 60})
+        cell(cellNumber)->setText(orva::toQString(cells[cellNumber]));
+}
+
+bool AdditionalDataDialog::acceptValues() {
+    // The layout's own texts are placeholders, not a return to hold the values against.
+    if (!presetsGiven_)
+        return true;
+    const orva::ReturnCells shown = shownCells();
+    std::map<int, std::string> typed;
+    for (const int cellNumber : orva::kEditableCells)
+        if (shown[cellNumber] != presets_[cellNumber])
+            typed[cellNumber] = shown[cellNumber];
+    // The presets with the record's 33 stand for the dialog as loaded; what is not typed stays.
+    orva::ReturnCells cells;
+    try {
+        cells = orva::applyTypedCells(presets_, typed);
+    } catch (const orva::CellRefused& refused) {
+        orva::showErrorBox(this, orva::failureText(refused));
+        cell(refused.cellNumber())->setFocus(Qt::OtherFocusReason);
+        cell(refused.cellNumber())->selectAll();
+        return false;
+    } catch (const orva::Error& failure) {
+        orva::showErrorBox(this, orva::failureText(failure));
+        cell(33)->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    for (const auto& [cellNumber, text] : typed)
+        cell(cellNumber)->setText(orva::toQString(cells[cellNumber]));
+    for (const int cellNumber : {40, 50, 60})
+        cell(cellNumber)->setText(orva::toQString(cells[cellNumber]));
+    if (typed.empty())
+        return true;
+    const std::vector<std::string> warnings = orva::sumWarnings(cells, presets_);
+    if (warnings.empty())
+        return true;
+    QStringList sentences;
+    for (const std::string& warning : warnings)
+        sentences << QString::fromStdString(warning) + QLatin1Char('.');
+    return orva::confirm(this, sentences.join(QLatin1Char(' ')) + QStringLiteral(" Да запиша ли декларацията така?"),
+                         QMessageBox::Yes, QMessageBox::No);
+}
+
+void AdditionalDataDialog::closeEvent(QCloseEvent* event) {
+    if (!acceptValues()) {
+        event->ignore();
+        return;
+    }
+    try {
+        rememberFirm();
+    } catch (const std::exception& failure) {
+        // As the last values: a convenience, said on standard error only.
+        std::fprintf(stderr, "orva: %s\n", failure.what());
+    }
+    QDialog::closeEvent(event);
+}
+
+void AdditionalDataDialog::setFirm(const std::string& vatNumber) {
+    firm_ = vatNumber;
+    if (const std::optional<orva::FirmAnswers> answers = orva::loadFirmAnswers(sideFiles_, vatNumber)) {
+        ui->addressBox->setEditText(orva::toQString(answers->address));
+        ui->positionBox->setEditText(orva::toQString(answers->position));
+    }
+}
+
+void AdditionalDataDialog::rememberFirm() {
+    if (!firm_.empty())
+        orva::saveFirmAnswers(sideFiles_, firm_,
+                              {toWin1251(ui->addressBox->currentText()), toWin1251(ui->positionBox->currentText())});
 }
 
 void AdditionalDataDialog::loadMemory() {
@@ -262,6 +367,8 @@ int AdditionalDataDialog::exec() {
 }
 
 void AdditionalDataDialog::accept() {
+    if (!acceptValues())
+        return;
     // The result is OK before anything is written, so a failed write still closes with OK.
     setResult(QDialog::Accepted);
     try {
@@ -273,6 +380,7 @@ void AdditionalDataDialog::accept() {
         addTypedText(ui->signatoryBox, memory.signatories);
         addTypedText(ui->positionBox, memory.positions);
         orva::saveHistories(sideFiles_, memory);
+        rememberFirm();
     } catch (const std::exception& failure) {
         // The standard error box, as for any failure at event level; the dialog still closes.
         orva::showErrorBox(this, orva::failureText(failure));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "declaration/ReturnCells.h"
 #include "sidefiles/SideFileLocations.h"
 #include "text/Wording.h"
 
@@ -35,6 +36,15 @@ public:
     // form in `wording`. A new dialog has the classic ones.
     void setCellCaptions(orva::Wording wording);
 
+    // Fills every cell from `presets` (the record's cells, 50 and 60 derived) and keeps them: the
+    // cells the user changes are checked against them on OK, and cells 40, 50 and 60 return to
+    // them when cell 33 does. Until then no value is checked.
+    void setPresetCells(const orva::ReturnCells& presets);
+
+    // The firm the answers are for: its last address and position, when it has any, take the
+    // place of the last values; OK and the close box keep the answers given for it.
+    void setFirm(const std::string& vatNumber);
+
     QComboBox* addressBox() const;
     QComboBox* signatoryBox() const;
     QComboBox* positionBox() const;
@@ -55,6 +65,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override; // runLoadSequence
+    // The close box leads on like OK, so it checks the typed values as OK does.
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     // Enter in a history box presses OK before the box's inline completion can take it.
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -67,10 +79,20 @@ public slots:
 
 private:
     void loadMemory();
+    // Checks the changed editable cells (period/Answers.h), writes them as stored, and asks about
+    // sums the return cannot hold. False, with the focus in the cell at fault, keeps the dialog open.
+    bool acceptValues();
+    // Cells 40, 50 and 60 as cell 33 now gives them; left alone while 33 is no coefficient.
+    void followCoefficient();
+    orva::ReturnCells shownCells() const;
+    void rememberFirm(); // throws FileError
     void writeLastValues();
     static Answer& nextAnswer();
 
     Ui::AdditionalDataDialog* ui;
     orva::SideFileLocations sideFiles_; // where the histories and last values are kept
     QString pendingCaption_;
+    orva::ReturnCells presets_;
+    std::string firm_;          // the VAT number of the return, empty before the load
+    bool presetsGiven_ = false; // the values are checked only against a return the load gave
 };

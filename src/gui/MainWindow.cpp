@@ -251,8 +251,8 @@ void MainWindow::loadVies(const orva::PeriodFiles& files) {
 
 void MainWindow::collectAnswersAndBuildReturn() {
     const orva::ReturnAnswers presets = orva::presetAnswers(declaration_);
-    dialog_->cell(50)->setText(toQString(presets.cells[50]));
-    dialog_->cell(60)->setText(toQString(presets.cells[60]));
+    dialog_->setPresetCells(presets.cells);
+    dialog_->setFirm(declaration_.vatNumber);
     dialog_->dateEdit()->setText(toQString(presets.date));
     dialog_->setPendingCaption(windowTitle());
     dialog_->signatoryBox()->setCurrentText(toQString(presets.signatory));

@@ -46,6 +46,9 @@ const UsageCase kUsageCases[] = {
     {"cell 01", {"export", "--out", "OUT", "--cell", "01=1", "DATA"}, "--cell 01: only cells"},
     {"cell without text", {"export", "--out", "OUT", "--cell", "33", "DATA"}, "--cell takes NN=TEXT"},
     {"cell not a number", {"export", "--out", "OUT", "--cell", "K33=1", "DATA"}, "--cell takes NN=TEXT"},
+    // The dialog's rules for a typed value: nothing that does not fit its box reaches paper.
+    {"cell 33 signed", {"check", "--cell", "33=-0.5", "DATA"}, "Кл.33: \"-0.5\" не е коефициент"},
+    {"cell value wider than its box", {"export", "--out", "OUT", "--cell", "80=12345678901234.5", "DATA"}, "Кл.80"},
     {"represent both ways", {"export", "--out", "OUT", "--represent", "--no-represent", "DATA"}, "exclude each other"},
     {"art92 both ways", {"export", "--out", "OUT", "--no-art92", "--art92", "DATA"}, "exclude each other"},
     {"flag with value", {"export", "--out", "OUT", "--art92=yes", "DATA"}, "--art92 takes no value"},

@@ -404,3 +404,21 @@ TEST_F(SideFiles, OnlyAFileThatCannotBeReadIsPassedOver) {
         }
     }
 }
+
+// Each firm gets back its own address and position; the file is three lines per firm.
+TEST_F(SideFiles, FirmAnswersArePerVatNumberAndKeepOtherInstancesFirms) {
+    const SideFileLocations sides = sideFilesBeside(exe_);
+    EXPECT_FALSE(loadFirmAnswers(sides, "BG123456786"));
+    saveFirmAnswers(sides, "BG123456786    ", {"Sofia 1", "manager"});
+    saveFirmAnswers(sides, "BG111111118", {"Varna 2", ""});
+    saveFirmAnswers(sides, "BG123456786", {"Sofia 3", "owner"}); // replaces, keeps its place
+    EXPECT_EQ(read(".firms"), "BG123456786\r\nSofia 3\r\nowner\r\nBG111111118\r\nVarna 2\r\n\r\n");
+    const std::optional<FirmAnswers> varna = loadFirmAnswers(sides, "  BG111111118 ");
+    ASSERT_TRUE(varna);
+    EXPECT_EQ(varna->address, "Varna 2");
+    EXPECT_EQ(varna->position, "");
+    EXPECT_FALSE(loadFirmAnswers(sides, "BG999999999"));
+    EXPECT_FALSE(loadFirmAnswers(sides, "   ")); // no VAT number: nothing kept for it
+
+    EXPECT_EQ(this->files(), (Lines{"orva.firms"})); // no lock file, no leftovers
+}

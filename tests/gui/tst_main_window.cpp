@@ -9,6 +9,7 @@
 #include "gui/MainWindow.h"
 #include "journals/Journal.h"
 #include "render/PageMetrics.h"
+#include "sidefiles/SideFiles.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -359,6 +360,122 @@ private slots:
         QCOMPARE(form->answers().date, std::string("01/11/2026"));
         QCOMPARE(form->returnView()->lineCount(), std::size_t(form->linesPerPage() + 80));
         QVERIFY(form->returnView()->isReadOnly());
+    }
+
+    // Typed values: a refused one keeps the dialog open with the focus in its cell; a comma is stored
+    // as the point; sums above 50 are asked about and No returns to the dialog.
+    void dialogChecksTypedValuesOnOk() {
+        period::write(dataFolder, 1, 1);
+        ModalAnswerer answers;
+        auto form = createForm(answers);
+        bool openAfterRefusal = false, openAfterNo = false, focusIn71 = false;
+        QString shown71;
+        answers.then([&](QWidget* widget) {
+            auto* dialog = qobject_cast<AdditionalDataDialog*>(widget);
+            dialog->cell(71)->setText(QStringLiteral("abc"));
+            dialog->okButton()->click(); // the refusal, answered below
+            openAfterRefusal = dialog->isVisible();
+            focusIn71 = dialog->focusWidget() == dialog->cell(71);
+            dialog->cell(71)->setText(QStringLiteral("100,50"));
+            dialog->cell(70)->setText(QStringLiteral("50"));
+            dialog->okButton()->click(); // 150.50 above 149.50: No
+            openAfterNo = dialog->isVisible();
+            shown71 = dialog->cell(71)->text();
+            dialog->okButton()->click(); // Yes
+        });
+        answers.then(ModalAnswerer::press(QMessageBox::Ok));
+        answers.then(ModalAnswerer::press(QMessageBox::No));
+        answers.then(ModalAnswerer::press(QMessageBox::Yes));
+        form->show();
+        QVERIFY2(!form->loadFailed(), qPrintable(form->lastLoadError()));
+        QCOMPARE(answers.unscripted, 0);
+        QVERIFY(openAfterRefusal);
+        QVERIFY(focusIn71);
+        QVERIFY(openAfterNo);
+        QCOMPARE(shown71, QStringLiteral("100.50"));
+        QCOMPARE(answers.seen.size(), std::size_t(5));
+        QCOMPARE(answers.seen[2].icon, QMessageBox::Critical);
+        QVERIFY2(answers.seen[2].text.startsWith(QStringLiteral("Кл.71: \"abc\" ")), qPrintable(answers.seen[2].text));
+        QCOMPARE(answers.seen[3].text, QStringLiteral("Кл.70 + кл.71 = 150.50 е повече от кл.50 = 149.50. "
+                                                      "Да запиша ли декларацията така?"));
+        QCOMPARE(form->answers().cells[71], std::string("100.50"));
+        QCOMPARE(form->answers().cells[70], std::string("50"));
+    }
+
+    // The close box checks as OK does; cells 40, 50 and 60 follow cell 33 as it is typed, and the
+    // return prints them.
+    void closeBoxChecksAndCell40FollowsCell33() {
+        period::write(dataFolder, 1, 1);
+        ModalAnswerer answers;
+        auto form = createForm(answers);
+        bool openAfterClose = false;
+        QString k40, k50, k60, k40Back;
+        answers.then([&](QWidget* widget) {
+            auto* dialog = qobject_cast<AdditionalDataDialog*>(widget);
+            dialog->cell(33)->selectAll();
+            QTest::keyClicks(dialog->cell(33), QStringLiteral("0.85abc"));
+            dialog->close(); // refused, answered below
+            openAfterClose = dialog->isVisible();
+            dialog->cell(33)->selectAll();
+            QTest::keyClicks(dialog->cell(33), QStringLiteral("1.00"));
+            k40Back = dialog->cell(40)->text();
+            dialog->cell(33)->selectAll();
+            QTest::keyClicks(dialog->cell(33), QStringLiteral("0,85"));
+            k40 = dialog->cell(40)->text();
+            k50 = dialog->cell(50)->text();
+            k60 = dialog->cell(60)->text();
+            dialog->close();
+        });
+        answers.then(ModalAnswerer::press(QMessageBox::Ok));
+        form->show();
+        QVERIFY2(!form->loadFailed(), qPrintable(form->lastLoadError()));
+        QCOMPARE(answers.unscripted, 0);
+        QVERIFY(openAfterClose);
+        QVERIFY(answers.seen[2].text.startsWith(QStringLiteral("Кл.33: \"0.85abc\" ")));
+        QCOMPARE(k40Back, QStringLiteral("          50.50")); // 33 as the record has it: the record's 40
+        // 1.00 + 1.00 × 0.85 + 1.00; 200.00 - 2.85.
+        QCOMPARE(k40, QStringLiteral("           2.85"));
+        QCOMPARE(k50, QStringLiteral("         197.15"));
+        QCOMPARE(k60, QStringLiteral("           0.00"));
+        QCOMPARE(form->answers().cells[33], std::string("0.85"));
+        QCOMPARE(form->answers().cells[40], std::string("           2.85"));
+        bool printed = false;
+        for (const std::string& line : form->returnView()->lines())
+            printed = printed || (line.find("           2.85|40|") != std::string::npos &&
+                                  line.find("0.85|33|") != std::string::npos);
+        QVERIFY(printed);
+    }
+
+    // The address and position come from the last answers for this firm's VAT number; another
+    // firm's are never offered, and without any for this firm the last values stand as before.
+    void addressAndPositionArePerFirm() {
+        period::write(dataFolder, 1, 1);
+        const orva::SideFileLocations sides = orva::sideFilesBeside(executable);
+        orva::saveFirmAnswers(sides, "BG111111118", {w(QStringLiteral("Другата фирма")), "x"});
+        QVERIFY(orva::saveLastValues(sides, w(QStringLiteral("Последен адрес")), "", w(QStringLiteral("Касиер"))));
+        QString firstAddress, secondAddress, secondPosition;
+        for (QString* shown : {&firstAddress, &secondAddress}) {
+            ModalAnswerer answers;
+            auto form = createForm(answers);
+            answers.then([&, shown](QWidget* widget) {
+                auto* dialog = qobject_cast<AdditionalDataDialog*>(widget);
+                *shown = dialog->addressBox()->currentText();
+                secondPosition = dialog->positionBox()->currentText();
+                dialog->addressBox()->setEditText(QStringLiteral("ул. Тестова 1"));
+                dialog->positionBox()->setEditText(QStringLiteral("Управител"));
+                dialog->okButton()->click();
+            });
+            form->show();
+            QVERIFY(!form->loadFailed());
+            QCOMPARE(answers.unscripted, 0);
+            form.reset();
+            // Another firm's window in between leaves its own last values behind.
+            QVERIFY(orva::saveLastValues(sides, w(QStringLiteral("Последен адрес")), "", ""));
+        }
+        QCOMPARE(firstAddress, QStringLiteral("Последен адрес"));
+        QCOMPARE(secondAddress, QStringLiteral("ул. Тестова 1"));
+        QCOMPARE(secondPosition, QStringLiteral("Управител"));
+        QCOMPARE(orva::loadFirmAnswers(sides, "BG111111118")->address, w(QStringLiteral("Другата фирма")));
     }
 
     // A failed load shows only the read error, never the dialog, and ends the program; the

@@ -31,6 +31,9 @@ public:
 
     const PeriodFiles& files() const { return files_; }
     const Declaration& declaration() const { return declaration_; }
+    // The return's cells as they would be printed (corrected answers, period/Answers.h) take the record's
+    // place in the return's rules.
+    void useCells(const ReturnCells& cells) { declaration_.cells = cells; }
 
     // Reads both journals to their ends, whatever their records hold, and runs every rule; returns the
     // return's rule table. Throws PeriodError (Stage::Load) when a journal file cannot be opened or read.

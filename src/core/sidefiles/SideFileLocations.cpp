@@ -60,6 +60,7 @@ SideFileLocations sideFilesBeside(const std::string& executablePath) {
     locations.positions = replaceExtension(executablePath, ".dlu");
     locations.lastValues = replaceExtension(executablePath, ".txt");
     locations.lastFolder = replaceExtension(executablePath, ".last-folder");
+    locations.firmAnswers = replaceExtension(executablePath, ".firms");
     locations.purchasesCopy = replaceExtension(executablePath, ".pro.txt");
     locations.salesCopy = replaceExtension(executablePath, ".pok.txt");
     locations.viesCopy = replaceExtension(executablePath, ".vies.txt");
@@ -85,6 +86,7 @@ SideFileLocations sideFileLocations(const std::string& executablePath, bool fold
     locations.positions = joinPath(config, replaceExtension(name, ".dlu"));
     locations.lastValues = joinPath(config, replaceExtension(name, ".txt"));
     locations.lastFolder = joinPath(config, replaceExtension(name, ".last-folder"));
+    locations.firmAnswers = joinPath(config, replaceExtension(name, ".firms"));
     locations.purchasesCopy = joinPath(data, replaceExtension(name, ".pro.txt"));
     locations.salesCopy = joinPath(data, replaceExtension(name, ".pok.txt"));
     locations.viesCopy = joinPath(data, replaceExtension(name, ".vies.txt"));

@@ -161,4 +161,57 @@ bool saveLastValues(const SideFileLocations& files, const std::string& address, 
     }
 }
 
+namespace {
+
+std::string firmKey(const std::string& vatNumber) {
+    const std::size_t begin = vatNumber.find_first_not_of(' ');
+    if (begin == std::string::npos)
+        return {};
+    return vatNumber.substr(begin, vatNumber.find_last_not_of(' ') - begin + 1);
+}
+
+std::vector<std::string> firmLines(const std::string& path, const LinesReader& read) {
+    try {
+        std::vector<std::string> lines = read(path);
+        lines.resize(lines.size() - lines.size() % 3); // a cut entry at the end is no entry
+        return lines;
+    } catch (const FileError&) {
+        return {};
+    }
+}
+
+} // namespace
+
+std::optional<FirmAnswers> loadFirmAnswers(const SideFileLocations& files, const std::string& vatNumber,
+                                           const LinesReader& read) {
+    const std::string key = firmKey(vatNumber);
+    if (key.empty())
+        return std::nullopt;
+    const std::vector<std::string> lines = firmLines(files.firmAnswers, read);
+    for (std::size_t i = 0; i < lines.size(); i += 3)
+        if (lines[i] == key)
+            return FirmAnswers{lines[i + 1], lines[i + 2]};
+    return std::nullopt;
+}
+
+void saveFirmAnswers(const SideFileLocations& files, const std::string& vatNumber, const FirmAnswers& answers,
+                     const LinesReader& read) {
+    const std::string key = firmKey(vatNumber);
+    if (key.empty())
+        return;
+    // The histories' lock: their folder is this file's folder too.
+    const FolderLock lock(files.firmAnswers);
+    std::vector<std::string> lines = firmLines(files.firmAnswers, read);
+    std::size_t i = 0;
+    while (i < lines.size() && lines[i] != key)
+        i += 3;
+    if (i == lines.size())
+        lines.insert(lines.end(), {key, answers.address, answers.position});
+    else {
+        lines[i + 1] = answers.address;
+        lines[i + 2] = answers.position;
+    }
+    writeLinesFile(files.firmAnswers, lines);
+}
+
 } // namespace orva

@@ -4,6 +4,7 @@
 #include "text/LineFile.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,5 +48,23 @@ void saveHistories(const SideFileLocations& files, const DialogMemory& memory, c
 // it cannot be written.
 bool saveLastValues(const SideFileLocations& files, const std::string& address, const std::string& signatory,
                     const std::string& position);
+
+// The dialog's answers last given for one firm, so that the next firm is not offered them.
+struct FirmAnswers {
+    std::string address;
+    std::string position;
+};
+
+// The answers kept for `vatNumber` (blanks around it do not count) in the file `firmAnswers`: three
+// lines per firm, the VAT number, the address, the position (Windows-1251, CR LF). std::nullopt when
+// the firm has none or the file cannot be read.
+std::optional<FirmAnswers> loadFirmAnswers(const SideFileLocations& files, const std::string& vatNumber,
+                                           const LinesReader& read = readLinesFile);
+
+// Keeps `answers` for `vatNumber`: under the histories' lock the file is read again and only this
+// firm's entry replaced (another instance's firms stay), then it is replaced atomically. A file that
+// cannot be read again counts as empty; throws FileError when it cannot be written.
+void saveFirmAnswers(const SideFileLocations& files, const std::string& vatNumber, const FirmAnswers& answers,
+                     const LinesReader& read = readLinesFile);
 
 } // namespace orva
