@@ -26,7 +26,7 @@ cases=(
     "orva-cli|check|--format|            => csv json text xlsx"
     "orva-cli|check|--format|=|j         => json"
     "orva-cli|print|--document|p         => purchases"
-    "orva-cli|print|--document|          => label purchases return sales"
+    "orva-cli|print|--document|          => label purchases return sales vies"
     "orva-cli|export|--encoding|w        => windows-1251"
     "orva-cli|check|--return-layout|c    => classic current"
     "orva-cli|print|--captions|          => auto classic today"
