@@ -30,8 +30,10 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QStringList>
 #include <QTabWidget>
+#include <QThread>
 
 #include <cstdio>
 
@@ -39,6 +41,10 @@ namespace {
 
 const char* const kPrintQuestion = "Желаете ли да разпечатате избрания документ ?";
 const char* const kPrintDone = "Печатането завърши.";
+const char* const kPrintPending = "Заданието е изпратено; принтерът още не го е отпечатал.";
+const char* const kNothingToPrint = "Няма какво да се печата.";
+const char* const kNoPrinter = "Няма принтер, на който да се печата.";
+const char* const kPrintBusy = "Предишното задание за печат още се следи. Опитайте отново, когато завърши.";
 
 } // namespace
 
@@ -97,6 +103,9 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
 }
 
 MainWindow::~MainWindow() {
+    // The worker reports to the window: it is let finish following its job first.
+    if (printJob_)
+        printJob_->wait();
     // The dialog outlives the load and is destroyed with the window, writing its last values.
     dialog_.reset();
     delete ui;
@@ -303,33 +312,86 @@ bool MainWindow::hasViewFocus(const QWidget* view) const {
     return focused != nullptr && (focused == view || view->isAncestorOf(focused));
 }
 
-void MainWindow::printView(const DocumentView& view, int pointSize) {
-    if (!printer_)
-        throw orva::Error("Няма принтер, на който да се печата.");
-    orva::printDocument(*printService_, *printer_, view.text(), pointSize, orva::kApplicationTitle);
-}
-
 void MainWindow::printFocusedDocument() {
+    // Refused before asking: the job being followed keeps the print service until it is settled.
+    if (printJob_) {
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintBusy));
+        return;
+    }
     if (!orva::confirm(boxParent(), QString::fromUtf8(kPrintQuestion), QMessageBox::Yes, QMessageBox::No))
         return;
+    const DocumentView* view = nullptr;
+    int pointSize = orva::kDocumentPointSize;
+    for (const DocumentView* candidate : {labelView(), purchasesView(), salesView(), returnView()})
+        if (hasViewFocus(candidate))
+            view = candidate;
+    if (view == labelView())
+        pointSize = orva::kLabelPointSize;
+    // The VIES tab (and a document that has no lines) gives no job: saying it was printed would be false.
+    if (view == nullptr || view->lineCount() == 0) {
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kNothingToPrint));
+        return;
+    }
+    if (!printer_) {
+        orva::showErrorBox(boxParent(), QString::fromUtf8(kNoPrinter));
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    QString failure;
     try {
-        if (hasViewFocus(labelView()))
-            printView(*labelView(), orva::kLabelPointSize);
-        if (hasViewFocus(purchasesView()))
-            printView(*purchasesView(), orva::kDocumentPointSize);
-        if (hasViewFocus(salesView()))
-            printView(*salesView(), orva::kDocumentPointSize);
-        if (hasViewFocus(returnView()))
-            printView(*returnView(), orva::kDocumentPointSize);
+        const orva::DocumentText& text = view->text();
+        const orva::DocumentLines lines = [&text](const std::function<void(std::string_view)>& line) {
+            for (std::size_t index = 0; index < text.lineCount(); ++index)
+                line(text.line(index));
+        };
+        orva::PreparedJob job = orva::preparePrintJob(*printer_, lines, pointSize, orva::kApplicationTitle);
+        QApplication::restoreOverrideCursor();
+        startPrintJob(std::move(job));
     } catch (const std::exception& error) {
-        failure = orva::failureText(error);
+        QApplication::restoreOverrideCursor();
+        QString failure = orva::failureText(error);
         if (failure.isEmpty())
             failure = QStringLiteral("Документът не може да се разпечата.");
-    }
-    QApplication::restoreOverrideCursor();
-    orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintDone));
-    if (!failure.isNull())
         orva::showErrorBox(boxParent(), failure);
+    }
+}
+
+void MainWindow::startPrintJob(orva::PreparedJob&& prepared) {
+    // Submission and following (up to orva::kJobFollowTime) run on a worker, so the window keeps
+    // painting and scrolling meanwhile.
+    auto job = std::make_shared<orva::PreparedJob>(std::move(prepared));
+    const QString queue = QString::fromStdString(job->queue);
+    orva::PrintService* service = printService_;
+    statusBar()->showMessage(QStringLiteral("Печат: заданието се изпраща на „%1“ и се следи…").arg(queue));
+    printJob_ = QThread::create([this, job, service, queue] {
+        orva::JobOutcome outcome;
+        QString failure;
+        try {
+            outcome = service->submitPdfFollowed(job->queue, job->pdfPath, job->name, job->options);
+        } catch (const std::exception& error) {
+            failure = orva::failureText(error);
+            if (failure.isEmpty())
+                failure = QStringLiteral("Документът не може да се разпечата.");
+        }
+        QMetaObject::invokeMethod(
+            this, [this, outcome, failure, queue] { finishPrintJob(outcome.id, outcome.completed, failure, queue); },
+            Qt::QueuedConnection);
+    });
+    printJob_->start();
+}
+
+void MainWindow::finishPrintJob(int jobId, bool completed, const QString& failure, const QString& queue) {
+    printJob_->wait();
+    delete printJob_;
+    printJob_ = nullptr;
+    if (!failure.isNull()) {
+        statusBar()->showMessage(QStringLiteral("Печат: заданието не е отпечатано."));
+        orva::showErrorBox(boxParent(), failure);
+    } else if (completed) {
+        statusBar()->showMessage(QStringLiteral("Печат: задание %1 на „%2“ е отпечатано.").arg(jobId).arg(queue));
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintDone));
+    } else {
+        statusBar()->showMessage(
+            QStringLiteral("Печат: задание %1 на „%2“ е изпратено, но още не е отпечатано.").arg(jobId).arg(queue));
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintPending));
+    }
 }

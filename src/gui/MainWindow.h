@@ -19,6 +19,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPrinter;
 class QTabWidget;
+class QThread;
 
 namespace Ui {
 class MainWindow;
@@ -26,6 +27,7 @@ class MainWindow;
 
 namespace orva {
 class PrintService;
+struct PreparedJob;
 // What the user is told when the period cannot be read; the program then ends.
 inline const char* const kReadError = "Грешка при четене на дискетата.";
 } // namespace orva
@@ -57,8 +59,11 @@ public:
     const orva::Declaration& declaration() const { return declaration_; }
     const orva::ReturnAnswers& answers() const { return answers_; }
 
-    // The print command: asks, prints the focused document, reports completion.
+    // The print command: asks, writes the focused document's job and hands it to a worker that
+    // submits and follows it; the outcome is reported when the worker is done.
     void printFocusedDocument();
+    // Whether a print job is being submitted or followed (a second one is refused meanwhile).
+    bool printJobRunning() const { return printJob_ != nullptr; }
 
     // The additional-data dialog, once the load sequence has created it.
     AdditionalDataDialog* dialog() const { return dialog_.get(); }
@@ -89,8 +94,10 @@ private:
     void collectAnswersAndBuildReturn();
     void maximizeOnActivation();
     void onDocumentPressed();
-    void printView(const DocumentView& view, int pointSize);
     bool hasViewFocus(const QWidget* view) const;
+    void startPrintJob(orva::PreparedJob&& job);
+    // `failure` is null when the job was accepted; `completed` whether it was printed by then.
+    void finishPrintJob(int jobId, bool completed, const QString& failure, const QString& queue);
     QWidget* boxParent();
 
     Ui::MainWindow* ui;
@@ -109,6 +116,7 @@ private:
     bool loadFailed_ = false;
     bool printQueued_ = false;
     QString lastLoadError_;
+    QThread* printJob_ = nullptr; // the worker submitting and following a job, while it runs
     std::vector<std::string>
         gateProblems_; // why the journals are not the period's (UTF-8), asked about before the dialog
 };

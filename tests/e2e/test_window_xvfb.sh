@@ -95,7 +95,7 @@ prompt=""
 wait_until 60 first_visible_window '^Confirm' >/dev/null || fail "no diskette prompt within a minute"
 prompt=$(first_visible_window '^Confirm')
 screenshot prompt >/dev/null
-[ "$(xdotool getwindowname "$prompt")" = "Confirm" ] ||
+[ "$(xdotool getwindowname "$prompt")" = "Потвърждение" ] ||
     problem "the prompt is titled '$(xdotool getwindowname "$prompt")', not 'Confirm'"
 press_return "$prompt"
 

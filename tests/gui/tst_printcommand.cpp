@@ -6,6 +6,7 @@
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
 #include "gui/MainWindow.h"
+#include "gui/Startup.h"
 #include "render/PageMetrics.h"
 
 #include <QAction>
@@ -13,18 +14,62 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QScopeGuard>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <future>
 #include <memory>
+#include <optional>
 
 namespace {
 
 const QString kQuestion = QStringLiteral("Желаете ли да разпечатате избрания документ ?");
 const QString kDone = QStringLiteral("Печатането завърши.");
+const QString kPending = QStringLiteral("Заданието е изпратено; принтерът още не го е отпечатал.");
+
+// Holds every job until released, then settles it as told: the window must go on meanwhile.
+class HeldPrintService final : public orva::PrintService {
+public:
+    std::atomic<bool> entered{false};
+    std::atomic<bool> fileThere{false}; // the job's PDF was still there when the worker submitted it
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    bool completed = true;
+    std::optional<std::string> refusal;
+
+    int submitPdf(const std::string& queue, const std::string& pdf, const std::string& name,
+                  const orva::JobOptions& options) override {
+        return submitPdfFollowed(queue, pdf, name, options).id;
+    }
+    orva::JobOutcome submitPdfFollowed(const std::string&, const std::string& pdf, const std::string&,
+                                       const orva::JobOptions&) override {
+        entered = true;
+        fileThere = QFile(QString::fromStdString(pdf)).size() > 0;
+        released.wait();
+        if (refusal)
+            throw orva::Error(*refusal);
+        return {7, completed};
+    }
+};
 
 } // namespace
+
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(int& count) : count_(count) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++count_;
+        return false;
+    }
+
+private:
+    int& count_;
+};
 
 class TestPrintCommand : public QObject {
     Q_OBJECT
@@ -57,7 +102,10 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(orva::registerEmbeddedDocumentFont() >= 0); }
+    void initTestCase() {
+        QVERIFY(orva::registerEmbeddedDocumentFont() >= 0);
+        QVERIFY(orva::installQtTranslations(*QCoreApplication::instance()));
+    }
 
     void init() {
         dir = std::make_unique<QTemporaryDir>();
@@ -90,10 +138,10 @@ private slots:
         pressIn(form->purchasesView(), Qt::LeftButton);
         settle(1);
         const SeenModal& question = answers->seen[0];
-        QCOMPARE(question.title, QStringLiteral("Confirm"));
+        QCOMPARE(question.title, QStringLiteral("Потвърждение"));
         QCOMPARE(question.text, kQuestion);
         QCOMPARE(question.icon, QMessageBox::Question);
-        QCOMPARE(question.buttons, (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")}));
+        QCOMPARE(question.buttons, (QStringList{QStringLiteral("&Да"), QStringLiteral("&Не")}));
         QTest::qWait(300);
         QCOMPARE(answers->seen.size(), std::size_t(1));
         QVERIFY(jobs.jobs.empty());
@@ -140,7 +188,8 @@ private slots:
         pressIn(form->viesEdit(), Qt::LeftButton);
         settle(2);
         QCOMPARE(answers->seen[0].text, kQuestion);
-        QCOMPARE(answers->seen[1].text, kDone);
+        QCOMPARE(answers->seen[1].text, QStringLiteral("Няма какво да се печата."));
+        QCOMPARE(answers->seen[1].icon, QMessageBox::NoIcon);
         QTest::qWait(300);
         QCOMPARE(answers->seen.size(), std::size_t(2));
         QVERIFY(jobs.jobs.empty());
@@ -168,23 +217,81 @@ private slots:
         QCOMPARE(answers->seen[0].text, kQuestion);
     }
 
-    // Without a printer the completion message comes first and the failure second.
-    void failingJobReportsAfterCompletion() {
+    // Without a printer only the failure is said: nothing was printed.
+    void noPrinterSaysOnlyTheError() {
         QVERIFY(form->printer() == nullptr);
         answers->then(ModalAnswerer::press(QMessageBox::Yes));
         answers->then(ModalAnswerer::press(QMessageBox::Ok));
-        answers->then(ModalAnswerer::press(QMessageBox::Ok));
         pressIn(form->purchasesView(), Qt::LeftButton);
-        settle(3);
-        QCOMPARE(answers->seen[1].text, kDone);
-        QCOMPARE(answers->seen[1].icon, QMessageBox::NoIcon);
-        QCOMPARE(answers->seen[2].title, QStringLiteral("ОРВА"));
-        QCOMPARE(answers->seen[2].icon, QMessageBox::Critical);
-        QVERIFY(!answers->seen[2].text.isEmpty());
-        QVERIFY(!answers->seen[2].hourglass);
+        settle(2);
+        QTest::qWait(300);
+        QCOMPARE(answers->seen.size(), std::size_t(2));
+        QCOMPARE(answers->seen[1].title, QStringLiteral("ОРВА"));
+        QCOMPARE(answers->seen[1].icon, QMessageBox::Critical);
+        QCOMPARE(answers->seen[1].text, QStringLiteral("Няма принтер, на който да се печата."));
+        QVERIFY(!answers->seen[1].hourglass);
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // The documents are untouched.
         QVERIFY(form->purchasesView()->lineCount() > 0);
+    }
+
+    // The job is submitted and followed on a worker: while it is held the window paints, shows the
+    // job's state and refuses a second print; its outcome alone is reported afterwards.
+    void jobFollowedOffTheWindowThread_data() {
+        QTest::addColumn<int>("outcome"); // 0 completed, 1 still pending, 2 refused
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("icon");
+        QTest::newRow("completed") << 0 << kDone << int(QMessageBox::NoIcon);
+        QTest::newRow("pending") << 1 << kPending << int(QMessageBox::NoIcon);
+        QTest::newRow("refused") << 2 << QStringLiteral("печат: отказано") << int(QMessageBox::Critical);
+    }
+    void jobFollowedOffTheWindowThread() {
+        QFETCH(int, outcome);
+        QFETCH(QString, message);
+        QFETCH(int, icon);
+        printIntoPdf();
+        HeldPrintService held;
+        held.completed = outcome == 0;
+        if (outcome == 2)
+            held.refusal = "печат: отказано";
+        form->setPrintService(held);
+        bool released = false;
+        const auto release = qScopeGuard([&] {
+            if (!released)
+                held.release.set_value();
+            QTRY_VERIFY(!form->printJobRunning());
+        });
+
+        answers->then(ModalAnswerer::press(QMessageBox::Yes));
+        pressIn(form->returnView(), Qt::LeftButton);
+        QTRY_VERIFY(held.entered.load());
+        QVERIFY(form->printJobRunning());
+        QVERIFY(held.fileThere.load());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(form->statusBar()->currentMessage().contains(QStringLiteral("Печат")));
+        int paints = 0;
+        PaintCounter counter(paints);
+        form->returnView()->viewport()->installEventFilter(&counter);
+        form->returnView()->viewport()->update();
+        QTRY_VERIFY(paints > 0);
+        form->returnView()->viewport()->removeEventFilter(&counter);
+
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        pressIn(form->salesView(), Qt::LeftButton);
+        settle(2);
+        QVERIFY(answers->seen[1].text.contains(QStringLiteral("още се следи")));
+
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        released = true;
+        held.release.set_value();
+        settle(3);
+        QTest::qWait(200);
+        QCOMPARE(answers->seen.size(), std::size_t(3));
+        QCOMPARE(answers->seen[2].text, message);
+        QCOMPARE(int(answers->seen[2].icon), icon);
+        QVERIFY(!form->printJobRunning());
+        QVERIFY(!form->statusBar()->currentMessage().isEmpty());
+        QCOMPARE(answers->unscripted, 0);
     }
 };
 
