@@ -13,6 +13,7 @@
 #include "render/Printing.h"
 #include "render/QtText.h"
 #include "sidefiles/SideFileLocations.h"
+#include "text/DocumentSearch.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -24,6 +25,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -33,9 +36,16 @@
 #include <QStatusBar>
 #include <QStringList>
 #include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QThread>
+#include <QToolButton>
+#include <QWheelEvent>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -44,6 +54,10 @@ const char* const kPrintDone = "Печатането завърши.";
 const char* const kPrintPending = "Заданието е изпратено; принтерът още не го е отпечатал.";
 const char* const kNothingToPrint = "Няма какво да се печата.";
 const char* const kNoPrinter = "Няма принтер, на който да се печата.";
+const char* const kNoMatches = "Няма съвпадения";
+// How far the views' face may be made smaller or larger than its printed size, in points.
+constexpr int kZoomMin = -4;
+constexpr int kZoomMax = 24;
 const char* const kPrintBusy = "Предишното задание за печат още се следи. Опитайте отново, когато завърши.";
 
 } // namespace
@@ -100,6 +114,7 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
         move(screen->availableGeometry().center() - rect().center());
 
     setUpPrinter();
+    setUpCommands();
 }
 
 MainWindow::~MainWindow() {
@@ -139,6 +154,146 @@ QWidget* MainWindow::boxParent() {
 }
 
 // ---------------------------------------------------------------- creation
+
+void MainWindow::setUpCommands() {
+    commandMenu_ = new QMenu(this);
+    commandMenu_->setObjectName(QStringLiteral("commandMenu"));
+    menuButton_ = new QToolButton(documentTabs());
+    menuButton_->setObjectName(QStringLiteral("menuButton"));
+    menuButton_->setText(QStringLiteral("Меню"));
+    menuButton_->setMenu(commandMenu_);
+    menuButton_->setPopupMode(QToolButton::InstantPopup);
+    menuButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    documentTabs()->setCornerWidget(menuButton_, Qt::TopRightCorner);
+    // The actions belong to the window as well, so their keys work wherever the focus is in it.
+    const auto command = [this](const QString& text, const QList<QKeySequence>& keys, auto slot) {
+        QAction* action = commandMenu_->addAction(text);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    command(QStringLiteral("Търсене…"), {QKeySequence::Find}, [this] { openFindBar(); });
+    command(QStringLiteral("Следващо съвпадение"), {QKeySequence(Qt::Key_F3)}, [this] {
+        if (findBar_->isHidden() || findEdit_->text().isEmpty())
+            openFindBar();
+        else
+            findInCurrentDocument(true);
+    });
+    command(QStringLiteral("Предишно съвпадение"), {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] {
+        if (findBar_->isHidden() || findEdit_->text().isEmpty())
+            openFindBar();
+        else
+            findInCurrentDocument(false);
+    });
+    commandMenu_->addSeparator();
+    command(QStringLiteral("Увеличи"), {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+            [this] { setZoom(zoom_ + 1); });
+    command(QStringLiteral("Намали"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [this] { setZoom(zoom_ - 1); });
+    command(QStringLiteral("Нормален размер"), {QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { setZoom(0); });
+
+    findBar_ = new QWidget(this);
+    findBar_->setObjectName(QStringLiteral("findBar"));
+    auto* row = new QHBoxLayout(findBar_);
+    row->setContentsMargins(4, 2, 4, 2);
+    row->addWidget(new QLabel(QStringLiteral("Търсене:"), findBar_));
+    findEdit_ = new QLineEdit(findBar_);
+    findEdit_->setObjectName(QStringLiteral("findEdit"));
+    row->addWidget(findEdit_, 1);
+    const auto button = [this, row](const QString& text, auto slot) {
+        auto* tool = new QToolButton(findBar_);
+        tool->setText(text);
+        tool->setFocusPolicy(Qt::NoFocus);
+        connect(tool, &QToolButton::clicked, this, slot);
+        row->addWidget(tool);
+    };
+    button(QStringLiteral("Предишно"), [this] { findInCurrentDocument(false); });
+    button(QStringLiteral("Следващо"), [this] { findInCurrentDocument(true); });
+    findStatus_ = new QLabel(findBar_);
+    findStatus_->setObjectName(QStringLiteral("findStatus"));
+    row->addWidget(findStatus_);
+    button(QStringLiteral("Затвори"), [this] { closeFindBar(); });
+    connect(findEdit_, &QLineEdit::returnPressed, this, [this] { findInCurrentDocument(true); });
+    connect(findEdit_, &QLineEdit::textEdited, findStatus_, &QLabel::clear);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), findBar_);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, [this] { closeFindBar(); });
+    ui->centralLayout->addWidget(findBar_);
+    findBar_->hide();
+
+    try {
+        // Taken as the current value first: applying it does not write it back.
+        zoom_ = std::atoi(orva::readFileBytes(sideFiles_.zoom).c_str());
+        setZoom(zoom_);
+    } catch (const std::exception&) {
+        // Not yet saved, or unreadable: the printed size.
+    }
+}
+
+void MainWindow::openFindBar() {
+    findBar_->show();
+    findEdit_->setFocus(Qt::ShortcutFocusReason);
+    findEdit_->selectAll();
+}
+
+void MainWindow::closeFindBar() {
+    findBar_->hide();
+    findStatus_->clear();
+    if (QWidget* page = documentTabs()->currentWidget())
+        if (auto* box = page->findChild<QAbstractScrollArea*>())
+            box->setFocus(Qt::OtherFocusReason);
+}
+
+bool MainWindow::findInCurrentDocument(bool forward) {
+    const QString needle = findEdit_->text();
+    if (needle.isEmpty())
+        return false;
+    QWidget* page = documentTabs()->currentWidget();
+    bool found = false;
+    if (auto* view = page ? page->findChild<DocumentView*>() : nullptr) {
+        // Next starts after the selection, previous before it, so F3 steps from match to match.
+        const DocumentView::Position from =
+            forward ? std::max(view->caret(), view->anchor()) : std::min(view->caret(), view->anchor());
+        const std::optional<orva::TextMatch> match =
+            orva::findInDocument(view->text(), toWin1251(needle), from.line, from.column, forward);
+        if (match) {
+            view->select({match->line, match->column}, {match->line, match->column + match->length});
+            found = true;
+        }
+    } else if (auto* edit = page ? page->findChild<QPlainTextEdit*>() : nullptr) {
+        const QTextDocument::FindFlags flags = forward ? QTextDocument::FindFlags() : QTextDocument::FindBackward;
+        found = edit->find(needle, flags);
+        if (!found) { // once around, as in the documents
+            QTextCursor cursor = edit->textCursor();
+            cursor.movePosition(forward ? QTextCursor::Start : QTextCursor::End);
+            const QTextCursor kept = edit->textCursor();
+            edit->setTextCursor(cursor);
+            found = edit->find(needle, flags);
+            if (!found)
+                edit->setTextCursor(kept);
+        }
+    }
+    findStatus_->setText(found ? QString() : QString::fromUtf8(kNoMatches));
+    return found;
+}
+
+void MainWindow::setZoom(int points) {
+    points = std::clamp(points, kZoomMin, kZoomMax);
+    const bool changed = points != zoom_;
+    zoom_ = points;
+    labelView()->setFont(orva::documentFont(orva::kLabelPointSize + zoom_));
+    for (QWidget* view : std::initializer_list<QWidget*>{purchasesView(), salesView(), returnView(), viesEdit()})
+        view->setFont(orva::documentFont(orva::kDocumentPointSize + zoom_));
+    if (!changed)
+        return;
+    try {
+        orva::writeFileAtomic(sideFiles_.zoom, std::to_string(zoom_) + '\n');
+    } catch (const std::exception& failure) {
+        // The views are enlarged all the same; only the next run will not remember it.
+        std::fprintf(stderr, "orva: %s\n", failure.what());
+    }
+}
 
 void MainWindow::setUpPrinter() {
     try {
@@ -279,6 +434,12 @@ void MainWindow::maximizeOnActivation() {
 // ---------------------------------------------------------------- printing
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && (static_cast<QWheelEvent*>(event)->modifiers() & Qt::ControlModifier)) {
+        const int steps = static_cast<QWheelEvent*>(event)->angleDelta().y() / 120;
+        if (steps != 0)
+            setZoom(zoom_ + steps);
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         onDocumentPressed();
     } else if (event->type() == QEvent::ContextMenu) {

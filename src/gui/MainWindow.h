@@ -15,7 +15,10 @@
 class AdditionalDataDialog;
 class DocumentView;
 class QAction;
+class QLabel;
+class QLineEdit;
 class QMenu;
+class QToolButton;
 class QPlainTextEdit;
 class QPrinter;
 class QTabWidget;
@@ -83,6 +86,23 @@ public:
 
     void setVisible(bool visible) override;
 
+    // The commands around the documents: a menu button in the tab bar's corner (a press in a
+    // document asks to print it, so they are not there) and their keys.
+    QToolButton* menuButton() const { return menuButton_; }
+    // The find bar under the tabs (Ctrl+F; Enter and F3 next, Shift+F3 previous, Esc closes).
+    QWidget* findBar() const { return findBar_; }
+    QLineEdit* findEdit() const { return findEdit_; }
+    // Empty, or "Няма съвпадения" after a search that found nothing.
+    QLabel* findStatus() const { return findStatus_; }
+    // Finds the find bar's text in the current tab's document from its selection, letter case
+    // aside; the match is selected and scrolled into view. False when there is none.
+    bool findInCurrentDocument(bool forward);
+
+    // The document views' enlargement in points over their printed size (printing keeps its own);
+    // kept in the side files between runs.
+    int zoom() const { return zoom_; }
+    void setZoom(int points);
+
 protected:
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -95,6 +115,9 @@ private:
     void maximizeOnActivation();
     void onDocumentPressed();
     bool hasViewFocus(const QWidget* view) const;
+    void setUpCommands();
+    void openFindBar();
+    void closeFindBar();
     void startPrintJob(orva::PreparedJob&& job);
     // `failure` is null when the job was accepted; `completed` whether it was printed by then.
     void finishPrintJob(int jobId, bool completed, const QString& failure, const QString& queue);
@@ -117,6 +140,12 @@ private:
     bool printQueued_ = false;
     QString lastLoadError_;
     QThread* printJob_ = nullptr; // the worker submitting and following a job, while it runs
+    QToolButton* menuButton_ = nullptr;
+    QMenu* commandMenu_ = nullptr;
+    QWidget* findBar_ = nullptr;
+    QLineEdit* findEdit_ = nullptr;
+    QLabel* findStatus_ = nullptr;
+    int zoom_ = 0;
     std::vector<std::string>
         gateProblems_; // why the journals are not the period's (UTF-8), asked about before the dialog
 };

@@ -96,7 +96,7 @@ wait_until 60 first_visible_window '^Confirm' >/dev/null || fail "no diskette pr
 prompt=$(first_visible_window '^Confirm')
 screenshot prompt >/dev/null
 [ "$(xdotool getwindowname "$prompt")" = "Потвърждение" ] ||
-    problem "the prompt is titled '$(xdotool getwindowname "$prompt")', not 'Confirm'"
+    problem "the prompt is titled '$(xdotool getwindowname "$prompt")', not 'Потвърждение'"
 press_return "$prompt"
 
 # The additional-data dialog, titled with the caption; a printer failure box may come first.

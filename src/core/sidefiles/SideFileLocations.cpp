@@ -60,6 +60,7 @@ SideFileLocations sideFilesBeside(const std::string& executablePath) {
     locations.positions = replaceExtension(executablePath, ".dlu");
     locations.lastValues = replaceExtension(executablePath, ".txt");
     locations.lastFolder = replaceExtension(executablePath, ".last-folder");
+    locations.zoom = replaceExtension(executablePath, ".zoom");
     locations.purchasesCopy = replaceExtension(executablePath, ".pro.txt");
     locations.salesCopy = replaceExtension(executablePath, ".pok.txt");
     return locations;
@@ -84,6 +85,7 @@ SideFileLocations sideFileLocations(const std::string& executablePath, bool fold
     locations.positions = joinPath(config, replaceExtension(name, ".dlu"));
     locations.lastValues = joinPath(config, replaceExtension(name, ".txt"));
     locations.lastFolder = joinPath(config, replaceExtension(name, ".last-folder"));
+    locations.zoom = joinPath(config, replaceExtension(name, ".zoom"));
     locations.purchasesCopy = joinPath(data, replaceExtension(name, ".pro.txt"));
     locations.salesCopy = joinPath(data, replaceExtension(name, ".pok.txt"));
     return locations;

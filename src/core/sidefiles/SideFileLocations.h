@@ -22,6 +22,7 @@ struct SideFileLocations {
     std::string positions;     // <name>.dlu
     std::string lastValues;    // <name>.txt
     std::string lastFolder;    // <name>.last-folder: the folder the chooser last opened
+    std::string zoom;          // <name>.zoom: the document views' enlargement, in points
     std::string purchasesCopy; // <name>.pro.txt
     std::string salesCopy;     // <name>.pok.txt
 };
