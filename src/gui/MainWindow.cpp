@@ -6,6 +6,7 @@
 #include "gui/DocumentView.h"
 #include "gui/MessageBoxes.h"
 #include "journals/Journal.h"
+#include "period/DataFiles.h"
 #include "period/JournalCopies.h"
 #include "render/PageMetrics.h"
 #include "render/PrintService.h"
@@ -25,6 +26,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +34,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStringList>
@@ -187,6 +190,7 @@ void MainWindow::setUpCommands() {
         else
             findInCurrentDocument(false);
     });
+    command(QStringLiteral("Запази като PDF…"), {QKeySequence::Save}, [this] { askAndSaveAsPdf(); });
     commandMenu_->addSeparator();
     command(QStringLiteral("Увеличи"), {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
             [this] { setZoom(zoom_ + 1); });
@@ -221,6 +225,16 @@ void MainWindow::setUpCommands() {
     connect(escape, &QShortcut::activated, this, [this] { closeFindBar(); });
     ui->centralLayout->addWidget(findBar_);
     findBar_->hide();
+
+    periodStatus_ = new QLabel(this);
+    periodStatus_->setObjectName(QStringLiteral("periodStatus"));
+    pageStatus_ = new QLabel(this);
+    pageStatus_->setObjectName(QStringLiteral("pageStatus"));
+    statusBar()->addPermanentWidget(periodStatus_);
+    statusBar()->addPermanentWidget(pageStatus_);
+    connect(documentTabs(), &QTabWidget::currentChanged, this, [this] { updatePageStatus(); });
+    for (DocumentView* view : {labelView(), purchasesView(), salesView(), returnView()})
+        connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updatePageStatus(); });
 
     try {
         // Taken as the current value first: applying it does not write it back.
@@ -276,6 +290,54 @@ bool MainWindow::findInCurrentDocument(bool forward) {
     }
     findStatus_->setText(found ? QString() : QString::fromUtf8(kNoMatches));
     return found;
+}
+
+void MainWindow::updatePageStatus() {
+    QWidget* page = documentTabs()->currentWidget();
+    const auto* view = page ? page->findChild<DocumentView*>() : nullptr;
+    if (view == nullptr || view->lineCount() == 0 || linesPerPage_ <= 0 || view == labelView()) {
+        // The label is one sheet whatever its length; the VIES tab has no pages.
+        pageStatus_->setText(view == labelView() ? QStringLiteral("стр. 1 от 1") : QString());
+        return;
+    }
+    const auto perPage = static_cast<std::size_t>(linesPerPage_);
+    const std::size_t top = static_cast<std::size_t>(std::max(0, view->firstVisibleLine()));
+    pageStatus_->setText(QStringLiteral("стр. %1 от %2")
+                             .arg(std::min(top, view->lineCount() - 1) / perPage + 1)
+                             .arg((view->lineCount() + perPage - 1) / perPage));
+}
+
+void MainWindow::saveCurrentDocumentAsPdf(const std::string& path) {
+    const int index = documentTabs()->currentIndex();
+    QWidget* page = documentTabs()->widget(index);
+    const auto* view = page ? page->findChild<DocumentView*>() : nullptr;
+    if (view == nullptr || view->lineCount() == 0)
+        throw orva::Error(kNothingToPrint);
+    const bool label = view == labelView();
+    // The label keeps to one sheet as orva-cli export lays it out; the others break where printed.
+    const std::unique_ptr<orva::PdfDocumentFile> file =
+        orva::exportPdfFile(path, label ? orva::kLabelPointSize : orva::kDocumentPointSize, linesPerPage_,
+                            documentTabs()->tabText(index).toStdString());
+    const orva::DocumentText& text = view->text();
+    for (std::size_t line = 0; line < text.lineCount(); ++line)
+        file->addLine(text.line(line));
+    file->finish();
+    file->publish();
+}
+
+void MainWindow::askAndSaveAsPdf() {
+    const int index = documentTabs()->currentIndex();
+    const QString suggested = documentTabs()->tabText(index).toLower() + QStringLiteral(".pdf");
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Запази като PDF"), suggested, QStringLiteral("PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    try {
+        saveCurrentDocumentAsPdf(QFile::encodeName(path).toStdString());
+        statusBar()->showMessage(QStringLiteral("Записано: %1").arg(path));
+    } catch (const std::exception& failure) {
+        orva::showErrorBox(boxParent(), orva::failureText(failure));
+    }
 }
 
 void MainWindow::setZoom(int points) {
@@ -386,6 +448,11 @@ void MainWindow::loadDocuments() {
         orva::writeJournalCopies(files, declaration_, linesPerPage_, sideFiles_.purchasesCopy, sideFiles_.salesCopy);
     purchasesView()->setDocument(std::move(copies.purchases.text));
     salesView()->setDocument(std::move(copies.sales.text));
+    periodStatus_->setText(QStringLiteral("%1 · ИН по ЗДДС %2 · период %3 · %4 поколение")
+                               .arg(toQString(declaration_.firmName).trimmed(),
+                                    toQString(declaration_.vatNumber).trimmed(),
+                                    toQString(declaration_.periodText).trimmed(),
+                                    QString::fromUtf8(orva::returnLayoutName(files.returnLayout))));
     gateProblems_ = copies.purchases.summary.problems;
     gateProblems_.insert(gateProblems_.end(), copies.sales.summary.problems.begin(),
                          copies.sales.summary.problems.end());
@@ -416,6 +483,7 @@ void MainWindow::collectAnswersAndBuildReturn() {
         view->setReadOnly(true);
     for (DocumentView* view : {purchasesView(), salesView(), returnView()})
         view->scrollToStart();
+    updatePageStatus();
 }
 
 // ---------------------------------------------------------------- activation

@@ -103,6 +103,15 @@ public:
     int zoom() const { return zoom_; }
     void setZoom(int points);
 
+    // The status bar's fixed parts: the open period (firm, VAT number, period, generation) and the
+    // page at the top of the current document ("стр. N от M"; empty on the VIES tab).
+    QLabel* periodStatus() const { return periodStatus_; }
+    QLabel* pageStatus() const { return pageStatus_; }
+
+    // Writes the current tab's document to `path` through the PDF writer orva-cli export uses
+    // (the same pages as printed). Throws orva::Error / orva::FileError naming the failure.
+    void saveCurrentDocumentAsPdf(const std::string& path);
+
 protected:
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -117,6 +126,8 @@ private:
     bool hasViewFocus(const QWidget* view) const;
     void setUpCommands();
     void openFindBar();
+    void updatePageStatus();
+    void askAndSaveAsPdf();
     void closeFindBar();
     void startPrintJob(orva::PreparedJob&& job);
     // `failure` is null when the job was accepted; `completed` whether it was printed by then.
@@ -146,6 +157,8 @@ private:
     QLineEdit* findEdit_ = nullptr;
     QLabel* findStatus_ = nullptr;
     int zoom_ = 0;
+    QLabel* periodStatus_ = nullptr;
+    QLabel* pageStatus_ = nullptr;
     std::vector<std::string>
         gateProblems_; // why the journals are not the period's (UTF-8), asked about before the dialog
 };

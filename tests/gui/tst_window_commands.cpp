@@ -1,15 +1,20 @@
 // The window's commands around the documents, offscreen: the find bar and zoom, by their keys.
 
+#include "RecordingPrintService.h"
 #include "ShellTestSupport.h"
 
 #include "gui/DocumentView.h"
 #include "gui/MainWindow.h"
 #include "render/PageMetrics.h"
 #include "render/QtText.h"
+#include "text/Errors.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -135,6 +140,45 @@ private slots:
         open();
         QCOMPARE(sizes(), (std::pair{orva::kLabelPointSize, orva::kDocumentPointSize}));
         QCOMPARE(answers->unscripted, 0);
+    }
+
+    // The status bar names the open period; on a document it follows the page at the top.
+    void statusBarFollowsThePage() {
+        const QString period = form->periodStatus()->text();
+        QVERIFY2(period.contains(orva::toQString(form->declaration().vatNumber).trimmed()), qPrintable(period));
+        QVERIFY2(period.contains(orva::toQString(form->declaration().periodText).trimmed()), qPrintable(period));
+        QVERIFY2(period.contains(QStringLiteral("поколение")), qPrintable(period));
+
+        DocumentView* view = form->salesView();
+        const auto perPage = static_cast<std::size_t>(form->linesPerPage());
+        const QString pages = QString::number((view->lineCount() + perPage - 1) / perPage);
+        QVERIFY(view->lineCount() > perPage);
+        form->documentTabs()->setCurrentWidget(view->parentWidget());
+        QCOMPARE(form->pageStatus()->text(), QStringLiteral("стр. 1 от ") + pages);
+        view->verticalScrollBar()->setValue(int(perPage) - 1); // the first page's last line at the top
+        QCOMPARE(form->pageStatus()->text(), QStringLiteral("стр. 1 от ") + pages);
+        view->verticalScrollBar()->setValue(int(perPage));
+        QCOMPARE(form->pageStatus()->text(), QStringLiteral("стр. 2 от ") + pages);
+        form->documentTabs()->setCurrentWidget(form->viesEdit()->parentWidget());
+        QCOMPARE(form->pageStatus()->text(), QString());
+        form->documentTabs()->setCurrentWidget(form->labelView()->parentWidget());
+        QCOMPARE(form->pageStatus()->text(), QStringLiteral("стр. 1 от 1"));
+    }
+
+    // Save as PDF writes the current document's pages as printed; the VIES tab has none.
+    void saveAsPdfWritesTheCurrentDocument() {
+        DocumentView* view = form->purchasesView();
+        form->documentTabs()->setCurrentWidget(view->parentWidget());
+        const std::string path = dir->filePath(QStringLiteral("bin/покупки.pdf")).toStdString();
+        form->saveCurrentDocumentAsPdf(path);
+        QFile file(QString::fromStdString(path));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const auto perPage = static_cast<std::size_t>(form->linesPerPage());
+        QCOMPARE(orva::fixture::pdfPageCount(file.readAll().toStdString()),
+                 int((view->lineCount() + perPage - 1) / perPage));
+        form->documentTabs()->setCurrentWidget(form->viesEdit()->parentWidget());
+        QVERIFY_THROWS_EXCEPTION(orva::Error, form->saveCurrentDocumentAsPdf(path + ".vies"));
+        QVERIFY(!QFile::exists(QString::fromStdString(path + ".vies")));
     }
 };
 
