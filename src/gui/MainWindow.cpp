@@ -32,6 +32,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
@@ -46,6 +47,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -190,6 +192,7 @@ void MainWindow::setUpCommands() {
         else
             findInCurrentDocument(false);
     });
+    command(QStringLiteral("Печат…"), {QKeySequence::Print}, [this] { printWithDialog(); });
     command(QStringLiteral("Запази като PDF…"), {QKeySequence::Save}, [this] { askAndSaveAsPdf(); });
     commandMenu_->addSeparator();
     command(QStringLiteral("Увеличи"), {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
@@ -581,6 +584,111 @@ void MainWindow::printFocusedDocument() {
         if (failure.isEmpty())
             failure = QStringLiteral("Документът не може да се разпечата.");
         orva::showErrorBox(boxParent(), failure);
+    }
+}
+
+namespace {
+
+MainWindow::PrintDialogAnswer& nextPrintDialogAnswer() {
+    static MainWindow::PrintDialogAnswer answer;
+    return answer;
+}
+
+// Passes the journal's lines on as they are built.
+class LinesTo final : public orva::JournalSink {
+public:
+    explicit LinesTo(const std::function<void(std::string_view)>& line) : line_(line) {}
+    void line(std::string_view text) override { line_(text); }
+
+private:
+    const std::function<void(std::string_view)>& line_;
+};
+
+} // namespace
+
+void MainWindow::setNextPrintDialogAnswer(PrintDialogAnswer answer) {
+    nextPrintDialogAnswer() = std::move(answer);
+}
+
+void MainWindow::printWithDialog() {
+    if (printJob_) {
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintBusy));
+        return;
+    }
+    QWidget* page = documentTabs()->currentWidget();
+    const DocumentView* view = page ? page->findChild<DocumentView*>() : nullptr;
+    if (view == nullptr || view->lineCount() == 0) {
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kNothingToPrint));
+        return;
+    }
+    const bool label = view == labelView();
+    const int pointSize = label ? orva::kLabelPointSize : orva::kDocumentPointSize;
+    // The queue lp would choose, preselected.
+    auto chosen = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (printer_)
+        chosen->setPrinterName(printer_->printerName());
+    orva::preparePrinter(*chosen);
+    const int shownLines = label ? 0 : linesPerPage_;
+    const auto pages = static_cast<int>(label ? 1 : (view->lineCount() + linesPerPage_ - 1) / linesPerPage_);
+    chosen->setFromTo(1, pages);
+    bool accepted = false;
+    if (PrintDialogAnswer answer = std::exchange(nextPrintDialogAnswer(), nullptr)) {
+        accepted = answer(*chosen);
+    } else {
+        QPrintDialog dialog(chosen.get(), this);
+        dialog.setMinMax(1, pages);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+        dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
+        accepted = dialog.exec() == QDialog::Accepted;
+    }
+    if (!accepted)
+        return;
+    const bool range = chosen->printRange() == QPrinter::PageRange;
+    const int first = range ? std::max(1, chosen->fromPage()) : 1;
+    const int last = range && chosen->toPage() > 0 ? chosen->toPage() : INT_MAX;
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        const int fit = orva::linesPerPage(*chosen, pointSize);
+        // The label is one sheet at its own size; the other documents are paged for the chosen
+        // printer's page when it holds another number of lines than the views' pages.
+        const int perPage = label ? 0 : (fit == linesPerPage_ ? linesPerPage_ : fit);
+        const bool again = !label && perPage != shownLines;
+        const orva::DocumentText& text = view->text();
+        const DocumentView* const shown = view;
+        const orva::DocumentLines all = [&](const std::function<void(std::string_view)>& line) {
+            if (!again) {
+                for (std::size_t index = 0; index < text.lineCount(); ++index)
+                    line(text.line(index));
+            } else if (shown == returnView()) {
+                for (const std::string& built : orva::buildReturn(declaration_, answers_, perPage))
+                    line(built);
+            } else {
+                const orva::PeriodFiles files = orva::surveyPeriod(dataFolder_);
+                const bool purchases = shown == purchasesView();
+                LinesTo sink(line);
+                orva::streamJournal(purchases ? files.purchases : files.sales, declaration_,
+                                    purchases ? orva::purchasesLayout(files.wording) : orva::salesLayout(files.wording),
+                                    perPage, sink);
+            }
+        };
+        // Only the chosen pages of the document as it is paged for the job.
+        const long long pageLines = perPage > 0 ? perPage : LLONG_MAX;
+        const orva::DocumentLines chosenPages = [&](const std::function<void(std::string_view)>& line) {
+            long long index = 0;
+            all([&](std::string_view text) {
+                const long long pageNumber = index++ / pageLines + 1;
+                if (pageNumber >= first && pageNumber <= last)
+                    line(text);
+            });
+        };
+        orva::PreparedJob job =
+            orva::preparePrintJob(*chosen, chosenPages, pointSize, orva::kApplicationTitle, perPage);
+        QApplication::restoreOverrideCursor();
+        startPrintJob(std::move(job));
+    } catch (const std::exception& error) {
+        QApplication::restoreOverrideCursor();
+        orva::showErrorBox(boxParent(), orva::failureText(error));
     }
 }
 

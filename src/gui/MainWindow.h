@@ -7,6 +7,7 @@
 #include <QPrinterInfo>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,6 +66,15 @@ public:
     // The print command: asks, writes the focused document's job and hands it to a worker that
     // submits and follows it; the outcome is reported when the worker is done.
     void printFocusedDocument();
+    // The print dialog (Ctrl+P, "Печат…"): printer, page range in document pages and copies for
+    // the current tab's document. A printer whose page holds another number of lines gets the
+    // document paged again for it, as orva-cli print -P does; the views keep their pages.
+    void printWithDialog();
+    // Tests answer the next print dialog instead of opening it: the answer sets the choices on the
+    // printer it is given, as the dialog would, and returns whether it was accepted.
+    using PrintDialogAnswer = std::function<bool(QPrinter&)>;
+    static void setNextPrintDialogAnswer(PrintDialogAnswer answer);
+
     // Whether a print job is being submitted or followed (a second one is refused meanwhile).
     bool printJobRunning() const { return printJob_ != nullptr; }
 

@@ -47,6 +47,9 @@ JobOptions jobOptions(const QPrinter& printer) {
         options.emplace_back("sides", "two-sided-long-edge");
         break;
     }
+    // Copies chosen in a print dialog: the server makes them, the file holds one.
+    if (printer.copyCount() > 1)
+        options.emplace_back("copies", std::to_string(printer.copyCount()));
     return options;
 }
 

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QPageSize>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QScopeGuard>
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <memory>
@@ -233,6 +235,59 @@ private slots:
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // The documents are untouched.
         QVERIFY(form->purchasesView()->lineCount() > 0);
+    }
+
+    // The print dialog (answered through its seam): the chosen pages and copies of the current
+    // tab's document; a smaller page gets the journal paged again; Cancel prints nothing.
+    void printDialogPrintsTheChosenPages() {
+        printIntoPdf();
+        DocumentView* view = form->purchasesView();
+        form->documentTabs()->setCurrentWidget(view->parentWidget());
+        const auto perPage = static_cast<std::size_t>(form->linesPerPage());
+        const int pages = int((view->lineCount() + perPage - 1) / perPage);
+        QVERIFY(pages >= 3);
+        const std::size_t shownLines = view->lineCount();
+
+        MainWindow::setNextPrintDialogAnswer([](QPrinter&) { return false; });
+        QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
+        QTest::qWait(100);
+        QVERIFY(!form->printJobRunning());
+        QVERIFY(jobs.jobs.empty());
+        QVERIFY(answers->seen.empty());
+
+        int offeredLast = 0;
+        MainWindow::setNextPrintDialogAnswer([&offeredLast](QPrinter& printer) {
+            offeredLast = printer.toPage();
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(2, 3);
+            printer.setCopyCount(2);
+            return true;
+        });
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
+        settle(1);
+        QCOMPARE(answers->seen[0].text, kDone);
+        QCOMPARE(offeredLast, pages);
+        QCOMPARE(jobs.jobs.size(), std::size_t(1));
+        QCOMPARE(orva::fixture::pdfPageCount(jobs.jobs[0].pdf), 2);
+        const orva::JobOptions& options = jobs.jobs[0].options;
+        QVERIFY(std::find(options.begin(), options.end(), std::pair<std::string, std::string>("copies", "2")) !=
+                options.end());
+
+        // A5 holds fewer lines: the whole journal paged for it, the view as it was.
+        MainWindow::setNextPrintDialogAnswer([](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setPageSize(QPageSize(QPageSize::A5));
+            return true;
+        });
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        form->printWithDialog();
+        settle(2);
+        QCOMPARE(jobs.jobs.size(), std::size_t(2));
+        QVERIFY(orva::fixture::pdfPageCount(jobs.jobs[1].pdf) > pages);
+        QCOMPARE(view->lineCount(), shownLines);
+        QCOMPARE(answers->unscripted, 0);
     }
 
     // The job is submitted and followed on a worker: while it is held the window paints, shows the
