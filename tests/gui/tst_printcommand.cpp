@@ -8,6 +8,8 @@
 #include "gui/DocumentView.h"
 #include "gui/MainWindow.h"
 #include "gui/Startup.h"
+#include "journals/Journal.h"
+#include "period/DataFiles.h"
 #include "render/PageMetrics.h"
 #include "render/QtText.h"
 #include "text/Errors.h"
@@ -338,6 +340,26 @@ private slots:
         QCOMPARE(orva::fixture::pdfPageCount(jobs.jobs[0].pdf), 2);
         const auto& options = jobs.jobs[0].options;
         QVERIFY(std::count(options.begin(), options.end(), std::pair<std::string, std::string>("copies", "2")));
+
+        // A5 holds fewer lines: the journal built again for its page, one page a sheet; the view as it was.
+        QPrinter a5(QPrinter::HighResolution);
+        a5.setPageSize(QPageSize(QPageSize::A5));
+        const int fit = orva::linesPerPage(a5, orva::kDocumentPointSize);
+        std::vector<std::string> lines;
+        const std::size_t shown = form->purchasesView()->lineCount();
+        orva::LineCollector sink(lines);
+        const orva::PeriodFiles files = orva::surveyPeriod(form->dataFolder());
+        orva::streamJournal(files.purchases, form->declaration(), orva::purchasesLayout(files.wording), fit, sink);
+        QVERIFY(fit < form->linesPerPage() && lines.size() != form->purchasesView()->lineCount());
+        MainWindow::setNextPrintDialogAnswer([](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            return printer.setPageSize(QPageSize(QPageSize::A5));
+        });
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        form->printWithDialog();
+        settle(2);
+        QCOMPARE(std::size_t(orva::fixture::pdfPageCount(jobs.jobs.at(1).pdf)), (lines.size() + fit - 1) / fit);
+        QCOMPARE(form->purchasesView()->lineCount(), shown);
     }
 
     // The job is submitted and followed on a worker: while it is held the window paints, shows the
