@@ -72,6 +72,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's print support brings the CUPS client library; the fonts are inside the programs. A print
 # server and the shell completion are useful but not needed to view and export.
+# Qt's own Bulgarian texts for the standard buttons and dialogs (qtbase_bg.qm): not a library,
+# so the shared-library scan does not find it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cups, bash-completion")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -40,7 +40,7 @@ orva_install_packages() {
 # What building orva needs (compiler, Qt 6, the embedded font, the test frameworks).
 ORVA_BUILD_PACKAGES=(
     cmake make g++
-    qt6-base-dev libgl-dev libcups2-dev zlib1g-dev libxlsxwriter-dev
+    qt6-base-dev libgl-dev libcups2-dev zlib1g-dev libxlsxwriter-dev qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation2 fonts-dejavu-core
     python3

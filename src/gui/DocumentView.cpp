@@ -236,6 +236,12 @@ void DocumentView::selectAll() {
     viewport()->update();
 }
 
+void DocumentView::select(Position from, Position to) {
+    anchor_ = from;
+    wantedColumn_ = to.column;
+    moveCaret(to, true);
+}
+
 void DocumentView::copy() const {
     if (hasSelection())
         QGuiApplication::clipboard()->setText(orva::toQString(selectedText()));

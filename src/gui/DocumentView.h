@@ -58,6 +58,9 @@ public:
     int firstVisibleLine() const;
 
     Position caret() const { return caret_; }
+    Position anchor() const { return anchor_; }
+    // Selects from `from` to `to` (the caret) and scrolls the caret into view: a found match.
+    void select(Position from, Position to);
     bool hasSelection() const { return anchor_ != caret_; }
     // The selected text as Windows-1251 bytes, lines joined by "\n"; empty without a selection.
     std::string selectedText() const;

@@ -6,6 +6,7 @@
 #include "gui/DocumentView.h"
 #include "gui/MessageBoxes.h"
 #include "journals/Journal.h"
+#include "period/DataFiles.h"
 #include "period/JournalCopies.h"
 #include "render/PageMetrics.h"
 #include "render/PrintService.h"
@@ -13,6 +14,7 @@
 #include "render/Printing.h"
 #include "render/QtText.h"
 #include "sidefiles/SideFileLocations.h"
+#include "text/DocumentSearch.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
@@ -26,23 +28,46 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QStringList>
 #include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QThread>
+#include <QToolButton>
+#include <QWheelEvent>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <unistd.h>
 
 namespace {
 
 const char* const kPrintQuestion = "Желаете ли да разпечатате избрания документ ?";
 const char* const kPrintDone = "Печатането завърши.";
+const char* const kPrintPending = "Заданието е изпратено; принтерът още не го е отпечатал.";
+const char* const kNothingToPrint = "Няма какво да се печата.";
+const char* const kNoPrinter = "Няма принтер, на който да се печата.";
+const char* const kNoMatches = "Няма съвпадения";
+// How far the views' face may be made smaller or larger than its printed size, in points.
+constexpr int kZoomMin = -4;
+constexpr int kZoomMax = 24;
+const char* const kPrintBusy = "Предишното задание за печат още се следи. Опитайте отново, когато завърши.";
 
 } // namespace
 
@@ -95,9 +120,13 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
         move(screen->availableGeometry().center() - rect().center());
 
     setUpPrinter();
+    setUpCommands();
 }
 
 MainWindow::~MainWindow() {
+    // The worker reports to the window: it is let finish following its job first.
+    if (printJob_)
+        printJob_->wait();
     // The dialog outlives the load and is destroyed with the window, writing its last values.
     dialog_.reset();
     delete ui;
@@ -131,6 +160,194 @@ QWidget* MainWindow::boxParent() {
 }
 
 // ---------------------------------------------------------------- creation
+
+void MainWindow::setUpCommands() {
+    commandMenu_ = new QMenu(this);
+    commandMenu_->setObjectName(QStringLiteral("commandMenu"));
+    menuButton_ = new QToolButton(documentTabs());
+    menuButton_->setObjectName(QStringLiteral("menuButton"));
+    menuButton_->setText(QStringLiteral("Меню"));
+    menuButton_->setMenu(commandMenu_);
+    menuButton_->setPopupMode(QToolButton::InstantPopup);
+    menuButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    documentTabs()->setCornerWidget(menuButton_, Qt::TopRightCorner);
+    // The actions belong to the window as well, so their keys work wherever the focus is in it.
+    const auto command = [this](const QString& text, const QList<QKeySequence>& keys, auto slot) {
+        QAction* action = commandMenu_->addAction(text);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    command(QStringLiteral("Търсене…"), {QKeySequence::Find}, [this] { openFindBar(); });
+    command(QStringLiteral("Следващо съвпадение"), {QKeySequence(Qt::Key_F3)}, [this] {
+        if (findBar_->isHidden() || findEdit_->text().isEmpty())
+            openFindBar();
+        else
+            findInCurrentDocument(true);
+    });
+    command(QStringLiteral("Предишно съвпадение"), {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] {
+        if (findBar_->isHidden() || findEdit_->text().isEmpty())
+            openFindBar();
+        else
+            findInCurrentDocument(false);
+    });
+    command(QStringLiteral("Печат…"), {QKeySequence::Print}, [this] { printWithDialog(); });
+    command(QStringLiteral("Запази като PDF…"), {QKeySequence::Save}, [this] { askAndSaveAsPdf(); });
+    commandMenu_->addSeparator();
+    command(QStringLiteral("Увеличи"), {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+            [this] { setZoom(zoom_ + 1); });
+    command(QStringLiteral("Намали"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [this] { setZoom(zoom_ - 1); });
+    command(QStringLiteral("Нормален размер"), {QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { setZoom(0); });
+
+    findBar_ = new QWidget(this);
+    findBar_->setObjectName(QStringLiteral("findBar"));
+    auto* row = new QHBoxLayout(findBar_);
+    row->setContentsMargins(4, 2, 4, 2);
+    row->addWidget(new QLabel(QStringLiteral("Търсене:"), findBar_));
+    findEdit_ = new QLineEdit(findBar_);
+    findEdit_->setObjectName(QStringLiteral("findEdit"));
+    row->addWidget(findEdit_, 1);
+    const auto button = [this, row](const QString& text, auto slot) {
+        auto* tool = new QToolButton(findBar_);
+        tool->setText(text);
+        tool->setFocusPolicy(Qt::NoFocus);
+        connect(tool, &QToolButton::clicked, this, slot);
+        row->addWidget(tool);
+    };
+    button(QStringLiteral("Предишно"), [this] { findInCurrentDocument(false); });
+    button(QStringLiteral("Следващо"), [this] { findInCurrentDocument(true); });
+    findStatus_ = new QLabel(findBar_);
+    findStatus_->setObjectName(QStringLiteral("findStatus"));
+    row->addWidget(findStatus_);
+    button(QStringLiteral("Затвори"), [this] { closeFindBar(); });
+    connect(findEdit_, &QLineEdit::returnPressed, this, [this] { findInCurrentDocument(true); });
+    connect(findEdit_, &QLineEdit::textEdited, findStatus_, &QLabel::clear);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), findBar_);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, [this] { closeFindBar(); });
+    ui->centralLayout->addWidget(findBar_);
+    findBar_->hide();
+
+    periodStatus_ = new QLabel(this);
+    periodStatus_->setObjectName(QStringLiteral("periodStatus"));
+    pageStatus_ = new QLabel(this);
+    pageStatus_->setObjectName(QStringLiteral("pageStatus"));
+    statusBar()->addPermanentWidget(periodStatus_);
+    statusBar()->addPermanentWidget(pageStatus_);
+    connect(documentTabs(), &QTabWidget::currentChanged, this, [this] { updatePageStatus(); });
+    for (DocumentView* view : {labelView(), purchasesView(), salesView(), returnView()})
+        connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updatePageStatus(); });
+
+    try {
+        // Taken as the current value first: applying it does not write it back.
+        zoom_ = std::atoi(orva::readFileBytes(sideFiles_.zoom).c_str());
+        setZoom(zoom_);
+    } catch (const std::exception&) {
+        // Not yet saved, or unreadable: the printed size.
+    }
+}
+
+void MainWindow::openFindBar() {
+    findBar_->show();
+    findEdit_->setFocus(Qt::ShortcutFocusReason);
+    findEdit_->selectAll();
+}
+
+void MainWindow::closeFindBar() {
+    findBar_->hide();
+    findStatus_->clear();
+    if (QWidget* page = documentTabs()->currentWidget())
+        if (auto* box = page->findChild<QAbstractScrollArea*>())
+            box->setFocus(Qt::OtherFocusReason);
+}
+
+bool MainWindow::findInCurrentDocument(bool forward) {
+    const QString needle = findEdit_->text();
+    if (needle.isEmpty())
+        return false;
+    QWidget* page = documentTabs()->currentWidget();
+    bool found = false;
+    if (auto* view = page ? page->findChild<DocumentView*>() : nullptr) {
+        // Next starts after the selection, previous before it, so F3 steps from match to match.
+        const DocumentView::Position from =
+            forward ? std::max(view->caret(), view->anchor()) : std::min(view->caret(), view->anchor());
+        const std::optional<orva::TextMatch> match =
+            orva::findInDocument(view->text(), toWin1251(needle), from.line, from.column, forward);
+        if (match) {
+            view->select({match->line, match->column}, {match->line, match->column + match->length});
+            found = true;
+        }
+    }
+    findStatus_->setText(found ? QString() : QString::fromUtf8(kNoMatches));
+    return found;
+}
+
+void MainWindow::updatePageStatus() {
+    QWidget* page = documentTabs()->currentWidget();
+    const auto* view = page ? page->findChild<DocumentView*>() : nullptr;
+    if (view == nullptr || view->lineCount() == 0 || linesPerPage_ <= 0 || view == labelView()) {
+        // The label is one sheet whatever its length; the VIES tab has no pages.
+        pageStatus_->setText(view == labelView() ? QStringLiteral("стр. 1 от 1") : QString());
+        return;
+    }
+    const auto perPage = static_cast<std::size_t>(linesPerPage_);
+    const std::size_t top = static_cast<std::size_t>(std::max(0, view->firstVisibleLine()));
+    pageStatus_->setText(QStringLiteral("стр. %1 от %2")
+                             .arg(std::min(top, view->lineCount() - 1) / perPage + 1)
+                             .arg((view->lineCount() + perPage - 1) / perPage));
+}
+
+void MainWindow::saveCurrentDocumentAsPdf(const std::string& path) {
+    const int index = documentTabs()->currentIndex();
+    QWidget* page = documentTabs()->widget(index);
+    const auto* view = page ? page->findChild<DocumentView*>() : nullptr;
+    if (view == nullptr || view->lineCount() == 0)
+        throw orva::Error(kNothingToPrint);
+    const bool label = view == labelView();
+    // The label keeps to one sheet as orva-cli export lays it out; the others break where printed.
+    const std::unique_ptr<orva::PdfDocumentFile> file =
+        orva::exportPdfFile(path, label ? orva::kLabelPointSize : orva::kDocumentPointSize, linesPerPage_,
+                            documentTabs()->tabText(index).toStdString());
+    const orva::DocumentText& text = view->text();
+    for (std::size_t line = 0; line < text.lineCount(); ++line)
+        file->addLine(text.line(line));
+    file->finish();
+    file->publish();
+}
+
+void MainWindow::askAndSaveAsPdf() {
+    const int index = documentTabs()->currentIndex();
+    const QString suggested = documentTabs()->tabText(index).toLower() + QStringLiteral(".pdf");
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Запази като PDF"), suggested, QStringLiteral("PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    try {
+        saveCurrentDocumentAsPdf(QFile::encodeName(path).toStdString());
+        statusBar()->showMessage(QStringLiteral("Записано: %1").arg(path));
+    } catch (const std::exception& failure) {
+        orva::showErrorBox(boxParent(), orva::failureText(failure));
+    }
+}
+
+void MainWindow::setZoom(int points) {
+    points = std::clamp(points, kZoomMin, kZoomMax);
+    const bool changed = points != zoom_;
+    zoom_ = points;
+    labelView()->setFont(orva::documentFont(orva::kLabelPointSize + zoom_));
+    for (QWidget* view : std::initializer_list<QWidget*>{purchasesView(), salesView(), returnView(), viesView()})
+        view->setFont(orva::documentFont(orva::kDocumentPointSize + zoom_));
+    if (!changed)
+        return;
+    try {
+        orva::writeFileAtomic(sideFiles_.zoom, std::to_string(zoom_) + '\n');
+    } catch (const std::exception& failure) {
+        // The views are enlarged all the same; only the next run will not remember it.
+        std::fprintf(stderr, "orva: %s\n", failure.what());
+    }
+}
 
 void MainWindow::setUpPrinter() {
     try {
@@ -223,6 +440,11 @@ void MainWindow::loadDocuments() {
         orva::writeJournalCopies(files, declaration_, linesPerPage_, sideFiles_.purchasesCopy, sideFiles_.salesCopy);
     purchasesView()->setDocument(std::move(copies.purchases.text));
     salesView()->setDocument(std::move(copies.sales.text));
+    periodStatus_->setText(QStringLiteral("%1 · ИН по ЗДДС %2 · период %3 · %4 поколение")
+                               .arg(toQString(declaration_.firmName).trimmed(),
+                                    toQString(declaration_.vatNumber).trimmed(),
+                                    toQString(declaration_.periodText).trimmed(),
+                                    QString::fromUtf8(orva::returnLayoutName(files.returnLayout))));
     gateProblems_ = copies.purchases.summary.problems;
     gateProblems_.insert(gateProblems_.end(), copies.sales.summary.problems.begin(),
                          copies.sales.summary.problems.end());
@@ -274,6 +496,7 @@ void MainWindow::collectAnswersAndBuildReturn() {
         view->setReadOnly(true);
     for (DocumentView* view : {purchasesView(), salesView(), returnView()})
         view->scrollToStart();
+    updatePageStatus();
 }
 
 // ---------------------------------------------------------------- activation
@@ -292,6 +515,12 @@ void MainWindow::maximizeOnActivation() {
 // ---------------------------------------------------------------- printing
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && (static_cast<QWheelEvent*>(event)->modifiers() & Qt::ControlModifier)) {
+        const int steps = static_cast<QWheelEvent*>(event)->angleDelta().y() / 120;
+        if (steps != 0)
+            setZoom(zoom_ + steps);
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         onDocumentPressed();
     } else if (event->type() == QEvent::ContextMenu) {
@@ -325,35 +554,191 @@ bool MainWindow::hasViewFocus(const QWidget* view) const {
     return focused != nullptr && (focused == view || view->isAncestorOf(focused));
 }
 
-void MainWindow::printView(const DocumentView& view, int pointSize) {
-    if (!printer_)
-        throw orva::Error("Няма принтер, на който да се печата.");
-    orva::printDocument(*printService_, *printer_, view.text(), pointSize, orva::kApplicationTitle);
-}
-
 void MainWindow::printFocusedDocument() {
+    // Refused before asking: the job being followed keeps the print service until it is settled.
+    if (printJob_) {
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintBusy));
+        return;
+    }
     if (!orva::confirm(boxParent(), QString::fromUtf8(kPrintQuestion), QMessageBox::Yes, QMessageBox::No))
         return;
+    const DocumentView* view = nullptr;
+    int pointSize = orva::kDocumentPointSize;
+    for (const DocumentView* candidate : {labelView(), purchasesView(), salesView(), returnView(), viesView()})
+        if (hasViewFocus(candidate) && (candidate != viesView() || hasVies_))
+            view = candidate;
+    if (view == labelView())
+        pointSize = orva::kLabelPointSize;
+    // The VIES tab (and a document that has no lines) gives no job: saying it was printed would be false.
+    if (view == nullptr || view->lineCount() == 0) {
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kNothingToPrint));
+        return;
+    }
+    if (!printer_) {
+        orva::showErrorBox(boxParent(), QString::fromUtf8(kNoPrinter));
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    QString failure;
     try {
-        if (hasViewFocus(labelView()))
-            printView(*labelView(), orva::kLabelPointSize);
-        if (hasViewFocus(purchasesView()))
-            printView(*purchasesView(), orva::kDocumentPointSize);
-        if (hasViewFocus(salesView()))
-            printView(*salesView(), orva::kDocumentPointSize);
-        if (hasViewFocus(returnView()))
-            printView(*returnView(), orva::kDocumentPointSize);
-        if (hasVies_ && hasViewFocus(viesView()))
-            printView(*viesView(), orva::kDocumentPointSize);
+        const orva::DocumentText& text = view->text();
+        const orva::DocumentLines lines = [&text](const std::function<void(std::string_view)>& line) {
+            for (std::size_t index = 0; index < text.lineCount(); ++index)
+                line(text.line(index));
+        };
+        orva::PreparedJob job = orva::preparePrintJob(*printer_, lines, pointSize, orva::kApplicationTitle);
+        QApplication::restoreOverrideCursor();
+        startPrintJob(std::move(job));
     } catch (const std::exception& error) {
-        failure = orva::failureText(error);
+        QApplication::restoreOverrideCursor();
+        QString failure = orva::failureText(error);
         if (failure.isEmpty())
             failure = QStringLiteral("Документът не може да се разпечата.");
-    }
-    QApplication::restoreOverrideCursor();
-    orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintDone));
-    if (!failure.isNull())
         orva::showErrorBox(boxParent(), failure);
+    }
+}
+
+namespace {
+
+MainWindow::PrintDialogAnswer& nextPrintDialogAnswer() {
+    static MainWindow::PrintDialogAnswer answer;
+    return answer;
+}
+
+// Passes the journal's lines on as they are built.
+class LinesTo final : public orva::JournalSink {
+public:
+    explicit LinesTo(const std::function<void(std::string_view)>& line) : line_(line) {}
+    void line(std::string_view text) override { line_(text); }
+
+private:
+    const std::function<void(std::string_view)>& line_;
+};
+
+} // namespace
+
+void MainWindow::setNextPrintDialogAnswer(PrintDialogAnswer answer) {
+    nextPrintDialogAnswer() = std::move(answer);
+}
+
+void MainWindow::printWithDialog() {
+    if (printJob_) {
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintBusy));
+        return;
+    }
+    QWidget* page = documentTabs()->currentWidget();
+    const DocumentView* view = page ? page->findChild<DocumentView*>() : nullptr;
+    if (view == nullptr || view->lineCount() == 0) {
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kNothingToPrint));
+        return;
+    }
+    const bool label = view == labelView();
+    const int pointSize = label ? orva::kLabelPointSize : orva::kDocumentPointSize;
+    // The queue lp would choose, preselected.
+    auto chosen = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (printer_)
+        chosen->setPrinterName(printer_->printerName());
+    orva::preparePrinter(*chosen);
+    const int shownLines = label ? 0 : linesPerPage_;
+    const auto pages = static_cast<int>(label ? 1 : (view->lineCount() + linesPerPage_ - 1) / linesPerPage_);
+    chosen->setFromTo(1, pages);
+    bool accepted = false;
+    if (PrintDialogAnswer answer = std::exchange(nextPrintDialogAnswer(), nullptr)) {
+        accepted = answer(*chosen);
+    } else {
+        QPrintDialog dialog(chosen.get(), this);
+        dialog.setMinMax(1, pages);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+        dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
+        accepted = dialog.exec() == QDialog::Accepted;
+    }
+    if (!accepted)
+        return;
+    const bool range = chosen->printRange() == QPrinter::PageRange;
+    const int first = range ? std::max(1, chosen->fromPage()) : 1;
+    const int last = range && chosen->toPage() > 0 ? chosen->toPage() : INT_MAX;
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        const int fit = orva::linesPerPage(*chosen, pointSize);
+        // The label is one sheet at its own size; the other documents are paged for the chosen
+        // printer's page when it holds another number of lines than the views' pages.
+        const int perPage = label ? 0 : (fit == linesPerPage_ ? linesPerPage_ : fit);
+        const bool again = !label && perPage != shownLines;
+        const orva::DocumentText& text = view->text();
+        const DocumentView* const shown = view;
+        const orva::DocumentLines all = [&](const std::function<void(std::string_view)>& line) {
+            if (!again) {
+                for (std::size_t index = 0; index < text.lineCount(); ++index)
+                    line(text.line(index));
+            } else if (shown == returnView()) {
+                for (const std::string& built : orva::buildReturn(declaration_, answers_, perPage))
+                    line(built);
+            } else {
+                const orva::PeriodFiles files = orva::surveyPeriod(dataFolder_);
+                const bool purchases = shown == purchasesView();
+                LinesTo sink(line);
+                orva::streamJournal(purchases ? files.purchases : files.sales, declaration_,
+                                    purchases ? orva::purchasesLayout(files.wording) : orva::salesLayout(files.wording),
+                                    perPage, sink);
+            }
+        };
+        // Only the chosen pages of the document as it is paged for the job.
+        const long long pageLines = perPage > 0 ? perPage : LLONG_MAX;
+        const orva::DocumentLines chosenPages = [&](const std::function<void(std::string_view)>& line) {
+            long long index = 0;
+            all([&](std::string_view text) {
+                const long long pageNumber = index++ / pageLines + 1;
+                if (pageNumber >= first && pageNumber <= last)
+                    line(text);
+            });
+        };
+        orva::PreparedJob job =
+            orva::preparePrintJob(*chosen, chosenPages, pointSize, orva::kApplicationTitle, perPage);
+        QApplication::restoreOverrideCursor();
+        startPrintJob(std::move(job));
+    } catch (const std::exception& error) {
+        QApplication::restoreOverrideCursor();
+        orva::showErrorBox(boxParent(), orva::failureText(error));
+    }
+}
+
+void MainWindow::startPrintJob(orva::PreparedJob&& prepared) {
+    // Submission and following (up to orva::kJobFollowTime) run on a worker, so the window keeps
+    // painting and scrolling meanwhile.
+    auto job = std::make_shared<orva::PreparedJob>(std::move(prepared));
+    const QString queue = QString::fromStdString(job->queue);
+    orva::PrintService* service = printService_;
+    statusBar()->showMessage(QStringLiteral("Печат: заданието се изпраща на „%1“ и се следи…").arg(queue));
+    printJob_ = QThread::create([this, job, service, queue] {
+        orva::JobOutcome outcome;
+        QString failure;
+        try {
+            outcome = service->submitPdfFollowed(job->queue, job->pdfPath, job->name, job->options);
+        } catch (const std::exception& error) {
+            failure = orva::failureText(error);
+            if (failure.isEmpty())
+                failure = QStringLiteral("Документът не може да се разпечата.");
+        }
+        QMetaObject::invokeMethod(
+            this, [this, outcome, failure, queue] { finishPrintJob(outcome.id, outcome.completed, failure, queue); },
+            Qt::QueuedConnection);
+    });
+    printJob_->start();
+}
+
+void MainWindow::finishPrintJob(int jobId, bool completed, const QString& failure, const QString& queue) {
+    printJob_->wait();
+    delete printJob_;
+    printJob_ = nullptr;
+    if (!failure.isNull()) {
+        statusBar()->showMessage(QStringLiteral("Печат: заданието не е отпечатано."));
+        orva::showErrorBox(boxParent(), failure);
+    } else if (completed) {
+        statusBar()->showMessage(QStringLiteral("Печат: задание %1 на „%2“ е отпечатано.").arg(jobId).arg(queue));
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintDone));
+    } else {
+        statusBar()->showMessage(
+            QStringLiteral("Печат: задание %1 на „%2“ е изпратено, но още не е отпечатано.").arg(jobId).arg(queue));
+        orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintPending));
+    }
 }

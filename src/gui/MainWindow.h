@@ -7,6 +7,7 @@
 #include <QPrinterInfo>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,10 +16,14 @@
 class AdditionalDataDialog;
 class DocumentView;
 class QAction;
+class QLabel;
+class QLineEdit;
 class QMenu;
+class QToolButton;
 class QPlainTextEdit;
 class QPrinter;
 class QTabWidget;
+class QThread;
 
 namespace Ui {
 class MainWindow;
@@ -26,6 +31,7 @@ class MainWindow;
 
 namespace orva {
 class PrintService;
+struct PreparedJob;
 // What the user is told when the period cannot be read; the program then ends.
 inline const char* const kReadError = "Грешка при четене на дискетата.";
 } // namespace orva
@@ -58,8 +64,20 @@ public:
     const orva::Declaration& declaration() const { return declaration_; }
     const orva::ReturnAnswers& answers() const { return answers_; }
 
-    // The print command: asks, prints the focused document, reports completion.
+    // The print command: asks, writes the focused document's job and hands it to a worker that
+    // submits and follows it; the outcome is reported when the worker is done.
     void printFocusedDocument();
+    // The print dialog (Ctrl+P, "Печат…"): printer, page range in document pages and copies for
+    // the current tab's document. A printer whose page holds another number of lines gets the
+    // document paged again for it, as orva-cli print -P does; the views keep their pages.
+    void printWithDialog();
+    // Tests answer the next print dialog instead of opening it: the answer sets the choices on the
+    // printer it is given, as the dialog would, and returns whether it was accepted.
+    using PrintDialogAnswer = std::function<bool(QPrinter&)>;
+    static void setNextPrintDialogAnswer(PrintDialogAnswer answer);
+
+    // Whether a print job is being submitted or followed (a second one is refused meanwhile).
+    bool printJobRunning() const { return printJob_ != nullptr; }
 
     // The additional-data dialog, once the load sequence has created it.
     AdditionalDataDialog* dialog() const { return dialog_.get(); }
@@ -79,6 +97,32 @@ public:
 
     void setVisible(bool visible) override;
 
+    // The commands around the documents: a menu button in the tab bar's corner (a press in a
+    // document asks to print it, so they are not there) and their keys.
+    QToolButton* menuButton() const { return menuButton_; }
+    // The find bar under the tabs (Ctrl+F; Enter and F3 next, Shift+F3 previous, Esc closes).
+    QWidget* findBar() const { return findBar_; }
+    QLineEdit* findEdit() const { return findEdit_; }
+    // Empty, or "Няма съвпадения" after a search that found nothing.
+    QLabel* findStatus() const { return findStatus_; }
+    // Finds the find bar's text in the current tab's document from its selection, letter case
+    // aside; the match is selected and scrolled into view. False when there is none.
+    bool findInCurrentDocument(bool forward);
+
+    // The document views' enlargement in points over their printed size (printing keeps its own);
+    // kept in the side files between runs.
+    int zoom() const { return zoom_; }
+    void setZoom(int points);
+
+    // The status bar's fixed parts: the open period (firm, VAT number, period, generation) and the
+    // page at the top of the current document ("стр. N от M"; empty on the VIES tab).
+    QLabel* periodStatus() const { return periodStatus_; }
+    QLabel* pageStatus() const { return pageStatus_; }
+
+    // Writes the current tab's document to `path` through the PDF writer orva-cli export uses
+    // (the same pages as printed). Throws orva::Error / orva::FileError naming the failure.
+    void saveCurrentDocumentAsPdf(const std::string& path);
+
 protected:
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -91,8 +135,15 @@ private:
     void loadVies(const orva::PeriodFiles& files);
     void maximizeOnActivation();
     void onDocumentPressed();
-    void printView(const DocumentView& view, int pointSize);
     bool hasViewFocus(const QWidget* view) const;
+    void setUpCommands();
+    void openFindBar();
+    void updatePageStatus();
+    void askAndSaveAsPdf();
+    void closeFindBar();
+    void startPrintJob(orva::PreparedJob&& job);
+    // `failure` is null when the job was accepted; `completed` whether it was printed by then.
+    void finishPrintJob(int jobId, bool completed, const QString& failure, const QString& queue);
     QWidget* boxParent();
 
     Ui::MainWindow* ui;
@@ -112,6 +163,15 @@ private:
     bool printQueued_ = false;
     bool hasVies_ = false; // the VIES tab holds a declaration, not the line saying there is none
     QString lastLoadError_;
+    QThread* printJob_ = nullptr; // the worker submitting and following a job, while it runs
+    QToolButton* menuButton_ = nullptr;
+    QMenu* commandMenu_ = nullptr;
+    QWidget* findBar_ = nullptr;
+    QLineEdit* findEdit_ = nullptr;
+    QLabel* findStatus_ = nullptr;
+    int zoom_ = 0;
+    QLabel* periodStatus_ = nullptr;
+    QLabel* pageStatus_ = nullptr;
     std::vector<std::string>
         gateProblems_; // why the journals are not the period's (UTF-8), asked about before the dialog
 };

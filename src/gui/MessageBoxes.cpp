@@ -78,7 +78,7 @@ void showErrorBox(QWidget* parent, const QString& text, const QString& detail) {
 }
 
 bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton yes, QMessageBox::StandardButton no) {
-    return runBox(parent, QMessageBox::Question, QStringLiteral("Confirm"), text, yes | no, yes) == yes;
+    return runBox(parent, QMessageBox::Question, QStringLiteral("Потвърждение"), text, yes | no, yes) == yes;
 }
 
 QString failureText(const char* message) {

@@ -15,7 +15,7 @@ namespace orva {
 inline const char* const kApplicationTitle = "ОРВА";
 
 // Plain message box: the application title, the message, one "OK", no icon. A `detail` (what
-// exactly failed) goes under the box's "Show Details..." button and to standard error as
+// exactly failed) goes under the box's "Подробности..." button and to standard error as
 // "orva: <detail>".
 void showPlainMessage(QWidget* parent, const QString& text, const QString& detail = QString());
 
@@ -23,7 +23,7 @@ void showPlainMessage(QWidget* parent, const QString& text, const QString& detai
 // a `detail` as for the plain box.
 void showErrorBox(QWidget* parent, const QString& text, const QString& detail = QString());
 
-// Confirmation box titled "Confirm" with the question icon and the given buttons (the first
+// Confirmation box titled "Потвърждение" with the question icon and the given buttons (the first
 // one is the default); true when the answer was `yes`.
 bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton yes, QMessageBox::StandardButton no);
 

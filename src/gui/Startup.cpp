@@ -14,7 +14,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include <cerrno>
 #include <clocale>
@@ -64,6 +66,15 @@ void writeFontFile(const std::string& path) {
     writeFileAtomic(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
+bool installQtTranslations(QCoreApplication& application) {
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QStringLiteral("qtbase_bg"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
 int runOrva(int argc, char** argv, const std::function<void()>& applicationReady) {
     // Answered before any window system is touched: nothing opens, nothing is written.
     const char* const first = argc > 1 ? argv[1] : nullptr;
@@ -88,6 +99,8 @@ int runOrva(int argc, char** argv, const std::function<void()>& applicationReady
     // The title "ОРВА" goes on every message box and print job. It is not made the display name:
     // on X11 Qt would append that to every window title, and the captions must stay as they are.
     QGuiApplication::setDesktopFileName(QStringLiteral("orva"));
+    if (!installQtTranslations(application))
+        std::fprintf(stderr, "orva: няма преводи на Qt на български (qtbase_bg.qm)\n");
     if (applicationReady)
         applicationReady();
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+
+class QCoreApplication;
 #include <string>
 
 namespace orva {
@@ -25,6 +27,11 @@ std::string helpText();
 // Copies the embedded face (:/MYFONT/MYFONT_1) to `path`, replacing the file atomically.
 // Throws orva::Error naming the failure.
 void writeFontFile(const std::string& path);
+
+// Loads Qt's own Bulgarian texts (qtbase_bg.qm from Qt's translations folder) into `application`,
+// whatever the locale: every text of the program is Bulgarian, so the standard buttons and dialogs
+// around them are too. Returns false when the file is missing (the chrome then stays English).
+bool installQtTranslations(QCoreApplication& application);
 
 // The whole run of the window program: --help and --version, data folder, numeric locale, title,
 // side-file folders, font file and its registration, the diskette prompt, the folder chooser

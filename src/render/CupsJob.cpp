@@ -142,6 +142,11 @@ int sendJob(const CupsConnection& server, const std::string& queue, const std::s
 
 int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
                  const JobOptions& options, std::chrono::milliseconds follow) {
+    return followPdfJob(queue, pdfPath, jobName, options, follow).id;
+}
+
+JobOutcome followPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
+                        const JobOptions& options, std::chrono::milliseconds follow) {
     // One connection for the whole job, every request on it answered within the deadlines.
     const CupsConnection server;
     requireQueueTakesJobs(server, queue);
@@ -159,9 +164,9 @@ int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std
                         why);
         // Completed, or no answer about an accepted job: nothing says it failed.
         if (job.state == IPP_JSTATE_COMPLETED || job.state == 0)
-            return jobId;
+            return {jobId, true};
         if (std::chrono::steady_clock::now() >= deadline)
-            return jobId; // still pending, held or processing: on its way
+            return {jobId, false}; // still pending, held or processing: on its way
         std::this_thread::sleep_for(kPollInterval);
     }
 }
@@ -173,6 +178,10 @@ public:
     int submitPdf(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
                   const JobOptions& options) override {
         return submitPdfJob(queue, pdfPath, jobName, options);
+    }
+    JobOutcome submitPdfFollowed(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
+                                 const JobOptions& options) override {
+        return followPdfJob(queue, pdfPath, jobName, options);
     }
 };
 

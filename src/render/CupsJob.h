@@ -24,4 +24,9 @@ inline constexpr std::chrono::seconds kJobFollowTime{30};
 int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
                  const JobOptions& options, std::chrono::milliseconds follow = kJobFollowTime);
 
+// submitPdfJob, saying also whether the job had completed or was still on its way when following
+// it ended.
+JobOutcome followPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
+                        const JobOptions& options, std::chrono::milliseconds follow = kJobFollowTime);
+
 } // namespace orva

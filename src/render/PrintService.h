@@ -9,6 +9,12 @@ namespace orva {
 // Options of a print job (name, value), as lp's -o gives them.
 using JobOptions = std::vector<std::pair<std::string, std::string>>;
 
+// What was known of a submitted job when following it ended.
+struct JobOutcome {
+    int id = 0;
+    bool completed = true; // false: still pending, held or processing when following it ended
+};
+
 // Where a finished print job goes. The print server is one implementation (cupsPrintService);
 // tests put one in its place that keeps what it is given, so the path a user's job takes up to
 // the server is the path they check.
@@ -20,6 +26,13 @@ public:
     // and returns the job's id. Throws orva::Error naming the queue when the job is refused or fails.
     virtual int submitPdf(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
                           const JobOptions& options) = 0;
+
+    // submitPdf, saying also whether the job had completed when following it ended. A service
+    // that cannot tell takes an accepted job as completed.
+    virtual JobOutcome submitPdfFollowed(const std::string& queue, const std::string& pdfPath,
+                                         const std::string& jobName, const JobOptions& options) {
+        return {submitPdf(queue, pdfPath, jobName, options), true};
+    }
 };
 
 // The print server: submitPdfJob (CupsJob.h). One for the process.

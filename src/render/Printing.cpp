@@ -47,6 +47,9 @@ JobOptions jobOptions(const QPrinter& printer) {
         options.emplace_back("sides", "two-sided-long-edge");
         break;
     }
+    // Copies chosen in a print dialog: the server makes them, the file holds one.
+    if (printer.copyCount() > 1)
+        options.emplace_back("copies", std::to_string(printer.copyCount()));
     return options;
 }
 
@@ -114,8 +117,19 @@ void printDocument(PrintService& service, QPrinter& printer, const DocumentText&
     printDocument(service, printer, all, pointSize, jobName, linesPerSheet);
 }
 
+PreparedJob::PreparedJob() = default;
+PreparedJob::PreparedJob(PreparedJob&&) noexcept = default;
+PreparedJob& PreparedJob::operator=(PreparedJob&&) noexcept = default;
+PreparedJob::~PreparedJob() = default;
+
 void printDocument(PrintService& service, QPrinter& printer, const DocumentLines& lines, int pointSize,
                    const std::string& jobName, int linesPerSheet) {
+    const PreparedJob job = preparePrintJob(printer, lines, pointSize, jobName, linesPerSheet);
+    service.submitPdf(job.queue, job.pdfPath, job.name, job.options);
+}
+
+PreparedJob preparePrintJob(QPrinter& printer, const DocumentLines& lines, int pointSize, const std::string& jobName,
+                            int linesPerSheet) {
     if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
         throw Error("печат: няма принтер \"" + toUtf8(printer.printerName()) + "\"");
     const int fit = linesPerPage(printer, pointSize);
@@ -136,10 +150,11 @@ void printDocument(PrintService& service, QPrinter& printer, const DocumentLines
     const std::string queue = toUtf8(printer.printerName().section(QLatin1Char('/'), 0, 0));
     if (linesPerPage(pdfPrinter, pointSize) != linesPerPage(printer, pointSize))
         throw Error("печат: страницата на принтера \"" + queue + "\" не може да се възпроизведе");
-    QTemporaryDir folder;
-    if (!folder.isValid())
+    PreparedJob job;
+    job.folder = std::make_unique<QTemporaryDir>();
+    if (!job.folder->isValid())
         throw Error("печат: няма временна папка за заданието");
-    const std::string pdf = folder.filePath(QStringLiteral("job.pdf")).toStdString();
+    const std::string pdf = job.folder->filePath(QStringLiteral("job.pdf")).toStdString();
     try {
         PdfDocumentFile file(pdf, pdfPrinter, pointSize, perPage, jobName);
         lines([&](std::string_view line) { file.addLine(line); });
@@ -148,7 +163,11 @@ void printDocument(PrintService& service, QPrinter& printer, const DocumentLines
     } catch (const FileError&) {
         throw Error("печат: заданието не може да се запише в " + pdf);
     }
-    service.submitPdf(queue, pdf, jobName, jobOptions(printer));
+    job.queue = queue;
+    job.pdfPath = pdf;
+    job.name = jobName;
+    job.options = jobOptions(printer);
+    return job;
 }
 
 void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,

@@ -3,6 +3,7 @@
 // The print sequence: a document's lines through our PDF writer into a file, and that file as one
 // job to a print service. Exported PDFs and printed sheets are the same pages.
 
+#include "render/PrintService.h"
 #include "text/DocumentText.h"
 #include "text/LineFile.h"
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 class QPrinter;
+class QTemporaryDir;
 
 namespace orva {
 
@@ -67,5 +69,24 @@ using DocumentLines = std::function<void(const std::function<void(std::string_vi
 // printDocument with the lines as `lines` hands them over.
 void printDocument(PrintService& service, QPrinter& printer, const DocumentLines& lines, int pointSize,
                    const std::string& jobName, int linesPerSheet = 0);
+
+// A print job written and not yet submitted: its PDF lives in a temporary folder of its own, which
+// goes with the job. Nothing in it refers to the printer, so it can be submitted on another thread.
+struct PreparedJob {
+    PreparedJob();
+    PreparedJob(PreparedJob&&) noexcept;
+    PreparedJob& operator=(PreparedJob&&) noexcept;
+    ~PreparedJob();
+
+    std::string queue;
+    std::string pdfPath;
+    std::string name;
+    JobOptions options;
+    std::unique_ptr<QTemporaryDir> folder;
+};
+
+// The first half of printDocument: the checks and the PDF, with the same failures.
+PreparedJob preparePrintJob(QPrinter& printer, const DocumentLines& lines, int pointSize, const std::string& jobName,
+                            int linesPerSheet = 0);
 
 } // namespace orva

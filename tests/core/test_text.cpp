@@ -1,5 +1,6 @@
 #include "text/Csv.h"
 #include "text/Decimal.h"
+#include "text/DocumentSearch.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/Fields.h"
@@ -413,6 +414,60 @@ TEST_F(LineFileOnDisk, NulStopNamesItsLineAndTheLinesAfterIt) {
                 EXPECT_EQ(stop->line, c.line);
                 EXPECT_EQ(stop->linesAfter, c.linesAfter);
             }
+        }
+    }
+}
+
+// Find: letter case aside for Latin and Cyrillic (Ё too), forwards and backwards from a place,
+// once around the document.
+TEST(DocumentSearch, FindsAcrossCaseAndWrapsOnce) {
+    const orva::LineListText text(
+        {orva::utf8ToWin1251("Фирма ОРВА ЕООД"), "", orva::utf8ToWin1251("фактура Ёлка, орва"), "ORVA orva"});
+    struct Case {
+        const char* needle;
+        std::size_t line, column;
+        bool forward;
+        long foundLine; // -1: none
+        std::size_t foundColumn;
+    };
+    const Case cases[] = {
+        {"орва", 0, 0, true, 0, 6},    // capitals in the text
+        {"ОРВА", 0, 7, true, 2, 14},   // after the first match: the next line's small letters
+        {"ёЛКА", 0, 0, true, 2, 8},    // Ё and Л fold
+        {"orva", 3, 1, true, 3, 5},    // Latin, from inside the line
+        {"orva", 3, 6, true, 3, 0},    // past the last: wraps to the start line's first part
+        {"орва", 2, 14, false, 0, 6},  // backwards: before the column only
+        {"орва", 0, 6, false, 2, 14},  // backwards from the first: wraps to the end
+        {"фактура", 2, 1, true, 2, 0}, // the only match, before the start on the start line
+        {"липсва", 0, 0, true, -1, 0}, // none
+        {"", 0, 0, true, -1, 0},       // an empty needle finds nothing
+        {"ЕООД ", 0, 0, true, -1, 0},  // no match past a line's end
+    };
+    for (const Case& test : cases) {
+        const auto found =
+            orva::findInDocument(text, orva::utf8ToWin1251(test.needle), test.line, test.column, test.forward);
+        SCOPED_TRACE(test.needle);
+        if (test.foundLine < 0) {
+            EXPECT_FALSE(found.has_value());
+            continue;
+        }
+        ASSERT_TRUE(found.has_value());
+        EXPECT_EQ(found->line, static_cast<std::size_t>(test.foundLine));
+        EXPECT_EQ(found->column, test.foundColumn);
+        EXPECT_EQ(found->length, orva::utf8ToWin1251(test.needle).size());
+    }
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        const char16_t letter = orva::win1251Char(static_cast<unsigned char>(byte));
+        const unsigned char folded = orva::foldWin1251(static_cast<unsigned char>(byte));
+        // Every capital folds onto the byte of its small letter; nothing else moves.
+        const bool capital =
+            (letter >= u'A' && letter <= u'Z') || (letter >= 0x0400 && letter <= 0x042F) || letter == 0x0490; // Ґ
+        EXPECT_EQ(folded != byte, capital) << byte;
+        if (capital) {
+            const char16_t small = letter == 0x0490                     ? 0x0491
+                                   : letter <= u'Z' || letter >= 0x0410 ? letter + 0x20
+                                                                        : letter + 0x50;
+            EXPECT_EQ(orva::win1251Char(folded), small) << byte;
         }
     }
 }

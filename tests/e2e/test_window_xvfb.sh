@@ -95,8 +95,8 @@ prompt=""
 wait_until 60 first_visible_window '^Confirm' >/dev/null || fail "no diskette prompt within a minute"
 prompt=$(first_visible_window '^Confirm')
 screenshot prompt >/dev/null
-[ "$(xdotool getwindowname "$prompt")" = "Confirm" ] ||
-    problem "the prompt is titled '$(xdotool getwindowname "$prompt")', not 'Confirm'"
+[ "$(xdotool getwindowname "$prompt")" = "Потвърждение" ] ||
+    problem "the prompt is titled '$(xdotool getwindowname "$prompt")', not 'Потвърждение'"
 press_return "$prompt"
 
 # The additional-data dialog, titled with the caption; a printer failure box may come first.

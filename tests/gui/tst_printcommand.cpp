@@ -1,4 +1,5 @@
-// The print command: confirmation, the focused box, completion and failure boxes, offscreen.
+// The window's commands, offscreen: the print command (confirmation, the focused box, the job on its
+// worker, completion and failure boxes), the print dialog, find, zoom, the status bar, save as PDF.
 
 #include "RecordingPrintService.h"
 #include "ShellTestSupport.h"
@@ -6,23 +7,65 @@
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
 #include "gui/MainWindow.h"
+#include "gui/Startup.h"
+#include "journals/Journal.h"
+#include "period/DataFiles.h"
 #include "render/PageMetrics.h"
+#include "render/QtText.h"
+#include "text/Errors.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPageSize>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
+#include <algorithm>
+#include <atomic>
+#include <future>
 #include <memory>
+#include <optional>
 
 namespace {
 
 const QString kQuestion = QStringLiteral("Желаете ли да разпечатате избрания документ ?");
 const QString kDone = QStringLiteral("Печатането завърши.");
+const QString kPending = QStringLiteral("Заданието е изпратено; принтерът още не го е отпечатал.");
+
+// Holds every job until released, then settles it as told: the window must go on meanwhile.
+struct HeldPrintService final : orva::PrintService {
+    std::atomic<bool> entered{false}, fileThere{false}; // fileThere: the job's PDF, as submitted
+    std::promise<void> release;
+    bool completed = true;
+    std::optional<std::string> refusal;
+    int submitPdf(const std::string&, const std::string&, const std::string&, const orva::JobOptions&) override {
+        return 0;
+    }
+    orva::JobOutcome submitPdfFollowed(const std::string&, const std::string& pdf, const std::string&,
+                                       const orva::JobOptions&) override {
+        fileThere = QFile(QString::fromStdString(pdf)).size() > 0;
+        entered = true;
+        release.get_future().wait();
+        if (refusal)
+            throw orva::Error(*refusal);
+        return {7, completed};
+    }
+};
+
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override { return paints += event->type() == QEvent::Paint, false; }
+};
 
 } // namespace
 
@@ -50,6 +93,28 @@ private:
         QTest::mouseClick(box->viewport(), button, Qt::NoModifier, QPoint(20, 20));
     }
 
+    // The window on the test's period, as at a start; again after a reset, with the same side files.
+    void open() {
+        answers.reset(); // the old answerer's end takes the answers off the boxes
+        answers = std::make_unique<ModalAnswerer>();
+        answers->then(ModalAnswerer::press(QMessageBox::Ok)); // no printer at creation
+        answers->then(ModalAnswerer::clickDefault());         // the dialog
+        form = std::make_unique<MainWindow>(
+            dir->filePath(QStringLiteral("data")).toStdString(),
+            orva::sideFilesBeside(dir->filePath(QStringLiteral("bin/orva")).toStdString()), QPrinterInfo());
+        form->show();
+        QVERIFY(!form->loadFailed());
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QCOMPARE(answers->seen.size(), std::size_t(2));
+        answers->seen.clear();
+    }
+
+    // The line of the selection's start and its text, as the user reads it.
+    static std::pair<std::size_t, QString> selection(const DocumentView& view) {
+        return {std::min(view.caret(), view.anchor()).line, orva::toQString(view.selectedText())};
+    }
+
     // Runs until the answerer has seen `count` boxes and the command has finished.
     void settle(std::size_t count) {
         QTRY_COMPARE_WITH_TIMEOUT(answers->seen.size(), count, 10000);
@@ -57,26 +122,18 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(orva::registerEmbeddedDocumentFont() >= 0); }
+    void initTestCase() {
+        QVERIFY(orva::registerEmbeddedDocumentFont() >= 0);
+        QVERIFY(orva::installQtTranslations(*QCoreApplication::instance()));
+    }
 
     void init() {
         dir = std::make_unique<QTemporaryDir>();
         QDir(dir->path()).mkpath(QStringLiteral("data"));
         QDir(dir->path()).mkpath(QStringLiteral("bin"));
-        const std::string data = dir->filePath(QStringLiteral("data")).toStdString();
-        period::write(data, 60, 60);
+        period::write(dir->filePath(QStringLiteral("data")).toStdString(), 60, 60);
         jobs.jobs.clear();
-        answers = std::make_unique<ModalAnswerer>();
-        answers->then(ModalAnswerer::press(QMessageBox::Ok)); // no printer at creation
-        answers->then(ModalAnswerer::clickDefault());         // the dialog
-        form = std::make_unique<MainWindow>(
-            data, orva::sideFilesBeside(dir->filePath(QStringLiteral("bin/orva")).toStdString()), QPrinterInfo());
-        form->show();
-        QVERIFY(!form->loadFailed());
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        QCOMPARE(answers->seen.size(), std::size_t(2));
-        answers->seen.clear();
+        open();
     }
 
     void cleanup() {
@@ -90,10 +147,10 @@ private slots:
         pressIn(form->purchasesView(), Qt::LeftButton);
         settle(1);
         const SeenModal& question = answers->seen[0];
-        QCOMPARE(question.title, QStringLiteral("Confirm"));
+        QCOMPARE(question.title, QStringLiteral("Потвърждение"));
         QCOMPARE(question.text, kQuestion);
         QCOMPARE(question.icon, QMessageBox::Question);
-        QCOMPARE(question.buttons, (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")}));
+        QCOMPARE(question.buttons, (QStringList{QStringLiteral("&Да"), QStringLiteral("&Не")}));
         QTest::qWait(300);
         QCOMPARE(answers->seen.size(), std::size_t(1));
         QVERIFY(jobs.jobs.empty());
@@ -140,7 +197,8 @@ private slots:
         pressIn(form->viesView(), Qt::LeftButton);
         settle(2);
         QCOMPARE(answers->seen[0].text, kQuestion);
-        QCOMPARE(answers->seen[1].text, kDone);
+        QCOMPARE(answers->seen[1].text, QStringLiteral("Няма какво да се печата."));
+        QCOMPARE(answers->seen[1].icon, QMessageBox::NoIcon);
         QTest::qWait(300);
         QCOMPARE(answers->seen.size(), std::size_t(2));
         QVERIFY(jobs.jobs.empty());
@@ -168,23 +226,187 @@ private slots:
         QCOMPARE(answers->seen[0].text, kQuestion);
     }
 
-    // Without a printer the completion message comes first and the failure second.
-    void failingJobReportsAfterCompletion() {
+    // Without a printer only the failure is said: nothing was printed.
+    void noPrinterSaysOnlyTheError() {
         QVERIFY(form->printer() == nullptr);
         answers->then(ModalAnswerer::press(QMessageBox::Yes));
         answers->then(ModalAnswerer::press(QMessageBox::Ok));
-        answers->then(ModalAnswerer::press(QMessageBox::Ok));
         pressIn(form->purchasesView(), Qt::LeftButton);
-        settle(3);
-        QCOMPARE(answers->seen[1].text, kDone);
-        QCOMPARE(answers->seen[1].icon, QMessageBox::NoIcon);
-        QCOMPARE(answers->seen[2].title, QStringLiteral("ОРВА"));
-        QCOMPARE(answers->seen[2].icon, QMessageBox::Critical);
-        QVERIFY(!answers->seen[2].text.isEmpty());
-        QVERIFY(!answers->seen[2].hourglass);
+        settle(2);
+        QTest::qWait(300);
+        QCOMPARE(answers->seen.size(), std::size_t(2));
+        QCOMPARE(answers->seen[1].title, QStringLiteral("ОРВА"));
+        QCOMPARE(answers->seen[1].icon, QMessageBox::Critical);
+        QCOMPARE(answers->seen[1].text, QStringLiteral("Няма принтер, на който да се печата."));
+        QVERIFY(!answers->seen[1].hourglass);
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // The documents are untouched.
         QVERIFY(form->purchasesView()->lineCount() > 0);
+    }
+
+    // Ctrl+F, Enter, F3, Shift+F3 (and around), no match, Esc: a page header's Cyrillic and Latin
+    // capitals found by small letters.
+    void findStepsThroughTheDocument() {
+        DocumentView* view = form->purchasesView();
+        form->documentTabs()->setCurrentWidget(view->parentWidget());
+        QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->findEdit()));
+        const QString needle = QStringLiteral("ин по зддс bg");
+        form->findEdit()->setText(needle); // keyClicks types ASCII only
+        QTest::keyClick(form->findEdit(), Qt::Key_Return);
+        const auto first = selection(*view);
+        QVERIFY(first.second != needle && first.second.toLower() == needle);
+        QTest::keyClick(form.get(), Qt::Key_F3);
+        const auto second = selection(*view);
+        QVERIFY(second.first > first.first && second.second.toLower() == needle);
+        QTest::keyClick(form.get(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(selection(*view), first);
+        QTest::keyClick(form.get(), Qt::Key_F3, Qt::ShiftModifier); // around to the last, scrolled to
+        const auto last = selection(*view);
+        QVERIFY(last.first + 200 > view->lineCount() && view->firstVisibleLine() > int(second.first));
+        form->findEdit()->setText(QStringLiteral("няма го Nowhere"));
+        QVERIFY(!form->findInCurrentDocument(true));
+        QCOMPARE(form->findStatus()->text(), QStringLiteral("Няма съвпадения"));
+        QCOMPARE(selection(*view), last);
+        QTest::keyClick(form->findEdit(), Qt::Key_Escape);
+        QVERIFY(form->findBar()->isHidden());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view));
+        QVERIFY(answers->seen.empty()); // nothing asked to print
+    }
+
+    // Ctrl++, Ctrl+-, Ctrl+wheel, Ctrl+0 scale every view's face, kept for the next run; the
+    // page length does not follow.
+    void zoomKeysAndWheelAreRemembered() {
+        const auto sizes = [this] {
+            return std::pair{form->labelView()->font().pointSize(), form->salesView()->font().pointSize()};
+        };
+        for (const Qt::Key key : {Qt::Key_Plus, Qt::Key_Plus, Qt::Key_Minus})
+            QTest::keyClick(form.get(), key, Qt::ControlModifier);
+        QCOMPARE(sizes(), (std::pair{orva::kLabelPointSize + 1, orva::kDocumentPointSize + 1}));
+        QWheelEvent wheel(QPointF(20, 20), QPointF(20, 20), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::ControlModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(form->salesView()->viewport(), &wheel);
+        const int lines = form->linesPerPage();
+        open();
+        QCOMPARE(sizes(), (std::pair{orva::kLabelPointSize + 3, orva::kDocumentPointSize + 3}));
+        QCOMPARE(form->linesPerPage(), lines);
+        QTest::keyClick(form.get(), Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(sizes(), (std::pair{orva::kLabelPointSize, orva::kDocumentPointSize}));
+        QCOMPARE(answers->unscripted, 0);
+    }
+
+    // The status bar names the period and follows the page at the top; save as PDF writes the
+    // current document's pages as printed.
+    void statusBarAndSaveAsPdf() {
+        QVERIFY(form->periodStatus()->text().contains(orva::toQString(form->declaration().vatNumber).trimmed()));
+        DocumentView* view = form->salesView();
+        const auto perPage = static_cast<std::size_t>(form->linesPerPage());
+        const QString pages = QString::number((view->lineCount() + perPage - 1) / perPage);
+        form->documentTabs()->setCurrentWidget(view->parentWidget());
+        view->verticalScrollBar()->setValue(int(perPage) - 1);
+        QCOMPARE(form->pageStatus()->text(), QStringLiteral("стр. 1 от ") + pages);
+        view->verticalScrollBar()->setValue(int(perPage));
+        QCOMPARE(form->pageStatus()->text(), QStringLiteral("стр. 2 от ") + pages);
+        const std::string path = dir->filePath(QStringLiteral("bin/продажби.pdf")).toStdString();
+        form->saveCurrentDocumentAsPdf(path);
+        QFile file(QString::fromStdString(path));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::number(orva::fixture::pdfPageCount(file.readAll().toStdString())), pages);
+    }
+
+    // The print dialog through its seam: Cancel prints nothing; the chosen pages and copies of the
+    // current tab's document are the job.
+    void printDialogPrintsTheChosenPages() {
+        printIntoPdf();
+        form->documentTabs()->setCurrentWidget(form->purchasesView()->parentWidget());
+        MainWindow::setNextPrintDialogAnswer([](QPrinter&) { return false; });
+        QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
+        int offeredLast = 0;
+        MainWindow::setNextPrintDialogAnswer([&offeredLast](QPrinter& printer) {
+            offeredLast = printer.toPage();
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(2, 3);
+            printer.setCopyCount(2);
+            return true;
+        });
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
+        settle(1);
+        QCOMPARE(answers->seen[0].text, kDone);
+        const auto perPage = static_cast<std::size_t>(form->linesPerPage());
+        QCOMPARE(offeredLast, int((form->purchasesView()->lineCount() + perPage - 1) / perPage));
+        QCOMPARE(jobs.jobs.size(), std::size_t(1)); // none from the cancelled dialog
+        QCOMPARE(orva::fixture::pdfPageCount(jobs.jobs[0].pdf), 2);
+        const auto& options = jobs.jobs[0].options;
+        QVERIFY(std::count(options.begin(), options.end(), std::pair<std::string, std::string>("copies", "2")));
+
+        // A5 holds fewer lines: the journal built again for its page, one page a sheet; the view as it was.
+        QPrinter a5(QPrinter::HighResolution);
+        a5.setPageSize(QPageSize(QPageSize::A5));
+        const int fit = orva::linesPerPage(a5, orva::kDocumentPointSize);
+        std::vector<std::string> lines;
+        const std::size_t shown = form->purchasesView()->lineCount();
+        orva::LineCollector sink(lines);
+        const orva::PeriodFiles files = orva::surveyPeriod(form->dataFolder());
+        orva::streamJournal(files.purchases, form->declaration(), orva::purchasesLayout(files.wording), fit, sink);
+        QVERIFY(fit < form->linesPerPage() && lines.size() != form->purchasesView()->lineCount());
+        MainWindow::setNextPrintDialogAnswer([](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            return printer.setPageSize(QPageSize(QPageSize::A5));
+        });
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        form->printWithDialog();
+        settle(2);
+        QCOMPARE(std::size_t(orva::fixture::pdfPageCount(jobs.jobs.at(1).pdf)), (lines.size() + fit - 1) / fit);
+        QCOMPARE(form->purchasesView()->lineCount(), shown);
+    }
+
+    // The job is submitted and followed on a worker: while it is held the window paints, shows the
+    // job's state and refuses a second print; only its outcome is reported afterwards.
+    void jobFollowedOffTheWindowThread_data() {
+        QTest::addColumn<int>("outcome"); // 0 completed, 1 still pending, 2 refused
+        QTest::addColumn<QString>("message");
+        QTest::newRow("completed") << 0 << kDone;
+        QTest::newRow("pending") << 1 << QStringLiteral("Заданието е изпратено; принтерът още не го е отпечатал.");
+        QTest::newRow("refused") << 2 << QStringLiteral("печат: отказано");
+    }
+    void jobFollowedOffTheWindowThread() {
+        QFETCH(int, outcome);
+        QFETCH(QString, message);
+        printIntoPdf();
+        HeldPrintService held;
+        held.completed = outcome == 0;
+        if (outcome == 2)
+            held.refusal = "печат: отказано";
+        form->setPrintService(held);
+        bool released = false;
+        const auto release = qScopeGuard([&] {
+            if (!released)
+                held.release.set_value();
+            QTRY_VERIFY(!form->printJobRunning());
+        });
+        answers->then(ModalAnswerer::press(QMessageBox::Yes));
+        pressIn(form->returnView(), Qt::LeftButton);
+        QTRY_VERIFY(held.entered.load());
+        QVERIFY(held.fileThere.load() && QApplication::overrideCursor() == nullptr);
+        QVERIFY(form->statusBar()->currentMessage().contains(QStringLiteral("Печат")));
+        PaintCounter counter;
+        form->returnView()->viewport()->installEventFilter(&counter);
+        form->returnView()->viewport()->update();
+        QTRY_VERIFY(counter.paints > 0);
+        form->returnView()->viewport()->removeEventFilter(&counter);
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        pressIn(form->salesView(), Qt::LeftButton);
+        settle(2);
+        QVERIFY(answers->seen[1].text.contains(QStringLiteral("още се следи")));
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        released = true;
+        held.release.set_value();
+        settle(3);
+        QCOMPARE(answers->seen.size(), std::size_t(3));
+        QCOMPARE(answers->seen[2].text, message);
+        QCOMPARE(answers->seen[2].icon, outcome == 2 ? QMessageBox::Critical : QMessageBox::NoIcon);
     }
 };
 

@@ -50,7 +50,7 @@ void answerBoxes() {
         answerBoxes();
         report({QStringLiteral("BOX"), box.title, box.text, QString::number(box.icon),
                 box.buttons.join(QLatin1Char(',')), box.detailedText});
-        if (box.title == QLatin1String("Confirm")) {
+        if (box.title == QStringLiteral("Потвърждение")) {
             report({QStringLiteral("FONT"), courierNew()});
             return qgetenv("ORVA_CHILD_PROMPT") == "ok" ? QMessageBox::Ok : QMessageBox::Cancel;
         }
@@ -202,10 +202,10 @@ private slots:
             QCOMPARE(child.exitCode, 0);
             QCOMPARE(child.count(QStringLiteral("BOX")), 1);
             const QStringList prompt = child.find(QStringLiteral("BOX"));
-            QCOMPARE(prompt.value(1), QStringLiteral("Confirm"));
+            QCOMPARE(prompt.value(1), QStringLiteral("Потвърждение"));
             QCOMPARE(prompt.value(2), QStringLiteral("Моля поставете дискетата с ДДС файловете във ФДУ"));
             QCOMPARE(prompt.value(3).toInt(), int(QMessageBox::Question));
-            QCOMPARE(prompt.value(4), QStringLiteral("OK,Cancel"));
+            QCOMPARE(prompt.value(4), QStringLiteral("Добре,Отказ"));
             QCOMPARE(child.count(QStringLiteral("DIALOG")), 0);
             QCOMPARE(child.count(QStringLiteral("WINDOW")), 0);
             // Started twice: the same single font file, no side files, no temporary leftovers.

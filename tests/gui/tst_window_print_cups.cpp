@@ -391,9 +391,9 @@ private slots:
         checkPrinterOutput(id, 1);
     }
 
-    // A queue that rejects jobs: "Печатането завърши." and then the error box naming the queue,
-    // and nothing submitted. The queue is the test's own; the shared default is never switched off.
-    void refusedJobIsReportedAfterCompletion() {
+    // A queue that rejects jobs: only the error box naming the queue (nothing was printed), and
+    // nothing submitted. The queue is the test's own; the shared default is never switched off.
+    void refusedJobIsReportedAlone() {
         const QString other = QStringLiteral("ORVA_REFUSE_WINDOW");
         const Output added =
             run(QStringLiteral("lpadmin"),
@@ -420,14 +420,14 @@ private slots:
         const std::size_t seen = answers->seen.size();
         answers->then(ModalAnswerer::press(QMessageBox::Yes));
         answers->then(ModalAnswerer::press(QMessageBox::Ok));
-        answers->then(ModalAnswerer::press(QMessageBox::Ok));
         clickIn(form->labelView());
-        QTRY_VERIFY_WITH_TIMEOUT(answers->seen.size() >= seen + 3, kJobTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(answers->seen.size() >= seen + 2, kJobTimeout);
+        QTest::qWait(300);
+        QCOMPARE(answers->seen.size(), seen + 2);
         QCOMPARE(answers->seen[seen].text, kQuestion);
-        QCOMPARE(answers->seen[seen + 1].text, kDone);
-        QCOMPARE(answers->seen[seen + 2].icon, QMessageBox::Critical);
-        QVERIFY2(answers->seen[seen + 2].text.contains(QLatin1Char('"') + other + QLatin1Char('"')),
-                 qPrintable(answers->seen[seen + 2].text));
+        QCOMPARE(answers->seen[seen + 1].icon, QMessageBox::Critical);
+        QVERIFY2(answers->seen[seen + 1].text.contains(QLatin1Char('"') + other + QLatin1Char('"')),
+                 qPrintable(answers->seen[seen + 1].text));
         QCOMPARE(jobCount(), 0);
     }
 };
