@@ -6,9 +6,9 @@
 // The derived cells and the default date are also fed the bytes directly.
 #include "FuzzChecks.h"
 
+#include "check/ReturnRules.h"
 #include "declaration/Declaration.h"
 #include "period/Period.h"
-#include "check/ReturnRules.h"
 #include "text/Errors.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
+#include "check/ReturnRules.h"
 #include "period/DataFiles.h"
 #include "period/Period.h"
-#include "check/ReturnRules.h"
 
 #include "PeriodBuilder.h"
 
@@ -56,7 +56,8 @@ TEST_F(DataFiles, ExactNameFirstThenTheOneCaseVariant) {
         {{"Pokupki.txt"}, "Pokupki.txt"},
         {{"pokupki.txt", "POKUPKI.TXT"}, "pokupki.txt"},
         {{"POKUPKI.TXT", "Pokupki.txt"}, "pokupki.txt: няколко файла отговарят: POKUPKI.TXT, Pokupki.txt"},
-        {{"pokupki.txt.bak", "xpokupki.txt"}, "pokupki.txt: не може да се отвори @/pokupki.txt: No such file or directory"},
+        {{"pokupki.txt.bak", "xpokupki.txt"},
+         "pokupki.txt: не може да се отвори @/pokupki.txt: No such file or directory"},
     };
     for (const Case& c : cases) {
         TearDown();
@@ -85,9 +86,9 @@ TEST_F(DataFiles, CodePageByTheRangeThatHoldsMoreBytes) {
     const std::vector<Case> cases = {
         {"", CodePage::Mik, 0},
         {"ASCII only\r\nmore", CodePage::Mik, 10},
-        {"\x80\xA0\xAF\r\n", CodePage::Mik, 3},                  // MIK letters
-        {"\xC0\xE0\xE1\x84\x93\r\n", CodePage::Windows1251, 5}, // 1251 letters and „“
-        {"\x80\xC0", CodePage::Mik, 2},                          // a tie stays MIK
+        {"\x80\xA0\xAF\r\n", CodePage::Mik, 3},                     // MIK letters
+        {"\xC0\xE0\xE1\x84\x93\r\n", CodePage::Windows1251, 5},     // 1251 letters and „“
+        {"\x80\xC0", CodePage::Mik, 2},                             // a tie stays MIK
         {std::string("ab\0\xC0\xC0", 5), CodePage::Windows1251, 2}, // bytes after a NUL count too
         // Long enough for the counting by words, one byte deciding across their edges.
         {"x" + std::string(100, '\xC0') + std::string(99, '\x90') + "yz", CodePage::Windows1251, 202},
@@ -141,7 +142,8 @@ TEST_F(DataFiles, AFifoOrFolderIsRefusedWithoutWaiting) {
     ASSERT_EQ(::mkfifo((folder_ + "/pokupki.txt").c_str(), 0600), 0);
     EXPECT_EQ(failure("pokupki.txt"), "pokupki.txt: не е обикновен файл: " + folder_ + "/pokupki.txt");
     ASSERT_EQ(::mkdir((folder_ + "/prodagbi.txt").c_str(), 0700), 0);
-    EXPECT_EQ(failure("prodagbi.txt"), "prodagbi.txt: не може да се прочете " + folder_ + "/prodagbi.txt: Is a directory");
+    EXPECT_EQ(failure("prodagbi.txt"),
+              "prodagbi.txt: не може да се прочете " + folder_ + "/prodagbi.txt: Is a directory");
 }
 
 // An amount valid by the number grammar too long for a money text once showed as "i.nf" in cell 50 and
@@ -153,9 +155,13 @@ TEST_F(DataFiles, AmountsBeyondTheMoneyFormatFailNamingTheirPlace) {
         bool check; // checkPeriod, else presetAnswers
         const char* messageStart;
     } cases[] = {
-        {"a cell in the table", {{11, "1e4931"}}, true,
+        {"a cell in the table",
+         {{11, "1e4931"}},
+         true,
          "deklar.txt, ред 1: клетка 11 \"1e4931         \": кл.11 = продажби кол.11: сумата не може да се изпише"},
-        {"a difference in the table", {{1, "9e4929"}, {11, "-9e4929"}}, true,
+        {"a difference in the table",
+         {{1, "9e4929"}, {11, "-9e4929"}},
+         true,
          "deklar.txt, ред 1: клетка 01 \"9e4929         \": кл.01 = кл.11+12+13+14+15+16: сумата не може"},
         {"a record count", {}, true, "deklar.txt, ред 1: поле 5 \"         1e4931\": поле 5 = брой продажби: сумата"},
         {"cell 50", {{20, "1e4931"}}, false, "deklar.txt, ред 1: клетка 20: клетки 20 и 40 (\"1e4931         \", \""},

@@ -15,10 +15,14 @@ using namespace orva;
 
 namespace {
 
-std::string dataFile(const std::string& name) { return readFileBytes(std::string(ORVA_TEST_DATA) + "/declaration/" + name); }
+std::string dataFile(const std::string& name) {
+    return readFileBytes(std::string(ORVA_TEST_DATA) + "/declaration/" + name);
+}
 
 // The test record as it lies in deklar.txt (MIK code page, 590 characters, CR LF).
-std::string recordFile() { return dataFile("deklar.txt"); }
+std::string recordFile() {
+    return dataFile("deklar.txt");
+}
 std::string recordWithoutLineEnd() {
     std::string record = recordFile();
     EXPECT_EQ(record.size(), 592u);
@@ -27,9 +31,13 @@ std::string recordWithoutLineEnd() {
 }
 
 // The fields of the test record in Windows-1251, written out by hand.
-std::vector<std::string> expectedFields() { return readLinesFile(std::string(ORVA_TEST_DATA) + "/declaration/fields.txt"); }
+std::vector<std::string> expectedFields() {
+    return readLinesFile(std::string(ORVA_TEST_DATA) + "/declaration/fields.txt");
+}
 
-std::string joinCrLf(const std::vector<std::string>& lines) { return joinLinesCrLf(lines); }
+std::string joinCrLf(const std::vector<std::string>& lines) {
+    return joinLinesCrLf(lines);
+}
 
 } // namespace
 
@@ -58,11 +66,25 @@ TEST(Declaration, CellsTakeTheirFieldsInRecordOrder) {
         int cell;
         const char* text;
     } cases[] = {
-        {1, "        1000.01"},  {20, "       20000.20"}, {11, "       11000.11"}, {21, "       21000.21"},
-        {24, "       24000.24"}, {15, "       15000.15"}, {19, "       19000.19"}, {30, "       30000.30"},
-        {41, "       41000.41"}, {43, "       43000.43"}, {33, "0.75"},            {40, "       40000.40"},
-        {50, "       50000.50"}, {60, "       60000.60"}, {70, "       70000.70"}, {71, "       71000.71"},
-        {80, "       80000.80"}, {81, "       81000.81"}, {82, "       82000.82"},
+        {1, "        1000.01"},
+        {20, "       20000.20"},
+        {11, "       11000.11"},
+        {21, "       21000.21"},
+        {24, "       24000.24"},
+        {15, "       15000.15"},
+        {19, "       19000.19"},
+        {30, "       30000.30"},
+        {41, "       41000.41"},
+        {43, "       43000.43"},
+        {33, "0.75"},
+        {40, "       40000.40"},
+        {50, "       50000.50"},
+        {60, "       60000.60"},
+        {70, "       70000.70"},
+        {71, "       71000.71"},
+        {80, "       80000.80"},
+        {81, "       81000.81"},
+        {82, "       82000.82"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cell);
@@ -133,12 +155,8 @@ TEST(Declaration, PeriodTextIsMonthSlashYearAndShortensWithTheField) {
         std::size_t length; // of the record text before its CR LF
         const char* period;
     } cases[] = {
-        {590, "03/2007"},
-        {71, "03/2007"},
-        {70, "0\r/2007"}, // the CR LF is cut into field 3 like any character
-        {69, "\r\n/2007"},
-        {67, "/20\r\n"},
-        {65, "/\r\n"},
+        {590, "03/2007"},  {71, "03/2007"}, {70, "0\r/2007"}, // the CR LF is cut into field 3 like any character
+        {69, "\r\n/2007"}, {67, "/20\r\n"}, {65, "/\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
@@ -206,8 +224,8 @@ TEST(ResultCells, FiftyTakesAPositiveDifferenceSixtyTheRest) {
         {"         250.50", "         250.50", "           0.00", "           0.00"},
         {"          20.00", "          40.00", "           0.00", "          20.00"},
         {"  -10", "5", "           0.00", "          15.00"},
-        {"1e3", "+0.004", "        1000.00", "           0.00"}, // 999.996 rounds up
-        {"0.001", "0", "           0.00", "           0.00"}, // positive but shows as zero
+        {"1e3", "+0.004", "        1000.00", "           0.00"},              // 999.996 rounds up
+        {"0.001", "0", "           0.00", "           0.00"},                 // positive but shows as zero
         {"123456789012345.67", "0", "123456789012345.67", "           0.00"}, // wider than 15: not cut
         {"-0", "0", "           0.00", "           0.00"},
     };
@@ -263,8 +281,8 @@ TEST(returnDate, LastDayOfThePeriodsMonth) {
 }
 
 TEST(returnDate, BadPeriodsFailNamingThePeriod) {
-    const char* cases[] = {"13/2007", "00/2007", "02/0000", "/", "", "ab/2007", "02/20x7", "2/2007", "02/ 2 7",
-                           "-1/2007", "02/\r\n", "\r\n/2007", "0\r/2007", "02/-200"};
+    const char* cases[] = {"13/2007", "00/2007", "02/0000", "/",       "",          "ab/2007",  "02/20x7",
+                           "2/2007",  "02/ 2 7", "-1/2007", "02/\r\n", "\r\n/2007", "0\r/2007", "02/-200"};
     for (const char* period : cases) {
         SCOPED_TRACE(period);
         if (const auto error = THROWN_BY(defaultReturnDate(period), Error)) {
@@ -308,7 +326,8 @@ TEST(Declaration, TheFilesFirstBytesGiveTheWholeFilesRecord) {
         {"LF CR at the edge", cut589 + "\n\r" + record},
         {"a record and many line feeds", record + std::string(100000, '\n')},
         {"only breaks", std::string(300, '\r') + std::string(300, '\n') + std::string(300, '\r')},
-        {"breaks all through", [&] {
+        {"breaks all through",
+         [&] {
              std::string text;
              for (char c : record)
                  text += std::string(1, c) + "\r\n";

@@ -18,7 +18,7 @@ ReturnFormInput referenceInput(int linesPerPage) {
     input.vatNumber = "BG0123456789012";
     input.idNumber = "  0123456789012";
     input.firmAddress = "\xe3\xf0.\xd1\xee\xf4\xe8\xff, \xf3\xeb.\xc2\xe8\xf2\xee\xf8\xe0 1"; // гр.София, ул.Витоша 1
-    input.signatoryName = "\xc8\xe2\xe0\xed \xcf\xe5\xf2\xf0\xee\xe2";                    // Иван Петров
+    input.signatoryName = "\xc8\xe2\xe0\xed \xcf\xe5\xf2\xf0\xee\xe2";                        // Иван Петров
     input.representMark = "X";
     input.art92Mark = " ";
     input.returnDate = "31/03/2007";
@@ -26,32 +26,38 @@ ReturnFormInput referenceInput(int linesPerPage) {
     input.linesPerPage = linesPerPage;
     for (int number : kCellNumbers) {
         // Cell n holds n * 1000 + n / 100, so a value in the wrong box shows.
-        const std::string text = std::to_string(number * 1000) + "." +
-                                 (number < 10 ? "0" : "") + std::to_string(number);
+        const std::string text =
+            std::to_string(number * 1000) + "." + (number < 10 ? "0" : "") + std::to_string(number);
         input.cells[number] = std::string(15 - text.size(), ' ') + text;
     }
     input.cells[33] = "0.75";
     return input;
 }
 
-std::string reference(const char* name) { return readFileBytes(std::string(ORVA_TEST_DATA) + "/return/" + name); }
+std::string reference(const char* name) {
+    return readFileBytes(std::string(ORVA_TEST_DATA) + "/return/" + name);
+}
 
 // Line `number` (from 1) of page 1 or page 2 of a form built with linesPerPage <= 90.
-const std::string& page1(const std::vector<std::string>& form, std::size_t number) { return form.at(number - 1); }
-const std::string& page2(const std::vector<std::string>& form, std::size_t number) { return form.at(90 + number - 1); }
+const std::string& page1(const std::vector<std::string>& form, std::size_t number) {
+    return form.at(number - 1);
+}
+const std::string& page2(const std::vector<std::string>& form, std::size_t number) {
+    return form.at(90 + number - 1);
+}
 
 // The line lengths of the two pages as the form's layout states them; lines whose length
 // depends on a value are adjusted in the test.
 constexpr std::size_t kPage1Lengths[90] = {
-    0,   0,   0,   112, 112, 112, 112, 112, 112, 0,   0,  0,  99, 112, 112, 112, 112, 112, 0,   0,   0,  112, 0,
-    112, 112, 112, 0,   0,   112, 0,   0,   112, 0,   112, 112, 112, 112, 112, 0,   112, 112, 112, 0, 112, 112, 112,
-    0,   0,   0,   0,   112, 112, 112, 0,   0,   0,   0,   111, 0,  64, 72, 64, 0,   64,  72,  64, 0,   64, 72,
-    64,  0,   0,   0,   0,   64,  72,  64,  64,  0,   64,  72,  64, 64, 64, 0,   64,  72,  64,  0,   112};
+    0,   0,   0,   112, 112, 112, 112, 112, 112, 0, 0,   0,   99,  112, 112, 112, 112, 112, 0,   0,  0,   112, 0,
+    112, 112, 112, 0,   0,   112, 0,   0,   112, 0, 112, 112, 112, 112, 112, 0,   112, 112, 112, 0,  112, 112, 112,
+    0,   0,   0,   0,   112, 112, 112, 0,   0,   0, 0,   111, 0,   64,  72,  64,  0,   64,  72,  64, 0,   64,  72,
+    64,  0,   0,   0,   0,   64,  72,  64,  64,  0, 64,  72,  64,  64,  64,  0,   64,  72,  64,  0,  112};
 constexpr std::size_t kPage2Lengths[80] = {
-    0,   0,   0,   112, 0,   0,   63,  0,   0,   61,  61,  61,  111, 111, 0,   0,   0,   0,   112, 112,
-    0,   112, 112, 112, 0,   112, 112, 112, 0,   112, 112, 112, 0,   112, 112, 112, 0,   0,   112, 0,
-    112, 0,   112, 112, 112, 0,   112, 0,   112, 0,   112, 112, 112, 0,   0,   112, 0,   51,  0,   112,
-    112, 112, 112, 112, 0,   0,   112, 0,   43,  106, 60,  73,  0,   0,   0,   112, 0,   0,   0,   112};
+    0,   0,   0,   112, 0,   0,   63,  0,   0,   61,  61,  61,  111, 111, 0,   0,   0, 0,  112, 112,
+    0,   112, 112, 112, 0,   112, 112, 112, 0,   112, 112, 112, 0,   112, 112, 112, 0, 0,  112, 0,
+    112, 0,   112, 112, 112, 0,   112, 0,   112, 0,   112, 112, 112, 0,   0,   112, 0, 51, 0,   112,
+    112, 112, 112, 112, 0,   0,   112, 0,   43,  106, 60,  73,  0,   0,   0,   112, 0, 0,  0,   112};
 
 } // namespace
 
@@ -99,8 +105,8 @@ TEST(ReturnForm, EveryLineHasItsStatedLengthWhateverTheValues) {
     ReturnFormInput overlong;
     const std::string longText(200, '\xc0');
     for (std::string* text : {&overlong.periodText, &overlong.firmName, &overlong.vatNumber, &overlong.firmAddress,
-                              &overlong.idNumber, &overlong.signatoryName, &overlong.representMark,
-                              &overlong.art92Mark, &overlong.returnDate, &overlong.positionText})
+                              &overlong.idNumber, &overlong.signatoryName, &overlong.representMark, &overlong.art92Mark,
+                              &overlong.returnDate, &overlong.positionText})
         *text = longText;
     for (int number : kCellNumbers)
         overlong.cells[number] = longText;
@@ -139,7 +145,7 @@ TEST(ReturnForm, CellTextsSitRightAlignedInFifteenColumns) {
         {"123456789012345678", "|123456789012345|"},
         {"123456789012345", "|123456789012345|"},
         {" 0.00 ", "|          0.00 |"}, // nothing trimmed
-        {"%s%%", "|           %s%%|"}, // a value is never formatted
+        {"%s%%", "|           %s%%|"},   // a value is never formatted
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -164,8 +170,8 @@ TEST(ReturnForm, IdentificationBlockPlacesTheTexts) {
     input.periodText = "12/2008";
     const std::vector<std::string> form = buildReturnForm(input);
     // "| ИН ПО ЗДДС " and "|         ИН "
-    EXPECT_EQ(page1(form, 16), "         | Short" + std::string(45, ' ') + "              |     | \xc8\xcd \xcf\xce \xc7\xc4\xc4\xd1" +
-                                   "  123456789012345 |");
+    EXPECT_EQ(page1(form, 16), "         | Short" + std::string(45, ' ') +
+                                   "              |     | \xc8\xcd \xcf\xce \xc7\xc4\xc4\xd1" + "  123456789012345 |");
     EXPECT_EQ(page1(form, 17), "         | " + std::string(45, 'a') + "bcdef              |     |         \xc8\xcd" +
                                    "    3456789012345 |");
     // The period starts in column 100 (after "ДАНЪЧЕН ПЕРИОД "), above "мм/гггг".

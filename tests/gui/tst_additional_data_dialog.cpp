@@ -42,14 +42,16 @@ struct CellPlace {
 
 // Where each cell sits: section group, row from 1, column.
 const CellPlace kCellPlaces[] = {
-    {1, "sectionAGroup", 1, false},  {11, "sectionAGroup", 2, false},  {12, "sectionAGroup", 3, false}, {13, "sectionAGroup", 4, false},
-    {14, "sectionAGroup", 5, false}, {15, "sectionAGroup", 6, false},  {16, "sectionAGroup", 7, false}, {17, "sectionAGroup", 8, false},
-    {18, "sectionAGroup", 9, false}, {19, "sectionAGroup", 10, false}, {20, "sectionAGroup", 1, true},  {21, "sectionAGroup", 2, true},
-    {22, "sectionAGroup", 3, true},  {23, "sectionAGroup", 4, true},   {24, "sectionAGroup", 5, true},  {30, "sectionBGroup", 1, false},
-    {31, "sectionBGroup", 2, false}, {32, "sectionBGroup", 3, false},  {33, "sectionBGroup", 4, false}, {41, "sectionBGroup", 1, true},
-    {42, "sectionBGroup", 2, true},  {43, "sectionBGroup", 3, true},   {40, "sectionBGroup", 4, true},  {50, "sectionVGroup", 1, false},
-    {60, "sectionVGroup", 1, true},  {70, "sectionGGroup", 1, false},  {71, "sectionGGroup", 1, true},  {80, "sectionDGroup", 1, false},
-    {81, "sectionDGroup", 2, false}, {82, "sectionDGroup", 3, false},
+    {1, "sectionAGroup", 1, false},   {11, "sectionAGroup", 2, false}, {12, "sectionAGroup", 3, false},
+    {13, "sectionAGroup", 4, false},  {14, "sectionAGroup", 5, false}, {15, "sectionAGroup", 6, false},
+    {16, "sectionAGroup", 7, false},  {17, "sectionAGroup", 8, false}, {18, "sectionAGroup", 9, false},
+    {19, "sectionAGroup", 10, false}, {20, "sectionAGroup", 1, true},  {21, "sectionAGroup", 2, true},
+    {22, "sectionAGroup", 3, true},   {23, "sectionAGroup", 4, true},  {24, "sectionAGroup", 5, true},
+    {30, "sectionBGroup", 1, false},  {31, "sectionBGroup", 2, false}, {32, "sectionBGroup", 3, false},
+    {33, "sectionBGroup", 4, false},  {41, "sectionBGroup", 1, true},  {42, "sectionBGroup", 2, true},
+    {43, "sectionBGroup", 3, true},   {40, "sectionBGroup", 4, true},  {50, "sectionVGroup", 1, false},
+    {60, "sectionVGroup", 1, true},   {70, "sectionGGroup", 1, false}, {71, "sectionGGroup", 1, true},
+    {80, "sectionDGroup", 1, false},  {81, "sectionDGroup", 2, false}, {82, "sectionDGroup", 3, false},
 };
 
 enum class CellKind { ReadOnly, MouseOnly, TabStop };
@@ -386,8 +388,9 @@ void TestAdditionalDataDialog::tabOrderStartsAtCell70() {
     showAndActivate(dialog);
     QCOMPARE(QApplication::focusWidget(), dialog.findChild<QGroupBox*>(QStringLiteral("sectionGGroup")));
 
-    const QList<QWidget*> expected = {dialog.cell(70), dialog.cell(71), dialog.cell(80), dialog.cell(81), dialog.cell(82), dialog.addressBox(),
-                                      dialog.signatoryBox(), dialog.positionBox(), dialog.representCheck(), dialog.art92Check(), dialog.dateEdit(),
+    const QList<QWidget*> expected = {dialog.cell(70), dialog.cell(71), dialog.cell(80), dialog.cell(81),
+                                      dialog.cell(82), dialog.addressBox(), dialog.signatoryBox(), dialog.positionBox(),
+                                      dialog.representCheck(), dialog.art92Check(), dialog.dateEdit(),
                                       dialog.okButton(),
                                       // After the button the order starts again: nothing else is a stop.
                                       dialog.cell(70)};

@@ -79,9 +79,8 @@ public:
         if (auto value = ExactDecimal::parse(text))
             return {*value,
                     {},
-                    declaration_.fileName + ", ред " +
-                        std::to_string(declarationLineOfField(declaration_, number)) + ": поле " +
-                        std::to_string(number) + quoted(text)};
+                    declaration_.fileName + ", ред " + std::to_string(declarationLineOfField(declaration_, number)) +
+                        ": поле " + std::to_string(number) + quoted(text)};
         return {std::nullopt, "поле " + std::to_string(number) + quoted(text) + " не е число", {}};
     }
 

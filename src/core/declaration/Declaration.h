@@ -15,7 +15,7 @@ namespace orva {
 // What the return record gives the main window (Windows-1251 texts, untrimmed).
 struct Declaration {
     std::string fileName = "deklar.txt"; // as it is spelled on disk (DEKLAR.TXT), for messages
-    std::vector<std::string> fields; // the 36 fields as cut, field k at index k - 1
+    std::vector<std::string> fields;     // the 36 fields as cut, field k at index k - 1
     std::string vatNumber;
     std::string idNumber;
     std::string firmName;

@@ -57,9 +57,9 @@ const JournalLayout& salesLayout(Wording wording = Wording::Classic);
 const JournalLayout& journalLayout(JournalKind kind, Wording wording);
 
 struct JournalResult {
-    std::vector<std::string> lines;   // the document, Windows-1251
-    std::vector<ExactDecimal> totals; // one per amount column, exact
-    std::size_t records = 0;          // records laid out
+    std::vector<std::string> lines;    // the document, Windows-1251
+    std::vector<ExactDecimal> totals;  // one per amount column, exact
+    std::size_t records = 0;           // records laid out
     std::vector<std::string> problems; // as JournalSummary's
 };
 

@@ -25,15 +25,14 @@ std::string periodForPeople(std::string_view period) {
     return std::string(period.substr(4, 2)) + "/" + std::string(period.substr(0, 4));
 }
 
-JournalGate::JournalGate(std::string fileName, JournalKind kind, CodePage codePage,
-                         std::string_view returnVatNumber, std::string_view returnPeriod)
+JournalGate::JournalGate(std::string fileName, JournalKind kind, CodePage codePage, std::string_view returnVatNumber,
+                         std::string_view returnPeriod)
     : fileName_(std::move(fileName)), layout_(recordLayout(kind)), codePage_(codePage),
       vatNumber_(trimBlanks(returnVatNumber)), period_(trimBlanks(returnPeriod)) {}
 
 void JournalGate::record(std::string_view record) {
     ++records_;
-    const std::string_view vatNumber =
-        trimBlanks(fieldText(record, layout_.fields[OwnVatNumberField]));
+    const std::string_view vatNumber = trimBlanks(fieldText(record, layout_.fields[OwnVatNumberField]));
     const std::string_view period = trimBlanks(fieldText(record, layout_.fields[PeriodField]));
     if (vatNumber == vatNumber_ && period == period_)
         return;

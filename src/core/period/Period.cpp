@@ -159,8 +159,7 @@ ReturnAnswers presetAnswers(const Declaration& declaration, const std::optional<
         try {
             answers.date = defaultReturnDate(declaration.periodText);
         } catch (const Error& error) {
-            failReturn(declaration.fileName + ", ред " +
-                       std::to_string(declarationLineOfField(declaration, 3)) +
+            failReturn(declaration.fileName + ", ред " + std::to_string(declarationLineOfField(declaration, 3)) +
                        ": няма дата по подразбиране: " + error.what());
         }
     }
