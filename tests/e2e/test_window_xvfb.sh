@@ -92,8 +92,8 @@ orva_pid=$!
 
 # The diskette prompt.
 prompt=""
-wait_until 60 first_visible_window '^Confirm' >/dev/null || fail "no diskette prompt within a minute"
-prompt=$(first_visible_window '^Confirm')
+wait_until 60 first_visible_window '^Потвърждение' >/dev/null || fail "no diskette prompt within a minute"
+prompt=$(first_visible_window '^Потвърждение')
 screenshot prompt >/dev/null
 [ "$(xdotool getwindowname "$prompt")" = "Потвърждение" ] ||
     problem "the prompt is titled '$(xdotool getwindowname "$prompt")', not 'Потвърждение'"
@@ -184,7 +184,7 @@ expect_file orva.txt "0d0a${signatory}0d0a"
 
 snapshot >"$work/data-after.txt"
 diff -u "$work/data-before.txt" "$work/data-after.txt" || problem "the data folder changed"
-unexpected=$(cd "$work/bin" && ls -A | grep -vxE 'orva|ORVA\.TTF|orva\.(adr|mol|dlu|txt|pro\.txt|pok\.txt)' || true)
+unexpected=$(cd "$work/bin" && ls -A | grep -vxE 'orva|ORVA\.TTF|orva\.(adr|mol|dlu|txt|firms|zoom|pro\.txt|pok\.txt|vies\.txt)' || true)
 [ -z "$unexpected" ] || problem "unexpected files beside the executable: $unexpected"
 
 if [ ${#problems[@]} -gt 0 ]; then

@@ -66,9 +66,9 @@ env -u XDG_CACHE_HOME -u XDG_DATA_HOME XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR
     QT_QPA_PLATFORM=xcb /usr/bin/orva "$period" >"$work/orva.log" 2>&1 &
 orva_pid=$!
 
-wait_until 60 first_visible_window '^Confirm' >/dev/null ||
+wait_until 60 first_visible_window '^Потвърждение' >/dev/null ||
     fail "no diskette prompt within a minute (see $work/orva.log)"
-press_return "$(first_visible_window '^Confirm')"
+press_return "$(first_visible_window '^Потвърждение')"
 
 dialog=""
 deadline=$((SECONDS + 60))
