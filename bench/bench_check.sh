@@ -42,6 +42,6 @@ awk -v n="$records" -v mb="$size" -v i="$iconv_seconds" -v c="$check_seconds" -v
     limit = 64 * 1024 + 32 * 2 * n / 1024
     printf "period: %d purchases + %d sales, %d MB of journals, %d findings\n", n, n, mb, f
     printf "iconv over both journals: %.2f s\n", i
-    printf "orva-cli check:           %.2f s  = %.2f x iconv (target <= 1.5)\n", c, c / i
+    printf "orva-cli check:           %.2f s  = %.2f x iconv (target <= 1.0)\n", c, c / i
     printf "peak memory of check:     %.1f MB = %.2f of 64 MB + 32 B/record (%.1f MB)\n", kb / 1024, kb / limit, limit / 1024
 }'

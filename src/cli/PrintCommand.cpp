@@ -33,6 +33,7 @@ private:
 class NoLines final : public JournalSink {
 public:
     void line(std::string_view) override {}
+    bool keepsLines() const override { return false; }
 };
 
 class PrintCommand final : public Command {

@@ -20,6 +20,7 @@ constexpr std::size_t kProgressEvery = 1 << 16;
 class DiscardingSink final : public JournalSink {
 public:
     void line(std::string_view) override {}
+    bool keepsLines() const override { return false; }
 };
 
 // Hands the engine the file's lines and keeps a copy of the last line shorter than a record (rarely more than

@@ -118,6 +118,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     const std::size_t recordLength = record.width(Generation::Classic);
     const RecordField& codeField = record.fields[record.codeField()];
     const std::string& fileName = options.fileName.empty() ? layout.fileName : options.fileName;
+    const bool composeRecords = sink.keepsLines();
     auto fail = [&](std::size_t line, const std::string& detail) { throw JournalError(fileName, line, detail); };
 
     // Prebuilt lines, reused on every page.
@@ -221,47 +222,49 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
                 fail(index + 1, "сума " + std::to_string(k + 1) + quoted() + " прави сбора твърде голям");
         }
 
-        // "| %5d %s %s  %s %s %s %s %s|": ordinal, branch, kind, number, date, identification number,
-        // name (30 of 50), goods (20 of 30).
-        char* const first = scratch.data();
-        char* out = put(first, "| ");
-        out = putOrdinal(out, index + 1);
-        *out++ = ' ';
-        out = put(out, identity[2]);
-        *out++ = ' ';
-        out = put(out, identity[4]);
-        out = putBlanks(out, 2);
-        out = put(out, identity[5]);
-        for (std::size_t k = 6; k < identity.size(); ++k) {
+        if (composeRecords) {
+            // "| %5d %s %s  %s %s %s %s %s|": ordinal, branch, kind, number, date, identification number,
+            // name (30 of 50), goods (20 of 30).
+            char* const first = scratch.data();
+            char* out = put(first, "| ");
+            out = putOrdinal(out, index + 1);
             *out++ = ' ';
-            out = put(out, identity[k]);
-        }
-        *out++ = '|';
-        if (codePage == CodePage::Mik)
-            mikToWin1251InPlace(first, out);
-        sink.line(std::string_view(first, static_cast<std::size_t>(out - first)));
-
-        std::size_t next = 0;
-        for (const AmountLine& amountLine : layout.amountLines) {
-            out = put(first, "|");
-            for (std::size_t k = 0; k < amountLine.amounts && next < amounts.size(); ++k)
-                out = putAmount(out, amounts[next++], layout.amountWidth);
-            if (layout.showsCode && &amountLine == &layout.amountLines.back()) {
-                // Column 8а: what the record holds of its code (nothing in a classic record), cut
-                // like every field and converted like the shown texts.
-                char* const cell = out;
-                char* const code = putBlanks(out, layout.codeIndent);
-                out = put(code, fieldText(raw, codeField));
-                if (codePage == CodePage::Mik)
-                    mikToWin1251InPlace(code, out);
-                out = putBlanks(out, amountLine.blanks - static_cast<std::size_t>(out - cell));
-            } else {
-                out = putBlanks(out, amountLine.blanks);
+            out = put(out, identity[2]);
+            *out++ = ' ';
+            out = put(out, identity[4]);
+            out = putBlanks(out, 2);
+            out = put(out, identity[5]);
+            for (std::size_t k = 6; k < identity.size(); ++k) {
+                *out++ = ' ';
+                out = put(out, identity[k]);
             }
             *out++ = '|';
+            if (codePage == CodePage::Mik)
+                mikToWin1251InPlace(first, out);
             sink.line(std::string_view(first, static_cast<std::size_t>(out - first)));
+
+            std::size_t next = 0;
+            for (const AmountLine& amountLine : layout.amountLines) {
+                out = put(first, "|");
+                for (std::size_t k = 0; k < amountLine.amounts && next < amounts.size(); ++k)
+                    out = putAmount(out, amounts[next++], layout.amountWidth);
+                if (layout.showsCode && &amountLine == &layout.amountLines.back()) {
+                    // Column 8а: what the record holds of its code (nothing in a classic record), cut
+                    // like every field and converted like the shown texts.
+                    char* const cell = out;
+                    char* const code = putBlanks(out, layout.codeIndent);
+                    out = put(code, fieldText(raw, codeField));
+                    if (codePage == CodePage::Mik)
+                        mikToWin1251InPlace(code, out);
+                    out = putBlanks(out, amountLine.blanks - static_cast<std::size_t>(out - cell));
+                } else {
+                    out = putBlanks(out, amountLine.blanks);
+                }
+                *out++ = '|';
+                sink.line(std::string_view(first, static_cast<std::size_t>(out - first)));
+            }
+            sink.line(dash);
         }
-        sink.line(dash);
         counter += block;
         ++result.records;
 

@@ -88,6 +88,9 @@ public:
     // About how many lines are to come (an upper bound for the usual file).
     virtual void reserve(std::size_t /*lines*/) {}
     virtual void line(std::string_view text) = 0;
+    // False for a sink that throws every line away (a check, the journal print does not show): the
+    // engine then spares composing the records' lines, the bulk of its work, and hands only the rest.
+    virtual bool keepsLines() const { return true; }
 };
 
 // Keeps every line: the document the window shows.
