@@ -71,6 +71,7 @@ class SheetOutput final : public DocumentOutput {
 public:
     explicit SheetOutput(std::unique_ptr<JournalSheetWriter> writer) : writer_(std::move(writer)) {}
     void line(std::string_view) override {}
+    bool keepsLines() const override { return false; }
     void record(std::string_view raw) { writer_->record(raw); }
     void setTotals(std::vector<ExactDecimal> totals) { totals_ = std::move(totals); }
     void finish() override { writer_->finish(totals_); }

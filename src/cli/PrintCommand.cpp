@@ -19,23 +19,6 @@ namespace {
 
 const char* const kJobName = "ОРВА";
 
-// A journal's lines into the job.
-class LineSink final : public JournalSink {
-public:
-    explicit LineSink(const std::function<void(std::string_view)>& line) : line_(line) {}
-    void line(std::string_view text) override { line_(text); }
-
-private:
-    const std::function<void(std::string_view)>& line_;
-};
-
-// A journal read through for its failures only.
-class NoLines final : public JournalSink {
-public:
-    void line(std::string_view) override {}
-    bool keepsLines() const override { return false; }
-};
-
 class PrintCommand final : public Command {
 public:
     const char* name() const override { return "print"; }
@@ -111,8 +94,8 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     struct GateClosed {};
     std::vector<std::string> problems;
     const DocumentLines lines = [&](const std::function<void(std::string_view)>& line) {
-        LineSink job(line);
-        NoLines none;
+        LineForwarder job(line);
+        DiscardingSink none;
         if (&document == &kLabel)
             for (const std::string& text : declaration.label)
                 line(text);

@@ -604,16 +604,6 @@ MainWindow::PrintDialogAnswer& nextPrintDialogAnswer() {
     return answer;
 }
 
-// Passes the journal's lines on as they are built.
-class LinesTo final : public orva::JournalSink {
-public:
-    explicit LinesTo(const std::function<void(std::string_view)>& line) : line_(line) {}
-    void line(std::string_view text) override { line_(text); }
-
-private:
-    const std::function<void(std::string_view)>& line_;
-};
-
 } // namespace
 
 void MainWindow::setNextPrintDialogAnswer(PrintDialogAnswer answer) {
@@ -676,7 +666,7 @@ void MainWindow::printWithDialog() {
             } else {
                 const orva::PeriodFiles files = orva::surveyPeriod(dataFolder_);
                 const bool purchases = shown == purchasesView();
-                LinesTo sink(line);
+                orva::LineForwarder sink(line);
                 orva::streamJournal(purchases ? files.purchases : files.sales, declaration_,
                                     purchases ? orva::purchasesLayout(files.wording) : orva::salesLayout(files.wording),
                                     perPage, sink);

@@ -17,12 +17,6 @@ constexpr int kLinesPerPage = 1000;
 // How many records between two progress reports.
 constexpr std::size_t kProgressEvery = 1 << 16;
 
-class DiscardingSink final : public JournalSink {
-public:
-    void line(std::string_view) override {}
-    bool keepsLines() const override { return false; }
-};
-
 // Hands the engine the file's lines and keeps a copy of the last line shorter than a record (rarely more than
 // one), so that the line that ended the data can be named after the engine has moved on.
 class WatchedSource final : public LineSource {

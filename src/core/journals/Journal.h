@@ -104,6 +104,23 @@ private:
     std::vector<std::string>& lines_;
 };
 
+// Hands each line on as it comes: into a print job or another writer.
+class LineForwarder final : public JournalSink {
+public:
+    explicit LineForwarder(const std::function<void(std::string_view)>& line) : line_(line) {}
+    void line(std::string_view text) override { line_(text); }
+
+private:
+    const std::function<void(std::string_view)>& line_;
+};
+
+// Keeps nothing: a journal read for its totals, findings or failures only.
+class DiscardingSink final : public JournalSink {
+public:
+    void line(std::string_view) override {}
+    bool keepsLines() const override { return false; }
+};
+
 struct JournalOptions {
     CodePage codePage = CodePage::Mik;
     // The file's name in messages, as it is spelled on disk (PRODAGBI.TXT); the layout's when empty.
