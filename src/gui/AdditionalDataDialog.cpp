@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStringList>
@@ -147,6 +148,13 @@ AdditionalDataDialog::AdditionalDataDialog(orva::SideFileLocations sideFiles, QW
     ui->sectionGGroup->setFocusPolicy(Qt::ClickFocus);
 
     connect(ui->okButton, &QPushButton::clicked, this, &AdditionalDataDialog::accept);
+    // Left of OK, its size; not in the layout file, since the first period's dialog has none.
+    cancelButton_ = new QPushButton(QStringLiteral("Отказ"), this);
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton_->setGeometry(ui->okButton->geometry().translated(-(ui->okButton->width() + 8), 0));
+    cancelButton_->setAutoDefault(false);
+    cancelButton_->hide();
+    connect(cancelButton_, &QPushButton::clicked, this, &AdditionalDataDialog::cancel);
     // Cell 40 is printed with its formula beside it: it follows cell 33 as the user types.
     connect(cell(33), &QLineEdit::textEdited, this, &AdditionalDataDialog::followCoefficient);
 
@@ -323,9 +331,11 @@ void AdditionalDataDialog::showEvent(QShowEvent* event) {
 }
 
 void AdditionalDataDialog::keyPressEvent(QKeyEvent* event) {
-    // There is no cancel button: Escape does not close the dialog, only the close box does.
+    // Without a cancel button, Escape does not close the dialog, only the close box does.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
+        if (!cancelButton_->isHidden())
+            cancel();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -363,7 +373,17 @@ int AdditionalDataDialog::exec() {
     // Taken before it runs: the answer may set the next one.
     if (const Answer answer = std::exchange(nextAnswer(), nullptr))
         answer(*this);
+    cancelled_ = false;
     return QDialog::exec();
+}
+
+void AdditionalDataDialog::setCancellable(bool cancellable) {
+    cancelButton_->setVisible(cancellable);
+}
+
+void AdditionalDataDialog::cancel() {
+    cancelled_ = true;
+    done(QDialog::Rejected);
 }
 
 void AdditionalDataDialog::accept() {

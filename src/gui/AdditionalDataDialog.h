@@ -52,6 +52,14 @@ public:
     QCheckBox* representCheck() const;
     QCheckBox* art92Check() const;
     QPushButton* okButton() const;
+    // "Отказ", shown only while the dialog can be cancelled.
+    QPushButton* cancelButton() const { return cancelButton_; }
+
+    // Another period's dialog can be cancelled (its "Отказ" button or Escape): nothing is written
+    // and the window keeps the shown period. The first period's cannot, as the program's flow has
+    // always been; its close box leads on like OK in both cases.
+    void setCancellable(bool cancellable);
+    bool wasCancelled() const { return cancelled_; } // of the last exec
 
     // The caption the dialog takes when it is shown.
     void setPendingCaption(const QString& caption) { pendingCaption_ = caption; }
@@ -76,6 +84,8 @@ public slots:
     int exec() override;
     // OK: the histories are written, and the dialog closes with OK even when writing fails.
     void accept() override;
+    // "Отказ" of a cancellable dialog: closes it with nothing written.
+    void cancel();
 
 private:
     void loadMemory();
@@ -95,4 +105,6 @@ private:
     orva::ReturnCells presets_;
     std::string firm_;          // the VAT number of the return, empty before the load
     bool presetsGiven_ = false; // the values are checked only against a return the load gave
+    QPushButton* cancelButton_ = nullptr;
+    bool cancelled_ = false;
 };

@@ -4,6 +4,7 @@
 #include "declaration/ReturnForm.h"
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
+#include "gui/FolderChooser.h"
 #include "gui/MessageBoxes.h"
 #include "journals/Journal.h"
 #include "period/DataFiles.h"
@@ -14,6 +15,7 @@
 #include "render/Printing.h"
 #include "render/QtText.h"
 #include "sidefiles/SideFileLocations.h"
+#include "sidefiles/SideFiles.h"
 #include "text/DocumentSearch.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
@@ -28,11 +30,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -121,6 +128,7 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
 
     setUpPrinter();
     setUpCommands();
+    setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow() {
@@ -180,6 +188,11 @@ void MainWindow::setUpCommands() {
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
+    command(QStringLiteral("Отвори…"), {QKeySequence::Open}, [this] { chooseAndOpenPeriod(); });
+    recentMenu_ = commandMenu_->addMenu(QStringLiteral("Последни"));
+    recentMenu_->setObjectName(QStringLiteral("recentMenu"));
+    connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    commandMenu_->addSeparator();
     command(QStringLiteral("Търсене…"), {QKeySequence::Find}, [this] { openFindBar(); });
     command(QStringLiteral("Следващо съвпадение"), {QKeySequence(Qt::Key_F3)}, [this] {
         if (findBar_->isHidden() || findEdit_->text().isEmpty())
@@ -247,6 +260,55 @@ void MainWindow::setUpCommands() {
     } catch (const std::exception&) {
         // Not yet saved, or unreadable: the printed size.
     }
+}
+
+void MainWindow::chooseAndOpenPeriod() {
+    if (loading_)
+        return;
+    // The chooser starts beside the shown period: the next month's folder is usually a sibling.
+    std::string start = orva::folderOf(dataFolder_);
+    if (start.empty())
+        start = dataFolder_;
+    const QString chosen = orva::FolderChooser::chooseFolder(this, QFile::decodeName(start.c_str()));
+    if (!chosen.isEmpty())
+        openPeriod(QFile::encodeName(chosen).toStdString());
+}
+
+void MainWindow::fillRecentMenu() {
+    recentMenu_->clear();
+    for (const std::string& folder : orva::loadRecentFolders(sideFiles_)) {
+        QAction* action = recentMenu_->addAction(QFile::decodeName(folder.c_str()));
+        connect(action, &QAction::triggered, this, [this, folder] { openPeriod(folder); });
+    }
+    if (recentMenu_->isEmpty())
+        recentMenu_->addAction(QStringLiteral("(няма)"))->setEnabled(false);
+}
+
+namespace {
+
+// The one local folder a drag carries, or an empty string.
+QString draggedFolder(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+        return {};
+    const QString path = data->urls().front().toLocalFile();
+    return QFileInfo(path).isDir() ? path : QString();
+}
+
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!loading_ && !draggedFolder(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString folder = draggedFolder(event->mimeData());
+    if (folder.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // After the drop has been answered: the load runs its own modal boxes and dialog.
+    QMetaObject::invokeMethod(
+        this, [this, path = QFile::encodeName(folder).toStdString()] { openPeriod(path); }, Qt::QueuedConnection);
 }
 
 void MainWindow::openFindBar() {
@@ -382,121 +444,213 @@ void MainWindow::setVisible(bool visible) {
     QMainWindow::setVisible(visible);
 }
 
+// A period read and its journals built, not yet shown: the shown one stays until this is.
+struct MainWindow::PendingPeriod {
+    std::string folder;
+    orva::PeriodFiles files;
+    orva::Declaration declaration;
+    orva::JournalCopies copies;
+    std::vector<std::string> viesLines; // empty without VIES.TXT
+    // Why the journals are not the period's (UTF-8), asked about before the dialog.
+    std::vector<std::string> gateProblems;
+};
+
 void MainWindow::runLoadSequence() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        // Inside the guard: a failure other than a history that cannot be read (those are passed
-        // over) ends the run with the read-error box, as a failed load does.
-        dialog_ = std::make_unique<AdditionalDataDialog>(sideFiles_);
-        dialog_->setAttribute(Qt::WA_QuitOnClose, false);
-        loadDocuments();
-        QApplication::restoreOverrideCursor();
-    } catch (const std::exception& failure) {
-        QApplication::restoreOverrideCursor();
+    if (loadPeriod(dataFolder_, true) != LoadResult::Shown) {
         loadFailed_ = true;
-        lastLoadError_ = orva::failureText(failure);
-        orva::showPlainMessage(nullptr, QString::fromUtf8(orva::kReadError), lastLoadError_);
         // quit() before the loop runs would be lost: queued, it ends the loop as soon as it starts.
         // runOrva also checks the flag and does not start the loop at all.
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
-        return;
-    }
-
-    // Journals that are not the period's (another firm, a NUL, a cut record) are shown only when
-    // the user says so; No ends the run as Cancel on the first prompt does.
-    if (!gateProblems_.empty()) {
-        QStringList lines;
-        for (const std::string& problem : gateProblems_)
-            lines << QString::fromStdString(problem);
-        const QString text = lines.join(QLatin1Char('\n')) + QStringLiteral("\n\nДа продължа ли?");
-        if (!orva::confirm(nullptr, text, QMessageBox::Yes, QMessageBox::No)) {
-            loadFailed_ = true;
-            QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
-            return;
-        }
-    }
-
-    try {
-        collectAnswersAndBuildReturn();
-    } catch (const std::exception& failure) {
-        const QString message = orva::failureText(failure);
-        orva::showErrorBox(nullptr, message, message);
     }
 }
 
-void MainWindow::loadDocuments() {
-    const orva::PeriodFiles files = orva::surveyPeriod(dataFolder_);
+bool MainWindow::openPeriod(const std::string& folder) {
+    if (loading_ || !shown_ || loadFailed_)
+        return false;
+    statusBar()->clearMessage();
+    const LoadResult result = loadPeriod(folder, false);
+    if (result == LoadResult::GivenUp)
+        statusBar()->showMessage(
+            QStringLiteral("Периодът от „%1“ не е отворен.").arg(QFile::decodeName(folder.c_str())));
+    return result == LoadResult::Shown;
+}
+
+MainWindow::LoadResult MainWindow::loadPeriod(const std::string& folder, bool first) {
+    loading_ = true;
+    const auto done = [this](LoadResult result) {
+        loading_ = false;
+        return result;
+    };
+    // Boxes of the first load come before the window shows; later ones belong to it.
+    QWidget* const parent = first ? nullptr : boxParent();
+    std::unique_ptr<PendingPeriod> period;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        // Inside the guard: a failure other than a history that cannot be read (those are passed
+        // over) is a read error, as a failed load is.
+        if (!dialog_) {
+            dialog_ = std::make_unique<AdditionalDataDialog>(sideFiles_);
+            dialog_->setAttribute(Qt::WA_QuitOnClose, false);
+        }
+        period = readPeriod(folder);
+        QApplication::restoreOverrideCursor();
+    } catch (const std::exception& failure) {
+        QApplication::restoreOverrideCursor();
+        lastLoadError_ = orva::failureText(failure);
+        orva::showPlainMessage(parent, QString::fromUtf8(orva::kReadError), lastLoadError_);
+        return done(LoadResult::Failed);
+    }
+
+    // Journals that are not the period's (another firm, a NUL, a cut record) are shown only when
+    // the user says so; No ends the first run as Cancel on the first prompt does.
+    if (!period->gateProblems.empty()) {
+        QStringList lines;
+        for (const std::string& problem : period->gateProblems)
+            lines << QString::fromStdString(problem);
+        const QString text = lines.join(QLatin1Char('\n')) + QStringLiteral("\n\nДа продължа ли?");
+        if (!orva::confirm(parent, text, QMessageBox::Yes, QMessageBox::No))
+            return done(LoadResult::GivenUp);
+    }
+
+    // The return is built before anything shown is replaced. A return that cannot be built (a
+    // cell of the record that is no number) leaves another period unopened; the first one is shown
+    // without it, with the message.
+    std::optional<orva::ReturnAnswers> answers;
+    std::optional<std::vector<std::string>> returnLines;
+    QString failure;
+    try {
+        answers = askAnswers(*period, !first);
+        if (!answers)
+            return done(LoadResult::GivenUp);
+        returnLines = orva::buildReturn(period->declaration, *answers, linesPerPage_);
+    } catch (const std::exception& error) {
+        failure = orva::failureText(error);
+        if (!first) {
+            orva::showErrorBox(parent, failure, failure);
+            return done(LoadResult::Failed);
+        }
+    }
+    try {
+        showPeriod(*period, answers ? &*answers : nullptr, std::move(returnLines));
+    } catch (const std::exception& error) {
+        const QString message = orva::failureText(error);
+        orva::showErrorBox(parent, message, message);
+    }
+    if (!failure.isNull())
+        orva::showErrorBox(parent, failure, failure);
+    return done(LoadResult::Shown);
+}
+
+std::unique_ptr<MainWindow::PendingPeriod> MainWindow::readPeriod(const std::string& folder) {
+    auto period = std::make_unique<PendingPeriod>();
+    period->folder = folder;
+    period->files = orva::surveyPeriod(folder);
+    const orva::PeriodFiles& files = period->files;
     std::fprintf(stderr, "orva: %s\n", files.description().c_str());
-    declaration_ = orva::loadDeclaration(files);
+    period->declaration = orva::loadDeclaration(files);
+    // Each journal is built straight into its copy (SideFileLocations), put in place when the
+    // period is shown, and shown from it mapped: the document's text is never held in memory.
+    period->copies = orva::writeJournalCopies(files, period->declaration, linesPerPage_, sideFiles_.purchasesCopy,
+                                              sideFiles_.salesCopy);
+    period->gateProblems = period->copies.purchases.summary.problems;
+    const std::vector<std::string>& sales = period->copies.sales.summary.problems;
+    period->gateProblems.insert(period->gateProblems.end(), sales.begin(), sales.end());
+    // Nothing in VIES.TXT ends the load: what cannot be read is said at the document's top.
+    if (files.vies) {
+        orva::LineCollector sink(period->viesLines);
+        orva::streamViesFile(*files.vies, orva::scanViesFile(*files.vies), linesPerPage_, sink);
+    }
+    return period;
+}
+
+std::optional<orva::ReturnAnswers> MainWindow::askAnswers(const PendingPeriod& period, bool cancellable) {
+    const orva::Declaration& declaration = period.declaration;
+    // What the last values will be written from, should this period be given up.
+    const QString address = dialog_->addressBox()->currentText();
+    const QString signatory = dialog_->signatoryBox()->currentText();
+    const QString position = dialog_->positionBox()->currentText();
+
     for (const int cellNumber : orva::kCellNumbers)
-        dialog_->cell(cellNumber)->setText(toQString(declaration_.cells[cellNumber]));
-    dialog_->setCellCaptions(files.wording);
+        dialog_->cell(cellNumber)->setText(toQString(declaration.cells[cellNumber]));
+    dialog_->setCellCaptions(period.files.wording);
+    const orva::ReturnAnswers presets = orva::presetAnswers(declaration);
+    dialog_->setPresetCells(presets.cells);
+    dialog_->setFirm(declaration.vatNumber);
+    dialog_->dateEdit()->setText(toQString(presets.date));
+    dialog_->setPendingCaption(toQString(declaration.captionText));
+    dialog_->signatoryBox()->setCurrentText(toQString(presets.signatory));
+    dialog_->setCancellable(cancellable);
+
+    // OK and the close box lead on alike; only another period's dialog can be cancelled.
+    dialog_->exec();
+    if (dialog_->wasCancelled()) {
+        dialog_->addressBox()->setEditText(address);
+        dialog_->signatoryBox()->setEditText(signatory);
+        dialog_->positionBox()->setEditText(position);
+        return std::nullopt;
+    }
+
+    orva::ReturnAnswers answers;
+    answers.address = toWin1251(dialog_->addressBox()->currentText());
+    answers.position = toWin1251(dialog_->positionBox()->currentText());
+    answers.date = toWin1251(dialog_->dateEdit()->text());
+    answers.signatory = toWin1251(dialog_->signatoryBox()->currentText());
+    answers.represent = dialog_->representCheck()->isChecked();
+    answers.art92 = dialog_->art92Check()->isChecked();
+    for (const int cellNumber : orva::kCellNumbers)
+        answers.cells[cellNumber] = toWin1251(dialog_->cell(cellNumber)->text());
+    return answers;
+}
+
+void MainWindow::showPeriod(PendingPeriod& period, const orva::ReturnAnswers* answers,
+                            std::optional<std::vector<std::string>> returnLines) {
+    dataFolder_ = period.folder;
+    declaration_ = std::move(period.declaration);
+    answers_ = answers ? *answers : orva::ReturnAnswers{};
+    const orva::PeriodFiles& files = period.files;
+    closeFindBar();
+
     labelView()->setLines(std::vector<std::string>(declaration_.label));
     setWindowTitle(toQString(declaration_.captionText));
-
-    // Each journal is built straight into its copy (SideFileLocations) and shown from it, mapped:
-    // the document's text is never held in memory.
-    orva::JournalCopies copies =
-        orva::writeJournalCopies(files, declaration_, linesPerPage_, sideFiles_.purchasesCopy, sideFiles_.salesCopy);
-    purchasesView()->setDocument(std::move(copies.purchases.text));
-    salesView()->setDocument(std::move(copies.sales.text));
+    purchasesView()->setDocument(period.copies.purchases.text);
+    salesView()->setDocument(period.copies.sales.text);
+    hasVies_ = files.vies.has_value();
+    if (hasVies_)
+        viesView()->setLines(std::move(period.viesLines));
+    else
+        viesView()->setLines({orva::utf8ToWin1251(orva::kNoViesText)});
+    if (returnLines) {
+        returnView()->setLines(std::move(*returnLines));
+        returnView()->setReadOnly(true);
+    } else {
+        returnView()->clear();
+        returnView()->setReadOnly(false);
+    }
+    for (DocumentView* view : {labelView(), purchasesView(), salesView(), returnView(), viesView()}) {
+        if (view != returnView())
+            view->setReadOnly(true);
+        view->scrollToStart();
+    }
     periodStatus_->setText(QStringLiteral("%1 · ИН по ЗДДС %2 · период %3 · %4 поколение")
                                .arg(toQString(declaration_.firmName).trimmed(),
                                     toQString(declaration_.vatNumber).trimmed(),
                                     toQString(declaration_.periodText).trimmed(),
                                     QString::fromUtf8(orva::returnLayoutName(files.returnLayout))));
-    gateProblems_ = copies.purchases.summary.problems;
-    gateProblems_.insert(gateProblems_.end(), copies.sales.summary.problems.begin(),
-                         copies.sales.summary.problems.end());
-    loadVies(files);
-}
-
-// The VIES tab: the declaration and its copy, or the line saying the period has none and no copy
-// of another period's. Nothing in VIES.TXT ends the load: what cannot be read is said at the
-// document's top.
-void MainWindow::loadVies(const orva::PeriodFiles& files) {
-    hasVies_ = files.vies.has_value();
-    viesView()->clear();
-    viesView()->setReadOnly(true);
-    if (!hasVies_) {
-        viesView()->setLines({orva::utf8ToWin1251(orva::kNoViesText)});
-        if (::unlink(sideFiles_.viesCopy.c_str()) != 0 && errno != ENOENT)
-            orva::throwFileError(orva::FileAction::Write, sideFiles_.viesCopy, errno);
-        return;
-    }
-    std::vector<std::string> lines;
-    orva::LineCollector sink(lines);
-    orva::streamViesFile(*files.vies, orva::scanViesFile(*files.vies), linesPerPage_, sink);
-    viesView()->setLines(std::move(lines));
-    viesView()->saveToFile(sideFiles_.viesCopy);
-}
-
-void MainWindow::collectAnswersAndBuildReturn() {
-    const orva::ReturnAnswers presets = orva::presetAnswers(declaration_);
-    dialog_->setPresetCells(presets.cells);
-    dialog_->setFirm(declaration_.vatNumber);
-    dialog_->dateEdit()->setText(toQString(presets.date));
-    dialog_->setPendingCaption(windowTitle());
-    dialog_->signatoryBox()->setCurrentText(toQString(presets.signatory));
-
-    // OK and the close box lead on alike.
-    dialog_->exec();
-
-    answers_.address = toWin1251(dialog_->addressBox()->currentText());
-    answers_.position = toWin1251(dialog_->positionBox()->currentText());
-    answers_.date = toWin1251(dialog_->dateEdit()->text());
-    answers_.signatory = toWin1251(dialog_->signatoryBox()->currentText());
-    answers_.represent = dialog_->representCheck()->isChecked();
-    answers_.art92 = dialog_->art92Check()->isChecked();
-    for (const int cellNumber : orva::kCellNumbers)
-        answers_.cells[cellNumber] = toWin1251(dialog_->cell(cellNumber)->text());
-    returnView()->setLines(orva::buildReturn(declaration_, answers_, linesPerPage_));
-
-    for (DocumentView* view : {purchasesView(), salesView(), returnView()})
-        view->setReadOnly(true);
-    for (DocumentView* view : {purchasesView(), salesView(), returnView()})
-        view->scrollToStart();
     updatePageStatus();
+
+    // The files beside the program follow the shown period; a failure to write them is reported
+    // after the period is shown, as it cannot be taken back.
+    period.copies.publish();
+    if (hasVies_)
+        viesView()->saveToFile(sideFiles_.viesCopy);
+    else if (::unlink(sideFiles_.viesCopy.c_str()) != 0 && errno != ENOENT)
+        orva::throwFileError(orva::FileAction::Write, sideFiles_.viesCopy, errno);
+    try {
+        orva::rememberRecentFolder(sideFiles_, dataFolder_);
+    } catch (const orva::FileError& failure) {
+        // A convenience, as the dialog's last values: said on standard error only.
+        std::fprintf(stderr, "orva: %s\n", failure.what());
+    }
 }
 
 // ---------------------------------------------------------------- activation

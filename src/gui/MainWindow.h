@@ -97,6 +97,15 @@ public:
 
     void setVisible(bool visible) override;
 
+    // Another period in this window (Ctrl+O and "Отвори…", a folder dropped on the window, one of
+    // "Последни"): the load sequence without the prompt, the dialog shown and cancellable. The
+    // shown period stays until the new one is shown: a read error (said in a box), Cancel in the
+    // dialog or No on the journals' warning keep it. A print job being followed goes on.
+    // Returns whether the new period is shown.
+    bool openPeriod(const std::string& folder);
+    // "Последни": the last data folders opened, newest first (rebuilt each time it opens).
+    QMenu* recentMenu() const { return recentMenu_; }
+
     // The commands around the documents: a menu button in the tab bar's corner (a press in a
     // document asks to print it, so they are not there) and their keys.
     QToolButton* menuButton() const { return menuButton_; }
@@ -125,14 +134,27 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setUpPrinter();
+    struct PendingPeriod;
+    enum class LoadResult { Shown, GivenUp, Failed };
     void runLoadSequence();
-    void loadDocuments();
-    void collectAnswersAndBuildReturn();
-    void loadVies(const orva::PeriodFiles& files);
+    // The load sequence without the prompt: read, the journals' warning, the dialog, shown. The
+    // first load's dialog cannot be cancelled and its boxes have no parent window.
+    LoadResult loadPeriod(const std::string& folder, bool first);
+    std::unique_ptr<PendingPeriod> readPeriod(const std::string& folder); // throws
+    // The dialog's answers for `period`; std::nullopt when it was cancelled.
+    std::optional<orva::ReturnAnswers> askAnswers(const PendingPeriod& period, bool cancellable);
+    // Shows `period` in place of the shown one (without a return when it could not be built), then
+    // puts its side files in place (throws FileError).
+    void showPeriod(PendingPeriod& period, const orva::ReturnAnswers* answers,
+                    std::optional<std::vector<std::string>> returnLines);
+    void chooseAndOpenPeriod();
+    void fillRecentMenu();
     void maximizeOnActivation();
     void onDocumentPressed();
     bool hasViewFocus(const QWidget* view) const;
@@ -172,6 +194,6 @@ private:
     int zoom_ = 0;
     QLabel* periodStatus_ = nullptr;
     QLabel* pageStatus_ = nullptr;
-    std::vector<std::string>
-        gateProblems_; // why the journals are not the period's (UTF-8), asked about before the dialog
+    bool loading_ = false;
+    QMenu* recentMenu_ = nullptr;
 };

@@ -88,6 +88,7 @@ TEST(SideFileLocations, FollowTheInstallation) {
         EXPECT_EQ(files.positions, stem + ".dlu");
         EXPECT_EQ(files.lastFolder, stem + ".last-folder");
         EXPECT_EQ(files.firmAnswers, stem + ".firms");
+        EXPECT_EQ(files.recentFolders, stem + ".recent");
         EXPECT_EQ(files.salesCopy, folderOf(c.purchasesCopy) + "orva.pok.txt");
     }
 }

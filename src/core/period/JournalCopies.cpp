@@ -41,7 +41,7 @@ namespace {
 
 // One journal into its copy, finished but not yet in place.
 struct CopyBuild {
-    std::optional<CopyFileSink> sink;
+    std::unique_ptr<CopyFileSink> sink;
     JournalCopy copy;
     std::exception_ptr failure;
 };
@@ -50,7 +50,7 @@ struct CopyBuild {
 void build(CopyBuild& into, const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
            int linesPerPage, const std::string& copyPath, const std::atomic<bool>* stop, std::atomic<bool>* failed) {
     try {
-        into.sink.emplace(copyPath, stop);
+        into.sink = std::make_unique<CopyFileSink>(copyPath, stop);
         into.copy.summary = streamJournal(file, declaration, layout, linesPerPage, *into.sink);
         into.copy.text = into.sink->finish();
     } catch (const CopyBuildStopped&) {
@@ -81,9 +81,12 @@ JournalCopies writeJournalCopies(const PeriodFiles& files, const Declaration& de
     for (const CopyBuild* done : {&purchases, &sales})
         if (done->failure)
             std::rethrow_exception(done->failure);
-    purchases.sink->publish();
-    sales.sink->publish();
-    return {std::move(purchases.copy), std::move(sales.copy)};
+    return {std::move(purchases.copy), std::move(sales.copy), std::move(purchases.sink), std::move(sales.sink)};
+}
+
+void JournalCopies::publish() {
+    purchasesFile->publish();
+    salesFile->publish();
 }
 
 } // namespace orva

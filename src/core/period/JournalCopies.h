@@ -50,14 +50,20 @@ struct JournalCopy {
     JournalSummary summary;
 };
 
+// Both journals built and mapped. Their copies go in place by publish() only: a period whose load
+// is then given up (the user said no) leaves the old copies as they were, and the shown period's
+// mapped copies keep their own files whatever is published over them.
 struct JournalCopies {
     JournalCopy purchases;
     JournalCopy sales;
+    std::unique_ptr<CopyFileSink> purchasesFile;
+    std::unique_ptr<CopyFileSink> salesFile;
+
+    void publish(); // throws FileError naming the copy
 };
 
 // Builds both journals of the period at once (the sales on a second thread), each straight into its
-// copy file, and returns them mapped. Both copies are put in place only when both are built, so a
-// failed load leaves the old copies as they were. Throws as streamJournal (PeriodError), or
+// copy file, and returns them mapped, not yet in place. Throws as streamJournal (PeriodError), or
 // FileError naming a copy that cannot be written; when both fail, the purchases' failure.
 JournalCopies writeJournalCopies(const PeriodFiles& files, const Declaration& declaration, int linesPerPage,
                                  const std::string& purchasesCopy, const std::string& salesCopy);

@@ -62,6 +62,7 @@ SideFileLocations sideFilesBeside(const std::string& executablePath) {
     locations.lastFolder = replaceExtension(executablePath, ".last-folder");
     locations.firmAnswers = replaceExtension(executablePath, ".firms");
     locations.zoom = replaceExtension(executablePath, ".zoom");
+    locations.recentFolders = replaceExtension(executablePath, ".recent");
     locations.purchasesCopy = replaceExtension(executablePath, ".pro.txt");
     locations.salesCopy = replaceExtension(executablePath, ".pok.txt");
     locations.viesCopy = replaceExtension(executablePath, ".vies.txt");
@@ -89,6 +90,7 @@ SideFileLocations sideFileLocations(const std::string& executablePath, bool fold
     locations.lastFolder = joinPath(config, replaceExtension(name, ".last-folder"));
     locations.firmAnswers = joinPath(config, replaceExtension(name, ".firms"));
     locations.zoom = joinPath(config, replaceExtension(name, ".zoom"));
+    locations.recentFolders = joinPath(config, replaceExtension(name, ".recent"));
     locations.purchasesCopy = joinPath(data, replaceExtension(name, ".pro.txt"));
     locations.salesCopy = joinPath(data, replaceExtension(name, ".pok.txt"));
     locations.viesCopy = joinPath(data, replaceExtension(name, ".vies.txt"));

@@ -24,6 +24,7 @@ struct SideFileLocations {
     std::string lastFolder;    // <name>.last-folder: the folder the chooser last opened
     std::string firmAnswers;   // <name>.firms: the last address and position per VAT number
     std::string zoom;          // <name>.zoom: the document views' enlargement, in points
+    std::string recentFolders; // <name>.recent: the last data folders opened, newest first
     std::string purchasesCopy; // <name>.pro.txt
     std::string salesCopy;     // <name>.pok.txt
     std::string viesCopy;      // <name>.vies.txt, only while the period has VIES.TXT

@@ -230,4 +230,31 @@ void saveFirmAnswers(const SideFileLocations& files, const std::string& vatNumbe
     writeLinesFile(files.firmAnswers, lines);
 }
 
+std::vector<std::string> loadRecentFolders(const SideFileLocations& files, const LinesReader& read) {
+    std::vector<std::string> folders;
+    try {
+        for (std::string& line : read(files.recentFolders))
+            if (!line.empty() && folders.size() < kRecentFolders)
+                folders.push_back(std::move(line));
+    } catch (const FileError&) {
+        // Not yet written, or unreadable: nothing to offer.
+    }
+    return folders;
+}
+
+std::vector<std::string> rememberRecentFolder(const SideFileLocations& files, const std::string& folder,
+                                              const LinesReader& read) {
+    // A line break would make two entries of one path: such a folder is opened, not remembered.
+    if (folder.find_first_of("\r\n") != std::string::npos)
+        return loadRecentFolders(files, read);
+    // Under the histories' lock, read again: another instance's folders stay in the list.
+    const FolderLock lock(files.recentFolders);
+    std::vector<std::string> folders{folder};
+    for (std::string& known : loadRecentFolders(files, read))
+        if (known != folder && folders.size() < kRecentFolders)
+            folders.push_back(std::move(known));
+    writeLinesFile(files.recentFolders, folders);
+    return folders;
+}
+
 } // namespace orva

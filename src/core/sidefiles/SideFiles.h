@@ -67,4 +67,14 @@ std::optional<FirmAnswers> loadFirmAnswers(const SideFileLocations& files, const
 void saveFirmAnswers(const SideFileLocations& files, const std::string& vatNumber, const FirmAnswers& answers,
                      const LinesReader& read = readLinesFile);
 
+// The data folders last opened, newest first, at most kRecentFolders: one path a line in the file
+// `recentFolders` (as the file system spells it). Empty when there is none or it cannot be read.
+inline constexpr std::size_t kRecentFolders = 5;
+std::vector<std::string> loadRecentFolders(const SideFileLocations& files, const LinesReader& read = readLinesFile);
+
+// Puts `folder` first in the recent folders (once; the oldest beyond kRecentFolders dropped) and
+// replaces the file atomically. Returns the new list. Throws FileError when it cannot be written.
+std::vector<std::string> rememberRecentFolder(const SideFileLocations& files, const std::string& folder,
+                                              const LinesReader& read = readLinesFile);
+
 } // namespace orva
