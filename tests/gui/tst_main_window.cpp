@@ -6,6 +6,7 @@
 #include "declaration/ReturnCells.h"
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
+#include "gui/FolderChooser.h"
 #include "gui/MainWindow.h"
 #include "journals/Journal.h"
 #include "render/PageMetrics.h"
@@ -20,11 +21,15 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <QWindow>
 
 #include <memory>
@@ -615,6 +620,139 @@ private slots:
             QTRY_VERIFY(form->isVisible());
         else
             QVERIFY(!form->isVisible());
+    }
+
+    // Mappings of files deleted since, i.e. journal copies a replaced view still holds.
+    static int deletedMappings(const std::string& copy) {
+        int count = 0;
+        for (const std::string& line : orva::readLinesFile("/proc/self/maps"))
+            if (line.find(copy) != std::string::npos && line.find("(deleted)") != std::string::npos)
+                ++count;
+        return count;
+    }
+
+    std::string otherPeriod(const char* name, int purchases, int sales) {
+        const std::string folder = dir->filePath(QString::fromLatin1(name)).toStdString();
+        QDir().mkpath(QString::fromStdString(folder));
+        period::write(folder, purchases, sales);
+        return folder;
+    }
+
+    // Another period replaces the shown one in the same window (Ctrl+O, a recent folder, a drop),
+    // and the views of the one before are let go: their mapped copies are unmapped.
+    void anotherPeriodReplacesTheShownOne() {
+        period::write(dataFolder, 120, 90);
+        ModalAnswerer answers;
+        auto form = createForm(answers);
+        answers.then([](QWidget* widget) {
+            QVERIFY(static_cast<AdditionalDataDialog*>(widget)->cancelButton()->isHidden());
+            ModalAnswerer::clickDefault().dialog(widget);
+        });
+        form->show();
+        QVERIFY2(!form->loadFailed(), qPrintable(form->lastLoadError()));
+        const int views = form->findChildren<DocumentView*>().size();
+        const std::string second = otherPeriod("second", 3, 2);
+        const std::string third = otherPeriod("third", 5, 7);
+        const std::string copy = dir->filePath(QStringLiteral("bin/orva.pro.txt")).toStdString();
+
+        answers.then([](QWidget* widget) {
+            QVERIFY(!static_cast<AdditionalDataDialog*>(widget)->cancelButton()->isHidden());
+            ModalAnswerer::clickDefault().dialog(widget);
+        });
+        orva::FolderChooser::setNextAnswer(QString::fromStdString(second));
+        form->findChild<QMenu*>(QStringLiteral("commandMenu"))->actions().front()->trigger(); // "Отвори…"
+        QCOMPARE(form->dataFolder(), second);
+        QCOMPARE(orva::FolderChooser::lastStartFolder(), dir->path()); // beside the shown period
+        QCOMPARE(form->purchasesView()->lineCount(), orva::readLinesFile(copy).size());
+        QVERIFY(form->returnView()->lineCount() > 0);
+
+        // The recent folders, newest first; the one before the last is opened from the menu.
+        emit form->recentMenu()->aboutToShow();
+        QStringList recent;
+        for (const QAction* action : form->recentMenu()->actions())
+            recent << action->text();
+        QCOMPARE(recent, (QStringList{QString::fromStdString(second), QString::fromStdString(dataFolder)}));
+        answers.then(ModalAnswerer::clickDefault());
+        form->recentMenu()->actions().back()->trigger();
+        QCOMPARE(form->dataFolder(), dataFolder);
+
+        // A folder dropped on the window.
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(third))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        answers.then(ModalAnswerer::clickDefault());
+        QApplication::sendEvent(form.get(), &drop);
+        QTRY_COMPARE(form->dataFolder(), third);
+
+        QCOMPARE(form->findChildren<DocumentView*>().size(), views);
+        QCOMPARE(deletedMappings(copy), 0);
+        QCOMPARE(deletedMappings(dir->filePath(QStringLiteral("bin/orva.pok.txt")).toStdString()), 0);
+        QCOMPARE(answers.unscripted, 0);
+    }
+
+    // Whatever stops another period's load keeps the shown one, its copies and the dialog's values.
+    void anotherPeriodThatFailsKeepsTheShownOne_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("read error") << QStringLiteral("read error");
+        QTest::newRow("cancel in the dialog") << QStringLiteral("cancel");
+        QTest::newRow("escape in the dialog") << QStringLiteral("escape");
+        QTest::newRow("no on the warning") << QStringLiteral("no");
+        QTest::newRow("cell 20 no number") << QStringLiteral("cell 20");
+    }
+    void anotherPeriodThatFailsKeepsTheShownOne() {
+        QFETCH(QString, how);
+        period::write(dataFolder, 40, 30);
+        ModalAnswerer answers;
+        auto form = createForm(answers);
+        answers.then(ModalAnswerer::clickDefault());
+        form->show();
+        const QString title = form->windowTitle();
+        const std::vector<std::string> purchases = form->purchasesView()->lines();
+        const std::vector<std::string> form13 = form->returnView()->lines();
+        const std::string copy = dir->filePath(QStringLiteral("bin/orva.pro.txt")).toStdString();
+        const std::string copied = orva::readFileBytes(copy);
+        const QString address = form->dialog()->addressBox()->currentText();
+
+        const std::string other = otherPeriod("other", 4, 4);
+        const std::string declaration = orva::joinPath(other, "deklar.txt");
+        if (how == QStringLiteral("read error")) {
+            QFile::remove(QString::fromStdString(declaration));
+            answers.then(ModalAnswerer::press(QMessageBox::Ok));
+        } else if (how == QStringLiteral("no")) {
+            std::string record = orva::readFileBytes(declaration);
+            record.replace(0, 11, "BG865197101");
+            orva::writeFileAtomic(declaration, record);
+            answers.then(ModalAnswerer::press(QMessageBox::No));
+        } else if (how == QStringLiteral("cell 20")) {
+            period::Cells cells;
+            cells.k20 = "";
+            period::write(other, 4, 4, cells);
+            answers.then(ModalAnswerer::press(QMessageBox::Ok));
+        } else {
+            answers.then([how](QWidget* widget) {
+                auto* dialog = static_cast<AdditionalDataDialog*>(widget);
+                dialog->addressBox()->setEditText(QStringLiteral("гр. Друг"));
+                if (how == QStringLiteral("cancel"))
+                    dialog->cancelButton()->click();
+                else
+                    QTest::keyClick(dialog, Qt::Key_Escape);
+            });
+        }
+        QVERIFY(!form->openPeriod(other));
+        QCOMPARE(form->dataFolder(), dataFolder);
+        QCOMPARE(form->windowTitle(), title);
+        QVERIFY(form->purchasesView()->lines() == purchases);
+        QVERIFY(form->returnView()->lines() == form13);
+        QCOMPARE(orva::readFileBytes(copy), copied);
+        QCOMPARE(form->dialog()->addressBox()->currentText(), address);
+        QVERIFY(!form->loadFailed());
+        QVERIFY(form->isVisible());
+        QCOMPARE(answers.unscripted, 0);
+        if (how == QStringLiteral("read error"))
+            QCOMPARE(answers.seen.back().text, kReadError);
     }
 
     // The team's sample period loads whole.
