@@ -53,11 +53,11 @@ ORVA_TEST_PACKAGES=(
 
 # What the end-to-end tests need: the print server with its PDF queue (cupsd, cupsctl, lpadmin,
 # lpstat, ipptool, cups-pdf and the Ghostscript it renders with), pdfinfo and pdftotext, and an
-# X server with xdotool for the window (xauth for xvfb-run).
+# X server with xdotool for the window and xclip for its clipboard (xauth for xvfb-run).
 ORVA_E2E_PACKAGES=(
     cups cups-daemon cups-client cups-bsd cups-ipp-utils printer-driver-cups-pdf ghostscript
     poppler-utils
-    xvfb xauth xdotool
+    xvfb xauth xdotool xclip
 )
 
 # What the package tests need: cpack's DEB generator runs dpkg-shlibdeps (dpkg-dev) on the files

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # The real orva window on the sample period, on a private Xvfb screen: the diskette prompt
 # answered with a key press, the additional-data dialog closed with Return (its OK button), the
-# main window found by its caption, a screenshot saved under the build folder, then the window
-# closed as a window manager would close it. Checks the exit status, the files written beside the
-# executable (font, journal copies, dialog histories and last values) and that the data folder
-# is left exactly as it was.
+# main window found by its caption, a screenshot saved under the build folder; from the keyboard a
+# search (found in other letters, read back through the clipboard), zoom steps and the print
+# dialog cancelled; then the window closed as a window manager would close it. Checks the exit
+# status, the files written beside the executable (font, journal copies, dialog histories, last
+# values, zoom), that the cancelled dialog sent no job and that the data folder is left exactly
+# as it was.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 [ -x "$ORVA_BUILD/orva" ] || fail "$ORVA_BUILD/orva is not built"
 [ -x "$ORVA_BUILD/orva-cli" ] || fail "$ORVA_BUILD/orva-cli is not built"
-need_commands Xvfb xdotool python3 iconv cmp sha256sum
+need_commands Xvfb xdotool xclip python3 iconv cmp sha256sum
 
 work=$(artifacts_dir window_xvfb)
 echo "files of this test: $work"
@@ -168,6 +170,46 @@ expect_file orva.adr ""
 expect_file orva.mol "$signatory"
 expect_file orva.dlu ""
 
+# ------------------------------------------------------------------ find, zoom and the print dialog
+
+# Keys into a window, focused first as no window manager does it; keys only, since a mouse press
+# in a document asks to print it.
+keys() {
+    xdotool windowfocus --sync "$1" 2>/dev/null || true
+    xdotool key --clearmodifiers "${@:2}"
+}
+clipboard() { xclip -o -selection clipboard 2>/dev/null || true; }
+clipboard_holds() { [ "$(clipboard)" = "$1" ]; }
+side_file_holds() { [ "$(cat "$work/bin/$1" 2>/dev/null)" = "$2" ]; }
+no_visible_window() { [ -z "$(visible_windows "$1")" ]; }
+
+# Find on the label, whose firm name is in capitals: first a text it lacks, then the name in
+# other letters. Escape hands the keyboard back to the document, whose Ctrl+C copies the match.
+keys "$window" ctrl+f
+xdotool type --delay 20 'Бургас Ъгъл'
+keys "$window" Return Escape ctrl+f
+xdotool type --delay 20 'Родопа вижЪн'
+keys "$window" Return Escape ctrl+c
+wait_until 10 clipboard_holds 'РОДОПА ВИЖЪН' ||
+    problem "after a search for a missing text, 'Родопа вижЪн' did not select 'РОДОПА ВИЖЪН': the clipboard holds '$(clipboard)'"
+kill -0 "$orva_pid" 2>/dev/null || fail "orva ended during the searches (see $work/orva.log)"
+
+# Zoom: each step is stored at once, so two up and one down leave 1.
+keys "$window" ctrl+plus ctrl+plus
+wait_until 10 side_file_holds orva.zoom 2 || problem "Ctrl++ twice did not store the zoom 2"
+keys "$window" ctrl+minus
+wait_until 10 side_file_holds orva.zoom 1 || problem "Ctrl+- did not store the zoom 1"
+
+# Ctrl+P brings up the print dialog and Escape cancels it. The server's jobs are compared once
+# the window has ended, since it waits for a job it has started.
+print_jobs() { if [ -n "${CUPS_SERVER:-}" ]; then lpstat -W all -o; fi; }
+[ -n "${CUPS_SERVER:-}" ] || echo "no test print server (CUPS_SERVER): the print jobs are not looked at"
+jobs_before=$(print_jobs) || problem "lpstat cannot list the print server's jobs"
+keys "$window" ctrl+p
+wait_until 20 first_visible_window '^Печат$' >/dev/null || fail "Ctrl+P brought up no print dialog titled 'Печат'"
+keys "$(first_visible_window '^Печат$')" Escape
+wait_until 10 no_visible_window '^Печат$' || fail "Escape did not close the print dialog"
+
 # ------------------------------------------------------------------ closing
 
 python3 "$E2E_DIR/x11_close.py" "$window"
@@ -181,6 +223,8 @@ orva_pid=""
 
 # At the end the dialog saved its last values: address, signatory, position.
 expect_file orva.txt "0d0a${signatory}0d0a"
+expect_file orva.zoom 310a
+[ "$(print_jobs)" = "$jobs_before" ] || problem "the cancelled print dialog sent a job: $(print_jobs)"
 
 snapshot >"$work/data-after.txt"
 diff -u "$work/data-before.txt" "$work/data-after.txt" || problem "the data folder changed"
@@ -191,4 +235,4 @@ if [ ${#problems[@]} -gt 0 ]; then
     printf 'FAIL: %s\n' "${problems[@]}" >&2
     exit 1
 fi
-echo "PASS: prompt, dialog, main window '$caption', screenshot, side files, data folder untouched, exit 0"
+echo "PASS: prompt, dialog, main window '$caption', screenshot, find, zoom, print dialog cancelled, side files, data folder untouched, exit 0"
