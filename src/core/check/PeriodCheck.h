@@ -19,7 +19,8 @@ class FindingSink {
 public:
     virtual ~FindingSink() = default;
     virtual void finding(const check::Finding& finding) = 0;
-    // Now and then while a journal is read: its file's name and the share of it read (0..1).
+    // Every few thousand lines of a journal and at its end: its file's name and the share of it read
+    // (0..1). An exception thrown here ends the check (check::CheckCancelled).
     virtual void progress(const std::string& /*fileName*/, double /*done*/) {}
 };
 
