@@ -101,8 +101,7 @@ void printCheckTable(const std::vector<CheckRow>& rows, std::ostream& out) {
 
 // ---------------------------------------------------------------- Report
 
-Report::Report(const PeriodFiles& files, CheckProgress progress, const std::atomic<bool>* cancel)
-    : files_(files), progress_(std::move(progress)), cancel_(cancel) {}
+Report::Report(const PeriodFiles& files, CheckProgress progress) : files_(files), progress_(std::move(progress)) {}
 
 void Report::finding(const Finding& finding) {
     total_.add(finding.severity);
@@ -112,8 +111,6 @@ void Report::finding(const Finding& finding) {
 }
 
 void Report::progress(const std::string& fileName, double done) {
-    if (cancel_ && cancel_->load(std::memory_order_relaxed))
-        throw CheckCancelled();
     if (progress_.step)
         progress_.step("checking " + fileName + " " + std::to_string(static_cast<int>(done * 100)) + "%");
 }
@@ -141,9 +138,8 @@ Report::Counts& Report::fileCounts(const std::string& name) {
 
 // ---------------------------------------------------------------- TextReport
 
-TextReport::TextReport(const PeriodFiles& files, std::ostream& out, std::size_t maxLines, CheckProgress progress,
-                       const std::atomic<bool>* cancel)
-    : Report(files, std::move(progress), cancel), out_(out), maxLines_(maxLines) {}
+TextReport::TextReport(const PeriodFiles& files, std::ostream& out, std::size_t maxLines, CheckProgress progress)
+    : Report(files, std::move(progress)), out_(out), maxLines_(maxLines) {}
 
 void TextReport::newLine() {
     out_ << '\n';
@@ -235,11 +231,11 @@ void TextReport::writeRepeats() {
 
 CheckReport runTextReport(const std::string& folder, const ReadOptions& options, const ReturnCells* cells,
                           std::size_t maxFindings, const std::atomic<bool>* cancel, const CheckProgress& progress) {
-    PeriodCheck period(folder, options);
+    PeriodCheck period(folder, options, cancel);
     if (cells)
         period.useCells(*cells);
     std::ostringstream out;
-    TextReport report(period.files(), out, maxFindings, progress, cancel);
+    TextReport report(period.files(), out, maxFindings, progress);
     const std::vector<CheckRow> rows = report.run(period);
     CheckReport result;
     result.text = out.str();

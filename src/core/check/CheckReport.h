@@ -8,7 +8,6 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
-#include <exception>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -45,18 +44,10 @@ struct CheckProgress {
     std::function<void()> clear;
 };
 
-// Thrown out of a check whose cancel flag was set; the report is then incomplete.
-class CheckCancelled : public std::exception {
-public:
-    const char* what() const noexcept override { return "check cancelled"; }
-};
-
 // Counts every finding per severity, file and rule, and passes it on to the format's writer.
 class Report : public FindingSink {
 public:
-    // `cancel`, when given, is read at every progress report of the check (a few thousand records
-    // apart): once it is true, CheckCancelled is thrown.
-    Report(const PeriodFiles& files, CheckProgress progress, const std::atomic<bool>* cancel = nullptr);
+    Report(const PeriodFiles& files, CheckProgress progress);
 
     void finding(const Finding& finding) final;
     void progress(const std::string& fileName, double done) final;
@@ -82,7 +73,6 @@ protected:
 
     const PeriodFiles& files_;
     CheckProgress progress_;
-    const std::atomic<bool>* cancel_;
     Counts total_;
     std::array<Counts, 4> perFile_{}; // the return, purchases, sales, VIES.TXT
     std::array<Counts, ruleCount> byRule_{};
@@ -100,8 +90,7 @@ struct ReportLink {
 // repeats of another firm's or period's records summed up), the return's table, the counts.
 class TextReport final : public Report {
 public:
-    TextReport(const PeriodFiles& files, std::ostream& out, std::size_t maxLines, CheckProgress progress = {},
-               const std::atomic<bool>* cancel = nullptr);
+    TextReport(const PeriodFiles& files, std::ostream& out, std::size_t maxLines, CheckProgress progress = {});
 
     // Every finding line and every summary of repeats, in report order.
     const std::vector<ReportLink>& links() const { return links_; }
@@ -142,8 +131,8 @@ struct CheckReport {
 
 // The check of the period in `folder` with its text report, for a caller that shows it (on any thread).
 // `cells`, when given, are the return's cells as they would be printed and take the record's in the
-// return's rules (as `orva-cli check --cell`). Throws PeriodError as PeriodCheck does, CheckCancelled
-// once `*cancel` is true.
+// return's rules (as `orva-cli check --cell`). Throws PeriodError as PeriodCheck does, and Cancelled
+// soon after `*cancel` becomes true (within a few milliseconds of checking).
 CheckReport runTextReport(const std::string& folder, const ReadOptions& options, const ReturnCells* cells,
                           std::size_t maxFindings = 200, const std::atomic<bool>* cancel = nullptr,
                           const CheckProgress& progress = {});
