@@ -1,9 +1,6 @@
 #include "cli/CheckCommand.h"
 
-#include "period/Gate.h"
-
-#include "check/PeriodCheck.h"
-#include "cli/CheckTable.h"
+#include "check/CheckReport.h"
 #include "cli/Command.h"
 #include "cli/Documents.h"
 #include "cli/Output.h"
@@ -12,8 +9,6 @@
 #include "text/Encoding.h"
 #include "text/LineFile.h"
 
-#include <algorithm>
-#include <array>
 #include <cstdio>
 #include <memory>
 #include <ostream>
@@ -24,28 +19,10 @@ namespace orva::cli {
 namespace {
 
 using check::Finding;
+using check::Report;
 using check::Severity;
 
 const char* const kReturnRuleKey = "return-table";
-
-struct Counts {
-    std::size_t errors = 0;
-    std::size_t warnings = 0;
-    void add(Severity severity) { ++(severity == Severity::Error ? errors : warnings); }
-};
-
-// "1 грешка", "2 грешки"; "1 предупреждение", "2 предупреждения".
-std::string errorCount(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " грешка" : " грешки");
-}
-std::string warningCount(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " предупреждение" : " предупреждения");
-}
-
-// The finding's message with its variable part, as every format shows it.
-std::string fullMessage(const Finding& finding) {
-    return finding.detail.empty() ? finding.message : finding.message + " (" + finding.detail + ")";
-}
 
 // One output row: a finding, or a rule of the return's table (line 0: none).
 struct Row {
@@ -65,7 +42,7 @@ Row findingRow(const Finding& finding) {
             std::string(check::severityText(finding.severity)),
             check::ruleInfo(finding.rule).key,
             finding.value,
-            fullMessage(finding)};
+            check::fullMessage(finding)};
 }
 
 Row tableRow(const std::string& declarationFile, const CheckRow& row) {
@@ -87,157 +64,14 @@ Row tableRow(const std::string& declarationFile, const CheckRow& row) {
     return result;
 }
 
-// Counts every finding and passes it on to the format's writer.
-class Report : public FindingSink {
-public:
-    Report(const PeriodFiles& files, const CheckProgress& progress) : files_(files), progress_(progress) {}
-
-    void finding(const Finding& finding) override {
-        total_.add(finding.severity);
-        byRule_[static_cast<std::size_t>(finding.rule)].add(finding.severity);
-        fileCounts(finding.file).add(finding.severity);
-        write(finding);
-    }
-
-    void progress(const std::string& fileName, double done) override {
-        if (progress_.step)
-            progress_.step("checking " + fileName + " " + std::to_string(static_cast<int>(done * 100)) + "%");
-    }
-
-    virtual void begin() {}
-    virtual void end(const std::vector<CheckRow>& rows) = 0;
-
-    std::size_t errors() const { return total_.errors; }
-    std::size_t warnings() const { return total_.warnings; }
-
-protected:
-    virtual void write(const Finding& finding) = 0;
-
-    Counts& fileCounts(const std::string& name) {
-        if (name == files_.purchases.name)
-            return perFile_[1];
-        if (name == files_.sales.name)
-            return perFile_[2];
-        if (files_.vies && name == files_.vies->name)
-            return perFile_[3];
-        return perFile_[0];
-    }
-
-    const PeriodFiles& files_;
-    const CheckProgress& progress_;
-    Counts total_;
-    std::array<Counts, 4> perFile_{}; // the return, purchases, sales, VIES.TXT
-    std::array<Counts, check::ruleCount> byRule_{};
-};
-
-class TextReport final : public Report {
-public:
-    TextReport(const PeriodFiles& files, const CheckProgress& progress, std::ostream& out, std::size_t maxLines)
-        : Report(files, progress), out_(out), maxLines_(maxLines) {}
-
-    void begin() override { out_ << shownText(files_.description()) << '\n'; }
-
-    void end(const std::vector<CheckRow>& rows) override {
-        writeRepeats();
-        const std::size_t unshown = total_.errors + total_.warnings - shown_ - counted_;
-        if (unshown != 0)
-            out_ << "... още " << unshown << " находки не са показани (--max-findings " << maxLines_ << ")\n";
-        printCheckTable(rows, out_);
-        std::size_t tableFailures = 0;
-        for (const CheckRow& row : rows)
-            tableFailures += row.result == CheckRow::Result::Holds ? 0 : 1;
-        out_ << "Находки: " << errorCount(total_.errors) << ", " << warningCount(total_.warnings)
-             << "; неспазени правила на декларацията: " << tableFailures << ".\n";
-        const std::string* names[] = {&files_.declaration.name, &files_.purchases.name, &files_.sales.name,
-                                      files_.vies ? &files_.vies->name : nullptr};
-        for (std::size_t index = 0; index < perFile_.size() && names[index]; ++index)
-            out_ << "  " << shownText(*names[index]) << ": " << errorCount(perFile_[index].errors) << ", "
-                 << warningCount(perFile_[index].warnings) << '\n';
-        for (const check::RuleInfo& rule : check::ruleTable()) {
-            const Counts& counts = byRule_[static_cast<std::size_t>(rule.id)];
-            if (counts.errors + counts.warnings == 0)
-                continue;
-            out_ << "  правило " << rule.number << " " << rule.key << ": "
-                 << (counts.errors != 0 ? errorCount(counts.errors) : warningCount(counts.warnings)) << '\n';
-        }
-    }
-
-private:
-    void write(const Finding& finding) override {
-        if (finding.file != file_) {
-            writeRepeats();
-            file_ = finding.file;
-        }
-        // Records of another firm or period: the first record of each value is shown, the others
-        // counted and summed up in one line after the journal's findings.
-        if ((finding.rule == check::RuleId::OwnVatNumber || finding.rule == check::RuleId::OwnPeriod) &&
-            written_ < maxLines_) {
-            const auto seen = std::find_if(repeats_.begin(), repeats_.end(), [&](const Repeat& repeat) {
-                return repeat.rule == finding.rule && repeat.value == finding.value;
-            });
-            if (seen != repeats_.end()) {
-                ++seen->count;
-                ++counted_;
-                return;
-            }
-            if (repeats_.size() < kRepeatsKept)
-                repeats_.push_back({finding.rule, finding.value, 0});
-        }
-        if (written_ >= maxLines_)
-            return;
-        ++written_;
-        ++shown_;
-        if (progress_.clear)
-            progress_.clear();
-        // A value may hold any byte of the file: control characters are shown escaped, so that one
-        // finding stays one line.
-        out_ << shownText(finding.file) << ':' << finding.line << ": " << check::severityText(finding.severity);
-        if (!finding.field.empty())
-            out_ << ' ' << shownText(finding.field);
-        if (!finding.fieldName.empty())
-            out_ << ' ' << shownText(finding.fieldName);
-        out_ << " \"" << shownText(finding.value) << "\": " << shownText(fullMessage(finding)) << '\n';
-    }
-
-    void writeRepeats() {
-        for (const Repeat& repeat : repeats_) {
-            if (repeat.count == 0)
-                continue;
-            if (progress_.clear)
-                progress_.clear();
-            out_ << shownText(file_) << ": … и още " << repeat.count << (repeat.count == 1 ? " запис" : " записа")
-                 << (repeat.rule == check::RuleId::OwnVatNumber ? " на " + shownText(repeat.value)
-                                                                : " за " + shownText(periodForPeople(repeat.value)))
-                 << '\n';
-            ++written_;
-        }
-        repeats_.clear();
-    }
-
-    struct Repeat {
-        check::RuleId rule;
-        std::string value;
-        std::size_t count;
-    };
-    static constexpr std::size_t kRepeatsKept = 16; // of one journal; further values are shown as they come
-
-    std::ostream& out_;
-    std::size_t maxLines_;
-    std::size_t written_ = 0; // lines of findings, summaries included
-    std::size_t shown_ = 0;   // findings shown
-    std::size_t counted_ = 0; // findings summed up instead
-    std::string file_;
-    std::vector<Repeat> repeats_;
-};
-
 // Counts only: the summary of many periods needs no report.
 class SilentReport final : public Report {
 public:
     SilentReport(const PeriodFiles& files, const CheckProgress& progress) : Report(files, progress) {}
-    void end(const std::vector<CheckRow>&) override {}
 
 private:
     void write(const Finding&) override {}
+    void end(const std::vector<CheckRow>&) override {}
 };
 
 // CSV for spreadsheets set up for Bulgarian: ";" between fields, CR LF, UTF-8 with a BOM.
@@ -246,6 +80,7 @@ public:
     CsvReport(const PeriodFiles& files, const CheckProgress& progress, std::ostream& out)
         : Report(files, progress), out_(out) {}
 
+private:
     void begin() override {
         out_ << "\xEF\xBB\xBF";
         put({"file", 0, "field", "severity", "rule", "value", "message"}, "line");
@@ -256,7 +91,6 @@ public:
             put(tableRow(files_.declaration.name, row));
     }
 
-private:
     void write(const Finding& finding) override { put(findingRow(finding)); }
 
     void field(const std::string& cell) {
@@ -297,6 +131,7 @@ public:
     JsonReport(const PeriodFiles& files, const CheckProgress& progress, std::ostream& out)
         : Report(files, progress), out_(out) {}
 
+private:
     void begin() override { out_ << '['; }
 
     void end(const std::vector<CheckRow>& rows) override {
@@ -305,7 +140,6 @@ public:
         out_ << (first_ ? "]\n" : "\n]\n");
     }
 
-private:
     void write(const Finding& finding) override { put(findingRow(finding)); }
 
     void string(const std::string& text) {
@@ -364,7 +198,7 @@ PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const 
         switch (options.format) {
         case CheckFormat::Text:
         case CheckFormat::Xlsx:
-            report = std::make_unique<TextReport>(period.files(), progress, *out, options.maxFindings);
+            report = std::make_unique<check::TextReport>(period.files(), *out, options.maxFindings, progress);
             break;
         case CheckFormat::Csv:
             report = std::make_unique<CsvReport>(period.files(), progress, *out);
@@ -374,13 +208,7 @@ PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const 
             break;
         }
     }
-    if (progress.clear)
-        progress.clear();
-    report->begin();
-    const std::vector<CheckRow> rows = period.run(*report);
-    if (progress.clear)
-        progress.clear();
-    report->end(rows);
+    const std::vector<CheckRow> rows = report->run(period);
     if (out != nullptr)
         out->flush();
 
@@ -396,8 +224,7 @@ PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const 
     outcome.sales = period.saleRecords();
     outcome.errors = report->errors();
     outcome.warnings = report->warnings();
-    for (const CheckRow& row : rows)
-        outcome.failedRules += row.result == CheckRow::Result::Holds ? 0 : 1;
+    outcome.failedRules = check::failedRules(rows);
     const bool failed = outcome.errors != 0 || outcome.failedRules != 0 || (options.strict && outcome.warnings != 0);
     outcome.status = failed ? kMismatch : kSuccess;
     return outcome;

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "check/CheckReport.h"
 #include "cli/Options.h"
 #include "period/DataFiles.h"
 
 #include <cstddef>
-#include <functional>
 #include <iosfwd>
 #include <map>
 #include <string>
@@ -21,12 +21,7 @@ struct CheckOptions {
     std::ostream* warnings = nullptr; // where the sums of corrected cells are warned of
 };
 
-// What the command may show on a terminal while it reads: a step's text, and taking the line away before
-// results are written to the same terminal.
-struct CheckProgress {
-    std::function<void(const std::string&)> step;
-    std::function<void()> clear;
-};
+using check::CheckProgress;
 
 // `orva-cli check`: the findings and the return's rule table on `out`, in the chosen format, written as
 // they are found. Returns 0 (no error), 5 (an error, or with `strict` a warning); throws PeriodError

@@ -1,6 +1,6 @@
 // orva-cli check over many periods: one summary row per period in path order, then the totals.
+#include "check/CheckReport.h"
 #include "cli/CheckCommand.h"
-#include "cli/CheckTable.h"
 #include "cli/Command.h"
 #include "cli/Output.h"
 #include "cli/PeriodQueue.h"
@@ -24,6 +24,8 @@
 namespace orva::cli {
 
 namespace {
+
+using check::shownText;
 
 struct SummaryRow {
     std::string folder;
@@ -65,21 +67,13 @@ public:
     virtual void end(const Totals& totals) = 0;
 };
 
-// Display width of UTF-8 text: one column per code point.
-std::size_t columns(const std::string& text) {
-    std::size_t count = 0;
-    for (const unsigned char byte : text)
-        count += (byte & 0xC0) != 0x80 ? 1 : 0;
-    return count;
-}
-
 std::string left(const std::string& text, std::size_t width) {
-    const std::size_t used = columns(text);
+    const std::size_t used = check::textColumns(text);
     return text + std::string(used < width ? width - used : 1, ' ');
 }
 
 std::string right(const std::string& text, std::size_t width) {
-    const std::size_t used = columns(text);
+    const std::size_t used = check::textColumns(text);
     return std::string(used < width ? width - used : 1, ' ') + text;
 }
 

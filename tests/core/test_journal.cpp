@@ -383,6 +383,34 @@ TEST(JournalPaging, PageOneHundred) {
     EXPECT_EQ(result.lines[60 * 99 + 6].substr(0, 8), "|  " + std::to_string(count) + " ");
 }
 
+// recordBlockLine pages as the engine does, from one record a page (a header before each) to many:
+// the line it names is that record's identity line, and for the short line that ends the data, the
+// totals' first line.
+TEST(JournalPaging, RecordBlockLineIsTheRecordsIdentityLine) {
+    constexpr int kRecords = 70;
+    for (const JournalKind kind : {JournalKind::Purchases, JournalKind::Sales}) {
+        for (const Wording wording : {Wording::Classic, Wording::Today}) {
+            const JournalLayout& layout = journalLayout(kind, wording);
+            const std::string input = records(layout, kRecords) + file({std::string(98, 'x'), record(layout, 1)});
+            const int block = layout.blockHeight();
+            for (const int linesPerPage : {block, block + 1, 5, 8, 9, 21, 30, 60, 61, 86, 1000}) {
+                SCOPED_TRACE(layout.fileName + (wording == Wording::Today ? " today" : " classic") + " at " +
+                             std::to_string(linesPerPage));
+                const JournalResult result = buildJournal(input, linesPerPage, kCaption, layout);
+                ASSERT_EQ(result.records, static_cast<std::size_t>(kRecords));
+                for (int n = 1; n <= kRecords; ++n) {
+                    const std::size_t at = recordBlockLine(layout, linesPerPage, static_cast<std::size_t>(n));
+                    ASSERT_LT(at, result.lines.size()) << n;
+                    EXPECT_EQ(result.lines[at].substr(0, 8), "| " + rightAligned(std::to_string(n), 5) + " ") << n;
+                }
+                EXPECT_EQ(recordBlockLine(layout, linesPerPage, kRecords + 1),
+                          result.lines.size() - totalsLines(layout));
+            }
+            EXPECT_EQ(recordBlockLine(layout, block - 1, 1), 0u); // no journal is built at that length
+        }
+    }
+}
+
 // "%5d": right-aligned in five, wider when the ordinal has more digits.
 TEST(JournalRecord, OrdinalsFollowTheFilePosition) {
     const JournalLayout& P = purchasesLayout();

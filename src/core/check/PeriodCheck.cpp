@@ -8,14 +8,17 @@
 #include "text/LineSource.h"
 #include "text/Mik.h"
 
+#include <algorithm>
+
 namespace orva {
 
 namespace {
 
 // Totals and record counts do not depend on the paging; any page that holds a record block will do.
 constexpr int kLinesPerPage = 1000;
-// How many records between two progress reports.
-constexpr std::size_t kProgressEvery = 1 << 16;
+// How many lines between two progress reports: a few milliseconds of checking, so that a cancel
+// flag read there stops even a journal of millions of records at once.
+constexpr std::size_t kProgressEvery = 1 << 14;
 
 // Hands the engine the file's lines and keeps a copy of the last line shorter than a record (rarely more than
 // one), so that the line that ended the data can be named after the engine has moved on.
@@ -69,8 +72,14 @@ check::Finding byteOrderMarkFinding(const std::string& fileName) {
 
 } // namespace
 
-PeriodCheck::PeriodCheck(const std::string& folder, const ReadOptions& options)
-    : files_(surveyPeriod(folder, options)), declaration_(loadDeclaration(files_)) {}
+PeriodCheck::PeriodCheck(const std::string& folder, const ReadOptions& options, const std::atomic<bool>* cancel)
+    : cancel_(cancel), files_(surveyPeriod(folder, options, cancel)), declaration_(loadDeclaration(files_)) {}
+
+void PeriodCheck::progress(FindingSink& sink, const std::string& fileName, double done) const {
+    if (cancel_ && cancel_->load(std::memory_order_relaxed))
+        throw Cancelled();
+    sink.progress(fileName, done);
+}
 
 std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
     const JournalTotals purchases = checkJournal(files_.purchases, purchasesLayout(), sink);
@@ -101,6 +110,12 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
     JournalOptions options;
     options.codePage = file.codePage;
     options.fileName = file.name;
+    auto progressAt = [&](std::size_t line, std::size_t lineLength) {
+        if (line % kProgressEvery == 0)
+            progress(sink, file.name,
+                     std::min(1.0, static_cast<double>(line) * static_cast<double>(lineLength + 2) /
+                                       static_cast<double>(std::max<std::size_t>(fileSize, 1))));
+    };
     options.onRecord = [&](std::string_view record, std::size_t line) {
         if (file.codePage == CodePage::Mik) {
             converted.assign(record);
@@ -111,9 +126,7 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
         for (const check::Finding& finding : findings)
             sink.finding(finding);
         findings.clear();
-        if (line % kProgressEvery == 0 && fileSize != 0)
-            sink.progress(file.name, std::min(1.0, static_cast<double>(line) * static_cast<double>(record.size() + 2) /
-                                                       static_cast<double>(fileSize)));
+        progressAt(line, record.size());
     };
     // The amount is reported as a finding by the record rules; here it only leaves the totals incomplete.
     std::size_t badAmounts = 0;
@@ -147,6 +160,7 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
             while (source.next(line)) {
                 ++following;
                 notBlank += isBlank(line) ? 0 : 1;
+                progressAt(summary.endLine + following, line.size());
             }
             if (notBlank != 0) {
                 if (file.codePage == CodePage::Mik)
@@ -187,7 +201,7 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
     } catch (const Error&) {
         throwAsJournalLoadError(file.name);
     }
-    sink.progress(file.name, 1.0);
+    progress(sink, file.name, 1.0);
     return totals;
 }
 

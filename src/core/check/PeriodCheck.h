@@ -5,6 +5,7 @@
 #include "journals/RecordLayout.h"
 #include "period/Period.h"
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -19,15 +20,16 @@ class FindingSink {
 public:
     virtual ~FindingSink() = default;
     virtual void finding(const check::Finding& finding) = 0;
-    // Now and then while a journal is read: its file's name and the share of it read (0..1).
+    // Every few thousand lines of a journal and at its end: its file's name and the share of it read (0..1).
     virtual void progress(const std::string& /*fileName*/, double /*done*/) {}
 };
 
 class PeriodCheck {
 public:
     // Finds and surveys the three files and reads the return record. Throws PeriodError (Stage::Load) when
-    // the period cannot be read at all.
-    PeriodCheck(const std::string& folder, const ReadOptions& options);
+    // the period cannot be read at all. `cancel`, when given, is read while the files are surveyed and at
+    // every progress report: once it is true, the survey or run() throws Cancelled.
+    PeriodCheck(const std::string& folder, const ReadOptions& options, const std::atomic<bool>* cancel = nullptr);
 
     const PeriodFiles& files() const { return files_; }
     const Declaration& declaration() const { return declaration_; }
@@ -48,7 +50,10 @@ private:
     // The return record's own fields and the files' first bytes, reported on the file they are in.
     void checkReturnRecord(FindingSink& sink) const;
     void checkReturnCells(const JournalTotals& sales, FindingSink& sink) const;
+    // The sink's progress report, once the cancel flag has been read.
+    void progress(FindingSink& sink, const std::string& fileName, double done) const;
 
+    const std::atomic<bool>* cancel_;
     PeriodFiles files_;
     Declaration declaration_;
     std::size_t purchaseRecords_ = 0;

@@ -108,6 +108,48 @@ char* putOrdinal(char* out, unsigned long long value) {
     return out;
 }
 
+// The paging of both journals. Before each record block, and before the end of the data, the page
+// is filled with blank lines when the block does not fit on it, and a page header opens when the
+// place on the page is below kHeaderThreshold. Only line numbers: the engine writes the lines.
+class Pager {
+public:
+    Pager(const JournalLayout& layout, std::size_t pageLength)
+        : layout_(layout), pageLength_(pageLength), block_(static_cast<std::size_t>(layout.blockHeight())) {}
+
+    struct Step {
+        std::size_t blanks = 0;
+        const std::vector<std::string>* header = nullptr; // the fixed lines of a header that opens here
+        int page = 0;                                     // and its page number
+    };
+
+    // Needs a page length of at least B (the engine refuses a shorter one before the first step).
+    Step step() {
+        Step result;
+        const std::size_t place = line_ % pageLength_;
+        if (place + block_ > pageLength_) {
+            result.blanks = pageLength_ - place;
+            line_ += result.blanks;
+        }
+        if (line_ % pageLength_ < kHeaderThreshold) {
+            result.page = ++page_;
+            result.header = page_ == 1 ? &layout_.firstPageLines : &layout_.continuationLines;
+            line_ += result.header->size() + 2;
+        }
+        return result;
+    }
+
+    void placeBlock() { line_ += block_; }
+    // The document line (0-based) the next line goes to.
+    std::size_t line() const { return line_; }
+
+private:
+    const JournalLayout& layout_;
+    std::size_t pageLength_;
+    std::size_t block_;
+    std::size_t line_ = 0;
+    int page_ = 0;
+};
+
 // One journal build: the paging of both journals, with the layout's texts.
 JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string& captionText,
                          const JournalLayout& layout, JournalSink& sink, const JournalOptions& options) {
@@ -146,8 +188,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
         emptyFile = true;
     }
 
-    std::size_t counter = 0;
-    int page = 0;
+    Pager pager(layout, static_cast<std::size_t>(linesPerPage));
     for (std::size_t index = 0;; ++index) {
         std::string shortLine;
         if (raw.size() < kEndOfDataLength) {
@@ -171,19 +212,14 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
                          layout.amountLines.size() + 1);
         }
 
-        const std::size_t pageLength = static_cast<std::size_t>(linesPerPage);
-        while (counter % pageLength + block > pageLength) {
+        const Pager::Step step = pager.step();
+        for (std::size_t blank = 0; blank < step.blanks; ++blank)
             sink.line(kEmpty);
-            ++counter;
-        }
-        if (counter % pageLength < kHeaderThreshold) {
-            ++page;
-            const std::vector<std::string>& fixed = page == 1 ? layout.firstPageLines : layout.continuationLines;
-            sink.line(pageNumberLine(page));
+        if (step.header) {
+            sink.line(pageNumberLine(step.page));
             sink.line(title);
-            for (const std::string& line : fixed)
+            for (const std::string& line : *step.header)
                 sink.line(line);
-            counter += fixed.size() + 2;
         }
         if (raw.size() < kEndOfDataLength) {
             if (!emptyFile)
@@ -265,7 +301,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             }
             sink.line(dash);
         }
-        counter += block;
+        pager.placeBlock();
         ++result.records;
 
         if (!source.next(raw))
@@ -330,6 +366,18 @@ JournalResult buildJournalFromFile(const std::string& path, int linesPerPage, co
                                    const JournalLayout& layout, CodePage codePage) {
     FileLineSource source(path);
     return collect(source, linesPerPage, captionText, layout, codePage);
+}
+
+std::size_t recordBlockLine(const JournalLayout& layout, int linesPerPage, std::size_t recordLine) {
+    if (recordLine == 0 || linesPerPage < layout.blockHeight())
+        return 0;
+    Pager pager(layout, static_cast<std::size_t>(linesPerPage));
+    for (std::size_t record = 1; record < recordLine; ++record) {
+        pager.step();
+        pager.placeBlock();
+    }
+    pager.step();
+    return pager.line();
 }
 
 JournalSummary writeJournal(LineSource& source, int linesPerPage, const std::string& captionText,

@@ -150,6 +150,11 @@ struct JournalSummary {
 JournalSummary writeJournal(LineSource& source, int linesPerPage, const std::string& captionText,
                             const JournalLayout& layout, JournalSink& sink, const JournalOptions& options = {});
 
+// The document line (0-based) of the identity line ("|    17 ...") of the record on line `recordLine`
+// (1-based) of the journal's file, as writeJournal pages it; for JournalSummary::endLine, the line of
+// the totals. 0 for line 0, or when a page cannot hold a record block (no journal is built).
+std::size_t recordBlockLine(const JournalLayout& layout, int linesPerPage, std::size_t recordLine);
+
 // Builds a journal from the bytes of its file. Throws orva::Error naming the file, the line
 // and the field: a file with no lines, linesPerPage 0 or below B with a record to place, an
 // amount that is not a number. (The errors are JournalError.)

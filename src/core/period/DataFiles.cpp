@@ -83,7 +83,7 @@ std::string findDataFile(const std::string& folder, const std::string& name) {
     return joinPath(folder, matches.front());
 }
 
-FileSurvey surveyDataFile(const std::string& folder, const std::string& name) {
+FileSurvey surveyDataFile(const std::string& folder, const std::string& name, const std::atomic<bool>* cancel) {
     FileSurvey survey;
     survey.path = findDataFile(folder, name);
     survey.name = fileName(survey.path);
@@ -102,30 +102,32 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name) {
                 survey.firstLineLength += end == std::string_view::npos ? chunk.size() : end;
                 lineEnded = end != std::string_view::npos;
             }
-            return true;
+            return !(cancel && cancel->load(std::memory_order_relaxed));
         });
     } catch (const FileError& error) {
         fail(name, error.what());
     }
+    if (cancel && cancel->load(std::memory_order_relaxed))
+        throw Cancelled();
     survey.empty = bytes == 0;
     survey.codePage = counter.codePage();
     return survey;
 }
 
-PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options) {
+PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options, const std::atomic<bool>* cancel) {
     PeriodFiles files;
-    files.declaration = surveyDataFile(folder, kDeclarationFileName);
+    files.declaration = surveyDataFile(folder, kDeclarationFileName, cancel);
     // Each journal is read whole to count its code page: the two are read at once.
     std::exception_ptr salesFailure;
     std::thread sales([&] {
         try {
-            files.sales = surveyDataFile(folder, "prodagbi.txt");
+            files.sales = surveyDataFile(folder, "prodagbi.txt", cancel);
         } catch (...) {
             salesFailure = std::current_exception();
         }
     });
     try {
-        files.purchases = surveyDataFile(folder, "pokupki.txt");
+        files.purchases = surveyDataFile(folder, "pokupki.txt", cancel);
     } catch (...) {
         sales.join();
         throw;

@@ -4,6 +4,7 @@
 #include "text/CodePage.h"
 #include "text/Wording.h"
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -33,8 +34,9 @@ struct FileSurvey {
 
 // Opens the file (never blocking: a FIFO or device is refused as "not a regular file"), counts
 // its code page over every byte and measures its first line. Throws PeriodError (Stage::Load)
-// naming `name` when the file cannot be read.
-FileSurvey surveyDataFile(const std::string& folder, const std::string& name);
+// naming `name` when the file cannot be read, Cancelled once `*cancel` is true.
+FileSurvey surveyDataFile(const std::string& folder, const std::string& name,
+                          const std::atomic<bool>* cancel = nullptr);
 
 // How the files of a period are to be read; unset means detected from the files.
 struct ReadOptions {
@@ -61,7 +63,8 @@ struct PeriodFiles {
 // Finds and surveys all three files, then settles the code pages and the generation: the record
 // is today's when deklar.txt is Windows-1251, or the first purchase line is 274 bytes or longer,
 // or the first sales line 424 or longer. The same detection picks the documents' wording: today's
-// for such a period. Options override either on its own.
-PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options = {});
+// for such a period. Options override either on its own. Throws Cancelled once `*cancel` is true.
+PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options = {},
+                         const std::atomic<bool>* cancel = nullptr);
 
 } // namespace orva

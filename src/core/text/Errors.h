@@ -22,6 +22,12 @@ private:
     std::string text_;
 };
 
+// Work stopped because its caller set a cancel flag: no failure, and so no Error.
+class Cancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "cancelled"; }
+};
+
 // A file could not be read or written. The message names the file and the reason.
 class FileError : public Error {
 public:
