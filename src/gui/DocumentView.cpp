@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -247,6 +248,44 @@ void DocumentView::copy() const {
         QGuiApplication::clipboard()->setText(orva::toQString(selectedText()));
 }
 
+void DocumentView::showLineAtTop(std::size_t line) {
+    line = std::min(line, lineCount() == 0 ? 0 : lineCount() - 1);
+    moveCaret({line, 0}, false);
+    verticalScrollBar()->setValue(static_cast<int>(std::min<std::size_t>(line, INT_MAX)));
+    horizontalScrollBar()->setValue(0);
+}
+
+DocumentView::Position DocumentView::positionAt(const QPoint& point) const {
+    const std::size_t top = static_cast<std::size_t>(verticalScrollBar()->value());
+    const std::size_t line = std::min(top + static_cast<std::size_t>(std::max(0, point.y()) / lineHeight()),
+                                      lineCount() == 0 ? 0 : lineCount() - 1);
+    const qreal advance = QFontMetricsF(font()).horizontalAdvance(QLatin1Char('W'));
+    const qreal x = point.x() - kTextMargin + horizontalScrollBar()->value();
+    const auto column = static_cast<std::size_t>(std::max<qreal>(0, x / advance + 0.5));
+    return {line, std::min(column, lineLength(line))};
+}
+
+void DocumentView::mousePressEvent(QMouseEvent* event) {
+    QAbstractScrollArea::mousePressEvent(event);
+    if (activatable_ && event->button() == Qt::LeftButton) {
+        const Position at = positionAt(event->position().toPoint());
+        wantedColumn_ = at.column;
+        moveCaret(at, event->modifiers().testFlag(Qt::ShiftModifier));
+    }
+}
+
+void DocumentView::mouseMoveEvent(QMouseEvent* event) {
+    QAbstractScrollArea::mouseMoveEvent(event);
+    if (activatable_ && event->buttons().testFlag(Qt::LeftButton))
+        moveCaret(positionAt(event->position().toPoint()), true);
+}
+
+void DocumentView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QAbstractScrollArea::mouseDoubleClickEvent(event);
+    if (activatable_ && event->button() == Qt::LeftButton && lineCount() != 0)
+        emit lineActivated(positionAt(event->position().toPoint()).line);
+}
+
 void DocumentView::moveCaret(Position to, bool select) {
     caret_ = to;
     if (!select)
@@ -280,6 +319,10 @@ void DocumentView::keyPressEvent(QKeyEvent* event) {
     }
     if (event->matches(QKeySequence::Copy)) {
         copy();
+        return;
+    }
+    if (activatable_ && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && lineCount() != 0) {
+        emit lineActivated(caret_.line);
         return;
     }
     const bool select = event->modifiers().testFlag(Qt::ShiftModifier);

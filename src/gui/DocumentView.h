@@ -68,6 +68,13 @@ public:
     // Puts the selection on the clipboard as Unicode text; nothing happens without a selection.
     void copy() const;
 
+    // A report rather than a document: a mouse press places the caret and a drag selects (in a
+    // document a press asks to print it), and a double click or Enter activates the caret's line.
+    void setLinesActivatable(bool activatable) { activatable_ = activatable; }
+    // The caret to the start of `line`, which is scrolled to the top of the view (as far as the
+    // document's end allows).
+    void showLineAtTop(std::size_t line);
+
     // How many lines the last paint drew (what a big document costs per paint).
     std::size_t linesPaintedLastTime() const { return linesPaintedLastTime_; }
 
@@ -78,6 +85,13 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+signals:
+    // A double click or Enter on a line of an activatable view.
+    void lineActivated(std::size_t line);
 
 private:
     int lineHeight() const;
@@ -90,6 +104,7 @@ private:
     void ensureCaretVisible();
     std::size_t lineLength(std::size_t line) const { return line < lineCount() ? text_->line(line).size() : 0; }
     Position endOfDocument() const;
+    Position positionAt(const QPoint& point) const;
 
     std::shared_ptr<const orva::DocumentText> text_;
     // The view's own lines, which appendLine() extends; null while a shared text is shown.
@@ -99,5 +114,6 @@ private:
     // The column Up, Down, PgUp and PgDn aim for, kept across shorter lines.
     std::size_t wantedColumn_ = 0;
     bool readOnly_ = false;
+    bool activatable_ = false;
     std::size_t linesPaintedLastTime_ = 0;
 };

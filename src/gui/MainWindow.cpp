@@ -1,5 +1,6 @@
 #include "gui/MainWindow.h"
 
+#include "check/CheckReport.h"
 #include "declaration/Declaration.h"
 #include "declaration/ReturnForm.h"
 #include "gui/AdditionalDataDialog.h"
@@ -48,6 +49,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStringList>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -74,6 +76,8 @@ const char* const kNoMatches = "Няма съвпадения";
 // How far the views' face may be made smaller or larger than its printed size, in points.
 constexpr int kZoomMin = -4;
 constexpr int kZoomMax = 24;
+// The finding lines of the check tab, as orva-cli check shows by default.
+constexpr std::size_t kCheckFindingsShown = 200;
 const char* const kPrintBusy = "Предишното задание за печат още се следи. Опитайте отново, когато завърши.";
 
 } // namespace
@@ -88,7 +92,7 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
     ui->setupUi(this);
 
     labelView()->setFont(orva::documentFont(orva::kLabelPointSize));
-    for (DocumentView* view : {purchasesView(), salesView(), returnView(), viesView()})
+    for (DocumentView* view : {purchasesView(), salesView(), returnView(), viesView(), checkView()})
         view->setFont(orva::documentFont(orva::kDocumentPointSize));
     labelView()->setReadOnly(true);
     purchasesView()->setReadOnly(true);
@@ -104,6 +108,21 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
         box->installEventFilter(this);
         box->viewport()->installEventFilter(this);
     }
+    // The check's report is no document: a press selects, a double click or Enter goes to the
+    // finding's record, and printing it is on its context menu. Only Ctrl+wheel is taken here.
+    checkView()->setReadOnly(true);
+    checkView()->setLinesActivatable(true);
+    checkView()->viewport()->installEventFilter(this);
+    checkView()->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto* reportMenu = new QMenu(this);
+    reportMenu->setObjectName(QStringLiteral("reportMenu"));
+    reportMenu->addAction(QStringLiteral("Печат"), this, [this] {
+        checkView()->setFocus(Qt::OtherFocusReason);
+        printFocusedDocument();
+    });
+    connect(checkView(), &QWidget::customContextMenuRequested, this,
+            [this, reportMenu](const QPoint& at) { reportMenu->popup(checkView()->mapToGlobal(at)); });
+    connect(checkView(), &DocumentView::lineActivated, this, &MainWindow::goToFinding);
     // Choosing a tab (a click, Ctrl+Tab, Ctrl+PgDn) puts the keyboard into its document, so PgDn
     // scrolls it at once instead of acting on the tab bar.
     connect(documentTabs(), &QTabWidget::currentChanged, this, [this](int index) {
@@ -132,7 +151,8 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
 }
 
 MainWindow::~MainWindow() {
-    // The worker reports to the window: it is let finish following its job first.
+    // The workers report to the window: the check is stopped, the print job let finish first.
+    stopCheck();
     if (printJob_)
         printJob_->wait();
     // The dialog outlives the load and is destroyed with the window, writing its last values.
@@ -154,6 +174,9 @@ DocumentView* MainWindow::salesView() const {
 }
 DocumentView* MainWindow::returnView() const {
     return ui->returnView;
+}
+DocumentView* MainWindow::checkView() const {
+    return ui->checkView;
 }
 DocumentView* MainWindow::viesView() const {
     return ui->viesView;
@@ -349,7 +372,7 @@ bool MainWindow::findInCurrentDocument(bool forward) {
 void MainWindow::updatePageStatus() {
     QWidget* page = documentTabs()->currentWidget();
     const auto* view = page ? page->findChild<DocumentView*>() : nullptr;
-    if (view == nullptr || view->lineCount() == 0 || linesPerPage_ <= 0 || view == labelView()) {
+    if (view == nullptr || view->lineCount() == 0 || linesPerPage_ <= 0 || view == labelView() || view == checkView()) {
         // The label is one sheet whatever its length; the VIES tab has no pages.
         pageStatus_->setText(view == labelView() ? QStringLiteral("стр. 1 от 1") : QString());
         return;
@@ -381,7 +404,9 @@ void MainWindow::saveCurrentDocumentAsPdf(const std::string& path) {
 
 void MainWindow::askAndSaveAsPdf() {
     const int index = documentTabs()->currentIndex();
-    const QString suggested = documentTabs()->tabText(index).toLower() + QStringLiteral(".pdf");
+    // The check's tab without its count.
+    const QString suggested =
+        documentTabs()->tabText(index).section(QLatin1Char(' '), 0, 0).toLower() + QStringLiteral(".pdf");
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("Запази като PDF"), suggested, QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty())
@@ -399,7 +424,8 @@ void MainWindow::setZoom(int points) {
     const bool changed = points != zoom_;
     zoom_ = points;
     labelView()->setFont(orva::documentFont(orva::kLabelPointSize + zoom_));
-    for (QWidget* view : std::initializer_list<QWidget*>{purchasesView(), salesView(), returnView(), viesView()})
+    for (QWidget* view :
+         std::initializer_list<QWidget*>{purchasesView(), salesView(), returnView(), viesView(), checkView()})
         view->setFont(orva::documentFont(orva::kDocumentPointSize + zoom_));
     if (!changed)
         return;
@@ -604,7 +630,11 @@ std::optional<orva::ReturnAnswers> MainWindow::askAnswers(const PendingPeriod& p
 
 void MainWindow::showPeriod(PendingPeriod& period, const orva::ReturnAnswers* answers,
                             std::optional<std::vector<std::string>> returnLines) {
+    stopCheck();
     dataFolder_ = period.folder;
+    shownFiles_ = period.files;
+    purchaseRecords_ = period.copies.purchases.summary.records;
+    saleRecords_ = period.copies.sales.summary.records;
     declaration_ = std::move(period.declaration);
     answers_ = answers ? *answers : orva::ReturnAnswers{};
     const orva::PeriodFiles& files = period.files;
@@ -640,6 +670,7 @@ void MainWindow::showPeriod(PendingPeriod& period, const orva::ReturnAnswers* an
 
     // The files beside the program follow the shown period; a failure to write them is reported
     // after the period is shown, as it cannot be taken back.
+    startCheck(answers ? &answers->cells : nullptr);
     period.copies.publish();
     if (hasVies_)
         viesView()->saveToFile(sideFiles_.viesCopy);
@@ -651,6 +682,114 @@ void MainWindow::showPeriod(PendingPeriod& period, const orva::ReturnAnswers* an
         // A convenience, as the dialog's last values: said on standard error only.
         std::fprintf(stderr, "orva: %s\n", failure.what());
     }
+}
+
+// ---------------------------------------------------------------- the check
+
+void MainWindow::startCheck(const orva::ReturnCells* cells) {
+    stopCheck();
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    checkCancel_ = cancel;
+    const int run = ++checkRun_;
+    checkLinks_.clear();
+    checkView()->setLines({orva::utf8ToWin1251("Проверката на периода тече…")});
+    setCheckTitle(QStringLiteral("ПРОВЕРКА (…)"), false);
+    std::optional<orva::ReturnCells> given;
+    if (cells)
+        given = *cells;
+    checkJob_ = QThread::create([this, run, cancel, given, folder = dataFolder_] {
+        auto report = std::make_shared<orva::check::CheckReport>();
+        QString failure;
+        try {
+            *report = orva::check::runTextReport(folder, orva::ReadOptions{}, given ? &*given : nullptr,
+                                                 kCheckFindingsShown, cancel.get());
+        } catch (const orva::Cancelled&) {
+            return; // another period, or the window closing: nothing to show
+        } catch (const std::exception& error) {
+            failure = orva::failureText(error);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, run, report, failure] { finishCheck(run, report, failure); }, Qt::QueuedConnection);
+    });
+    checkJob_->start(QThread::LowPriority);
+}
+
+void MainWindow::stopCheck() {
+    if (!checkJob_)
+        return;
+    checkCancel_->store(true);
+    checkJob_->wait();
+    delete checkJob_;
+    checkJob_ = nullptr;
+}
+
+void MainWindow::finishCheck(int run, const std::shared_ptr<orva::check::CheckReport>& report, const QString& failure) {
+    if (run != checkRun_ || !checkJob_)
+        return; // the report of a period no longer shown
+    checkJob_->wait();
+    delete checkJob_;
+    checkJob_ = nullptr;
+    if (!failure.isNull()) {
+        checkView()->setLines({orva::utf8ToWin1251("Проверката не можа да завърши: ") + toWin1251(failure)});
+        setCheckTitle(QStringLiteral("ПРОВЕРКА (!)"), true);
+        emit checkFinished();
+        return;
+    }
+    std::vector<std::string> lines;
+    const std::string text = orva::utf8ToWin1251(report->text);
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        lines.emplace_back(text, start, end - start);
+        start = end + 1;
+    }
+    const int line = checkView()->caret().line;
+    checkView()->setLines(std::move(lines));
+    if (line != 0)
+        checkView()->showLineAtTop(static_cast<std::size_t>(line));
+    checkLinks_ = std::move(report->links);
+    const std::size_t count = report->errors + report->warnings + report->failedRules;
+    setCheckTitle(QStringLiteral("ПРОВЕРКА (%1)").arg(count), report->errors + report->failedRules != 0);
+    emit checkFinished();
+}
+
+void MainWindow::setCheckTitle(const QString& title, bool errors) {
+    const int index = documentTabs()->indexOf(ui->checkTab);
+    documentTabs()->setTabText(index, title);
+    documentTabs()->tabBar()->setTabTextColor(index, errors ? QColor(Qt::red) : QColor());
+}
+
+bool MainWindow::goToFinding(std::size_t reportLine) {
+    const auto link = std::lower_bound(
+        checkLinks_.begin(), checkLinks_.end(), reportLine,
+        [](const orva::check::ReportLink& candidate, std::size_t wanted) { return candidate.reportLine < wanted; });
+    if (link == checkLinks_.end() || link->reportLine != reportLine)
+        return false;
+    DocumentView* view = nullptr;
+    std::size_t line = 0;
+    const auto journalLine = [this, &link](orva::JournalKind kind, std::size_t records) -> std::size_t {
+        // A line past the records laid out (after the line that ended the data) is not in the
+        // document: its end is shown instead.
+        if (link->line == 0)
+            return 0;
+        if (link->line > records)
+            return SIZE_MAX;
+        return orva::recordBlockLine(orva::journalLayout(kind, shownFiles_.wording), linesPerPage_, link->line);
+    };
+    if (link->file == shownFiles_.purchases.name) {
+        view = purchasesView();
+        line = journalLine(orva::JournalKind::Purchases, purchaseRecords_);
+    } else if (link->file == shownFiles_.sales.name) {
+        view = salesView();
+        line = journalLine(orva::JournalKind::Sales, saleRecords_);
+    } else if (shownFiles_.vies && link->file == shownFiles_.vies->name) {
+        view = viesView();
+    } else {
+        view = returnView();
+    }
+    documentTabs()->setCurrentWidget(view->parentWidget());
+    view->setFocus(Qt::OtherFocusReason);
+    view->showLineAtTop(line);
+    return true;
 }
 
 // ---------------------------------------------------------------- activation
@@ -675,6 +814,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             setZoom(zoom_ + steps);
         return true;
     }
+    if (watched == checkView()->viewport())
+        return QMainWindow::eventFilter(watched, event);
     if (event->type() == QEvent::MouseButtonPress) {
         onDocumentPressed();
     } else if (event->type() == QEvent::ContextMenu) {
@@ -718,7 +859,8 @@ void MainWindow::printFocusedDocument() {
         return;
     const DocumentView* view = nullptr;
     int pointSize = orva::kDocumentPointSize;
-    for (const DocumentView* candidate : {labelView(), purchasesView(), salesView(), returnView(), viesView()})
+    for (const DocumentView* candidate :
+         {labelView(), purchasesView(), salesView(), returnView(), viesView(), checkView()})
         if (hasViewFocus(candidate) && (candidate != viesView() || hasVies_))
             view = candidate;
     if (view == labelView())
@@ -806,8 +948,9 @@ void MainWindow::printWithDialog() {
         const int fit = orva::linesPerPage(*chosen, pointSize);
         // The label is one sheet at its own size; the other documents are paged for the chosen
         // printer's page when it holds another number of lines than the views' pages.
-        const int perPage = label ? 0 : (fit == linesPerPage_ ? linesPerPage_ : fit);
-        const bool again = !label && perPage != shownLines;
+        const bool report = view == checkView(); // not paged: it breaks where the sheet is full
+        const int perPage = label ? 0 : fit;
+        const bool again = !label && !report && perPage != shownLines;
         const orva::DocumentText& text = view->text();
         const DocumentView* const shown = view;
         const orva::DocumentLines all = [&](const std::function<void(std::string_view)>& line) {

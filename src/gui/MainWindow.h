@@ -7,6 +7,7 @@
 #include <QPrinterInfo>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,6 +31,10 @@ class MainWindow;
 }
 
 namespace orva {
+namespace check {
+struct CheckReport;
+struct ReportLink;
+} // namespace check
 class PrintService;
 struct PreparedJob;
 // What the user is told when the period cannot be read; the program then ends.
@@ -56,6 +61,13 @@ public:
     DocumentView* returnView() const;
     // The VIES declaration when the period has VIES.TXT, else one line saying it has none.
     DocumentView* viesView() const;
+    // The sixth tab, "ПРОВЕРКА (N)": orva-cli check's text report of the shown period, with the
+    // dialog's answers, built on a worker once the documents are shown (red when it has errors).
+    DocumentView* checkView() const;
+    bool checkRunning() const { return checkJob_ != nullptr; }
+    // Switches to the tab of the finding on `reportLine` of the check's report, its record's block
+    // at the top of the view. False when that line is no finding.
+    bool goToFinding(std::size_t reportLine);
     QAction* printAction() const { return printAction_; }
 
     // Lines of the 8-point face on one printed page: the page length of the journals and the return.
@@ -132,6 +144,10 @@ public:
     // (the same pages as printed). Throws orva::Error / orva::FileError naming the failure.
     void saveCurrentDocumentAsPdf(const std::string& path);
 
+signals:
+    // The check's report is in its tab (or its failure).
+    void checkFinished();
+
 protected:
     void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -154,6 +170,10 @@ private:
     void showPeriod(PendingPeriod& period, const orva::ReturnAnswers* answers,
                     std::optional<std::vector<std::string>> returnLines);
     void chooseAndOpenPeriod();
+    void startCheck(const orva::ReturnCells* cells);
+    void stopCheck(); // cancels and waits: its report is not shown
+    void finishCheck(int run, const std::shared_ptr<orva::check::CheckReport>& report, const QString& failure);
+    void setCheckTitle(const QString& title, bool errors);
     void fillRecentMenu();
     void maximizeOnActivation();
     void onDocumentPressed();
@@ -195,5 +215,12 @@ private:
     QLabel* periodStatus_ = nullptr;
     QLabel* pageStatus_ = nullptr;
     bool loading_ = false;
+    orva::PeriodFiles shownFiles_;
+    std::size_t purchaseRecords_ = 0;
+    std::size_t saleRecords_ = 0;
+    QThread* checkJob_ = nullptr;
+    std::shared_ptr<std::atomic<bool>> checkCancel_;
+    int checkRun_ = 0; // reports of an earlier run are dropped
+    std::vector<orva::check::ReportLink> checkLinks_;
     QMenu* recentMenu_ = nullptr;
 };

@@ -79,10 +79,11 @@ private slots:
         auto form = createForm(answers);
         QCOMPARE(form->windowTitle(), QStringLiteral("ORVA"));
         QCOMPARE(form->size(), QSize(803, 580));
-        QCOMPARE(form->documentTabs()->count(), 5);
-        const QStringList captions = {QStringLiteral("ЕТИКЕТ"), QStringLiteral("ПОКУПКИ"), QStringLiteral("ПРОДАЖБИ"),
-                                      QStringLiteral("ДЕКЛАРАЦИЯ"), QStringLiteral("VIES")};
-        for (int index = 0; index < 5; ++index)
+        QCOMPARE(form->documentTabs()->count(), 6);
+        const QStringList captions = {QStringLiteral("ЕТИКЕТ"),   QStringLiteral("ПОКУПКИ"),
+                                      QStringLiteral("ПРОДАЖБИ"), QStringLiteral("ДЕКЛАРАЦИЯ"),
+                                      QStringLiteral("VIES"),     QStringLiteral("ПРОВЕРКА")};
+        for (int index = 0; index < 6; ++index)
             QCOMPARE(form->documentTabs()->tabText(index), captions[index]);
         QCOMPARE(form->documentTabs()->currentIndex(), 0);
         QCOMPARE(form->labelView()->font().pointSize(), 10);

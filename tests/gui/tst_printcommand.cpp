@@ -4,6 +4,7 @@
 #include "RecordingPrintService.h"
 #include "ShellTestSupport.h"
 
+#include "check/CheckReport.h"
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
 #include "gui/MainWindow.h"
@@ -12,19 +13,23 @@
 #include "period/DataFiles.h"
 #include "render/PageMetrics.h"
 #include "render/QtText.h"
+#include "text/Encoding.h"
 #include "text/Errors.h"
+#include "text/LineFile.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPageSize>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +40,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <sstream>
 
 namespace {
 
@@ -364,6 +370,89 @@ private slots:
 
     // The job is submitted and followed on a worker: while it is held the window paints, shows the
     // job's state and refuses a second print; only its outcome is reported afterwards.
+    // The check's tab: orva-cli check's report of the shown period with the dialog's answers, its
+    // count in the title (red with errors); a press selects without asking to print, a finding leads
+    // to its record's block (Enter or a double click), and "Печат" on its menu prints it.
+    void checkTabReportsAndLeadsToTheRecord() {
+        const std::string folder = dir->filePath(QStringLiteral("bad")).toStdString();
+        QDir().mkpath(QString::fromStdString(folder));
+        period::write(folder, 150, 20);
+        const std::string purchasesFile = folder + "/pokupki.txt";
+        std::vector<std::string> records = orva::readLinesFile(purchasesFile);
+        // Findings on pages 1, 2 and 3, within the 200 finding lines shown (five a record here).
+        for (const std::size_t bad : {3u, 25u, 39u})
+            records[bad - 1].replace(records[bad - 1].find("01/10/2026"), 10, "41/10/2026");
+        orva::writeLinesFile(purchasesFile, records);
+        answers->then(ModalAnswerer::clickDefault());
+        QVERIFY(form->openPeriod(folder));
+        answers->seen.clear(); // the dialog
+        QTRY_VERIFY_WITH_TIMEOUT(!form->checkRunning(), 20000);
+
+        const orva::check::CheckReport report =
+            orva::check::runTextReport(folder, orva::ReadOptions{}, &form->answers().cells);
+        DocumentView* view = form->checkView();
+        std::vector<std::string> expected;
+        std::istringstream text(orva::utf8ToWin1251(report.text));
+        for (std::string line; std::getline(text, line);)
+            expected.push_back(line);
+        QVERIFY(view->lines() == expected);
+        const int tab = form->documentTabs()->indexOf(view->parentWidget());
+        QCOMPARE(tab, 5);
+        QCOMPARE(form->documentTabs()->count(), 6);
+        QCOMPARE(form->documentTabs()->tabText(tab),
+                 QStringLiteral("ПРОВЕРКА (%1)").arg(report.errors + report.warnings + report.failedRules));
+        QVERIFY(report.errors != 0);
+        QCOMPARE(form->documentTabs()->tabBar()->tabTextColor(tab), QColor(Qt::red));
+
+        form->documentTabs()->setCurrentIndex(tab);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
+        QTest::qWait(200);
+        QCOMPARE(answers->seen.size(), std::size_t(0));
+        QCOMPARE(view->caret().line, std::size_t(0));
+
+        const auto lines = view->lines();
+        for (const std::size_t record : {3u, 25u, 39u}) {
+            for (const bool doubleClick : {false, true}) {
+                const std::string mark = "pokupki.txt:" + std::to_string(record) + ":";
+                const auto finding = std::find_if(lines.begin(), lines.end(),
+                                                  [&](const std::string& line) { return line.rfind(mark, 0) == 0; });
+                QVERIFY2(finding != lines.end(), mark.c_str());
+                form->documentTabs()->setCurrentIndex(tab);
+                view->showLineAtTop(static_cast<std::size_t>(finding - lines.begin()));
+                // Near the report's end the line cannot come to the top: it is clicked where it is.
+                const int row = static_cast<int>(finding - lines.begin()) - view->firstVisibleLine();
+                if (doubleClick)
+                    QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+                                       QPoint(30, (2 * row + 1) * view->fontMetrics().lineSpacing() / 2));
+                else
+                    QTest::keyClick(view, Qt::Key_Return);
+                QCOMPARE(form->documentTabs()->currentWidget(), form->purchasesView()->parentWidget());
+                const DocumentView* journal = form->purchasesView();
+                const std::size_t top = journal->caret().line;
+                QCOMPARE(journal->firstVisibleLine(), static_cast<int>(top));
+                const std::string ordinal = std::to_string(record);
+                QCOMPARE(orva::toQString(std::string(journal->text().line(top).substr(0, 7))),
+                         QString::fromStdString("|" + std::string(6 - ordinal.size(), ' ') + ordinal));
+            }
+        }
+
+        printIntoPdf();
+        answers->then(ModalAnswerer::press(QMessageBox::Yes));
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        emit view->customContextMenuRequested(QPoint(10, 10));
+        auto* menu = form->findChild<QMenu*>(QStringLiteral("reportMenu"));
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(menu->actions().front()->text(), QStringLiteral("Печат"));
+        menu->actions().front()->trigger();
+        settle(2);
+        QCOMPARE(answers->seen[0].text, kQuestion);
+        QCOMPARE(answers->seen[1].text, kDone);
+        QCOMPARE(jobs.jobs.size(), std::size_t(1));
+        const int perPage = orva::linesPerPage(*form->printer(), orva::kDocumentPointSize);
+        QCOMPARE(orva::fixture::pdfPageCount(jobs.jobs[0].pdf),
+                 static_cast<int>((view->lineCount() + perPage - 1) / perPage));
+    }
+
     void jobFollowedOffTheWindowThread_data() {
         QTest::addColumn<int>("outcome"); // 0 completed, 1 still pending, 2 refused
         QTest::addColumn<QString>("message");
