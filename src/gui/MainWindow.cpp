@@ -732,7 +732,6 @@ void MainWindow::finishCheck(int run, const std::shared_ptr<orva::check::CheckRe
     if (!failure.isNull()) {
         checkView()->setLines({orva::utf8ToWin1251("Проверката не можа да завърши: ") + toWin1251(failure)});
         setCheckTitle(QStringLiteral("ПРОВЕРКА (!)"), true);
-        emit checkFinished();
         return;
     }
     std::vector<std::string> lines;

@@ -144,10 +144,6 @@ public:
     // (the same pages as printed). Throws orva::Error / orva::FileError naming the failure.
     void saveCurrentDocumentAsPdf(const std::string& path);
 
-signals:
-    // The check's report is in its tab (or its failure).
-    void checkFinished();
-
 protected:
     void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;

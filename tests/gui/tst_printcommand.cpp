@@ -489,13 +489,20 @@ private slots:
         pressIn(form->salesView(), Qt::LeftButton);
         settle(2);
         QVERIFY(answers->seen[1].text.contains(QStringLiteral("още се следи")));
+        // Another period opened meanwhile leaves the job followed.
+        const std::string other = dir->filePath(QStringLiteral("other")).toStdString();
+        QDir().mkpath(QString::fromStdString(other));
+        period::write(other, 2, 2);
+        answers->then(ModalAnswerer::clickDefault());
+        QVERIFY(form->openPeriod(other));
+        QVERIFY(form->printJobRunning());
         answers->then(ModalAnswerer::press(QMessageBox::Ok));
         released = true;
         held.release.set_value();
-        settle(3);
-        QCOMPARE(answers->seen.size(), std::size_t(3));
-        QCOMPARE(answers->seen[2].text, message);
-        QCOMPARE(answers->seen[2].icon, outcome == 2 ? QMessageBox::Critical : QMessageBox::NoIcon);
+        settle(4);
+        QCOMPARE(answers->seen.size(), std::size_t(4));
+        QCOMPARE(answers->seen[3].text, message);
+        QCOMPARE(answers->seen[3].icon, outcome == 2 ? QMessageBox::Critical : QMessageBox::NoIcon);
     }
 };
 
