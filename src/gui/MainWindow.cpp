@@ -741,14 +741,10 @@ void MainWindow::finishCheck(int run, const std::shared_ptr<orva::check::CheckRe
         lines.emplace_back(text, start, end - start);
         start = end + 1;
     }
-    const int line = checkView()->caret().line;
     checkView()->setLines(std::move(lines));
-    if (line != 0)
-        checkView()->showLineAtTop(static_cast<std::size_t>(line));
     checkLinks_ = std::move(report->links);
     const std::size_t count = report->errors + report->warnings + report->failedRules;
     setCheckTitle(QStringLiteral("ПРОВЕРКА (%1)").arg(count), report->errors + report->failedRules != 0);
-    emit checkFinished();
 }
 
 void MainWindow::setCheckTitle(const QString& title, bool errors) {
