@@ -224,11 +224,12 @@ orva_pid=""
 # At the end the dialog saved its last values: address, signatory, position.
 expect_file orva.txt "0d0a${signatory}0d0a"
 expect_file orva.zoom 310a
+expect_file orva.recent "$(printf '%s\r\n' "$work/data" | od -An -tx1 | tr -d ' \n')"
 [ "$(print_jobs)" = "$jobs_before" ] || problem "the cancelled print dialog sent a job: $(print_jobs)"
 
 snapshot >"$work/data-after.txt"
 diff -u "$work/data-before.txt" "$work/data-after.txt" || problem "the data folder changed"
-unexpected=$(cd "$work/bin" && ls -A | grep -vxE 'orva|ORVA\.TTF|orva\.(adr|mol|dlu|txt|firms|zoom|pro\.txt|pok\.txt|vies\.txt)' || true)
+unexpected=$(cd "$work/bin" && ls -A | grep -vxE 'orva|ORVA\.TTF|orva\.(adr|mol|dlu|txt|firms|zoom|recent|pro\.txt|pok\.txt|vies\.txt)' || true)
 [ -z "$unexpected" ] || problem "unexpected files beside the executable: $unexpected"
 
 if [ ${#problems[@]} -gt 0 ]; then
