@@ -108,28 +108,6 @@ TEST_F(JournalCopyFiles, MappedCopiesAreTheDocuments) {
     }
 }
 
-// A period given up after its journals were built (the user said no) leaves the old copies in place
-// and no temporary file; the copies of a shown period stay readable when another is published.
-TEST_F(JournalCopyFiles, UnpublishedCopiesLeaveTheOldOnes) {
-    writePeriod(5, 4);
-    const orva::JournalCopies shown = build(60);
-    const std::vector<std::string> shownPurchases = linesOf(*shown.purchases.text);
-    const std::string before = readFileBytes(purchasesCopy_);
-    std::system(("rm -rf '" + data_ + "'").c_str());
-    writePeriod(9, 2);
-    {
-        const PeriodFiles files = surveyPeriod(data_);
-        const orva::JournalCopies givenUp =
-            writeJournalCopies(files, loadDeclaration(files), 60, purchasesCopy_, salesCopy_);
-        EXPECT_EQ(givenUp.purchases.summary.records, 9u);
-    }
-    EXPECT_EQ(readFileBytes(purchasesCopy_), before);
-    EXPECT_EQ(entryCount(root_), 3u);
-    const orva::JournalCopies next = build(60);
-    EXPECT_EQ(next.purchases.summary.records, 9u);
-    EXPECT_TRUE(linesOf(*shown.purchases.text) == shownPurchases);
-}
-
 // A failed load puts neither copy in place and leaves no temporary file; a copy that cannot be
 // written is named, and is not taken for a journal that cannot be read.
 TEST_F(JournalCopyFiles, FailureLeavesTheOldCopies) {
