@@ -289,10 +289,8 @@ void MainWindow::chooseAndOpenPeriod() {
     if (loading_)
         return;
     // The chooser starts beside the shown period: the next month's folder is usually a sibling.
-    std::string start = orva::folderOf(dataFolder_);
-    if (start.empty())
-        start = dataFolder_;
-    const QString chosen = orva::FolderChooser::chooseFolder(this, QFile::decodeName(start.c_str()));
+    const QString chosen =
+        orva::FolderChooser::chooseFolder(this, QFile::decodeName(orva::folderOf(dataFolder_).c_str()));
     if (!chosen.isEmpty())
         openPeriod(QFile::encodeName(chosen).toStdString());
 }
@@ -633,8 +631,6 @@ void MainWindow::showPeriod(PendingPeriod& period, const orva::ReturnAnswers* an
     stopCheck();
     dataFolder_ = period.folder;
     shownFiles_ = period.files;
-    purchaseRecords_ = period.copies.purchases.summary.records;
-    saleRecords_ = period.copies.sales.summary.records;
     declaration_ = std::move(period.declaration);
     answers_ = answers ? *answers : orva::ReturnAnswers{};
     const orva::PeriodFiles& files = period.files;
@@ -667,10 +663,10 @@ void MainWindow::showPeriod(PendingPeriod& period, const orva::ReturnAnswers* an
                                     toQString(declaration_.periodText).trimmed(),
                                     QString::fromUtf8(orva::returnLayoutName(files.returnLayout))));
     updatePageStatus();
+    startCheck(answers ? &answers->cells : nullptr);
 
     // The files beside the program follow the shown period; a failure to write them is reported
     // after the period is shown, as it cannot be taken back.
-    startCheck(answers ? &answers->cells : nullptr);
     period.copies.publish();
     if (hasVies_)
         viesView()->saveToFile(sideFiles_.viesCopy);
@@ -734,14 +730,8 @@ void MainWindow::finishCheck(int run, const std::shared_ptr<orva::check::CheckRe
         setCheckTitle(QStringLiteral("ПРОВЕРКА (!)"), true);
         return;
     }
-    std::vector<std::string> lines;
-    const std::string text = orva::utf8ToWin1251(report->text);
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        lines.emplace_back(text, start, end - start);
-        start = end + 1;
-    }
-    checkView()->setLines(std::move(lines));
+    // Control characters of the files are shown escaped in the report: a line break is a line's end.
+    checkView()->setLines(orva::splitLines(orva::utf8ToWin1251(report->text)));
     checkLinks_ = std::move(report->links);
     const std::size_t count = report->errors + report->warnings + report->failedRules;
     setCheckTitle(QStringLiteral("ПРОВЕРКА (%1)").arg(count), report->errors + report->failedRules != 0);
@@ -761,21 +751,17 @@ bool MainWindow::goToFinding(std::size_t reportLine) {
         return false;
     DocumentView* view = nullptr;
     std::size_t line = 0;
-    const auto journalLine = [this, &link](orva::JournalKind kind, std::size_t records) -> std::size_t {
-        // A line past the records laid out (after the line that ended the data) is not in the
-        // document: its end is shown instead.
-        if (link->line == 0)
-            return 0;
-        if (link->line > records)
-            return SIZE_MAX;
+    // A line past the records laid out (after the line that ended the data) lies past the
+    // document's end, which the view shows instead.
+    const auto journalLine = [this, &link](orva::JournalKind kind) {
         return orva::recordBlockLine(orva::journalLayout(kind, shownFiles_.wording), linesPerPage_, link->line);
     };
     if (link->file == shownFiles_.purchases.name) {
         view = purchasesView();
-        line = journalLine(orva::JournalKind::Purchases, purchaseRecords_);
+        line = journalLine(orva::JournalKind::Purchases);
     } else if (link->file == shownFiles_.sales.name) {
         view = salesView();
-        line = journalLine(orva::JournalKind::Sales, saleRecords_);
+        line = journalLine(orva::JournalKind::Sales);
     } else if (shownFiles_.vies && link->file == shownFiles_.vies->name) {
         view = viesView();
     } else {

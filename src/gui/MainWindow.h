@@ -212,8 +212,6 @@ private:
     QLabel* pageStatus_ = nullptr;
     bool loading_ = false;
     orva::PeriodFiles shownFiles_;
-    std::size_t purchaseRecords_ = 0;
-    std::size_t saleRecords_ = 0;
     QThread* checkJob_ = nullptr;
     std::shared_ptr<std::atomic<bool>> checkCancel_;
     int checkRun_ = 0; // reports of an earlier run are dropped
