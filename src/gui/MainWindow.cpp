@@ -59,6 +59,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -78,6 +79,9 @@ constexpr int kZoomMin = -4;
 constexpr int kZoomMax = 24;
 // The finding lines of the check tab, as orva-cli check shows by default.
 constexpr std::size_t kCheckFindingsShown = 200;
+// A job still on its way when following it ended is asked about this often, for this long.
+constexpr std::chrono::seconds kFollowOnInterval{2};
+constexpr std::chrono::minutes kFollowOnTime{30};
 const char* const kPrintBusy = "Предишното задание за печат още се следи. Опитайте отново, когато завърши.";
 
 } // namespace
@@ -153,6 +157,7 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
 MainWindow::~MainWindow() {
     // The workers report to the window: the check is stopped, the print job let finish first.
     stopCheck();
+    stopFollowingOn();
     if (printJob_)
         printJob_->wait();
     // The dialog outlives the load and is destroyed with the window, writing its last values.
@@ -1008,5 +1013,63 @@ void MainWindow::finishPrintJob(int jobId, bool completed, const QString& failur
         statusBar()->showMessage(
             QStringLiteral("Печат: задание %1 на „%2“ е изпратено, но още не е отпечатано.").arg(jobId).arg(queue));
         orva::showPlainMessage(boxParent(), QString::fromUtf8(kPrintPending));
+        followOn(jobId, queue);
+    }
+}
+
+void MainWindow::followOn(int jobId, const QString& queue) {
+    stopFollowingOn();
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    followOnStop_ = stop;
+    const int run = ++followOnRun_;
+    orva::PrintService* service = printService_;
+    followOn_ = QThread::create([this, stop, run, service, jobId, queue] {
+        const std::string queueName = queue.toStdString();
+        const auto end = std::chrono::steady_clock::now() + kFollowOnTime;
+        orva::JobStatus status{orva::JobStatus::Fate::OnItsWay, {}};
+        while (status.fate == orva::JobStatus::Fate::OnItsWay && std::chrono::steady_clock::now() < end) {
+            for (auto slept = std::chrono::milliseconds(0); slept < kFollowOnInterval;
+                 slept += std::chrono::milliseconds(100)) {
+                if (stop->load())
+                    return;
+                QThread::msleep(100);
+            }
+            status = service->jobStatus(queueName, jobId);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, run, jobId, queue, status] { finishFollowingOn(run, jobId, queue, status); },
+            Qt::QueuedConnection);
+    });
+    followOn_->start();
+}
+
+void MainWindow::stopFollowingOn() {
+    if (!followOn_)
+        return;
+    followOnStop_->store(true);
+    followOn_->wait();
+    delete followOn_;
+    followOn_ = nullptr;
+}
+
+void MainWindow::finishFollowingOn(int run, int jobId, const QString& queue, const orva::JobStatus& status) {
+    if (run != followOnRun_ || !followOn_)
+        return; // of a job no longer followed
+    stopFollowingOn();
+    switch (status.fate) {
+    case orva::JobStatus::Fate::Printed:
+        statusBar()->showMessage(QStringLiteral("Печат: задание %1 на „%2“ е отпечатано.").arg(jobId).arg(queue));
+        break;
+    case orva::JobStatus::Fate::Failed:
+        statusBar()->showMessage(QString::fromStdString(status.failure));
+        break;
+    case orva::JobStatus::Fate::Unknown:
+        statusBar()->showMessage(
+            QStringLiteral("Печат: принтерът вече не дава сведения за задание %1 на „%2“.").arg(jobId).arg(queue));
+        break;
+    case orva::JobStatus::Fate::OnItsWay:
+        statusBar()->showMessage(
+            QStringLiteral("Печат: задание %1 на „%2“ още не е отпечатано; не се следи повече.").arg(jobId).arg(queue));
+        break;
     }
 }

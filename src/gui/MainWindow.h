@@ -36,6 +36,7 @@ struct CheckReport;
 struct ReportLink;
 } // namespace check
 class PrintService;
+struct JobStatus;
 struct PreparedJob;
 // What the user is told when the period cannot be read; the program then ends.
 inline const char* const kReadError = "Грешка при четене на дискетата.";
@@ -182,6 +183,11 @@ private:
     void startPrintJob(orva::PreparedJob&& job);
     // `failure` is null when the job was accepted; `completed` whether it was printed by then.
     void finishPrintJob(int jobId, bool completed, const QString& failure, const QString& queue);
+    // A job still on its way when following it ended is asked about on a worker now and then, its
+    // outcome said in the status bar (kFollowOnInterval, kFollowOnTime).
+    void followOn(int jobId, const QString& queue);
+    void stopFollowingOn();
+    void finishFollowingOn(int run, int jobId, const QString& queue, const orva::JobStatus& status);
     QWidget* boxParent();
 
     Ui::MainWindow* ui;
@@ -202,6 +208,9 @@ private:
     bool hasVies_ = false; // the VIES tab holds a declaration, not the line saying there is none
     QString lastLoadError_;
     QThread* printJob_ = nullptr; // the worker submitting and following a job, while it runs
+    QThread* followOn_ = nullptr; // the worker asking about a job still on its way
+    std::shared_ptr<std::atomic<bool>> followOnStop_;
+    int followOnRun_ = 0; // outcomes of an earlier job are dropped
     QToolButton* menuButton_ = nullptr;
     QMenu* commandMenu_ = nullptr;
     QWidget* findBar_ = nullptr;

@@ -91,6 +91,15 @@ JobState askJobState(const CupsConnection& server, const std::string& queue, int
     return result;
 }
 
+// Aborted or canceled: the failure to report, naming the job; else empty.
+std::string failureOf(const JobState& job, const std::string& queue, int jobId) {
+    if (job.state != IPP_JSTATE_ABORTED && job.state != IPP_JSTATE_CANCELED)
+        return {};
+    return "печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) +
+           (job.state == IPP_JSTATE_ABORTED ? " е прекъснато" : " е отменено") +
+           (job.reasons.empty() ? "" : " (" + job.reasons + ")");
+}
+
 void cancelJob(const CupsConnection& server, const std::string& queue, int jobId) {
     if (!server.timedOut())
         cupsCancelJob2(server.http(), queue.c_str(), jobId, 0);
@@ -155,19 +164,28 @@ JobOutcome followPdfJob(const std::string& queue, const std::string& pdfPath, co
     const auto deadline = std::chrono::steady_clock::now() + follow;
     for (;;) {
         const JobState job = askJobState(server, queue, jobId);
-        const std::string why = job.reasons.empty() ? "" : " (" + job.reasons + ")";
-        if (job.state == IPP_JSTATE_ABORTED)
-            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) + " е прекъснато" +
-                        why);
-        if (job.state == IPP_JSTATE_CANCELED)
-            throw Error("печат: задание " + std::to_string(jobId) + " на принтера " + quoted(queue) + " е отменено" +
-                        why);
+        if (const std::string failure = failureOf(job, queue, jobId); !failure.empty())
+            throw Error(failure);
         // Completed, or no answer about an accepted job: nothing says it failed.
         if (job.state == IPP_JSTATE_COMPLETED || job.state == 0)
             return {jobId, true};
         if (std::chrono::steady_clock::now() >= deadline)
             return {jobId, false}; // still pending, held or processing: on its way
         std::this_thread::sleep_for(kPollInterval);
+    }
+}
+
+JobStatus pdfJobStatus(const std::string& queue, int jobId) {
+    try {
+        const CupsConnection server;
+        const JobState job = askJobState(server, queue, jobId);
+        if (const std::string failure = failureOf(job, queue, jobId); !failure.empty())
+            return {JobStatus::Fate::Failed, failure};
+        if (job.state == IPP_JSTATE_COMPLETED)
+            return {JobStatus::Fate::Printed, {}};
+        return {job.state == 0 ? JobStatus::Fate::Unknown : JobStatus::Fate::OnItsWay, {}};
+    } catch (const std::exception&) {
+        return {JobStatus::Fate::Unknown, {}};
     }
 }
 
@@ -183,6 +201,7 @@ public:
                                  const JobOptions& options) override {
         return followPdfJob(queue, pdfPath, jobName, options);
     }
+    JobStatus jobStatus(const std::string& queue, int jobId) override { return pdfJobStatus(queue, jobId); }
 };
 
 } // namespace

@@ -29,4 +29,7 @@ int submitPdfJob(const std::string& queue, const std::string& pdfPath, const std
 JobOutcome followPdfJob(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
                         const JobOptions& options, std::chrono::milliseconds follow = kJobFollowTime);
 
+// How job `jobId` on `queue` stands now, asked on a connection of its own within the deadlines.
+JobStatus pdfJobStatus(const std::string& queue, int jobId);
+
 } // namespace orva

@@ -15,6 +15,13 @@ struct JobOutcome {
     bool completed = true; // false: still pending, held or processing when following it ended
 };
 
+// A submitted job's state when asked again, after following it ended with it still on its way.
+struct JobStatus {
+    // Unknown: the server no longer says anything of it (not kept in its history, or no answer).
+    enum class Fate { Printed, OnItsWay, Failed, Unknown } fate = Fate::Printed;
+    std::string failure; // with Failed: what the server said, naming the job and the queue
+};
+
 // Where a finished print job goes. The print server is one implementation (cupsPrintService);
 // tests put one in its place that keeps what it is given, so the path a user's job takes up to
 // the server is the path they check.
@@ -33,6 +40,9 @@ public:
                                          const std::string& jobName, const JobOptions& options) {
         return {submitPdf(queue, pdfPath, jobName, options), true};
     }
+
+    // Asks once how job `jobId` on `queue` stands. A service that cannot tell says it is printed.
+    virtual JobStatus jobStatus(const std::string& /*queue*/, int /*jobId*/) { return {}; }
 };
 
 // The print server: submitPdfJob (CupsJob.h). One for the process.

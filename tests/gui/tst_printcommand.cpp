@@ -66,6 +66,12 @@ struct HeldPrintService final : orva::PrintService {
             throw orva::Error(*refusal);
         return {7, completed};
     }
+    // A job still on its way is asked about again: on its way once more, then as `later` says.
+    std::atomic<int> asked{0};
+    orva::JobStatus later{orva::JobStatus::Fate::Printed, {}};
+    orva::JobStatus jobStatus(const std::string&, int) override {
+        return ++asked == 1 ? orva::JobStatus{orva::JobStatus::Fate::OnItsWay, {}} : later;
+    }
 };
 
 struct PaintCounter : QObject {
@@ -454,18 +460,24 @@ private slots:
     }
 
     void jobFollowedOffTheWindowThread_data() {
-        QTest::addColumn<int>("outcome"); // 0 completed, 1 still pending, 2 refused
+        QTest::addColumn<int>("outcome"); // 0 completed, 1 still pending, 2 refused, 3 pending, then aborted
         QTest::addColumn<QString>("message");
-        QTest::newRow("completed") << 0 << kDone;
-        QTest::newRow("pending") << 1 << QStringLiteral("Заданието е изпратено; принтерът още не го е отпечатал.");
-        QTest::newRow("refused") << 2 << QStringLiteral("печат: отказано");
+        QTest::addColumn<QString>("followedOn"); // the status bar once the pending job is settled
+        QTest::newRow("completed") << 0 << kDone << QString();
+        QTest::newRow("pending, then printed")
+            << 1 << kPending << QStringLiteral("Печат: задание 7 на „“ е отпечатано."); // a PDF printer has no queue
+        QTest::newRow("refused") << 2 << QStringLiteral("печат: отказано") << QString();
+        QTest::newRow("pending, then aborted") << 3 << kPending << QStringLiteral("печат: задание 7 е прекъснато");
     }
     void jobFollowedOffTheWindowThread() {
         QFETCH(int, outcome);
         QFETCH(QString, message);
+        QFETCH(QString, followedOn);
         printIntoPdf();
         HeldPrintService held;
         held.completed = outcome == 0;
+        if (outcome == 3)
+            held.later = {orva::JobStatus::Fate::Failed, followedOn.toStdString()};
         if (outcome == 2)
             held.refusal = "печат: отказано";
         form->setPrintService(held);
@@ -503,6 +515,10 @@ private slots:
         QCOMPARE(answers->seen.size(), std::size_t(4));
         QCOMPARE(answers->seen[3].text, message);
         QCOMPARE(answers->seen[3].icon, outcome == 2 ? QMessageBox::Critical : QMessageBox::NoIcon);
+        if (!followedOn.isEmpty()) {
+            QTRY_COMPARE_WITH_TIMEOUT(form->statusBar()->currentMessage(), followedOn, 15000);
+            QCOMPARE(held.asked.load(), 2);
+        }
     }
 };
 
