@@ -10,6 +10,7 @@
 
 #include "gui/DocumentView.h"
 #include "gui/MainWindow.h"
+#include "render/CupsJob.h"
 #include "render/PageMetrics.h"
 #include "render/QtText.h"
 
@@ -393,6 +394,23 @@ private slots:
 
     // A queue that rejects jobs: only the error box naming the queue (nothing was printed), and
     // nothing submitted. The queue is the test's own; the shared default is never switched off.
+    // A job held on the server is still on its way when following it ends, and so when asked again;
+    // once cancelled, asking again says so.
+    void heldJobIsAskedAboutAgain() {
+        const QString pdf = dir->filePath(QStringLiteral("held.pdf"));
+        orva::writeFileAtomic(pdf.toStdString(), "%PDF-1.4\n%%EOF\n");
+        const orva::JobOutcome sent = orva::followPdfJob(queue.toStdString(), pdf.toStdString(), "ОРВА",
+                                                         {{"job-hold-until", "indefinite"}}, std::chrono::seconds(1));
+        jobsSent << sent.id;
+        QVERIFY(!sent.completed);
+        QCOMPARE(orva::pdfJobStatus(queue.toStdString(), sent.id).fate, orva::JobStatus::Fate::OnItsWay);
+        QVERIFY(run(QStringLiteral("cancel"), {QStringLiteral("%1-%2").arg(queue).arg(sent.id)}).ok);
+        QTRY_COMPARE_WITH_TIMEOUT(orva::pdfJobStatus(queue.toStdString(), sent.id).fate, orva::JobStatus::Fate::Failed,
+                                  kJobTimeout);
+        const std::string failure = orva::pdfJobStatus(queue.toStdString(), sent.id).failure;
+        QVERIFY2(failure.find("е отменено") != std::string::npos, failure.c_str());
+    }
+
     void refusedJobIsReportedAlone() {
         const QString other = QStringLiteral("ORVA_REFUSE_WINDOW");
         const Output added =
