@@ -40,6 +40,8 @@ public:
     void setDocument(std::shared_ptr<const orva::DocumentText> text);
     std::size_t lineCount() const { return text_->lineCount(); }
     const orva::DocumentText& text() const { return *text_; }
+    // The same, shared: a reader on another thread keeps it whole whatever the view shows next.
+    std::shared_ptr<const orva::DocumentText> sharedText() const { return text_; }
     // A copy of every line: for small documents and tests.
     std::vector<std::string> lines() const;
 

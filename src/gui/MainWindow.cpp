@@ -84,6 +84,15 @@ constexpr std::chrono::seconds kFollowOnInterval{2};
 constexpr std::chrono::minutes kFollowOnTime{30};
 const char* const kPrintBusy = "Предишното задание за печат още се следи. Опитайте отново, когато завърши.";
 
+// The lines of a shown document for a job written on a worker: the text is shared, so it stays
+// whole whatever the window shows meanwhile.
+orva::DocumentLines allLinesOf(std::shared_ptr<const orva::DocumentText> text) {
+    return [text = std::move(text)](const std::function<void(std::string_view)>& line) {
+        for (std::size_t index = 0; index < text->lineCount(); ++index)
+            line(text->line(index));
+    };
+}
+
 } // namespace
 
 using orva::toQString;
@@ -860,18 +869,10 @@ void MainWindow::printFocusedDocument() {
         orva::showErrorBox(boxParent(), QString::fromUtf8(kNoPrinter));
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        const orva::DocumentText& text = view->text();
-        const orva::DocumentLines lines = [&text](const std::function<void(std::string_view)>& line) {
-            for (std::size_t index = 0; index < text.lineCount(); ++index)
-                line(text.line(index));
-        };
-        orva::PreparedJob job = orva::preparePrintJob(*printer_, lines, pointSize, orva::kApplicationTitle);
-        QApplication::restoreOverrideCursor();
-        startPrintJob(std::move(job));
+        startPrintJob(orva::beginPrintJob(*printer_, pointSize, orva::kApplicationTitle),
+                      allLinesOf(view->sharedText()));
     } catch (const std::exception& error) {
-        QApplication::restoreOverrideCursor();
         QString failure = orva::failureText(error);
         if (failure.isEmpty())
             failure = QStringLiteral("Документът не може да се разпечата.");
@@ -929,35 +930,38 @@ void MainWindow::printWithDialog() {
     const int first = range ? std::max(1, chosen->fromPage()) : 1;
     const int last = range && chosen->toPage() > 0 ? chosen->toPage() : INT_MAX;
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         const int fit = orva::linesPerPage(*chosen, pointSize);
         // The label is one sheet at its own size; the other documents are paged for the chosen
         // printer's page when it holds another number of lines than the views' pages.
         const bool report = view == checkView(); // not paged: it breaks where the sheet is full
         const int perPage = label ? 0 : fit;
-        const bool again = !label && !report && perPage != shownLines;
-        const orva::DocumentText& text = view->text();
-        const DocumentView* const shown = view;
-        const orva::DocumentLines all = [&](const std::function<void(std::string_view)>& line) {
-            if (!again) {
-                for (std::size_t index = 0; index < text.lineCount(); ++index)
-                    line(text.line(index));
-            } else if (shown == returnView()) {
-                for (const std::string& built : orva::buildReturn(declaration_, answers_, perPage))
-                    line(built);
+        orva::DocumentLines all = allLinesOf(view->sharedText());
+        if (!label && !report && perPage != shownLines) {
+            // Built again on the worker from what is shown now: copies, as another period may follow.
+            if (view == returnView()) {
+                all = [declaration = declaration_, answers = answers_,
+                       perPage](const std::function<void(std::string_view)>& line) {
+                    for (const std::string& built : orva::buildReturn(declaration, answers, perPage))
+                        line(built);
+                };
             } else {
-                const orva::PeriodFiles files = orva::surveyPeriod(dataFolder_);
-                const bool purchases = shown == purchasesView();
-                orva::LineForwarder sink(line);
-                orva::streamJournal(purchases ? files.purchases : files.sales, declaration_,
-                                    purchases ? orva::purchasesLayout(files.wording) : orva::salesLayout(files.wording),
-                                    perPage, sink);
+                all = [declaration = declaration_, folder = dataFolder_, purchases = view == purchasesView(),
+                       perPage](const std::function<void(std::string_view)>& line) {
+                    const orva::PeriodFiles files = orva::surveyPeriod(folder);
+                    orva::LineForwarder sink(line);
+                    orva::streamJournal(
+                        purchases ? files.purchases : files.sales, declaration,
+                        orva::journalLayout(purchases ? orva::JournalKind::Purchases : orva::JournalKind::Sales,
+                                            files.wording),
+                        perPage, sink);
+                };
             }
-        };
+        }
         // Only the chosen pages of the document as it is paged for the job.
         const long long pageLines = perPage > 0 ? perPage : LLONG_MAX;
-        const orva::DocumentLines chosenPages = [&](const std::function<void(std::string_view)>& line) {
+        orva::DocumentLines chosenPages = [all = std::move(all), pageLines, first,
+                                           last](const std::function<void(std::string_view)>& line) {
             long long index = 0;
             all([&](std::string_view text) {
                 const long long pageNumber = index++ / pageLines + 1;
@@ -965,28 +969,27 @@ void MainWindow::printWithDialog() {
                     line(text);
             });
         };
-        orva::PreparedJob job =
-            orva::preparePrintJob(*chosen, chosenPages, pointSize, orva::kApplicationTitle, perPage);
-        QApplication::restoreOverrideCursor();
-        startPrintJob(std::move(job));
+        startPrintJob(orva::beginPrintJob(*chosen, pointSize, orva::kApplicationTitle, perPage),
+                      std::move(chosenPages));
     } catch (const std::exception& error) {
-        QApplication::restoreOverrideCursor();
         orva::showErrorBox(boxParent(), orva::failureText(error));
     }
 }
 
-void MainWindow::startPrintJob(orva::PreparedJob&& prepared) {
-    // Submission and following (up to orva::kJobFollowTime) run on a worker, so the window keeps
-    // painting and scrolling meanwhile.
-    auto job = std::make_shared<orva::PreparedJob>(std::move(prepared));
-    const QString queue = QString::fromStdString(job->queue);
+void MainWindow::startPrintJob(orva::BegunJob&& begun, orva::DocumentLines lines) {
+    // The job's PDF is written, submitted and followed (up to orva::kJobFollowTime) on a worker,
+    // so the window keeps painting and scrolling meanwhile, a million-line journal included.
+    auto job = std::make_shared<orva::BegunJob>(std::move(begun));
+    const QString queue = QString::fromStdString(job->job.queue);
     orva::PrintService* service = printService_;
-    statusBar()->showMessage(QStringLiteral("Печат: заданието се изпраща на „%1“ и се следи…").arg(queue));
-    printJob_ = QThread::create([this, job, service, queue] {
+    statusBar()->showMessage(QStringLiteral("Печат: заданието се пише, изпраща на „%1“ и следи…").arg(queue));
+    printJob_ = QThread::create([this, job, lines = std::move(lines), service, queue] {
         orva::JobOutcome outcome;
         QString failure;
         try {
-            outcome = service->submitPdfFollowed(job->queue, job->pdfPath, job->name, job->options);
+            job->write(lines);
+            const orva::PreparedJob& prepared = job->job;
+            outcome = service->submitPdfFollowed(prepared.queue, prepared.pdfPath, prepared.name, prepared.options);
         } catch (const std::exception& error) {
             failure = orva::failureText(error);
             if (failure.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "period/Period.h"
+#include "render/Printing.h"
 #include "sidefiles/SideFileLocations.h"
 
 #include <QMainWindow>
@@ -37,7 +38,7 @@ struct ReportLink;
 } // namespace check
 class PrintService;
 struct JobStatus;
-struct PreparedJob;
+struct BegunJob;
 // What the user is told when the period cannot be read; the program then ends.
 inline const char* const kReadError = "Грешка при четене на дискетата.";
 } // namespace orva
@@ -180,7 +181,7 @@ private:
     void updatePageStatus();
     void askAndSaveAsPdf();
     void closeFindBar();
-    void startPrintJob(orva::PreparedJob&& job);
+    void startPrintJob(orva::BegunJob&& job, orva::DocumentLines lines);
     // `failure` is null when the job was accepted; `completed` whether it was printed by then.
     void finishPrintJob(int jobId, bool completed, const QString& failure, const QString& queue);
     // A job still on its way when following it ended is asked about on a worker now and then, its

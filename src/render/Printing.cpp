@@ -128,8 +128,7 @@ void printDocument(PrintService& service, QPrinter& printer, const DocumentLines
     service.submitPdf(job.queue, job.pdfPath, job.name, job.options);
 }
 
-PreparedJob preparePrintJob(QPrinter& printer, const DocumentLines& lines, int pointSize, const std::string& jobName,
-                            int linesPerSheet) {
+BegunJob beginPrintJob(QPrinter& printer, int pointSize, const std::string& jobName, int linesPerSheet) {
     if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
         throw Error("печат: няма принтер \"" + toUtf8(printer.printerName()) + "\"");
     const int fit = linesPerPage(printer, pointSize);
@@ -150,24 +149,39 @@ PreparedJob preparePrintJob(QPrinter& printer, const DocumentLines& lines, int p
     const std::string queue = toUtf8(printer.printerName().section(QLatin1Char('/'), 0, 0));
     if (linesPerPage(pdfPrinter, pointSize) != linesPerPage(printer, pointSize))
         throw Error("печат: страницата на принтера \"" + queue + "\" не може да се възпроизведе");
-    PreparedJob job;
+    BegunJob begun;
+    PreparedJob& job = begun.job;
     job.folder = std::make_unique<QTemporaryDir>();
     if (!job.folder->isValid())
         throw Error("печат: няма временна папка за заданието");
-    const std::string pdf = job.folder->filePath(QStringLiteral("job.pdf")).toStdString();
+    job.pdfPath = job.folder->filePath(QStringLiteral("job.pdf")).toStdString();
     try {
-        PdfDocumentFile file(pdf, pdfPrinter, pointSize, perPage, jobName);
-        lines([&](std::string_view line) { file.addLine(line); });
-        file.finish();
-        file.publish();
+        begun.file = std::make_unique<PdfDocumentFile>(job.pdfPath, pdfPrinter, pointSize, perPage, jobName);
     } catch (const FileError&) {
-        throw Error("печат: заданието не може да се запише в " + pdf);
+        throw Error("печат: заданието не може да се запише в " + job.pdfPath);
     }
     job.queue = queue;
-    job.pdfPath = pdf;
     job.name = jobName;
     job.options = jobOptions(printer);
-    return job;
+    return begun;
+}
+
+void BegunJob::write(const DocumentLines& lines) {
+    try {
+        lines([this](std::string_view line) { file->addLine(line); });
+        file->finish();
+        file->publish();
+    } catch (const FileError&) {
+        throw Error("печат: заданието не може да се запише в " + job.pdfPath);
+    }
+    file.reset();
+}
+
+PreparedJob preparePrintJob(QPrinter& printer, const DocumentLines& lines, int pointSize, const std::string& jobName,
+                            int linesPerSheet) {
+    BegunJob begun = beginPrintJob(printer, pointSize, jobName, linesPerSheet);
+    begun.write(lines);
+    return std::move(begun.job);
 }
 
 void printDocument(PrintService& service, QPrinter& printer, const std::vector<std::string>& lines, int pointSize,

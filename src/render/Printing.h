@@ -89,4 +89,14 @@ struct PreparedJob {
 PreparedJob preparePrintJob(QPrinter& printer, const DocumentLines& lines, int pointSize, const std::string& jobName,
                             int linesPerSheet = 0);
 
+// preparePrintJob in two steps, so that a big document's PDF is written on another thread: begun
+// on the printer's thread (the checks, the page, the job's file opened), then written from any
+// thread, after which `job` is complete. Both throw as preparePrintJob does.
+struct BegunJob {
+    PreparedJob job;
+    std::unique_ptr<PdfDocumentFile> file;
+    void write(const DocumentLines& lines);
+};
+BegunJob beginPrintJob(QPrinter& printer, int pointSize, const std::string& jobName, int linesPerSheet = 0);
+
 } // namespace orva
