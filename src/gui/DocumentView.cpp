@@ -249,7 +249,7 @@ void DocumentView::copy() const {
 }
 
 void DocumentView::showLineAtTop(std::size_t line) {
-    line = std::min(line, lineCount() == 0 ? 0 : lineCount() - 1);
+    line = std::min(line, endOfDocument().line);
     moveCaret({line, 0}, false);
     verticalScrollBar()->setValue(static_cast<int>(std::min<std::size_t>(line, INT_MAX)));
     horizontalScrollBar()->setValue(0);
@@ -257,8 +257,8 @@ void DocumentView::showLineAtTop(std::size_t line) {
 
 DocumentView::Position DocumentView::positionAt(const QPoint& point) const {
     const std::size_t top = static_cast<std::size_t>(verticalScrollBar()->value());
-    const std::size_t line = std::min(top + static_cast<std::size_t>(std::max(0, point.y()) / lineHeight()),
-                                      lineCount() == 0 ? 0 : lineCount() - 1);
+    const std::size_t line =
+        std::min(top + static_cast<std::size_t>(std::max(0, point.y()) / lineHeight()), endOfDocument().line);
     const qreal advance = QFontMetricsF(font()).horizontalAdvance(QLatin1Char('W'));
     const qreal x = point.x() - kTextMargin + horizontalScrollBar()->value();
     const auto column = static_cast<std::size_t>(std::max<qreal>(0, x / advance + 0.5));
