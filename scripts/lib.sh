@@ -37,19 +37,26 @@ orva_install_packages() {
     orva_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# What building orva needs (compiler, Qt 6, the embedded font, the test frameworks).
+# What building the programs needs (compiler, Qt 6, the embedded font): nothing of the tests.
 ORVA_BUILD_PACKAGES=(
     cmake make g++
     qt6-base-dev libgl-dev libcups2-dev zlib1g-dev libxlsxwriter-dev qt6-translations-l10n
-    libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation2 fonts-dejavu-core
-    python3
 )
 
-# What the tests need beyond the build: python3-openpyxl reads the spreadsheets back.
+# How run-sample.sh configures: the programs alone, so a machine with only the build packages
+# configures (tests/packaging/test_sample_configure.sh holds it to that).
+ORVA_SAMPLE_CMAKE_OPTIONS=(-DBUILD_TESTING=OFF -DORVA_BENCH=OFF)
+
+# What the tests and benchmarks need beyond the build: the test frameworks, Google Benchmark, and
+# python3 with python3-openpyxl, which runs the data cases and reads the spreadsheets back.
 ORVA_TEST_PACKAGES=(
-    python3-openpyxl
+    libgtest-dev libgmock-dev libbenchmark-dev
+    python3 python3-openpyxl
 )
+
+# How run-tests.sh configures: always everything, whatever a sample build left in the cache.
+ORVA_TEST_CMAKE_OPTIONS=(-DBUILD_TESTING=ON -DORVA_BENCH=ON)
 
 # What the end-to-end tests need: the print server with its PDF queue (cupsd, cupsctl, lpadmin,
 # lpstat, ipptool, cups-pdf and the Ghostscript it renders with), pdfinfo and pdftotext, and an

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing (Debian 12), builds orva and opens it on the sample tax period.
+# Installs what is missing (Debian 12), builds orva alone (no tests, no benchmarks) and opens it on
+# the sample tax period of today's generation.
 # Needs a graphical session (DISPLAY or WAYLAND_DISPLAY).
 #
 #   bash scripts/run-sample.sh [DATAFOLDER]
@@ -11,7 +12,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 BUILD=$(realpath -m "${ORVA_BUILD:-$ORVA_SOURCE_DIR/build}")
-DATA=$(realpath -m "${1:-$ORVA_SOURCE_DIR/samples/2026-10}")
+DATA=$(realpath -m "${1:-$ORVA_SOURCE_DIR/samples/2026-11}")
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "error: orva is a desktop program and there is no display here (DISPLAY is not set)." >&2
@@ -24,7 +25,7 @@ if [ "${ORVA_SKIP_INSTALL:-0}" != 1 ]; then
 fi
 
 orva_log "configuring $BUILD"
-cmake -S "$ORVA_SOURCE_DIR" -B "$BUILD" -DORVA_WERROR=ON
+cmake -S "$ORVA_SOURCE_DIR" -B "$BUILD" -DORVA_WERROR=ON "${ORVA_SAMPLE_CMAKE_OPTIONS[@]}"
 orva_log "building orva"
 cmake --build "$BUILD" -j "$(orva_jobs)" --target orva
 
