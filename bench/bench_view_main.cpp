@@ -10,6 +10,7 @@
 // a temporary folder by a child process, so the generator's memory is not counted here.
 
 #include "Generate.h"
+#include "period/PeriodSession.h"
 
 #include "check/CheckReport.h"
 #include "gui/AdditionalDataDialog.h"
@@ -229,7 +230,7 @@ int main(int argc, char** argv) {
     QElapsedTimer alone;
     alone.start();
     const orva::check::CheckReport report =
-        orva::check::runTextReport(folder, orva::ReadOptions{}, &form.answers().cells);
+        orva::check::runTextReport(orva::PeriodSession(folder), &form.answers().cells);
     const qint64 aloneMs = alone.elapsed();
 
     const std::size_t purchaseBytes = documentBytes(*form.purchasesView());

@@ -8,8 +8,10 @@
 #include "Generate.h"
 
 #include "journals/Journal.h"
+#include "period/PeriodSession.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
+#include "text/LineSource.h"
 
 #include <chrono>
 #include <cstdio>
@@ -83,9 +85,11 @@ Measure readAndSplit(const std::string& path, int repeat) {
     });
 }
 
-// The journal from the file's bytes (the reading is timed apart, above), or from the file itself,
-// read in chunks as the build goes (the reading is part of the time).
-Measure build(const std::string& path, const orva::JournalLayout& layout, int linesPerPage, int repeat, bool fromFile) {
+// The journal from the file's bytes by the engine alone (the reading is timed apart, above), or as
+// every program reads it: through the period session, which surveys the files (every byte counted
+// for its code page) and reads the journal in chunks as the build goes (the reading is part of the time).
+Measure build(const std::string& folder, const std::string& path, orva::JournalKind kind, int linesPerPage, int repeat,
+              bool session) {
     return inChild([&] {
         Measure m;
         m.seconds = 1e30;
@@ -93,18 +97,25 @@ Measure build(const std::string& path, const orva::JournalLayout& layout, int li
             orva::utf8ToWin1251(" ДАНЪЧЕН ПЕРИОД 07/2026     ИН ПО ЗДДС BG123456789     ФИРМА ПРИМЕР ООД");
         for (int r = 0; r < repeat; ++r) {
             std::string bytes;
-            if (!fromFile)
+            if (!session)
                 bytes = orva::readFileBytes(path);
+            std::vector<std::string> lines;
+            orva::LineCollector sink(lines);
             const auto start = Clock::now();
-            const orva::JournalResult result = fromFile
-                                                   ? orva::buildJournalFromFile(path, linesPerPage, caption, layout)
-                                                   : orva::buildJournal(bytes, linesPerPage, caption, layout);
+            orva::JournalSummary summary;
+            if (session) {
+                summary = orva::PeriodSession(folder).journal(kind, linesPerPage, sink);
+            } else {
+                orva::MemoryLineSource source(bytes);
+                summary = orva::writeJournal(source, linesPerPage, caption,
+                                             orva::journalLayout(kind, orva::Wording::Classic), sink);
+            }
             m.seconds = std::min(m.seconds, secondsSince(start));
             double size = 0;
-            for (const auto& line : result.lines)
+            for (const auto& line : lines)
                 size += static_cast<double>(line.size() + 2);
             m.documentBytes = size;
-            m.records = static_cast<double>(result.records);
+            m.records = static_cast<double>(summary.records);
         }
         return m;
     });
@@ -185,18 +196,18 @@ int main(int argc, char** argv) {
     const struct {
         const char* name;
         const char* file;
-        const orva::JournalLayout& layout;
+        orva::JournalKind kind;
     } journals[] = {
-        {"purchases", "pokupki.txt", orva::purchasesLayout()},
-        {"sales", "prodagbi.txt", orva::salesLayout()},
+        {"purchases", orva::kPurchasesFileName, orva::JournalKind::Purchases},
+        {"sales", orva::kSalesFileName, orva::JournalKind::Sales},
     };
     auto megabytes = [](long kilobytes) { return static_cast<double>(kilobytes) * 1024 / 1e6; };
     for (const auto& journal : journals) {
         const std::string path = folder + "/" + journal.file;
         const double inputMb = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
         const Measure split = readAndSplit(path, repeat);
-        const Measure fromBytes = build(path, journal.layout, linesPerPage, repeat, false);
-        const Measure fromFile = build(path, journal.layout, linesPerPage, repeat, true);
+        const Measure fromBytes = build(folder, path, journal.kind, linesPerPage, repeat, false);
+        const Measure fromFile = build(folder, path, journal.kind, linesPerPage, repeat, true);
         const double iconv = iconvSeconds(path, repeat);
         if (!split.ok || !fromBytes.ok || !fromFile.ok) {
             std::printf("%s: failed\n", journal.name);
@@ -211,8 +222,8 @@ int main(int argc, char** argv) {
                         inputMb / m.seconds, megabytes(m.peakKilobytes), megabytes(m.peakKilobytes) / documentMb);
         };
         row("read + splitLines", split);
-        row("buildJournal (bytes already read)", fromBytes);
-        row("buildJournalFromFile (reads too)", fromFile);
+        row("engine (bytes already read)", fromBytes);
+        row("period session (surveys, reads)", fromFile);
         if (iconv > 0)
             std::printf("  %-34s %7.3f s %7.0f MB/s\n", "iconv -f CP866 -t CP1251", iconv, inputMb / iconv);
         std::printf("  build / (read + split): %.2f (bytes), %.2f (file)\n", fromBytes.seconds / split.seconds,

@@ -10,6 +10,7 @@
 #include "declaration/Declaration.h"
 #include "period/Period.h"
 #include "text/Errors.h"
+#include "text/LineSource.h"
 
 #include <cstdint>
 #include <string>
@@ -29,14 +30,18 @@ bool isTableValue(const std::string& text) {
     return text.size() > digits && text.find_first_not_of("0123456789", digits) == std::string::npos;
 }
 
+// The totals of a journal file with no records.
+orva::JournalTotals emptyJournal(const orva::JournalLayout& layout) {
+    orva::MemoryLineSource none("");
+    orva::DiscardingSink discard;
+    const orva::JournalSummary summary = orva::writeJournal(none, 60, "", layout, discard);
+    return {summary.totals, summary.records, {}};
+}
+
 void requireCheckTable(const orva::Declaration& declaration) {
-    orva::Period period;
-    period.declaration = declaration;
-    static const orva::JournalResult purchases = orva::buildJournal("", 60, "", orva::purchasesLayout());
-    static const orva::JournalResult sales = orva::buildJournal("", 60, "", orva::salesLayout());
-    period.purchases.totals = purchases.totals;
-    period.sales.totals = sales.totals;
-    for (const orva::CheckRow& row : orva::checkPeriod(period)) {
+    static const orva::JournalTotals purchases = emptyJournal(orva::purchasesLayout());
+    static const orva::JournalTotals sales = emptyJournal(orva::salesLayout());
+    for (const orva::CheckRow& row : orva::checkReturn(declaration, purchases, sales)) {
         fuzz::require(isTableValue(row.returnValue));
         fuzz::require(isTableValue(row.journalValue) || row.journalValue == "0.00..1.00");
         if (row.result == orva::CheckRow::Result::NotEvaluable)

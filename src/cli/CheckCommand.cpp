@@ -188,7 +188,8 @@ private:
 PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const CheckProgress& progress) {
     if (progress.step)
         progress.step("reading the period");
-    PeriodCheck period(options.dataFolder, options.read);
+    const PeriodSession session(options.dataFolder, options.read);
+    PeriodCheck period(session);
     if (!options.cells.empty())
         period.useCells(typedCellsOver(period.declaration().cells, options.cells, options.warnings));
     std::unique_ptr<Report> report;

@@ -2,7 +2,7 @@
 
 #include "declaration/ReturnCells.h"
 #include "period/Answers.h"
-#include "period/Period.h"
+#include "period/PeriodSession.h"
 
 #include <ostream>
 
@@ -37,9 +37,8 @@ ReturnCells typedCellsOver(const ReturnCells& presets, const std::map<int, std::
     return cells;
 }
 
-std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines,
-                                         std::ostream* err) {
-    ReturnAnswers answers = presetAnswers(declaration, options.date);
+ReturnAnswers answersFrom(const PeriodSession& period, const AnswerOptions& options, std::ostream* err) {
+    ReturnAnswers answers = period.presetAnswers(options.date);
     answers.address = options.address.value_or(std::string());
     answers.position = options.position.value_or(std::string());
     if (options.signatory)
@@ -47,7 +46,7 @@ std::vector<std::string> buildReturnFrom(const Declaration& declaration, const A
     answers.represent = options.represent;
     answers.art92 = options.art92;
     answers.cells = typedCellsOver(answers.cells, options.cells, err);
-    return buildReturn(declaration, answers, pageLines);
+    return answers;
 }
 
 } // namespace orva::cli

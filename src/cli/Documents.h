@@ -1,8 +1,9 @@
 #pragma once
 
-// The five documents as export and print name them, and the return as the window builds it.
+// The documents as export and print name them, and the return as the window builds it.
 
 #include "cli/Options.h"
+#include "period/DocumentTable.h"
 #include "render/PageMetrics.h"
 
 #include <iosfwd>
@@ -11,23 +12,20 @@
 #include <vector>
 
 namespace orva {
-struct Declaration;
+class PeriodSession;
 class ReturnCells;
+struct ReturnAnswers;
 } // namespace orva
 
 namespace orva::cli {
 
-struct Document {
-    const char* name;  // file name without extension, and --document
-    const char* title; // the tab's caption, the PDF's title
-    int pointSize;
-};
-
-inline constexpr Document kLabel{"label", "ЕТИКЕТ", kLabelPointSize};
-inline constexpr Document kPurchases{"purchases", "ПОКУПКИ", kDocumentPointSize};
-inline constexpr Document kSales{"sales", "ПРОДАЖБИ", kDocumentPointSize};
-inline constexpr Document kReturn{"return", "ДЕКЛАРАЦИЯ", kDocumentPointSize};
-inline constexpr Document kVies{"vies", "VIES", kDocumentPointSize}; // only for a period with VIES.TXT
+// The rows of the core's table of documents (period/DocumentTable.h) by the names the commands use.
+using Document = DocumentType;
+inline const Document& kLabel = labelDocument();
+inline const Document& kPurchases = purchasesDocument();
+inline const Document& kSales = salesDocument();
+inline const Document& kReturn = returnDocument();
+inline const Document& kVies = viesDocument(); // only for a period with VIES.TXT
 
 // A usage error when `linesPerPage` lines do not fit on a PDF page (maxPdfLinesPerPage).
 void refuseLinesBeyondPdfPage(int linesPerPage);
@@ -41,9 +39,8 @@ bool passGate(const std::vector<std::string>& problems, bool force, std::ostream
 // Throws PeriodError (Stage::Return) when 40 cannot be computed.
 ReturnCells typedCellsOver(const ReturnCells& presets, const std::map<int, std::string>& typed, std::ostream* err);
 
-// The return form as the window builds it after a dialog answered with the options; the sums
-// warnings go to `err` when it is given.
-std::vector<std::string> buildReturnFrom(const Declaration& declaration, const AnswerOptions& options, int pageLines,
-                                         std::ostream* err = nullptr);
+// The answers the window's dialog would give when answered with the options; the sums warnings go
+// to `err` when it is given. Throws PeriodError (Stage::Return) as presetAnswers does.
+ReturnAnswers answersFrom(const PeriodSession& period, const AnswerOptions& options, std::ostream* err = nullptr);
 
 } // namespace orva::cli

@@ -5,7 +5,7 @@
 #include "cli/PeriodQueue.h"
 #include "cli/Progress.h"
 #include "cli/Spreadsheet.h"
-#include "period/Period.h"
+#include "period/PeriodSession.h"
 #include "period/PeriodTree.h"
 #include "render/PageMetrics.h"
 #include "render/PrintServer.h"
@@ -171,15 +171,16 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
     // Each document is written as it is built, into a temporary file of its own in DIR; none is
     // put in place until all are built, so a failure never leaves a mixed set.
     step("reading the period");
-    const PeriodFiles files = surveyPeriod(dataFolder, options.read);
-    const Declaration declaration = loadDeclaration(files);
-    std::optional<std::vector<std::string>> returnForm;
+    const PeriodSession period(dataFolder, options.read);
+    const PeriodFiles& files = period.files();
+    std::optional<ReturnAnswers> answers;
     std::optional<PeriodError> returnFailure;
     try {
-        returnForm = buildReturnFrom(declaration, options.answers, pageLines, &err);
+        answers = answersFrom(period, options.answers, &err);
     } catch (const PeriodError& failure) {
         returnFailure = failure;
     }
+    const DocumentInputs inputs{&period, answers ? &*answers : nullptr};
 
     const FolderCreation creation = createOutputFolder(folder);
     std::vector<std::unique_ptr<DocumentOutput>> writers;
@@ -202,20 +203,16 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
             begun(path);
             return *writers.back();
         };
-        auto writeAll = [&](const Document& document, const std::vector<std::string>& lines) {
-            DocumentOutput& output = start(document);
-            for (const std::string& line : lines)
-                output.line(line);
-        };
-        writeAll(kLabel, declaration.label);
+        kLabel.build(inputs, pageLines, start(kLabel));
         std::vector<std::string> problems;
-        for (const auto& [document, layout] :
-             {std::pair{&kPurchases, &purchasesLayout(files.wording)}, {&kSales, &salesLayout(files.wording)}}) {
+        for (const JournalKind kind : {JournalKind::Purchases, JournalKind::Sales}) {
+            const Document* document = &journalDocument(kind);
+            const JournalLayout* layout = &period.journalLayout(kind);
             step(std::string("writing ") + document->name);
-            const FileSurvey& file = document == &kPurchases ? files.purchases : files.sales;
+            const FileSurvey& file = period.journalFile(kind);
             JournalSummary summary;
             if (setup.sheets.empty()) {
-                summary = streamJournal(file, declaration, *layout, pageLines, start(*document));
+                summary = document->build(inputs, pageLines, start(*document)).journal;
             } else {
                 const std::string path = joinPath(folder, std::string(document->name) + "." + setup.sheets);
                 const RecordLayout& record = recordLayout(layout->kind);
@@ -225,8 +222,8 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
                 SheetOutput& output = *sheet;
                 writers.push_back(std::move(sheet));
                 begun(path);
-                summary = streamJournal(file, declaration, *layout, pageLines, output,
-                                        [&output](std::string_view raw) { output.record(raw); });
+                summary =
+                    period.journal(kind, pageLines, output, [&output](std::string_view raw) { output.record(raw); });
                 output.setTotals(summary.totals);
             }
             problems.insert(problems.end(), summary.problems.begin(), summary.problems.end());
@@ -235,12 +232,11 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
             undo();
             return kMismatch;
         }
-        if (returnForm)
-            writeAll(kReturn, *returnForm);
-        if (files.vies) {
+        if (answers)
+            kReturn.build(inputs, pageLines, start(kReturn));
+        if (kVies.available(inputs)) {
             step("writing vies");
-            const ViesSummary vies = scanViesFile(*files.vies);
-            streamViesFile(*files.vies, vies, pageLines, start(kVies));
+            const ViesSummary vies = *kVies.build(inputs, pageLines, start(kVies)).vies;
             // Not a gate: the document says it at its top, and check names the lines.
             if (const std::size_t leftOut = vies.linesLeftOut(); leftOut != 0 || !vies.readable())
                 err << "orva-cli: " << files.vies->name << ": "

@@ -3,7 +3,7 @@
 #include "cli/Documents.h"
 #include "cli/GuiApplication.h"
 #include "cli/Progress.h"
-#include "period/Period.h"
+#include "period/PeriodSession.h"
 #include "render/PageMetrics.h"
 #include "render/PrintServer.h"
 #include "render/PrintService.h"
@@ -75,15 +75,9 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     const int pageLines = options.linesPerPage ? *options.linesPerPage : printerLines;
 
     progress.step("reading the period");
-    const PeriodFiles files = surveyPeriod(*options.dataFolder, options.read);
-    const Declaration declaration = loadDeclaration(files);
-    const std::string& name = *options.document;
-    const Document& document = name == kLabel.name       ? kLabel
-                               : name == kPurchases.name ? kPurchases
-                               : name == kSales.name     ? kSales
-                               : name == kVies.name      ? kVies
-                                                         : kReturn;
-    if (&document == &kVies && !files.vies)
+    const PeriodSession period(*options.dataFolder, options.read);
+    const Document& document = *findDocument(*options.document);
+    if (&document == &kVies && !period.files().vies)
         throw PeriodError(PeriodError::Stage::Load, std::string(kViesFileName) + ": " + kNoViesText);
 
     // The period is read as the window reads it, purchases then sales, each journal streamed: the
@@ -93,28 +87,28 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     // Journals that are not the period's stop the job before anything is sent (see passGate).
     struct GateClosed {};
     std::vector<std::string> problems;
+    std::optional<ReturnAnswers> answers;
+    const DocumentInputs inputs{&period, nullptr};
     const DocumentLines lines = [&](const std::function<void(std::string_view)>& line) {
         LineForwarder job(line);
         DiscardingSink none;
         if (&document == &kLabel)
-            for (const std::string& text : declaration.label)
-                line(text);
-        for (const auto& [journal, layout] :
-             {std::pair{&kPurchases, &purchasesLayout(files.wording)}, {&kSales, &salesLayout(files.wording)}}) {
+            kLabel.build(inputs, pageLines, job);
+        for (const Document* journal : {&kPurchases, &kSales}) {
             progress.step(std::string("reading ") + journal->name);
-            const FileSurvey& file = journal == &kPurchases ? files.purchases : files.sales;
             JournalSink& sink = journal == &document ? static_cast<JournalSink&>(job) : none;
-            const JournalSummary summary = streamJournal(file, declaration, *layout, pageLines, sink);
-            problems.insert(problems.end(), summary.problems.begin(), summary.problems.end());
+            const DocumentOutcome outcome = journal->build(inputs, pageLines, sink);
+            problems.insert(problems.end(), outcome.problems.begin(), outcome.problems.end());
         }
         if (!passGate(problems, options.force, streams.err, "нищо не е изпратено за печат"))
             throw GateClosed{};
-        if (&document == &kReturn)
-            for (const std::string& text : buildReturnFrom(declaration, options.answers, pageLines, &streams.err))
-                line(text);
+        if (&document == &kReturn) {
+            const ReturnAnswers given = answersFrom(period, options.answers, &streams.err);
+            kReturn.build({&period, &given}, pageLines, job);
+        }
         if (&document == &kVies) {
             progress.step("reading vies");
-            streamViesFile(*files.vies, scanViesFile(*files.vies), pageLines, job);
+            kVies.build(inputs, pageLines, job);
         }
         progress.step("printing");
     };
@@ -122,7 +116,7 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     PrintService& service = environment.printService ? *environment.printService : cupsPrintService();
     try {
         // The label page is not paged by --lines-per-page: it is one sheet at its own size.
-        printDocument(service, *printer, lines, document.pointSize, kJobName, &document == &kLabel ? 0 : pageLines);
+        printDocument(service, *printer, lines, document.pointSize, kJobName, document.paged ? pageLines : 0);
     } catch (const GateClosed&) {
         return kMismatch;
     } catch (const PeriodError&) {

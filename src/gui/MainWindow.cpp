@@ -10,6 +10,7 @@
 #include "journals/Journal.h"
 #include "period/DataFiles.h"
 #include "period/JournalCopies.h"
+#include "period/PeriodSession.h"
 #include "render/PageMetrics.h"
 #include "render/PrintService.h"
 #include "render/PrinterChoice.h"
@@ -485,6 +486,7 @@ void MainWindow::setVisible(bool visible) {
 // A period read and its journals built, not yet shown: the shown one stays until this is.
 struct MainWindow::PendingPeriod {
     std::string folder;
+    std::shared_ptr<const orva::PeriodSession> session;
     orva::PeriodFiles files;
     orva::Declaration declaration;
     orva::JournalCopies copies;
@@ -582,22 +584,21 @@ MainWindow::LoadResult MainWindow::loadPeriod(const std::string& folder, bool fi
 std::unique_ptr<MainWindow::PendingPeriod> MainWindow::readPeriod(const std::string& folder) {
     auto period = std::make_unique<PendingPeriod>();
     period->folder = folder;
-    period->files = orva::surveyPeriod(folder);
+    period->session = std::make_shared<const orva::PeriodSession>(folder);
+    const orva::PeriodSession& session = *period->session;
+    period->files = session.files();
     const orva::PeriodFiles& files = period->files;
     std::fprintf(stderr, "orva: %s\n", files.description().c_str());
-    period->declaration = orva::loadDeclaration(files);
+    period->declaration = session.declaration();
     // Each journal is built straight into its copy (SideFileLocations), put in place when the
     // period is shown, and shown from it mapped: the document's text is never held in memory.
-    period->copies = orva::writeJournalCopies(files, period->declaration, linesPerPage_, sideFiles_.purchasesCopy,
-                                              sideFiles_.salesCopy);
+    period->copies = orva::writeJournalCopies(session, linesPerPage_, sideFiles_.purchasesCopy, sideFiles_.salesCopy);
     period->gateProblems = period->copies.purchases.summary.problems;
     const std::vector<std::string>& sales = period->copies.sales.summary.problems;
     period->gateProblems.insert(period->gateProblems.end(), sales.begin(), sales.end());
     // Nothing in VIES.TXT ends the load: what cannot be read is said at the document's top.
-    if (files.vies) {
-        orva::LineCollector sink(period->viesLines);
-        orva::streamViesFile(*files.vies, orva::scanViesFile(*files.vies), linesPerPage_, sink);
-    }
+    orva::LineCollector vies(period->viesLines);
+    session.vies(linesPerPage_, vies);
     return period;
 }
 
@@ -644,6 +645,7 @@ void MainWindow::showPeriod(PendingPeriod& period, const orva::ReturnAnswers* an
                             std::optional<std::vector<std::string>> returnLines) {
     stopCheck();
     dataFolder_ = period.folder;
+    session_ = period.session;
     shownFiles_ = period.files;
     declaration_ = std::move(period.declaration);
     answers_ = answers ? *answers : orva::ReturnAnswers{};
@@ -707,12 +709,12 @@ void MainWindow::startCheck(const orva::ReturnCells* cells) {
     std::optional<orva::ReturnCells> given;
     if (cells)
         given = *cells;
-    checkJob_ = QThread::create([this, run, cancel, given, folder = dataFolder_] {
+    checkJob_ = QThread::create([this, run, cancel, given, session = session_] {
         auto report = std::make_shared<orva::check::CheckReport>();
         QString failure;
         try {
-            *report = orva::check::runTextReport(folder, orva::ReadOptions{}, given ? &*given : nullptr,
-                                                 kCheckFindingsShown, cancel.get());
+            *report =
+                orva::check::runTextReport(*session, given ? &*given : nullptr, kCheckFindingsShown, cancel.get());
         } catch (const orva::Cancelled&) {
             return; // another period, or the window closing: nothing to show
         } catch (const std::exception& error) {
@@ -745,8 +747,15 @@ void MainWindow::finishCheck(int run, const std::shared_ptr<orva::check::CheckRe
         return;
     }
     // Control characters of the files are shown escaped in the report: a line break is a line's end.
-    checkView()->setLines(orva::splitLines(orva::utf8ToWin1251(report->text)));
+    std::vector<std::string> lines = orva::splitLines(orva::utf8ToWin1251(report->text));
     checkLinks_ = std::move(report->links);
+    if (!report->filesChanged.empty()) {
+        // Said above the report; the links move down with it.
+        lines.insert(lines.begin(), {orva::utf8ToWin1251(report->filesChanged), std::string()});
+        for (orva::check::ReportLink& link : checkLinks_)
+            link.reportLine += 2;
+    }
+    checkView()->setLines(std::move(lines));
     const std::size_t count = report->errors + report->warnings + report->failedRules;
     setCheckTitle(QStringLiteral("ПРОВЕРКА (%1)").arg(count), report->errors + report->failedRules != 0);
 }
@@ -946,15 +955,15 @@ void MainWindow::printWithDialog() {
                         line(built);
                 };
             } else {
-                all = [declaration = declaration_, folder = dataFolder_, purchases = view == purchasesView(),
+                // The journal is read again: it must still be the file shown.
+                const std::string changed = session_->changedFilesNote();
+                if (!changed.empty())
+                    throw orva::Error(changed + " Отворете периода отново, за да го отпечатате на този принтер.");
+                all = [session = session_,
+                       kind = view == purchasesView() ? orva::JournalKind::Purchases : orva::JournalKind::Sales,
                        perPage](const std::function<void(std::string_view)>& line) {
-                    const orva::PeriodFiles files = orva::surveyPeriod(folder);
                     orva::LineForwarder sink(line);
-                    orva::streamJournal(
-                        purchases ? files.purchases : files.sales, declaration,
-                        orva::journalLayout(purchases ? orva::JournalKind::Purchases : orva::JournalKind::Sales,
-                                            files.wording),
-                        perPage, sink);
+                    session->journal(kind, perPage, sink);
                 };
             }
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "period/Period.h"
+#include "period/PeriodSession.h"
 #include "render/Printing.h"
 #include "sidefiles/SideFileLocations.h"
 
@@ -222,6 +222,7 @@ private:
     QLabel* pageStatus_ = nullptr;
     bool loading_ = false;
     orva::PeriodFiles shownFiles_;
+    std::shared_ptr<const orva::PeriodSession> session_; // the shown period's, shared with its workers
     QThread* checkJob_ = nullptr;
     std::shared_ptr<std::atomic<bool>> checkCancel_;
     int checkRun_ = 0; // reports of an earlier run are dropped

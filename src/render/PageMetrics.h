@@ -3,6 +3,8 @@
 // The page and the face of the documents: what a sheet of a printer holds, and the embedded
 // document font. The print sequence (Printing.h) and the window lay pages out with these.
 
+#include "period/DocumentTable.h" // the documents' point sizes
+
 class QByteArray;
 class QFont;
 class QPrinter;
@@ -10,10 +12,6 @@ class QPrinter;
 namespace orva {
 
 struct PdfPageLayout;
-
-// Point sizes of the documents on screen and on paper.
-inline constexpr int kLabelPointSize = 10;
-inline constexpr int kDocumentPointSize = 8;
 
 // "Courier New" at the given size; the family is mapped to the embedded face at start-up.
 QFont documentFont(int pointSize);

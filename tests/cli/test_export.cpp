@@ -1,5 +1,6 @@
 // orva-cli export: the four documents as the window would hold them, byte for byte, and the
 // statuses when the period or the return cannot be built.
+#include "JournalOf.h"
 #include "PeriodFixture.h"
 
 #include "declaration/Declaration.h"

@@ -1,5 +1,6 @@
 // orva-cli print: one document through the print sequence on the default printer, whose jobs a
 // test keeps to see what the print server would get.
+#include "JournalOf.h"
 #include "PdfTools.h"
 #include "PeriodFixture.h"
 #include "RecordingPrintService.h"

@@ -1,5 +1,6 @@
 // The built orva-cli program itself: it writes nothing outside DIR (not in the data folder, not
 // beside itself, not in the working folder), PDF export, and one clean line on failure.
+#include "JournalOf.h"
 #include "PdfTools.h"
 #include "PeriodFixture.h"
 

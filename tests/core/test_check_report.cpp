@@ -60,7 +60,7 @@ TEST(CheckReport, LinksAreTheFindingLinesOfTheCommandsReport) {
     std::size_t repeatLinks = 0;
     for (const fs::path& folder : cases) {
         SCOPED_TRACE(folder.filename().string());
-        const check::CheckReport report = check::runTextReport(folder.string(), {}, nullptr);
+        const check::CheckReport report = check::runTextReport(PeriodSession(folder.string()), nullptr);
         const std::vector<std::string> lines = linesOf(report.text);
         std::vector<std::string> linked;
         for (const check::ReportLink& link : report.links) {
@@ -106,10 +106,10 @@ TEST(CheckReport, CancelStopsTheCheckWithinAJournal) {
         steps.push_back(step);
         cancel = true;
     };
-    EXPECT_TRUE(THROWN_BY(check::runTextReport(folder, {}, nullptr, 200, &cancel, progress), Cancelled));
+    EXPECT_TRUE(THROWN_BY(check::runTextReport(PeriodSession(folder), nullptr, 200, &cancel, progress), Cancelled));
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].rfind("checking pokupki.txt ", 0), 0u) << steps[0];
     EXPECT_NE(steps[0].substr(steps[0].size() - 4), "100%") << steps[0];
-    EXPECT_TRUE(THROWN_BY(surveyPeriod(folder, {}, &cancel), Cancelled));
+    EXPECT_TRUE(THROWN_BY(PeriodSession(folder, {}, &cancel), Cancelled));
     fs::remove_all(folder);
 }

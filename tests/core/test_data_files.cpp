@@ -1,6 +1,6 @@
 #include "check/ReturnRules.h"
 #include "period/DataFiles.h"
-#include "period/Period.h"
+#include "period/PeriodSession.h"
 
 #include "PeriodBuilder.h"
 
@@ -173,13 +173,18 @@ TEST_F(DataFiles, AmountsBeyondTheMoneyFormatFailNamingTheirPlace) {
         if (c.cells.empty())
             period.field5 = "1e4931";
         fixture::writePeriod(period, folder_);
-        const Period loaded = loadPeriod(folder_, 60);
+        const PeriodSession loaded(folder_);
+        const auto totals = [&loaded](JournalKind kind) {
+            DiscardingSink none;
+            const JournalSummary summary = loaded.journal(kind, 60, none);
+            return JournalTotals{summary.totals, summary.records, {}};
+        };
         std::string message = "(no failure)";
         try {
             if (c.check)
-                checkPeriod(loaded);
+                checkReturn(loaded.declaration(), totals(JournalKind::Purchases), totals(JournalKind::Sales));
             else
-                presetAnswers(loaded.declaration);
+                loaded.presetAnswers();
         } catch (const PeriodError& error) {
             EXPECT_EQ(error.stage(), PeriodError::Stage::Return);
             message = error.what();
@@ -202,7 +207,7 @@ TEST_F(DataFiles, AHugeReturnRecordFileCostsNoMoreMemoryThanTheRecord) {
 #endif
     const fixture::Period period = fixture::consistentPeriod();
     fixture::writePeriod(period, folder_);
-    const Declaration alone = loadDeclaration(surveyPeriod(folder_));
+    const Declaration alone = PeriodSession(folder_).declaration();
     const std::vector<std::string> returnAlone = buildReturn(alone, presetAnswers(alone), 60);
     {
         std::ofstream file(folder_ + "/deklar.txt", std::ios::binary | std::ios::app);
@@ -217,7 +222,7 @@ TEST_F(DataFiles, AHugeReturnRecordFileCostsNoMoreMemoryThanTheRecord) {
         if (::setrlimit(RLIMIT_DATA, &limit) != 0)
             ::_exit(3);
         try {
-            const Declaration huge = loadDeclaration(surveyPeriod(folder_));
+            const Declaration huge = PeriodSession(folder_).declaration();
             const bool same = huge.label == alone.label && huge.fields == alone.fields &&
                               buildReturn(huge, presetAnswers(huge), 60) == returnAlone;
             ::_exit(same ? 0 : 1);

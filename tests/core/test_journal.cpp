@@ -1,3 +1,4 @@
+#include "JournalOf.h"
 #include "PeriodBuilder.h"
 #include "journals/Journal.h"
 #include "text/Encoding.h"

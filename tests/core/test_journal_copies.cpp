@@ -1,7 +1,7 @@
 #include "FileSizeLimit.h"
 #include "PeriodBuilder.h"
 #include "period/JournalCopies.h"
-#include "period/Period.h"
+#include "period/PeriodSession.h"
 #include "text/DocumentText.h"
 #include "text/LineFile.h"
 
@@ -53,18 +53,17 @@ protected:
         fixture::writePeriod(period, data_);
     }
     orva::JournalCopies build(int linesPerPage) {
-        const PeriodFiles files = surveyPeriod(data_);
-        orva::JournalCopies copies =
-            writeJournalCopies(files, loadDeclaration(files), linesPerPage, purchasesCopy_, salesCopy_);
+        const PeriodSession period(data_);
+        orva::JournalCopies copies = writeJournalCopies(period, linesPerPage, purchasesCopy_, salesCopy_);
         copies.publish();
         return copies;
     }
     // The documents as the window built them before: in memory.
     std::vector<std::string> inMemory(const JournalLayout& layout, int linesPerPage) {
-        const PeriodFiles files = surveyPeriod(data_);
-        return loadJournal(layout.kind == JournalKind::Purchases ? files.purchases : files.sales,
-                           loadDeclaration(files), layout, linesPerPage)
-            .lines;
+        std::vector<std::string> lines;
+        LineCollector sink(lines);
+        PeriodSession(data_).journal(layout.kind, linesPerPage, sink);
+        return lines;
     }
 
     std::string root_, data_, purchasesCopy_, salesCopy_;

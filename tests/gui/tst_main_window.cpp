@@ -1,5 +1,6 @@
 // The main window's load sequence, offscreen, with its boxes and dialog answered through their seams.
 
+#include "JournalOf.h"
 #include "ShellTestSupport.h"
 #include "SilentServer.h"
 

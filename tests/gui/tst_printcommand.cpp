@@ -3,6 +3,7 @@
 
 #include "RecordingPrintService.h"
 #include "ShellTestSupport.h"
+#include "period/PeriodSession.h"
 
 #include "check/CheckReport.h"
 #include "gui/AdditionalDataDialog.h"
@@ -360,8 +361,7 @@ private slots:
         std::vector<std::string> lines;
         const std::size_t shown = form->purchasesView()->lineCount();
         orva::LineCollector sink(lines);
-        const orva::PeriodFiles files = orva::surveyPeriod(form->dataFolder());
-        orva::streamJournal(files.purchases, form->declaration(), orva::purchasesLayout(files.wording), fit, sink);
+        orva::PeriodSession(form->dataFolder()).journal(orva::JournalKind::Purchases, fit, sink);
         QVERIFY(fit < form->linesPerPage() && lines.size() != form->purchasesView()->lineCount());
         MainWindow::setNextPrintDialogAnswer([](QPrinter& printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
@@ -395,7 +395,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!form->checkRunning(), 20000);
 
         const orva::check::CheckReport report =
-            orva::check::runTextReport(folder, orva::ReadOptions{}, &form->answers().cells);
+            orva::check::runTextReport(orva::PeriodSession(folder), &form->answers().cells);
         DocumentView* view = form->checkView();
         std::vector<std::string> expected;
         std::istringstream text(orva::utf8ToWin1251(report.text));

@@ -229,9 +229,9 @@ void TextReport::writeRepeats() {
 
 // ---------------------------------------------------------------- the window's entry
 
-CheckReport runTextReport(const std::string& folder, const ReadOptions& options, const ReturnCells* cells,
-                          std::size_t maxFindings, const std::atomic<bool>* cancel, const CheckProgress& progress) {
-    PeriodCheck period(folder, options, cancel);
+CheckReport runTextReport(const PeriodSession& session, const ReturnCells* cells, std::size_t maxFindings,
+                          const std::atomic<bool>* cancel, const CheckProgress& progress) {
+    PeriodCheck period(session, cancel);
     if (cells)
         period.useCells(*cells);
     std::ostringstream out;
@@ -243,6 +243,8 @@ CheckReport runTextReport(const std::string& folder, const ReadOptions& options,
     result.errors = report.errors();
     result.warnings = report.warnings();
     result.failedRules = failedRules(rows);
+    // After the read: a file changed during it is named too.
+    result.filesChanged = session.changedFilesNote();
     return result;
 }
 

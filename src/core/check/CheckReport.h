@@ -127,14 +127,16 @@ struct CheckReport {
     std::size_t errors = 0;
     std::size_t warnings = 0;
     std::size_t failedRules = 0; // of the return's table
+    // Which of the period's files are no longer what the session read (PeriodSession::changedFilesNote):
+    // the report is then of the files on disk, not of the documents shown. Empty when none changed.
+    std::string filesChanged;
 };
 
-// The check of the period in `folder` with its text report, for a caller that shows it (on any thread).
+// The check of the period `session` read, with its text report, for a caller that shows it (on any thread).
 // `cells`, when given, are the return's cells as they would be printed and take the record's in the
 // return's rules (as `orva-cli check --cell`). Throws PeriodError as PeriodCheck does, and Cancelled
 // soon after `*cancel` becomes true (within a few milliseconds of checking).
-CheckReport runTextReport(const std::string& folder, const ReadOptions& options, const ReturnCells* cells,
-                          std::size_t maxFindings = 200, const std::atomic<bool>* cancel = nullptr,
-                          const CheckProgress& progress = {});
+CheckReport runTextReport(const PeriodSession& session, const ReturnCells* cells, std::size_t maxFindings = 200,
+                          const std::atomic<bool>* cancel = nullptr, const CheckProgress& progress = {});
 
 } // namespace orva::check

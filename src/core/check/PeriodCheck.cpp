@@ -72,8 +72,8 @@ check::Finding byteOrderMarkFinding(const std::string& fileName) {
 
 } // namespace
 
-PeriodCheck::PeriodCheck(const std::string& folder, const ReadOptions& options, const std::atomic<bool>* cancel)
-    : cancel_(cancel), files_(surveyPeriod(folder, options, cancel)), declaration_(loadDeclaration(files_)) {}
+PeriodCheck::PeriodCheck(const PeriodSession& period, const std::atomic<bool>* cancel)
+    : cancel_(cancel), period_(period), files_(period.files()), declaration_(period.declaration()) {}
 
 void PeriodCheck::progress(FindingSink& sink, const std::string& fileName, double done) const {
     if (cancel_ && cancel_->load(std::memory_order_relaxed))
@@ -82,8 +82,8 @@ void PeriodCheck::progress(FindingSink& sink, const std::string& fileName, doubl
 }
 
 std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
-    const JournalTotals purchases = checkJournal(files_.purchases, purchasesLayout(), sink);
-    const JournalTotals sales = checkJournal(files_.sales, salesLayout(), sink);
+    const JournalTotals purchases = checkJournal(JournalKind::Purchases, sink);
+    const JournalTotals sales = checkJournal(JournalKind::Sales, sink);
     purchaseRecords_ = purchases.records;
     saleRecords_ = sales.records;
     checkReturnRecord(sink);
@@ -92,8 +92,10 @@ std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
     return checkReturn(declaration_, purchases, sales);
 }
 
-JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLayout& layout, FindingSink& sink) {
-    const JournalKind kind = layout.kind;
+JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSink& sink) {
+    const FileSurvey& file = period_.journalFile(kind);
+    // The classic captions: the check reads records, not the document's wording.
+    const JournalLayout& layout = kind == JournalKind::Purchases ? purchasesLayout() : salesLayout();
     const RecordLayout& record = recordLayout(kind);
     const Generation generation = record.generationOf(file.firstLineLength);
     const std::string& returnVatNumber = declaration_.fields.at(0);
@@ -138,9 +140,9 @@ JournalTotals PeriodCheck::checkJournal(const FileSurvey& file, const JournalLay
 
     JournalTotals totals;
     try {
-        FileLineSource fileSource(file.path);
-        fileSize = fileSource.sizeHint();
-        WatchedSource source(fileSource, record.width(Generation::Classic));
+        const std::unique_ptr<LineSource> fileSource = period_.openJournal(kind);
+        fileSize = fileSource->sizeHint();
+        WatchedSource source(*fileSource, record.width(Generation::Classic));
         DiscardingSink discard;
         const JournalSummary summary =
             writeJournal(source, kLinesPerPage, declaration_.captionText, layout, discard, options);

@@ -3,7 +3,7 @@
 #include "check/Finding.h"
 #include "check/ReturnRules.h"
 #include "journals/RecordLayout.h"
-#include "period/Period.h"
+#include "period/PeriodSession.h"
 
 #include <atomic>
 #include <cstddef>
@@ -26,10 +26,9 @@ public:
 
 class PeriodCheck {
 public:
-    // Finds and surveys the three files and reads the return record. Throws PeriodError (Stage::Load) when
-    // the period cannot be read at all. `cancel`, when given, is read while the files are surveyed and at
-    // every progress report: once it is true, the survey or run() throws Cancelled.
-    PeriodCheck(const std::string& folder, const ReadOptions& options, const std::atomic<bool>* cancel = nullptr);
+    // The check of `period`, which must outlive it. `cancel`, when given, is read at every progress
+    // report: once it is true, run() throws Cancelled.
+    explicit PeriodCheck(const PeriodSession& period, const std::atomic<bool>* cancel = nullptr);
 
     const PeriodFiles& files() const { return files_; }
     const Declaration& declaration() const { return declaration_; }
@@ -46,7 +45,7 @@ public:
     std::size_t saleRecords() const { return saleRecords_; }
 
 private:
-    JournalTotals checkJournal(const FileSurvey& file, const JournalLayout& layout, FindingSink& sink);
+    JournalTotals checkJournal(JournalKind kind, FindingSink& sink);
     // The return record's own fields and the files' first bytes, reported on the file they are in.
     void checkReturnRecord(FindingSink& sink) const;
     void checkReturnCells(const JournalTotals& sales, FindingSink& sink) const;
@@ -54,7 +53,8 @@ private:
     void progress(FindingSink& sink, const std::string& fileName, double done) const;
 
     const std::atomic<bool>* cancel_;
-    PeriodFiles files_;
+    const PeriodSession& period_;
+    const PeriodFiles& files_;
     Declaration declaration_;
     std::size_t purchaseRecords_ = 0;
     std::size_t saleRecords_ = 0;

@@ -168,14 +168,6 @@ private:
 
 } // namespace
 
-JournalTotals totalsOf(const JournalResult& journal) {
-    return {journal.totals, journal.records, {}};
-}
-
-std::vector<CheckRow> checkPeriod(const Period& period) {
-    return checkReturn(period.declaration, totalsOf(period.purchases), totalsOf(period.sales));
-}
-
 bool agreesOnlyInOtherOrder(const Declaration& declaration, const JournalTotals& sales) {
     if (!sales.incomplete.empty())
         return false;

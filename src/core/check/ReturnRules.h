@@ -27,14 +27,11 @@ struct JournalTotals {
     std::string incomplete;
 };
 
-JournalTotals totalsOf(const JournalResult& journal);
-
 // Every rule, in a fixed order: the sales columns, the purchases columns, the return's own sums,
 // the coefficient, cells 50 and 60, the refunds, the document counts. Throws PeriodError
 // (Stage::Return) naming the file, line and amount when a value cannot be written as money.
 std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalTotals& purchases,
                                   const JournalTotals& sales);
-std::vector<CheckRow> checkPeriod(const Period& period);
 
 // Cells 13, 23, 14, 24 against sales columns 17, 16, 19, 18: true when they do not all agree as the record
 // was read, but would all agree read in the other generation's order (13 <-> 23, 14 <-> 24). False when any

@@ -329,18 +329,6 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     return result;
 }
 
-JournalResult collect(LineSource& source, int linesPerPage, const std::string& captionText, const JournalLayout& layout,
-                      CodePage codePage) {
-    JournalResult result;
-    LineCollector sink(result.lines);
-    JournalOptions options;
-    options.codePage = codePage;
-    JournalSummary summary = runEngine(source, linesPerPage, captionText, layout, sink, options);
-    result.totals = std::move(summary.totals);
-    result.records = summary.records;
-    return result;
-}
-
 } // namespace
 
 // "%s стр.%2.2d" with 110 blanks.
@@ -355,18 +343,6 @@ std::string journal_table::pageNumberLine(int page) {
 JournalError::JournalError(std::string fileName, std::size_t line, const std::string& detail)
     : Error(fileName + (line ? ", ред " + std::to_string(line) : std::string()) + ": " + detail),
       fileName_(std::move(fileName)), line_(line) {}
-
-JournalResult buildJournal(std::string_view fileBytes, int linesPerPage, const std::string& captionText,
-                           const JournalLayout& layout, CodePage codePage) {
-    MemoryLineSource source(fileBytes);
-    return collect(source, linesPerPage, captionText, layout, codePage);
-}
-
-JournalResult buildJournalFromFile(const std::string& path, int linesPerPage, const std::string& captionText,
-                                   const JournalLayout& layout, CodePage codePage) {
-    FileLineSource source(path);
-    return collect(source, linesPerPage, captionText, layout, codePage);
-}
 
 std::size_t recordBlockLine(const JournalLayout& layout, int linesPerPage, std::size_t recordLine) {
     if (recordLine == 0 || linesPerPage < layout.blockHeight())

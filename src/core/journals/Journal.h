@@ -56,13 +56,6 @@ const JournalLayout& purchasesLayout(Wording wording = Wording::Classic);
 const JournalLayout& salesLayout(Wording wording = Wording::Classic);
 const JournalLayout& journalLayout(JournalKind kind, Wording wording);
 
-struct JournalResult {
-    std::vector<std::string> lines;    // the document, Windows-1251
-    std::vector<ExactDecimal> totals;  // one per amount column, exact
-    std::size_t records = 0;           // records laid out
-    std::vector<std::string> problems; // as JournalSummary's
-};
-
 // A journal could not be built. The message names the file and, where the failure is about one
 // line of it, that line (1-based) and the field: `pokupki.txt, ред 17: сума 3 "12,50" не е число`,
 // `prodagbi.txt: файлът не съдържа редове`.
@@ -146,7 +139,10 @@ struct JournalSummary {
     std::vector<std::string> problems;
 };
 
-// Builds a journal from `source` into `sink`. Throws JournalError as buildJournal does.
+// Builds a journal from `source` into `sink`: the engine's one entry (a period's journals are read
+// through PeriodSession). Throws orva::Error naming the file, the line and the field: a file with no
+// lines, linesPerPage 0 or below B with a record to place, an amount that is not a number (the errors
+// are JournalError); a FileSource's FileError.
 JournalSummary writeJournal(LineSource& source, int linesPerPage, const std::string& captionText,
                             const JournalLayout& layout, JournalSink& sink, const JournalOptions& options = {});
 
@@ -154,17 +150,5 @@ JournalSummary writeJournal(LineSource& source, int linesPerPage, const std::str
 // (1-based) of the journal's file, as writeJournal pages it; for JournalSummary::endLine, the line of
 // the totals. 0 for line 0, or when a page cannot hold a record block (no journal is built).
 std::size_t recordBlockLine(const JournalLayout& layout, int linesPerPage, std::size_t recordLine);
-
-// Builds a journal from the bytes of its file. Throws orva::Error naming the file, the line
-// and the field: a file with no lines, linesPerPage 0 or below B with a record to place, an
-// amount that is not a number. (The errors are JournalError.)
-JournalResult buildJournal(std::string_view fileBytes, int linesPerPage, const std::string& captionText,
-                           const JournalLayout& layout, CodePage codePage = CodePage::Mik);
-
-// The same from the file at `path`, read in chunks as the build goes, so that the file's bytes and
-// the document are never held together (a million purchases are 274 MB of input). Also throws
-// FileError naming the path when the file cannot be read.
-JournalResult buildJournalFromFile(const std::string& path, int linesPerPage, const std::string& captionText,
-                                   const JournalLayout& layout, CodePage codePage = CodePage::Mik);
 
 } // namespace orva

@@ -2,6 +2,8 @@
 
 #include "journals/RecordLayout.h"
 #include "period/Period.h"
+#include "text/ContentHash.h"
+#include "text/FileNames.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
 
@@ -32,7 +34,7 @@ bool equalFolded(const std::string& a, const std::string& b) {
 // VIES.TXT when the folder has it (under any case of its name). Whatever keeps it from being
 // surveyed is kept in `failure`, not thrown: the other documents do not depend on it.
 std::optional<FileSurvey> surveyViesFile(const std::string& folder) {
-    const char* const name = "VIES.TXT";
+    const char* const name = kViesFileName;
     try {
         const std::string path = findDataFile(folder, name);
         struct stat info {};
@@ -51,6 +53,18 @@ std::optional<FileSurvey> surveyViesFile(const std::string& folder) {
 }
 
 } // namespace
+
+std::optional<FileSurvey::Identity> currentIdentity(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    FileSurvey::Identity identity;
+    identity.device = static_cast<std::uint64_t>(info.st_dev);
+    identity.inode = static_cast<std::uint64_t>(info.st_ino);
+    identity.size = static_cast<std::uint64_t>(info.st_size);
+    identity.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return identity;
+}
 
 const char* returnLayoutName(ReturnLayout layout) {
     return layout == ReturnLayout::Classic ? "класическо" : "текущо";
@@ -89,6 +103,7 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name, co
     survey.name = fileName(survey.path);
 
     CodePageCounter counter;
+    ContentHash hash;
     bool lineEnded = false;
     std::size_t bytes = 0;
     try {
@@ -97,6 +112,7 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name, co
                 survey.byteOrderMark = chunk.substr(0, 3) == "\xEF\xBB\xBF";
             bytes += chunk.size();
             counter.add(chunk.data(), chunk.size());
+            hash.add(chunk);
             if (!lineEnded) {
                 const std::size_t end = chunk.find_first_of(std::string_view("\r\n\0", 3));
                 survey.firstLineLength += end == std::string_view::npos ? chunk.size() : end;
@@ -111,6 +127,9 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name, co
         throw Cancelled();
     survey.empty = bytes == 0;
     survey.codePage = counter.codePage();
+    if (const auto identity = currentIdentity(survey.path))
+        survey.identity = *identity;
+    survey.identity.contentHash = hash.value();
     return survey;
 }
 
@@ -121,13 +140,13 @@ PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options, 
     std::exception_ptr salesFailure;
     std::thread sales([&] {
         try {
-            files.sales = surveyDataFile(folder, "prodagbi.txt", cancel);
+            files.sales = surveyDataFile(folder, kSalesFileName, cancel);
         } catch (...) {
             salesFailure = std::current_exception();
         }
     });
     try {
-        files.purchases = surveyDataFile(folder, "pokupki.txt", cancel);
+        files.purchases = surveyDataFile(folder, kPurchasesFileName, cancel);
     } catch (...) {
         sales.join();
         throw;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -30,7 +31,21 @@ struct FileSurvey {
     bool empty = false;              // 0 bytes
     bool byteOrderMark = false;      // starts with UTF-8's EF BB BF (reported by the check only)
     std::string failure;             // an optional file that could not be surveyed: why (UTF-8)
+
+    // What the file was when it was surveyed, to tell later whether it is still the file read.
+    struct Identity {
+        std::uint64_t device = 0, inode = 0, size = 0;
+        std::int64_t modified = 0;     // nanoseconds since the epoch
+        std::uint64_t contentHash = 0; // of every byte read
+        bool operator==(const Identity& other) const {
+            return device == other.device && inode == other.inode && size == other.size && modified == other.modified;
+        }
+    };
+    Identity identity;
 };
+
+// The file's identity on disk now (its content hash left 0), or std::nullopt when it is gone.
+std::optional<FileSurvey::Identity> currentIdentity(const std::string& path);
 
 // Opens the file (never blocking: a FIFO or device is refused as "not a regular file"), counts
 // its code page over every byte and measures its first line. Throws PeriodError (Stage::Load)

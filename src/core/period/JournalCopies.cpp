@@ -1,6 +1,6 @@
 #include "period/JournalCopies.h"
 
-#include "period/Period.h"
+#include "period/PeriodSession.h"
 #include "text/Errors.h"
 
 #include <algorithm>
@@ -47,11 +47,11 @@ struct CopyBuild {
 };
 
 // `stop`, when given, is watched; `failed`, when given, is set on a failure.
-void build(CopyBuild& into, const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
-           int linesPerPage, const std::string& copyPath, const std::atomic<bool>* stop, std::atomic<bool>* failed) {
+void build(CopyBuild& into, const PeriodSession& period, JournalKind kind, int linesPerPage,
+           const std::string& copyPath, const std::atomic<bool>* stop, std::atomic<bool>* failed) {
     try {
         into.sink = std::make_unique<CopyFileSink>(copyPath, stop);
-        into.copy.summary = streamJournal(file, declaration, layout, linesPerPage, *into.sink);
+        into.copy.summary = period.journal(kind, linesPerPage, *into.sink);
         into.copy.text = into.sink->finish();
     } catch (const CopyBuildStopped&) {
         // Without a failed write of this copy, the other build's failure is reported.
@@ -66,17 +66,14 @@ void build(CopyBuild& into, const FileSurvey& file, const Declaration& declarati
 
 } // namespace
 
-JournalCopies writeJournalCopies(const PeriodFiles& files, const Declaration& declaration, int linesPerPage,
-                                 const std::string& purchasesCopy, const std::string& salesCopy) {
+JournalCopies writeJournalCopies(const PeriodSession& period, int linesPerPage, const std::string& purchasesCopy,
+                                 const std::string& salesCopy) {
     std::atomic<bool> stop{false};
     CopyBuild purchases, sales;
     // A failure of the purchases ends the sales' build: it is the one reported, as it always was.
     // The purchases are built to their end whatever happens to the sales, for the same reason.
-    std::thread salesThread([&] {
-        build(sales, files.sales, declaration, salesLayout(files.wording), linesPerPage, salesCopy, &stop, nullptr);
-    });
-    build(purchases, files.purchases, declaration, purchasesLayout(files.wording), linesPerPage, purchasesCopy, nullptr,
-          &stop);
+    std::thread salesThread([&] { build(sales, period, JournalKind::Sales, linesPerPage, salesCopy, &stop, nullptr); });
+    build(purchases, period, JournalKind::Purchases, linesPerPage, purchasesCopy, nullptr, &stop);
     salesThread.join();
     for (const CopyBuild* done : {&purchases, &sales})
         if (done->failure)

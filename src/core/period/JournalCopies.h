@@ -12,7 +12,7 @@
 
 namespace orva {
 
-struct Declaration;
+class PeriodSession;
 
 // Writes a journal into its copy file as it is built, noting where each line starts, so the copy
 // can be shown mapped instead of holding the document's text (a million purchases are 400 MB).
@@ -63,9 +63,9 @@ struct JournalCopies {
 };
 
 // Builds both journals of the period at once (the sales on a second thread), each straight into its
-// copy file, and returns them mapped, not yet in place. Throws as streamJournal (PeriodError), or
-// FileError naming a copy that cannot be written; when both fail, the purchases' failure.
-JournalCopies writeJournalCopies(const PeriodFiles& files, const Declaration& declaration, int linesPerPage,
-                                 const std::string& purchasesCopy, const std::string& salesCopy);
+// copy file, and returns them mapped, not yet in place. Throws as PeriodSession::journal (PeriodError),
+// or FileError naming a copy that cannot be written; when both fail, the purchases' failure.
+JournalCopies writeJournalCopies(const PeriodSession& period, int linesPerPage, const std::string& purchasesCopy,
+                                 const std::string& salesCopy);
 
 } // namespace orva

@@ -1,11 +1,9 @@
 #include "period/Period.h"
 
 #include "declaration/ReturnForm.h"
-#include "period/Gate.h"
 #include "text/Encoding.h"
 #include "text/ExactDecimal.h"
 #include "text/LineFile.h"
-#include "text/LineSource.h"
 
 namespace orva {
 
@@ -80,32 +78,6 @@ Declaration loadDeclaration(const PeriodFiles& files) {
     }
 }
 
-JournalSummary streamJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
-                             int linesPerPage, JournalSink& sink,
-                             const std::function<void(std::string_view record)>& onRecord) {
-    try {
-        FileLineSource source(file.path);
-        JournalOptions options;
-        options.codePage = file.codePage;
-        options.fileName = file.name;
-        JournalGate gate(file.name, layout.kind, file.codePage, declaration.fields.at(0), declaration.fields.at(2));
-        options.onRecord = [&gate, &onRecord](std::string_view record, std::size_t) {
-            gate.record(record);
-            if (onRecord)
-                onRecord(record);
-        };
-        JournalSummary summary = writeJournal(source, linesPerPage, declaration.captionText, layout, sink, options);
-        if (summary.nul)
-            gate.nulByte(summary.nul->line, summary.nul->linesAfter);
-        if (summary.droppedLine != 0)
-            gate.shortLastLine(summary.droppedLastLine, summary.droppedLine);
-        summary.problems = gate.problems();
-        return summary;
-    } catch (const Error&) {
-        throwAsJournalLoadError(file.name);
-    }
-}
-
 void throwAsJournalLoadError(const std::string& journalFileName) {
     try {
         throw;
@@ -114,27 +86,6 @@ void throwAsJournalLoadError(const std::string& journalFileName) {
     } catch (const FileError& error) {
         failLoad(journalFileName + ": " + error.what());
     }
-}
-
-JournalResult loadJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
-                          int linesPerPage) {
-    JournalResult result;
-    LineCollector sink(result.lines);
-    JournalSummary summary = streamJournal(file, declaration, layout, linesPerPage, sink);
-    result.totals = std::move(summary.totals);
-    result.records = summary.records;
-    result.problems = std::move(summary.problems);
-    return result;
-}
-
-Period loadPeriod(const std::string& folder, int linesPerPage, const ReadOptions& options) {
-    Period period;
-    period.files = surveyPeriod(folder, options);
-    period.declaration = loadDeclaration(period.files);
-    period.purchases =
-        loadJournal(period.files.purchases, period.declaration, purchasesLayout(period.files.wording), linesPerPage);
-    period.sales = loadJournal(period.files.sales, period.declaration, salesLayout(period.files.wording), linesPerPage);
-    return period;
 }
 
 ReturnAnswers presetAnswers(const Declaration& declaration, const std::optional<std::string>& givenDate) {

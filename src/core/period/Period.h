@@ -4,6 +4,7 @@
 #include "journals/Journal.h"
 #include "period/DataFiles.h"
 #include "text/Errors.h"
+#include "text/FileNames.h"
 
 #include <functional>
 #include <optional>
@@ -28,38 +29,15 @@ private:
     Stage stage_;
 };
 
-inline const char* const kDeclarationFileName = "deklar.txt";
-
-// The three files of one period, read and built.
-struct Period {
-    PeriodFiles files;
-    Declaration declaration;
-    JournalResult purchases;
-    JournalResult sales;
-};
-
-// The steps of the load, in the order the window and orva-cli run them; each throws
-// PeriodError (Stage::Load). surveyPeriod (DataFiles.h) comes first: it finds the files and
-// settles their code pages and generation. A journal is read from its file in chunks as the
-// build goes.
+// The return record of a period's deklar.txt (the record needs only the file's first bytes). Throws
+// PeriodError (Stage::Load) naming the file. PeriodSession reads it; nothing else needs to.
 Declaration loadDeclaration(const PeriodFiles& files);
-JournalResult loadJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
-                          int linesPerPage);
-
-// The same journal step with the lines going into `sink` as they are built instead of being kept;
-// `onRecord`, when set, sees every record laid out, as read (in the file's code page).
-JournalSummary streamJournal(const FileSurvey& file, const Declaration& declaration, const JournalLayout& layout,
-                             int linesPerPage, JournalSink& sink,
-                             const std::function<void(std::string_view record)>& onRecord = {});
 
 // For a catch block around a journal's build or read (a failure of the load or the check): throws
 // the failure being handled as PeriodError (Stage::Load), a JournalError's message as it stands (it
 // names the file, the line and the field), a FileError's after the journal's file name. Any other
 // failure goes on unchanged.
 [[noreturn]] void throwAsJournalLoadError(const std::string& journalFileName);
-
-// All the steps.
-Period loadPeriod(const std::string& folder, int linesPerPage, const ReadOptions& options = {});
 
 // What the additional-data dialog collects for the return form; texts are Windows-1251.
 struct ReturnAnswers {

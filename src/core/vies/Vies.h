@@ -5,6 +5,7 @@
 #include "period/DataFiles.h"
 #include "text/CodePage.h"
 #include "text/ExactDecimal.h"
+#include "text/FileNames.h"
 #include "text/LineSource.h"
 
 #include <cstddef>
@@ -20,8 +21,6 @@
 // header records, counts and sums, then again to lay out its lines, so that a file of any length
 // costs no more memory than its document.
 namespace orva {
-
-inline const char* const kViesFileName = "VIES.TXT";
 
 // Why a line of VIES.TXT is not in the document, or what the file lacks. None ends the period.
 struct ViesProblem {

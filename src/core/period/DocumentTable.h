@@ -1,0 +1,65 @@
+#pragma once
+
+#include "journals/Journal.h"
+#include "vies/Vies.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The documents a period gives, one row each: what the window's tabs, orva-cli's --document, the
+// export's file names, print and save-as-PDF are all driven by. A new document is one row and one
+// builder; a document built from more than one input (two periods, a period and another file) names
+// them in its inputs.
+namespace orva {
+
+class PeriodSession;
+struct ReturnAnswers;
+
+enum class DocumentKind { Label, Purchases, Sales, Return, Vies };
+
+// What a document is built from. Each builder takes what its row needs.
+struct DocumentInputs {
+    const PeriodSession* period = nullptr;
+    const ReturnAnswers* answers = nullptr; // the return's
+};
+
+// What building a document said besides its lines.
+struct DocumentOutcome {
+    std::vector<std::string> problems; // the gate's (a journal that is not the period's), UTF-8
+    JournalSummary journal;            // a journal's totals and records
+    std::optional<ViesSummary> vies;   // the VIES declaration's counts and problems
+};
+
+struct DocumentType {
+    DocumentKind kind;
+    const char* name;  // file name without extension, and --document
+    const char* title; // the tab's caption, the PDF's title (UTF-8)
+    int pointSize;     // of the document face on paper
+    // Whether the document is paged by the printer's lines per page (the label is one sheet).
+    bool paged;
+    // Whether the inputs give this document at all (VIES: only a period with VIES.TXT).
+    bool (*available)(const DocumentInputs& inputs);
+    // Builds the document into `sink`. Throws as the inputs' reads do (PeriodError).
+    DocumentOutcome (*build)(const DocumentInputs& inputs, int linesPerPage, JournalSink& sink);
+};
+
+inline constexpr int kLabelPointSize = 10;
+inline constexpr int kDocumentPointSize = 8;
+
+const DocumentType& labelDocument();
+const DocumentType& purchasesDocument();
+const DocumentType& salesDocument();
+const DocumentType& returnDocument();
+const DocumentType& viesDocument();
+
+// Every document of a period, in the order of the window's tabs.
+const std::vector<const DocumentType*>& documentTypes();
+// The row named `name` (--document), or nullptr.
+const DocumentType* findDocument(std::string_view name);
+const DocumentType& documentOf(DocumentKind kind);
+// The row of a journal's document.
+const DocumentType& journalDocument(JournalKind kind);
+
+} // namespace orva

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "declaration/Declaration.h"
+#include "journals/Journal.h"
+#include "period/DataFiles.h"
+#include "period/Period.h"
+#include "vies/Vies.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One tax period, read once: every path that shows, prints, exports or checks a period (the window,
+// its check and print workers, every orva-cli command, the office) takes what it needs from a
+// session, and only the session opens the period's files. It remembers what each file was when it
+// was read, so that a later read (the check after the dialog, a journal paged again for another
+// printer) can say that the file on disk is no longer the one shown.
+namespace orva {
+
+class LineSource;
+
+class PeriodSession {
+public:
+    // Finds the files, settles their code pages and generation (every byte of each file is counted
+    // once) and reads the return record. Throws PeriodError (Stage::Load) naming the file when the
+    // period cannot be read, Cancelled once `*cancel` is true. `cancel` must outlive the session.
+    explicit PeriodSession(std::string folder, const ReadOptions& options = {},
+                           const std::atomic<bool>* cancel = nullptr);
+
+    const std::string& folder() const { return folder_; }
+    const PeriodFiles& files() const { return files_; }
+    const Declaration& declaration() const { return declaration_; }
+    Wording wording() const { return files_.wording; }
+
+    const FileSurvey& journalFile(JournalKind kind) const;
+    const JournalLayout& journalLayout(JournalKind kind) const;
+
+    // One journal into `sink`, paged for `linesPerPage`, with the gate applied: the summary's
+    // problems say why the journal is not the period's. `onRecord`, when set, sees every record laid
+    // out as read (in the file's code page). Throws PeriodError (Stage::Load) naming the file, the
+    // line and the field; FileError-free: a file that cannot be read is a PeriodError too.
+    JournalSummary journal(JournalKind kind, int linesPerPage, JournalSink& sink,
+                           const std::function<void(std::string_view record)>& onRecord = {}) const;
+
+    // A journal's file opened for a reader of its own (the check reads every record to the end).
+    // Throws PeriodError (Stage::Load) naming the file.
+    std::unique_ptr<LineSource> openJournal(JournalKind kind) const;
+
+    // The VIES declaration into `sink` when the period has VIES.TXT; std::nullopt without one.
+    // Nothing in VIES.TXT fails: what cannot be read is said at the document's top.
+    std::optional<ViesSummary> vies(int linesPerPage, JournalSink& sink) const;
+
+    // What the additional-data dialog starts with (period/Period.h, presetAnswers).
+    ReturnAnswers presetAnswers(const std::optional<std::string>& givenDate = {}) const;
+    // The return form from the dialog's answers.
+    std::vector<std::string> buildReturn(const ReturnAnswers& answers, int linesPerPage) const;
+
+    // The names of the period's files (the return record, the journals, VIES.TXT) that are no longer
+    // what the session read: replaced, rewritten, grown, cut or gone. Empty when all are as read.
+    std::vector<std::string> changedFiles() const;
+    // One line (UTF-8) for a report read again after the load: which files changed, or empty.
+    std::string changedFilesNote() const;
+
+private:
+    std::string folder_;
+    PeriodFiles files_;
+    Declaration declaration_;
+};
+
+} // namespace orva
