@@ -31,8 +31,10 @@ struct JournalLayout {
     std::string titlePrefix;                    // ends with five blanks
     std::vector<std::string> firstPageLines;    // fixed header lines after the title (13 / 20)
     std::vector<std::string> continuationLines; // fixed header lines after the title (4 / 5)
-    std::size_t amountWidth = 0;                // W, the amount columns: 15 / 12; a wider text is shown whole
-    std::vector<AmountLine> amountLines;        // {7, 10} / {8, 19}, {9, 7}: record and totals lines
+    // W, the amount columns: 15 / 12. A wider text is shown whole; one as wide or wider gets a blank
+    // before it unless it opens its line.
+    std::size_t amountWidth = 0;
+    std::vector<AmountLine> amountLines; // {7, 10} / {8, 19}, {9, 7}: record and totals lines
     // Column 8а, today's wording only: the record's 2-character code in the blanks of its last
     // amount line, after codeIndent of them (4 / 2). Totals lines keep the cell blank.
     bool showsCode = false;
