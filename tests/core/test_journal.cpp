@@ -3,6 +3,7 @@
 #include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
+#include "text/LineSource.h"
 #include "text/Money.h"
 
 #include "ExpectThrow.h"
@@ -356,6 +357,42 @@ TEST(JournalPaging, Boundaries) {
             for (std::size_t t = 0; t < c.layout.amountLines.size(); ++t)
                 EXPECT_EQ(result.lines[result.lines.size() - totalsLines(c.layout) + t], zeroTotals(c.layout, t));
         }
+    }
+}
+
+// A short line with records after it once ended the journal without a trace of what it left out;
+// the engine now reads on and counts it, telling blank lines (blanks, tabs, DOS's Ctrl+Z) from the rest.
+TEST(JournalPaging, WhatAShortLineLeavesOut) {
+    const JournalLayout& P = purchasesLayout();
+    const std::string r1 = record(P, 1), r2 = record(P, 2), r3 = record(P, 3);
+    const struct {
+        const char* name;
+        std::string input;
+        std::size_t records, endLine;
+        std::string endLineText;
+        std::size_t linesAfter, filledAfter, droppedLine, nulLine, nulLinesAfter;
+    } cases[] = {
+        {"blank line, records after it", file({r1, "", r2, r3}), 1, 2, "", 2, 2, 0, 0, 0},
+        {"CR CR LF line ends", r1 + "\r\r\n" + r2 + "\r\r\n" + r3 + "\r\r\n", 1, 2, "", 4, 2, 0, 0, 0},
+        {"Ctrl+Z line, a record after it", file({r1, r2, "\x1a", r3}), 2, 3, "\x1a", 1, 1, 0, 0, 0},
+        {"only blank lines after the data", r1 + "\r\n\r\n \t \r\n\x1a", 1, 2, "", 2, 0, 0, 0, 0},
+        {"a short last line is dropped, nothing ends", file({r1, r2, "abc"}), 2, 0, "", 0, 0, 3, 0, 0},
+        {"a NUL after the short line", r1 + "\r\n\r\n" + r2 + "\r\n" + r3 + std::string(1, '\0') + "\r\n" + r1, 1, 2,
+         "", 2, 2, 0, 4, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryLineSource source(c.input);
+        DiscardingSink sink;
+        const JournalSummary summary = writeJournal(source, 60, kCaption, P, sink);
+        EXPECT_EQ(summary.records, c.records);
+        EXPECT_EQ(summary.endLine, c.endLine);
+        EXPECT_EQ(summary.endLineText, c.endLineText);
+        EXPECT_EQ(summary.linesAfterEnd, c.linesAfter);
+        EXPECT_EQ(summary.filledLinesAfterEnd, c.filledAfter);
+        EXPECT_EQ(summary.droppedLine, c.droppedLine);
+        EXPECT_EQ(summary.nul ? summary.nul->line : 0, c.nulLine);
+        EXPECT_EQ(summary.nul ? summary.nul->linesAfter : 0, c.nulLinesAfter);
     }
 }
 

@@ -240,8 +240,10 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
                 sink.line(line);
         }
         if (raw.size() < kEndOfDataLength) {
-            if (!emptyFile)
+            if (!emptyFile) {
                 result.endLine = index + 1;
+                result.endLineText = shortLine;
+            }
             break;
         }
         if (options.onRecord)
@@ -326,6 +328,16 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             break;
     }
 
+    // What a short line leaves out of the journal is counted, so that the loss can be named; the
+    // rest of the file is read for that only.
+    if (result.endLine != 0) {
+        std::string_view rest;
+        while (source.next(rest)) {
+            ++result.linesAfterEnd;
+            if (!carriesNoRecord(rest))
+                ++result.filledLinesAfterEnd;
+        }
+    }
     // Read to its end, the text may have been cut short by a NUL.
     if (!source.hasMore())
         result.nul = source.nulStop();
@@ -360,6 +372,10 @@ JournalResult collect(LineSource& source, int linesPerPage, const std::string& c
 }
 
 } // namespace
+
+bool carriesNoRecord(std::string_view line) {
+    return line.find_first_not_of(" \t\x1a") == std::string_view::npos;
+}
 
 // "%s стр.%2.2d" with 110 blanks.
 std::string journal_table::pageNumberLine(int page) {

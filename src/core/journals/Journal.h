@@ -135,10 +135,13 @@ struct JournalOptions {
 };
 
 struct JournalSummary {
-    std::vector<ExactDecimal> totals; // one per amount column, exact
-    std::size_t records = 0;          // records laid out
-    std::size_t endLine = 0;          // the short line that ended the data before the file's end, or 0
-    bool complete = true;             // false when onBadAmount left an amount out of the totals
+    std::vector<ExactDecimal> totals;    // one per amount column, exact
+    std::size_t records = 0;             // records laid out
+    std::size_t endLine = 0;             // the short line that ended the data before the file's end, or 0
+    std::string endLineText;             // that line, as read
+    std::size_t linesAfterEnd = 0;       // the lines after it, left out of the journal (up to a NUL)
+    std::size_t filledLinesAfterEnd = 0; // those of them that are not blank (carriesNoRecord)
+    bool complete = true;                // false when onBadAmount left an amount out of the totals
     // The file's last line when it was shorter than a record and so left out, with its number (or 0).
     std::string droppedLastLine;
     std::size_t droppedLine = 0;
@@ -148,7 +151,12 @@ struct JournalSummary {
     std::vector<std::string> problems;
 };
 
-// Builds a journal from `source` into `sink`. Throws JournalError as buildJournal does.
+// Whether a line carries nothing of a record: only blanks, tabs and DOS's end-of-file mark (Ctrl+Z),
+// what editors and old copies leave after the data.
+bool carriesNoRecord(std::string_view line);
+
+// Builds a journal from `source` into `sink`. Throws JournalError as buildJournal does. A short line
+// that ends the data has the rest of the source read, to count what it leaves out.
 JournalSummary writeJournal(LineSource& source, int linesPerPage, const std::string& captionText,
                             const JournalLayout& layout, JournalSink& sink, const JournalOptions& options = {});
 

@@ -95,6 +95,8 @@ JournalSummary streamJournal(const FileSurvey& file, const Declaration& declarat
                 onRecord(record);
         };
         JournalSummary summary = writeJournal(source, linesPerPage, declaration.captionText, layout, sink, options);
+        if (summary.endLine != 0)
+            gate.shortLine(summary.endLineText, summary.endLine, summary.linesAfterEnd, summary.filledLinesAfterEnd);
         if (summary.nul)
             gate.nulByte(summary.nul->line, summary.nul->linesAfter);
         if (summary.droppedLine != 0)
