@@ -87,8 +87,8 @@ inline void writeFile(const std::string& path, std::string_view bytes) {
 
 // A built journal: it ends with its totals and its closing line; every line is 117 wide except the
 // title, page numbers past 99 and the amount and totals lines, which may be wider when an amount is
-// wider than its cell (it is shown whole and then runs into the cell before it). Each total is a
-// money text in its cell, the totals lines are exactly those cells.
+// as wide as its cell or wider (it is shown whole, a blank before it unless it opens its line). Each
+// total is a money text in its cell, the totals lines are exactly those cells.
 inline void requireJournal(const std::vector<std::string>& lines, const orva::JournalLayout& layout,
                            const std::string& title, const std::vector<orva::ExactDecimal>& totals) {
     const std::size_t count = layout.amountLines.size();
@@ -120,6 +120,10 @@ inline void requireJournal(const std::vector<std::string>& lines, const orva::Jo
             const std::string money = totals[next].moneyText();
             require(orva::isMoneyText(money));
             overflow += money.size() > layout.totalWidth() ? money.size() - layout.totalWidth() : 0;
+            if (cell != 0 && money.size() >= layout.totalWidth()) {
+                expected += ' ';
+                ++overflow;
+            }
             expected += orva::moneyCell(totals[next++], layout.totalWidth());
         }
         expected += std::string(layout.amountLines[k].blanks, ' ') + "|";

@@ -68,8 +68,9 @@ const char* const kSharedOptions = R"(  -P QUEUE, --printer QUEUE
                         others may be empty); a new 33 recomputes 40, 50 and 60
                         (the others come from the record; 50 and 60 are derived)
   --force               export, print: go on when a journal is not the period's
-                        (records of another firm or period, a NUL byte with lines
-                        after it, a cut last record); the cases are still named
+                        (records of another firm or period, records cut short, a
+                        short line or a NUL byte with lines after it, a cut last
+                        record); the cases are still named
 Reading options (export, print, check):
   --encoding auto|mik|windows-1251
                         code page of all three files (default: auto, per file)

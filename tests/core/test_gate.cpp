@@ -72,4 +72,90 @@ TEST(JournalGate, namesTheNulAndTheCutLastRecord) {
     }
 }
 
+// A record cut short printed its cut amount as if whole ("123" for 123456.78), and a short line
+// with records after it ended the journal without a word; both are named, as a NUL is.
+TEST(JournalGate, namesCutRecordsAndTheShortLineThatEndsTheJournal) {
+    const std::string classic = purchase("BG865197101", "202611");
+    const std::string today = classic + "  ";
+    const std::string sale = orva::fixture::journalRecord(RecordIdentity{}, std::vector<std::string>(17, "0.00"));
+    struct Short {
+        std::string text;
+        std::size_t line, linesAfter, filledAfter;
+    };
+    const struct {
+        const char* name;
+        orva::JournalKind kind;
+        std::vector<std::string> records;
+        Short shortLine;
+        std::size_t nulLine, linesAfterNul;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"three cut records in a today's file",
+         orva::JournalKind::Purchases,
+         {today, today.substr(0, 271), today, today.substr(0, 200), today.substr(0, 100)},
+         {},
+         0,
+         0,
+         {"Pokupki.txt, ред 2: записът е по-къс от полагащото се (271 знака вместо поне 272); от кол.15 нататък "
+          "полетата липсват или са отрязани. Още 2 записа след него са по-къси от полагащото се."}},
+        {"two cut records",
+         orva::JournalKind::Purchases,
+         {classic, classic.substr(0, 190), classic.substr(0, 271)},
+         {},
+         0,
+         0,
+         {"Pokupki.txt, ред 2: записът е по-къс от полагащото се (190 знака вместо поне 272); от кол.10 нататък "
+          "полетата липсват или са отрязани. Още 1 запис след него е по-къс от полагащото се."}},
+        {"sales record cut",
+         orva::JournalKind::Sales,
+         {sale, sale.substr(0, 420)},
+         {},
+         0,
+         0,
+         {"Pokupki.txt, ред 2: записът е по-къс от полагащото се (420 знака вместо поне 422); от кол.25 нататък "
+          "полетата липсват или са отрязани."}},
+        // The record a NUL cuts is the NUL's case; NUL padding that hides no line leaves the cut its own.
+        {"record cut by a NUL",
+         orva::JournalKind::Purchases,
+         {classic, classic.substr(0, 200)},
+         {},
+         2,
+         3,
+         {"Pokupki.txt, ред 2: байт NUL; 3 реда след него не са в дневника."}},
+        {"record cut by NUL padding",
+         orva::JournalKind::Purchases,
+         {classic, classic.substr(0, 200)},
+         {},
+         2,
+         0,
+         {"Pokupki.txt, ред 2: записът е по-къс от полагащото се (200 знака вместо поне 272); от кол.11 нататък "
+          "полетата липсват или са отрязани."}},
+        {"every case in its order",
+         orva::JournalKind::Purchases,
+         {purchase("BG865197101", "202610"), classic.substr(0, 266)},
+         {"", 3, 4, 2},
+         6,
+         2,
+         {"Pokupki.txt: 1 от 2 записа е на BG865197101 за 10/2026, а декларацията – на BG865197101 за 11/2026.",
+          "Pokupki.txt, ред 2: записът е по-къс от полагащото се (266 знака вместо поне 272); от кол.15 нататък "
+          "полетата липсват или са отрязани.",
+          "Pokupki.txt, ред 3: ред, по-къс от запис (0 знака), прекъсва дневника; 4 реда след него не са в дневника.",
+          "Pokupki.txt, ред 6: байт NUL; 2 реда след него не са в дневника."}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        orva::JournalGate journal =
+            c.kind == orva::JournalKind::Purchases
+                ? gate()
+                : orva::JournalGate("Pokupki.txt", c.kind, orva::CodePage::Mik, "BG123456786", "202610");
+        for (const std::string& record : c.records)
+            journal.record(record);
+        if (c.shortLine.line != 0)
+            journal.shortLine(c.shortLine.text, c.shortLine.line, c.shortLine.linesAfter, c.shortLine.filledAfter);
+        if (c.nulLine != 0)
+            journal.nulByte(c.nulLine, c.linesAfterNul);
+        EXPECT_EQ(journal.problems(), c.expected);
+    }
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 #include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
+#include "text/LineSource.h"
 #include "text/Money.h"
 
 #include "ExpectThrow.h"
@@ -360,6 +361,39 @@ TEST(JournalPaging, Boundaries) {
     }
 }
 
+// A short line with records after it once ended the journal without a trace of what it left out;
+// the engine now reads on and counts it, telling blank lines (blanks, tabs, DOS's Ctrl+Z) from the rest.
+TEST(JournalPaging, WhatAShortLineLeavesOut) {
+    const JournalLayout& P = purchasesLayout();
+    const std::string r1 = record(P, 1), r2 = record(P, 2), r3 = record(P, 3);
+    const struct {
+        const char* name;
+        std::string input;
+        std::size_t records, endLine;
+        std::string endLineText;
+        std::size_t linesAfter, filledAfter, droppedLine, nulLine, nulLinesAfter;
+    } cases[] = {
+        {"CR CR LF line ends", r1 + "\r\r\n" + r2 + "\r\r\n" + r3 + "\r\r\n", 1, 2, "", 4, 2, 0, 0, 0},
+        {"only blank lines after the data", r1 + "\r\n\r\n \t \r\n\x1a", 1, 2, "", 2, 0, 0, 0, 0},
+        {"a NUL after the short line", r1 + "\r\n\r\n" + r2 + "\r\n" + r3 + std::string(1, '\0') + "\r\n" + r1, 1, 2,
+         "", 2, 2, 0, 4, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryLineSource source(c.input);
+        DiscardingSink sink;
+        const JournalSummary summary = writeJournal(source, 60, kCaption, P, sink);
+        EXPECT_EQ(summary.records, c.records);
+        EXPECT_EQ(summary.endLine, c.endLine);
+        EXPECT_EQ(summary.endLineText, c.endLineText);
+        EXPECT_EQ(summary.linesAfterEnd, c.linesAfter);
+        EXPECT_EQ(summary.filledLinesAfterEnd, c.filledAfter);
+        EXPECT_EQ(summary.droppedLine, c.droppedLine);
+        EXPECT_EQ(summary.nul ? summary.nul->line : 0, c.nulLine);
+        EXPECT_EQ(summary.nul ? summary.nul->linesAfter : 0, c.nulLinesAfter);
+    }
+}
+
 // No page test before the totals: they follow the last record even where the page is full.
 TEST(JournalPaging, TotalsRunPastThePageEnd) {
     const JournalLayout& P = purchasesLayout();
@@ -570,7 +604,75 @@ TEST(JournalRecord, SumsExactly) {
     const JournalResult wide = buildJournal(file(lines), 60, kCaption, P);
     const std::string zero = "           0.00";
     EXPECT_EQ(wide.lines[wide.lines.size() - 2],
-              "|999999999999990.00999999999999990.00         -10.00" + zero + zero + zero + zero + "          |");
+              "|999999999999990.00 999999999999990.00         -10.00" + zero + zero + zero + zero + "          |");
+}
+
+// An amount or total as wide as its column or wider once touched the number before it
+// ("85046891.95338639803.80"); it gets one blank before it, except as the first amount of its line,
+// and the rest of the line moves right. Narrower ones leave the line as it was.
+TEST(JournalRecord, WideAmountsKeepABlankBeforeThem) {
+    const JournalLayout& P = purchasesLayout();
+    const JournalLayout& S = salesLayout();
+    const std::string p0 = "           0.00", s0 = "        0.00";
+    auto times = [](const std::string& text, int count) {
+        std::string result;
+        for (int k = 0; k < count; ++k)
+            result += text;
+        return result;
+    };
+    const std::string pEnd = std::string(10, ' ') + "|", s1End = std::string(19, ' ') + "|",
+                      s2End = std::string(7, ' ') + "|";
+    const struct {
+        const char* name;
+        const JournalLayout& layout;
+        int records;                      // each with these amounts (15-character fields)
+        std::vector<std::string> amounts; // the rest are 0.00
+        std::vector<std::string> shown;   // the record's amount lines
+        std::vector<std::string> totals;  // the totals lines
+    } cases[] = {
+        {"purchases: 15 characters, the first one without a blank",
+         P,
+         1,
+         {"999999999999.99", "999999999999.99", "           1.00", "-99999999999.99"},
+         {"|999999999999.99 999999999999.99           1.00 -99999999999.99" + times(p0, 3) + pEnd},
+         {"|999999999999.99 999999999999.99           1.00 -99999999999.99" + times(p0, 3) + pEnd}},
+        {"purchases: a total outgrows its column, the amounts do not",
+         P,
+         2,
+         {"           0.00", " 60000000000.00"},
+         {"|" + p0 + " 60000000000.00" + times(p0, 5) + pEnd},
+         {"|" + p0 + " 120000000000.00" + times(p0, 5) + pEnd}},
+        {"sales: totals as wide as the column, amounts narrower",
+         S,
+         2,
+         {"           0.00", "    60000000.00", "           0.00", "           0.00", "           0.00",
+          "           0.00", "           0.00", "           0.00", "           0.00", "    60000000.00"},
+         {"|" + s0 + " 60000000.00" + times(s0, 6) + s1End, "|" + s0 + " 60000000.00" + times(s0, 7) + s2End},
+         {"|" + s0 + " 120000000.00" + times(s0, 6) + s1End, "|" + s0 + " 120000000.00" + times(s0, 7) + s2End}},
+        {"sales: left-aligned, as wide as the column",
+         S,
+         1,
+         {"           0.00", "999999999.99   "},
+         {"|" + s0 + " 999999999.99" + times(s0, 6) + s1End, "|" + times(s0, 9) + s2End},
+         {"|" + s0 + " 999999999.99" + times(s0, 6) + s1End, "|" + times(s0, 9) + s2End}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> lines;
+        for (int r = 1; r <= c.records; ++r) {
+            std::vector<std::string> amounts = c.amounts;
+            for (const std::string& amount : amounts)
+                ASSERT_EQ(amount.size(), 15u);
+            lines.push_back(record(c.layout, r, amounts));
+        }
+        const JournalResult result = buildJournal(file(lines), 60, kCaption, c.layout);
+        const std::size_t first = c.layout.firstPageLines.size() + 3;
+        for (std::size_t l = 0; l < c.shown.size(); ++l)
+            EXPECT_EQ(result.lines[first + l], c.shown[l]) << "amount line " << l;
+        const std::size_t totals = result.lines.size() - totalsLines(c.layout);
+        for (std::size_t l = 0; l < c.totals.size(); ++l)
+            EXPECT_EQ(result.lines[totals + l], c.totals[l]) << "totals line " << l;
+    }
 }
 
 // Failures name the file, the line, the amount and its text.

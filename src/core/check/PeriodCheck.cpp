@@ -20,34 +20,6 @@ constexpr int kLinesPerPage = 1000;
 // flag read there stops even a journal of millions of records at once.
 constexpr std::size_t kProgressEvery = 1 << 14;
 
-// Hands the engine the file's lines and keeps a copy of the last line shorter than a record (rarely more than
-// one), so that the line that ended the data can be named after the engine has moved on.
-class WatchedSource final : public LineSource {
-public:
-    WatchedSource(LineSource& inner, std::size_t recordWidth) : inner_(inner), recordWidth_(recordWidth) {}
-    bool next(std::string_view& line) override {
-        if (!inner_.next(line))
-            return false;
-        if (line.size() < recordWidth_)
-            shortLine_.assign(line);
-        return true;
-    }
-    bool hasMore() override { return inner_.hasMore(); }
-    std::size_t sizeHint() const override { return inner_.sizeHint(); }
-    std::optional<NulStop> nulStop() override { return inner_.nulStop(); }
-    const std::string& shortLine() const { return shortLine_; }
-
-private:
-    LineSource& inner_;
-    std::size_t recordWidth_;
-    std::string shortLine_;
-};
-
-bool isBlank(std::string_view line) {
-    // Blanks, tabs and the DOS end-of-file mark carry no document.
-    return line.find_first_not_of(" \t\x1a") == std::string_view::npos;
-}
-
 std::string cellCode(int cellNumber) {
     return "01-" + cellDigits(cellNumber);
 }
@@ -141,8 +113,8 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSink& sink) {
     JournalTotals totals;
     try {
         const std::unique_ptr<LineSource> fileSource = period_.openJournal(kind);
-        fileSize = fileSource->sizeHint();
-        WatchedSource source(*fileSource, record.width(Generation::Classic));
+        LineSource& source = *fileSource;
+        fileSize = source.sizeHint();
         DiscardingSink discard;
         const JournalSummary summary =
             writeJournal(source, kLinesPerPage, declaration_.captionText, layout, discard, options);
@@ -155,16 +127,9 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSink& sink) {
 
         if (summary.endLine != 0) {
             // The documents stop at the short line, as they always have; what follows is lost to them.
-            std::string shortLine = source.shortLine();
-            std::size_t following = 0;
-            std::size_t notBlank = 0;
-            std::string_view line;
-            while (source.next(line)) {
-                ++following;
-                notBlank += isBlank(line) ? 0 : 1;
-                progressAt(summary.endLine + following, line.size());
-            }
-            if (notBlank != 0) {
+            std::string shortLine = summary.endLineText;
+            const std::size_t following = summary.linesAfterEnd;
+            if (summary.filledLinesAfterEnd != 0) {
                 if (file.codePage == CodePage::Mik)
                     mikToWin1251InPlace(shortLine);
                 check::Finding finding;
@@ -190,7 +155,7 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSink& sink) {
             sink.finding(finding);
         }
         const bool cutByNul = summary.nul && summary.nul->line == summary.droppedLine;
-        if (summary.droppedLine != 0 && !cutByNul && !isBlank(summary.droppedLastLine)) {
+        if (summary.droppedLine != 0 && !cutByNul && !carriesNoRecord(summary.droppedLastLine)) {
             std::string cut = summary.droppedLastLine;
             if (file.codePage == CodePage::Mik)
                 mikToWin1251InPlace(cut);

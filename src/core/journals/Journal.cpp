@@ -80,17 +80,34 @@ char* putRightAligned(char* out, std::string_view text, std::size_t width) {
 
 // An amount as written, right-aligned in its column of `width`. The usual field (blanks, then the
 // amount ending at the field's end, no wider than the column) already is that: its rightmost
-// `width` characters are copied as they stand, with no trimming per amount.
-char* putAmount(char* out, std::string_view field, std::size_t width) {
+// `width` characters are copied as they stand, with no trimming per amount. An amount that fills
+// its column or more would touch the number before it, so it gets a blank first, except as the
+// first amount after the line's bar (`first`).
+char* putAmount(char* out, std::string_view field, std::size_t width, bool first) {
     if (field.size() >= width && field.back() != ' ') {
         const std::size_t lead = field.size() - width;
         std::size_t blanks = 0;
         while (blanks < lead && field[blanks] == ' ')
             ++blanks;
-        if (blanks == lead)
-            return put(out, field.substr(lead));
+        if (blanks == lead) {
+            const std::string_view shown = field.substr(lead);
+            if (!first && shown.front() != ' ')
+                *out++ = ' ';
+            return put(out, shown);
+        }
     }
-    return putRightAligned(out, trimBlanks(field), width);
+    const std::string_view amount = trimBlanks(field);
+    if (!first && amount.size() >= width)
+        *out++ = ' ';
+    return putRightAligned(out, amount, width);
+}
+
+// A total in its cell of `width`, apart from the number before it as an amount is (putAmount).
+void appendTotal(std::string& line, const ExactDecimal& total, std::size_t width, bool first) {
+    const std::string cell = moneyCell(total, width);
+    if (!first && cell.front() != ' ')
+        line += ' ';
+    line += cell;
 }
 
 // "%5d" without snprintf: it runs once per record.
@@ -171,10 +188,11 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     std::vector<ExactSum> sums(amountCount);
     static const std::string kEmpty;
 
-    // Room for the longest line a record can make, composed here and copied into its string once.
+    // Room for the longest line a record can make, composed here and copied into its string once: an
+    // amount shows at most its whole field, with a blank before it.
     std::size_t widest = 64 + kIdentityLength;
     for (const AmountLine& amountLine : layout.amountLines)
-        widest = std::max(widest, amountLine.amounts * kAmountFieldWidth + amountLine.blanks + 2);
+        widest = std::max(widest, amountLine.amounts * (kAmountFieldWidth + 1) + amountLine.blanks + 2);
     std::vector<char> scratch(widest);
     std::vector<std::string_view> amounts(amountCount);
 
@@ -222,8 +240,10 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
                 sink.line(line);
         }
         if (raw.size() < kEndOfDataLength) {
-            if (!emptyFile)
+            if (!emptyFile) {
                 result.endLine = index + 1;
+                result.endLineText = shortLine;
+            }
             break;
         }
         if (options.onRecord)
@@ -283,7 +303,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             for (const AmountLine& amountLine : layout.amountLines) {
                 out = put(first, "|");
                 for (std::size_t k = 0; k < amountLine.amounts && next < amounts.size(); ++k)
-                    out = putAmount(out, amounts[next++], layout.amountWidth);
+                    out = putAmount(out, amounts[next++], layout.amountWidth, k == 0);
                 if (layout.showsCode && &amountLine == &layout.amountLines.back()) {
                     // Column 8а: what the record holds of its code (nothing in a classic record), cut
                     // like every field and converted like the shown texts.
@@ -308,6 +328,16 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             break;
     }
 
+    // What a short line leaves out of the journal is counted, so that the loss can be named; the
+    // rest of the file is read for that only.
+    if (result.endLine != 0) {
+        std::string_view rest;
+        while (source.next(rest)) {
+            ++result.linesAfterEnd;
+            if (!carriesNoRecord(rest))
+                ++result.filledLinesAfterEnd;
+        }
+    }
     // Read to its end, the text may have been cut short by a NUL.
     if (!source.hasMore())
         result.nul = source.nulStop();
@@ -320,7 +350,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
     for (const AmountLine& amountLine : layout.amountLines) {
         std::string line = "|";
         for (std::size_t k = 0; k < amountLine.amounts && next < result.totals.size(); ++k)
-            line += moneyCell(result.totals[next++], layout.totalWidth());
+            appendTotal(line, result.totals[next++], layout.totalWidth(), k == 0);
         line.append(amountLine.blanks, ' ');
         line += '|';
         sink.line(line);
@@ -330,6 +360,10 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
 }
 
 } // namespace
+
+bool carriesNoRecord(std::string_view line) {
+    return line.find_first_not_of(" \t\x1a") == std::string_view::npos;
+}
 
 // "%s стр.%2.2d" with 110 blanks.
 std::string journal_table::pageNumberLine(int page) {

@@ -31,8 +31,10 @@ struct JournalLayout {
     std::string titlePrefix;                    // ends with five blanks
     std::vector<std::string> firstPageLines;    // fixed header lines after the title (13 / 20)
     std::vector<std::string> continuationLines; // fixed header lines after the title (4 / 5)
-    std::size_t amountWidth = 0;                // W, the amount columns: 15 / 12; a wider text is shown whole
-    std::vector<AmountLine> amountLines;        // {7, 10} / {8, 19}, {9, 7}: record and totals lines
+    // W, the amount columns: 15 / 12. A wider text is shown whole; one as wide or wider gets a blank
+    // before it unless it opens its line.
+    std::size_t amountWidth = 0;
+    std::vector<AmountLine> amountLines; // {7, 10} / {8, 19}, {9, 7}: record and totals lines
     // Column 8а, today's wording only: the record's 2-character code in the blanks of its last
     // amount line, after codeIndent of them (4 / 2). Totals lines keep the cell blank.
     bool showsCode = false;
@@ -126,10 +128,13 @@ struct JournalOptions {
 };
 
 struct JournalSummary {
-    std::vector<ExactDecimal> totals; // one per amount column, exact
-    std::size_t records = 0;          // records laid out
-    std::size_t endLine = 0;          // the short line that ended the data before the file's end, or 0
-    bool complete = true;             // false when onBadAmount left an amount out of the totals
+    std::vector<ExactDecimal> totals;    // one per amount column, exact
+    std::size_t records = 0;             // records laid out
+    std::size_t endLine = 0;             // the short line that ended the data before the file's end, or 0
+    std::string endLineText;             // that line, as read
+    std::size_t linesAfterEnd = 0;       // the lines after it, left out of the journal (up to a NUL)
+    std::size_t filledLinesAfterEnd = 0; // those of them that are not blank (carriesNoRecord)
+    bool complete = true;                // false when onBadAmount left an amount out of the totals
     // The file's last line when it was shorter than a record and so left out, with its number (or 0).
     std::string droppedLastLine;
     std::size_t droppedLine = 0;
@@ -139,10 +144,15 @@ struct JournalSummary {
     std::vector<std::string> problems;
 };
 
+// Whether a line carries nothing of a record: only blanks, tabs and DOS's end-of-file mark (Ctrl+Z),
+// what editors and old copies leave after the data.
+bool carriesNoRecord(std::string_view line);
+
 // Builds a journal from `source` into `sink`: the engine's one entry (a period's journals are read
 // through PeriodSession). Throws orva::Error naming the file, the line and the field: a file with no
 // lines, linesPerPage 0 or below B with a record to place, an amount that is not a number (the errors
-// are JournalError); a FileSource's FileError.
+// are JournalError); a FileSource's FileError. A short line that ends the data has the rest of the
+// source read, to count what it leaves out.
 JournalSummary writeJournal(LineSource& source, int linesPerPage, const std::string& captionText,
                             const JournalLayout& layout, JournalSink& sink, const JournalOptions& options = {});
 

@@ -42,6 +42,8 @@ JournalSummary PeriodSession::journal(JournalKind kind, int linesPerPage, Journa
                 onRecord(record);
         };
         JournalSummary summary = writeJournal(source, linesPerPage, declaration_.captionText, layout, sink, options);
+        if (summary.endLine != 0)
+            gate.shortLine(summary.endLineText, summary.endLine, summary.linesAfterEnd, summary.filledLinesAfterEnd);
         if (summary.nul)
             gate.nulByte(summary.nul->line, summary.nul->linesAfter);
         if (summary.droppedLine != 0)
