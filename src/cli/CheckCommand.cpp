@@ -360,10 +360,11 @@ public:
                "  --strict              check: a warning fails the check too\n"
                "  --max-findings N      check: show at most N finding lines in the text output\n"
                "                        (default 200); the counts and csv/json keep them all\n"
-               "  --format xlsx         check: the summary of the periods as a spreadsheet; needs\n"
-               "                        --output\n"
-               "  --output FILE         check: write the output to FILE (replaced whole) instead\n"
-               "                        of standard output\n"
+               "  --format xlsx         check: as a spreadsheet, needs --output: the summary of\n"
+               "                        several periods, or one folder's rows as csv gives them\n"
+               "  --output FILE         check: write the output to FILE (replaced whole; a link\n"
+               "                        there is replaced) instead of standard output; never a\n"
+               "                        data file nor into a data folder\n"
                "  --details DIR         check over several periods: also each period's full text\n"
                "                        report, as DIR/<VAT number>-<YYYYMM>.txt\n";
     }
