@@ -335,11 +335,13 @@ int runCheckSummary(const Options& options, Streams& streams) {
         options.recursive ? findPeriodFolders(options.dataFolders) : options.dataFolders;
     std::vector<std::string> detailsPaths(folders.size());
     // Before anything is written: no output over a data file, in a data folder or above one.
-    const OutputGuard guard(folders);
-    if (options.output)
-        guard.checkFile(*options.output);
-    if (options.details)
-        guard.checkFolder(*options.details);
+    if (options.output || options.details) {
+        const OutputGuard guard(folders);
+        if (options.output)
+            guard.checkFile(*options.output);
+        if (options.details)
+            guard.checkFolder(*options.details);
+    }
     if (options.details) {
         std::error_code error;
         std::filesystem::create_directories(std::filesystem::u8path(*options.details), error);

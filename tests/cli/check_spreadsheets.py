@@ -103,6 +103,20 @@ def main():
             assert sheet[48][11].value.startswith("1" + "0" * 380), sheet[48][11].value
             assert beside in ("=SUM(M2:M47)", 26799.43), beside
 
+        # The summary's cells 50 and 60 likewise: the return's 2641.96 made 2e308.
+        shutil.copytree(clean, os.path.join(work, "tree", "a"))
+        shutil.copytree(os.path.join(tree, "b-warnings"), os.path.join(work, "tree", "b"))
+        deklar = os.path.join(work, "tree", "a", "deklar.txt")
+        with open(deklar, "rb") as stream:
+            record = stream.read()
+        with open(deklar, "wb") as stream:
+            stream.write(record.replace(b"2641.96", b"  2e308"))
+        result = run(program, "check", "--recursive", "--format", "xlsx", "--output", summary,
+                     os.path.join(work, "tree"))
+        assert result.returncode == 5, result
+        sheet = openpyxl.load_workbook(summary)["Периоди"]
+        assert (sheet["H2"].value, sheet["H3"].value) == ("2e308", 0), (sheet["H2"].value, sheet["H3"].value)
+
         # One folder: the findings as the CSV's rows.
         findings = os.path.join(work, "findings.xlsx")
         result = run(program, "check", "--format", "xlsx", "--output", findings, os.path.join(tree, "c-errors"))
