@@ -23,7 +23,6 @@
 #include <optional>
 #include <ostream>
 #include <sstream>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -304,7 +303,7 @@ int exportPeriods(const Options& options, const ExportSetup& setup, Streams& str
     std::vector<std::string> targets;
     for (const std::string& folder : folders)
         targets.push_back(joinPath(*options.out, names.take(periodOutputNameOf(folder))));
-    // Every output folder is checked before any period is read: none may be, hold or lie in a data
+    // Every output folder is checked before any period is exported: none may be, hold or lie in a data
     // folder (a period folder named as export names its output would get its vies.txt replaced).
     const OutputGuard guard(folders);
     guard.checkFolder(*options.out);

@@ -14,10 +14,12 @@
 #include <set>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orva::cli {
@@ -48,9 +50,36 @@ void removePrivateFolder(int folderFd, const std::string& folder) {
     ::rmdir(folder.c_str());
 }
 
+// Private folders of runs killed before they finished (".NAME.PID.xlsx.XXXXXX" of this user whose
+// process has ended), each with the workbook it may hold. Those of running processes are left alone.
+void removeStalePrivateFolders(const std::string& folder, const std::string& name) {
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr)
+        return;
+    const std::string prefix = "." + name + ".";
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string entryName = entry->d_name;
+        if (entryName.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        char* end = nullptr;
+        const long pid = std::strtol(entryName.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0 || std::strncmp(end, ".xlsx.", 6) != 0 || std::strlen(end) != 12)
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        const std::string stale = joinPath(folder, entryName);
+        const UniqueFd staleFd(::open(stale.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat info {};
+        if (staleFd && ::fstat(staleFd.get(), &info) == 0 && info.st_uid == ::geteuid())
+            removePrivateFolder(staleFd.get(), stale);
+    }
+    ::closedir(directory);
+}
+
 } // namespace
 
 XlsxBook::XlsxBook(const std::string& path) : path_(path) {
+    removeStalePrivateFolders(folderOf(path), fileName(path));
     // libxlsxwriter opens the workbook and its own temporary files by name. They go into a folder of
     // this process's own (mode 0700) beside the target, named through its open descriptor: nobody else
     // can put a link in their place, nor swap the folder. Published, the workbook is renamed into

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <sys/mount.h>
+#include <sys/wait.h>
 
 using namespace clitest;
 
@@ -242,6 +243,29 @@ TEST(XlsxTemporary, CannotBeSwappedForALink) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readBytes(t / "target"), "root only\n");
     EXPECT_EQ(readBytes(out / "purchases.xlsx").substr(0, 2), "PK");
+}
+
+// A run killed while it wrote a workbook left its private folder, the workbook inside, for ever; one
+// of a run still going is left alone.
+TEST(XlsxTemporary, OfAKilledRunIsRemoved) {
+    TempDir temp;
+    writePeriod(consistentPeriod(), temp.path() / "data");
+    const fs::path out = temp.path() / "out";
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string killed = ".purchases.xlsx." + std::to_string(ended) + ".xlsx.AbC123";
+    const std::string running = ".purchases.xlsx." + std::to_string(::getpid()) + ".xlsx.AbC123";
+    for (const std::string& name : {killed, running}) {
+        fs::create_directories(out / name);
+        writeBytes((out / name / "book.xlsx").string(), "PK");
+    }
+    const CliResult run = runCli({"export", "--format", "xlsx", "--lines-per-page", "60", "--out", out.string(),
+                                  (temp.path() / "data").string()},
+                                 withoutPrinter());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(hidden(out), std::vector<std::string>{running});
 }
 
 } // namespace
