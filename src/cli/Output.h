@@ -1,7 +1,8 @@
 #pragma once
 
-// Standard output as orva-cli writes it: buffered, every write checked, and the system's reason
-// kept when one fails, so that a full disk or a closed pipe is reported, never taken for success.
+// What orva-cli writes and where. Standard output: buffered, every write checked, and the system's
+// reason kept when one fails, so that a full disk or a closed pipe is reported, never taken for
+// success. Files: where they may go (OutputGuard), checked by every command before it writes.
 
 #include "text/LineFile.h"
 
