@@ -5,13 +5,17 @@
 #include "cli/Documents.h"
 #include "cli/Output.h"
 #include "cli/Progress.h"
+#include "cli/Spreadsheet.h"
 #include "text/Csv.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
 
+#include <xlsxwriter.h>
+
 #include <cstdio>
 #include <memory>
 #include <ostream>
+#include <sstream>
 #include <vector>
 
 namespace orva::cli {
@@ -183,7 +187,87 @@ private:
     bool first_ = true;
 };
 
+// The rows of the CSV, as a sheet: "line" a number, empty for the return's table.
+class XlsxReport final : public Report {
+public:
+    XlsxReport(const PeriodFiles& files, const CheckProgress& progress, XlsxBook& book)
+        : Report(files, progress), book_(book), sheet_(book.addSheet("Проверка")) {}
+
+private:
+    void begin() override {
+        const double widths[] = {14, 8, 12, 16, 24, 18, 80};
+        for (std::size_t i = 0; i < std::size(widths); ++i)
+            worksheet_set_column(sheet_, static_cast<lxw_col_t>(i), static_cast<lxw_col_t>(i), widths[i], nullptr);
+        put({"file", 0, "field", "severity", "rule", "value", "message"}, "line", book_.header());
+        worksheet_freeze_panes(sheet_, 1, 0);
+    }
+
+    void end(const std::vector<CheckRow>& rows) override {
+        for (const CheckRow& row : rows)
+            put(tableRow(files_.declaration.name, row));
+        worksheet_autofilter(sheet_, 0, 0, static_cast<lxw_row_t>(rows_ - 1), 6);
+    }
+
+    void write(const Finding& finding) override { put(findingRow(finding)); }
+
+    void put(const Row& row, const char* lineText = nullptr, lxw_format* format = nullptr) {
+        const auto at = static_cast<lxw_row_t>(rows_++);
+        text(at, 0, row.file, format);
+        if (lineText != nullptr)
+            text(at, 1, lineText, format);
+        else if (row.line != 0)
+            checkXlsx(worksheet_write_number(sheet_, at, 1, static_cast<double>(row.line), nullptr), book_.path());
+        lxw_col_t column = 2;
+        for (const std::string* cell : {&row.field, &row.severity, &row.rule, &row.value, &row.message})
+            text(at, column++, *cell, format);
+    }
+
+    void text(lxw_row_t at, lxw_col_t column, const std::string& cell, lxw_format* format) {
+        if (!cell.empty())
+            checkXlsx(worksheet_write_string(sheet_, at, column, cell.c_str(), format), book_.path());
+    }
+
+    XlsxBook& book_;
+    lxw_worksheet* sheet_;
+    std::size_t rows_ = 0;
+};
+
+// Where check writes --output FILE: a file replaced whole, a link at FILE replaced rather than
+// written through (as export's files); what cannot be written is a failure to write (1).
+std::unique_ptr<AtomicFileWriter> openOutputFile(const std::string& path) {
+    try {
+        return std::make_unique<AtomicFileWriter>(path, AtomicFileWriter::Links::Replace);
+    } catch (const Error& failure) {
+        throw Failure(kUsage, failure.what());
+    }
+}
+
 } // namespace
+
+std::unique_ptr<XlsxBook> openOutputBook(const std::string& path) {
+    try {
+        return std::make_unique<XlsxBook>(path);
+    } catch (const Error& failure) {
+        throw Failure(kUsage, failure.what());
+    }
+}
+
+void publishOutput(const std::function<void()>& publish) {
+    try {
+        publish();
+    } catch (const Error& failure) {
+        throw Failure(kUsage, failure.what());
+    }
+}
+
+std::unique_ptr<std::ostream> outputFileStream(const std::string& path, std::unique_ptr<AtomicFileWriter>& file,
+                                               std::unique_ptr<std::streambuf>& buffer) {
+    file = openOutputFile(path);
+    buffer = std::make_unique<AtomicFileBuffer>(*file);
+    auto stream = std::make_unique<std::ostream>(buffer.get());
+    stream->exceptions(std::ios::badbit); // a failed write is the file's error, not a quiet bad stream
+    return stream;
+}
 
 PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const CheckProgress& progress) {
     if (progress.step)
@@ -197,8 +281,13 @@ PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const 
         report = std::make_unique<SilentReport>(period.files(), progress);
     } else {
         switch (options.format) {
-        case CheckFormat::Text:
         case CheckFormat::Xlsx:
+            if (options.book != nullptr) {
+                report = std::make_unique<XlsxReport>(period.files(), progress, *options.book);
+                break;
+            }
+            [[fallthrough]];
+        case CheckFormat::Text:
             report = std::make_unique<check::TextReport>(period.files(), *out, options.maxFindings, progress);
             break;
         case CheckFormat::Csv:
@@ -272,16 +361,17 @@ public:
                "  --strict              check: a warning fails the check too\n"
                "  --max-findings N      check: show at most N finding lines in the text output\n"
                "                        (default 200); the counts and csv/json keep them all\n"
-               "  --format xlsx         check: the summary of the periods as a spreadsheet; needs\n"
-               "                        --output\n"
-               "  --output FILE         check: write the output to FILE (replaced whole) instead\n"
-               "                        of standard output\n"
+               "  --format xlsx         check: as a spreadsheet, needs --output: the summary of\n"
+               "                        several periods, or one folder's rows as csv gives them\n"
+               "  --output FILE         check: write the output to FILE (replaced whole; a link\n"
+               "                        there is replaced) instead of standard output; never a\n"
+               "                        data file nor into a data folder\n"
                "  --details DIR         check over several periods: also each period's full text\n"
                "                        report, as DIR/<VAT number>-<YYYYMM>.txt\n";
     }
 
     int run(const Options& options, Streams& streams, const Environment&) const override {
-        if (options.manyPeriods() || options.checkFormat == CheckFormat::Xlsx)
+        if (options.manyPeriods())
             return runCheckSummary(options, streams);
         CheckOptions check;
         check.dataFolder = *options.dataFolder;
@@ -295,13 +385,23 @@ public:
         const CheckProgress shown{[&](const std::string& what) { progress.step(what); }, [&]() { progress.clear(); }};
         if (!options.output)
             return runCheck(check, streams.out, shown);
-        AtomicFileWriter file(*options.output);
-        AtomicFileBuffer buffer(file);
-        std::ostream out(&buffer);
-        out.exceptions(std::ios::badbit); // a failed write is the file's error, not a quiet bad stream
-        const int status = runCheck(check, out, shown);
-        out.flush();
-        file.publish();
+        OutputGuard({*options.dataFolder}).checkFile(*options.output);
+        if (options.checkFormat == CheckFormat::Xlsx) {
+            const std::unique_ptr<XlsxBook> book = openOutputBook(*options.output);
+            check.book = book.get();
+            std::ostringstream unused;
+            const int status = runCheck(check, unused, shown);
+            publishOutput([&] { book->publish(); });
+            return status;
+        }
+        std::unique_ptr<AtomicFileWriter> file;
+        std::unique_ptr<std::streambuf> buffer;
+        const std::unique_ptr<std::ostream> out = outputFileStream(*options.output, file, buffer);
+        const int status = runCheck(check, *out, shown);
+        publishOutput([&] {
+            out->flush();
+            file->publish();
+        });
         return status;
     }
 };

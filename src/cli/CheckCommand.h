@@ -5,11 +5,19 @@
 #include "period/DataFiles.h"
 
 #include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <map>
+#include <memory>
 #include <string>
 
+namespace orva {
+class AtomicFileWriter;
+}
+
 namespace orva::cli {
+
+class XlsxBook;
 
 struct CheckOptions {
     std::string dataFolder;
@@ -19,6 +27,7 @@ struct CheckOptions {
     std::size_t maxFindings = 200;    // finding lines of the text output; never the counts, nor CSV or JSON
     std::map<int, std::string> cells; // --cell: corrected answers checked in the record's place
     std::ostream* warnings = nullptr; // where the sums of corrected cells are warned of
+    XlsxBook* book = nullptr;         // Xlsx: the workbook the findings go to, as CSV's rows
 };
 
 using check::CheckProgress;
@@ -42,6 +51,13 @@ struct PeriodOutcome {
 
 // runCheck's check, its report on `out` in the options' format, or on nothing when `out` is null.
 PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const CheckProgress& progress);
+
+// check's --output: the file (a link at it replaced), the workbook, and putting either in place; what
+// cannot be written is a Failure (kUsage).
+std::unique_ptr<std::ostream> outputFileStream(const std::string& path, std::unique_ptr<AtomicFileWriter>& file,
+                                               std::unique_ptr<std::streambuf>& buffer);
+std::unique_ptr<XlsxBook> openOutputBook(const std::string& path);
+void publishOutput(const std::function<void()>& publish);
 
 // check over many periods (Options::manyPeriods, or --format xlsx): one summary row per period, then the
 // totals; the exit status over all of them.

@@ -234,12 +234,12 @@ const char* const kHeaders[] = {"Папка",     "Фирма",     "ДДС но
 
 class XlsxSummary final : public SummaryWriter {
 public:
-    explicit XlsxSummary(const std::string& path) : book_(path) {
-        sheet_ = book_.addSheet("Периоди");
+    explicit XlsxSummary(const std::string& path) : book_(openOutputBook(path)) {
+        sheet_ = book_->addSheet("Периоди");
         const double widths[] = {40, 30, 16, 9, 12, 10, 10, 16, 16, 9, 15, 10, 16, 50};
         for (std::size_t i = 0; i < std::size(kHeaders); ++i) {
             worksheet_set_column(sheet_, static_cast<lxw_col_t>(i), static_cast<lxw_col_t>(i), widths[i], nullptr);
-            checkXlsx(worksheet_write_string(sheet_, 0, static_cast<lxw_col_t>(i), kHeaders[i], book_.header()), path);
+            checkXlsx(worksheet_write_string(sheet_, 0, static_cast<lxw_col_t>(i), kHeaders[i], book_->header()), path);
         }
         worksheet_freeze_panes(sheet_, 1, 0);
     }
@@ -254,18 +254,17 @@ public:
             if (texts[i].empty())
                 continue;
             if (count && row.readable) {
-                checkXlsx(worksheet_write_number(sheet_, at, column, std::stod(texts[i]), nullptr), book_.path());
+                checkXlsx(worksheet_write_number(sheet_, at, column, std::stod(texts[i]), nullptr), book_->path());
                 continue;
             }
             if (cell) {
                 const auto value = ExactDecimal::parse(texts[i]);
-                if (value && significantDigits(*value) <= kSpreadsheetDigits) {
-                    checkXlsx(worksheet_write_number(sheet_, at, column, toDouble(*value), book_.money()),
-                              book_.path());
+                if (const auto number = value ? spreadsheetNumber(*value) : std::nullopt) {
+                    checkXlsx(worksheet_write_number(sheet_, at, column, *number, book_->money()), book_->path());
                     continue;
                 }
             }
-            checkXlsx(worksheet_write_string(sheet_, at, column, texts[i].c_str(), nullptr), book_.path());
+            checkXlsx(worksheet_write_string(sheet_, at, column, texts[i].c_str(), nullptr), book_->path());
         }
     }
 
@@ -282,18 +281,19 @@ public:
                 const std::string formula =
                     rows_ == 0 ? "=0" : "=SUM(" + letters + "2:" + letters + std::to_string(rows_ + 1) + ")";
                 checkXlsx(worksheet_write_formula_num(sheet_, at, static_cast<lxw_col_t>(i), formula.c_str(),
-                                                      book_.bold(), std::stod(texts[i])),
-                          book_.path());
+                                                      book_->bold(), std::stod(texts[i])),
+                          book_->path());
             } else {
-                checkXlsx(worksheet_write_string(sheet_, at, static_cast<lxw_col_t>(i), texts[i].c_str(), book_.bold()),
-                          book_.path());
+                checkXlsx(
+                    worksheet_write_string(sheet_, at, static_cast<lxw_col_t>(i), texts[i].c_str(), book_->bold()),
+                    book_->path());
             }
         }
-        book_.publish();
+        publishOutput([&] { book_->publish(); });
     }
 
 private:
-    XlsxBook book_;
+    std::unique_ptr<XlsxBook> book_;
     lxw_worksheet* sheet_ = nullptr;
     std::size_t rows_ = 0;
 };
@@ -317,7 +317,10 @@ SummaryRow checkOne(const std::string& folder, const Options& options, const std
     }
     if (!detailsPath.empty()) {
         try {
-            writeFileAtomic(detailsPath, report.str());
+            // A link planted among the reports is replaced, never written through.
+            AtomicFileWriter file(detailsPath, AtomicFileWriter::Links::Replace);
+            file.write(report.str());
+            file.publish();
         } catch (const std::exception& failure) {
             row.detailsFailure = failure.what();
         }
@@ -331,6 +334,14 @@ int runCheckSummary(const Options& options, Streams& streams) {
     const std::vector<std::string> folders =
         options.recursive ? findPeriodFolders(options.dataFolders) : options.dataFolders;
     std::vector<std::string> detailsPaths(folders.size());
+    // Before anything is written: no output over a data file, in a data folder or above one.
+    if (options.output || options.details) {
+        const OutputGuard guard(folders);
+        if (options.output)
+            guard.checkFile(*options.output);
+        if (options.details)
+            guard.checkFolder(*options.details);
+    }
     if (options.details) {
         std::error_code error;
         std::filesystem::create_directories(std::filesystem::u8path(*options.details), error);
@@ -342,14 +353,11 @@ int runCheckSummary(const Options& options, Streams& streams) {
     }
 
     std::unique_ptr<AtomicFileWriter> file;
-    std::unique_ptr<AtomicFileBuffer> buffer;
+    std::unique_ptr<std::streambuf> buffer;
     std::unique_ptr<std::ostream> fileStream;
     std::ostream* out = &streams.out;
     if (options.output && options.checkFormat != CheckFormat::Xlsx) {
-        file = std::make_unique<AtomicFileWriter>(*options.output);
-        buffer = std::make_unique<AtomicFileBuffer>(*file);
-        fileStream = std::make_unique<std::ostream>(buffer.get());
-        fileStream->exceptions(std::ios::badbit);
+        fileStream = outputFileStream(*options.output, file, buffer);
         out = fileStream.get();
     }
     std::unique_ptr<SummaryWriter> writer;
@@ -393,7 +401,7 @@ int runCheckSummary(const Options& options, Streams& streams) {
     writer->end(totals);
     out->flush();
     if (file)
-        file->publish();
+        publishOutput([&] { file->publish(); });
     if (detailsFailed)
         return kUsage;
     return unreadable ? kUnreadable : failed ? kMismatch : kSuccess;

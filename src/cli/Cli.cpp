@@ -89,7 +89,8 @@ Option texts are UTF-8; a character that Windows-1251 lacks becomes "?".
 
 Exit status:
   0  success (check: no error; warnings allowed unless --strict)
-  1  usage error, or the output (standard output too) could not be written
+  1  usage error, or the output (standard output too) could not be written,
+     or would be over or inside the data (refused before anything is written)
   2  the period could not be read; nothing is written
   3  the label page and journals were built but the return could not be
      (export writes label, purchases and sales, not return)
@@ -99,6 +100,7 @@ Exit status:
   5  check: an error (with --strict, a warning too), or a return rule that
      does not hold or cannot be evaluated; export, print: a journal is not
      the period's (each case on standard error), nothing written or sent
+Over several periods the first that applies of 1, 2, 5, 3, else 0.
 )";
 
 } // namespace

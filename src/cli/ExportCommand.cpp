@@ -2,6 +2,7 @@
 #include "cli/Command.h"
 #include "cli/Documents.h"
 #include "cli/GuiApplication.h"
+#include "cli/Output.h"
 #include "cli/PeriodQueue.h"
 #include "cli/Progress.h"
 #include "cli/Spreadsheet.h"
@@ -22,7 +23,6 @@
 #include <optional>
 #include <ostream>
 #include <sstream>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -39,13 +39,30 @@ public:
     virtual const std::string& path() const = 0;
 };
 
+// Runs a write as the command reports it: a file that cannot be written is a failure to write (1),
+// never taken for a period that cannot be read, which is what the journal's reader makes of any
+// orva::Error its sink throws.
+template <typename Write> void writing(Write&& write) {
+    try {
+        write();
+    } catch (const Error& failure) {
+        throw Failure(kUsage, failure.what());
+    }
+}
+
 class TextOutput final : public DocumentOutput {
 public:
     // A link planted in DIR is replaced, never written through.
     explicit TextOutput(const std::string& path) : file_(path, AtomicFileWriter::Links::Replace) {}
-    void line(std::string_view text) override { file_.writeLine(text); }
-    void finish() override { file_.finish(); }
-    void publish() override { file_.publish(); }
+    void line(std::string_view text) override {
+        writing([&] { file_.writeLine(text); });
+    }
+    void finish() override {
+        writing([&] { file_.finish(); });
+    }
+    void publish() override {
+        writing([&] { file_.publish(); });
+    }
     const std::string& path() const override { return file_.path(); }
 
 private:
@@ -56,9 +73,15 @@ class PdfOutput final : public DocumentOutput {
 public:
     PdfOutput(const std::string& path, int pointSize, int pageLines, const std::string& title)
         : file_(exportPdfFile(path, pointSize, pageLines, title)) {}
-    void line(std::string_view text) override { file_->addLine(text); }
-    void finish() override { file_->finish(); }
-    void publish() override { file_->publish(); }
+    void line(std::string_view text) override {
+        writing([&] { file_->addLine(text); });
+    }
+    void finish() override {
+        writing([&] { file_->finish(); });
+    }
+    void publish() override {
+        writing([&] { file_->publish(); });
+    }
     const std::string& path() const override { return file_->path(); }
 
 private:
@@ -72,10 +95,16 @@ public:
     explicit SheetOutput(std::unique_ptr<JournalSheetWriter> writer) : writer_(std::move(writer)) {}
     void line(std::string_view) override {}
     bool keepsLines() const override { return false; }
-    void record(std::string_view raw) { writer_->record(raw); }
+    void record(std::string_view raw) {
+        writing([&] { writer_->record(raw); });
+    }
     void setTotals(std::vector<ExactDecimal> totals) { totals_ = std::move(totals); }
-    void finish() override { writer_->finish(totals_); }
-    void publish() override { writer_->publish(); }
+    void finish() override {
+        writing([&] { writer_->finish(totals_); });
+    }
+    void publish() override {
+        writing([&] { writer_->publish(); });
+    }
     const std::string& path() const override { return writer_->path(); }
 
 private:
@@ -98,23 +127,8 @@ struct FolderCreation {
     }
 };
 
-// DIR may be a symbolic link only when this user or root owns the link, as sudo and sshd trust a
-// path: another user's link in a shared folder (/tmp) would send the documents where that user
-// chose.
-void refuseForeignLink(const std::string& folder) {
-    std::string path = folder;
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back(); // "DIR/" would look through the link
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return;
-    if (info.st_uid != ::geteuid() && info.st_uid != 0)
-        throw Failure(kUsage, "папката " + folder + " е символна връзка на друг потребител (uid " +
-                                  std::to_string(info.st_uid) + "); не пиша през нея");
-}
-
 FolderCreation createOutputFolder(const std::string& folder) {
-    refuseForeignLink(folder);
+    refuseForeignLinks(folder);
     std::error_code error;
     const std::filesystem::path path = std::filesystem::u8path(folder);
     const bool existed = std::filesystem::exists(path, error);
@@ -159,9 +173,11 @@ struct ExportSetup {
 // the gate's cases on `err`. Returns kSuccess or kMismatch (refused); throws PeriodError when the
 // period cannot be read (Load) or its return cannot be built (Return, the other documents written),
 // Failure when the output cannot be written.
+// `shownFolder`, when several periods run, opens each line on `err` so that it names its period.
 int exportPeriod(const std::string& dataFolder, const std::string& folder, const Options& options,
                  const ExportSetup& setup, std::ostream& out, std::ostream& err, Progress* progress,
-                 const Environment& environment) {
+                 const Environment& environment, const std::string& shownFolder = {}) {
+    const std::string place = shownFolder.empty() ? std::string() : shownFolder + ": ";
     const bool pdf = setup.pdf;
     const int pageLines = setup.pageLines;
     auto step = [&](const std::string& what) {
@@ -226,9 +242,10 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
                     period.journal(kind, pageLines, output, [&output](std::string_view raw) { output.record(raw); });
                 output.setTotals(summary.totals);
             }
-            problems.insert(problems.end(), summary.problems.begin(), summary.problems.end());
+            for (const std::string& problem : summary.problems)
+                problems.push_back(place + problem);
         }
-        if (!passGate(problems, options.force, err, "нищо не е записано")) {
+        if (!passGate(problems, options.force, err, place + "нищо не е записано")) {
             undo();
             return kMismatch;
         }
@@ -239,7 +256,7 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
             const ViesSummary vies = *kVies.build(inputs, pageLines, start(kVies)).vies;
             // Not a gate: the document says it at its top, and check names the lines.
             if (const std::size_t leftOut = vies.linesLeftOut(); leftOut != 0 || !vies.readable())
-                err << "orva-cli: " << files.vies->name << ": "
+                err << "orva-cli: " << place << files.vies->name << ": "
                     << (vies.readable() ? std::to_string(leftOut) + (leftOut == 1 ? " ред не е" : " реда не са") +
                                               " в документа vies"
                                         : vies.problems.front().text())
@@ -282,6 +299,12 @@ int exportPeriods(const Options& options, const ExportSetup& setup, Streams& str
     std::vector<std::string> targets;
     for (const std::string& folder : folders)
         targets.push_back(joinPath(*options.out, names.take(periodOutputNameOf(folder))));
+    // Every output folder is checked before any period is exported: none may be, hold or lie in a data
+    // folder (a period folder named as export names its output would get its vies.txt replaced).
+    const OutputGuard guard(folders);
+    guard.checkFolder(*options.out);
+    for (const std::string& target : targets)
+        guard.checkFolder(target);
 
     struct Outcome {
         int status = kSuccess;
@@ -290,18 +313,21 @@ int exportPeriods(const Options& options, const ExportSetup& setup, Streams& str
     // PDF pages are laid out through Qt's printer classes, which belong to the main thread.
     const std::size_t jobs = setup.pdf ? 1 : options.jobs;
     std::size_t done = 0;
-    bool unreadable = false, refused = false, noReturn = false;
+    bool unwritten = false, unreadable = false, refused = false, noReturn = false;
     runPeriods<Outcome>(
         folders.size(), jobs,
         [&](std::size_t index) {
             Outcome outcome;
             std::ostringstream out, err;
             try {
-                outcome.status =
-                    exportPeriod(folders[index], targets[index], options, setup, out, err, nullptr, environment);
+                outcome.status = exportPeriod(folders[index], targets[index], options, setup, out, err, nullptr,
+                                              environment, folders[index]);
             } catch (const PeriodError& failure) {
                 err << "orva-cli: " << folders[index] << ": " << failure.what() << '\n';
                 outcome.status = failure.stage() == PeriodError::Stage::Load ? kUnreadable : kNoReturn;
+            } catch (const Failure& failure) {
+                err << "orva-cli: " << folders[index] << ": " << failure.what() << '\n';
+                outcome.status = failure.status();
             } catch (const std::exception& failure) {
                 err << "orva-cli: " << folders[index] << ": " << failure.what() << '\n';
                 outcome.status = kUnreadable;
@@ -314,6 +340,7 @@ int exportPeriods(const Options& options, const ExportSetup& setup, Streams& str
             streams.progress.clear();
             streams.out << outcome.out;
             streams.err << outcome.err;
+            unwritten = unwritten || outcome.status == kUsage;
             unreadable = unreadable || outcome.status == kUnreadable;
             refused = refused || outcome.status == kMismatch;
             noReturn = noReturn || outcome.status == kNoReturn;
@@ -323,6 +350,9 @@ int exportPeriods(const Options& options, const ExportSetup& setup, Streams& str
             streams.progress.step("периоди " + std::to_string(done) + " от " + std::to_string(folders.size()));
         });
     streams.out.flush();
+    // An output that could not be written is the most urgent to see: 1, then 2, 5, 3.
+    if (unwritten)
+        return kUsage;
     return unreadable ? kUnreadable : refused ? kMismatch : noReturn ? kNoReturn : kSuccess;
 }
 
@@ -355,7 +385,9 @@ public:
                "  --format text|pdf|xlsx|csv\n"
                "                        kind of the exported files; text when not given (export).\n"
                "                        xlsx: amounts as numbers (text when more than 15\n"
-               "                        significant digits or not a number), dates as dates,\n"
+               "                        significant digits or not a number), sequence numbers\n"
+               "                        as numbers, codes (VAT numbers, period, branch, document\n"
+               "                        type and number) as text as written, dates as dates,\n"
                "                        SUM totals, a sheet per 1,048,575 records; csv: the same\n"
                "                        cells as they stand, UTF-8 with a BOM, ';', CR LF\n"
                "  --recursive           check, export: every folder under DATAFOLDER... that holds\n"
@@ -409,6 +441,7 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
         return status;
     }
 
+    OutputGuard({*options.dataFolder}).checkFolder(*options.out);
     std::optional<PeriodError> returnFailure;
     int status = kSuccess;
     try {

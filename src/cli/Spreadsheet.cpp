@@ -10,8 +10,16 @@
 
 #include <xlsxwriter.h>
 
+#include <optional>
+#include <set>
+
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orva::cli {
@@ -21,23 +29,81 @@ void checkXlsx(int error, const std::string& what) {
         throw Error(what + ": " + lxw_strerror(static_cast<lxw_error>(error)));
 }
 
+namespace {
+
+// The workbook's name inside its private folder.
+const char* const kBookName = "book.xlsx";
+
+// Removes what is left in the private folder (the workbook when it was not published), then the folder.
+void removePrivateFolder(int folderFd, const std::string& folder) {
+    if (const int listing = ::dup(folderFd); listing >= 0) {
+        if (DIR* directory = ::fdopendir(listing)) {
+            while (const dirent* entry = ::readdir(directory)) {
+                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                    ::unlinkat(folderFd, entry->d_name, 0);
+            }
+            ::closedir(directory);
+        } else {
+            ::close(listing);
+        }
+    }
+    ::rmdir(folder.c_str());
+}
+
+// Private folders of runs killed before they finished (".NAME.PID.xlsx.XXXXXX" of this user whose
+// process has ended), each with the workbook it may hold. Those of running processes are left alone.
+void removeStalePrivateFolders(const std::string& folder, const std::string& name) {
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr)
+        return;
+    const std::string prefix = "." + name + ".";
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string entryName = entry->d_name;
+        if (entryName.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        char* end = nullptr;
+        const long pid = std::strtol(entryName.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0 || std::strncmp(end, ".xlsx.", 6) != 0 || std::strlen(end) != 12)
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        const std::string stale = joinPath(folder, entryName);
+        const UniqueFd staleFd(::open(stale.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat info {};
+        if (staleFd && ::fstat(staleFd.get(), &info) == 0 && info.st_uid == ::geteuid())
+            removePrivateFolder(staleFd.get(), stale);
+    }
+    ::closedir(directory);
+}
+
+} // namespace
+
 XlsxBook::XlsxBook(const std::string& path) : path_(path) {
-    // libxlsxwriter writes the zip in one go at the end; it goes to a hidden file of its own first and
-    // is then put in place like every file the program writes.
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    temporary_ = folder + "/." + name + "." + std::to_string(::getpid()) + ".xlsx.XXXXXX";
-    const int fd = ::mkstemp(temporary_.data());
-    if (fd < 0)
+    removeStalePrivateFolders(folderOf(path), fileName(path));
+    // libxlsxwriter opens the workbook and its own temporary files by name. They go into a folder of
+    // this process's own (mode 0700) beside the target, named through its open descriptor: nobody else
+    // can put a link in their place, nor swap the folder. Published, the workbook is renamed into
+    // place; it is written once.
+    private_ = joinPath(folderOf(path), "." + fileName(path) + "." + std::to_string(::getpid()) + ".xlsx.XXXXXX");
+    if (::mkdtemp(private_.data()) == nullptr)
         throwFileError(FileAction::Write, path_, errno);
-    ::close(fd);
+    folderFd_.reset(::open(private_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folderFd_) {
+        const int error = errno;
+        ::rmdir(private_.c_str());
+        throwFileError(FileAction::Write, path_, error);
+    }
+    reachedAs_ = "/proc/self/fd/" + std::to_string(folderFd_.get());
+    if (::access(reachedAs_.c_str(), W_OK) != 0)
+        reachedAs_ = private_; // no /proc: the name, still in a folder only this user may write into
+    const std::string book = joinPath(reachedAs_, kBookName);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.use_zip64 = LXW_TRUE;
-    book_ = workbook_new_opt(temporary_.c_str(), &options);
+    options.tmpdir = reachedAs_.data();
+    book_ = workbook_new_opt(book.c_str(), &options);
     if (book_ == nullptr) {
-        ::unlink(temporary_.c_str());
+        removePrivateFolder(folderFd_.get(), private_);
         throw Error(path_ + ": не може да се създаде работна книга");
     }
     header_ = workbook_add_format(book_);
@@ -57,7 +123,7 @@ XlsxBook::~XlsxBook() {
         // Closing writes the file; nothing better can be done with the workbook's memory.
         workbook_close(book_);
     }
-    ::unlink(temporary_.c_str());
+    removePrivateFolder(folderFd_.get(), private_);
 }
 
 lxw_worksheet* XlsxBook::addSheet(const std::string& name) {
@@ -71,21 +137,26 @@ void XlsxBook::finish() {
     if (finished_)
         return;
     finished_ = true;
-    checkXlsx(workbook_close(book_), path_);
+    lxw_workbook* book = book_;
     book_ = nullptr;
+    checkXlsx(workbook_close(book), path_);
+    // On disk before it is put in place, as every file the program writes.
+    const UniqueFd file(::openat(folderFd_.get(), kBookName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!file || ::fsync(file.get()) != 0)
+        throwFileError(FileAction::Write, path_, errno);
 }
 
 void XlsxBook::publish() {
     finish();
     if (published_)
         return;
-    AtomicFileWriter file(path_, AtomicFileWriter::Links::Replace);
-    readFileChunks(temporary_, 1 << 20, [&](std::string_view chunk) {
-        file.write(chunk);
-        return true;
-    });
-    file.publish();
+    // A link at the target is replaced, never written through.
+    if (::renameat(folderFd_.get(), kBookName, AT_FDCWD, path_.c_str()) != 0)
+        throwFileError(FileAction::Write, path_, errno);
     published_ = true;
+    const UniqueFd folder(::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder)
+        ::fsync(folder.get());
 }
 
 std::string csvCell(const std::string& text) {
@@ -165,9 +236,17 @@ public:
                     (ranges.empty() ? "" : ",") + sheetPart + letters + "2:" + letters + std::to_string(count + 1);
             }
             const std::string formula = ranges.empty() ? "=0" : "=SUM(" + ranges + ")";
-            checkXlsx(worksheet_write_formula_num(sheet_, row, static_cast<lxw_col_t>(column), formula.c_str(),
-                                                  book_.money(), toDouble(totals[k])),
-                      book_.path());
+            // A SUM would leave out the amounts kept as text, and a total without a double near it
+            // would be cached as 0: the exact total as text then.
+            const std::optional<double> total = spreadsheetNumber(totals[k]);
+            if (total && textAmounts_.count(column) == 0)
+                checkXlsx(worksheet_write_formula_num(sheet_, row, static_cast<lxw_col_t>(column), formula.c_str(),
+                                                      book_.money(), *total),
+                          book_.path());
+            else
+                checkXlsx(worksheet_write_string(sheet_, row, static_cast<lxw_col_t>(column),
+                                                 totals[k].moneyText().c_str(), nullptr),
+                          book_.path());
         }
         book_.finish();
     }
@@ -216,6 +295,8 @@ private:
             break;
         }
         case SheetCell::Kind::Text:
+            if (layout_.fields[index].kind == FieldKind::Amount)
+                textAmounts_.insert(index);
             error = worksheet_write_string(sheet_, row, column, cell.text.c_str(), nullptr);
             break;
         }
@@ -232,6 +313,7 @@ private:
     std::string sheetTitle_;
     std::size_t rows_ = 0;                                    // records on the current sheet
     std::vector<std::pair<std::string, std::size_t>> sheets_; // every closed sheet and its records
+    std::set<std::size_t> textAmounts_;                       // amount columns with a cell kept as text
 };
 
 class CsvJournal final : public JournalSheetWriter {

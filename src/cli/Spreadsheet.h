@@ -7,6 +7,7 @@
 #include "journals/RecordLayout.h"
 #include "text/CodePage.h"
 #include "text/ExactDecimal.h"
+#include "text/UniqueFd.h"
 #include "text/Wording.h"
 
 #include <cstddef>
@@ -24,8 +25,8 @@ namespace orva::cli {
 // Rows of one sheet below its header: a sheet holds 1,048,576 rows.
 inline constexpr std::size_t kSheetRecords = 1048575;
 
-// An xlsx file being written: into a temporary file beside `path`, put in place whole by publish()
-// (a link at `path` is replaced, never written through); removed unless published.
+// An xlsx file being written: into a private temporary folder beside `path`, put in place whole by
+// publish() (a rename: a link at `path` is replaced, never written through); removed unless published.
 class XlsxBook {
 public:
     explicit XlsxBook(const std::string& path); // throws orva::Error (FileError)
@@ -46,7 +47,9 @@ public:
 
 private:
     std::string path_;
-    std::string temporary_;
+    std::string private_;   // the private folder's name
+    UniqueFd folderFd_;     // ... held open: the workbook is reached through it
+    std::string reachedAs_; // "/proc/self/fd/N", what libxlsxwriter is given
     lxw_workbook* book_ = nullptr;
     lxw_format* header_ = nullptr;
     lxw_format* money_ = nullptr;

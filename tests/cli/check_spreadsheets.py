@@ -9,6 +9,7 @@ import csv
 import io
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -77,6 +78,56 @@ def main():
         assert document["totals"] == {"periods": 4, "ok": 1, "with_warnings": 1, "with_errors": 1, "unreadable": 1,
                                       "purchases": 54, "sales": 54, "errors": 4, "warnings": 8,
                                       "failed_rules": 17}, document["totals"]
+
+        # Codes stay text as written (the branch 0000 was the number 0), sequence numbers numbers.
+        first = openpyxl.load_workbook(os.path.join(out, "purchases.xlsx"))["Покупки"][2]
+        assert (first[2].value, first[2].data_type) == ("0000", "s"), first[2].value
+        assert (first[1].value, first[1].data_type) == ("202610", "s") and first[3].data_type == "n"
+
+        # Amounts without a double near them were written as 0, and so was their total.
+        huge = os.path.join(work, "huge")
+        shutil.copytree(clean, huge)
+        with open(os.path.join(huge, "pokupki.txt"), "rb") as stream:
+            lines = stream.read().split(b"\r\n")
+        lines[0] = lines[0][:167] + b"2e308".rjust(15) + b"1e400".rjust(15) + lines[0][197:]
+        with open(os.path.join(huge, "pokupki.txt"), "wb") as stream:
+            stream.write(b"\r\n".join(lines))
+        result = run(program, "export", "--format", "xlsx", "--lines-per-page", "60", "--out", out, huge)
+        assert result.returncode == 0, result.stderr
+        for book in (openpyxl.load_workbook(os.path.join(out, "purchases.xlsx")),
+                     openpyxl.load_workbook(os.path.join(out, "purchases.xlsx"), data_only=True)):
+            sheet = book["Покупки"]
+            assert [sheet[2][10].value, sheet[2][11].value] == ["2e308", "1e400"], [sheet[2][10].value]
+            total, beside = sheet[48][10].value, sheet[48][12].value
+            assert isinstance(total, str) and total.startswith("2" + "0" * 300) and total.endswith("1719.05"), total
+            assert sheet[48][11].value.startswith("1" + "0" * 380), sheet[48][11].value
+            assert beside in ("=SUM(M2:M47)", 26799.43), beside
+
+        # The summary's cells 50 and 60 likewise: the return's 2641.96 made 2e308.
+        shutil.copytree(clean, os.path.join(work, "tree", "a"))
+        shutil.copytree(os.path.join(tree, "b-warnings"), os.path.join(work, "tree", "b"))
+        deklar = os.path.join(work, "tree", "a", "deklar.txt")
+        with open(deklar, "rb") as stream:
+            record = stream.read()
+        with open(deklar, "wb") as stream:
+            stream.write(record.replace(b"2641.96", b"  2e308"))
+        result = run(program, "check", "--recursive", "--format", "xlsx", "--output", summary,
+                     os.path.join(work, "tree"))
+        assert result.returncode == 5, result
+        sheet = openpyxl.load_workbook(summary)["Периоди"]
+        assert (sheet["H2"].value, sheet["H3"].value) == ("2e308", 0), (sheet["H2"].value, sheet["H3"].value)
+
+        # One folder: the findings as the CSV's rows.
+        findings = os.path.join(work, "findings.xlsx")
+        result = run(program, "check", "--format", "xlsx", "--output", findings, os.path.join(tree, "c-errors"))
+        assert result.returncode == 5 and result.stdout == b"", result
+        rows = [[cell.value for cell in row] for row in openpyxl.load_workbook(findings)["Проверка"].iter_rows()]
+        result = run(program, "check", "--format", "csv", os.path.join(tree, "c-errors"))
+        want = list(csv.reader(io.StringIO(result.stdout[3:].decode("utf-8"), newline=""), delimiter=";"))
+        assert len(rows) == len(want) > 2, (len(rows), len(want))
+        for got, expected in zip(rows, want):
+            got = ["" if value is None else str(value) for value in got]
+            assert got == [cell.lstrip("'") if cell.startswith("'") else cell for cell in expected], (got, expected)
     return 0
 
 

@@ -516,3 +516,26 @@ TEST(OutputFolderLink, OfAnotherUserIsRefused) {
 }
 
 } // namespace
+
+namespace {
+
+// Over several periods the gate's lines said "pokupki.txt: ..." without the period they were about.
+TEST(SeveralPeriods, GateLinesNameThePeriodFolder) {
+    TempDir temp;
+    const fs::path good = temp.path() / "good";
+    const fs::path foreign = temp.path() / "foreign";
+    writePeriod(consistentPeriod(), good);
+    Period other = consistentPeriod();
+    other.vatNumber = "BG175074752"; // the journals stay the first firm's
+    writePeriod(other, foreign);
+    const CliResult run = runCli(
+        {"export", "--lines-per-page", "60", "--out", (temp.path() / "out").string(), good.string(), foreign.string()},
+        withoutPrinter());
+    EXPECT_EQ(run.status, orva::cli::kMismatch);
+    const std::string prefix = "orva-cli: " + foreign.string() + ": ";
+    EXPECT_EQ(run.err.rfind(prefix + "pokupki.txt: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("\n" + prefix + "prodagbi.txt: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\n" + prefix + "нищо не е записано; --force"), std::string::npos) << run.err;
+}
+
+} // namespace

@@ -55,6 +55,11 @@ TEST(JournalSheet, CellsKeepEveryDigit) {
         {FieldKind::Amount, "1234567890123.45", SheetCell::Kind::Money, 1234567890123.45}, // 15 digits
         {FieldKind::Amount, "12345678901234.56", SheetCell::Kind::Text, 0},                // 16: text
         {FieldKind::Amount, "12,50", SheetCell::Kind::Text, 0},
+        // One significant digit, but no double near them: written as the number 0 once.
+        {FieldKind::Amount, "2e308", SheetCell::Kind::Text, 0},
+        {FieldKind::Amount, "1e400", SheetCell::Kind::Text, 0},
+        {FieldKind::Amount, "1e-400", SheetCell::Kind::Text, 0},
+        {FieldKind::Amount, "1.5e3", SheetCell::Kind::Money, 1500},
         {FieldKind::Amount, "               ", SheetCell::Kind::Empty, 0},
         {FieldKind::Date, "29/02/2024", SheetCell::Kind::Date, 0},
         {FieldKind::Date, "01.10.2026", SheetCell::Kind::Date, 0},
@@ -79,6 +84,13 @@ TEST(JournalSheet, CellsKeepEveryDigit) {
     const SheetCell date = sheetCell({1, 10, "x", "x", "x", FieldKind::Date}, "29/02/2024");
     EXPECT_EQ(date.year * 10000 + date.month * 100 + date.day, 20240229);
     EXPECT_EQ(sheetCell({1, 50, "x", "x", "x", FieldKind::Text}, utf8ToWin1251("  ФИРМА ООД ")).text, "ФИРМА ООД");
+    // The branch is a code as written ("0000" became the number 0); the sequence number is a number.
+    for (const RecordLayout* layout : {&purchasesRecordLayout(), &salesRecordLayout()}) {
+        const SheetCell branch = sheetCell(layout->fields[BranchField], "0000");
+        EXPECT_EQ(branch.kind, SheetCell::Kind::Text);
+        EXPECT_EQ(branch.text, "0000");
+        EXPECT_EQ(sheetCell(layout->fields[SequenceField], "         000012").kind, SheetCell::Kind::Number);
+    }
 }
 
 TEST(JournalSheet, HeadersFollowTheRecordTableAndTheWording) {

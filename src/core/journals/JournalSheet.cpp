@@ -4,6 +4,7 @@
 #include "text/Encoding.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace orva {
 
@@ -72,6 +73,19 @@ double toDouble(const ExactDecimal& value) {
     return result;
 }
 
+std::optional<double> spreadsheetNumber(const ExactDecimal& value) {
+    if (significantDigits(value) > kSpreadsheetDigits)
+        return std::nullopt;
+    // 2e308 and 1e-400 have one significant digit but no double near them: the conversion fails,
+    // and the 0 it leaves would be shown as the amount.
+    const std::string text = value.exactText();
+    double result = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), result);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(result))
+        return std::nullopt;
+    return result;
+}
+
 SheetCell sheetCell(const RecordField& field, std::string_view win1251) {
     SheetCell cell;
     const std::string_view trimmed = trimBlanks(win1251);
@@ -81,9 +95,11 @@ SheetCell sheetCell(const RecordField& field, std::string_view win1251) {
     cell.kind = SheetCell::Kind::Text;
     switch (field.kind) {
     case FieldKind::Amount:
-        if (const auto value = ExactDecimal::parse(trimmed); value && significantDigits(*value) <= kSpreadsheetDigits) {
-            cell.kind = SheetCell::Kind::Money;
-            cell.number = toDouble(*value);
+        if (const auto value = ExactDecimal::parse(trimmed)) {
+            if (const auto number = spreadsheetNumber(*value)) {
+                cell.kind = SheetCell::Kind::Money;
+                cell.number = *number;
+            }
         }
         break;
     case FieldKind::Integer:

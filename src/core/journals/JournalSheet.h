@@ -5,6 +5,7 @@
 #include "text/Wording.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,9 +35,10 @@ struct SheetCell {
                                       // and the CSV show
 };
 
-// The cell of `field` whose bytes are `win1251` (already in Windows-1251): an amount with at most 15
-// significant digits is Money, a sequence or branch of digits a Number, a real dd/mm/yyyy (or dd.mm.yyyy) date a Date;
-// the document type, the code and every other text, and any amount or date that is not valid, Text.
+// The cell of `field` whose bytes are `win1251` (already in Windows-1251): an amount that is a
+// spreadsheetNumber is Money, a sequence number of digits a Number, a real dd/mm/yyyy (or dd.mm.yyyy)
+// date a Date; the codes (VAT numbers, period, branch, document type and number, the code) and every
+// other text, and any amount or date that is not valid, Text as written.
 SheetCell sheetCell(const RecordField& field, std::string_view win1251);
 
 // The significant digits of `value` (0 for zero): 1.50 has 2, 1234567890123.45 has 15.
@@ -44,6 +46,10 @@ int significantDigits(const ExactDecimal& value);
 
 // The value as the nearest double: exact for at most 15 significant digits.
 double toDouble(const ExactDecimal& value);
+
+// The value as a spreadsheet's number: with at most 15 significant digits and within a double's range;
+// else none, and the amount is written as text (as it stands, or exactly for a total).
+std::optional<double> spreadsheetNumber(const ExactDecimal& value);
 
 // "A", "B" ... "Z", "AA" ... for column `index` (0-based).
 std::string columnLetters(std::size_t index);

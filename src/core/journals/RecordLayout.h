@@ -47,7 +47,7 @@ enum FieldIndex : std::size_t {
 inline constexpr RecordField kPurchaseFields[] = {
     {1, 15, "03-02", "03-02", "ДДС номер на лицето", FieldKind::Text},
     {16, 6, "03-01", "03-01", "данъчен период", FieldKind::Period},
-    {22, 4, "03-03", "кол.2", "клон", FieldKind::Integer},
+    {22, 4, "03-03", "кол.2", "клон", FieldKind::Text},
     {26, 15, "03-04", "кол.1", "пореден номер", FieldKind::Integer},
     {41, 2, "03-05", "кол.3", "вид на документа", FieldKind::DocumentType},
     {43, 20, "03-06", "кол.4", "номер на документа", FieldKind::Text},
@@ -69,7 +69,7 @@ inline constexpr RecordField kPurchaseFields[] = {
 inline constexpr RecordField kSaleFields[] = {
     {1, 15, "02-00", "02-00", "ДДС номер на лицето", FieldKind::Text},
     {16, 6, "02-01", "02-01", "данъчен период", FieldKind::Period},
-    {22, 4, "02-02", "кол.2", "клон", FieldKind::Integer},
+    {22, 4, "02-02", "кол.2", "клон", FieldKind::Text},
     {26, 15, "02-03", "кол.1", "пореден номер", FieldKind::Integer},
     {41, 2, "02-04", "кол.3", "вид на документа", FieldKind::DocumentType},
     {43, 20, "02-05", "кол.4", "номер на документа", FieldKind::Text},
