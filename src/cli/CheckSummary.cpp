@@ -16,6 +16,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -78,30 +79,106 @@ std::string right(const std::string& text, std::size_t width) {
     return std::string(used < width ? width - used : 1, ' ') + text;
 }
 
-// Fixed columns, then the folder and the firm (or the reason): each row is written as it is ready.
+std::string count(std::size_t value) {
+    return std::to_string(value);
+}
+
+// A column of the summary: its key in CSV and JSON, its header and width in the spreadsheet and,
+// for the fixed columns of the text table, there.
+struct SummaryColumn {
+    enum class Kind {
+        Text,
+        Count,  // a number in JSON and the spreadsheet; summed in the totals row
+        Amount, // a number in the spreadsheet when it is one that fits
+    };
+    const char* key;        // CSV's header and JSON's key
+    const char* header;     // the spreadsheet's
+    double width;           // of the spreadsheet's column
+    const char* textHeader; // the text table's; nullptr: not one of its fixed columns
+    int textWidth;          // in the text table; negative: right-aligned
+    Kind kind;
+    bool ofReadPeriod; // empty (JSON: null) when the period could not be read
+    std::string (*cell)(const SummaryRow& row);
+    std::string (*total)(const Totals& totals); // nullptr: empty in the totals row
+};
+
+using Kind = SummaryColumn::Kind;
+
+// clang-format off
+const SummaryColumn kColumns[] = {
+    {"folder", "Папка", 40, nullptr, 0, Kind::Text, false,
+     [](const SummaryRow& r) { return r.folder; },
+     [](const Totals&) { return std::string("ОБЩО"); }},
+    {"firm", "Фирма", 30, nullptr, 0, Kind::Text, true,
+     [](const SummaryRow& r) { return r.outcome.firm; }, nullptr},
+    {"vat_number", "ДДС номер", 16, "ДДС НОМЕР", 16, Kind::Text, true,
+     [](const SummaryRow& r) { return r.outcome.vatNumber; }, nullptr},
+    {"period", "Период", 9, "ПЕРИОД", 8, Kind::Text, true,
+     [](const SummaryRow& r) { return r.outcome.period; }, nullptr},
+    {"generation", "Генерация", 12, "ГЕНЕРАЦИЯ", 11, Kind::Text, true,
+     [](const SummaryRow& r) { return r.outcome.generation; }, nullptr},
+    {"purchases", "Покупки", 10, "ПОКУПКИ", -9, Kind::Count, true,
+     [](const SummaryRow& r) { return count(r.outcome.purchases); },
+     [](const Totals& t) { return count(t.purchases); }},
+    {"sales", "Продажби", 10, "ПРОДАЖБИ", -9, Kind::Count, true,
+     [](const SummaryRow& r) { return count(r.outcome.sales); },
+     [](const Totals& t) { return count(t.sales); }},
+    {"cell50", "Клетка 50", 16, "КЛЕТКА 50", -16, Kind::Amount, true,
+     [](const SummaryRow& r) { return r.outcome.cell50; }, nullptr},
+    {"cell60", "Клетка 60", 16, "КЛЕТКА 60", -16, Kind::Amount, true,
+     [](const SummaryRow& r) { return r.outcome.cell60; }, nullptr},
+    {"errors", "Грешки", 9, "ГРЕШКИ", -8, Kind::Count, true,
+     [](const SummaryRow& r) { return count(r.outcome.errors); },
+     [](const Totals& t) { return count(t.errors); }},
+    {"warnings", "Предупреждения", 15, "ПРЕДУПР.", -9, Kind::Count, true,
+     [](const SummaryRow& r) { return count(r.outcome.warnings); },
+     [](const Totals& t) { return count(t.warnings); }},
+    {"failed_rules", "Неспазени правила", 10, "ПРАВИЛА", -8, Kind::Count, true,
+     [](const SummaryRow& r) { return count(r.outcome.failedRules); },
+     [](const Totals& t) { return count(t.failedRules); }},
+    {"status", "Състояние", 16, "СЪСТОЯНИЕ", 15, Kind::Text, false,
+     [](const SummaryRow& r) { return std::string(statusText(r)); }, nullptr},
+    {"reason", "Причина", 50, nullptr, 0, Kind::Text, false,
+     [](const SummaryRow& r) { return r.reason; },
+     [](const Totals& t) {
+         return count(t.periods) + " периода: OK " + count(t.ok) + ", ПРЕДУПРЕЖДЕНИЯ " + count(t.withWarnings) +
+                ", ГРЕШКИ " + count(t.withErrors) + ", НЕЧЕТИМ " + count(t.unreadable);
+     }},
+};
+// clang-format on
+
+// The text table leads with it.
+const SummaryColumn& kStatus = *std::find_if(std::begin(kColumns), std::end(kColumns), [](const SummaryColumn& column) {
+    return std::string_view(column.key) == "status";
+});
+
+std::string cellOf(const SummaryColumn& column, const SummaryRow& row) {
+    return !row.readable && column.ofReadPeriod ? std::string() : column.cell(row);
+}
+
+std::string totalOf(const SummaryColumn& column, const Totals& totals) {
+    return column.total != nullptr ? column.total(totals) : std::string();
+}
+
+// The columns with a text header, at their widths (negative: right-aligned), the status first; then
+// the folder and the firm (or the reason). Each row is written as it is ready.
 class TextSummary final : public SummaryWriter {
 public:
     explicit TextSummary(std::ostream& out) : out_(out) {}
 
     void begin() override {
-        out_ << left("СЪСТОЯНИЕ", 15) << left("ДДС НОМЕР", 16) << left("ПЕРИОД", 8) << left("ГЕНЕРАЦИЯ", 11)
-             << right("ПОКУПКИ", 9) << right("ПРОДАЖБИ", 9) << right("КЛЕТКА 50", 16) << right("КЛЕТКА 60", 16)
-             << right("ГРЕШКИ", 8) << right("ПРЕДУПР.", 9) << right("ПРАВИЛА", 8) << "  ПАПКА, ФИРМА\n";
+        write([](const SummaryColumn& column) { return std::string(column.textHeader); });
+        out_ << "  ПАПКА, ФИРМА\n";
     }
 
     void row(const SummaryRow& row) override {
-        out_ << left(statusText(row), 15);
         if (!row.readable) {
-            out_ << std::string(16 + 8 + 11 + 9 + 9 + 16 + 16 + 8 + 9 + 8, ' ') << "  " << shownText(row.folder) << ": "
-                 << shownText(row.reason) << '\n';
+            write([&](const SummaryColumn& column) { return cellOf(column, row); });
+            out_ << "  " << shownText(row.folder) << ": " << shownText(row.reason) << '\n';
             return;
         }
-        const PeriodOutcome& o = row.outcome;
-        out_ << left(shownText(o.vatNumber), 16) << left(shownText(o.period), 8) << left(o.generation, 11)
-             << right(std::to_string(o.purchases), 9) << right(std::to_string(o.sales), 9)
-             << right(shownText(o.cell50), 16) << right(shownText(o.cell60), 16) << right(std::to_string(o.errors), 8)
-             << right(std::to_string(o.warnings), 9) << right(std::to_string(o.failedRules), 8) << "  "
-             << shownText(row.folder) << "  " << shownText(o.firm) << '\n';
+        write([&](const SummaryColumn& column) { return shownText(column.cell(row)); });
+        out_ << "  " << shownText(row.folder) << "  " << shownText(row.outcome.firm) << '\n';
     }
 
     void end(const Totals& t) override {
@@ -112,68 +189,20 @@ public:
     }
 
 private:
+    template <typename Text> void write(const Text& text) {
+        const auto put = [&](const SummaryColumn& column) {
+            const std::string shown = text(column);
+            out_ << (column.textWidth < 0 ? right(shown, static_cast<std::size_t>(-column.textWidth))
+                                          : left(shown, static_cast<std::size_t>(column.textWidth)));
+        };
+        put(kStatus);
+        for (const SummaryColumn& column : kColumns)
+            if (column.textHeader != nullptr && &column != &kStatus)
+                put(column);
+    }
+
     std::ostream& out_;
 };
-
-std::string count(std::size_t value) {
-    return std::to_string(value);
-}
-
-// A column of the summary in CSV, JSON and the spreadsheet (the text table has its own layout).
-struct SummaryColumn {
-    enum class Kind {
-        Text,
-        Count,  // a number in JSON and the spreadsheet; summed in the totals row
-        Amount, // a number in the spreadsheet when it is one that fits
-    };
-    const char* key;    // CSV's header and JSON's key
-    const char* header; // the spreadsheet's
-    double width;       // of the spreadsheet's column
-    Kind kind;
-    bool ofReadPeriod; // empty (JSON: null) when the period could not be read
-    std::string (*cell)(const SummaryRow& row);
-    std::string (*total)(const Totals& totals); // nullptr: empty in the totals row
-};
-
-using Kind = SummaryColumn::Kind;
-
-const SummaryColumn kColumns[] = {
-    {"folder", "Папка", 40, Kind::Text, false, [](const SummaryRow& r) { return r.folder; },
-     [](const Totals&) { return std::string("ОБЩО"); }},
-    {"firm", "Фирма", 30, Kind::Text, true, [](const SummaryRow& r) { return r.outcome.firm; }, nullptr},
-    {"vat_number", "ДДС номер", 16, Kind::Text, true, [](const SummaryRow& r) { return r.outcome.vatNumber; }, nullptr},
-    {"period", "Период", 9, Kind::Text, true, [](const SummaryRow& r) { return r.outcome.period; }, nullptr},
-    {"generation", "Генерация", 12, Kind::Text, true, [](const SummaryRow& r) { return r.outcome.generation; },
-     nullptr},
-    {"purchases", "Покупки", 10, Kind::Count, true, [](const SummaryRow& r) { return count(r.outcome.purchases); },
-     [](const Totals& t) { return count(t.purchases); }},
-    {"sales", "Продажби", 10, Kind::Count, true, [](const SummaryRow& r) { return count(r.outcome.sales); },
-     [](const Totals& t) { return count(t.sales); }},
-    {"cell50", "Клетка 50", 16, Kind::Amount, true, [](const SummaryRow& r) { return r.outcome.cell50; }, nullptr},
-    {"cell60", "Клетка 60", 16, Kind::Amount, true, [](const SummaryRow& r) { return r.outcome.cell60; }, nullptr},
-    {"errors", "Грешки", 9, Kind::Count, true, [](const SummaryRow& r) { return count(r.outcome.errors); },
-     [](const Totals& t) { return count(t.errors); }},
-    {"warnings", "Предупреждения", 15, Kind::Count, true, [](const SummaryRow& r) { return count(r.outcome.warnings); },
-     [](const Totals& t) { return count(t.warnings); }},
-    {"failed_rules", "Неспазени правила", 10, Kind::Count, true,
-     [](const SummaryRow& r) { return count(r.outcome.failedRules); },
-     [](const Totals& t) { return count(t.failedRules); }},
-    {"status", "Състояние", 16, Kind::Text, false, [](const SummaryRow& r) { return std::string(statusText(r)); },
-     nullptr},
-    {"reason", "Причина", 50, Kind::Text, false, [](const SummaryRow& r) { return r.reason; },
-     [](const Totals& t) {
-         return count(t.periods) + " периода: OK " + count(t.ok) + ", ПРЕДУПРЕЖДЕНИЯ " + count(t.withWarnings) +
-                ", ГРЕШКИ " + count(t.withErrors) + ", НЕЧЕТИМ " + count(t.unreadable);
-     }},
-};
-
-std::string cellOf(const SummaryColumn& column, const SummaryRow& row) {
-    return !row.readable && column.ofReadPeriod ? std::string() : column.cell(row);
-}
-
-std::string totalOf(const SummaryColumn& column, const Totals& totals) {
-    return column.total != nullptr ? column.total(totals) : std::string();
-}
 
 class CsvSummary final : public SummaryWriter {
 public:
