@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 namespace orva::cli {
 
@@ -128,36 +129,35 @@ std::vector<OptionSpec> buildOptionTable() {
                                o.linesPerPage = static_cast<int>(wholeNumber("--lines-per-page", v, 1, 100000));
                            }));
     table.push_back(option(
-        "--address", K::Text, "TEXT", kExport | kPrint, G::Answers,
-        "the firm's address (default: empty); no line break",
+        "--address", K::Text, "TEXT", kExport | kPrint, G::Own, "the firm's address (default: empty); no line break",
         [](Options& o, const std::string& v, std::size_t) { o.answers.address = oneLineAnswer("--address", v); }));
     table.push_back(option(
-        "--signatory", K::Text, "TEXT", kExport | kPrint, G::Answers,
+        "--signatory", K::Text, "TEXT", kExport | kPrint, G::Own,
         "the signatory (default: the record's, without blanks around); no line break",
         [](Options& o, const std::string& v, std::size_t) { o.answers.signatory = oneLineAnswer("--signatory", v); }));
     table.push_back(option(
-        "--position", K::Text, "TEXT", kExport | kPrint, G::Answers,
+        "--position", K::Text, "TEXT", kExport | kPrint, G::Own,
         "the signatory's position (default: empty); no line break",
         [](Options& o, const std::string& v, std::size_t) { o.answers.position = oneLineAnswer("--position", v); }));
     table.push_back(
-        option("--date", K::Text, "TEXT", kExport | kPrint, G::Answers,
+        option("--date", K::Text, "TEXT", kExport | kPrint, G::Own,
                "the date of the return (default: the last day of the period); no line break",
                [](Options& o, const std::string& v, std::size_t) { o.answers.date = oneLineAnswer("--date", v); }));
     table.push_back(flag(
-        "--represent", kExport | kPrint, G::Answers, "\"представлявам лицето\" ticked (the default)",
+        "--represent", kExport | kPrint, G::Own, "\"представлявам лицето\" ticked (the default)",
         [](Options& o, const std::string&, std::size_t) { o.answers.represent = true; }, "--no-represent"));
     table.push_back(flag(
-        "--no-represent", kExport | kPrint, G::Answers, "... not ticked",
+        "--no-represent", kExport | kPrint, G::Own, "... not ticked",
         [](Options& o, const std::string&, std::size_t) { o.answers.represent = false; }, "--represent"));
     table.push_back(flag(
-        "--art92", kExport | kPrint, G::Answers, "the art. 92 declaration ticked",
+        "--art92", kExport | kPrint, G::Own, "the art. 92 declaration ticked",
         [](Options& o, const std::string&, std::size_t) { o.answers.art92 = true; }, "--no-art92"));
     table.push_back(flag(
-        "--no-art92", kExport | kPrint, G::Answers, "... not ticked (the default)",
+        "--no-art92", kExport | kPrint, G::Own, "... not ticked (the default)",
         [](Options& o, const std::string&, std::size_t) { o.answers.art92 = false; }, "--art92"));
 
     // check takes the corrected cells too, so the return it checks is the one that would be printed.
-    OptionSpec cell = option("--cell", K::Cell, "NN=TEXT", kPeriodCommands, G::Answers,
+    OptionSpec cell = option("--cell", K::Cell, "NN=TEXT", kPeriodCommands, G::Own,
                              "text of cell NN of the return; only 33, 70, 71, 80, 81, 82: at most 15 characters, a "
                              "number with up to two decimals after a point or comma (33: 0 to 1; the others may be "
                              "empty); a new 33 recomputes 40, 50 and 60 (the others come from the record; 50 and 60 "
@@ -425,7 +425,7 @@ Options parseOptions(const std::vector<std::string>& args) {
             value = args[++i];
         }
         if (spec->excludes != nullptr && std::any_of(given.begin(), given.end(), [&](const OptionSpec* other) {
-                return other->name == spec->excludes;
+                return std::string_view(other->name) == spec->excludes;
             }))
             usageError(arg + " and " + spec->excludes + " exclude each other");
         given.push_back(spec);

@@ -94,8 +94,9 @@ enum class ValueKind {
     Queue, // a print queue
 };
 
-// Where an option stands in a command's help.
-enum class OptionGroup { Own, Answers, Reading, Information };
+// Where an option stands in a command's help: under "Options:", under "Reading options:" (and
+// as "[READING OPTIONS]" in the synopsis), or last and not in the synopsis.
+enum class OptionGroup { Own, Reading, Information };
 
 // One option of orva-cli, for the commands that take it. Parsing, each command's --help and its
 // synopsis all come from the table of these (optionTable), so none can fall behind another.
@@ -103,7 +104,7 @@ struct OptionSpec {
     const char* name;      // "--format"
     const char* shortName; // lpr's "-P", or nullptr
     ValueKind kind;
-    const char* valueName;            // "DIR", "N"; for a choice the choices joined by "|"
+    const char* valueName;            // "DIR", "N"; nullptr for a flag or a choice (shown as a|b|c)
     std::vector<const char*> choices; // a choice's words, in the order help and messages give them
     unsigned commands;                // commandBit()s of the commands that take it
     unsigned required;                // ... of those that need it

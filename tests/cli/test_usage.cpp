@@ -72,6 +72,19 @@ const UsageCase kUsageCases[] = {
     {"PDF export beyond a PDF page",
      {"export", "--out", "OUT", "--format", "pdf", "--lines-per-page", "100000", "DATA"},
      "--lines-per-page 100000: a PDF page holds at most"},
+    // Each command takes its own choices, numbers in range and names that are not empty.
+    {"export takes check's format", {"export", "--out", "OUT", "--format", "json", "DATA"}, "--format is text, pdf"},
+    {"check takes export's format", {"check", "--format", "pdf", "DATA"}, "--format is text, csv, json or xlsx"},
+    {"xlsx summary without a file", {"check", "--format", "xlsx", "DATA"}, "check --format xlsx needs --output FILE"},
+    {"details of one period", {"check", "--details", "OUT", "DATA"}, "--details is for several periods"},
+    {"empty output folder", {"export", "--out=", "DATA"}, "--out needs a folder name"},
+    {"empty output file", {"check", "--output", "", "DATA"}, "--output needs a file name"},
+    {"empty queue", {"printers", "-P", ""}, "--printer needs a queue name"},
+    {"no jobs", {"check", "--jobs", "0", "DATA", "DATA"}, "--jobs takes a whole number from 1 to 1024"},
+    {"findings not a number", {"check", "--max-findings", "-1", "DATA"}, "--max-findings takes a whole number"},
+    {"queue for check", {"check", "-Pq", "DATA"}, "check takes no --printer"},
+    {"printers with a folder", {"printers", "DATA"}, "printers takes no data folder"},
+    {"unknown option of printers", {"printers", "--colour"}, "unknown option --colour"},
     {"print beyond a PDF page", {"print", "--document", "sales", "--lines-per-page", "5000", "DATA"}, "a PDF page"},
 };
 
