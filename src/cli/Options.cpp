@@ -333,7 +333,7 @@ std::string commandSynopsis(CommandId command) {
     words.insert(words.end(), optional.begin(), optional.end());
     if (self.folders != Folders::None)
         words.push_back(self.folders == Folders::Many ? "DATAFOLDER..." : "DATAFOLDER");
-    // A word is split only at blanks outside brackets: "[--cell NN=TEXT]..." stays whole.
+    // Each item wraps as one word: no line breaks inside "[--cell NN=TEXT]...".
     return wrapped(first, words, columns(first));
 }
 
