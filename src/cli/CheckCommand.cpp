@@ -3,6 +3,7 @@
 #include "check/CheckReport.h"
 #include "cli/Command.h"
 #include "cli/Documents.h"
+#include "cli/Json.h"
 #include "cli/Output.h"
 #include "cli/Progress.h"
 #include "cli/Spreadsheet.h"
@@ -97,32 +98,14 @@ private:
 
     void write(const Finding& finding) override { put(findingRow(finding)); }
 
-    void field(const std::string& cell) {
-        const std::string text = neutralisedCsvCell(cell);
-        if (text.find_first_of(";\"\r\n") == std::string::npos) {
-            out_ << text;
-            return;
-        }
-        out_ << '"';
-        for (char c : text) {
-            if (c == '"')
-                out_ << '"';
-            out_ << c;
-        }
-        out_ << '"';
-    }
-
     void put(const Row& row, const char* lineText = nullptr) {
-        field(row.file);
-        out_ << ';';
+        out_ << csvCell(row.file) << ';';
         if (lineText)
             out_ << lineText;
         else if (row.line != 0)
             out_ << row.line;
-        for (const std::string* text : {&row.field, &row.severity, &row.rule, &row.value, &row.message}) {
-            out_ << ';';
-            field(*text);
-        }
+        for (const std::string* text : {&row.field, &row.severity, &row.rule, &row.value, &row.message})
+            out_ << ';' << csvCell(*text);
         out_ << "\r\n";
     }
 
@@ -146,26 +129,9 @@ private:
 
     void write(const Finding& finding) override { put(findingRow(finding)); }
 
-    void string(const std::string& text) {
-        out_ << '"';
-        for (unsigned char c : text) {
-            if (c == '"' || c == '\\') {
-                out_ << '\\' << c;
-            } else if (c < 0x20 || c == 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out_ << escaped;
-            } else {
-                out_ << c;
-            }
-        }
-        out_ << '"';
-    }
-
     void put(const Row& row) {
-        out_ << (first_ ? "\n" : ",\n") << "{\"file\":";
+        out_ << (first_ ? "\n" : ",\n") << "{\"file\":" << jsonString(row.file);
         first_ = false;
-        string(row.file);
         out_ << ",\"line\":";
         if (row.line != 0)
             out_ << row.line;
@@ -176,10 +142,8 @@ private:
                                                                      {"rule", &row.rule},
                                                                      {"value", &row.value},
                                                                      {"message", &row.message}};
-        for (const auto& [key, text] : fields) {
-            out_ << ",\"" << key << "\":";
-            string(*text);
-        }
+        for (const auto& [key, text] : fields)
+            out_ << ",\"" << key << "\":" << jsonString(*text);
         out_ << '}';
     }
 
@@ -320,6 +284,18 @@ PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const 
     return outcome;
 }
 
+CheckOptions checkOptions(const Options& options, const std::string& dataFolder, std::ostream* warnings) {
+    CheckOptions check;
+    check.dataFolder = dataFolder;
+    check.read = options.read;
+    check.format = options.checkFormat;
+    check.strict = options.strict;
+    check.maxFindings = options.maxFindings;
+    check.cells = options.answers.cells;
+    check.warnings = warnings;
+    return check;
+}
+
 int runCheck(const CheckOptions& options, std::ostream& out, const CheckProgress& progress) {
     return checkPeriod(options, &out, progress).status;
 }
@@ -328,21 +304,14 @@ namespace {
 
 class CheckCommand final : public Command {
 public:
-    const char* name() const override { return "check"; }
-
-    std::string usage() const override {
-        return "  orva-cli check  [--format text|csv|json|xlsx] [--output FILE] [--strict]\n"
-               "                  [--max-findings N] [--cell NN=TEXT]... [--recursive] [--jobs N]\n"
-               "                  [--details DIR] [READING OPTIONS] DATAFOLDER...\n";
-    }
-
     std::string description() const override {
         return "  check     Check the period before filing: every record of both journals\n"
-               "            against the record rules (one line per finding, file:line, ГРЕШКА\n"
-               "            or ПРЕДУПРЕЖДЕНИЕ, the field, its value and the rule's message), then\n"
-               "            the return against the journals and its own sums (one table row per\n"
-               "            rule: the return's value, the journals' value, the difference and OK,\n"
-               "            НЕСЪОТВЕТСТВИЕ or НЕ Е ПРОВЕРЕНО), then the counts per file and rule.\n"
+               "            against the record rules (one line per finding, file:line,\n"
+               "            ГРЕШКА or ПРЕДУПРЕЖДЕНИЕ, the field, its value and the rule's\n"
+               "            message), then the return against the journals and its own sums\n"
+               "            (one table row per rule: the return's value, the journals' value,\n"
+               "            the difference and OK, НЕСЪОТВЕТСТВИЕ or НЕ Е ПРОВЕРЕНО), then\n"
+               "            the counts per file and rule.\n"
                "            Every file is read to its end, whatever its records hold.\n"
                "            Several DATAFOLDERs, or --recursive: one summary row per period\n"
                "            (folder, firm, VAT number, period, generation, records, cells 50\n"
@@ -350,37 +319,10 @@ public:
                "            ПРЕДУПРЕЖДЕНИЯ, ГРЕШКИ or НЕЧЕТИМ with the reason), then the totals.\n";
     }
 
-    std::string optionHelp() const override {
-        return "  --format text|csv|json\n"
-               "                        check's output: text (the default); csv, one row per\n"
-               "                        finding and per return rule (file;line;field;severity;\n"
-               "                        rule;value;message, CR LF, UTF-8 with a BOM; a cell\n"
-               "                        starting with = + - @ TAB or CR that is not a number\n"
-               "                        gets a leading '); json, the same rows as one array of\n"
-               "                        objects\n"
-               "  --strict              check: a warning fails the check too\n"
-               "  --max-findings N      check: show at most N finding lines in the text output\n"
-               "                        (default 200); the counts and csv/json keep them all\n"
-               "  --format xlsx         check: as a spreadsheet, needs --output: the summary of\n"
-               "                        several periods, or one folder's rows as csv gives them\n"
-               "  --output FILE         check: write the output to FILE (replaced whole; a link\n"
-               "                        there is replaced) instead of standard output; never a\n"
-               "                        data file nor into a data folder\n"
-               "  --details DIR         check over several periods: also each period's full text\n"
-               "                        report, as DIR/<VAT number>-<YYYYMM>.txt\n";
-    }
-
     int run(const Options& options, Streams& streams, const Environment&) const override {
         if (options.manyPeriods())
             return runCheckSummary(options, streams);
-        CheckOptions check;
-        check.dataFolder = *options.dataFolder;
-        check.read = options.read;
-        check.format = options.checkFormat;
-        check.strict = options.strict;
-        check.maxFindings = options.maxFindings;
-        check.cells = options.answers.cells;
-        check.warnings = &streams.err;
+        CheckOptions check = checkOptions(options, *options.dataFolder, &streams.err);
         Progress& progress = streams.progress;
         const CheckProgress shown{[&](const std::string& what) { progress.step(what); }, [&]() { progress.clear(); }};
         if (!options.output)

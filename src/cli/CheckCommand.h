@@ -30,6 +30,10 @@ struct CheckOptions {
     XlsxBook* book = nullptr;         // Xlsx: the workbook the findings go to, as CSV's rows
 };
 
+// The check of the period in `dataFolder` as the command line asks for it, the same for each
+// period of a run: --cell included, its sum warnings on `warnings`.
+CheckOptions checkOptions(const Options& options, const std::string& dataFolder, std::ostream* warnings);
+
 using check::CheckProgress;
 
 // `orva-cli check`: the findings and the return's rule table on `out`, in the chosen format, written as

@@ -2,6 +2,7 @@
 #include "check/CheckReport.h"
 #include "cli/CheckCommand.h"
 #include "cli/Command.h"
+#include "cli/Json.h"
 #include "cli/Output.h"
 #include "cli/PeriodQueue.h"
 #include "cli/Progress.h"
@@ -15,7 +16,7 @@
 
 #include <xlsxwriter.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -33,6 +34,7 @@ struct SummaryRow {
     std::string reason; // why the period could not be read (UTF-8)
     PeriodOutcome outcome;
     std::string detailsFailure; // the details file could not be written
+    std::string warnings;       // of the corrected cells, for standard error in the period's turn
 };
 
 const char* statusText(const SummaryRow& row) {
@@ -77,30 +79,106 @@ std::string right(const std::string& text, std::size_t width) {
     return std::string(used < width ? width - used : 1, ' ') + text;
 }
 
-// Fixed columns, then the folder and the firm (or the reason): each row is written as it is ready.
+std::string count(std::size_t value) {
+    return std::to_string(value);
+}
+
+// A column of the summary: its key in CSV and JSON, its header and width in the spreadsheet and,
+// for the fixed columns of the text table, there.
+struct SummaryColumn {
+    enum class Kind {
+        Text,
+        Count,  // a number in JSON and the spreadsheet; summed in the totals row
+        Amount, // a number in the spreadsheet when it is one that fits
+    };
+    const char* key;        // CSV's header and JSON's key
+    const char* header;     // the spreadsheet's
+    double width;           // of the spreadsheet's column
+    const char* textHeader; // the text table's; nullptr: not one of its fixed columns
+    int textWidth;          // in the text table; negative: right-aligned
+    Kind kind;
+    bool ofReadPeriod; // empty (JSON: null) when the period could not be read
+    std::string (*cell)(const SummaryRow& row);
+    std::string (*total)(const Totals& totals); // nullptr: empty in the totals row
+};
+
+using Kind = SummaryColumn::Kind;
+
+// clang-format off
+const SummaryColumn kColumns[] = {
+    {"folder", "Папка", 40, nullptr, 0, Kind::Text, false,
+     [](const SummaryRow& r) { return r.folder; },
+     [](const Totals&) { return std::string("ОБЩО"); }},
+    {"firm", "Фирма", 30, nullptr, 0, Kind::Text, true,
+     [](const SummaryRow& r) { return r.outcome.firm; }, nullptr},
+    {"vat_number", "ДДС номер", 16, "ДДС НОМЕР", 16, Kind::Text, true,
+     [](const SummaryRow& r) { return r.outcome.vatNumber; }, nullptr},
+    {"period", "Период", 9, "ПЕРИОД", 8, Kind::Text, true,
+     [](const SummaryRow& r) { return r.outcome.period; }, nullptr},
+    {"generation", "Генерация", 12, "ГЕНЕРАЦИЯ", 11, Kind::Text, true,
+     [](const SummaryRow& r) { return r.outcome.generation; }, nullptr},
+    {"purchases", "Покупки", 10, "ПОКУПКИ", -9, Kind::Count, true,
+     [](const SummaryRow& r) { return count(r.outcome.purchases); },
+     [](const Totals& t) { return count(t.purchases); }},
+    {"sales", "Продажби", 10, "ПРОДАЖБИ", -9, Kind::Count, true,
+     [](const SummaryRow& r) { return count(r.outcome.sales); },
+     [](const Totals& t) { return count(t.sales); }},
+    {"cell50", "Клетка 50", 16, "КЛЕТКА 50", -16, Kind::Amount, true,
+     [](const SummaryRow& r) { return r.outcome.cell50; }, nullptr},
+    {"cell60", "Клетка 60", 16, "КЛЕТКА 60", -16, Kind::Amount, true,
+     [](const SummaryRow& r) { return r.outcome.cell60; }, nullptr},
+    {"errors", "Грешки", 9, "ГРЕШКИ", -8, Kind::Count, true,
+     [](const SummaryRow& r) { return count(r.outcome.errors); },
+     [](const Totals& t) { return count(t.errors); }},
+    {"warnings", "Предупреждения", 15, "ПРЕДУПР.", -9, Kind::Count, true,
+     [](const SummaryRow& r) { return count(r.outcome.warnings); },
+     [](const Totals& t) { return count(t.warnings); }},
+    {"failed_rules", "Неспазени правила", 10, "ПРАВИЛА", -8, Kind::Count, true,
+     [](const SummaryRow& r) { return count(r.outcome.failedRules); },
+     [](const Totals& t) { return count(t.failedRules); }},
+    {"status", "Състояние", 16, "СЪСТОЯНИЕ", 15, Kind::Text, false,
+     [](const SummaryRow& r) { return std::string(statusText(r)); }, nullptr},
+    {"reason", "Причина", 50, nullptr, 0, Kind::Text, false,
+     [](const SummaryRow& r) { return r.reason; },
+     [](const Totals& t) {
+         return count(t.periods) + " периода: OK " + count(t.ok) + ", ПРЕДУПРЕЖДЕНИЯ " + count(t.withWarnings) +
+                ", ГРЕШКИ " + count(t.withErrors) + ", НЕЧЕТИМ " + count(t.unreadable);
+     }},
+};
+// clang-format on
+
+// The text table leads with it.
+const SummaryColumn& kStatus = *std::find_if(std::begin(kColumns), std::end(kColumns), [](const SummaryColumn& column) {
+    return std::string_view(column.key) == "status";
+});
+
+std::string cellOf(const SummaryColumn& column, const SummaryRow& row) {
+    return !row.readable && column.ofReadPeriod ? std::string() : column.cell(row);
+}
+
+std::string totalOf(const SummaryColumn& column, const Totals& totals) {
+    return column.total != nullptr ? column.total(totals) : std::string();
+}
+
+// The columns with a text header, at their widths (negative: right-aligned), the status first; then
+// the folder and the firm (or the reason). Each row is written as it is ready.
 class TextSummary final : public SummaryWriter {
 public:
     explicit TextSummary(std::ostream& out) : out_(out) {}
 
     void begin() override {
-        out_ << left("СЪСТОЯНИЕ", 15) << left("ДДС НОМЕР", 16) << left("ПЕРИОД", 8) << left("ГЕНЕРАЦИЯ", 11)
-             << right("ПОКУПКИ", 9) << right("ПРОДАЖБИ", 9) << right("КЛЕТКА 50", 16) << right("КЛЕТКА 60", 16)
-             << right("ГРЕШКИ", 8) << right("ПРЕДУПР.", 9) << right("ПРАВИЛА", 8) << "  ПАПКА, ФИРМА\n";
+        write([](const SummaryColumn& column) { return std::string(column.textHeader); });
+        out_ << "  ПАПКА, ФИРМА\n";
     }
 
     void row(const SummaryRow& row) override {
-        out_ << left(statusText(row), 15);
         if (!row.readable) {
-            out_ << std::string(16 + 8 + 11 + 9 + 9 + 16 + 16 + 8 + 9 + 8, ' ') << "  " << shownText(row.folder) << ": "
-                 << shownText(row.reason) << '\n';
+            write([&](const SummaryColumn& column) { return cellOf(column, row); });
+            out_ << "  " << shownText(row.folder) << ": " << shownText(row.reason) << '\n';
             return;
         }
-        const PeriodOutcome& o = row.outcome;
-        out_ << left(shownText(o.vatNumber), 16) << left(shownText(o.period), 8) << left(o.generation, 11)
-             << right(std::to_string(o.purchases), 9) << right(std::to_string(o.sales), 9)
-             << right(shownText(o.cell50), 16) << right(shownText(o.cell60), 16) << right(std::to_string(o.errors), 8)
-             << right(std::to_string(o.warnings), 9) << right(std::to_string(o.failedRules), 8) << "  "
-             << shownText(row.folder) << "  " << shownText(o.firm) << '\n';
+        write([&](const SummaryColumn& column) { return shownText(column.cell(row)); });
+        out_ << "  " << shownText(row.folder) << "  " << shownText(row.outcome.firm) << '\n';
     }
 
     void end(const Totals& t) override {
@@ -111,87 +189,43 @@ public:
     }
 
 private:
+    template <typename Text> void write(const Text& text) {
+        const auto put = [&](const SummaryColumn& column) {
+            const std::string shown = text(column);
+            out_ << (column.textWidth < 0 ? right(shown, static_cast<std::size_t>(-column.textWidth))
+                                          : left(shown, static_cast<std::size_t>(column.textWidth)));
+        };
+        put(kStatus);
+        for (const SummaryColumn& column : kColumns)
+            if (column.textHeader != nullptr && &column != &kStatus)
+                put(column);
+    }
+
     std::ostream& out_;
 };
-
-const char* const kKeys[] = {"folder", "firm",   "vat_number", "period",   "generation",   "purchases", "sales",
-                             "cell50", "cell60", "errors",     "warnings", "failed_rules", "status",    "reason"};
-
-// The row's cells in kKeys order, as text.
-std::vector<std::string> cells(const SummaryRow& row) {
-    const PeriodOutcome& o = row.outcome;
-    if (!row.readable)
-        return {row.folder, "", "", "", "", "", "", "", "", "", "", "", statusText(row), row.reason};
-    return {row.folder,
-            o.firm,
-            o.vatNumber,
-            o.period,
-            o.generation,
-            std::to_string(o.purchases),
-            std::to_string(o.sales),
-            o.cell50,
-            o.cell60,
-            std::to_string(o.errors),
-            std::to_string(o.warnings),
-            std::to_string(o.failedRules),
-            statusText(row),
-            ""};
-}
-
-std::vector<std::string> totalCells(const Totals& t) {
-    return {"ОБЩО",
-            "",
-            "",
-            "",
-            "",
-            std::to_string(t.purchases),
-            std::to_string(t.sales),
-            "",
-            "",
-            std::to_string(t.errors),
-            std::to_string(t.warnings),
-            std::to_string(t.failedRules),
-            "",
-            std::to_string(t.periods) + " периода: OK " + std::to_string(t.ok) + ", ПРЕДУПРЕЖДЕНИЯ " +
-                std::to_string(t.withWarnings) + ", ГРЕШКИ " + std::to_string(t.withErrors) + ", НЕЧЕТИМ " +
-                std::to_string(t.unreadable)};
-}
 
 class CsvSummary final : public SummaryWriter {
 public:
     explicit CsvSummary(std::ostream& out) : out_(out) {}
     void begin() override {
         out_ << "\xEF\xBB\xBF";
-        put({std::begin(kKeys), std::end(kKeys)});
+        put([](const SummaryColumn& column) { return std::string(column.key); });
     }
-    void row(const SummaryRow& row) override { put(cells(row)); }
-    void end(const Totals& totals) override { put(totalCells(totals)); }
+    void row(const SummaryRow& row) override {
+        put([&](const SummaryColumn& column) { return cellOf(column, row); });
+    }
+    void end(const Totals& totals) override {
+        put([&](const SummaryColumn& column) { return totalOf(column, totals); });
+    }
 
 private:
-    void put(const std::vector<std::string>& row) {
-        for (std::size_t i = 0; i < row.size(); ++i)
-            out_ << (i == 0 ? "" : ";") << csvCell(row[i]);
+    template <typename Cell> void put(const Cell& cell) {
+        for (const SummaryColumn& column : kColumns)
+            out_ << (&column == kColumns ? "" : ";") << csvCell(cell(column));
         out_ << "\r\n";
     }
     std::ostream& out_;
 };
-
-std::string jsonString(const std::string& text) {
-    std::string result = "\"";
-    for (const unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            result += '\\';
-            result += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            result += escaped;
-        } else {
-            result += static_cast<char>(c);
-        }
-    }
-    return result + '"';
-}
 
 // {"periods": [one object per period, keyed as the CSV columns; counts as numbers, null when the
 // period could not be read], "totals": {...}}.
@@ -200,18 +234,16 @@ public:
     explicit JsonSummary(std::ostream& out) : out_(out) {}
     void begin() override { out_ << "{\"periods\":["; }
     void row(const SummaryRow& row) override {
-        const std::vector<std::string> texts = cells(row);
         out_ << (first_ ? "\n{" : ",\n{");
         first_ = false;
-        for (std::size_t i = 0; i < texts.size(); ++i) {
-            out_ << (i == 0 ? "" : ",") << '"' << kKeys[i] << "\":";
-            const bool number = (i >= 5 && i <= 6) || (i >= 9 && i <= 11);
-            if (number)
-                out_ << (row.readable ? texts[i] : "null");
-            else if (!row.readable && i >= 1 && i <= 8)
+        for (const SummaryColumn& column : kColumns) {
+            out_ << (&column == kColumns ? "" : ",") << '"' << column.key << "\":";
+            if (!row.readable && column.ofReadPeriod)
                 out_ << "null";
+            else if (column.kind == Kind::Count)
+                out_ << column.cell(row);
             else
-                out_ << jsonString(texts[i]);
+                out_ << jsonString(column.cell(row));
         }
         out_ << '}';
     }
@@ -228,65 +260,58 @@ private:
     bool first_ = true;
 };
 
-const char* const kHeaders[] = {"Папка",     "Фирма",     "ДДС номер", "Период", "Генерация",      "Покупки",
-                                "Продажби",  "Клетка 50", "Клетка 60", "Грешки", "Предупреждения", "Неспазени правила",
-                                "Състояние", "Причина"};
-
 class XlsxSummary final : public SummaryWriter {
 public:
     explicit XlsxSummary(const std::string& path) : book_(openOutputBook(path)) {
         sheet_ = book_->addSheet("Периоди");
-        const double widths[] = {40, 30, 16, 9, 12, 10, 10, 16, 16, 9, 15, 10, 16, 50};
-        for (std::size_t i = 0; i < std::size(kHeaders); ++i) {
-            worksheet_set_column(sheet_, static_cast<lxw_col_t>(i), static_cast<lxw_col_t>(i), widths[i], nullptr);
-            checkXlsx(worksheet_write_string(sheet_, 0, static_cast<lxw_col_t>(i), kHeaders[i], book_->header()), path);
+        for (std::size_t i = 0; i < std::size(kColumns); ++i) {
+            const auto at = static_cast<lxw_col_t>(i);
+            worksheet_set_column(sheet_, at, at, kColumns[i].width, nullptr);
+            checkXlsx(worksheet_write_string(sheet_, 0, at, kColumns[i].header, book_->header()), path);
         }
         worksheet_freeze_panes(sheet_, 1, 0);
     }
 
     void row(const SummaryRow& row) override {
         const auto at = static_cast<lxw_row_t>(++rows_);
-        const std::vector<std::string> texts = cells(row);
-        for (std::size_t i = 0; i < texts.size(); ++i) {
-            const auto column = static_cast<lxw_col_t>(i);
-            const bool count = (i >= 5 && i <= 6) || (i >= 9 && i <= 11);
-            const bool cell = i == 7 || i == 8;
-            if (texts[i].empty())
+        for (std::size_t i = 0; i < std::size(kColumns); ++i) {
+            const SummaryColumn& column = kColumns[i];
+            const auto to = static_cast<lxw_col_t>(i);
+            const std::string text = cellOf(column, row);
+            if (text.empty())
                 continue;
-            if (count && row.readable) {
-                checkXlsx(worksheet_write_number(sheet_, at, column, std::stod(texts[i]), nullptr), book_->path());
+            if (column.kind == Kind::Count && row.readable) {
+                checkXlsx(worksheet_write_number(sheet_, at, to, std::stod(text), nullptr), book_->path());
                 continue;
             }
-            if (cell) {
-                const auto value = ExactDecimal::parse(texts[i]);
+            if (column.kind == Kind::Amount) {
+                const auto value = ExactDecimal::parse(text);
                 if (const auto number = value ? spreadsheetNumber(*value) : std::nullopt) {
-                    checkXlsx(worksheet_write_number(sheet_, at, column, *number, book_->money()), book_->path());
+                    checkXlsx(worksheet_write_number(sheet_, at, to, *number, book_->money()), book_->path());
                     continue;
                 }
             }
-            checkXlsx(worksheet_write_string(sheet_, at, column, texts[i].c_str(), nullptr), book_->path());
+            checkXlsx(worksheet_write_string(sheet_, at, to, text.c_str(), nullptr), book_->path());
         }
     }
 
     void end(const Totals& t) override {
-        worksheet_autofilter(sheet_, 0, 0, static_cast<lxw_row_t>(rows_), std::size(kHeaders) - 1);
+        worksheet_autofilter(sheet_, 0, 0, static_cast<lxw_row_t>(rows_), std::size(kColumns) - 1);
         const auto at = static_cast<lxw_row_t>(rows_ + 1);
-        const std::vector<std::string> texts = totalCells(t);
-        for (std::size_t i = 0; i < texts.size(); ++i) {
-            const bool count = (i >= 5 && i <= 6) || (i >= 9 && i <= 11);
-            if (texts[i].empty())
+        for (std::size_t i = 0; i < std::size(kColumns); ++i) {
+            const SummaryColumn& column = kColumns[i];
+            const auto to = static_cast<lxw_col_t>(i);
+            const std::string text = totalOf(column, t);
+            if (text.empty())
                 continue;
-            if (count) {
+            if (column.kind == Kind::Count) {
                 const std::string letters = columnLetters(i);
                 const std::string formula =
                     rows_ == 0 ? "=0" : "=SUM(" + letters + "2:" + letters + std::to_string(rows_ + 1) + ")";
-                checkXlsx(worksheet_write_formula_num(sheet_, at, static_cast<lxw_col_t>(i), formula.c_str(),
-                                                      book_->bold(), std::stod(texts[i])),
+                checkXlsx(worksheet_write_formula_num(sheet_, at, to, formula.c_str(), book_->bold(), std::stod(text)),
                           book_->path());
             } else {
-                checkXlsx(
-                    worksheet_write_string(sheet_, at, static_cast<lxw_col_t>(i), texts[i].c_str(), book_->bold()),
-                    book_->path());
+                checkXlsx(worksheet_write_string(sheet_, at, to, text.c_str(), book_->bold()), book_->path());
             }
         }
         publishOutput([&] { book_->publish(); });
@@ -301,12 +326,9 @@ private:
 SummaryRow checkOne(const std::string& folder, const Options& options, const std::string& detailsPath) {
     SummaryRow row;
     row.folder = folder;
-    CheckOptions check;
-    check.dataFolder = folder;
-    check.read = options.read;
-    check.format = CheckFormat::Text;
-    check.strict = options.strict;
-    check.maxFindings = options.maxFindings;
+    std::ostringstream warnings;
+    CheckOptions check = checkOptions(options, folder, &warnings);
+    check.format = CheckFormat::Text; // the details are text reports, whatever the summary's format
     std::ostringstream report;
     try {
         row.outcome = checkPeriod(check, detailsPath.empty() ? nullptr : &report, {});
@@ -315,6 +337,7 @@ SummaryRow checkOne(const std::string& folder, const Options& options, const std
         row.reason = failure.what();
         report << "orva-cli: " << failure.what() << '\n';
     }
+    row.warnings = warnings.str();
     if (!detailsPath.empty()) {
         try {
             // A link planted among the reports is replaced, never written through.
@@ -384,6 +407,7 @@ int runCheckSummary(const Options& options, Streams& streams) {
         [&](std::size_t index) { return checkOne(folders[index], options, detailsPaths[index]); },
         [&](std::size_t, SummaryRow& row) {
             streams.progress.clear();
+            streams.err << row.warnings;
             writer->row(row);
             totals.add(row);
             unreadable = unreadable || !row.readable;

@@ -16,9 +16,6 @@ namespace {
 
 const char* const kVersion = ORVA_VERSION;
 
-// The commands in the order of the synopsis and of "Commands:".
-const Command* const kCommands[] = {&exportCommand(), &printCommand(), &checkCommand(), &printersCommand()};
-
 const Command& commandFor(CommandId id) {
     switch (id) {
     case CommandId::Export:
@@ -44,49 +41,7 @@ are detected from the files; check names what it detected on its first line.
 Commands:
 )";
 
-// The options more than one command takes, after the commands' own.
-const char* const kSharedOptions = R"(  -P QUEUE, --printer QUEUE
-                        print on QUEUE, as lpr does (print; printers marks it)
-  --lines-per-page N    lines on a page; by default as many 8-point lines as fit
-                        on the default printer's page, or on an A4 page at
-                        1200 dpi when there is no printer. PDF pages hold N lines;
-                        print puts one page of N lines on each sheet, and N may
-                        not exceed what the printer's page holds; for PDF export
-                        and print, nor what a PDF page (14,400 pt) holds
-  --address TEXT        the firm's address (default: empty)
-  --signatory TEXT      the signatory (default: the record's, without blanks around)
-  --position TEXT       the signatory's position (default: empty)
-  --date TEXT           the date of the return (default: the last day of the period)
-                        (these four texts may hold no line break)
-  --represent           "представлявам лицето" ticked (the default)
-  --no-represent        ... not ticked
-  --art92               the art. 92 declaration ticked
-  --no-art92            ... not ticked (the default)
-  --cell NN=TEXT        text of cell NN of the return; only 33, 70, 71, 80, 81, 82
-                        (also for check): at most 15 characters, a number with up
-                        to two decimals after a point or comma (33: 0 to 1; the
-                        others may be empty); a new 33 recomputes 40, 50 and 60
-                        (the others come from the record; 50 and 60 are derived)
-  --force               export, print: go on when a journal is not the period's
-                        (records of another firm or period, records cut short, a
-                        short line or a NUL byte with lines after it, a cut last
-                        record); the cases are still named
-Reading options (export, print, check):
-  --encoding auto|mik|windows-1251
-                        code page of all three files (default: auto, per file)
-  --return-layout auto|classic|current
-                        order of cells 13, 23, 14, 24 in the return record:
-                        classic 13, 23, 14, 24; current 23, 13, 24, 14 (today's
-                        files); auto detects it from the files (the default);
-                        it decides nothing else
-  --captions auto|classic|today
-                        wording of the return form and the journal headers, and
-                        column 8а (the code of today's records): auto follows the
-                        files' generation (the default)
-  --help                this text
-  --version             the program's version
-Option texts are UTF-8; a character that Windows-1251 lacks becomes "?".
-
+const char* const kExitStatus = R"(
 Exit status:
   0  success (check: no error; warnings allowed unless --strict)
   1  usage error, or the output (standard output too) could not be written,
@@ -107,17 +62,20 @@ Over several periods the first that applies of 1, 2, 5, 3, else 0.
 
 std::string helpText() {
     std::string text = "Usage:\n";
-    for (const Command* command : kCommands)
-        text += command->usage();
-    text += "  orva-cli --help | --version\n";
+    for (const CommandSpec& command : commandTable())
+        text += commandSynopsis(command.id);
+    text += "  orva-cli COMMAND --help\n"
+            "  orva-cli --help | --version\n";
     text += kAbout;
-    for (const Command* command : kCommands)
-        text += command->description();
-    text += "\nOptions:\n";
-    // Each command's own options: export's and check's (both take --format), then print's.
-    for (const Command* command : {&exportCommand(), &checkCommand(), &printCommand(), &printersCommand()})
-        text += command->optionHelp();
-    return text + kSharedOptions;
+    for (const CommandSpec& command : commandTable())
+        text += commandFor(command.id).description();
+    text += "\nThe options of a command: orva-cli COMMAND --help.\n";
+    return text + kExitStatus;
+}
+
+std::string helpText(CommandId command) {
+    return "Usage:\n" + commandSynopsis(command) + "\n" + commandFor(command).description() + "\n" +
+           optionHelp(command) + kExitStatus;
 }
 
 namespace {
@@ -126,7 +84,12 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
                const Environment& environment) {
     if (std::find(args.begin(), args.end(), "--help") != args.end() ||
         (!args.empty() && (args[0] == "-h" || args[0] == "help"))) {
-        out << helpText();
+        // "orva-cli check --help" and "orva-cli help check": that command's own help.
+        const std::string* named = args.empty() ? nullptr : args[0] == "help" && args.size() > 1 ? &args[1] : &args[0];
+        const auto command = std::find_if(commandTable().begin(), commandTable().end(), [&](const CommandSpec& spec) {
+            return named != nullptr && *named == spec.name;
+        });
+        out << (command != commandTable().end() ? helpText(command->id) : helpText());
         return kSuccess;
     }
     if (!args.empty() && args[0] == "--version") {

@@ -13,7 +13,9 @@ namespace orva::cli {
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const Environment& environment = Environment::system());
 
-// The usage text of --help.
+// The usage text of --help: the synopsis and paragraph of every command.
 std::string helpText();
+// The usage text of COMMAND --help: its synopsis, its paragraph and its options.
+std::string helpText(CommandId command);
 
 } // namespace orva::cli

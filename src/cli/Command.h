@@ -1,6 +1,6 @@
 #pragma once
 
-// One orva-cli command: its name, its part of --help, and what it does. Each command is a file of
+// One orva-cli command: its paragraph of --help, and what it does. Each command is a file of
 // its own (ExportCommand.cpp, PrintCommand.cpp, CheckCommand.cpp, PrintersCommand.cpp); runCli
 // (Cli.cpp) only picks one. No Qt header here: check needs none.
 
@@ -58,12 +58,9 @@ class Command {
 public:
     virtual ~Command() = default;
 
-    virtual const char* name() const = 0;
-    // Its lines of --help: the synopsis under "Usage:", the paragraph under "Commands:", and the
-    // options only it takes under "Options:" (the shared ones are Cli.cpp's).
-    virtual std::string usage() const = 0;
+    // Its paragraph of --help, under "Commands:"; its synopsis and options come from the option
+    // table (Options.h).
     virtual std::string description() const = 0;
-    virtual std::string optionHelp() const { return {}; }
 
     // Runs the command; returns the exit status (Status).
     virtual int run(const Options& options, Streams& streams, const Environment& environment) const = 0;

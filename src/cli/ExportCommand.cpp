@@ -358,16 +358,6 @@ int exportPeriods(const Options& options, const ExportSetup& setup, Streams& str
 
 class ExportCommand final : public Command {
 public:
-    const char* name() const override { return "export"; }
-
-    std::string usage() const override {
-        return "  orva-cli export --out DIR [--format text|pdf|xlsx|csv] [--lines-per-page N]\n"
-               "                  [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]\n"
-               "                  [--represent | --no-represent] [--art92 | --no-art92]\n"
-               "                  [--cell NN=TEXT]... [--force] [--recursive] [--jobs N]\n"
-               "                  [READING OPTIONS] DATAFOLDER...\n";
-    }
-
     std::string description() const override {
         return "  export    Write DIR/label, DIR/purchases, DIR/sales and DIR/return, as .txt\n"
                "            (Windows-1251, CR LF after every line) or as .pdf (what the printer\n"
@@ -378,22 +368,6 @@ public:
                "            label and return stay text. Several DATAFOLDERs, or --recursive,\n"
                "            export each period into DIR/<VAT number>-<YYYYMM>/ (-2, -3 ... when\n"
                "            a name is taken in the run), in path order.\n";
-    }
-
-    std::string optionHelp() const override {
-        return "  --out DIR             folder for the exported files (export)\n"
-               "  --format text|pdf|xlsx|csv\n"
-               "                        kind of the exported files; text when not given (export).\n"
-               "                        xlsx: amounts as numbers (text when more than 15\n"
-               "                        significant digits or not a number), sequence numbers\n"
-               "                        as numbers, codes (VAT numbers, period, branch, document\n"
-               "                        type and number) as text as written, dates as dates,\n"
-               "                        SUM totals, a sheet per 1,048,575 records; csv: the same\n"
-               "                        cells as they stand, UTF-8 with a BOM, ';', CR LF\n"
-               "  --recursive           check, export: every folder under DATAFOLDER... that holds\n"
-               "                        deklar.txt (any letter case), in path order\n"
-               "  --jobs N              check, export: periods worked on at once (default: the\n"
-               "                        number of processors); the output is the same for any N\n";
     }
 
     int run(const Options& options, Streams& streams, const Environment& environment) const override;

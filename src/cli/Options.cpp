@@ -1,25 +1,32 @@
 #include "cli/Options.h"
 
+#include "cli/Documents.h"
 #include "declaration/ReturnCells.h"
 #include "period/Answers.h"
 #include "text/Encoding.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 namespace orva::cli {
 
 namespace {
 
-constexpr int kMaxLinesPerPage = 100000;
+constexpr unsigned kExport = commandBit(CommandId::Export);
+constexpr unsigned kPrint = commandBit(CommandId::Print);
+constexpr unsigned kCheck = commandBit(CommandId::Check);
+constexpr unsigned kPrinters = commandBit(CommandId::Printers);
+constexpr unsigned kPeriodCommands = kExport | kPrint | kCheck;
 
-int parseLinesPerPage(const std::string& text) {
-    const bool digits = !text.empty() && text.size() <= 6 &&
+// A whole number from `least` to `most`, at most as many digits as `most` has.
+std::size_t wholeNumber(const char* option, const std::string& text, std::size_t least, std::size_t most) {
+    const bool digits = !text.empty() && text.size() <= std::to_string(most).size() &&
                         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    const int value = digits ? std::atoi(text.c_str()) : 0;
-    if (value < 1 || value > kMaxLinesPerPage)
-        usageError("--lines-per-page takes a whole number from 1 to " + std::to_string(kMaxLinesPerPage) + ", not \"" +
-                   text + "\"");
+    const std::size_t value = digits ? std::strtoull(text.c_str(), nullptr, 10) : 0;
+    if (!digits || value < least || value > most)
+        usageError(std::string(option) + " takes a whole number from " + std::to_string(least) + " to " +
+                   std::to_string(most) + ", not \"" + text + "\"");
     return value;
 }
 
@@ -41,13 +48,324 @@ void parseCell(const std::string& text, AnswerOptions& answers) {
 }
 
 // The dialog's one-line answers: a line break would break the return form's lines.
-std::string oneLineAnswer(const std::string& option, const std::string& text) {
+std::string oneLineAnswer(const char* option, const std::string& text) {
     if (text.find_first_of("\r\n") != std::string::npos)
-        usageError(option + " may not hold a line break");
+        usageError(std::string(option) + " may not hold a line break");
     return utf8ToWin1251(text);
 }
 
+using Apply = void (*)(Options&, const std::string&, std::size_t);
+
+OptionSpec option(const char* name, ValueKind kind, const char* valueName, unsigned commands, OptionGroup group,
+                  const char* help, Apply apply) {
+    return {name, nullptr, kind, valueName, {}, commands, 0, group, help, nullptr, false, apply};
+}
+
+OptionSpec choice(const char* name, std::vector<const char*> choices, unsigned commands, OptionGroup group,
+                  const char* help, Apply apply) {
+    return {name,  nullptr, ValueKind::Choice, nullptr, std::move(choices), commands, 0, group, help, nullptr,
+            false, apply};
+}
+
+OptionSpec flag(const char* name, unsigned commands, OptionGroup group, const char* help, Apply apply,
+                const char* excludes = nullptr) {
+    return {name, nullptr, ValueKind::None, nullptr, {}, commands, 0, group, help, excludes, false, apply};
+}
+
+std::vector<OptionSpec> buildOptionTable() {
+    using G = OptionGroup;
+    using K = ValueKind;
+    std::vector<OptionSpec> table;
+    OptionSpec out = option("--out", K::Folder, "DIR", kExport, G::Own, "folder for the exported files",
+                            [](Options& o, const std::string& v, std::size_t) { o.out = v; });
+    out.required = kExport;
+    table.push_back(out);
+
+    // The documents of a period, as the table of documents lists them.
+    std::vector<const char*> documents;
+    for (const DocumentType* type : documentTypes())
+        documents.push_back(type->name);
+    OptionSpec document = choice("--document", std::move(documents), kPrint, G::Own, "the document to print",
+                                 [](Options& o, const std::string& v, std::size_t) { o.document = v; });
+    document.required = kPrint;
+    table.push_back(document);
+
+    table.push_back(choice(
+        "--format", {"text", "pdf", "xlsx", "csv"}, kExport, G::Own,
+        "kind of the exported files; text when not given. xlsx: amounts as numbers (text when "
+        "more than 15 significant digits or not a number), sequence numbers as numbers, codes (VAT "
+        "numbers, period, branch, document type and number) as text as written, dates as dates, "
+        "SUM totals, a sheet per 1,048,575 records; csv: the same cells as they stand, UTF-8 with a BOM, ';', CR LF",
+        [](Options& o, const std::string& v, std::size_t) { o.format = v; }));
+    table.push_back(choice("--format", {"text", "csv", "json", "xlsx"}, kCheck, G::Own,
+                           "the output: text (the default); csv, one row per finding and per return rule "
+                           "(file;line;field;severity;rule;value;message, CR LF, UTF-8 with a BOM; a cell starting "
+                           "with = + - @ TAB or CR that is not a number gets a leading '); json, the same rows as one "
+                           "array of objects; xlsx, the summary of the periods as a spreadsheet (needs --output)",
+                           [](Options& o, const std::string&, std::size_t index) {
+                               static const CheckFormat kFormats[] = {CheckFormat::Text, CheckFormat::Csv,
+                                                                      CheckFormat::Json, CheckFormat::Xlsx};
+                               o.checkFormat = kFormats[index];
+                           }));
+    table.push_back(option("--output", K::File, "FILE", kCheck, G::Own,
+                           "write the output to FILE (replaced whole; a link there is replaced) instead of standard "
+                           "output; never a data file nor into a data folder",
+                           [](Options& o, const std::string& v, std::size_t) { o.output = v; }));
+    table.push_back(flag("--strict", kCheck, G::Own, "a warning fails the check too",
+                         [](Options& o, const std::string&, std::size_t) { o.strict = true; }));
+    table.push_back(option("--max-findings", K::Number, "N", kCheck, G::Own,
+                           "show at most N finding lines in the text output (default 200); the counts and csv/json "
+                           "keep them all",
+                           [](Options& o, const std::string& v, std::size_t) {
+                               o.maxFindings = wholeNumber("--max-findings", v, 0, 999999999);
+                           }));
+
+    OptionSpec printer = option("--printer", K::Queue, "QUEUE", kPrint | kPrinters, G::Own,
+                                "the print queue, as lpr's -P: print prints on it, printers marks it",
+                                [](Options& o, const std::string& v, std::size_t) { o.printer = v; });
+    printer.shortName = "-P";
+    table.push_back(printer);
+
+    table.push_back(option("--lines-per-page", K::Number, "N", kExport | kPrint, G::Own,
+                           "lines on a page; by default as many 8-point lines as fit on the default printer's page, "
+                           "or on an A4 page at 1200 dpi when there is no printer. PDF pages hold N lines; print puts "
+                           "one page of N lines on each sheet, and N may not exceed what the printer's page holds; "
+                           "for PDF export and print, nor what a PDF page (14,400 pt) holds",
+                           [](Options& o, const std::string& v, std::size_t) {
+                               o.linesPerPage = static_cast<int>(wholeNumber("--lines-per-page", v, 1, 100000));
+                           }));
+    table.push_back(option(
+        "--address", K::Text, "TEXT", kExport | kPrint, G::Own, "the firm's address (default: empty); no line break",
+        [](Options& o, const std::string& v, std::size_t) { o.answers.address = oneLineAnswer("--address", v); }));
+    table.push_back(option(
+        "--signatory", K::Text, "TEXT", kExport | kPrint, G::Own,
+        "the signatory (default: the record's, without blanks around); no line break",
+        [](Options& o, const std::string& v, std::size_t) { o.answers.signatory = oneLineAnswer("--signatory", v); }));
+    table.push_back(option(
+        "--position", K::Text, "TEXT", kExport | kPrint, G::Own,
+        "the signatory's position (default: empty); no line break",
+        [](Options& o, const std::string& v, std::size_t) { o.answers.position = oneLineAnswer("--position", v); }));
+    table.push_back(
+        option("--date", K::Text, "TEXT", kExport | kPrint, G::Own,
+               "the date of the return (default: the last day of the period); no line break",
+               [](Options& o, const std::string& v, std::size_t) { o.answers.date = oneLineAnswer("--date", v); }));
+    table.push_back(flag(
+        "--represent", kExport | kPrint, G::Own, "\"представлявам лицето\" ticked (the default)",
+        [](Options& o, const std::string&, std::size_t) { o.answers.represent = true; }, "--no-represent"));
+    table.push_back(flag(
+        "--no-represent", kExport | kPrint, G::Own, "... not ticked",
+        [](Options& o, const std::string&, std::size_t) { o.answers.represent = false; }, "--represent"));
+    table.push_back(flag(
+        "--art92", kExport | kPrint, G::Own, "the art. 92 declaration ticked",
+        [](Options& o, const std::string&, std::size_t) { o.answers.art92 = true; }, "--no-art92"));
+    table.push_back(flag(
+        "--no-art92", kExport | kPrint, G::Own, "... not ticked (the default)",
+        [](Options& o, const std::string&, std::size_t) { o.answers.art92 = false; }, "--art92"));
+
+    // check takes the corrected cells too, so the return it checks is the one that would be printed.
+    OptionSpec cell = option("--cell", K::Cell, "NN=TEXT", kPeriodCommands, G::Own,
+                             "text of cell NN of the return; only 33, 70, 71, 80, 81, 82: at most 15 characters, a "
+                             "number with up to two decimals after a point or comma (33: 0 to 1; the others may be "
+                             "empty); a new 33 recomputes 40, 50 and 60 (the others come from the record; 50 and 60 "
+                             "are derived)",
+                             [](Options& o, const std::string& v, std::size_t) { parseCell(v, o.answers); });
+    cell.repeatable = true;
+    table.push_back(cell);
+
+    table.push_back(flag("--force", kExport | kPrint, G::Own,
+                         "go on when a journal is not the period's (records of another firm or period, records cut "
+                         "short, a short line or a NUL byte with lines after it, a cut last record); the cases are "
+                         "still named",
+                         [](Options& o, const std::string&, std::size_t) { o.force = true; }));
+    table.push_back(flag("--recursive", kExport | kCheck, G::Own,
+                         "every folder under DATAFOLDER... that holds deklar.txt (any letter case), in path order",
+                         [](Options& o, const std::string&, std::size_t) { o.recursive = true; }));
+    table.push_back(
+        option("--jobs", K::Number, "N", kExport | kCheck, G::Own,
+               "periods worked on at once (default: the number of processors); the output is the same "
+               "for any N",
+               [](Options& o, const std::string& v, std::size_t) { o.jobs = wholeNumber("--jobs", v, 1, 1024); }));
+    table.push_back(option("--details", K::Folder, "DIR", kCheck, G::Own,
+                           "over several periods: also each period's full text report, as "
+                           "DIR/<VAT number>-<YYYYMM>.txt",
+                           [](Options& o, const std::string& v, std::size_t) { o.details = v; }));
+
+    table.push_back(
+        choice("--encoding", {"auto", "mik", "windows-1251"}, kPeriodCommands, G::Reading,
+               "code page of all three files (default: auto, per file)",
+               [](Options& o, const std::string&, std::size_t index) {
+                   static const std::optional<CodePage> kPages[] = {std::nullopt, CodePage::Mik, CodePage::Windows1251};
+                   o.read.codePage = kPages[index];
+               }));
+    table.push_back(choice("--return-layout", {"auto", "classic", "current"}, kPeriodCommands, G::Reading,
+                           "order of cells 13, 23, 14, 24 in the return record: classic 13, 23, 14, 24; current 23, "
+                           "13, 24, 14 (today's files); auto detects it from the files (the default); it decides "
+                           "nothing else",
+                           [](Options& o, const std::string&, std::size_t index) {
+                               static const std::optional<ReturnLayout> kLayouts[] = {
+                                   std::nullopt, ReturnLayout::Classic, ReturnLayout::Current};
+                               o.read.returnLayout = kLayouts[index];
+                           }));
+    table.push_back(
+        choice("--captions", {"auto", "classic", "today"}, kPeriodCommands, G::Reading,
+               "wording of the return form and the journal headers, and column 8а (the code of today's "
+               "records): auto follows the files' generation (the default)",
+               [](Options& o, const std::string&, std::size_t index) {
+                   static const std::optional<Wording> kWordings[] = {std::nullopt, Wording::Classic, Wording::Today};
+                   o.read.wording = kWordings[index];
+               }));
+    // runCli answers --help wherever it stands; the row is for the help and the completion.
+    table.push_back(flag("--help", kPeriodCommands | kPrinters, G::Information, "this text",
+                         [](Options&, const std::string&, std::size_t) {}));
+    return table;
+}
+
+// What follows the option's name in the synopsis and the help.
+std::string valueText(const OptionSpec& spec) {
+    if (spec.kind != ValueKind::Choice)
+        return spec.valueName != nullptr ? spec.valueName : "";
+    std::string text;
+    for (const char* word : spec.choices)
+        text += (text.empty() ? "" : "|") + std::string(word);
+    return text;
+}
+
+// "a, b or c"
+std::string choiceList(const OptionSpec& spec) {
+    std::string text;
+    for (std::size_t i = 0; i < spec.choices.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == spec.choices.size() ? " or " : ", ") + std::string(spec.choices[i]);
+    return text;
+}
+
+std::string withValue(const char* name, const OptionSpec& spec) {
+    const std::string value = valueText(spec);
+    return value.empty() ? std::string(name) : std::string(name) + " " + value;
+}
+
+// Columns on a terminal: UTF-8 continuation bytes take none.
+std::size_t columns(const std::string& text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+constexpr std::size_t kWidth = 80;
+constexpr std::size_t kHelpColumn = 24;
+
+// `words` after `first`, as many on a line as fit in kWidth, further lines indented by `indent`.
+std::string wrapped(const std::string& first, const std::vector<std::string>& words, std::size_t indent) {
+    std::string text = first;
+    std::size_t used = columns(first);
+    for (const std::string& word : words) {
+        const std::size_t width = columns(word);
+        if (used > indent && used + 1 + width > kWidth) {
+            text += "\n" + std::string(indent, ' ');
+            used = indent;
+        } else if (used > 0 && text.back() != ' ') {
+            text += ' ';
+            ++used;
+        }
+        text += word;
+        used += width;
+    }
+    return text + "\n";
+}
+
+std::vector<std::string> wordsOf(const std::string& text) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        if (end > at)
+            words.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
+}
+
+const CommandSpec& commandSpec(CommandId command) {
+    for (const CommandSpec& spec : commandTable())
+        if (spec.id == command)
+            return spec;
+    return commandTable().front();
+}
+
 } // namespace
+
+const std::vector<CommandSpec>& commandTable() {
+    static const std::vector<CommandSpec> table = {{CommandId::Export, "export", Folders::Many},
+                                                   {CommandId::Print, "print", Folders::One},
+                                                   {CommandId::Check, "check", Folders::Many},
+                                                   {CommandId::Printers, "printers", Folders::None}};
+    return table;
+}
+
+const std::vector<OptionSpec>& optionTable() {
+    static const std::vector<OptionSpec> table = buildOptionTable();
+    return table;
+}
+
+const OptionSpec* findOption(const std::string& name, CommandId command) {
+    for (const OptionSpec& spec : optionTable())
+        if ((name == spec.name || (spec.shortName != nullptr && name == spec.shortName)) && spec.takenBy(command))
+            return &spec;
+    return nullptr;
+}
+
+std::string commandSynopsis(CommandId command) {
+    const CommandSpec& self = commandSpec(command);
+    std::string first = "  orva-cli " + std::string(self.name) + " ";
+    if (columns(first) < 18)
+        first += std::string(18 - columns(first), ' ');
+    std::vector<std::string> words;
+    std::vector<std::string> optional;
+    bool reading = false;
+    for (const OptionSpec& spec : optionTable()) {
+        if (!spec.takenBy(command) || spec.group == OptionGroup::Information)
+            continue;
+        const std::string shown = withValue(spec.shortName != nullptr ? spec.shortName : spec.name, spec);
+        if ((spec.required & commandBit(command)) != 0) {
+            words.push_back(shown);
+        } else if (spec.group == OptionGroup::Reading) {
+            if (!reading)
+                optional.push_back("[READING OPTIONS]");
+            reading = true;
+        } else if (spec.excludes != nullptr && !optional.empty() &&
+                   optional.back() == "[" + std::string(spec.excludes) + "]") {
+            optional.back() = "[" + std::string(spec.excludes) + " | " + shown + "]";
+        } else {
+            optional.push_back("[" + shown + "]" + (spec.repeatable ? "..." : ""));
+        }
+    }
+    words.insert(words.end(), optional.begin(), optional.end());
+    if (self.folders != Folders::None)
+        words.push_back(self.folders == Folders::Many ? "DATAFOLDER..." : "DATAFOLDER");
+    // Each item wraps as one word: no line breaks inside "[--cell NN=TEXT]...".
+    return wrapped(first, words, columns(first));
+}
+
+std::string optionHelp(CommandId command) {
+    std::string text;
+    OptionGroup section = OptionGroup::Own;
+    text += "Options:\n";
+    for (const OptionSpec& spec : optionTable()) {
+        if (!spec.takenBy(command))
+            continue;
+        if (spec.group == OptionGroup::Reading && section != OptionGroup::Reading)
+            text += "Reading options:\n";
+        section = spec.group;
+        std::string label = "  " + withValue(spec.name, spec);
+        if (spec.shortName != nullptr)
+            label = "  " + withValue(spec.shortName, spec) + "," + label.substr(1);
+        if (columns(label) + 2 <= kHelpColumn)
+            text += wrapped(label + std::string(kHelpColumn - columns(label), ' '), wordsOf(spec.help), kHelpColumn);
+        else
+            text += label + "\n" + wrapped(std::string(kHelpColumn, ' '), wordsOf(spec.help), kHelpColumn);
+    }
+    if (command != CommandId::Printers)
+        text += "Option texts are UTF-8; a character that Windows-1251 lacks becomes \"?\".\n";
+    return text;
+}
 
 void usageError(const std::string& what) {
     throw Failure(kUsage, what + " (see orva-cli --help)");
@@ -58,30 +376,29 @@ Options parseOptions(const std::vector<std::string>& args) {
     if (args.empty())
         usageError("no command given");
     const std::string& command = args[0];
-    if (command == "export")
-        options.command = CommandId::Export;
-    else if (command == "print")
-        options.command = CommandId::Print;
-    else if (command == "check")
-        options.command = CommandId::Check;
-    else if (command == "printers")
-        options.command = CommandId::Printers;
-    else
+    const auto named = std::find_if(commandTable().begin(), commandTable().end(),
+                                    [&](const CommandSpec& spec) { return command == spec.name; });
+    if (named == commandTable().end())
         usageError("unknown command \"" + command + "\"");
+    const CommandSpec& self = *named;
+    options.command = self.id;
 
-    const bool takesAnswers = options.command != CommandId::Check;
-    // check takes the corrected cells, so the return it checks is the one that would be printed.
-    std::optional<bool> represent;
-    std::optional<bool> art92;
+    std::vector<const OptionSpec*> given;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::string arg = args[i];
-        // lpr's spelling: -P QUEUE or -PQUEUE.
-        if (!optionsEnded && arg.size() >= 2 && arg.compare(0, 2, "-P") == 0) {
-            arg = arg.size() > 2 ? "--printer=" + arg.substr(2) : "--printer";
+        // lpr's spelling of a short option: -P QUEUE or -PQUEUE.
+        if (!optionsEnded && arg.size() >= 2 && arg[0] == '-' && arg[1] != '-') {
+            for (const OptionSpec& spec : optionTable())
+                if (spec.shortName != nullptr &&
+                    arg.compare(0, std::char_traits<char>::length(spec.shortName), spec.shortName) == 0) {
+                    const std::string rest = arg.substr(std::char_traits<char>::length(spec.shortName));
+                    arg = rest.empty() ? std::string(spec.name) : std::string(spec.name) + "=" + rest;
+                    break;
+                }
         }
         if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-            if (options.dataFolder && options.command != CommandId::Check && options.command != CommandId::Export)
+            if (options.dataFolder && self.folders != Folders::Many)
                 usageError("more than one data folder given (\"" + *options.dataFolder + "\", \"" + arg + "\")");
             if (!options.dataFolder)
                 options.dataFolder = arg;
@@ -97,166 +414,61 @@ Options parseOptions(const std::vector<std::string>& args) {
             inlineValue = arg.substr(equals + 1);
             arg.resize(equals);
         }
-        auto value = [&]() -> std::string {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= args.size())
-                usageError(arg + " needs a value");
-            return args[++i];
-        };
-        auto flag = [&](std::optional<bool>& target, bool setting, const char* other) {
+        const OptionSpec* spec = findOption(arg, options.command);
+        if (spec == nullptr) {
+            const bool known = std::any_of(optionTable().begin(), optionTable().end(),
+                                           [&](const OptionSpec& other) { return arg == other.name; });
+            usageError(known ? command + " takes no " + arg : "unknown option " + arg);
+        }
+        std::string value;
+        if (spec->kind == ValueKind::None) {
             if (inlineValue)
                 usageError(arg + " takes no value");
-            if (target && *target != setting)
-                usageError(arg + " and " + other + " exclude each other");
-            target = setting;
-        };
-        const bool exportOnly = arg == "--out" || (arg == "--format" && options.command != CommandId::Check);
-        const bool checkOnly = arg == "--strict" || arg == "--max-findings" || arg == "--output" || arg == "--details";
-        const bool manyOnly = arg == "--recursive" || arg == "--jobs";
-        const bool answer = arg == "--lines-per-page" || arg == "--address" || arg == "--signatory" ||
-                            arg == "--position" || arg == "--date" || arg == "--represent" || arg == "--no-represent" ||
-                            arg == "--art92" || arg == "--no-art92" || arg == "--cell";
-        if ((exportOnly && options.command != CommandId::Export) || (answer && !takesAnswers && arg != "--cell") ||
-            (arg == "--document" && options.command != CommandId::Print) ||
-            (arg == "--printer" && options.command != CommandId::Print && options.command != CommandId::Printers) ||
-            (options.command == CommandId::Printers && arg != "--printer") ||
-            (checkOnly && options.command != CommandId::Check) ||
-            (manyOnly && options.command != CommandId::Check && options.command != CommandId::Export) ||
-            (arg == "--force" && options.command != CommandId::Export && options.command != CommandId::Print))
-            usageError(command + " takes no " + arg);
+        } else if (inlineValue) {
+            value = *inlineValue;
+        } else if (i + 1 >= args.size()) {
+            usageError(arg + " needs a value");
+        } else {
+            value = args[++i];
+        }
+        if (spec->excludes != nullptr && std::any_of(given.begin(), given.end(), [&](const OptionSpec* other) {
+                return std::string_view(other->name) == spec->excludes;
+            }))
+            usageError(arg + " and " + spec->excludes + " exclude each other");
+        given.push_back(spec);
 
-        if (arg == "--out")
-            options.out = value();
-        else if (arg == "--format" && options.command == CommandId::Check) {
-            const std::string name = value();
-            if (name == "text")
-                options.checkFormat = CheckFormat::Text;
-            else if (name == "csv")
-                options.checkFormat = CheckFormat::Csv;
-            else if (name == "json")
-                options.checkFormat = CheckFormat::Json;
-            else if (name == "xlsx")
-                options.checkFormat = CheckFormat::Xlsx;
-            else
-                usageError("--format of check is text, csv, json or xlsx, not \"" + name + "\"");
-        } else if (arg == "--force") {
-            if (inlineValue)
-                usageError(arg + " takes no value");
-            options.force = true;
-        } else if (arg == "--recursive") {
-            if (inlineValue)
-                usageError(arg + " takes no value");
-            options.recursive = true;
-        } else if (arg == "--jobs") {
-            const std::string text = value();
-            const bool digits = !text.empty() && text.size() <= 4 &&
-                                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-            const long jobs = digits ? std::atol(text.c_str()) : 0;
-            if (jobs < 1 || jobs > 1024)
-                usageError("--jobs takes a whole number from 1 to 1024, not \"" + text + "\"");
-            options.jobs = static_cast<std::size_t>(jobs);
-        } else if (arg == "--output") {
-            options.output = value();
-            if (options.output->empty())
-                usageError("--output needs a file name");
-        } else if (arg == "--details") {
-            options.details = value();
-            if (options.details->empty())
-                usageError("--details needs a folder name");
-        } else if (arg == "--strict") {
-            if (inlineValue)
-                usageError(arg + " takes no value");
-            options.strict = true;
-        } else if (arg == "--max-findings") {
-            const std::string text = value();
-            const bool digits = !text.empty() && text.size() <= 9 &&
-                                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-            if (!digits)
-                usageError("--max-findings takes a whole number from 0, not \"" + text + "\"");
-            options.maxFindings = static_cast<std::size_t>(std::atol(text.c_str()));
-        } else if (arg == "--format") {
-            options.format = value();
-            if (options.format != "text" && options.format != "pdf" && options.format != "xlsx" &&
-                options.format != "csv")
-                usageError("--format is text, pdf, xlsx or csv, not \"" + options.format + "\"");
-        } else if (arg == "--document") {
-            options.document = value();
-            static const char* const kDocuments[] = {"label", "purchases", "sales", "return", "vies"};
-            if (std::none_of(std::begin(kDocuments), std::end(kDocuments),
-                             [&](const char* name) { return *options.document == name; }))
-                usageError("--document is label, purchases, sales, return or vies, not \"" + *options.document + "\"");
-        } else if (arg == "--printer") {
-            options.printer = value();
-            if (options.printer->empty())
-                usageError("--printer needs a queue name");
-        } else if (arg == "--lines-per-page")
-            options.linesPerPage = parseLinesPerPage(value());
-        else if (arg == "--address")
-            options.answers.address = oneLineAnswer(arg, value());
-        else if (arg == "--signatory")
-            options.answers.signatory = oneLineAnswer(arg, value());
-        else if (arg == "--position")
-            options.answers.position = oneLineAnswer(arg, value());
-        else if (arg == "--date")
-            options.answers.date = oneLineAnswer(arg, value());
-        else if (arg == "--represent")
-            flag(represent, true, "--no-represent");
-        else if (arg == "--no-represent")
-            flag(represent, false, "--represent");
-        else if (arg == "--art92")
-            flag(art92, true, "--no-art92");
-        else if (arg == "--no-art92")
-            flag(art92, false, "--art92");
-        else if (arg == "--cell")
-            parseCell(value(), options.answers);
-        else if (arg == "--encoding") {
-            const std::string name = value();
-            if (name == "mik")
-                options.read.codePage = CodePage::Mik;
-            else if (name == "windows-1251")
-                options.read.codePage = CodePage::Windows1251;
-            else if (name != "auto")
-                usageError("--encoding is auto, mik or windows-1251, not \"" + name + "\"");
-        } else if (arg == "--return-layout") {
-            const std::string name = value();
-            if (name == "classic")
-                options.read.returnLayout = ReturnLayout::Classic;
-            else if (name == "current")
-                options.read.returnLayout = ReturnLayout::Current;
-            else if (name != "auto")
-                usageError("--return-layout is auto, classic or current, not \"" + name + "\"");
-        } else if (arg == "--captions") {
-            const std::string name = value();
-            if (name == "classic")
-                options.read.wording = Wording::Classic;
-            else if (name == "today")
-                options.read.wording = Wording::Today;
-            else if (name != "auto")
-                usageError("--captions is auto, classic or today, not \"" + name + "\"");
-        } else
-            usageError("unknown option " + arg);
+        std::size_t index = 0;
+        if (spec->kind == ValueKind::Choice) {
+            const auto found = std::find(spec->choices.begin(), spec->choices.end(), value);
+            if (found == spec->choices.end())
+                usageError(arg + " is " + choiceList(*spec) + ", not \"" + value + "\"");
+            index = static_cast<std::size_t>(found - spec->choices.begin());
+        }
+        if (value.empty() &&
+            (spec->kind == ValueKind::Folder || spec->kind == ValueKind::File || spec->kind == ValueKind::Queue)) {
+            const char* what = spec->kind == ValueKind::Folder ? "folder"
+                               : spec->kind == ValueKind::File ? "file"
+                                                               : "queue";
+            usageError(arg + " needs a " + what + " name");
+        }
+        spec->apply(options, value, index);
     }
-    options.answers.represent = represent.value_or(true);
-    options.answers.art92 = art92.value_or(false);
 
-    if (options.command == CommandId::Printers) {
+    if (self.folders == Folders::None) {
         if (options.dataFolder)
-            usageError("printers takes no data folder");
+            usageError(command + " takes no data folder");
         return options;
     }
     if (!options.dataFolder)
         usageError(command + " needs the data folder");
-    if (options.command == CommandId::Export && !options.out)
-        usageError("export needs --out DIR");
-    if (options.command == CommandId::Export && options.out->empty())
-        usageError("--out needs a folder name");
+    for (const OptionSpec& spec : optionTable())
+        if ((spec.required & commandBit(options.command)) != 0 &&
+            std::find(given.begin(), given.end(), &spec) == given.end())
+            usageError(command + " needs " + withValue(spec.name, spec));
     if (options.command == CommandId::Check && options.checkFormat == CheckFormat::Xlsx && !options.output)
         usageError("check --format xlsx needs --output FILE");
     if (options.details && !options.manyPeriods())
         usageError("--details is for several periods (more than one folder, or --recursive)");
-    if (options.command == CommandId::Print && !options.document)
-        usageError("print needs --document label|purchases|sales|return|vies");
     return options;
 }
 

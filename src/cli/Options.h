@@ -38,6 +38,10 @@ private:
 
 enum class CommandId { Export, Print, Check, Printers };
 
+constexpr unsigned commandBit(CommandId command) {
+    return 1u << static_cast<unsigned>(command);
+}
+
 enum class CheckFormat { Text, Csv, Json, Xlsx };
 
 // The dialog's answers as options give them (Windows-1251); unset ones keep the dialog's presets.
@@ -77,6 +81,65 @@ struct Options {
     // check and export over several periods: more than one folder, or --recursive.
     bool manyPeriods() const { return recursive || dataFolders.size() > 1; }
 };
+
+// How an option takes its value; the completion offers by it.
+enum class ValueKind {
+    None,   // a flag
+    Text,   // free text
+    Number, // a whole number
+    Choice, // one of OptionSpec::choices
+    Folder,
+    File,
+    Cell,  // NN=TEXT, NN an editable cell
+    Queue, // a print queue
+};
+
+// Where an option stands in a command's help: under "Options:", under "Reading options:" (and
+// as "[READING OPTIONS]" in the synopsis), or last and not in the synopsis.
+enum class OptionGroup { Own, Reading, Information };
+
+// One option of orva-cli, for the commands that take it. Parsing, each command's --help and its
+// synopsis all come from the table of these (optionTable), so none can fall behind another.
+struct OptionSpec {
+    const char* name;      // "--format"
+    const char* shortName; // lpr's "-P", or nullptr
+    ValueKind kind;
+    const char* valueName;            // "DIR", "N"; nullptr for a flag or a choice (shown as a|b|c)
+    std::vector<const char*> choices; // a choice's words, in the order help and messages give them
+    unsigned commands;                // commandBit()s of the commands that take it
+    unsigned required;                // ... of those that need it
+    OptionGroup group;
+    const char* help;     // one paragraph, wrapped for --help
+    const char* excludes; // the flag it may not be given with, or nullptr
+    bool repeatable;      // "[--cell NN=TEXT]..."
+    // Takes the value into the options (flags get ""); `choice` is the index into `choices`.
+    // Throws Failure (kUsage) for a value it refuses.
+    void (*apply)(Options& options, const std::string& value, std::size_t choice);
+
+    bool takenBy(CommandId command) const { return (commands & commandBit(command)) != 0; }
+};
+
+// How many data folders a command takes.
+enum class Folders { None, One, Many };
+
+struct CommandSpec {
+    CommandId id;
+    const char* name;
+    Folders folders;
+};
+
+// The commands in the order of the synopsis and of "Commands:".
+const std::vector<CommandSpec>& commandTable();
+// Every option, in the order of the synopsis and of the help (the same name may have a row per
+// command when its value differs: export's and check's --format).
+const std::vector<OptionSpec>& optionTable();
+// The row of `name` (long, or the short "-P") for `command`, or nullptr.
+const OptionSpec* findOption(const std::string& name, CommandId command);
+
+// The synopsis of `command` ("  orva-cli check  [--format ...] ... DATAFOLDER...", wrapped) and
+// the help lines of its options, both from the tables.
+std::string commandSynopsis(CommandId command);
+std::string optionHelp(CommandId command);
 
 // A usage error: Failure (kUsage) with the hint to --help.
 [[noreturn]] void usageError(const std::string& what);

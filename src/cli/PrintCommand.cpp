@@ -21,24 +21,11 @@ const char* const kJobName = "ОРВА";
 
 class PrintCommand final : public Command {
 public:
-    const char* name() const override { return "print"; }
-
-    std::string usage() const override {
-        return "  orva-cli print  --document label|purchases|sales|return|vies [-P QUEUE] [--lines-per-page N]\n"
-               "                  [--address TEXT] [--signatory TEXT] [--position TEXT] [--date TEXT]\n"
-               "                  [--represent | --no-represent] [--art92 | --no-art92]\n"
-               "                  [--cell NN=TEXT]... [--force] [READING OPTIONS] DATAFOLDER\n";
-    }
-
     std::string description() const override {
         return "  print     Print one document; the job is named \"ОРВА\". The queue is the one\n"
                "            given with --printer, else the one lp would choose: $LPDEST, then\n"
                "            $PRINTER, then the Default of ~/.cups/lpoptions, then that of\n"
                "            /etc/cups/lpoptions, then the print server's default.\n";
-    }
-
-    std::string optionHelp() const override {
-        return "  --document NAME       label, purchases, sales, return or vies (print)\n";
     }
 
     int run(const Options& options, Streams& streams, const Environment& environment) const override;

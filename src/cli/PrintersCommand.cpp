@@ -12,10 +12,6 @@ namespace {
 
 class PrintersCommand final : public Command {
 public:
-    const char* name() const override { return "printers"; }
-
-    std::string usage() const override { return "  orva-cli printers [-P QUEUE]\n"; }
-
     std::string description() const override {
         return "  printers  List the print server's queues, one a line; the one print would use\n"
                "            is marked \"*\", followed by what named it in brackets.\n";

@@ -70,6 +70,22 @@ def main():
         assert sheet["F6"].value == "=SUM(F2:F5)", sheet["F6"].value
         assert openpyxl.load_workbook(summary, data_only=True)["Периоди"]["F6"].value == 54
 
+        # --cell reaches the spreadsheet's period as it reaches a single check: 33 = 0 leaves
+        # 40 = 41 + 43 = 26799.43 + 0 (the purchases' columns 11 and 14 above), so
+        # 50 = 20 - 40 = 29755.04 - 26799.43 (the record's 50 is 2641.96, its 40 27113.08).
+        # Over several periods in the summary, and for one period in its rows.
+        twin = os.path.join(work, "twin")
+        shutil.copytree(clean, twin)
+        result = run(program, "check", "--format", "xlsx", "--output", summary, "--cell", "33=0", clean, twin)
+        assert result.returncode == 0, result.stderr
+        periods = openpyxl.load_workbook(summary)["Периоди"]
+        assert [periods["H2"].value, periods["H3"].value] == [2955.61, 2955.61]
+        result = run(program, "check", "--format", "xlsx", "--output", summary, "--cell", "33=0", clean)
+        assert result.returncode == 0, result.stderr
+        rows = [row for row in openpyxl.load_workbook(summary)["Проверка"].iter_rows(values_only=True)
+                if row[2] == "кл.50 от кл.20-40"]
+        assert [row[5] for row in rows] == ["2955.61"], rows
+
         result = run(program, "check", "--recursive", "--format", "json", tree)
         document = json.loads(result.stdout)
         assert [period["status"] for period in document["periods"]] == [

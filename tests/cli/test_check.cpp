@@ -277,4 +277,120 @@ TEST(Check, SamplePeriodsHoldEveryRuleWithoutAFinding) {
     }
 }
 
+// check --cell checks the return as it would be printed, whichever way the check runs: one period
+// or several, as text, CSV, JSON, details or a spreadsheet. The record says 33 = 0.30 but its 40
+// follows 0.50, so without the cell the rule of 40 fails; with 33 = 1, 40 becomes 41 + 42 + 43.
+struct CellMode {
+    const char* name;
+    std::vector<std::string> args; // "ONE", "TWO": period folders; "TREE": their parent; "OUT": a fresh folder
+    int status;
+    const char* in;         // where the cell is shown: "" standard output, else the first file in OUT
+    const char* line;       // the start of the line that shows cell 40
+    int cell;               // 40, or 50 in the summary's row of each period; 0: none shown
+    std::size_t warned = 0; // lines on standard error: the sums the corrected return cannot hold
+};
+
+const CellMode kCellModes[] = {
+    {"record as it stands", {"check", "ONE"}, orva::cli::kMismatch, "", "", 0},
+    {"one period text", {"check", "--cell", "33=1", "ONE"}, 0, "", "кл.40 =", 40},
+    {"one period csv", {"check", "--format", "csv", "--cell", "33=1", "ONE"}, 0, "", "deklar.txt;;кл.40 =", 40},
+    {"one period json",
+     {"check", "--format=json", "--cell=33=1", "ONE"},
+     0,
+     "",
+     "{\"file\":\"deklar.txt\",\"line\":null,\"field\":\"кл.40 =",
+     40},
+    {"one period to a file",
+     {"check", "--cell", "33=1", "--output", "OUT/check.txt", "ONE"},
+     0,
+     "check.txt",
+     "кл.40 =",
+     40},
+    {"one period xlsx",
+     {"check", "--format", "xlsx", "--output", "OUT/summary.xlsx", "--cell", "33=1", "ONE"},
+     0,
+     "",
+     "",
+     0},
+    {"several periods text", {"check", "--cell", "33=1", "ONE", "TWO"}, 0, "", "", 50},
+    {"several periods csv", {"check", "--format", "csv", "--cell", "33=1", "ONE", "TWO"}, 0, "", "", 50},
+    {"several periods json", {"check", "--format", "json", "--cell", "33=1", "ONE", "TWO"}, 0, "", "", 50},
+    {"several periods details", {"check", "--cell", "33=1", "--details", "OUT", "ONE", "TWO"}, 0, "*", "кл.40 =", 40},
+    {"recursive", {"check", "--recursive", "--jobs", "2", "--cell", "33=1", "TREE"}, 0, "", "", 50},
+    // A 70 above 50 is warned of for each period, as for one.
+    {"one period above 50", {"check", "--cell", "70=99999", "ONE"}, orva::cli::kMismatch, "", "", 0, 1},
+    {"several periods above 50", {"check", "--cell", "70=99999", "ONE", "TWO"}, orva::cli::kMismatch, "", "", 0, 2},
+    {"several periods xlsx",
+     {"check", "--format", "xlsx", "--output", "OUT/summary.xlsx", "--cell", "33=1", "--recursive", "TREE"},
+     0,
+     "",
+     "",
+     0},
+};
+
+void PrintTo(const CellMode& mode, std::ostream* out) {
+    *out << mode.name;
+}
+
+class CorrectedCell : public ::testing::TestWithParam<CellMode> {};
+
+TEST_P(CorrectedCell, IsCheckedInEveryMode) {
+    const CellMode& mode = GetParam();
+    TempDir temp;
+    Period period = consistentPeriod();
+    period.afterDerived = [](Cells& cells) { cells[33] = 30; };
+    const fs::path tree = temp.path() / "tree";
+    writePeriod(period, tree / "one");
+    writePeriod(period, tree / "two");
+    const fs::path out = temp.path() / "out";
+    fs::create_directories(out);
+    std::vector<std::string> args = mode.args;
+    for (std::string& arg : args) {
+        for (const auto& [word, path] : {std::pair<std::string, fs::path>{"ONE", tree / "one"},
+                                         {"TWO", tree / "two"},
+                                         {"TREE", tree},
+                                         {"OUT", out}})
+            if (arg.rfind(word, 0) == 0)
+                arg = path.string() + arg.substr(word.size());
+    }
+    const CliResult run = runCli(args);
+    EXPECT_EQ(run.status, mode.status) << run.out << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), static_cast<long>(mode.warned)) << run.err;
+    EXPECT_EQ(run.err.find("orva-cli: Кл.70 + кл.71 = 99999.00 е повече от кл.50") == std::string::npos,
+              mode.warned == 0)
+        << run.err;
+    if (mode.cell == 0)
+        return;
+
+    Period corrected = consistentPeriod();
+    corrected.k33 = 100;
+    const std::string shown = money(computeCells(corrected).at(mode.cell));
+    ASSERT_NE(shown, money(computeCells(period).at(mode.cell))) << "the correction must change the cell";
+    std::string text = run.out;
+    if (std::string(mode.in) == "*")
+        text = readBytes(out / listing(out).front());
+    else if (*mode.in != '\0')
+        text = readBytes(out / mode.in);
+    std::size_t lines = 0;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        const bool shows =
+            mode.cell == 50 ? line.find(tree.string()) != std::string::npos : line.rfind(mode.line, 0) == 0;
+        if (!shows)
+            continue;
+        ++lines;
+        EXPECT_NE(line.find(shown), std::string::npos) << "cell " << mode.cell << " = " << shown << ": " << line;
+    }
+    EXPECT_EQ(lines, mode.cell == 50 ? 2u : 1u) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Check, CorrectedCell, ::testing::ValuesIn(kCellModes),
+                         [](const ::testing::TestParamInfo<CellMode>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
 } // namespace

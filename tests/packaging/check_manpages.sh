@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The manual pages render without a warning, and every long option that `orva-cli --help`
-# prints is described in orva-cli.1, so the page cannot fall behind the program.
+# The manual pages render without a warning, and every long option that `orva-cli --help` and
+# `orva-cli COMMAND --help` print is described in orva-cli.1, so the page cannot fall behind the
+# program.
 #   bash tests/packaging/check_manpages.sh ORVA_CLI [PAGE_FOLDER]
 # PAGE_FOLDER holds orva.1 and orva-cli.1 (or .1.gz, as installed); default the source tree's man/.
 set -euo pipefail
@@ -32,7 +33,13 @@ for name in orva.1 orva-cli.1; do
     fi
 done
 
+# The overview names the commands in its synopsis; each command's own help lists its options.
 help=$("$cli" --help) || { echo "FAIL: $cli --help failed" >&2; exit 1; }
+commands=$(sed -nE 's/^  orva-cli ([a-z]+) .*/\1/p' <<<"$help" | sort -u)
+[ -n "$commands" ] || { echo "FAIL: $cli --help names no command" >&2; exit 1; }
+for command in $commands; do
+    help+=$'\n'$("$cli" "$command" --help) || { echo "FAIL: $cli $command --help failed" >&2; exit 1; }
+done
 options=$(grep -oE -- '--[a-z0-9][a-z0-9-]*' <<<"$help" | sort -u)
 [ -n "$options" ] || { echo "FAIL: $cli --help prints no long option" >&2; exit 1; }
 
@@ -49,4 +56,4 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 [ "$failures" -eq 0 ] || exit 1
-echo "PASS: both pages render without warnings; orva-cli.1 has all $(wc -w <<<"$options") long options of --help"
+echo "PASS: both pages render without warnings; orva-cli.1 has all $(wc -w <<<"$options") long options of the $(wc -w <<<"$commands") commands' --help"
