@@ -198,9 +198,12 @@ Options parseOptions(const std::vector<std::string>& args) {
             options.answers.signatory = oneLineAnswer(arg, value());
         else if (arg == "--position")
             options.answers.position = oneLineAnswer(arg, value());
-        else if (arg == "--date")
+        else if (arg == "--date") {
             options.answers.date = oneLineAnswer(arg, value());
-        else if (arg == "--represent")
+            // The dialog's rule: a date that is no day never reaches paper.
+            if (!isReturnDate(*options.answers.date))
+                usageError("--date " + dateRefusal(*options.answers.date));
+        } else if (arg == "--represent")
             flag(represent, true, "--no-represent");
         else if (arg == "--no-represent")
             flag(represent, false, "--represent");

@@ -122,20 +122,20 @@ std::vector<MismatchCase> mismatchCases() {
                          addBefore(p, 20, 500); // 50 and 60 follow the changed cell 20
                          p.firstSaleExtra[10] = 500;
                      }});
-    cases.push_back({"", "кл.40 = кл.41+42×33+43", [](Period& p) {
+    cases.push_back({"", "кл.40 = кл.41+42*33+43", [](Period& p) {
                          p.afterDerived = [](Cells& cells) {
                              cells[40] += 700;
                              cells[50] -= 700; // 50 still 20 - 40
                          };
                      }});
-    cases.push_back({"", "0 ≤ кл.33 ≤ 1", [](Period& p) { p.k33 = 150; }});
-    cases.push_back({"", "0 ≤ кл.33 ≤ 1", [](Period& p) {
+    cases.push_back({"", "0 <= кл.33 <= 1", [](Period& p) { p.k33 = 150; }});
+    cases.push_back({"", "0 <= кл.33 <= 1", [](Period& p) {
                          p.k33 = -50;
                          p.cellTexts[33] = "-0.5"; // the field is 4 wide
                      }});
     cases.push_back({"", "кл.50 от кл.20-40", [](Period& p) { addAfter(p, 50, 1); }});
     cases.push_back({"", "кл.60 от кл.20-40", [](Period& p) { addAfter(p, 60, 1); }});
-    cases.push_back({"", "кл.80+81+82 ≤ кл.60", [](Period& p) { addAfter(p, 81, 1); }});
+    cases.push_back({"", "кл.80+81+82 <= кл.60", [](Period& p) { addAfter(p, 81, 1); }});
     cases.push_back({"", "поле 5 = брой продажби", [](Period& p) { p.field5 = "6"; }});
     cases.push_back({"", "поле 6 = брой покупки", [](Period& p) { p.field6 = "3"; }});
     return cases;
@@ -199,7 +199,7 @@ TEST(Check, CellThatIsNotANumberIsReportedNotSkipped) {
     // Cell 42 against purchases column 13, and cell 40's sum.
     ASSERT_EQ(notChecked.size(), 2u) << run.out;
     EXPECT_EQ(notChecked[0].rfind("кл.42 = покупки кол.13", 0), 0u);
-    EXPECT_EQ(notChecked[1].rfind("кл.40 = кл.41+42×33+43", 0), 0u);
+    EXPECT_EQ(notChecked[1].rfind("кл.40 = кл.41+42*33+43", 0), 0u);
 }
 
 TEST(Check, UnreadablePeriodIsStatusTwo) {
