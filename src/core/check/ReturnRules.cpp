@@ -72,15 +72,17 @@ public:
         return {std::nullopt, "поле " + std::to_string(number) + quoted(text) + " не е число", {}};
     }
 
-    // return side == other side, to the cent
-    void equal(const std::string& rule, const Value& returnSide, const Value& otherSide, bool whole = false) {
+    // return side == other side, to the cent, or as `returnRule` compares
+    void equal(const std::string& rule, const Value& returnSide, const Value& otherSide, bool whole = false,
+               const ReturnRule* returnRule = nullptr) {
         CheckRow row = startRow(rule, returnSide, otherSide, whole);
         if (row.result != CheckRow::Result::NotEvaluable) {
             const Value differenceValue{
                 centsDifference(returnSide, otherSide), {}, largerSource(returnSide, otherSide)};
             row.difference = whole ? wholeNumber(rule, differenceValue) : money(rule, differenceValue);
-            row.result = compareInCents(*returnSide.number, *otherSide.number) == 0 ? CheckRow::Result::Holds
-                                                                                    : CheckRow::Result::Fails;
+            const bool holds = returnRule ? ruleHolds(*returnRule, *returnSide.number, *otherSide.number)
+                                          : compareInCents(*returnSide.number, *otherSide.number) == 0;
+            row.result = holds ? CheckRow::Result::Holds : CheckRow::Result::Fails;
         }
         rows_.push_back(row);
     }
@@ -96,7 +98,7 @@ public:
             atMost(name, rule, computed(rule), cell(rule.cell));
             return;
         default:
-            equal(name, cell(rule.cell), computed(rule));
+            equal(name, cell(rule.cell), computed(rule), false, &rule);
             return;
         }
     }
