@@ -2,6 +2,8 @@
 
 #include "declaration/ReturnCells.h"
 
+#include <utility>
+
 namespace orva {
 
 ExactDecimal applyOperation(const ExactDecimal& a, const ExactDecimal& b, Operation operation) {

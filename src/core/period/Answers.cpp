@@ -128,9 +128,11 @@ std::vector<std::string> sumWarnings(const ReturnCells& cells, const ReturnCells
         const ExactDecimal sum = computedAmount(rule, [&](int cellNumber) { return *cellAmount(cells[cellNumber]); });
         if (!sum.fitsMoneyFormat() || !limit->fitsMoneyFormat() || ruleHolds(rule, *limit, sum))
             continue;
-        // A sentence of its own: "Кл.70 + кл.71 = ...".
-        warnings.push_back("К" + termNames(rule).substr(std::string("к").size()) + " = " + sum.moneyText() +
-                           " е повече от " + cellName(rule.cell) + " = " + limit->moneyText());
+        // A sentence of its own, its first letter capital: "Кл.70 + кл.71 = ...".
+        std::string sentence = termNames(rule);
+        sentence.replace(0, std::string("к").size(), "К");
+        warnings.push_back(sentence + " = " + sum.moneyText() + " е повече от " + cellName(rule.cell) + " = " +
+                           limit->moneyText());
     }
     return warnings;
 }
