@@ -32,9 +32,8 @@ struct JournalTotals {
 
 JournalTotals totalsOf(const JournalResult& journal);
 
-// Every rule, in a fixed order: the sales columns, the purchases columns, the return's own
-// arithmetic as its table has it (the sums, the coefficient, cells 50 and 60, the refunds; not the
-// rules it has the check report as findings), the document counts. Throws PeriodError
+// Every rule, in a fixed order: the sales columns, the purchases columns, the return's own sums,
+// the coefficient, cells 50 and 60, the refunds, the document counts. Throws PeriodError
 // (Stage::Return) naming the file, line and amount when a value cannot be written as money.
 std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalTotals& purchases,
                                   const JournalTotals& sales);
