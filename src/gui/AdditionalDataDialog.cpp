@@ -1,5 +1,6 @@
 #include "gui/AdditionalDataDialog.h"
 
+#include "declaration/ReturnArithmetic.h"
 #include "declaration/ReturnCells.h"
 #include "declaration/ReturnForm.h"
 #include "gui/MessageBoxes.h"
@@ -33,6 +34,9 @@ namespace {
 // The item-data role that keeps a history entry's bytes exactly as its file held them, so that
 // rewriting a history never alters an entry through a round trip over Unicode.
 constexpr int kHistoryBytesRole = Qt::UserRole + 1;
+
+// Set on a derived cell that shows nothing because the cells it follows from give no value.
+constexpr const char* kNotDerivedProperty = "notDerived";
 
 using orva::toWin1251;
 
@@ -226,17 +230,33 @@ void AdditionalDataDialog::followCoefficient() {
     if (!presetsGiven_)
         return;
     orva::ReturnCells cells = shownCells();
-    const std::optional<std::string> stored = orva::storedCellValue(33, cells[33]);
-    if (!stored)
-        return;
-    cells[33] = *stored;
-    try {
-        orva::followCoefficient(presets_, cells);
-    } catch (const orva::Error&) {
-        return; // said when OK is pressed
+    // Cell 33 as loaded gives the presets again, even where the record's value is no coefficient.
+    bool derived = cells[33] == presets_[33];
+    if (derived) {
+        cells = presets_;
+    } else if (const std::optional<std::string> stored = orva::storedCellValue(33, cells[33])) {
+        cells[33] = *stored;
+        try {
+            orva::followCoefficient(presets_, cells);
+            derived = true;
+        } catch (const orva::Error&) {
+            // Said when OK is pressed; until then the cells show nothing rather than stale values.
+        }
     }
-    for (const int cellNumber : {40, 50, 60})
-        cell(cellNumber)->setText(orva::toQString(cells[cellNumber]));
+    for (const orva::ReturnRule& rule : orva::returnRules()) {
+        if (!rule.derived)
+            continue;
+        QLineEdit* box = cell(rule.cell);
+        box->setText(derived ? orva::toQString(cells[rule.cell]) : QString());
+        markNotDerived(box, !derived);
+    }
+}
+
+void AdditionalDataDialog::markNotDerived(QLineEdit* box, bool notDerived) {
+    if (box->property(kNotDerivedProperty).toBool() == notDerived)
+        return;
+    box->setProperty(kNotDerivedProperty, notDerived);
+    box->setStyleSheet(notDerived ? QStringLiteral("border: 1px solid #c00000;") : QString());
 }
 
 bool AdditionalDataDialog::acceptValues() {
@@ -262,10 +282,21 @@ bool AdditionalDataDialog::acceptValues() {
         cell(33)->setFocus(Qt::OtherFocusReason);
         return false;
     }
+    const std::string date = toWin1251(ui->dateEdit->text());
+    if (!orva::isReturnDate(date)) {
+        orva::showErrorBox(this, QString::fromStdString(orva::dateRefusal(date)));
+        ui->dateEdit->setFocus(Qt::OtherFocusReason);
+        ui->dateEdit->selectAll();
+        return false;
+    }
     for (const auto& [cellNumber, text] : typed)
         cell(cellNumber)->setText(orva::toQString(cells[cellNumber]));
-    for (const int cellNumber : {40, 50, 60})
-        cell(cellNumber)->setText(orva::toQString(cells[cellNumber]));
+    for (const orva::ReturnRule& rule : orva::returnRules()) {
+        if (rule.derived) {
+            cell(rule.cell)->setText(orva::toQString(cells[rule.cell]));
+            markNotDerived(cell(rule.cell), false);
+        }
+    }
     if (typed.empty())
         return true;
     const std::vector<std::string> warnings = orva::sumWarnings(cells, presets_);

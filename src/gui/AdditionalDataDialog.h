@@ -89,11 +89,14 @@ public slots:
 
 private:
     void loadMemory();
-    // Checks the changed editable cells (period/Answers.h), writes them as stored, and asks about
-    // sums the return cannot hold. False, with the focus in the cell at fault, keeps the dialog open.
+    // Checks the changed editable cells and the date (period/Answers.h), writes the cells as
+    // stored, and asks about sums the return cannot hold. False, with the focus in the cell or
+    // the date at fault, keeps the dialog open.
     bool acceptValues();
-    // Cells 40, 50 and 60 as cell 33 now gives them; left alone while 33 is no coefficient.
+    // Cells 40, 50 and 60 as cell 33 now gives them; blank and marked (a red frame, the property
+    // "notDerived") while 33 or a cell they need gives no value, never the values of before.
     void followCoefficient();
+    static void markNotDerived(QLineEdit* box, bool notDerived);
     orva::ReturnCells shownCells() const;
     void rememberFirm(); // throws FileError
     void writeLastValues();

@@ -122,20 +122,20 @@ std::vector<MismatchCase> mismatchCases() {
                          addBefore(p, 20, 500); // 50 and 60 follow the changed cell 20
                          p.firstSaleExtra[10] = 500;
                      }});
-    cases.push_back({"", "кл.40 = кл.41+42×33+43", [](Period& p) {
+    cases.push_back({"", "кл.40 = кл.41+42*33+43", [](Period& p) {
                          p.afterDerived = [](Cells& cells) {
                              cells[40] += 700;
                              cells[50] -= 700; // 50 still 20 - 40
                          };
                      }});
-    cases.push_back({"", "0 ≤ кл.33 ≤ 1", [](Period& p) { p.k33 = 150; }});
-    cases.push_back({"", "0 ≤ кл.33 ≤ 1", [](Period& p) {
+    cases.push_back({"", "0 <= кл.33 <= 1", [](Period& p) { p.k33 = 150; }});
+    cases.push_back({"", "0 <= кл.33 <= 1", [](Period& p) {
                          p.k33 = -50;
                          p.cellTexts[33] = "-0.5"; // the field is 4 wide
                      }});
     cases.push_back({"", "кл.50 от кл.20-40", [](Period& p) { addAfter(p, 50, 1); }});
     cases.push_back({"", "кл.60 от кл.20-40", [](Period& p) { addAfter(p, 60, 1); }});
-    cases.push_back({"", "кл.80+81+82 ≤ кл.60", [](Period& p) { addAfter(p, 81, 1); }});
+    cases.push_back({"", "кл.80+81+82 <= кл.60", [](Period& p) { addAfter(p, 81, 1); }});
     cases.push_back({"", "поле 5 = брой продажби", [](Period& p) { p.field5 = "6"; }});
     cases.push_back({"", "поле 6 = брой покупки", [](Period& p) { p.field6 = "3"; }});
     return cases;
@@ -179,6 +179,43 @@ TEST(Check, RefundsWithinCell60Hold) {
     EXPECT_EQ(run.status, 0) << run.out;
 }
 
+// The return's limits in whole cents: 70 + 71 <= 50 as a finding, 80 + 81 + 82 <= 60 as a row that
+// shows what the limit leaves when it holds. Each term rounded on its own made 0.005 + 0.005 = 0.02
+// and reported an error against 50 = 0.01.
+TEST(Check, LimitsInWholeCentsWithTheMarginLeft) {
+    struct Case {
+        const char* what;
+        std::map<int, std::string> cells;
+        bool paidExceedsDue;
+        const char* refundsTail; // the end of the row of 80 + 81 + 82 <= 60
+    };
+    const Case cases[] = {
+        {"0.005 + 0.005 is 0.01", {{70, "0.005"}, {71, "0.005"}, {50, "0.01"}}, false, "остава 0.00  OK"},
+        {"a cent above", {{70, "0.01"}, {71, "0.01"}, {50, "0.01"}}, true, "остава 0.00  OK"},
+        {"room left", {{80, "40.00"}, {82, "0.50"}, {60, "100.00"}}, false, "остава 59.50  OK"},
+        {"a third decimal", {{80, "100.004"}, {60, "100.00"}}, false, "остава 0.00  OK"},
+        {"over", {{80, "100.00"}, {81, "0.01"}, {60, "100.00"}}, false, "0.01  НЕСЪОТВЕТСТВИЕ"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir temp;
+        Period period = consistentPeriod();
+        for (const int cellNumber : {50, 60, 70, 71, 80, 81, 82})
+            period.cellTexts[cellNumber] = "0.00";
+        for (const auto& [cellNumber, text] : c.cells)
+            period.cellTexts[cellNumber] = text;
+        const CliResult run = check(period, temp);
+        EXPECT_EQ(run.out.find("return-paid-exceeds-due") != std::string::npos, c.paidExceedsDue) << run.out;
+        std::string refunds;
+        for (const std::string& row : tableRows(run.out))
+            if (row.rfind("кл.80+81+82 <= кл.60 ", 0) == 0)
+                refunds = row;
+        const std::string tail = c.refundsTail;
+        ASSERT_GE(refunds.size(), tail.size()) << run.out;
+        EXPECT_EQ(refunds.substr(refunds.size() - tail.size()), tail) << refunds;
+    }
+}
+
 TEST(Check, CellThatIsNotANumberIsReportedNotSkipped) {
     TempDir temp;
     Period period = consistentPeriod();
@@ -199,7 +236,7 @@ TEST(Check, CellThatIsNotANumberIsReportedNotSkipped) {
     // Cell 42 against purchases column 13, and cell 40's sum.
     ASSERT_EQ(notChecked.size(), 2u) << run.out;
     EXPECT_EQ(notChecked[0].rfind("кл.42 = покупки кол.13", 0), 0u);
-    EXPECT_EQ(notChecked[1].rfind("кл.40 = кл.41+42×33+43", 0), 0u);
+    EXPECT_EQ(notChecked[1].rfind("кл.40 = кл.41+42*33+43", 0), 0u);
 }
 
 TEST(Check, UnreadablePeriodIsStatusTwo) {

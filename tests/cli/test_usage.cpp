@@ -69,6 +69,10 @@ const UsageCase kUsageCases[] = {
     // A line break would end a line of the return form; no PDF page is taller than 14,400 points.
     {"address with a line feed", {"export", "--out", "OUT", "--address", "a\nb", "DATA"}, "--address may not hold"},
     {"date with CR", {"print", "--document", "return", "--date=1.1\r", "DATA"}, "--date may not hold a line break"},
+    // A date that is no day never reaches paper, as in the dialog.
+    {"date in words", {"export", "--out", "OUT", "--date", "вчера", "DATA"}, "--date Дата: \"вчера\" не е дата"},
+    {"date of no leap year", {"print", "--document", "return", "--date", "29.02.2027", "DATA"}, "\"29.02.2027\" не е"},
+    {"date with blanks", {"export", "--out", "OUT", "--date", " 30/11/2026", "DATA"}, "\" 30/11/2026\" не е"},
     {"PDF export beyond a PDF page",
      {"export", "--out", "OUT", "--format", "pdf", "--lines-per-page", "100000", "DATA"},
      "--lines-per-page 100000: a PDF page holds at most"},

@@ -149,7 +149,7 @@ TEST(ExactDecimal, coefficientRuleOnHalfCentProducts) {
             const orva::Declaration declaration = orva::parseDeclaration(orva::fixture::returnRecord(record));
             bool found = false;
             for (const orva::CheckRow& row : orva::checkReturn(declaration, purchases, sales)) {
-                if (row.rule != "кл.40 = кл.41+42×33+43")
+                if (row.rule != "кл.40 = кл.41+42*33+43")
                     continue;
                 found = true;
                 EXPECT_EQ(row.journalValue, c.k40);

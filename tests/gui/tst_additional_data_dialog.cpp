@@ -100,6 +100,9 @@ private slots:
     void historiesLoadedInOneBlock();
     void lastValuesRestoredAndWrittenAtDestruction();
     void historyWriteFailureShowsErrorAndStillAccepts();
+    void derivedCellsFollowCell33OrShowNothing_data();
+    void derivedCellsFollowCell33OrShowNothing();
+    void dateIsRefusedUntilItIsADay();
 
 private:
     QString sideFile(const char* extension) const { return exePath() + QLatin1String(extension); }
@@ -679,6 +682,129 @@ void TestAdditionalDataDialog::historyWriteFailureShowsErrorAndStillAccepts() {
     QCOMPARE(dialog.signatoryBox()->count(), 1);
     QVERIFY(!QFile::exists(sideFile(".mol")));
     QVERIFY(!QFile::exists(sideFile(".dlu")));
+}
+
+namespace {
+
+// A record's cells: 40 = 1.00 + 10.50 * 0.95 + 0.01 = 11.985, written 11.99; 50 = 29.00 - 11.99.
+orva::ReturnCells recordCells() {
+    orva::ReturnCells cells;
+    for (const int cellNumber : orva::kCellNumbers)
+        cells[cellNumber] = "           0.00";
+    cells[20] = "          29.00";
+    cells[41] = "           1.00";
+    cells[42] = "          10.50";
+    cells[43] = "           0.01";
+    cells[33] = "0.95";
+    cells[40] = "          11.99";
+    cells[50] = "          17.01";
+    return cells;
+}
+
+} // namespace
+
+void TestAdditionalDataDialog::derivedCellsFollowCell33OrShowNothing_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("cell42"); // the record's
+    QTest::addColumn<QString>("k40");    // empty: blank and marked, as 50 and 60
+    QTest::addColumn<QString>("k50");
+    // 1.00 + 10.50 * 0.5 + 0.01 = 6.26; 29.00 - 6.26 = 22.74.
+    QTest::newRow("a coefficient") << "0,5"
+                                   << "10.50"
+                                   << "           6.26"
+                                   << "          22.74";
+    QTest::newRow("the record's again") << "0.95"
+                                        << "10.50"
+                                        << "          11.99"
+                                        << "          17.01";
+    QTest::newRow("eighteen digits") << "123456789012345678"
+                                     << "10.50"
+                                     << ""
+                                     << "";
+    QTest::newRow("a sign") << "-3"
+                            << "10.50"
+                            << ""
+                            << "";
+    QTest::newRow("above one") << "1.5"
+                               << "10.50"
+                               << ""
+                               << "";
+    QTest::newRow("a letter") << "0.5x"
+                              << "10.50"
+                              << ""
+                              << "";
+    QTest::newRow("cell 42 no number") << "0.5"
+                                       << "1O.50"
+                                       << ""
+                                       << "";
+}
+
+// Cells 40, 50 and 60 follow cell 33 as it is typed; while 33 or a cell they need gives no value
+// they show nothing and are marked, never the values of the coefficient typed before.
+void TestAdditionalDataDialog::derivedCellsFollowCell33OrShowNothing() {
+    QFETCH(QString, typed);
+    QFETCH(QString, cell42);
+    QFETCH(QString, k40);
+    QFETCH(QString, k50);
+    AdditionalDataDialog dialog(sideFiles());
+    orva::ReturnCells presets = recordCells();
+    presets[42] = cell42.toStdString();
+    dialog.setPresetCells(presets);
+    showAndActivate(dialog);
+    QLineEdit* k33 = dialog.cell(33);
+    if (cell42 == QLatin1String("10.50")) {
+        // A value before: it must not stay.
+        k33->selectAll();
+        QTest::keyClicks(k33, QStringLiteral("0.1"));
+        QCOMPARE(dialog.cell(40)->text(), QStringLiteral("           2.06"));
+    }
+    k33->selectAll();
+    QTest::keyClicks(k33, typed);
+    QCOMPARE(k33->text(), typed);
+    QCOMPARE(dialog.cell(40)->text(), k40);
+    QCOMPARE(dialog.cell(50)->text(), k50);
+    QCOMPARE(dialog.cell(60)->text(), k40.isEmpty() ? QString() : QStringLiteral("           0.00"));
+    for (const int cellNumber : {40, 50, 60})
+        QCOMPARE(dialog.cell(cellNumber)->property("notDerived").toBool(), k40.isEmpty());
+    // The cells the user may not type are never marked.
+    QVERIFY(!dialog.cell(20)->property("notDerived").toBool());
+}
+
+// A date that is no day is refused as a cell is: an error box, the dialog stays open with the date
+// selected; dd.mm.yyyy is a day and stays as typed.
+void TestAdditionalDataDialog::dateIsRefusedUntilItIsADay() {
+    AdditionalDataDialog dialog(sideFiles());
+    dialog.setPresetCells(recordCells());
+    dialog.dateEdit()->setText(QStringLiteral("вчера"));
+    QStringList boxes;
+    bool openAfterRefusal = false;
+    bool dateSelected = false;
+    orva::MessageBox::setNextAnswer([&](const orva::MessageBoxSeen& box) {
+        boxes << box.text;
+        orva::MessageBox::setNextAnswer([&](const orva::MessageBoxSeen& second) {
+            boxes << second.text;
+            return QMessageBox::Ok;
+        });
+        return QMessageBox::Ok;
+    });
+    whenShown([&](AdditionalDataDialog* shown) {
+        shown->okButton()->click();
+        shown->dateEdit()->setText(QStringLiteral("29/02/2027"));
+        shown->okButton()->click();
+        openAfterRefusal = shown->isVisible();
+        dateSelected = shown->focusWidget() == shown->dateEdit() &&
+                       shown->dateEdit()->selectedText() == QStringLiteral("29/02/2027");
+        shown->dateEdit()->setText(QStringLiteral("31.12.2026"));
+        shown->okButton()->click();
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QVERIFY(openAfterRefusal);
+    QVERIFY(dateSelected);
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[0], QStringLiteral("Дата: \"вчера\" не е дата: ден, месец и година като 30/11/2026 или 30.11.2026, "
+                                      "съществуващ ден."));
+    QVERIFY2(boxes[1].startsWith(QStringLiteral("Дата: \"29/02/2027\" ")), qPrintable(boxes[1]));
+    QCOMPARE(dialog.dateEdit()->text(), QStringLiteral("31.12.2026"));
 }
 
 QTEST_MAIN(TestAdditionalDataDialog)

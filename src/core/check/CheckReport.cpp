@@ -85,9 +85,12 @@ void printCheckTable(const std::vector<CheckRow>& rows, std::ostream& out) {
                              : row.result == CheckRow::Result::Fails ? kFails
                                                                      : kNotEvaluable;
         const bool evaluated = row.result != CheckRow::Result::NotEvaluable;
+        // A limit that holds shows what it leaves, not a negative difference beside "OK".
+        const std::string difference = !evaluated            ? "-"
+                                       : !row.margin.empty() ? "остава " + shownText(row.margin)
+                                                             : shownText(row.difference);
         out << padRight(shownText(row.rule), kRuleWidth) << padLeft(shownText(row.returnValue), kValueWidth)
-            << padLeft(shownText(row.journalValue), kValueWidth)
-            << padLeft(evaluated ? shownText(row.difference) : "-", kValueWidth) << "  " << result;
+            << padLeft(shownText(row.journalValue), kValueWidth) << padLeft(difference, kValueWidth) << "  " << result;
         if (!evaluated)
             out << " (" << shownText(row.difference) << ")";
         out << '\n';

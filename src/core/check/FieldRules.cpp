@@ -1,7 +1,5 @@
 #include "check/FieldRules.h"
 
-#include "text/Calendar.h"
-
 #include <array>
 #include <cstdlib>
 
@@ -35,17 +33,7 @@ template <std::size_t N> bool contains(const std::array<std::string_view, N>& co
 } // namespace
 
 std::optional<CalendarDate> parseDocumentDate(std::string_view text, Generation generation) {
-    if (text.size() != 10)
-        return std::nullopt;
-    const char separator = text[2];
-    const bool separatorAllowed = separator == '/' || (separator == '.' && generation == Generation::Classic);
-    if (!separatorAllowed || text[5] != separator)
-        return std::nullopt;
-    const CalendarDate date{digitsValue(text, 6, 4), digitsValue(text, 3, 2), digitsValue(text, 0, 2)};
-    if (date.year < 1 || date.month < 1 || date.month > 12 || date.day < 1 ||
-        date.day > daysInMonth(date.year, date.month))
-        return std::nullopt;
-    return date;
+    return parseDate(text, generation == Generation::Classic ? DateSeparators::SlashesOrDots : DateSeparators::Slashes);
 }
 
 TaxPeriod parseTaxPeriod(std::string_view text) {

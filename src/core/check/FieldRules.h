@@ -1,6 +1,7 @@
 #pragma once
 
 #include "journals/RecordLayout.h"
+#include "text/Calendar.h"
 
 #include <cstdint>
 #include <optional>
@@ -9,12 +10,6 @@
 
 namespace orva::check {
 
-struct CalendarDate {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-};
-
 // A tax period YYYYMM (00-03, 03-01, 02-01).
 struct TaxPeriod {
     int year = 0;
@@ -22,7 +17,7 @@ struct TaxPeriod {
     bool valid() const { return year > 0 && month >= 1 && month <= 12; }
 };
 
-// A real calendar date written dd/mm/yyyy, all 10 characters; classic records may also use dd.mm.yyyy.
+// A document's date: parseDate's dd/mm/yyyy; classic records may also use dd.mm.yyyy.
 std::optional<CalendarDate> parseDocumentDate(std::string_view text, Generation generation);
 
 // Six digits YYYYMM with a month 01..12; anything else gives an invalid period.

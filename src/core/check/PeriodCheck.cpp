@@ -3,6 +3,7 @@
 #include "check/Identifiers.h"
 #include "check/JournalState.h"
 #include "check/ViesRules.h"
+#include "declaration/ReturnArithmetic.h"
 #include "text/Encoding.h"
 #include "text/ExactDecimal.h"
 #include "text/LineSource.h"
@@ -226,12 +227,24 @@ void PeriodCheck::checkReturnCells(const JournalTotals& sales, FindingSink& sink
     const auto k42 = number(42);
     if (k33 && k42 && !k42->roundedToCents().isZero() && k33->roundedToCents().isZero())
         report(42, check::RuleId::PartialCreditNoCoefficient, cellName(42), text(42), cellName(33) + " = " + text(33));
-    const auto k50 = number(50);
-    const auto k70 = number(70);
-    const auto k71 = number(71);
-    if (k50 && k70 && k71 && k70->roundedToCents() + k71->roundedToCents() > k50->roundedToCents())
-        report(70, check::RuleId::ReturnPaidExceedsDue, cellName(70) + " + " + cellName(71),
-               text(70) + " + " + text(71), cellName(50) + " = " + text(50));
+    // The arithmetic's limits it states as findings on the record: 70 + 71 <= 50.
+    for (const ReturnRule& rule : returnRules()) {
+        if (rule.report != ReturnRule::Report::Finding)
+            continue;
+        const auto limit = number(rule.cell);
+        bool numbers = limit.has_value();
+        std::string values;
+        for (const CellTerm& term : rule.terms) {
+            numbers = numbers && number(term.cell).has_value();
+            values += (values.empty() ? "" : " + ") + text(term.cell);
+        }
+        if (!numbers)
+            continue;
+        const ExactDecimal sum = computedAmount(rule, [&](int cellNumber) { return *number(cellNumber); });
+        if (!ruleHolds(rule, *limit, sum))
+            report(rule.terms.front().cell, check::RuleId::ReturnPaidExceedsDue, termNames(rule), values,
+                   cellName(rule.cell) + " = " + text(rule.cell));
+    }
 }
 
 } // namespace orva

@@ -1,5 +1,6 @@
 #include "check/ReturnRules.h"
 
+#include "declaration/ReturnArithmetic.h"
 #include "text/Encoding.h"
 #include "text/Money.h"
 
@@ -21,24 +22,12 @@ const std::string& largerSource(const Value& a, const Value& b) {
     return ExactDecimal::compareMagnitude(*b.number, *a.number) > 0 ? b.source : a.source;
 }
 
-Value combine(const Value& a, const Value& b, ExactDecimal (*op)(const ExactDecimal&, const ExactDecimal&)) {
+Value combine(const Value& a, const Value& b, Operation operation) {
     if (!a.number)
         return a;
     if (!b.number)
         return b;
-    return {op(*a.number, *b.number), {}, largerSource(a, b)};
-}
-
-ExactDecimal add(const ExactDecimal& a, const ExactDecimal& b) {
-    return a + b;
-}
-ExactDecimal multiply(const ExactDecimal& a, const ExactDecimal& b) {
-    return a * b;
-}
-
-// Amounts are compared as the documents state them: in whole cents.
-int compareCents(const ExactDecimal& a, const ExactDecimal& b) {
-    return ExactDecimal::compare(a.roundedToCents(), b.roundedToCents());
+    return {applyOperation(*a.number, *b.number, operation), {}, largerSource(a, b)};
 }
 
 // The difference of what is compared, both sides in whole cents: 9.98 against 9.975 is 0.00, not the
@@ -59,11 +48,10 @@ public:
         return {std::nullopt, cellName(cellNumber) + quoted(text) + " не е число", {}};
     }
 
-    Value cells(std::initializer_list<int> cellNumbers) const {
-        Value sum{ExactDecimal(), {}, {}};
-        for (int cellNumber : cellNumbers)
-            sum = combine(sum, cell(cellNumber), add);
-        return sum;
+    // The side `rule` computes from the return's cells.
+    Value computed(const ReturnRule& rule) const {
+        return computedSide<Value>(
+            rule, [this](int cellNumber) { return cell(cellNumber); }, combine);
     }
 
     static Value total(const JournalTotals& journal, const JournalLayout& layout, int column) {
@@ -84,48 +72,71 @@ public:
         return {std::nullopt, "поле " + std::to_string(number) + quoted(text) + " не е число", {}};
     }
 
-    // return side == other side, to the cent
-    void equal(const std::string& rule, const Value& returnSide, const Value& otherSide, bool whole = false) {
+    // return side == other side, to the cent, or as `returnRule` compares
+    void equal(const std::string& rule, const Value& returnSide, const Value& otherSide, bool whole = false,
+               const ReturnRule* returnRule = nullptr) {
         CheckRow row = startRow(rule, returnSide, otherSide, whole);
         if (row.result != CheckRow::Result::NotEvaluable) {
             const Value differenceValue{
                 centsDifference(returnSide, otherSide), {}, largerSource(returnSide, otherSide)};
             row.difference = whole ? wholeNumber(rule, differenceValue) : money(rule, differenceValue);
-            row.result = compareCents(*returnSide.number, *otherSide.number) == 0 ? CheckRow::Result::Holds
-                                                                                  : CheckRow::Result::Fails;
+            const bool holds = returnRule ? ruleHolds(*returnRule, *returnSide.number, *otherSide.number)
+                                          : compareInCents(*returnSide.number, *otherSide.number) == 0;
+            row.result = holds ? CheckRow::Result::Holds : CheckRow::Result::Fails;
         }
         rows_.push_back(row);
     }
 
-    // return side <= other side, to the cent
-    void atMost(const std::string& rule, const Value& returnSide, const Value& otherSide) {
-        CheckRow row = startRow(rule, returnSide, otherSide);
-        if (row.result != CheckRow::Result::NotEvaluable) {
-            row.difference =
-                money(rule, Value{centsDifference(returnSide, otherSide), {}, largerSource(returnSide, otherSide)});
-            row.result = compareCents(*returnSide.number, *otherSide.number) <= 0 ? CheckRow::Result::Holds
-                                                                                  : CheckRow::Result::Fails;
+    // A rule of the return's own arithmetic.
+    void returnRule(const ReturnRule& rule) {
+        const std::string name = ruleName(rule);
+        switch (rule.kind) {
+        case ReturnRule::Kind::Within:
+            between(name, rule, cell(rule.cell));
+            return;
+        case ReturnRule::Kind::AtMost:
+            atMost(name, rule, computed(rule), cell(rule.cell));
+            return;
+        default:
+            equal(name, cell(rule.cell), computed(rule), false, &rule);
+            return;
         }
-        rows_.push_back(row);
-    }
-
-    void between(const std::string& rule, const Value& value, const ExactDecimal& low, const ExactDecimal& high) {
-        CheckRow row = startRow(rule, value, Value{low, {}, {}});
-        row.journalValue = low.moneyText() + ".." + high.moneyText();
-        if (row.result != CheckRow::Result::NotEvaluable) {
-            const ExactDecimal outside = *value.number < low    ? *value.number - low
-                                         : *value.number > high ? *value.number - high
-                                                                : ExactDecimal();
-            row.difference = money(rule, Value{outside, {}, value.source});
-            row.result =
-                *value.number >= low && *value.number <= high ? CheckRow::Result::Holds : CheckRow::Result::Fails;
-        }
-        rows_.push_back(row);
     }
 
     std::vector<CheckRow> rows() const { return rows_; }
 
 private:
+    // return side <= other side, as the rule rounds
+    void atMost(const std::string& name, const ReturnRule& rule, const Value& returnSide, const Value& otherSide) {
+        CheckRow row = startRow(name, returnSide, otherSide);
+        if (row.result != CheckRow::Result::NotEvaluable) {
+            const std::string& source = largerSource(returnSide, otherSide);
+            const ExactDecimal difference = centsDifference(returnSide, otherSide);
+            row.difference = money(name, Value{difference, {}, source});
+            row.result = ruleHolds(rule, *otherSide.number, *returnSide.number) ? CheckRow::Result::Holds
+                                                                                : CheckRow::Result::Fails;
+            if (row.result == CheckRow::Result::Holds)
+                row.margin = money(name, Value{-difference, {}, source});
+        }
+        rows_.push_back(row);
+    }
+
+    void between(const std::string& name, const ReturnRule& rule, const Value& value) {
+        const ExactDecimal low = ExactDecimal::fromInteger(rule.low);
+        const ExactDecimal high = ExactDecimal::fromInteger(rule.high);
+        CheckRow row = startRow(name, value, Value{low, {}, {}});
+        row.journalValue = low.moneyText() + ".." + high.moneyText();
+        if (row.result != CheckRow::Result::NotEvaluable) {
+            const ExactDecimal outside = compareSides(rule, *value.number, low) < 0    ? *value.number - low
+                                         : compareSides(rule, *value.number, high) > 0 ? *value.number - high
+                                                                                       : ExactDecimal();
+            row.difference = money(name, Value{outside, {}, value.source});
+            row.result =
+                ruleHolds(rule, *value.number, *value.number) ? CheckRow::Result::Holds : CheckRow::Result::Fails;
+        }
+        rows_.push_back(row);
+    }
+
     static std::string quoted(const std::string& win1251) { return " \"" + win1251ToUtf8(win1251) + "\""; }
 
     // The money text of a number; one that cannot be written as money (its cents overflow) ends the
@@ -186,8 +197,8 @@ bool agreesOnlyInOtherOrder(const Declaration& declaration, const JournalTotals&
         if (!asRead || !swapped)
             return false;
         const ExactDecimal& total = sales.totals.at(static_cast<std::size_t>(pair.column - 9));
-        agreeAsRead = agreeAsRead && compareCents(*asRead, total) == 0;
-        agreeSwapped = agreeSwapped && compareCents(*swapped, total) == 0;
+        agreeAsRead = agreeAsRead && compareInCents(*asRead, total) == 0;
+        agreeSwapped = agreeSwapped && compareInCents(*swapped, total) == 0;
     }
     return !agreeAsRead && agreeSwapped;
 }
@@ -206,9 +217,9 @@ std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalT
         check.equal(cellName(rule.cellNumber) + " = продажби кол." + std::to_string(rule.column),
                     check.cell(rule.cellNumber), Checker::total(sales, salesLayout(), rule.column));
         if (rule.column == 12) // 13 + 14 -> 12 keeps the order of the columns
-            check.equal(
-                cellName(12) + " = продажби кол.13+14", check.cell(12),
-                combine(Checker::total(sales, salesLayout(), 13), Checker::total(sales, salesLayout(), 14), add));
+            check.equal(cellName(12) + " = продажби кол.13+14", check.cell(12),
+                        combine(Checker::total(sales, salesLayout(), 13), Checker::total(sales, salesLayout(), 14),
+                                Operation::Add));
     }
     static constexpr ColumnRule kPurchases[] = {{9, 30}, {10, 31}, {11, 41}, {12, 32}, {13, 42}, {14, 43}};
     for (const ColumnRule& rule : kPurchases) {
@@ -216,28 +227,9 @@ std::vector<CheckRow> checkReturn(const Declaration& declaration, const JournalT
                     check.cell(rule.cellNumber), Checker::total(purchases, purchasesLayout(), rule.column));
     }
 
-    check.equal("кл.01 = кл.11+12+13+14+15+16", check.cell(1), check.cells({11, 12, 13, 14, 15, 16}));
-    check.equal("кл.20 = кл.21+22+23+24", check.cell(20), check.cells({21, 22, 23, 24}));
-    check.equal(
-        "кл.40 = кл.41+42×33+43", check.cell(40),
-        combine(combine(check.cell(41), combine(check.cell(42), check.cell(33), multiply), add), check.cell(43), add));
-    check.between("0 ≤ кл.33 ≤ 1", check.cell(33), ExactDecimal(), ExactDecimal::fromInteger(1));
-
-    // Cells 50 and 60 as the window derives them from 20 - 40.
-    Value derived50 = check.cell(20);
-    Value derived60 = derived50;
-    const Value k40 = check.cell(40);
-    if (derived50.number && k40.number) {
-        const ResultAmounts result = deriveResultAmounts(*derived50.number, *k40.number);
-        derived50.number = result.cell50;
-        derived60.number = result.cell60;
-        derived50.source = derived60.source = largerSource(check.cell(20), k40);
-    } else if (!k40.number) {
-        derived50 = derived60 = k40;
-    }
-    check.equal("кл.50 от кл.20-40", check.cell(50), derived50);
-    check.equal("кл.60 от кл.20-40", check.cell(60), derived60);
-    check.atMost("кл.80+81+82 ≤ кл.60", check.cells({80, 81, 82}), check.cell(60));
+    for (const ReturnRule& rule : returnRules())
+        if (rule.report == ReturnRule::Report::TableRow)
+            check.returnRule(rule);
 
     check.equal("поле 5 = брой продажби", check.field(5),
                 Value{ExactDecimal::fromInteger(static_cast<long long>(sales.records)), {}, {}}, true);

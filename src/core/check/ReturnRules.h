@@ -15,6 +15,9 @@ struct CheckRow {
     std::string returnValue;  // the return's side
     std::string journalValue; // the journals' side, or the value the other cells give
     std::string difference;   // return - journals; for a rule that cannot be evaluated, why
+    // Of a "<=" rule that holds: what the limit leaves (the difference with its sign turned), for
+    // people; empty for any other row. The machine formats keep the difference.
+    std::string margin;
     Result result = Result::Holds;
 };
 

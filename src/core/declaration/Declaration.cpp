@@ -1,5 +1,6 @@
 #include "declaration/Declaration.h"
 
+#include "declaration/ReturnArithmetic.h"
 #include "text/Calendar.h"
 #include "text/Decimal.h"
 #include "text/Encoding.h"
@@ -128,13 +129,6 @@ std::string captionLine(const std::string& periodText, const std::string& vatNum
     return period + periodText + vat + vatNumber + "     " + firmName;
 }
 
-ResultAmounts deriveResultAmounts(const ExactDecimal& k20, const ExactDecimal& k40) {
-    const ExactDecimal difference = k20 - k40;
-    if (difference > ExactDecimal())
-        return {difference, ExactDecimal()};
-    return {ExactDecimal(), -difference};
-}
-
 ResultCells deriveResultCells(const std::string& k20, const std::string& k40) {
     const ExactDecimal x = parseDecimal(k20);
     const ExactDecimal y = parseDecimal(k40);
@@ -142,8 +136,8 @@ ResultCells deriveResultCells(const std::string& k20, const std::string& k40) {
     if (!(x - y).fitsMoneyFormat())
         throw Error("клетки 20 и 40 (\"" + win1251ToUtf8(k20) + "\", \"" + win1251ToUtf8(k40) +
                     "\") се различават с повече, отколкото може да се представи");
-    const ResultAmounts result = deriveResultAmounts(x, y);
-    return {moneyCell(result.cell50, kReturnCellWidth), moneyCell(result.cell60, kReturnCellWidth)};
+    return {moneyCell(applyOperation(x, y, Operation::Due), kReturnCellWidth),
+            moneyCell(applyOperation(x, y, Operation::Refund), kReturnCellWidth)};
 }
 
 std::string defaultReturnDate(const std::string& periodText) {

@@ -51,17 +51,10 @@ Declaration parseDeclaration(std::string_view fileBytes, CodePage codePage = Cod
 // The caption line " ДАНЪЧЕН ПЕРИОД %s     ИН ПО ЗДДС %s     %s".
 std::string captionLine(const std::string& periodText, const std::string& vatNumber, const std::string& firmName);
 
-// Cells 50 and 60 from cells 20 and 40: the difference 20 - 40 is the tax due (50) when it is
-// above zero, else the tax to refund (60); the other cell is 0. The check compares the return's
-// cells with these numbers; the return form writes them through deriveResultCells.
-struct ResultAmounts {
-    ExactDecimal cell50;
-    ExactDecimal cell60;
-};
-ResultAmounts deriveResultAmounts(const ExactDecimal& k20, const ExactDecimal& k40);
-
-// Cells 50 and 60 from the texts of cells 20 and 40 ("%15.2f"). Throws ConversionError when a text
-// is not a number, orva::Error naming both when their difference cannot be written as money.
+// Cells 50 and 60 from the texts of cells 20 and 40 ("%15.2f"): the difference 20 - 40 is the tax
+// due (50) when it is above zero, else the tax to refund (60); the other cell is 0 (the return's
+// arithmetic, ReturnArithmetic.h). Throws ConversionError when a text is not a number,
+// orva::Error naming both when their difference cannot be written as money.
 struct ResultCells {
     std::string cell50;
     std::string cell60;

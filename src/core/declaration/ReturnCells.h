@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 
 namespace orva {
@@ -16,8 +17,17 @@ inline constexpr std::array<int, 30> kCellNumbers = {1,  20, 11, 21, 12, 22, 13,
 enum class ReturnLayout { Classic, Current };
 
 // Today's records store cells 23, 13, 24, 14 where the older ones store 13, 23, 14, 24.
-inline constexpr std::array<int, 30> kCurrentCellNumbers = {1,  20, 11, 21, 12, 22, 23, 13, 24, 14, 15, 16, 17, 18, 19,
-                                                            30, 31, 41, 32, 42, 43, 33, 40, 50, 60, 70, 71, 80, 81, 82};
+constexpr std::array<int, 30> currentOrderOf(std::array<int, 30> cells) {
+    for (std::size_t i = 0; i + 1 < cells.size(); ++i) {
+        if ((cells[i] == 13 && cells[i + 1] == 23) || (cells[i] == 14 && cells[i + 1] == 24)) {
+            const int first = cells[i];
+            cells[i] = cells[i + 1];
+            cells[i + 1] = first;
+        }
+    }
+    return cells;
+}
+inline constexpr std::array<int, 30> kCurrentCellNumbers = currentOrderOf(kCellNumbers);
 
 // The cells in the order a record of `layout` holds them.
 inline const std::array<int, 30>& cellNumbersOf(ReturnLayout layout) {

@@ -20,13 +20,6 @@ bool allDigits(std::string_view text) {
     return true;
 }
 
-int number(std::string_view digits) {
-    int value = 0;
-    for (const char c : digits)
-        value = value * 10 + (c - '0');
-    return value;
-}
-
 bool isCode(const RecordLayout& layout, std::size_t index) {
     return index == layout.codeField();
 }
@@ -111,17 +104,11 @@ SheetCell sheetCell(const RecordField& field, std::string_view win1251) {
     case FieldKind::Date:
         // dd/mm/yyyy or dd.mm.yyyy (both are in the files), a real day of the Gregorian calendar from
         // year 1900 (a spreadsheet's first).
-        if (trimmed.size() == 10 && (trimmed[2] == '/' || trimmed[2] == '.') && trimmed[5] == trimmed[2] &&
-            allDigits(trimmed.substr(0, 2)) && allDigits(trimmed.substr(3, 2)) && allDigits(trimmed.substr(6, 4))) {
-            const int day = number(trimmed.substr(0, 2));
-            const int month = number(trimmed.substr(3, 2));
-            const int year = number(trimmed.substr(6, 4));
-            if (year >= 1900 && month >= 1 && month <= 12 && day >= 1 && day <= daysInMonth(year, month)) {
-                cell.kind = SheetCell::Kind::Date;
-                cell.year = year;
-                cell.month = month;
-                cell.day = day;
-            }
+        if (const auto date = parseDate(trimmed, DateSeparators::SlashesOrDots); date && date->year >= 1900) {
+            cell.kind = SheetCell::Kind::Date;
+            cell.year = date->year;
+            cell.month = date->month;
+            cell.day = date->day;
         }
         break;
     default:

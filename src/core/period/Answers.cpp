@@ -1,9 +1,13 @@
 #include "period/Answers.h"
 
 #include "declaration/Declaration.h"
+#include "declaration/ReturnArithmetic.h"
+#include "text/Calendar.h"
 #include "text/Encoding.h"
 #include "text/ExactDecimal.h"
 #include "text/Money.h"
+
+#include <stdexcept>
 
 namespace orva {
 
@@ -24,12 +28,20 @@ std::optional<ExactDecimal> cellAmount(const std::string& text) {
     return ExactDecimal::parse(text);
 }
 
-ExactDecimal amountOf(const ReturnCells& cells, int cellNumber) {
+// A cell's amount for `rule`; Error naming the cell and the rule when it is no number.
+ExactDecimal amountOf(const ReturnCells& cells, int cellNumber, const ReturnRule& rule) {
     const std::optional<ExactDecimal> value = cellAmount(cells[cellNumber]);
     if (!value)
         throw Error(cellName(cellNumber) + " \"" + win1251ToUtf8(cells[cellNumber]) +
-                    "\" не е число: кл.40 = кл.41 + кл.42 × кл.33 + кл.43 не може да се изчисли");
+                    "\" не е число: " + ruleName(rule) + " не може да се изчисли");
     return *value;
+}
+
+const ReturnRule& coefficientRule() {
+    for (const ReturnRule& rule : returnRules())
+        if (rule.kind == ReturnRule::Kind::Within && rule.cell == 33)
+            return rule;
+    throw std::logic_error("the return's arithmetic has no rule for cell 33");
 }
 
 } // namespace
@@ -64,7 +76,7 @@ std::optional<std::string> storedCellValue(int cellNumber, const std::string& te
         return std::nullopt;
     if (coefficient) {
         const std::optional<ExactDecimal> value = ExactDecimal::parse(stored);
-        if (!value || *value > ExactDecimal::fromInteger(1))
+        if (!value || !ruleHolds(coefficientRule(), *value, *value))
             return std::nullopt;
     }
     return stored;
@@ -82,49 +94,56 @@ CellRefused::CellRefused(int cellNumber, const std::string& text)
     : Error(cellRefusal(cellNumber, text)), cellNumber_(cellNumber) {}
 
 void followCoefficient(const ReturnCells& presets, ReturnCells& cells) {
-    if (cells[33] == presets[33]) {
-        for (const int cellNumber : {40, 50, 60})
-            cells[cellNumber] = presets[cellNumber];
-        return;
+    const bool asPresets = cells[33] == presets[33];
+    for (const ReturnRule& rule : returnRules()) {
+        if (!rule.derived)
+            continue;
+        if (asPresets) {
+            cells[rule.cell] = presets[rule.cell];
+            continue;
+        }
+        const ExactDecimal value =
+            computedAmount(rule, [&](int cellNumber) { return amountOf(cells, cellNumber, rule); });
+        if (!value.fitsMoneyFormat())
+            throw Error(ruleName(rule) + ": " + cellName(rule.cell) + " не може да се изпише в стотинки");
+        // Written as the record's cells are: rounded to the cent, right-aligned in the cell's 15 characters.
+        cells[rule.cell] = moneyCell(value, kTypedCellWidth);
     }
-    const ExactDecimal k40 = amountOf(cells, 41) + amountOf(cells, 42) * amountOf(cells, 33) + amountOf(cells, 43);
-    // Written as 50 and 60 are: rounded to the cent, right-aligned in the cell's 15 characters.
-    const std::string k40Text = moneyCell(k40, kTypedCellWidth);
-    amountOf(cells, 20); // names cell 20 when it is no number
-    const ResultCells result = deriveResultCells(cells[20], k40Text);
-    cells[40] = k40Text;
-    cells[50] = result.cell50;
-    cells[60] = result.cell60;
 }
 
 std::vector<std::string> sumWarnings(const ReturnCells& cells, const ReturnCells& presets) {
-    struct Rule {
-        std::vector<int> parts;
-        int limit;
-    };
-    const Rule rules[] = {{{70, 71}, 50}, {{80, 81, 82}, 60}};
     std::vector<std::string> warnings;
-    for (const Rule& rule : rules) {
-        ExactDecimal sum;
-        std::string names;
-        bool numbers = true;
-        bool typed = cells[rule.limit] != presets[rule.limit];
-        for (const int cellNumber : rule.parts) {
-            typed = typed || cells[cellNumber] != presets[cellNumber];
-            const std::optional<ExactDecimal> value = cellAmount(cells[cellNumber]);
-            numbers = numbers && value.has_value();
-            if (value)
-                sum += *value;
-            names += (names.empty() ? "Кл." : " + кл.") + cellDigits(cellNumber);
-        }
-        const std::optional<ExactDecimal> limit = cellAmount(cells[rule.limit]);
-        if (!typed || !numbers || !limit || !sum.fitsMoneyFormat() || !limit->fitsMoneyFormat())
+    for (const ReturnRule& rule : returnRules()) {
+        if (rule.kind != ReturnRule::Kind::AtMost)
             continue;
-        if (sum > *limit)
-            warnings.push_back(names + " = " + sum.moneyText() + " е повече от кл." + cellDigits(rule.limit) + " = " +
-                               limit->moneyText());
+        bool typed = cells[rule.cell] != presets[rule.cell];
+        bool numbers = true;
+        for (const CellTerm& term : rule.terms) {
+            typed = typed || cells[term.cell] != presets[term.cell];
+            numbers = numbers && cellAmount(cells[term.cell]).has_value();
+        }
+        const std::optional<ExactDecimal> limit = cellAmount(cells[rule.cell]);
+        if (!typed || !numbers || !limit)
+            continue;
+        const ExactDecimal sum = computedAmount(rule, [&](int cellNumber) { return *cellAmount(cells[cellNumber]); });
+        if (!sum.fitsMoneyFormat() || !limit->fitsMoneyFormat() || ruleHolds(rule, *limit, sum))
+            continue;
+        // A sentence of its own, its first letter capital: "Кл.70 + кл.71 = ...".
+        std::string sentence = termNames(rule);
+        sentence.replace(0, std::string("к").size(), "К");
+        warnings.push_back(sentence + " = " + sum.moneyText() + " е повече от " + cellName(rule.cell) + " = " +
+                           limit->moneyText());
     }
     return warnings;
+}
+
+bool isReturnDate(const std::string& text) {
+    return parseDate(text, DateSeparators::SlashesOrDots).has_value();
+}
+
+std::string dateRefusal(const std::string& text) {
+    return "Дата: \"" + win1251ToUtf8(text) +
+           "\" не е дата: ден, месец и година като 30/11/2026 или 30.11.2026, съществуващ ден.";
 }
 
 ReturnCells applyTypedCells(const ReturnCells& presets, const std::map<int, std::string>& typed) {

@@ -36,14 +36,16 @@ private:
     int cellNumber_;
 };
 
-// Cells 40, 50 and 60 of `cells` follow cell 33: when cells[33] is not the preset's, 40 becomes
-// 41 + 42 × 33 + 43 (exact, rounded half away from zero to the cent, 15 characters right-aligned)
-// and 50/60 are derived from 20 and the new 40; otherwise the three are the presets' again.
-// Throws Error naming the cell when one of 41, 42, 43, 20 is not a number (a blank one counts 0).
+// The derived cells of the return's arithmetic (40, then 50 and 60) follow cell 33: when cells[33]
+// is not the preset's, each is computed exactly from the cells before it, 40 = 41 + 42 * 33 + 43
+// and 50/60 from 20 and the new 40, and written rounded half away from zero to the cent in 15
+// characters right-aligned; otherwise they are the presets' again. Throws Error naming the cell
+// and the rule when a cell they need is not a number (a blank one counts 0).
 void followCoefficient(const ReturnCells& presets, ReturnCells& cells);
 
 // The sums the return cannot hold: 70 + 71 above 50, 80 + 81 + 82 above 60, each as one sentence
-// ("Кл.70 + кл.71 = 3100.00 е повече от кл.50 = 2641.96"). A rule whose cells are not all numbers
+// ("Кл.70 + кл.71 = 3100.00 е повече от кл.50 = 2641.96"), compared in whole cents as the check
+// compares them. A rule whose cells are not all numbers
 // (empty counts 0) is passed over, and so is one whose cells all stand as in `presets`: the user
 // is asked about what was typed, not about the record (the check reports that).
 std::vector<std::string> sumWarnings(const ReturnCells& cells, const ReturnCells& presets);
@@ -52,5 +54,12 @@ std::vector<std::string> sumWarnings(const ReturnCells& cells, const ReturnCells
 // for the first refused one, in cell order), then 40/50/60 follow cell 33. Returns the cells and
 // leaves sumWarnings to the caller, who asks or warns as it can.
 ReturnCells applyTypedCells(const ReturnCells& presets, const std::map<int, std::string>& typed);
+
+// Whether `text` may stand as the return's date: a real day written dd/mm/yyyy, as the dialog
+// presets it, or dd.mm.yyyy; stored as typed. Anything else is refused as a typed cell is.
+bool isReturnDate(const std::string& text);
+
+// Why `text` is refused as the date (UTF-8), naming the text.
+std::string dateRefusal(const std::string& text);
 
 } // namespace orva

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string_view>
+
 namespace orva {
 
 // The Gregorian calendar, as the dates of documents and identifiers use it.
@@ -12,5 +15,22 @@ constexpr int daysInMonth(int year, int month) {
     constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
 }
+
+struct CalendarDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+
+// Which separators a date may be written with.
+enum class DateSeparators {
+    Slashes,       // dd/mm/yyyy only
+    SlashesOrDots, // dd/mm/yyyy or dd.mm.yyyy, one kind in a date
+};
+
+// A date written dd/mm/yyyy (or dd.mm.yyyy where allowed): all ten characters, digits where the
+// digits go, and a real day of the calendar from the year 0001. Nothing around it, no other
+// shape; std::nullopt for anything else.
+std::optional<CalendarDate> parseDate(std::string_view text, DateSeparators separators);
 
 } // namespace orva
