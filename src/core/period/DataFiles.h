@@ -2,10 +2,12 @@
 
 #include "declaration/ReturnCells.h"
 #include "text/CodePage.h"
+#include "text/UniqueFd.h"
 #include "text/Wording.h"
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -30,6 +32,9 @@ struct FileSurvey {
     bool empty = false;              // 0 bytes
     bool byteOrderMark = false;      // starts with UTF-8's EF BB BF (reported by the check only)
     std::string failure;             // an optional file that could not be surveyed: why (UTF-8)
+    // VIES.TXT: the file as surveyed, kept open so that every later pass reads this file, not one put
+    // in its place since.
+    std::shared_ptr<const UniqueFd> opened;
 };
 
 // Opens the file (never blocking: a FIFO or device is refused as "not a regular file"), counts
