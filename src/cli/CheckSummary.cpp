@@ -300,7 +300,8 @@ private:
 
 SummaryRow checkOne(const std::string& folder, const Options& options, const std::string& detailsPath) {
     SummaryRow row;
-    row.folder = folder;
+    // A folder named in another code page on an old share: the reports stay valid UTF-8.
+    row.folder = fileNameAsUtf8(folder);
     CheckOptions check;
     check.dataFolder = folder;
     check.read = options.read;
@@ -312,8 +313,8 @@ SummaryRow checkOne(const std::string& folder, const Options& options, const std
         row.outcome = checkPeriod(check, detailsPath.empty() ? nullptr : &report, {});
         row.readable = true;
     } catch (const std::exception& failure) {
-        row.reason = failure.what();
-        report << "orva-cli: " << failure.what() << '\n';
+        row.reason = fileNameAsUtf8(failure.what());
+        report << "orva-cli: " << shownText(failure.what()) << '\n';
     }
     if (!detailsPath.empty()) {
         try {
@@ -381,7 +382,7 @@ int runCheckSummary(const Options& options, Streams& streams) {
             unreadable = unreadable || !row.readable;
             failed = failed || (row.readable && row.outcome.status != kSuccess);
             if (!row.detailsFailure.empty()) {
-                streams.err << "orva-cli: " << row.detailsFailure << '\n';
+                streams.err << "orva-cli: " << shownText(row.detailsFailure) << '\n';
                 detailsFailed = true;
             }
         },
