@@ -292,7 +292,7 @@ void MainWindow::setUpCommands() {
 
     try {
         // Taken as the current value first: applying it does not write it back.
-        zoom_ = std::atoi(orva::readFileBytes(sideFiles_.zoom).c_str());
+        zoom_ = std::atoi(orva::readSideFileStart(sideFiles_.zoom).c_str());
         setZoom(zoom_);
     } catch (const std::exception&) {
         // Not yet saved, or unreadable: the printed size.
@@ -544,7 +544,7 @@ MainWindow::LoadResult MainWindow::loadPeriod(const std::string& folder, bool fi
     if (!period->gateProblems.empty()) {
         QStringList lines;
         for (const std::string& problem : period->gateProblems)
-            lines << QString::fromStdString(problem);
+            lines << QString::fromStdString(orva::shownText(problem));
         const QString text = lines.join(QLatin1Char('\n')) + QStringLiteral("\n\nДа продължа ли?");
         if (!orva::confirm(parent, text, QMessageBox::Yes, QMessageBox::No))
             return done(LoadResult::GivenUp);
