@@ -645,6 +645,8 @@ void MainWindow::showPeriod(PendingPeriod& period, const orva::ReturnAnswers* an
     stopCheck();
     dataFolder_ = period.folder;
     shownFiles_ = period.files;
+    if (shownFiles_.vies) // its document is built: the data medium is not held busy while it is shown
+        shownFiles_.vies->opened.reset();
     declaration_ = std::move(period.declaration);
     answers_ = answers ? *answers : orva::ReturnAnswers{};
     const orva::PeriodFiles& files = period.files;
