@@ -2,7 +2,8 @@
 // cat and sync in the same run), how soon the purchases journal is on screen after the dialog
 // closes and after Ctrl+End, the process's peak memory against the documents' bytes, how soon the
 // check's tab is filled and how long printing the purchases takes, with the event loop's longest
-// gap during each; each against its target. One run's figures; nothing is asserted.
+// gap during each; each against its target; then the purchases copy cut short in place by another
+// program, as the window meets it. One run's figures; nothing is asserted.
 //
 //   bench_view [--records N] [FOLDER]
 //
@@ -265,6 +266,22 @@ int main(int argc, char** argv) {
     const qint64 printMs = clock.elapsed() - printStart;
     const qint64 printGap = longestGap;
 
+    // Another program cuts the mapped purchases copy short in place (as truncate -s 0 does): the view
+    // pages back to its start and says the copy changed, instead of the process ending with SIGBUS.
+    // The pages it reads from now on are zero pages put in place by the SIGBUS handler.
+    int copyChangedSaid = 0;
+    QObject::connect(purchases, &DocumentView::copyChanged, [&copyChangedSaid] { ++copyChangedSaid; });
+    const long rssBeforeCut = statusKb("VmRSS:");
+    const std::string purchasesCopy = orva::sideFilesBeside(executable).purchasesCopy;
+    const bool cut = ::truncate(purchasesCopy.c_str(), 0) == 0;
+    const qint64 cutMs = watch.timeUntilPainted(purchases, [purchases] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Home, Qt::ControlModifier);
+        QCoreApplication::sendEvent(purchases, &press);
+    });
+    for (int turn = 0; turn < 20 && copyChangedSaid == 0; ++turn)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const long rssAfterCut = statusKb("VmRSS:");
+
     const double peakRatio = (peakKb - baselineKb) * 1024.0 / 1e6 / documentsMb;
     std::printf("period: %s\n", folder.c_str());
     std::printf("documents: purchases %zu lines, sales %zu lines, %.1f MB together\n",
@@ -291,5 +308,9 @@ int main(int argc, char** argv) {
     std::printf("print of the purchases journal (PDF written on the worker, submitted to a service keeping nothing): "
                 "%lld ms; the event loop's longest gap meanwhile %lld ms; target <= 100: %s\n",
                 static_cast<long long>(printMs), static_cast<long long>(printGap), verdict(printGap <= 100));
+    std::printf("purchases copy cut short in place%s -> first page painted: %lld ms; said once: %s; memory %.1f MB "
+                "before, %.1f MB after (no copy of the journal held)\n",
+                cut ? "" : " (truncate failed)", static_cast<long long>(cutMs), copyChangedSaid == 1 ? "yes" : "no",
+                rssBeforeCut / 1024.0, rssAfterCut / 1024.0);
     return 0;
 }

@@ -325,7 +325,8 @@ private:
 
 SummaryRow checkOne(const std::string& folder, const Options& options, const std::string& detailsPath) {
     SummaryRow row;
-    row.folder = folder;
+    // A folder named in another code page on an old share: the reports stay valid UTF-8.
+    row.folder = fileNameAsUtf8(folder);
     std::ostringstream warnings;
     CheckOptions check = checkOptions(options, folder, &warnings);
     check.format = CheckFormat::Text; // the details are text reports, whatever the summary's format
@@ -334,8 +335,8 @@ SummaryRow checkOne(const std::string& folder, const Options& options, const std
         row.outcome = checkPeriod(check, detailsPath.empty() ? nullptr : &report, {});
         row.readable = true;
     } catch (const std::exception& failure) {
-        row.reason = failure.what();
-        report << "orva-cli: " << failure.what() << '\n';
+        row.reason = fileNameAsUtf8(failure.what());
+        report << "orva-cli: " << shownText(failure.what()) << '\n';
     }
     row.warnings = warnings.str();
     if (!detailsPath.empty()) {
@@ -413,7 +414,7 @@ int runCheckSummary(const Options& options, Streams& streams) {
             unreadable = unreadable || !row.readable;
             failed = failed || (row.readable && row.outcome.status != kSuccess);
             if (!row.detailsFailure.empty()) {
-                streams.err << "orva-cli: " << row.detailsFailure << '\n';
+                streams.err << "orva-cli: " << shownText(row.detailsFailure) << '\n';
                 detailsFailed = true;
             }
         },

@@ -5,6 +5,7 @@
 #include "cli/Output.h"
 #include "cli/Progress.h"
 #include "period/Period.h"
+#include "text/Encoding.h"
 
 #include <algorithm>
 #include <cstring>
@@ -103,15 +104,15 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return commandFor(options.command).run(options, streams, environment);
     } catch (const Failure& failure) {
         progress.clear();
-        err << "orva-cli: " << failure.what() << '\n';
+        err << "orva-cli: " << shownText(failure.what()) << '\n';
         return failure.status();
     } catch (const PeriodError& failure) {
         progress.clear();
-        err << "orva-cli: " << failure.what() << '\n';
+        err << "orva-cli: " << shownText(failure.what()) << '\n';
         return failure.stage() == PeriodError::Stage::Load ? kUnreadable : kNoReturn;
     } catch (const std::exception& failure) {
         progress.clear();
-        err << "orva-cli: " << failure.what() << '\n';
+        err << "orva-cli: " << shownText(failure.what()) << '\n';
         return kUnreadable;
     }
 }

@@ -3,6 +3,7 @@
 #include "declaration/ReturnCells.h"
 #include "period/Answers.h"
 #include "period/PeriodSession.h"
+#include "text/Encoding.h"
 
 #include <ostream>
 
@@ -17,7 +18,7 @@ void refuseLinesBeyondPdfPage(int linesPerPage) {
 
 bool passGate(const std::vector<std::string>& problems, bool force, std::ostream& err, const std::string& nothingDone) {
     for (const std::string& problem : problems)
-        err << "orva-cli: " << problem << '\n';
+        err << "orva-cli: " << shownText(problem) << '\n';
     if (problems.empty() || force)
         return true;
     err << "orva-cli: " << nothingDone << "; --force продължава въпреки това\n";
@@ -33,7 +34,7 @@ ReturnCells typedCellsOver(const ReturnCells& presets, const std::map<int, std::
     }
     if (err && !typed.empty())
         for (const std::string& warning : sumWarnings(cells, presets))
-            *err << "orva-cli: " << warning << '\n';
+            *err << "orva-cli: " << shownText(warning) << '\n';
     return cells;
 }
 

@@ -11,6 +11,7 @@
 #include "render/PageMetrics.h"
 #include "render/PrintServer.h"
 #include "render/Printing.h"
+#include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -259,7 +260,7 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
                 err << "orva-cli: " << place << files.vies->name << ": "
                     << (vies.readable() ? std::to_string(leftOut) + (leftOut == 1 ? " ред не е" : " реда не са") +
                                               " в документа vies"
-                                        : vies.problems.front().text())
+                                        : shownText(vies.problems.front().text()))
                     << "; orva-cli check ги посочва\n";
         }
         for (auto& writer : writers)
@@ -323,13 +324,13 @@ int exportPeriods(const Options& options, const ExportSetup& setup, Streams& str
                 outcome.status = exportPeriod(folders[index], targets[index], options, setup, out, err, nullptr,
                                               environment, folders[index]);
             } catch (const PeriodError& failure) {
-                err << "orva-cli: " << folders[index] << ": " << failure.what() << '\n';
+                err << "orva-cli: " << shownText(folders[index] + ": " + failure.what()) << '\n';
                 outcome.status = failure.stage() == PeriodError::Stage::Load ? kUnreadable : kNoReturn;
             } catch (const Failure& failure) {
                 err << "orva-cli: " << folders[index] << ": " << failure.what() << '\n';
                 outcome.status = failure.status();
             } catch (const std::exception& failure) {
-                err << "orva-cli: " << folders[index] << ": " << failure.what() << '\n';
+                err << "orva-cli: " << shownText(folders[index] + ": " + failure.what()) << '\n';
                 outcome.status = kUnreadable;
             }
             outcome.out = out.str();

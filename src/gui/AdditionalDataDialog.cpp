@@ -12,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QCompleter>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -21,9 +22,12 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStringList>
+#include <QThread>
 
 #include <cstdio>
+#include <exception>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -339,6 +343,8 @@ void AdditionalDataDialog::rememberFirm() {
 
 void AdditionalDataDialog::loadMemory() {
     const orva::DialogMemory memory = orva::loadDialogMemory(sideFiles_);
+    if (!memory.tooLarge.empty()) // a convenience, as a failed save of the last values: standard error only
+        std::fprintf(stderr, "orva: %s\n", memory.tooLarge.c_str());
     fillHistory(ui->addressBox, memory.addresses);
     fillHistory(ui->signatoryBox, memory.signatories);
     fillHistory(ui->positionBox, memory.positions);
@@ -430,8 +436,27 @@ void AdditionalDataDialog::accept() {
         addTypedText(ui->addressBox, memory.addresses);
         addTypedText(ui->signatoryBox, memory.signatories);
         addTypedText(ui->positionBox, memory.positions);
-        orva::saveHistories(sideFiles_, memory);
-        rememberFirm();
+        const orva::FirmAnswers answers{toWin1251(ui->addressBox->currentText()),
+                                        toWin1251(ui->positionBox->currentText())};
+        // Off the window's thread: another user may hold the folder's lock, and the window paints on
+        // while the save waits for it (a bounded wait; past it the save fails and says so).
+        std::exception_ptr saveFailure;
+        QEventLoop waiting;
+        std::unique_ptr<QThread> saving(QThread::create([&] {
+            try {
+                orva::saveHistories(sideFiles_, memory);
+                if (!firm_.empty())
+                    orva::saveFirmAnswers(sideFiles_, firm_, answers);
+            } catch (...) {
+                saveFailure = std::current_exception();
+            }
+        }));
+        connect(saving.get(), &QThread::finished, &waiting, &QEventLoop::quit);
+        saving->start();
+        waiting.exec(QEventLoop::ExcludeUserInputEvents);
+        saving->wait();
+        if (saveFailure)
+            std::rethrow_exception(saveFailure);
     } catch (const std::exception& failure) {
         // The standard error box, as for any failure at event level; the dialog still closes.
         orva::showErrorBox(this, orva::failureText(failure));

@@ -1,5 +1,6 @@
 #include "gui/DocumentView.h"
 
+#include "gui/MessageBoxes.h"
 #include "render/QtText.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
@@ -12,6 +13,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
 #include <climits>
@@ -20,6 +22,9 @@
 namespace {
 
 constexpr int kTextMargin = 2;
+
+const char* const kCopyChanged = "Копието на документа е променено от друга програма: редовете, които то загуби, "
+                                 "не се показват. Отворете периода отново.";
 
 QString toDisplay(std::string_view line) {
     QString text(static_cast<qsizetype>(line.size()), Qt::Uninitialized);
@@ -70,6 +75,8 @@ void DocumentView::setLines(std::vector<std::string>&& lines) {
 void DocumentView::setDocument(std::shared_ptr<const orva::DocumentText> text) {
     ownLines_.reset();
     text_ = text ? std::move(text) : std::make_shared<const orva::LineListText>();
+    mapped_ = dynamic_cast<const orva::MappedText*>(text_.get());
+    changeSaid_ = false;
     resetCaret();
     updateScrollBars();
     viewport()->update();
@@ -151,7 +158,11 @@ void DocumentView::paintEvent(QPaintEvent* event) {
     std::size_t painted = 0;
     for (std::size_t index = first; index < last; ++index, ++painted) {
         const int y = static_cast<int>(index - top) * height;
-        const std::string_view line = text_->line(index);
+        std::string_view line = text_->line(index);
+        // A page of the copy that vanished reads as NULs: the line is gone, shown empty.
+        // (The bytes first: reading them is what finds the page gone.)
+        if (mapped_ && line.find('\0') != std::string_view::npos && mapped_->changed())
+            line = {};
         const QString text = line.empty() ? QString() : toDisplay(line);
         if (!text.isEmpty())
             painter.drawText(x, y + ascent, text);
@@ -176,6 +187,14 @@ void DocumentView::paintEvent(QPaintEvent* event) {
         painter.drawLine(QPointF(caretX, y), QPointF(caretX, y + height - 1));
     }
     linesPaintedLastTime_ = painted;
+    if (mapped_ && !changeSaid_ && mapped_->changed()) {
+        changeSaid_ = true;
+        // After the paint: a box opened inside it would paint this view again from within.
+        QTimer::singleShot(0, this, [this] {
+            emit copyChanged();
+            orva::showPlainMessage(this, QString::fromUtf8(kCopyChanged));
+        });
+    }
 }
 
 void DocumentView::resizeEvent(QResizeEvent* event) {

@@ -94,6 +94,9 @@ protected:
 signals:
     // A double click or Enter on a line of an activatable view.
     void lineActivated(std::size_t line);
+    // Once per document: its mapped copy was cut short in place by another program; the lines it lost
+    // are shown empty. The view has already said so in a box.
+    void copyChanged();
 
 private:
     int lineHeight() const;
@@ -118,4 +121,6 @@ private:
     bool readOnly_ = false;
     bool activatable_ = false;
     std::size_t linesPaintedLastTime_ = 0;
+    const orva::MappedText* mapped_ = nullptr; // text_ when it is a mapped copy
+    bool changeSaid_ = false;
 };

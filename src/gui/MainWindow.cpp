@@ -293,7 +293,7 @@ void MainWindow::setUpCommands() {
 
     try {
         // Taken as the current value first: applying it does not write it back.
-        zoom_ = std::atoi(orva::readFileBytes(sideFiles_.zoom).c_str());
+        zoom_ = std::atoi(orva::readSideFileStart(sideFiles_.zoom).c_str());
         setZoom(zoom_);
     } catch (const std::exception&) {
         // Not yet saved, or unreadable: the printed size.
@@ -546,7 +546,7 @@ MainWindow::LoadResult MainWindow::loadPeriod(const std::string& folder, bool fi
     if (!period->gateProblems.empty()) {
         QStringList lines;
         for (const std::string& problem : period->gateProblems)
-            lines << QString::fromStdString(problem);
+            lines << QString::fromStdString(orva::shownText(problem));
         const QString text = lines.join(QLatin1Char('\n')) + QStringLiteral("\n\nДа продължа ли?");
         if (!orva::confirm(parent, text, QMessageBox::Yes, QMessageBox::No))
             return done(LoadResult::GivenUp);
@@ -584,8 +584,9 @@ MainWindow::LoadResult MainWindow::loadPeriod(const std::string& folder, bool fi
 std::unique_ptr<MainWindow::PendingPeriod> MainWindow::readPeriod(const std::string& folder) {
     auto period = std::make_unique<PendingPeriod>();
     period->folder = folder;
-    period->session = std::make_shared<const orva::PeriodSession>(folder);
-    const orva::PeriodSession& session = *period->session;
+    const auto read = std::make_shared<orva::PeriodSession>(folder);
+    period->session = read;
+    const orva::PeriodSession& session = *read;
     period->files = session.files();
     const orva::PeriodFiles& files = period->files;
     std::fprintf(stderr, "orva: %s\n", files.description().c_str());
@@ -599,6 +600,8 @@ std::unique_ptr<MainWindow::PendingPeriod> MainWindow::readPeriod(const std::str
     // Nothing in VIES.TXT ends the load: what cannot be read is said at the document's top.
     orva::LineCollector vies(period->viesLines);
     session.vies(linesPerPage_, vies);
+    read->releaseOpenFiles();
+    period->files = session.files();
     return period;
 }
 

@@ -1,6 +1,7 @@
 #include "gui/MessageBoxes.h"
 
 #include "render/QtText.h"
+#include "text/Encoding.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -82,8 +83,8 @@ bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton y
 }
 
 QString failureText(const char* message) {
-    // Every failure's message is UTF-8.
-    return QString::fromUtf8(message);
+    // Every failure's message is UTF-8; bytes of a file in it are shown, never acted on.
+    return QString::fromUtf8(orva::shownText(message).c_str());
 }
 
 QString failureText(const std::exception& failure) {

@@ -142,7 +142,10 @@ int fallbackLinesPerPage() {
 }
 
 int maxPdfLinesPerPage(int pointSize) {
+    // A PDF page: no printer to look for (Qt would ask the print server for its default, with no deadline).
+    std::optional<PrintServerAside> aside(std::in_place);
     QPrinter printer(QPrinter::HighResolution);
+    aside.reset();
     preparePdfPrinter(printer);
     const int width = QPageSize(QPageSize::A4).sizePoints().width();
     printer.setPageSize(QPageSize(QSize(width, kMaxPdfPagePoints), QStringLiteral("ORVA"), QPageSize::ExactMatch));

@@ -1,8 +1,11 @@
 // orva-cli over many periods: output independent of --jobs, details files, the sheet split.
+#include "DeepFolder.h"
 #include "PeriodFixture.h"
 
 #include "cli/Spreadsheet.h"
 #include "journals/RecordLayout.h"
+
+#include <QString>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +60,45 @@ TEST(Office, DetailsAreOneReportPerPeriodNamedByVatNumberAndPeriod) {
     // The report of a period is what check of its folder alone prints.
     const CliResult alone = runCli({"check", kTree + "/c-errors"});
     EXPECT_EQ(contents(details / "BG831650349-202403-2.txt"), alone.out);
+}
+
+// --recursive left a period it could not list out without a word ("Периоди: 1", exit 0), where the
+// same folder named on its own is НЕЧЕТИМ with exit 2.
+TEST(Office, FoldersThatCannotBeListedAreReported) {
+    TempDir temp;
+    const fs::path tree = temp.path() / "tree";
+    writePeriod(consistentPeriod(), (tree / "a").string());
+    const orva::fixture::DeepFolder deep(tree.string(), "deklar.txt");
+    const CliResult check = runCli({"check", "--recursive", "--jobs", "1", tree.string()});
+    EXPECT_EQ(check.status, 2) << check.err;
+    EXPECT_NE(check.out.find("НЕЧЕТИМ 1"), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find(deep.top()), std::string::npos);
+    const CliResult exported = runCli(
+        {"export", "--recursive", "--lines-per-page", "60", "--out", (temp.path() / "out").string(), tree.string()},
+        withoutPrinter());
+    EXPECT_EQ(exported.status, 2) << exported.err;
+    EXPECT_NE(exported.err.find("orva-cli: " + deep.top()), std::string::npos) << exported.err;
+    EXPECT_EQ(listing(temp.path() / "out").size(), 1u);
+}
+
+// A client folder named in Windows-1251 on an old share made check's JSON and CSV not UTF-8 (and its
+// xlsx not well-formed XML), exit 0: the name is converted, the outputs stay valid.
+TEST(Office, FolderNamesInAnotherCodePageKeepTheReportsUtf8) {
+    TempDir temp;
+    const std::string client = "\xCA\xEB\xE8\xE5\xED\xF2"; // "Клиент" in Windows-1251
+    writePeriod(consistentPeriod(), (temp.path() / client / "a").string());
+    const fs::path unreadable = temp.path() / (client + "-unreadable\x98"); // a return record, no journals
+    fs::create_directories(unreadable);
+    writeBytes((unreadable / "deklar.txt").string(), declarationRecord(consistentPeriod()));
+    for (const char* format : {"text", "json", "csv"}) {
+        const CliResult run = runCli({"check", "--recursive", "--format", format, temp.path().string()});
+        EXPECT_EQ(run.status, 2) << run.err;
+        const std::string text = run.out.rfind("\xEF\xBB\xBF", 0) == 0 ? run.out.substr(3) : run.out; // CSV's BOM
+        EXPECT_EQ(QString::fromUtf8(text.data(), static_cast<int>(text.size())).toUtf8().toStdString(), text)
+            << format; // valid UTF-8 comes back unchanged
+        EXPECT_NE(run.out.find("Клиент"), std::string::npos) << format;
+        EXPECT_NE(run.out.find("\\x98"), std::string::npos) << format;
+    }
 }
 
 TEST(Office, UsageErrors) {

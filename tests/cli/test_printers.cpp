@@ -241,6 +241,42 @@ TEST(UnansweringPrintServer, PrintAndPrintersFailExportSaysItLaysOutForA4) {
     }
 }
 
+// --lines-per-page was checked against a PDF page built as a default printer, which asked a silent
+// print server through Qt with no deadline (export 244 s, print 274 s): a PDF page asks no server, and
+// print asks it once, within the deadlines.
+TEST(UnansweringPrintServer, LinesPerPageAsksNoServerForAPdfPage) {
+    TempDir temp;
+    const fs::path data = temp.path() / "data";
+    writePeriod(consistentPeriod(40, 30), data);
+    orva::fixture::SilentServer silent;
+    ASSERT_TRUE(silent.listening());
+    const orva::fixture::PrintServerSetting setting(silent.address());
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        int connections;
+    } cases[] = {
+        {{"export", "--format", "pdf", "--lines-per-page", "60", "--out", (temp.path() / "pdf").string(),
+          data.string()},
+         0,
+         0},
+        {{"export", "--format", "pdf", "--lines-per-page", "100000", "--out", (temp.path() / "x").string(),
+          data.string()},
+         1,
+         0},
+        {{"print", "--lines-per-page", "60", "--document", "label", data.string()}, orva::cli::kNoPrinter, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.at(4));
+        orva::resetPrintServer();
+        const CliResult run = runCli(c.args, orva::cli::Environment::system());
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(silent.connectionsTaken(), c.connections);
+    }
+    EXPECT_EQ(listing(temp.path() / "pdf"),
+              (std::vector<std::string>{"label.pdf", "purchases.pdf", "return.pdf", "sales.pdf"}));
+}
+
 // The job itself: the queue's state is asked over our own connection, within the deadlines.
 TEST(UnansweringPrintServer, JobIsRefusedNamingTheServer) {
     TempDir temp;

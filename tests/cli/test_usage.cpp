@@ -148,7 +148,8 @@ std::vector<std::string> lineWith(const orva::cli::CommandSpec& command, const o
         args.push_back("33=0.5");
         break;
     default:
-        args.push_back("x");
+        // The one text whose value must be a day.
+        args.push_back(std::string(option.name) == "--date" ? "30/11/2026" : "x");
     }
     if (command.folders != orva::cli::Folders::None)
         args.push_back("DATA");

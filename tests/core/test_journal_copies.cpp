@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -163,5 +165,33 @@ TEST_F(JournalCopyFiles, FailureLeavesTheOldCopies) {
         salesCopy_ = salesCopy;
         EXPECT_EQ(readFileBytes(purchasesCopy_), "old purchases\r\n");
         EXPECT_EQ(readFileBytes(salesCopy_), "old sales\r\n");
+    }
+}
+
+// Another program truncating the mapped copy in place (truncate -s 0, an editor rewriting it) ended
+// the window with SIGBUS at its next paint: the vanished pages read as NULs and the text says it
+// changed; what is still in the file reads as it was.
+TEST_F(JournalCopyFiles, ACopyCutShortInPlaceReadsAsGone) {
+    writePeriod(400, 3);
+    for (const off_t keep : {off_t(0), off_t(5000)}) {
+        SCOPED_TRACE(keep);
+        const orva::JournalCopies copies = build(60);
+        const MappedText& text = *copies.purchases.text;
+        const std::vector<std::string> before = linesOf(text);
+        ASSERT_GT(text.byteSize(), 3 * 4096u);
+        EXPECT_FALSE(text.changed());
+        ASSERT_EQ(::truncate(purchasesCopy_.c_str(), keep), 0);
+        const std::vector<std::string> after = linesOf(text); // every page read
+        EXPECT_TRUE(text.changed());
+        ASSERT_EQ(after.size(), before.size());
+        std::size_t kept = 0;
+        for (std::size_t index = 0; index < after.size(); ++index) {
+            const std::size_t gone = std::min(after[index].find('\0'), before[index].size());
+            kept += gone == before[index].size();
+            EXPECT_EQ(after[index], before[index].substr(0, gone) + std::string(before[index].size() - gone, '\0'))
+                << index;
+        }
+        EXPECT_GE(kept * 120, static_cast<std::size_t>(keep) / 2); // the lines of the pages kept
+        EXPECT_FALSE(copies.sales.text->changed());
     }
 }

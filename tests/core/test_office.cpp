@@ -1,11 +1,13 @@
 // The office's many periods: finding them in a tree, naming their outputs, and a journal's fields as
 // spreadsheet cells.
+#include "DeepFolder.h"
 #include "journals/JournalSheet.h"
 #include "period/PeriodTree.h"
 #include "text/Encoding.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -27,6 +29,24 @@ TEST(PeriodTree, FindsEveryFolderWithAReturnRecordInPathOrder) {
     const std::vector<std::string> want = {(root / "a").string(), (root / "a/x").string(), (root / "b").string()};
     EXPECT_EQ(found, want);
     EXPECT_THROW(findPeriodFolders({(root / "c/pokupki.txt").string()}), std::exception);
+    fs::remove_all(root);
+}
+
+// A folder nested beyond PATH_MAX cannot be listed: it was left out without a word, and the run said
+// nothing of the period in it.
+TEST(PeriodTree, FindsTheFoldersItCannotList) {
+    const fs::path root = fs::temp_directory_path() / ("orva-deep-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "a");
+    std::ofstream(root / "a/deklar.txt") << "x";
+    for (const char* leaf : {"deklar.txt", ""}) {
+        const orva::fixture::DeepFolder deep(root.string(), leaf);
+        const std::vector<std::string> found = findPeriodFolders({root.string()});
+        ASSERT_EQ(found.size(), 2u) << leaf;
+        EXPECT_EQ(found[0], (root / "a").string());
+        EXPECT_EQ(found[1].compare(0, deep.top().size(), deep.top()), 0);
+        EXPECT_GT(found[1].size(), static_cast<std::size_t>(PATH_MAX));
+    }
     fs::remove_all(root);
 }
 

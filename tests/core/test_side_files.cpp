@@ -1,6 +1,7 @@
 #include "sidefiles/SideFiles.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
+#include "text/UniqueFd.h"
 
 #include "ExpectThrow.h"
 #include "FileSizeLimit.h"
@@ -9,13 +10,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <string>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -421,4 +427,68 @@ TEST_F(SideFiles, FirmAnswersArePerVatNumberAndKeepOtherInstancesFirms) {
     EXPECT_FALSE(loadFirmAnswers(sides, "   ")); // no VAT number: nothing kept for it
 
     EXPECT_EQ(this->files(), (Lines{"orva.firms"})); // no lock file, no leftovers
+}
+
+// A damaged remembered file of millions of short lines was read whole (a 30 MB orva.recent: 632 MB
+// for the 5 entries used): each is read only as far as it is needed, and one past the limit is
+// passed over with a message, never replaced by what one instance holds.
+TEST_F(SideFiles, ADamagedLargeFileIsReadOnlyAsFarAsNeeded) {
+    std::string huge;
+    while (huge.size() <= kSideFileLimit)
+        huge += "/x\r\n";
+    const SideFileLocations files = sideFilesBeside(exe_);
+    for (const char* extension : {".adr", ".txt", ".firms", ".recent", ".zoom"})
+        write(extension, huge);
+
+    const DialogMemory memory = loadDialogMemory(files);
+    EXPECT_EQ(memory.addresses, Lines{});
+    EXPECT_EQ(memory.address, "");
+    EXPECT_NE(memory.tooLarge.find(files.addresses), std::string::npos) << memory.tooLarge;
+    EXPECT_THROW(saveHistories(files, memory), SideFileTooLarge);
+    EXPECT_THROW(saveFirmAnswers(files, "BG123", {"a", "p"}), SideFileTooLarge);
+    EXPECT_EQ(loadFirmAnswers(files, "/x"), std::nullopt);
+    EXPECT_EQ(read(".adr"), huge); // kept for the user to look at
+    EXPECT_EQ(read(".firms"), huge);
+
+    EXPECT_EQ(loadRecentFolders(files), (Lines(kRecentFolders, "/x")));
+    EXPECT_EQ(rememberRecentFolder(files, "/new"), (Lines{"/new", "/x", "/x", "/x", "/x"}));
+    EXPECT_EQ(read(".recent"), "/new\r\n/x\r\n/x\r\n/x\r\n/x\r\n");
+    EXPECT_EQ(readSideFileStart(path(".zoom")), huge.substr(0, 64));
+
+    // Up to the limit a file is read whole; a recent folder's start cut inside a line drops that line.
+    write(".adr", huge.substr(0, kSideFileLimit));
+    EXPECT_EQ(readSideFile(path(".adr")).size(), kSideFileLimit / 4);
+    write(".recent", std::string(kRecentFolders * (PATH_MAX + 2) - 3, 'p') + "\r\nqqq");
+    EXPECT_EQ(loadRecentFolders(files), Lines{std::string(kRecentFolders * (PATH_MAX + 2) - 3, 'p')});
+}
+
+// Anyone who can read the program's folder can flock it: a save waited for ever. It waits a bounded
+// time, then fails saying nothing was saved, and writes nothing.
+TEST_F(SideFiles, ALockHeldByAnotherIsWaitedForABoundedTime) {
+    write(".adr", "old\r\n");
+    write(".firms", "");
+    write(".recent", "/old\r\n");
+    const SideFileLocations files = sideFilesBeside(exe_);
+    DialogMemory memory;
+    memory.addresses = {"new"};
+    const std::function<void()> saves[] = {
+        [&] { saveHistories(files, memory); },
+        [&] {
+            saveFirmAnswers(files, "BG1", {"a", "p"});
+        },
+        [&] { rememberRecentFolder(files, "/new"); },
+    };
+    const UniqueFd folder(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY));
+    ASSERT_EQ(::flock(folder.get(), LOCK_EX), 0); // another open file: as another process's lock
+    for (const auto& save : saves) {
+        const auto start = std::chrono::steady_clock::now();
+        const std::optional<SideFilesLocked> thrown = THROWN_BY(save(), SideFilesLocked);
+        EXPECT_TRUE(thrown && std::string(thrown->what()).find("не са записани") != std::string::npos);
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(waited, kSideFilesLockWait);
+        EXPECT_LT(waited, kSideFilesLockWait * 3);
+    }
+    EXPECT_EQ(read(".adr"), "old\r\n");
+    EXPECT_EQ(read(".firms"), "");
+    EXPECT_EQ(read(".recent"), "/old\r\n");
 }

@@ -471,3 +471,34 @@ TEST(DocumentSearch, FindsAcrossCaseAndWrapsOnce) {
         }
     }
 }
+
+// A client folder named in Windows-1251 on an old share made check's xlsx not well-formed XML and
+// its JSON and CSV not UTF-8: such a name is shown in UTF-8, valid sequences kept.
+TEST(Encoding, FileNamesBecomeValidUtf8) {
+    const struct {
+        std::string bytes;
+        std::string want;
+    } cases[] = {
+        {"/data/Клиенти/a", "/data/Клиенти/a"},                        // UTF-8 kept
+        {"/data/\xCA\xEB\xE8\xE5\xED\xF2", "/data/Клиент"},            // Windows-1251 converted
+        {"/data/Клиенти/\xCF\xE5\xF2\xFA\xF0", "/data/Клиенти/Петър"}, // the two in one path
+        {"a\x98z", "a\\x98z"},                                         // the byte Windows-1251 lacks
+        {"\xC0\x80", "АЂ"},                                            // overlong NUL: two Windows-1251 bytes
+        {"\xED\xA0\x80", "н\xC2\xA0"
+                         "Ђ"},                    // a surrogate
+        {"\xF4\x90\x80\x80", "фђЂЂ"},             // past U+10FFFF
+        {"\xE2\x82", "в‚"},                       // cut short at the end
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"}, // four bytes, valid
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fileNameAsUtf8(c.bytes), c.want) << c.bytes;
+}
+
+// Bytes of a file reached the terminal raw in export's, print's and the window's messages: every
+// control byte is shown escaped, the rest as it is.
+TEST(Encoding, ShownTextEscapesEveryControlByte) {
+    EXPECT_EQ(shownText("BG\x1b[2J\r\n\t\x7f\x01"
+                        "Я"),
+              "BG\\x1B[2J\\r\\n\\t\\x7F\\x01Я");
+    EXPECT_EQ(shownText("обикновен текст 1.25"), "обикновен текст 1.25");
+}

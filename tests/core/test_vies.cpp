@@ -1,3 +1,4 @@
+#include "PeriodBuilder.h"
 #include "check/Identifiers.h"
 #include "journals/JournalTable.h"
 #include "text/Mik.h"
@@ -5,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace orva;
@@ -37,9 +41,15 @@ std::string join(const std::vector<std::string>& lines) {
     return text;
 }
 
+// The line problems as handed out, then what the file lacks.
 ViesSummary read(const std::string& text) {
     MemoryLineSource source(text);
-    return readVies(source, CodePage::Windows1251, "VIES.TXT");
+    std::vector<ViesProblem> problems;
+    ViesSummary summary = readVies(source, CodePage::Windows1251, "VIES.TXT", {},
+                                   [&](const ViesProblem& problem) { problems.push_back(problem); });
+    problems.insert(problems.end(), summary.problems.begin(), summary.problems.end());
+    summary.problems = std::move(problems);
+    return summary;
 }
 
 std::vector<std::string> document(const std::string& text, int linesPerPage,
@@ -103,6 +113,31 @@ TEST_P(ViesRead, NamesEveryLineLeftOut) {
 
 INSTANTIATE_TEST_SUITE_P(Vies, ViesRead, ::testing::ValuesIn(kReadCases),
                          [](const ::testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
+
+// Every bad line was kept in the summary (a million bad lines: 117 MB in export, 631 MB in check):
+// they are counted and handed out, and only what the file lacks is kept.
+TEST(Vies, BadLinesAreCountedNotHeld) {
+    const std::size_t count = 200000;
+    for (const std::string& bad : {std::string("XYZ"), vir(1, "DE1", "1.00") + " "}) {
+        std::string text = kVtr + "\r\n";
+        for (std::size_t k = 0; k < count; ++k)
+            text += bad + "\r\n";
+        MemoryLineSource source(text);
+        std::size_t handedOut = 0, lastLine = 0;
+        const ViesSummary summary =
+            readVies(source, CodePage::Windows1251, "VIES.TXT", {}, [&](const ViesProblem& problem) {
+                EXPECT_GT(problem.line, lastLine);
+                lastLine = problem.line;
+                ++handedOut;
+            });
+        EXPECT_EQ(handedOut, count);
+        EXPECT_EQ(summary.linesLeftOut(), count);
+        ASSERT_EQ(summary.problems.size(), 1u); // no VHR
+        EXPECT_EQ(summary.problems[0].kind, ViesProblem::Kind::Missing);
+        MemoryLineSource unheard(text);
+        EXPECT_EQ(readVies(unheard, CodePage::Windows1251, "VIES.TXT").problems.size(), 1u);
+    }
+}
 
 // Lines with a к6 period correct another period: in the totals of the document, not in the period's own.
 TEST(Vies, SumsLeaveCorrectionsOutOfThePeriodsOwn) {
@@ -178,6 +213,41 @@ TEST(Vies, EveryTableLineIsTheJournalsWidth) {
     for (const ViesTable* table : {&viesLayout().lines, &viesLayout().callOff})
         for (const std::string& line : table->heading)
             EXPECT_EQ(line.size(), journal_table::kWidth) << line;
+}
+
+// VIES.TXT was opened by its name for each pass: a file put in its place between the passes showed one
+// file's rows under the other's counts and totals.
+TEST(Vies, EveryPassReadsTheFileSurveyed) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("orva-vies-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fixture::writePeriod(fixture::consistentPeriod(), folder.string());
+    const std::string path = (folder / "VIES.TXT").string();
+    auto replace = [&](const std::string& vin, int lines) {
+        std::vector<std::string> records = {kVhr, kVtr};
+        for (int k = 1; k <= lines; ++k)
+            records.push_back(vir(k, vin, "1.00"));
+        fixture::writeBytes(path + ".new", join(records));
+        ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0);
+    };
+    replace("DE111111111", 2);
+    const PeriodFiles files = surveyPeriod(folder.string());
+    ASSERT_TRUE(files.vies);
+    replace("FR22222222222", 3); // after the survey
+    const ViesSummary summary = scanViesFile(*files.vies);
+    EXPECT_EQ(summary.lines, 2u);
+    replace("ATU33333333", 4); // after the counts
+    std::vector<std::string> lines;
+    LineCollector sink(lines);
+    streamViesFile(*files.vies, summary, 60, sink);
+    std::size_t rows = 0;
+    for (const std::string& line : lines) {
+        rows += line.find("DE111111111") != std::string::npos;
+        EXPECT_EQ(line.find("FR22222222222"), std::string::npos) << line;
+        EXPECT_EQ(line.find("ATU33333333"), std::string::npos) << line;
+    }
+    EXPECT_EQ(rows, 2u);
+    fs::remove_all(folder);
 }
 
 TEST(Vies, PeriodAgainstTheReturns) {

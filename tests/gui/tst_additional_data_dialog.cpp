@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,8 +25,11 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -103,6 +107,7 @@ private slots:
     void derivedCellsFollowCell33OrShowNothing_data();
     void derivedCellsFollowCell33OrShowNothing();
     void dateIsRefusedUntilItIsADay();
+    void aLockedFolderHoldsNeitherOkNorTheWindow();
 
 private:
     QString sideFile(const char* extension) const { return exePath() + QLatin1String(extension); }
@@ -805,6 +810,36 @@ void TestAdditionalDataDialog::dateIsRefusedUntilItIsADay() {
                                       "съществуващ ден."));
     QVERIFY2(boxes[1].startsWith(QStringLiteral("Дата: \"29/02/2027\" ")), qPrintable(boxes[1]));
     QCOMPARE(dialog.dateEdit()->text(), QStringLiteral("31.12.2026"));
+}
+
+// Another user can flock the program's folder: OK then waited for ever on the window's thread. Now the
+// window paints on while the save waits, and past the wait the box says nothing was saved.
+void TestAdditionalDataDialog::aLockedFolderHoldsNeitherOkNorTheWindow() {
+    const int folder = ::open(QFile::encodeName(dir_->path()).constData(), O_RDONLY | O_DIRECTORY);
+    QVERIFY(folder >= 0);
+    QCOMPARE(::flock(folder, LOCK_EX), 0); // another open file: conflicts as another process's lock
+    AdditionalDataDialog dialog(sideFiles());
+    dialog.addressBox()->setEditText(QStringLiteral("София"));
+    QString text;
+    orva::MessageBox::setNextAnswer([&](const orva::MessageBoxSeen& box) {
+        text = box.text;
+        return QMessageBox::Ok;
+    });
+    int ticks = 0;
+    QTimer ticking;
+    connect(&ticking, &QTimer::timeout, [&] { ++ticks; });
+    whenShown([&](AdditionalDataDialog* shown) {
+        ticking.start(50);
+        shown->okButton()->click();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    ::close(folder);
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(text.contains(QStringLiteral("не са записани")), qPrintable(text));
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks))); // the event loop ran during the wait
+    QCOMPARE(readSideFile(".adr"), QByteArray("<missing>"));
 }
 
 QTEST_MAIN(TestAdditionalDataDialog)

@@ -1,6 +1,7 @@
 // The light document view: lines in, lines out, only the visible lines painted, the saved bytes.
 
 #include "gui/DocumentView.h"
+#include "gui/MessageBoxes.h"
 #include "render/PageMetrics.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
@@ -14,6 +15,8 @@
 #include <QWindow>
 
 #include <chrono>
+#include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -104,6 +107,49 @@ private slots:
         } catch (const orva::FileError& error) {
             QVERIFY(std::string(error.what()).find(missing) != std::string::npos);
         }
+    }
+
+    // The mapped copy cut short in place by another program ended the window with SIGBUS (status 135)
+    // at its next paint: the view paints on, the lost lines empty, and says once that the copy changed.
+    void survivesItsCopyCutShortInPlace() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath(QStringLiteral("orva.pro.txt")).toStdString();
+        const std::vector<std::string> lines = numberedLines(2000);
+        orva::writeFileAtomic(path, orva::joinLinesCrLf(lines));
+        orva::LineStarts starts;
+        std::uint64_t offset = 0;
+        for (const std::string& line : lines) {
+            starts.add(offset);
+            offset += line.size() + 2;
+        }
+        std::size_t size = 0;
+        orva::UniqueFd fd = orva::openFileForReading(path, size);
+        DocumentView view;
+        view.resize(600, 400);
+        view.setDocument(std::make_shared<const orva::MappedText>(std::move(fd), path, size, std::move(starts), 117));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QColor background = view.viewport()->palette().color(view.viewport()->backgroundRole());
+        QVERIFY(inkPixels(view.viewport()->grab().toImage(), background) > 0);
+
+        QStringList said;
+        orva::MessageBox::setNextAnswer([&](const orva::MessageBoxSeen& box) {
+            said << box.text;
+            return QMessageBox::Ok;
+        });
+        int changes = 0;
+        connect(&view, &DocumentView::copyChanged, [&] { ++changes; });
+        QCOMPARE(::truncate(path.c_str(), 0), 0);
+        view.verticalScrollBar()->setValue(1000); // pages never read before
+        const QImage after = view.viewport()->grab().toImage();
+        QTRY_COMPARE(changes, 1);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said.front().contains(QStringLiteral("променено")), qPrintable(said.front()));
+        QCOMPARE(inkPixels(after, background), 0); // the lines are gone, not painted as NULs
+        view.verticalScrollBar()->setValue(0);
+        view.viewport()->grab();
+        QTest::qWait(50);
+        QCOMPARE(changes, 1); // said once
     }
 
     // A big document costs only what is in sight on every paint.

@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
@@ -23,7 +24,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t size = sizeof address;
-        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) == 0 && ::listen(fd_, 16) == 0 &&
+        if (fd_ >= 0 && ::fcntl(fd_, F_SETFL, O_NONBLOCK) == 0 &&
+            ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) == 0 && ::listen(fd_, 16) == 0 &&
             ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) == 0)
             port_ = ntohs(address.sin_port);
     }
@@ -35,6 +37,13 @@ public:
     SilentServer& operator=(const SilentServer&) = delete;
 
     bool listening() const { return port_ != 0; }
+    // The connections made to it so far (taken off its queue, so each is counted once).
+    int connectionsTaken() {
+        int count = 0;
+        for (int taken; (taken = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0; ++count)
+            ::close(taken);
+        return count;
+    }
     // As CUPS_SERVER takes it.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
 

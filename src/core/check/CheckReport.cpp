@@ -27,29 +27,6 @@ std::string padLeft(const std::string& text, std::size_t width) {
 
 } // namespace
 
-std::string shownText(const std::string& text) {
-    const auto isControl = [](unsigned char c) { return c < 0x20 || c == 0x7F; };
-    if (std::none_of(text.begin(), text.end(), isControl))
-        return text;
-    std::string shown;
-    for (const unsigned char c : text) {
-        if (!isControl(c)) {
-            shown += static_cast<char>(c);
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            shown += escaped;
-        }
-    }
-    return shown;
-}
-
 std::size_t textColumns(const std::string& text) {
     std::size_t count = 0;
     for (const unsigned char byte : text)

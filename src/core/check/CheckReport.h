@@ -4,6 +4,7 @@
 #include "check/PeriodCheck.h"
 #include "check/ReturnRules.h"
 #include "period/DataFiles.h"
+#include "text/Encoding.h"
 
 #include <array>
 #include <atomic>
@@ -17,9 +18,8 @@
 // command and the window write the same report from one place.
 namespace orva::check {
 
-// Text as check's text output shows it: CR, LF and TAB as \r, \n and \t, the other bytes below
-// 0x20 and 0x7F as \xHH; everything else as it is.
-std::string shownText(const std::string& text);
+// Text as check's text output shows it (orva::shownText).
+using orva::shownText;
 
 // Display width of UTF-8 text: one column per code point.
 std::size_t textColumns(const std::string& text);

@@ -92,21 +92,30 @@ void checkVies(const PeriodFiles& files, const Declaration& declaration, const J
     const ViesRecordLayout& callOffLayout = viesRecordLayout(ViesRecordKind::CallOffLine);
     LineNumbers lineNumbers, callOffNumbers;
     std::unordered_set<std::string> ownCounterparties;
-    std::vector<Finding> lineFindings; // in line order, with the read problems merged in
+    // The findings of the lines go to the sink as the lines are read: records and line problems come in
+    // line order, so nothing needs holding; what the file lacks follows them.
+    auto problemFinding = [&](const ViesProblem& problem) {
+        const bool missing = problem.kind == ViesProblem::Kind::Missing;
+        Finding finding =
+            viesFinding(fileName, problem.line, missing ? RuleId::ViesMissingRecord : RuleId::ViesUnreadableLine);
+        finding.fieldName = missing ? "запис" : "ред";
+        finding.value = problem.code;
+        finding.detail = problem.text();
+        sink.finding(finding);
+    };
     auto amount = [&](const ViesRecord& record, std::size_t index) {
         const RecordField& field = record.layout->fields[index];
         const std::string_view text = record.field(index);
         const AmountShape shape = parseAmountField(text).shape;
         if (shape != AmountShape::Ok)
-            lineFindings.push_back(fieldFinding(
-                fileName, record.line, field,
-                shape == AmountShape::Malformed ? RuleId::AmountFormat : RuleId::AmountAlignment, utf8(text)));
+            sink.finding(fieldFinding(fileName, record.line, field,
+                                      shape == AmountShape::Malformed ? RuleId::AmountFormat : RuleId::AmountAlignment,
+                                      utf8(text)));
     };
     auto counterparty = [&](const ViesRecord& record, std::size_t index) {
         const std::string_view text = record.field(index);
         if (const auto rule = classifyViesCounterparty(text))
-            lineFindings.push_back(
-                fieldFinding(fileName, record.line, record.layout->fields[index], *rule, utf8(text)));
+            sink.finding(fieldFinding(fileName, record.line, record.layout->fields[index], *rule, utf8(text)));
     };
     auto onRecord = [&](const ViesRecord& record) {
         if (record.layout->kind == ViesRecordKind::Totals) {
@@ -114,39 +123,25 @@ void checkVies(const PeriodFiles& files, const Declaration& declaration, const J
             amount(record, 2);
         } else if (record.layout == &lineLayout) {
             if (std::string detail = lineNumbers.next(record.field(1)); !detail.empty())
-                lineFindings.push_back(fieldFinding(fileName, record.line, lineLayout.fields[1], RuleId::ViesLineNumber,
-                                                    utf8(record.field(1)), std::move(detail)));
+                sink.finding(fieldFinding(fileName, record.line, lineLayout.fields[1], RuleId::ViesLineNumber,
+                                          utf8(record.field(1)), std::move(detail)));
             counterparty(record, 2);
             for (std::size_t index : {3, 4, 5})
                 amount(record, index);
             if (trimBlanks(record.field(6)).empty() &&
                 !ownCounterparties.insert(std::string(trimBlanks(record.field(2)))).second)
-                lineFindings.push_back(fieldFinding(fileName, record.line, lineLayout.fields[2],
-                                                    RuleId::ViesDuplicateCounterparty, utf8(record.field(2))));
+                sink.finding(fieldFinding(fileName, record.line, lineLayout.fields[2],
+                                          RuleId::ViesDuplicateCounterparty, utf8(record.field(2))));
         } else if (record.layout == &callOffLayout) {
             if (std::string detail = callOffNumbers.next(record.field(1)); !detail.empty())
-                lineFindings.push_back(fieldFinding(fileName, record.line, callOffLayout.fields[1],
-                                                    RuleId::ViesLineNumber, utf8(record.field(1)), std::move(detail)));
+                sink.finding(fieldFinding(fileName, record.line, callOffLayout.fields[1], RuleId::ViesLineNumber,
+                                          utf8(record.field(1)), std::move(detail)));
             counterparty(record, 2);
         }
     };
-    const ViesSummary summary = scanViesFile(*files.vies, onRecord);
-
-    // The read problems among the line findings, in line order; the missing records after them.
-    for (const ViesProblem& problem : summary.problems) {
-        const bool missing = problem.kind == ViesProblem::Kind::Missing;
-        Finding finding =
-            viesFinding(fileName, problem.line, missing ? RuleId::ViesMissingRecord : RuleId::ViesUnreadableLine);
-        finding.fieldName = missing ? "запис" : "ред";
-        finding.value = problem.code;
-        finding.detail = problem.text();
-        lineFindings.push_back(std::move(finding));
-    }
-    std::stable_sort(lineFindings.begin(), lineFindings.end(), [](const Finding& a, const Finding& b) {
-        return (a.line == 0 ? SIZE_MAX : a.line) < (b.line == 0 ? SIZE_MAX : b.line);
-    });
-    for (const Finding& finding : lineFindings)
-        sink.finding(finding);
+    const ViesSummary summary = scanViesFile(*files.vies, onRecord, problemFinding);
+    for (const ViesProblem& problem : summary.problems)
+        problemFinding(problem);
     if (!summary.readable())
         return;
 

@@ -31,6 +31,9 @@ bool equalFolded(const std::string& a, const std::string& b) {
     throw PeriodError(PeriodError::Stage::Load, name + ": " + what);
 }
 
+FileSurvey surveyFile(const std::string& folder, const std::string& name, const std::atomic<bool>* cancel,
+                      bool keepOpen);
+
 // VIES.TXT when the folder has it (under any case of its name). Whatever keeps it from being
 // surveyed is kept in `failure`, not thrown: the other documents do not depend on it.
 std::optional<FileSurvey> surveyViesFile(const std::string& folder) {
@@ -40,7 +43,7 @@ std::optional<FileSurvey> surveyViesFile(const std::string& folder) {
         struct stat info {};
         if (::lstat(path.c_str(), &info) != 0)
             return std::nullopt;
-        return surveyDataFile(folder, name);
+        return surveyFile(folder, name, nullptr, true);
     } catch (const PeriodError& error) {
         FileSurvey survey;
         survey.path = joinPath(folder, name);
@@ -98,6 +101,13 @@ std::string findDataFile(const std::string& folder, const std::string& name) {
 }
 
 FileSurvey surveyDataFile(const std::string& folder, const std::string& name, const std::atomic<bool>* cancel) {
+    return surveyFile(folder, name, cancel, false);
+}
+
+namespace {
+
+FileSurvey surveyFile(const std::string& folder, const std::string& name, const std::atomic<bool>* cancel,
+                      bool keepOpen) {
     FileSurvey survey;
     survey.path = findDataFile(folder, name);
     survey.name = fileName(survey.path);
@@ -107,7 +117,9 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name, co
     bool lineEnded = false;
     std::size_t bytes = 0;
     try {
-        readFileChunks(survey.path, 1 << 20, [&](std::string_view chunk) {
+        std::size_t size = 0;
+        auto file = std::make_shared<UniqueFd>(openFileForReading(survey.path, size));
+        readFileChunks(*file, survey.path, 1 << 20, [&](std::string_view chunk) {
             if (bytes == 0)
                 survey.byteOrderMark = chunk.substr(0, 3) == "\xEF\xBB\xBF";
             bytes += chunk.size();
@@ -120,6 +132,8 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name, co
             }
             return !(cancel && cancel->load(std::memory_order_relaxed));
         });
+        if (keepOpen)
+            survey.opened = std::move(file);
     } catch (const FileError& error) {
         fail(name, error.what());
     }
@@ -132,6 +146,8 @@ FileSurvey surveyDataFile(const std::string& folder, const std::string& name, co
     survey.identity.contentHash = hash.value();
     return survey;
 }
+
+} // namespace
 
 PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options, const std::atomic<bool>* cancel) {
     PeriodFiles files;

@@ -2,11 +2,13 @@
 
 #include "declaration/ReturnCells.h"
 #include "text/CodePage.h"
+#include "text/UniqueFd.h"
 #include "text/Wording.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -42,6 +44,9 @@ struct FileSurvey {
         }
     };
     Identity identity;
+    // VIES.TXT: the file as surveyed, kept open so that every later pass reads this file, not one put
+    // in its place since.
+    std::shared_ptr<const UniqueFd> opened;
 };
 
 // The file's identity on disk now (its content hash left 0), or std::nullopt when it is gone.

@@ -71,6 +71,11 @@ std::vector<std::string> PeriodSession::buildReturn(const ReturnAnswers& answers
     return orva::buildReturn(declaration_, answers, linesPerPage);
 }
 
+void PeriodSession::releaseOpenFiles() {
+    if (files_.vies)
+        files_.vies->opened.reset();
+}
+
 std::vector<std::string> PeriodSession::changedFiles() const {
     std::vector<std::string> changed;
     const FileSurvey* read[] = {&files_.declaration, &files_.purchases, &files_.sales,

@@ -60,6 +60,11 @@ public:
     // The return form from the dialog's answers.
     std::vector<std::string> buildReturn(const ReturnAnswers& answers, int linesPerPage) const;
 
+    // Lets go of the files the survey keeps open (VIES.TXT, so that both of its passes read one file):
+    // once the documents are built, a period shown for hours must not hold the data medium busy.
+    // Later reads open the files by name again, and changedFiles() says whether they are the same.
+    void releaseOpenFiles();
+
     // The names of the period's files (the return record, the journals, VIES.TXT) that are no longer
     // what the session read: replaced, rewritten, grown, cut or gone. Empty when all are as read.
     std::vector<std::string> changedFiles() const;

@@ -6,6 +6,7 @@
 #include "text/LineFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -31,10 +32,15 @@ std::string joined(const std::string& folder, const std::string& name) {
 }
 
 // Depth first; each folder's own entries are read whole first, so at most one folder is open at a time.
+// A folder that cannot be listed (no permission, a path beyond PATH_MAX) is found as it stands: it may
+// hold a period, and only reading it says why it cannot be read, as when it is named on its own.
 void walk(const std::string& folder, std::vector<std::string>& found) {
     DIR* directory = ::opendir(folder.c_str());
-    if (directory == nullptr)
+    if (directory == nullptr) {
+        if (errno != ENOENT)
+            found.push_back(folder);
         return;
+    }
     bool holdsReturn = false;
     std::vector<std::string> subfolders;
     while (const dirent* entry = ::readdir(directory)) {
@@ -43,8 +49,14 @@ void walk(const std::string& folder, std::vector<std::string>& found) {
             continue;
         const std::string path = joined(folder, name);
         struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0)
+        if (::lstat(path.c_str(), &info) != 0) {
+            // Beyond PATH_MAX lstat fails, yet the entry is there: a return record or a folder to report.
+            if (isDeclarationName(name.c_str()))
+                holdsReturn = true;
+            else if (errno != ENOENT && (entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN))
+                subfolders.push_back(path);
             continue;
+        }
         if (S_ISDIR(info.st_mode))
             subfolders.push_back(path);
         else if (isDeclarationName(name.c_str()))

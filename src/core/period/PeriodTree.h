@@ -12,8 +12,9 @@ namespace orva {
 
 // Every folder at or under `roots` that holds a return record (deklar.txt in any letter case), each
 // once, in byte order of its path. Symbolic links to folders are not followed (a link back up the tree
-// would never end); a folder that cannot be listed is skipped. Throws PeriodError (Stage::Load) naming
-// a root that is not a folder.
+// would never end). A folder that cannot be listed (permission, a path beyond PATH_MAX) is among them,
+// so that reading it reports it as when it is named. Throws PeriodError (Stage::Load) naming a root that
+// is not a folder.
 std::vector<std::string> findPeriodFolders(const std::vector<std::string>& roots);
 
 // "<VAT number>-<YYYYMM>" of letters and digits only, from the return record's fields as they stand

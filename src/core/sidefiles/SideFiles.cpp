@@ -6,8 +6,11 @@
 #include "text/UniqueFd.h"
 
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 #include <unordered_set>
 
@@ -78,6 +81,27 @@ std::string folded(const std::string& text) {
 
 } // namespace
 
+std::vector<std::string> readSideFile(const std::string& path) {
+    std::string bytes = readFilePrefix(path, kSideFileLimit + 1);
+    if (bytes.size() > kSideFileLimit)
+        throw SideFileTooLarge("файлът " + path + " е над " + std::to_string(kSideFileLimit >> 20) +
+                               " MB и не е прочетен: повреден е или не е на програмата");
+    return splitLines(bytes);
+}
+
+std::string readSideFileStart(const std::string& path, std::size_t maxBytes) {
+    return readFilePrefix(path, maxBytes);
+}
+
+std::vector<std::string> readRecentFoldersStart(const std::string& path) {
+    const std::size_t enough = kRecentFolders * (PATH_MAX + 2);
+    const std::string bytes = readFilePrefix(path, enough);
+    std::vector<std::string> lines = splitLines(bytes);
+    if (bytes.size() == enough && !lines.empty() && bytes.back() != '\n' && bytes.back() != '\r')
+        lines.pop_back();
+    return lines;
+}
+
 DialogMemory loadDialogMemory(const SideFileLocations& files, const LinesReader& read) {
     DialogMemory memory;
     // One block: the first file that cannot be read leaves it and every later list empty.
@@ -85,6 +109,8 @@ DialogMemory loadDialogMemory(const SideFileLocations& files, const LinesReader&
         memory.addresses = read(files.addresses);
         memory.signatories = read(files.signatories);
         memory.positions = read(files.positions);
+    } catch (const SideFileTooLarge& failure) {
+        memory.tooLarge = failure.what();
     } catch (const FileError&) {
         // Remembered values are a convenience; a missing or unreadable file is not reported.
     }
@@ -96,6 +122,9 @@ DialogMemory loadDialogMemory(const SideFileLocations& files, const LinesReader&
             memory.signatory = last[1];
         if (last.size() > 2)
             memory.position = last[2];
+    } catch (const SideFileTooLarge& failure) {
+        if (memory.tooLarge.empty())
+            memory.tooLarge = failure.what();
     } catch (const FileError&) {
         // As above: no last values, empty boxes.
     }
@@ -128,14 +157,22 @@ namespace {
 
 // An exclusive flock on the folder of the histories while it lives. The folder, unlike a history
 // file, is never replaced, and locking it leaves no lock file behind. Where the folder cannot be
-// opened or locked, the update goes on unlocked and its writes report what is wrong.
+// opened or locked, the update goes on unlocked and its writes report what is wrong. Anyone who can
+// read the folder can hold its lock: the wait is bounded, and past it nothing is written.
 class FolderLock {
 public:
     explicit FolderLock(const std::string& filePath) {
         fd_.reset(::open(folderOf(filePath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!fd_)
             return;
-        while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
+        const auto deadline = std::chrono::steady_clock::now() + kSideFilesLockWait;
+        while (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return;
+            if (std::chrono::steady_clock::now() >= deadline)
+                throw SideFilesLocked("папката " + folderOf(filePath) +
+                                      " е заключена от друга програма: запомнените стойности не са записани");
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
 
@@ -149,6 +186,8 @@ std::vector<std::string> merged(const std::string& path, const std::vector<std::
     std::vector<std::string> history;
     try {
         history = read(path);
+    } catch (const SideFileTooLarge&) {
+        throw; // replaced by the entries alone, whatever it holds would be lost unseen
     } catch (const FileError&) {
         // Missing or unreadable: the entries alone, as before any merging.
     }
@@ -186,11 +225,16 @@ std::string firmKey(const std::string& vatNumber) {
     return vatNumber.substr(begin, vatNumber.find_last_not_of(' ') - begin + 1);
 }
 
-std::vector<std::string> firmLines(const std::string& path, const LinesReader& read) {
+// `forSaving`: a file too large to read is not replaced by this firm's entry alone (its error is thrown).
+std::vector<std::string> firmLines(const std::string& path, const LinesReader& read, bool forSaving) {
     try {
         std::vector<std::string> lines = read(path);
         lines.resize(lines.size() - lines.size() % 3); // a cut entry at the end is no entry
         return lines;
+    } catch (const SideFileTooLarge&) {
+        if (forSaving)
+            throw;
+        return {};
     } catch (const FileError&) {
         return {};
     }
@@ -203,7 +247,7 @@ std::optional<FirmAnswers> loadFirmAnswers(const SideFileLocations& files, const
     const std::string key = firmKey(vatNumber);
     if (key.empty())
         return std::nullopt;
-    const std::vector<std::string> lines = firmLines(files.firmAnswers, read);
+    const std::vector<std::string> lines = firmLines(files.firmAnswers, read, false);
     for (std::size_t i = 0; i < lines.size(); i += 3)
         if (lines[i] == key)
             return FirmAnswers{lines[i + 1], lines[i + 2]};
@@ -217,7 +261,7 @@ void saveFirmAnswers(const SideFileLocations& files, const std::string& vatNumbe
         return;
     // The histories' lock: their folder is this file's folder too.
     const FolderLock lock(files.firmAnswers);
-    std::vector<std::string> lines = firmLines(files.firmAnswers, read);
+    std::vector<std::string> lines = firmLines(files.firmAnswers, read, true);
     std::size_t i = 0;
     while (i < lines.size() && lines[i] != key)
         i += 3;

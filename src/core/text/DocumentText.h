@@ -56,8 +56,11 @@ private:
 
 // A text file of CR LF lines mapped read-only, with the starts of its lines known. The mapping is of
 // the descriptor given, which it keeps: a file put in its place by rename (another instance writing
-// the same copy) leaves this one alive and unchanged. No writer of this program truncates a file
-// in place, so the mapped pages cannot vanish under the view.
+// the same copy) leaves this one alive and unchanged. Another program may still truncate the file in
+// place (truncate -s 0, an editor rewriting it): reading a page past its new end raises SIGBUS, which
+// would end the program. A handler catches it for the pages of mapped texts alone and puts a page of
+// zeros in place of the vanished one, so those lines read as NULs and changed() turns true; a fault
+// anywhere else ends the program as before. This costs no memory and no writing while nothing changes.
 class MappedText final : public DocumentText {
 public:
     // Maps `size` bytes of the file open on `fd` whose lines start at `starts` (each line ends
@@ -71,8 +74,12 @@ public:
     std::string_view line(std::size_t index) const override;
     std::size_t longestLine() const override { return longest_; }
     std::size_t byteSize() const { return size_; }
+    // Whether a page of the file vanished under a read (the file was cut short in place by another
+    // program): what was read of it since is NULs. Safe to ask from any thread.
+    bool changed() const;
 
 private:
+    int guard_ = -1; // the slot that lets the SIGBUS handler know the mapping, -1 when none was free
     UniqueFd fd_;
     const char* data_ = nullptr;
     std::size_t size_ = 0;

@@ -1,5 +1,6 @@
 #include "text/Encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_map>
 
@@ -125,6 +126,91 @@ std::string utf16ToWin1251(std::u16string_view text) {
             continue;
         }
         out += (unit >= 0xD800 && unit <= 0xDFFF) ? '?' : fromCodePoint(unit);
+    }
+    return out;
+}
+
+std::string shownText(std::string_view text) {
+    const auto isControl = [](unsigned char c) { return c < 0x20 || c == 0x7F; };
+    if (std::none_of(text.begin(), text.end(), isControl))
+        return std::string(text);
+    std::string shown;
+    for (const unsigned char c : text) {
+        if (!isControl(c)) {
+            shown += static_cast<char>(c);
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else {
+            static const char kHex[] = "0123456789ABCDEF";
+            shown += "\\x";
+            shown += kHex[c >> 4];
+            shown += kHex[c & 0xF];
+        }
+    }
+    return shown;
+}
+
+namespace {
+
+// The length of the valid UTF-8 sequence at the start of `text`, or 0.
+std::size_t validSequence(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0; // overlong
+        else if (lead == 0xED)
+            high = 0x9F; // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F; // past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+    return length;
+}
+
+} // namespace
+
+std::string fileNameAsUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        if (const std::size_t length = validSequence(bytes.substr(i))) {
+            out.append(bytes.substr(i, length));
+            i += length;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(bytes[i++]);
+        const char16_t converted = win1251Char(byte);
+        if (converted == 0xFFFD) {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            appendUtf8(out, converted);
+        }
     }
     return out;
 }

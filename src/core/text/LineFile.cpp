@@ -210,9 +210,15 @@ void readFileChunks(const std::string& path, std::size_t chunkSize,
                     const std::function<bool(std::string_view chunk)>& take) {
     std::size_t size = 0;
     const UniqueFd fd = openFileForReading(path, size);
+    readFileChunks(fd, path, chunkSize, take);
+}
+
+void readFileChunks(const UniqueFd& file, const std::string& path, std::size_t chunkSize,
+                    const std::function<bool(std::string_view chunk)>& take) {
     std::vector<char> buffer(chunkSize);
+    off_t offset = 0;
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+        const ssize_t got = ::pread(file.get(), buffer.data(), buffer.size(), offset);
         if (got == 0)
             break;
         if (got < 0) {
@@ -220,6 +226,7 @@ void readFileChunks(const std::string& path, std::size_t chunkSize,
                 continue;
             throwFileError(FileAction::Read, path, errno);
         }
+        offset += got;
         if (!take(std::string_view(buffer.data(), static_cast<std::size_t>(got))))
             break;
     }

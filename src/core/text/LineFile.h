@@ -79,6 +79,9 @@ void writeLinesFile(const std::string& path, const std::vector<std::string>& lin
 // until the file ends or `take` returns false. Throws FileError (opening as openFileForReading).
 void readFileChunks(const std::string& path, std::size_t chunkSize,
                     const std::function<bool(std::string_view chunk)>& take);
+// The same over a file already open, from its start whatever its offset; `path` names it in errors.
+void readFileChunks(const UniqueFd& file, const std::string& path, std::size_t chunkSize,
+                    const std::function<bool(std::string_view chunk)>& take);
 
 // What every reader of a file does first: opens `path` for reading (without waiting on a FIFO)
 // and refuses anything but a regular file, a link to one included. Returns the descriptor and sets

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orva {
@@ -83,6 +85,15 @@ FileLineSource::FileLineSource(const std::string& path, std::size_t chunkSize)
     fd_ = openFileForReading(path, fileSize_);
 }
 
+FileLineSource::FileLineSource(const UniqueFd& file, const std::string& path, std::size_t chunkSize)
+    : path_(path), chunkSize_(chunkSize ? chunkSize : 1) {
+    fd_ = UniqueFd(::fcntl(file.get(), F_DUPFD_CLOEXEC, 0));
+    struct stat info {};
+    if (!fd_ || ::fstat(fd_.get(), &info) != 0)
+        throwFileError(FileAction::Read, path, errno);
+    fileSize_ = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+}
+
 void FileLineSource::fill() {
     // Keep the unread rest at the front, then read one more chunk after it.
     if (end_ > 0)
@@ -96,10 +107,11 @@ void FileLineSource::fill() {
         buffer_.resize(end_ + chunkSize_);
     ssize_t got;
     do
-        got = ::read(fd_.get(), &buffer_[end_], chunkSize_);
+        got = ::pread(fd_.get(), &buffer_[end_], chunkSize_, offset_);
     while (got < 0 && errno == EINTR);
     if (got < 0)
         throwFileError(FileAction::Read, path_, errno);
+    offset_ += got;
     if (got == 0) {
         atEnd_ = true;
     } else {
@@ -150,10 +162,11 @@ std::optional<LineSource::NulStop> FileLineSource::nulStop() {
         for (;;) {
             ssize_t got;
             do
-                got = ::read(fd_.get(), chunk.data(), chunk.size());
+                got = ::pread(fd_.get(), chunk.data(), chunk.size(), offset_);
             while (got < 0 && errno == EINTR);
             if (got < 0)
                 throwFileError(FileAction::Read, path_, errno);
+            offset_ += got;
             if (got == 0)
                 break;
             afterNul_.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace orva {
 
@@ -81,6 +82,9 @@ private:
 class FileLineSource final : public LineSource {
 public:
     explicit FileLineSource(const std::string& path, std::size_t chunkSize = 1 << 20);
+    // The same over a file already open (read from its start, whatever its offset): each pass over a
+    // file read several times goes through the one file opened, never a file put in its place since.
+    FileLineSource(const UniqueFd& file, const std::string& path, std::size_t chunkSize = 1 << 20);
     FileLineSource(const FileLineSource&) = delete;
     FileLineSource& operator=(const FileLineSource&) = delete;
 
@@ -96,6 +100,7 @@ private:
     UniqueFd fd_;
     std::size_t chunkSize_;
     std::size_t fileSize_ = 0;
+    off_t offset_ = 0; // of the next read: the descriptor may be shared with other passes
     std::string buffer_;
     std::size_t position_ = 0, end_ = 0;
     bool atEnd_ = false; // nothing more to read: end of file or a NUL

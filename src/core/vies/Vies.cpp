@@ -4,6 +4,7 @@
 #include "journals/JournalTable.h"
 #include "text/Encoding.h"
 #include "text/Errors.h"
+#include "text/LineFile.h"
 #include "text/Mik.h"
 
 namespace orva {
@@ -157,14 +158,7 @@ bool ViesSummary::readable() const {
 }
 
 std::size_t ViesSummary::linesLeftOut() const {
-    std::size_t count = 0;
-    for (const ViesProblem& problem : problems) {
-        if (problem.kind == ViesProblem::Kind::NulByte)
-            count += problem.length;
-        else if (problem.line != 0)
-            ++count;
-    }
-    return count;
+    return badLines;
 }
 
 const ViesRecordLayout* viesRecordOf(std::string_view line) {
@@ -173,7 +167,7 @@ const ViesRecordLayout* viesRecordOf(std::string_view line) {
 }
 
 ViesSummary readVies(LineSource& source, CodePage codePage, const std::string& fileName,
-                     const std::function<void(const ViesRecord&)>& onRecord) {
+                     const std::function<void(const ViesRecord&)>& onRecord, const ViesProblemSink& onProblem) {
     ViesSummary summary;
     summary.fileName = fileName;
     summary.codePage = codePage;
@@ -186,7 +180,13 @@ ViesSummary readVies(LineSource& source, CodePage codePage, const std::string& f
         found.line = number;
         found.code = std::move(code);
         found.length = length;
-        summary.problems.push_back(std::move(found));
+        if (found.line == 0) {
+            summary.problems.push_back(std::move(found));
+            return;
+        }
+        summary.badLines += kind == ViesProblem::Kind::NulByte ? length : 1;
+        if (onProblem)
+            onProblem(found);
     };
     while (source.next(raw)) {
         ++number;
@@ -389,7 +389,8 @@ void writeViesDocument(const ViesSourceOpener& open, const ViesSummary& summary,
     pager.line(journal_table::closingLine());
 }
 
-ViesSummary scanViesFile(const FileSurvey& file, const std::function<void(const ViesRecord&)>& onRecord) {
+ViesSummary scanViesFile(const FileSurvey& file, const std::function<void(const ViesRecord&)>& onRecord,
+                         const ViesProblemSink& onProblem) {
     auto unreadable = [&](const std::string& failure) {
         ViesSummary summary;
         summary.fileName = file.name;
@@ -402,15 +403,28 @@ ViesSummary scanViesFile(const FileSurvey& file, const std::function<void(const 
     if (!file.failure.empty())
         return unreadable(file.failure);
     try {
-        FileLineSource source(file.path);
-        return readVies(source, file.codePage, file.name, onRecord);
+        std::shared_ptr<const UniqueFd> opened = file.opened;
+        if (!opened) {
+            std::size_t size = 0;
+            opened = std::make_shared<UniqueFd>(openFileForReading(file.path, size));
+        }
+        FileLineSource source(*opened, file.path);
+        ViesSummary summary = readVies(source, file.codePage, file.name, onRecord, onProblem);
+        summary.opened = std::move(opened);
+        return summary;
     } catch (const FileError& error) {
         return unreadable(error.what());
     }
 }
 
 void streamViesFile(const FileSurvey& file, const ViesSummary& summary, int linesPerPage, JournalSink& sink) {
-    writeViesDocument([&file] { return std::make_unique<FileLineSource>(file.path); }, summary, linesPerPage, sink);
+    writeViesDocument(
+        [&]() -> std::unique_ptr<LineSource> {
+            if (summary.opened)
+                return std::make_unique<FileLineSource>(*summary.opened, file.path);
+            return std::make_unique<FileLineSource>(file.path);
+        },
+        summary, linesPerPage, sink);
 }
 
 std::string viesPeriodAsTaxPeriod(std::string_view viesPeriod) {

@@ -7,6 +7,7 @@
 #include "text/ExactDecimal.h"
 #include "text/FileNames.h"
 #include "text/LineSource.h"
+#include "text/UniqueFd.h"
 
 #include <cstddef>
 #include <functional>
@@ -18,8 +19,8 @@
 
 // The VIES declaration of a period (VIES.TXT, FORMATS §6): read by its record codes, in any order,
 // and laid out as the fifth document in the journals' style. The file is read once to learn its
-// header records, counts and sums, then again to lay out its lines, so that a file of any length
-// costs no more memory than its document.
+// header records, counts and sums, then again to lay out its lines (through the same open file), so
+// that a file of any length costs no more memory than its document.
 namespace orva {
 
 // Why a line of VIES.TXT is not in the document, or what the file lacks. None ends the period.
@@ -71,8 +72,14 @@ struct ViesSummary {
     ExactSum goods, triangular, services;
     ExactSum ownGoods, ownTriangular, ownServices;
     std::size_t badAmounts = 0;
-    std::vector<ViesProblem> problems; // in line order, then the missing records
-    bool readable() const;             // false when the file could not be read at all
+    // What the file lacks (Missing) or that it could not be read (Unreadable): the problems of single
+    // lines are handed out as they are read and only counted here, so that a file of a million bad
+    // lines costs no memory of its own.
+    std::vector<ViesProblem> problems;
+    std::size_t badLines = 0; // lines not in the document: every line problem, and the lines after a NUL
+    bool readable() const;    // false when the file could not be read at all
+    // scanViesFile: the file read, for the document's passes (never the file by its name again).
+    std::shared_ptr<const UniqueFd> opened;
 
     // How many lines of the file are not in the document.
     std::size_t linesLeftOut() const;
@@ -109,9 +116,12 @@ const ViesLayout& viesLayout();
 const ViesRecordLayout* viesRecordOf(std::string_view line);
 
 // Reads the lines of `source` (Windows-1251 or MIK, as `codePage` says); `onRecord` sees every
-// record read, in line order, converted to Windows-1251. Throws FileError when the source does.
+// record read and `onProblem` every problem of a line (the NUL's included), both in line order, the
+// records converted to Windows-1251. Throws FileError when the source does.
+using ViesProblemSink = std::function<void(const ViesProblem&)>;
 ViesSummary readVies(LineSource& source, CodePage codePage, const std::string& fileName,
-                     const std::function<void(const ViesRecord&)>& onRecord = {});
+                     const std::function<void(const ViesRecord&)>& onRecord = {},
+                     const ViesProblemSink& onProblem = {});
 
 // A fresh source over the same file, for each pass over it.
 using ViesSourceOpener = std::function<std::unique_ptr<LineSource>()>;
@@ -120,9 +130,11 @@ using ViesSourceOpener = std::function<std::unique_ptr<LineSource>()>;
 // `sink`. Throws orva::Error when linesPerPage is below 1, FileError when a source does.
 void writeViesDocument(const ViesSourceOpener& open, const ViesSummary& summary, int linesPerPage, JournalSink& sink);
 
-// The same for a period's file: VIES.TXT as surveyed. A file that cannot be read gives a summary
-// with that problem and a document that says so; the period goes on.
-ViesSummary scanViesFile(const FileSurvey& file, const std::function<void(const ViesRecord&)>& onRecord = {});
+// The same for a period's file: VIES.TXT as surveyed, read through the file the survey opened, and the
+// document through the file the summary read. A file that cannot be read gives a summary with that
+// problem and a document that says so; the period goes on.
+ViesSummary scanViesFile(const FileSurvey& file, const std::function<void(const ViesRecord&)>& onRecord = {},
+                         const ViesProblemSink& onProblem = {});
 void streamViesFile(const FileSurvey& file, const ViesSummary& summary, int linesPerPage, JournalSink& sink);
 
 // What the VIES tab shows for a period without VIES.TXT (UTF-8).
