@@ -57,7 +57,6 @@ void DocumentView::setLines(std::vector<std::string>&& lines) {
 }
 
 void DocumentView::setDocument(std::shared_ptr<const orva::DocumentText> text) {
-    ownLines_.reset();
     text_ = text ? std::move(text) : std::make_shared<const orva::LineListText>();
     resetCaret();
     updateScrollBars();

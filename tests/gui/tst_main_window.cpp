@@ -658,7 +658,7 @@ private slots:
         });
         orva::FolderChooser::setNextAnswer(QString::fromStdString(second));
         form->findChild<QMenu*>(QStringLiteral("commandMenu"))->actions().front()->trigger(); // "Отвори…"
-        QCOMPARE(form->dataFolder(), second);
+        QTRY_COMPARE_WITH_TIMEOUT(form->dataFolder(), second, 20000);
         QCOMPARE(orva::FolderChooser::lastStartFolder(), dir->path()); // beside the shown period
         QCOMPARE(form->purchasesView()->lineCount(), orva::readLinesFile(copy).size());
         QVERIFY(form->returnView()->lineCount() > 0);
@@ -671,7 +671,7 @@ private slots:
         QCOMPARE(recent, (QStringList{QString::fromStdString(second), QString::fromStdString(dataFolder)}));
         answers.then(ModalAnswerer::clickDefault());
         form->recentMenu()->actions().back()->trigger();
-        QCOMPARE(form->dataFolder(), dataFolder);
+        QTRY_COMPARE_WITH_TIMEOUT(form->dataFolder(), dataFolder, 20000);
 
         // A folder dropped on the window.
         QMimeData mime;
@@ -682,7 +682,7 @@ private slots:
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         answers.then(ModalAnswerer::clickDefault());
         QApplication::sendEvent(form.get(), &drop);
-        QTRY_COMPARE(form->dataFolder(), third);
+        QTRY_COMPARE_WITH_TIMEOUT(form->dataFolder(), third, 20000);
 
         QCOMPARE(form->findChildren<DocumentView*>().size(), views);
         QCOMPARE(deletedMappings(copy), 0);
@@ -738,7 +738,7 @@ private slots:
                     QTest::keyClick(dialog, Qt::Key_Escape);
             });
         }
-        QVERIFY(!form->openPeriod(other));
+        QVERIFY(!openAndWait(*form, other));
         QCOMPARE(form->dataFolder(), dataFolder);
         QCOMPARE(form->windowTitle(), title);
         QVERIFY(form->purchasesView()->lines() == purchases);

@@ -8,6 +8,7 @@
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
 #include "gui/MainWindow.h"
+#include "gui/PrintJobs.h"
 #include "gui/Startup.h"
 #include "journals/Journal.h"
 #include "period/DataFiles.h"
@@ -57,22 +58,31 @@ struct HeldPrintService final : orva::PrintService {
     int submitPdf(const std::string&, const std::string&, const std::string&, const orva::JobOptions&) override {
         return 0;
     }
-    orva::JobOutcome submitPdfFollowed(const std::string&, const std::string& pdf, const std::string&,
-                                       const orva::JobOptions&) override {
+    int submitPdfUnfollowed(const std::string&, const std::string& pdf, const std::string&,
+                            const orva::JobOptions&) override {
         fileThere = QFile(QString::fromStdString(pdf)).size() > 0;
         entered = true;
         release.get_future().wait();
         if (refusal)
             throw orva::Error(*refusal);
-        return {7, completed};
+        return 7;
     }
-    // A job still on its way is asked about again: on its way once more, then as `later` says.
+    // Followed, a job not `completed` is on its way; asked about again, it is as `later` says.
     std::atomic<int> asked{0};
     orva::JobStatus later{orva::JobStatus::Fate::Printed, {}};
     orva::JobStatus jobStatus(const std::string&, int) override {
-        return ++asked == 1 ? orva::JobStatus{orva::JobStatus::Fate::OnItsWay, {}} : later;
+        return ++asked == 1 && !completed ? orva::JobStatus{orva::JobStatus::Fate::OnItsWay, {}} : later;
     }
 };
+
+// The follow-on without its waits: a pending job is asked about again at once.
+PrintJobs::Timing quickTiming() {
+    PrintJobs::Timing timing;
+    timing.poll = std::chrono::milliseconds(10);
+    timing.follow = std::chrono::milliseconds(0);
+    timing.followOnEvery = std::chrono::milliseconds(10);
+    return timing;
+}
 
 struct PaintCounter : QObject {
     int paints = 0;
@@ -114,6 +124,7 @@ private:
         form = std::make_unique<MainWindow>(
             dir->filePath(QStringLiteral("data")).toStdString(),
             orva::sideFilesBeside(dir->filePath(QStringLiteral("bin/orva")).toStdString()), QPrinterInfo());
+        form->printJobs()->setTiming(quickTiming());
         form->show();
         QVERIFY(!form->loadFailed());
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -331,10 +342,10 @@ private slots:
     void printDialogPrintsTheChosenPages() {
         printIntoPdf();
         form->documentTabs()->setCurrentWidget(form->purchasesView()->parentWidget());
-        MainWindow::setNextPrintDialogAnswer([](QPrinter&) { return false; });
+        PrintJobs::setNextDialogAnswer([](QPrinter&) { return false; });
         QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
         int offeredLast = 0;
-        MainWindow::setNextPrintDialogAnswer([&offeredLast](QPrinter& printer) {
+        PrintJobs::setNextDialogAnswer([&offeredLast](QPrinter& printer) {
             offeredLast = printer.toPage();
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setPrintRange(QPrinter::PageRange);
@@ -363,7 +374,7 @@ private slots:
         const orva::PeriodFiles files = orva::surveyPeriod(form->dataFolder());
         orva::streamJournal(files.purchases, form->declaration(), orva::purchasesLayout(files.wording), fit, sink);
         QVERIFY(fit < form->linesPerPage() && lines.size() != form->purchasesView()->lineCount());
-        MainWindow::setNextPrintDialogAnswer([](QPrinter& printer) {
+        PrintJobs::setNextDialogAnswer([](QPrinter& printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             return printer.setPageSize(QPageSize(QPageSize::A5));
         });
@@ -390,7 +401,7 @@ private slots:
             records[bad - 1].replace(records[bad - 1].find("01/10/2026"), 10, "41/10/2026");
         orva::writeLinesFile(purchasesFile, records);
         answers->then(ModalAnswerer::clickDefault());
-        QVERIFY(form->openPeriod(folder));
+        QVERIFY(openAndWait(*form, folder));
         answers->seen.clear(); // the dialog
         QTRY_VERIFY_WITH_TIMEOUT(!form->checkRunning(), 20000);
 
@@ -506,7 +517,7 @@ private slots:
         QDir().mkpath(QString::fromStdString(other));
         period::write(other, 2, 2);
         answers->then(ModalAnswerer::clickDefault());
-        QVERIFY(form->openPeriod(other));
+        QVERIFY(openAndWait(*form, other));
         QVERIFY(form->printJobRunning());
         answers->then(ModalAnswerer::press(QMessageBox::Ok));
         released = true;
