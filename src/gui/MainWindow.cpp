@@ -1,15 +1,10 @@
 #include "gui/MainWindow.h"
 
-#include "gui/AdditionalDataDialog.h"
-#include "gui/CheckTab.h"
 #include "gui/DocumentView.h"
-#include "gui/FindBar.h"
 #include "gui/FolderChooser.h"
 #include "gui/MessageBoxes.h"
-#include "gui/Zoom.h"
 #include "journals/Journal.h"
 #include "render/PageMetrics.h"
-#include "render/PrinterChoice.h"
 #include "render/QtText.h"
 #include "sidefiles/SideFiles.h"
 #include "text/Encoding.h"
@@ -25,11 +20,8 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
-#include <QMimeData>
-#include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
@@ -45,8 +37,8 @@ using orva::toQString;
 
 MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles, std::optional<QPrinterInfo> printer,
                        QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), dataFolder_(std::move(dataFolder)), sideFiles_(std::move(sideFiles)),
-      printerInfo_(std::move(printer)) {
+    : QMainWindow(parent), ui(new Ui::MainWindow), dataFolder_(std::move(dataFolder)),
+      sideFiles_(std::move(sideFiles)) {
     ui->setupUi(this);
 
     printMenu_ = new QMenu(this);
@@ -89,7 +81,7 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
         sideFiles_, statusBar(), [this](orva::LoadedPeriod& period) { showPeriod(period); }, this);
     connect(loader_, &PeriodLoader::finished, this,
             [this](PeriodLoader::Result result) { emit periodOpened(result == PeriodLoader::Result::Shown); });
-    setUpPrinter();
+    printer_ = PrintJobs::applicationPrinter(printer, linesPerPage_);
     setUpCommands();
     setAcceptDrops(true);
 }
@@ -126,33 +118,6 @@ DocumentView* MainWindow::viesView() const {
 DocumentView* MainWindow::currentView() const {
     const QWidget* page = documentTabs()->currentWidget();
     return page ? page->findChild<DocumentView*>() : nullptr;
-}
-bool MainWindow::checkRunning() const {
-    return checkTab_->running();
-}
-bool MainWindow::goToFinding(std::size_t reportLine) {
-    return checkTab_->goToFinding(reportLine);
-}
-QWidget* MainWindow::findBar() const {
-    return findBar_;
-}
-QLineEdit* MainWindow::findEdit() const {
-    return findBar_->edit();
-}
-QLabel* MainWindow::findStatus() const {
-    return findBar_->status();
-}
-bool MainWindow::findInCurrentDocument(bool forward) {
-    return findBar_->find(forward);
-}
-int MainWindow::zoom() const {
-    return zoom_->points();
-}
-void MainWindow::setZoom(int points) {
-    zoom_->set(points);
-}
-void MainWindow::usePrinter(std::unique_ptr<QPrinter> printer) {
-    printer_ = std::move(printer);
 }
 QWidget* MainWindow::boxParent() {
     return isVisible() ? this : nullptr;
@@ -215,27 +180,6 @@ void MainWindow::setUpCommands() {
         connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updatePageStatus(); });
 }
 
-void MainWindow::setUpPrinter() {
-    try {
-        // The queue lp would choose, as orva-cli's print does.
-        const QPrinterInfo info = printerInfo_ ? *printerInfo_ : orva::printerForQueue(orva::systemQueueChoice());
-        if (info.isNull())
-            throw orva::Error("Няма принтер по подразбиране.");
-        auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-        orva::preparePrinter(*printer);
-        const int lines = orva::linesPerPage(*printer, orva::kDocumentPointSize);
-        if (lines <= 0)
-            throw orva::Error("Принтерът \"" + info.printerName().toStdString() + "\" не съобщава страница за печат.");
-        printer_ = std::move(printer);
-        linesPerPage_ = lines;
-    } catch (const std::exception& failure) {
-        orva::showErrorBox(nullptr, orva::failureText(failure));
-        // Without a printer the documents are still laid out as for an A4 page, so they can be
-        // read and exported; printing itself fails with its own message.
-        linesPerPage_ = orva::fallbackLinesPerPage();
-    }
-}
-
 // ---------------------------------------------------------------- periods
 
 void MainWindow::setVisible(bool visible) {
@@ -278,25 +222,13 @@ void MainWindow::fillRecentMenu() {
         recentMenu_->addAction(QStringLiteral("(няма)"))->setEnabled(false);
 }
 
-namespace {
-
-// The one local folder a drag carries, or an empty string.
-QString draggedFolder(const QMimeData* data) {
-    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
-        return {};
-    const QString path = data->urls().front().toLocalFile();
-    return QFileInfo(path).isDir() ? path : QString();
-}
-
-} // namespace
-
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (!loading() && !draggedFolder(event->mimeData()).isEmpty())
+    if (!loading() && !PeriodLoader::draggedFolder(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-    const QString folder = draggedFolder(event->mimeData());
+    const QString folder = PeriodLoader::draggedFolder(event->mimeData());
     if (folder.isEmpty())
         return;
     event->acceptProposedAction();
@@ -308,17 +240,15 @@ void MainWindow::dropEvent(QDropEvent* event) {
 void MainWindow::showPeriod(orva::LoadedPeriod& period) {
     checkTab_->stop();
     dataFolder_ = period.folder;
-    shownFiles_ = period.files;
     declaration_ = std::move(period.declaration);
     answers_ = period.answers ? *period.answers : orva::ReturnAnswers{};
-    const orva::PeriodFiles& files = period.files;
     findBar_->closeBar();
 
     labelView()->setLines(std::vector<std::string>(declaration_.label));
     setWindowTitle(toQString(declaration_.captionText));
     purchasesView()->setDocument(period.copies.purchases.text);
     salesView()->setDocument(period.copies.sales.text);
-    hasVies_ = files.vies.has_value();
+    hasVies_ = period.files.vies.has_value();
     if (hasVies_)
         viesView()->setLines(std::move(period.viesLines));
     else
@@ -333,9 +263,9 @@ void MainWindow::showPeriod(orva::LoadedPeriod& period) {
                                .arg(toQString(declaration_.firmName).trimmed(),
                                     toQString(declaration_.vatNumber).trimmed(),
                                     toQString(declaration_.periodText).trimmed(),
-                                    QString::fromUtf8(orva::returnLayoutName(files.returnLayout))));
+                                    QString::fromUtf8(orva::returnLayoutName(period.files.returnLayout))));
     updatePageStatus();
-    checkTab_->start(dataFolder_, shownFiles_, linesPerPage_, period.answers ? &period.answers->cells : nullptr);
+    checkTab_->start(dataFolder_, period.files, linesPerPage_, period.answers ? &period.answers->cells : nullptr);
 
     // The files beside the program follow the shown period; a failure to write them is reported
     // after the period is shown, as it cannot be taken back.
@@ -434,38 +364,17 @@ std::optional<PrintJobs::Document> MainWindow::printable(const DocumentView* vie
     if (view == nullptr || (view == viesView() && !hasVies_))
         return std::nullopt;
     PrintJobs::Document document{view->sharedText(), orva::kDocumentPointSize, linesPerPage_, nullptr};
-    // Built again on the worker from what is shown now: copies, as another period may follow.
     if (view == labelView()) {
         document.pointSize = orva::kLabelPointSize;
         document.linesPerPage = 0;
     } else if (view == returnView()) {
-        document.repaged = [declaration = declaration_, answers = answers_](int perPage) -> orva::DocumentLines {
-            return [declaration, answers, perPage](const std::function<void(std::string_view)>& line) {
-                for (const std::string& built : orva::buildReturn(declaration, answers, perPage))
-                    line(built);
-            };
-        };
+        document.repaged = PrintJobs::returnPagedAgain(declaration_, answers_);
     } else if (view == purchasesView() || view == salesView()) {
-        const bool purchases = view == purchasesView();
-        document.repaged = [declaration = declaration_, folder = dataFolder_, purchases](int perPage) {
-            return orva::DocumentLines(
-                [declaration, folder, purchases, perPage](const std::function<void(std::string_view)>& line) {
-                    const orva::PeriodFiles files = orva::surveyPeriod(folder);
-                    orva::LineForwarder sink(line);
-                    const auto kind = purchases ? orva::JournalKind::Purchases : orva::JournalKind::Sales;
-                    orva::streamJournal(purchases ? files.purchases : files.sales, declaration,
-                                        orva::journalLayout(kind, files.wording), perPage, sink);
-                });
-        };
+        document.repaged = PrintJobs::journalPagedAgain(declaration_, dataFolder_,
+                                                        view == purchasesView() ? orva::JournalKind::Purchases
+                                                                                : orva::JournalKind::Sales);
     } else if (view == viesView()) {
-        document.repaged = [folder = dataFolder_](int perPage) {
-            return orva::DocumentLines([folder, perPage](const std::function<void(std::string_view)>& line) {
-                const orva::PeriodFiles files = orva::surveyPeriod(folder);
-                orva::LineForwarder sink(line);
-                if (files.vies)
-                    orva::streamViesFile(*files.vies, orva::scanViesFile(*files.vies), perPage, sink);
-            });
-        };
+        document.repaged = PrintJobs::viesPagedAgain(dataFolder_);
     }
     return document;
 }

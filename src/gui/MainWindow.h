@@ -1,11 +1,15 @@
 #pragma once
 
+#include "gui/CheckTab.h"
+#include "gui/FindBar.h"
 #include "gui/PeriodLoader.h"
 #include "gui/PrintJobs.h"
+#include "gui/Zoom.h"
 #include "period/Period.h"
 #include "sidefiles/SideFileLocations.h"
 
 #include <QMainWindow>
+#include <QPrinter>
 #include <QPrinterInfo>
 #include <QString>
 
@@ -14,17 +18,13 @@
 #include <string>
 
 class AdditionalDataDialog;
-class CheckTab;
 class DocumentView;
-class FindBar;
 class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPrinter;
 class QTabWidget;
 class QToolButton;
-class Zoom;
 
 namespace Ui {
 class MainWindow;
@@ -57,8 +57,8 @@ public:
     DocumentView* viesView() const;
     // The sixth tab, "ПРОВЕРКА (N)" (CheckTab).
     DocumentView* checkView() const;
-    bool checkRunning() const;
-    bool goToFinding(std::size_t reportLine);
+    bool checkRunning() const { return checkTab_->running(); }
+    bool goToFinding(std::size_t reportLine) { return checkTab_->goToFinding(reportLine); }
     QAction* printAction() const { return printAction_; }
 
     // Lines of the 8-point face on one printed page: the page length of the journals and the return.
@@ -82,7 +82,7 @@ public:
     // The application's printer, or nullptr when there was no usable printer at creation.
     QPrinter* printer() const { return printer_.get(); }
     // Replaces the application's printer (tests give one whose page they know).
-    void usePrinter(std::unique_ptr<QPrinter> printer);
+    void usePrinter(std::unique_ptr<QPrinter> printer) { printer_ = std::move(printer); }
 
     // Whether the first load failed (the program then ends), and what failed: the read-error box
     // shows it under "Show Details..." and writes it to standard error.
@@ -104,14 +104,14 @@ public:
     // The commands around the documents: a menu button in the tab bar's corner (a press in a
     // document asks to print it, so they are not there) and their keys.
     QToolButton* menuButton() const { return menuButton_; }
-    QWidget* findBar() const;
-    QLineEdit* findEdit() const;
-    QLabel* findStatus() const;
-    bool findInCurrentDocument(bool forward);
+    QWidget* findBar() const { return findBar_; }
+    QLineEdit* findEdit() const { return findBar_->edit(); }
+    QLabel* findStatus() const { return findBar_->status(); }
+    bool findInCurrentDocument(bool forward) { return findBar_->find(forward); }
 
     // The views' enlargement in points over their printed size (Zoom).
-    int zoom() const;
-    void setZoom(int points);
+    int zoom() const { return zoom_->points(); }
+    void setZoom(int points) { zoom_->set(points); }
 
     // The status bar's fixed parts: the open period (firm, VAT number, period, generation) and the
     // page at the top of the current document ("стр. N от M"; empty on the VIES tab).
@@ -133,7 +133,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void setUpPrinter();
     void setUpCommands();
     // Shows `period` in place of the shown one, then puts its side files in place (throws FileError).
     void showPeriod(orva::LoadedPeriod& period);
@@ -151,7 +150,7 @@ private:
     QMenu* printMenu_ = nullptr;
     std::string dataFolder_;
     orva::SideFileLocations sideFiles_;
-    std::optional<QPrinterInfo> printerInfo_;
+    std::optional<QPrinterInfo> printerInfo_; // as given; the queue lp would choose when none
     std::unique_ptr<QPrinter> printer_;
     int linesPerPage_ = 0;
     orva::Declaration declaration_;
@@ -160,7 +159,6 @@ private:
     bool loadFailed_ = false;
     bool printQueued_ = false;
     bool hasVies_ = false; // the VIES tab holds a declaration, not the line saying there is none
-    orva::PeriodFiles shownFiles_;
     QToolButton* menuButton_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QLabel* periodStatus_ = nullptr;

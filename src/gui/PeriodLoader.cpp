@@ -7,9 +7,12 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QStringList>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -48,6 +51,13 @@ std::unique_ptr<orva::LoadedPeriod> PeriodLoader::readPeriod(const std::string& 
         orva::streamViesFile(*files.vies, orva::scanViesFile(*files.vies), linesPerPage, sink);
     }
     return period;
+}
+
+QString PeriodLoader::draggedFolder(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+        return {};
+    const QString path = data->urls().front().toLocalFile();
+    return QFileInfo(path).isDir() ? path : QString();
 }
 
 PeriodLoader::Result PeriodLoader::loadFirst(const std::string& folder, int linesPerPage) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 class AdditionalDataDialog;
+class QMimeData;
 class QProgressBar;
 class QStatusBar;
 class QWidget;
@@ -76,6 +77,9 @@ public:
     // program, VIES. Runs on the worker for every period but the first. Throws what it meets.
     static std::unique_ptr<orva::LoadedPeriod> readPeriod(const std::string& folder, int linesPerPage,
                                                           const orva::SideFileLocations& sideFiles);
+
+    // The one local folder a drag carries, or an empty string.
+    static QString draggedFolder(const QMimeData* data);
 
 signals:
     void finished(PeriodLoader::Result result);

@@ -4,7 +4,9 @@
 #include "render/PageMetrics.h"
 #include "render/PrintServer.h"
 #include "render/PrintService.h"
+#include "render/PrinterChoice.h"
 #include "text/Errors.h"
+#include "vies/Vies.h"
 
 #include <QPrintDialog>
 #include <QPrinter>
@@ -97,8 +99,60 @@ PrintJobs::~PrintJobs() {
     }
 }
 
+std::unique_ptr<QPrinter> PrintJobs::applicationPrinter(const std::optional<QPrinterInfo>& given, int& linesPerPage) {
+    try {
+        const QPrinterInfo info = given ? *given : orva::printerForQueue(orva::systemQueueChoice());
+        if (info.isNull())
+            throw orva::Error("Няма принтер по подразбиране.");
+        auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+        orva::preparePrinter(*printer);
+        linesPerPage = orva::linesPerPage(*printer, orva::kDocumentPointSize);
+        if (linesPerPage <= 0)
+            throw orva::Error("Принтерът \"" + info.printerName().toStdString() + "\" не съобщава страница за печат.");
+        return printer;
+    } catch (const std::exception& failure) {
+        orva::showErrorBox(nullptr, orva::failureText(failure));
+        linesPerPage = orva::fallbackLinesPerPage();
+        return nullptr;
+    }
+}
+
 void PrintJobs::setNextDialogAnswer(DialogAnswer answer) {
     nextDialogAnswer() = std::move(answer);
+}
+
+std::function<orva::DocumentLines(int)> PrintJobs::returnPagedAgain(orva::Declaration declaration,
+                                                                    orva::ReturnAnswers answers) {
+    return [declaration = std::move(declaration), answers = std::move(answers)](int perPage) -> orva::DocumentLines {
+        return [declaration, answers, perPage](const std::function<void(std::string_view)>& line) {
+            for (const std::string& built : orva::buildReturn(declaration, answers, perPage))
+                line(built);
+        };
+    };
+}
+
+std::function<orva::DocumentLines(int)> PrintJobs::journalPagedAgain(orva::Declaration declaration, std::string folder,
+                                                                     orva::JournalKind kind) {
+    return
+        [declaration = std::move(declaration), folder = std::move(folder), kind](int perPage) -> orva::DocumentLines {
+            return [declaration, folder, kind, perPage](const std::function<void(std::string_view)>& line) {
+                const orva::PeriodFiles files = orva::surveyPeriod(folder);
+                orva::LineForwarder sink(line);
+                orva::streamJournal(kind == orva::JournalKind::Purchases ? files.purchases : files.sales, declaration,
+                                    orva::journalLayout(kind, files.wording), perPage, sink);
+            };
+        };
+}
+
+std::function<orva::DocumentLines(int)> PrintJobs::viesPagedAgain(std::string folder) {
+    return [folder = std::move(folder)](int perPage) -> orva::DocumentLines {
+        return [folder, perPage](const std::function<void(std::string_view)>& line) {
+            const orva::PeriodFiles files = orva::surveyPeriod(folder);
+            orva::LineForwarder sink(line);
+            if (files.vies)
+                orva::streamViesFile(*files.vies, orva::scanViesFile(*files.vies), perPage, sink);
+        };
+    };
 }
 
 void PrintJobs::printAsked(const std::function<std::optional<Document>()>& focused, QPrinter* printer) {

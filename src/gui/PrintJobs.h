@@ -1,9 +1,12 @@
 #pragma once
 
 #include "gui/BackgroundTask.h"
+#include "journals/Journal.h"
+#include "period/Period.h"
 #include "render/Printing.h"
 
 #include <QObject>
+#include <QPrinterInfo>
 #include <QString>
 
 #include <chrono>
@@ -45,6 +48,11 @@ public:
     void setService(orva::PrintService& service) { service_ = &service; }
     void setTiming(const Timing& timing) { timing_ = timing; }
 
+    // The application's printer: `given`, else the queue lp would choose, as orva-cli's print
+    // does; with its page length in `linesPerPage`. Without a usable one the failure is said in a
+    // box and the page length is an A4 page's, so the documents can still be read and exported.
+    static std::unique_ptr<QPrinter> applicationPrinter(const std::optional<QPrinterInfo>& given, int& linesPerPage);
+
     // A shown document to print.
     struct Document {
         std::shared_ptr<const orva::DocumentText> text;
@@ -55,6 +63,14 @@ public:
         // period (the check's report breaks where the sheet is full).
         std::function<orva::DocumentLines(int linesPerPage)> repaged;
     };
+
+    // Documents built again on the worker from copies of what is shown now (another period may
+    // follow), for the print dialog's printer: the return, a journal, the VIES declaration.
+    static std::function<orva::DocumentLines(int)> returnPagedAgain(orva::Declaration declaration,
+                                                                    orva::ReturnAnswers answers);
+    static std::function<orva::DocumentLines(int)> journalPagedAgain(orva::Declaration declaration, std::string folder,
+                                                                     orva::JournalKind kind);
+    static std::function<orva::DocumentLines(int)> viesPagedAgain(std::string folder);
 
     // The print command: asks, then prints on `printer` (null: there is none) the document
     // `focused` gives once the question is answered (none: nothing to print).
