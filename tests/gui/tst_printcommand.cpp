@@ -17,6 +17,8 @@
 #include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
+#include "text/Paths.h"
+#include "vies/Vies.h"
 
 #include <QAction>
 #include <QDir>
@@ -383,6 +385,44 @@ private slots:
         settle(2);
         QCOMPARE(std::size_t(orva::fixture::pdfPageCount(jobs.jobs.at(1).pdf)), (lines.size() + fit - 1) / fit);
         QCOMPARE(form->purchasesView()->lineCount(), shown);
+    }
+
+    // Fault: the print dialog on the VIES tab, for a printer whose page holds another number of
+    // lines, printed the sales journal built again. The VIES declaration is paged again instead.
+    void printDialogOnViesPagesTheViesDeclaration() {
+        const std::string folder = dir->filePath(QStringLiteral("vies")).toStdString();
+        QDir().mkpath(QString::fromStdString(folder));
+        period::write(folder, 2, 300);
+        std::string vies = "VHR10/2026    1\r\n";
+        for (int line = 1; line <= 3; ++line)
+            vies += "VIR    " + std::to_string(line) + period::padRight("DE12345678" + std::to_string(line), 15) +
+                    "      100.00        0.00        0.00       \r\n";
+        orva::writeFileAtomic(orva::joinPath(folder, "VIES.TXT"), vies);
+        answers->then(ModalAnswerer::clickDefault());
+        QVERIFY(openAndWait(*form, folder));
+        answers->seen.clear();
+        printIntoPdf();
+        form->documentTabs()->setCurrentWidget(form->viesView()->parentWidget());
+        PrintJobs::setNextDialogAnswer([](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            return printer.setPageSize(QPageSize(QPageSize::A5));
+        });
+        QPrinter a5(QPrinter::HighResolution);
+        a5.setPageSize(QPageSize(QPageSize::A5));
+        const int fit = orva::linesPerPage(a5, orva::kDocumentPointSize);
+        QVERIFY(fit != form->linesPerPage());
+        const orva::PeriodFiles files = orva::surveyPeriod(folder);
+        std::vector<std::string> lines;
+        orva::LineCollector sink(lines);
+        orva::streamViesFile(*files.vies, orva::scanViesFile(*files.vies), fit, sink);
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        form->printWithDialog();
+        settle(1);
+        QCOMPARE(answers->seen[0].text, kDone);
+        QCOMPARE(jobs.jobs.size(), std::size_t(1));
+        // The sales journal of 300 records runs to many pages; the declaration of three lines to one.
+        QCOMPARE(std::size_t(orva::fixture::pdfPageCount(jobs.jobs[0].pdf)), (lines.size() + fit - 1) / fit);
+        QCOMPARE(orva::fixture::pdfPageCount(jobs.jobs[0].pdf), 1);
     }
 
     // The job is submitted and followed on a worker: while it is held the window paints, shows the
