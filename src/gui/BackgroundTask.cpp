@@ -20,8 +20,12 @@ void StopToken::requestStop() {
     woken_.notify_all();
 }
 
+void detail::TaskReceiver::drain() {
+    task_.drain();
+}
+
 BackgroundTask::BackgroundTask(QThread::Priority priority)
-    : priority_(priority), receiver_(std::make_unique<QObject>()) {}
+    : priority_(priority), receiver_(std::make_unique<detail::TaskReceiver>(*this)) {}
 
 BackgroundTask::~BackgroundTask() {
     stop();
@@ -30,27 +34,49 @@ BackgroundTask::~BackgroundTask() {
 void BackgroundTask::launch(std::function<std::function<void()>(const StopToken&)> body) {
     stop();
     auto token = std::make_shared<StopToken>();
+    auto handoff = std::make_shared<Handoff>();
     token_ = token;
-    const int run = ++run_;
+    handoff_ = handoff;
     QObject* receiver = receiver_.get();
-    thread_ = QThread::create([this, body = std::move(body), token, run, receiver] {
+    thread_ = QThread::create([body = std::move(body), token, handoff, receiver] {
         std::function<void()> handBack = body(*token);
-        // Queued to the owner's thread; dropped there when the owner has gone or moved on.
-        QMetaObject::invokeMethod(
-            receiver, [this, run, handBack = std::move(handBack)] { finish(run, handBack); }, Qt::QueuedConnection);
+        QObject* const to = receiver; // nothing of the task is touched after the lock is let go
+        {
+            const std::lock_guard<std::mutex> lock(handoff->mutex);
+            handoff->handBack = std::move(handBack);
+            handoff->ended = true;
+        }
+        // By name: nothing of ours goes through Qt's queue. Dropped with the receiver.
+        QMetaObject::invokeMethod(to, "drain", Qt::QueuedConnection);
     });
     thread_->start(priority_);
 }
 
-void BackgroundTask::finish(int run, const std::function<void()>& handBack) {
-    if (run != run_ || thread_ == nullptr)
-        return; // of a task stopped since
+void BackgroundTask::drain() {
+    if (!handoff_)
+        return;
+    std::function<void()> handBack;
+    {
+        const std::lock_guard<std::mutex> lock(handoff_->mutex);
+        if (!handoff_->ended)
+            return; // of a task stopped since; this one's call is still to come
+        handBack = std::move(handoff_->handBack);
+    }
+    join();
+    if (handBack)
+        handBack();
+}
+
+void BackgroundTask::join() {
     thread_->wait();
+    {
+        // The worker's last step was under this lock: everything it did comes before what follows.
+        const std::lock_guard<std::mutex> lock(handoff_->mutex);
+    }
     delete thread_;
     thread_ = nullptr;
     token_.reset();
-    if (handBack)
-        handBack();
+    handoff_.reset();
 }
 
 void BackgroundTask::requestStop() {
@@ -62,11 +88,7 @@ void BackgroundTask::stop() {
     if (thread_ == nullptr)
         return;
     token_->requestStop();
-    thread_->wait();
-    delete thread_;
-    thread_ = nullptr;
-    token_.reset();
-    ++run_;
+    join();
 }
 
 bool BackgroundTask::waitFor(std::chrono::milliseconds limit) {

@@ -29,6 +29,22 @@ private:
     mutable std::condition_variable woken_;
 };
 
+class BackgroundTask;
+
+namespace detail {
+// Lives on the owner's thread: the worker's queued call to drain() is dropped with it.
+class TaskReceiver : public QObject {
+    Q_OBJECT
+public:
+    explicit TaskReceiver(BackgroundTask& task) : task_(task) {}
+public slots:
+    void drain();
+
+private:
+    BackgroundTask& task_;
+};
+} // namespace detail
+
 // One task at a time on a worker of its own, its result handed back on the thread that made this
 // (the window's). A task that throws orva::Cancelled hands nothing back; another exception is
 // handed back as its failure text. Destroying it stops the task and waits for it.
@@ -56,17 +72,27 @@ public:
     bool waitFor(std::chrono::milliseconds limit);
 
 private:
+    friend class detail::TaskReceiver;
+    // What the worker leaves for the owner's thread. Taken under its lock, which orders all the
+    // worker did before it for the thread sanitizer too: Qt's own queue and waits are invisible to it.
+    struct Handoff {
+        std::mutex mutex;
+        bool ended = false;
+        std::function<void()> handBack;
+    };
+
     // `body` runs on the worker and returns what is to run on the owner's thread.
     void launch(std::function<std::function<void()>(const StopToken&)> body);
-    void finish(int run, const std::function<void()>& handBack);
+    void drain();
+    void join(); // after the worker has ended: its thread goes
     static bool isCancellation(const std::exception& error);
     static QString failureOf(const std::exception& error);
 
     QThread::Priority priority_;
-    std::unique_ptr<QObject> receiver_; // lives on the owner's thread; dropped with it, so are its calls
+    std::unique_ptr<detail::TaskReceiver> receiver_;
     QThread* thread_ = nullptr;
     std::shared_ptr<StopToken> token_;
-    int run_ = 0; // what an earlier run hands back is dropped
+    std::shared_ptr<Handoff> handoff_;
 };
 
 template <typename Result>
