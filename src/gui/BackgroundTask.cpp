@@ -3,7 +3,9 @@
 #include "gui/MessageBoxes.h"
 #include "text/Errors.h"
 
-#include <QDeadlineTimer>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace orva {
 
@@ -24,7 +26,7 @@ void detail::TaskReceiver::drain() {
     task_.drain();
 }
 
-BackgroundTask::BackgroundTask(QThread::Priority priority)
+BackgroundTask::BackgroundTask(Priority priority)
     : priority_(priority), receiver_(std::make_unique<detail::TaskReceiver>(*this)) {}
 
 BackgroundTask::~BackgroundTask() {
@@ -38,18 +40,20 @@ void BackgroundTask::launch(std::function<std::function<void()>(const StopToken&
     token_ = token;
     handoff_ = handoff;
     QObject* receiver = receiver_.get();
-    thread_ = QThread::create([body = std::move(body), token, handoff, receiver] {
+    const bool low = priority_ == Priority::Low;
+    thread_ = std::thread([body = std::move(body), token, handoff, receiver, low] {
+        if (low) // this thread's nice value (Linux keeps one per thread)
+            (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
         std::function<void()> handBack = body(*token);
-        QObject* const to = receiver; // nothing of the task is touched after the lock is let go
         {
             const std::lock_guard<std::mutex> lock(handoff->mutex);
             handoff->handBack = std::move(handBack);
             handoff->ended = true;
         }
+        handoff->endedChanged.notify_all();
         // By name: nothing of ours goes through Qt's queue. Dropped with the receiver.
-        QMetaObject::invokeMethod(to, "drain", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(receiver, "drain", Qt::QueuedConnection);
     });
-    thread_->start(priority_);
 }
 
 void BackgroundTask::drain() {
@@ -68,13 +72,7 @@ void BackgroundTask::drain() {
 }
 
 void BackgroundTask::join() {
-    thread_->wait();
-    {
-        // The worker's last step was under this lock: everything it did comes before what follows.
-        const std::lock_guard<std::mutex> lock(handoff_->mutex);
-    }
-    delete thread_;
-    thread_ = nullptr;
+    thread_.join();
     token_.reset();
     handoff_.reset();
 }
@@ -85,14 +83,17 @@ void BackgroundTask::requestStop() {
 }
 
 void BackgroundTask::stop() {
-    if (thread_ == nullptr)
+    if (!thread_.joinable())
         return;
     token_->requestStop();
     join();
 }
 
 bool BackgroundTask::waitFor(std::chrono::milliseconds limit) {
-    return thread_ == nullptr || thread_->wait(QDeadlineTimer(limit.count()));
+    if (!thread_.joinable())
+        return true;
+    std::unique_lock<std::mutex> lock(handoff_->mutex);
+    return handoff_->endedChanged.wait_for(lock, limit, [this] { return handoff_->ended; });
 }
 
 bool BackgroundTask::isCancellation(const std::exception& error) {

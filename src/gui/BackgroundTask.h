@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QThread>
 
 #include <atomic>
 #include <chrono>
@@ -10,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace orva {
 
@@ -48,9 +48,12 @@ private:
 // One task at a time on a worker of its own, its result handed back on the thread that made this
 // (the window's). A task that throws orva::Cancelled hands nothing back; another exception is
 // handed back as its failure text. Destroying it stops the task and waits for it.
+// The worker is a std::thread, joined with pthread_join, and everything it hands over goes under a
+// lock of ours: the thread sanitizer sees both (Qt's own threads, waits and queue it cannot see).
 class BackgroundTask {
 public:
-    explicit BackgroundTask(QThread::Priority priority = QThread::InheritPriority);
+    enum class Priority { Normal, Low }; // Low: yields the processor to the window's thread
+    explicit BackgroundTask(Priority priority = Priority::Normal);
     ~BackgroundTask();
     BackgroundTask(const BackgroundTask&) = delete;
     BackgroundTask& operator=(const BackgroundTask&) = delete;
@@ -62,7 +65,7 @@ public:
                std::function<void(const QString&)> failed);
 
     // From start until its result or failure has been handed back (or it was stopped).
-    bool running() const { return thread_ != nullptr; }
+    bool running() const { return thread_.joinable(); }
     // Asks the task to stop, without waiting for it.
     void requestStop();
     // Asks the task to stop and waits for it: nothing is handed back.
@@ -73,10 +76,10 @@ public:
 
 private:
     friend class detail::TaskReceiver;
-    // What the worker leaves for the owner's thread. Taken under its lock, which orders all the
-    // worker did before it for the thread sanitizer too: Qt's own queue and waits are invisible to it.
+    // What the worker leaves for the owner's thread, under its lock.
     struct Handoff {
         std::mutex mutex;
+        std::condition_variable endedChanged;
         bool ended = false;
         std::function<void()> handBack;
     };
@@ -88,9 +91,9 @@ private:
     static bool isCancellation(const std::exception& error);
     static QString failureOf(const std::exception& error);
 
-    QThread::Priority priority_;
+    Priority priority_;
     std::unique_ptr<detail::TaskReceiver> receiver_;
-    QThread* thread_ = nullptr;
+    std::thread thread_;
     std::shared_ptr<StopToken> token_;
     std::shared_ptr<Handoff> handoff_;
 };

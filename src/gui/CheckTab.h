@@ -67,5 +67,5 @@ private:
     orva::PeriodFiles files_;
     int linesPerPage_ = 0;
     std::vector<orva::check::ReportLink> links_;
-    orva::BackgroundTask task_{QThread::LowPriority};
+    orva::BackgroundTask task_{orva::BackgroundTask::Priority::Low};
 };

@@ -23,6 +23,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <cups/cups.h>
 
