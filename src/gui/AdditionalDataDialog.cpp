@@ -411,7 +411,44 @@ int AdditionalDataDialog::exec() {
     if (const Answer answer = std::exchange(nextAnswer(), nullptr))
         answer(*this);
     cancelled_ = false;
-    return QDialog::exec();
+    const int result = QDialog::exec();
+    if (cancelled_) {
+        // Given up: the values to be written at the end are those from before this period.
+        ui->addressBox->setEditText(keptTexts_[0]);
+        ui->signatoryBox->setEditText(keptTexts_[1]);
+        ui->positionBox->setEditText(keptTexts_[2]);
+    }
+    return result;
+}
+
+void AdditionalDataDialog::presentPeriod(const orva::Declaration& declaration, orva::Wording wording,
+                                         bool cancellable) {
+    keptTexts_[0] = ui->addressBox->currentText();
+    keptTexts_[1] = ui->signatoryBox->currentText();
+    keptTexts_[2] = ui->positionBox->currentText();
+    for (const int cellNumber : orva::kCellNumbers)
+        cell(cellNumber)->setText(orva::toQString(declaration.cells[cellNumber]));
+    setCellCaptions(wording);
+    const orva::ReturnAnswers presets = orva::presetAnswers(declaration);
+    setPresetCells(presets.cells);
+    setFirm(declaration.vatNumber);
+    ui->dateEdit->setText(orva::toQString(presets.date));
+    setPendingCaption(orva::toQString(declaration.captionText));
+    ui->signatoryBox->setCurrentText(orva::toQString(presets.signatory));
+    setCancellable(cancellable);
+}
+
+orva::ReturnAnswers AdditionalDataDialog::answers() const {
+    orva::ReturnAnswers answers;
+    answers.address = toWin1251(ui->addressBox->currentText());
+    answers.position = toWin1251(ui->positionBox->currentText());
+    answers.date = toWin1251(ui->dateEdit->text());
+    answers.signatory = toWin1251(ui->signatoryBox->currentText());
+    answers.represent = ui->representCheck->isChecked();
+    answers.art92 = ui->art92Check->isChecked();
+    for (const int cellNumber : orva::kCellNumbers)
+        answers.cells[cellNumber] = toWin1251(cell(cellNumber)->text());
+    return answers;
 }
 
 void AdditionalDataDialog::setCancellable(bool cancellable) {

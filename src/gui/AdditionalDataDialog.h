@@ -1,6 +1,7 @@
 #pragma once
 
 #include "declaration/ReturnCells.h"
+#include "period/Period.h"
 #include "sidefiles/SideFileLocations.h"
 #include "text/Wording.h"
 
@@ -44,6 +45,13 @@ public:
     // The firm the answers are for: its last address and position, when it has any, take the
     // place of the last values; OK and the close box keep the answers given for it.
     void setFirm(const std::string& vatNumber);
+
+    // Presents the period of `declaration`: its cells with the presets derived from them, the cells'
+    // captions in `wording`, the firm, the date, the signatory and the caption. What the history
+    // boxes hold now comes back should this exec be cancelled.
+    void presentPeriod(const orva::Declaration& declaration, orva::Wording wording, bool cancellable);
+    // The answers as the dialog holds them: read after an exec that was not cancelled.
+    orva::ReturnAnswers answers() const;
 
     QComboBox* addressBox() const;
     QComboBox* signatoryBox() const;
@@ -110,4 +118,6 @@ private:
     bool presetsGiven_ = false; // the values are checked only against a return the load gave
     QPushButton* cancelButton_ = nullptr;
     bool cancelled_ = false;
+    // The history boxes' texts before the period was presented: address, signatory, position.
+    QString keptTexts_[3];
 };

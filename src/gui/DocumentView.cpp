@@ -54,26 +54,14 @@ void DocumentView::clear() {
     setLines({});
 }
 
-void DocumentView::appendLine(std::string line) {
-    if (!ownLines_) {
-        ownLines_ = std::make_shared<orva::LineListText>(lines());
-        text_ = ownLines_;
-    }
-    ownLines_->append(std::move(line));
-    updateScrollBars();
-    viewport()->update();
-}
-
 void DocumentView::setLines(std::vector<std::string>&& lines) {
-    ownLines_ = std::make_shared<orva::LineListText>(std::move(lines));
-    text_ = ownLines_;
+    text_ = std::make_shared<orva::LineListText>(std::move(lines));
     resetCaret();
     updateScrollBars();
     viewport()->update();
 }
 
 void DocumentView::setDocument(std::shared_ptr<const orva::DocumentText> text) {
-    ownLines_.reset();
     text_ = text ? std::move(text) : std::make_shared<const orva::LineListText>();
     mapped_ = dynamic_cast<const orva::MappedText*>(text_.get());
     changeSaid_ = false;

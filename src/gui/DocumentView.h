@@ -33,7 +33,6 @@ public:
     explicit DocumentView(QWidget* parent = nullptr);
 
     void clear();
-    void appendLine(std::string line);
     // Puts the whole document into the box in one call.
     void setLines(std::vector<std::string>&& lines);
     // Shows `text`, which the view shares (a mapped copy stays mapped while shown).
@@ -48,11 +47,6 @@ public:
     // The whole text, every line followed by CR LF, as Windows-1251 bytes. The file is replaced
     // atomically (orva::writeLinesFile). Throws orva::FileError naming the path.
     void saveToFile(const std::string& path) const;
-
-    // Protection of the built text. The view never edits its text; the flag records that the
-    // document is locked, as the journals and the return are after the load.
-    void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
-    bool isReadOnly() const { return readOnly_; }
 
     // Caret to the start, nothing selected: both scroll bars back to 0.
     void scrollToStart();
@@ -112,13 +106,10 @@ private:
     Position positionAt(const QPoint& point) const;
 
     std::shared_ptr<const orva::DocumentText> text_;
-    // The view's own lines, which appendLine() extends; null while a shared text is shown.
-    std::shared_ptr<orva::LineListText> ownLines_;
     Position caret_;
     Position anchor_;
     // The column Up, Down, PgUp and PgDn aim for, kept across shorter lines.
     std::size_t wantedColumn_ = 0;
-    bool readOnly_ = false;
     bool activatable_ = false;
     std::size_t linesPaintedLastTime_ = 0;
     const orva::MappedText* mapped_ = nullptr; // text_ when it is a mapped copy

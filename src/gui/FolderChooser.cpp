@@ -2,6 +2,7 @@
 
 #include "period/DataFiles.h"
 #include "period/Period.h"
+#include "sidefiles/SideFiles.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 
@@ -20,7 +21,7 @@ const char* const kChooserCaption = "Изберете папката с ДДС �
 
 bool holdsReturnRecord(const std::string& folder) {
     try {
-        return QFileInfo::exists(QFile::decodeName(findDataFile(folder, "deklar.txt").c_str()));
+        return QFileInfo::exists(QFile::decodeName(findDataFile(folder, kDeclarationFileName).c_str()));
     } catch (const PeriodError&) {
         return true; // several case variants: a record is there, and the load names the clash
     }
@@ -29,7 +30,8 @@ bool holdsReturnRecord(const std::string& folder) {
 // The remembered folder: the file's bytes, without the line break written after them.
 QString rememberedFolder(const std::string& lastFolderFile) {
     try {
-        std::string folder = readFileBytes(lastFolderFile);
+        // A path is at most PATH_MAX bytes: a damaged file costs no more.
+        std::string folder = readSideFileStart(lastFolderFile, 4096);
         if (!folder.empty() && folder.back() == '\n')
             folder.pop_back();
         const QString path = QFile::decodeName(folder.c_str());

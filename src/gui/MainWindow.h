@@ -1,19 +1,21 @@
 #pragma once
 
+#include "gui/CheckTab.h"
+#include "gui/FindBar.h"
+#include "gui/PeriodLoader.h"
+#include "gui/PrintJobs.h"
+#include "gui/Zoom.h"
 #include "period/PeriodSession.h"
-#include "render/Printing.h"
 #include "sidefiles/SideFileLocations.h"
 
 #include <QMainWindow>
+#include <QPrinter>
 #include <QPrinterInfo>
 #include <QString>
 
-#include <atomic>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 class AdditionalDataDialog;
 class DocumentView;
@@ -21,29 +23,19 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QToolButton;
-class QPlainTextEdit;
-class QPrinter;
 class QTabWidget;
-class QThread;
+class QToolButton;
 
 namespace Ui {
 class MainWindow;
 }
 
 namespace orva {
-namespace check {
-struct CheckReport;
-struct ReportLink;
-} // namespace check
 class PrintService;
-struct JobStatus;
-struct BegunJob;
-// What the user is told when the period cannot be read; the program then ends.
-inline const char* const kReadError = "Грешка при четене на дискетата.";
 } // namespace orva
 
-// The main window: the four documents of one tax period on tabs, and the print command.
+// The main window: the documents of one tax period on tabs, the commands around them, and the
+// parts that do the work (the load, the print jobs, the check tab, find and zoom).
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -63,13 +55,10 @@ public:
     DocumentView* returnView() const;
     // The VIES declaration when the period has VIES.TXT, else one line saying it has none.
     DocumentView* viesView() const;
-    // The sixth tab, "ПРОВЕРКА (N)": orva-cli check's text report of the shown period, with the
-    // dialog's answers, built on a worker once the documents are shown (red when it has errors).
+    // The sixth tab, "ПРОВЕРКА (N)" (CheckTab).
     DocumentView* checkView() const;
-    bool checkRunning() const { return checkJob_ != nullptr; }
-    // Switches to the tab of the finding on `reportLine` of the check's report, its record's block
-    // at the top of the view. False when that line is no finding.
-    bool goToFinding(std::size_t reportLine);
+    bool checkRunning() const { return checkTab_->running(); }
+    bool goToFinding(std::size_t reportLine) { return checkTab_->goToFinding(reportLine); }
     QAction* printAction() const { return printAction_; }
 
     // Lines of the 8-point face on one printed page: the page length of the journals and the return.
@@ -78,64 +67,51 @@ public:
     const orva::Declaration& declaration() const { return declaration_; }
     const orva::ReturnAnswers& answers() const { return answers_; }
 
-    // The print command: asks, writes the focused document's job and hands it to a worker that
-    // submits and follows it; the outcome is reported when the worker is done.
+    // The print command: asks, then prints the focused document (PrintJobs).
     void printFocusedDocument();
-    // The print dialog (Ctrl+P, "Печат…"): printer, page range in document pages and copies for
-    // the current tab's document. A printer whose page holds another number of lines gets the
-    // document paged again for it, as orva-cli print -P does; the views keep their pages.
+    // The print dialog (Ctrl+P, "Печат…") for the current tab's document (PrintJobs).
     void printWithDialog();
-    // Tests answer the next print dialog instead of opening it: the answer sets the choices on the
-    // printer it is given, as the dialog would, and returns whether it was accepted.
-    using PrintDialogAnswer = std::function<bool(QPrinter&)>;
-    static void setNextPrintDialogAnswer(PrintDialogAnswer answer);
+    PrintJobs* printJobs() const { return printJobs_; }
+    bool printJobRunning() const { return printJobs_->busy(); }
+    // Where print jobs go: the print server unless replaced; `service` must outlive the window.
+    void setPrintService(orva::PrintService& service) { printJobs_->setService(service); }
 
-    // Whether a print job is being submitted or followed (a second one is refused meanwhile).
-    bool printJobRunning() const { return printJob_ != nullptr; }
-
-    // The additional-data dialog, once the load sequence has created it.
-    AdditionalDataDialog* dialog() const { return dialog_.get(); }
+    // The additional-data dialog, once the first load has created it.
+    AdditionalDataDialog* dialog() const { return loader_->dialog(); }
     const std::string& dataFolder() const { return dataFolder_; }
     // The application's printer, or nullptr when there was no usable printer at creation.
     QPrinter* printer() const { return printer_.get(); }
     // Replaces the application's printer (tests give one whose page they know).
-    void usePrinter(std::unique_ptr<QPrinter> printer);
-    // Where print jobs go: the print server unless replaced (tests keep the jobs to look at them).
-    // `service` must outlive the window.
-    void setPrintService(orva::PrintService& service) { printService_ = &service; }
+    void usePrinter(std::unique_ptr<QPrinter> printer) { printer_ = std::move(printer); }
 
-    // Whether the guarded load failed (the program then ends), and what failed: the read-error
-    // box shows it under "Show Details..." and writes it to standard error.
+    // Whether the first load failed (the program then ends), and what failed: the read-error box
+    // shows it under "Show Details..." and writes it to standard error.
     bool loadFailed() const { return loadFailed_; }
-    const QString& lastLoadError() const { return lastLoadError_; }
+    const QString& lastLoadError() const { return loader_->lastError(); }
 
     void setVisible(bool visible) override;
 
     // Another period in this window (Ctrl+O and "Отвори…", a folder dropped on the window, one of
-    // "Последни"): the load sequence without the prompt, the dialog shown and cancellable. The
-    // shown period stays until the new one is shown: a read error (said in a box), Cancel in the
-    // dialog or No on the journals' warning keep it. A print job being followed goes on.
-    // Returns whether the new period is shown.
+    // "Последни"): read on a worker while the shown one stays usable, then the dialog, shown and
+    // cancellable. A read error (said in a box), Cancel in the dialog or No on the journals'
+    // warning keep the shown period. A print job being followed goes on. False when the load could
+    // not start (one is under way, or the window has no period yet); periodOpened() tells the end.
     bool openPeriod(const std::string& folder);
+    bool loading() const { return loader_->loading(); }
     // "Последни": the last data folders opened, newest first (rebuilt each time it opens).
     QMenu* recentMenu() const { return recentMenu_; }
 
     // The commands around the documents: a menu button in the tab bar's corner (a press in a
     // document asks to print it, so they are not there) and their keys.
     QToolButton* menuButton() const { return menuButton_; }
-    // The find bar under the tabs (Ctrl+F; Enter and F3 next, Shift+F3 previous, Esc closes).
     QWidget* findBar() const { return findBar_; }
-    QLineEdit* findEdit() const { return findEdit_; }
-    // Empty, or "Няма съвпадения" after a search that found nothing.
-    QLabel* findStatus() const { return findStatus_; }
-    // Finds the find bar's text in the current tab's document from its selection, letter case
-    // aside; the match is selected and scrolled into view. False when there is none.
-    bool findInCurrentDocument(bool forward);
+    QLineEdit* findEdit() const { return findBar_->edit(); }
+    QLabel* findStatus() const { return findBar_->status(); }
+    bool findInCurrentDocument(bool forward) { return findBar_->find(forward); }
 
-    // The document views' enlargement in points over their printed size (printing keeps its own);
-    // kept in the side files between runs.
-    int zoom() const { return zoom_; }
-    void setZoom(int points);
+    // The views' enlargement in points over their printed size (Zoom).
+    int zoom() const { return zoom_->points(); }
+    void setZoom(int points) { zoom_->set(points); }
 
     // The status bar's fixed parts: the open period (firm, VAT number, period, generation) and the
     // page at the top of the current document ("стр. N от M"; empty on the VIES tab).
@@ -146,6 +122,10 @@ public:
     // (the same pages as printed). Throws orva::Error / orva::FileError naming the failure.
     void saveCurrentDocumentAsPdf(const std::string& path);
 
+signals:
+    // Another period's load has ended: shown, or the shown one kept.
+    void periodOpened(bool shown);
+
 protected:
     void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -153,53 +133,26 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void setUpPrinter();
-    struct PendingPeriod;
-    enum class LoadResult { Shown, GivenUp, Failed };
-    void runLoadSequence();
-    // The load sequence without the prompt: read, the journals' warning, the dialog, shown. The
-    // first load's dialog cannot be cancelled and its boxes have no parent window.
-    LoadResult loadPeriod(const std::string& folder, bool first);
-    std::unique_ptr<PendingPeriod> readPeriod(const std::string& folder); // throws
-    // The dialog's answers for `period`; std::nullopt when it was cancelled.
-    std::optional<orva::ReturnAnswers> askAnswers(const PendingPeriod& period, bool cancellable);
-    // Shows `period` in place of the shown one (without a return when it could not be built), then
-    // puts its side files in place (throws FileError).
-    void showPeriod(PendingPeriod& period, const orva::ReturnAnswers* answers,
-                    std::optional<std::vector<std::string>> returnLines);
-    void chooseAndOpenPeriod();
-    void startCheck(const orva::ReturnCells* cells);
-    void stopCheck(); // cancels and waits: its report is not shown
-    void finishCheck(int run, const std::shared_ptr<orva::check::CheckReport>& report, const QString& failure);
-    void setCheckTitle(const QString& title, bool errors);
-    void fillRecentMenu();
-    void maximizeOnActivation();
-    void onDocumentPressed();
-    bool hasViewFocus(const QWidget* view) const;
     void setUpCommands();
-    void openFindBar();
+    // Shows `period` in place of the shown one, then puts its side files in place (throws FileError).
+    void showPeriod(orva::LoadedPeriod& period);
+    void chooseAndOpenPeriod();
+    void fillRecentMenu();
     void updatePageStatus();
     void askAndSaveAsPdf();
-    void closeFindBar();
-    void startPrintJob(orva::BegunJob&& job, orva::DocumentLines lines);
-    // `failure` is null when the job was accepted; `completed` whether it was printed by then.
-    void finishPrintJob(int jobId, bool completed, const QString& failure, const QString& queue);
-    // A job still on its way when following it ended is asked about on a worker now and then, its
-    // outcome said in the status bar (kFollowOnInterval, kFollowOnTime).
-    void followOn(int jobId, const QString& queue);
-    void stopFollowingOn();
-    void finishFollowingOn(int run, int jobId, const QString& queue, const orva::JobStatus& status);
+    DocumentView* currentView() const;
+    // The document of `view` as the print jobs take it; none for the VIES tab without VIES.TXT.
+    std::optional<PrintJobs::Document> printable(const DocumentView* view) const;
     QWidget* boxParent();
 
     Ui::MainWindow* ui;
-    QMenu* printMenu_ = nullptr;
     QAction* printAction_ = nullptr;
+    QMenu* printMenu_ = nullptr;
     std::string dataFolder_;
+    std::shared_ptr<const orva::PeriodSession> session_; // the shown period's, shared with its workers
     orva::SideFileLocations sideFiles_;
-    std::optional<QPrinterInfo> printerInfo_;
+    std::optional<QPrinterInfo> printerInfo_; // as given; the queue lp would choose when none
     std::unique_ptr<QPrinter> printer_;
-    orva::PrintService* printService_;
-    std::unique_ptr<AdditionalDataDialog> dialog_;
     int linesPerPage_ = 0;
     orva::Declaration declaration_;
     orva::ReturnAnswers answers_;
@@ -207,25 +160,13 @@ private:
     bool loadFailed_ = false;
     bool printQueued_ = false;
     bool hasVies_ = false; // the VIES tab holds a declaration, not the line saying there is none
-    QString lastLoadError_;
-    QThread* printJob_ = nullptr; // the worker submitting and following a job, while it runs
-    QThread* followOn_ = nullptr; // the worker asking about a job still on its way
-    std::shared_ptr<std::atomic<bool>> followOnStop_;
-    int followOnRun_ = 0; // outcomes of an earlier job are dropped
     QToolButton* menuButton_ = nullptr;
-    QMenu* commandMenu_ = nullptr;
-    QWidget* findBar_ = nullptr;
-    QLineEdit* findEdit_ = nullptr;
-    QLabel* findStatus_ = nullptr;
-    int zoom_ = 0;
+    QMenu* recentMenu_ = nullptr;
     QLabel* periodStatus_ = nullptr;
     QLabel* pageStatus_ = nullptr;
-    bool loading_ = false;
-    orva::PeriodFiles shownFiles_;
-    std::shared_ptr<const orva::PeriodSession> session_; // the shown period's, shared with its workers
-    QThread* checkJob_ = nullptr;
-    std::shared_ptr<std::atomic<bool>> checkCancel_;
-    int checkRun_ = 0; // reports of an earlier run are dropped
-    std::vector<orva::check::ReportLink> checkLinks_;
-    QMenu* recentMenu_ = nullptr;
+    FindBar* findBar_ = nullptr;
+    Zoom* zoom_ = nullptr;
+    CheckTab* checkTab_ = nullptr;
+    PrintJobs* printJobs_ = nullptr;
+    PeriodLoader* loader_ = nullptr;
 };

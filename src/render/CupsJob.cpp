@@ -197,9 +197,9 @@ public:
                   const JobOptions& options) override {
         return submitPdfJob(queue, pdfPath, jobName, options);
     }
-    JobOutcome submitPdfFollowed(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
-                                 const JobOptions& options) override {
-        return followPdfJob(queue, pdfPath, jobName, options);
+    int submitPdfUnfollowed(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
+                            const JobOptions& options) override {
+        return submitPdfJob(queue, pdfPath, jobName, options, std::chrono::milliseconds(0));
     }
     JobStatus jobStatus(const std::string& queue, int jobId) override { return pdfJobStatus(queue, jobId); }
 };

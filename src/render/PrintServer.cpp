@@ -2,47 +2,85 @@
 
 #include "render/CupsConnection.h"
 
+#include <cstdint>
+#include <mutex>
+
 namespace orva {
 
 namespace {
 
-PrintServerDeadlines& deadlines() {
-    static PrintServerDeadlines value;
-    return value;
-}
-
-// The server this process no longer asks (found silent, or not needed), "" while it asks it. libcups' settings are the
-// calling thread's; the commands and the window ask from one thread.
-std::string& unaskedServer() {
-    static std::string server;
-    return server;
-}
-
 // A socket path that does not exist: libcups fails at once on it.
 const char* const kNoServer = "/nonexistent/orva-print-server-not-asked";
 
+// The server this process no longer asks (found silent, or not needed), "" while it asks it: one
+// for the process, as a worker may find the server silent while the window's thread asks it. libcups
+// keeps its server per thread, so each thread points its own at no server when it next asks
+// (followPrintServerState), and `changes` tells it whether it must.
+struct ServerState {
+    std::mutex mutex;
+    std::string unasked;
+    std::uint64_t changes = 1;
+    PrintServerDeadlines deadlines;
+};
+
+ServerState& serverState() {
+    static ServerState state;
+    return state;
+}
+
+// The `changes` this thread's libcups last followed.
+thread_local std::uint64_t followedChanges = 0;
+
+std::string unaskedServer() {
+    ServerState& state = serverState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    return state.unasked;
+}
+
 void stopAskingPrintServer() {
-    if (unaskedServer().empty())
-        unaskedServer() = printServerName();
-    cupsSetServer(kNoServer);
+    const std::string name = printServerName();
+    ServerState& state = serverState();
+    {
+        const std::lock_guard<std::mutex> lock(state.mutex);
+        if (state.unasked.empty()) {
+            state.unasked = name;
+            ++state.changes;
+        }
+    }
+    followPrintServerState();
 }
 
 } // namespace
 
 PrintServerDeadlines printServerDeadlines() {
-    return deadlines();
+    ServerState& state = serverState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    return state.deadlines;
 }
 
 void setPrintServerDeadlines(const PrintServerDeadlines& value) {
-    deadlines() = value;
+    ServerState& state = serverState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    state.deadlines = value;
 }
 
 PrintServerSilent::PrintServerSilent(const std::string& server)
     : Error("сървърът за печат не отговаря (" + server + ")") {}
 
+void followPrintServerState() {
+    ServerState& state = serverState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    if (followedChanges == state.changes)
+        return;
+    followedChanges = state.changes;
+    // Unset, libcups reads $CUPS_SERVER and client.conf again.
+    cupsSetServer(state.unasked.empty() ? nullptr : kNoServer);
+}
+
 std::string printServerName() {
-    if (!unaskedServer().empty())
-        return unaskedServer();
+    followPrintServerState();
+    if (std::string unasked = unaskedServer(); !unasked.empty())
+        return unasked;
     const std::string server = cupsServer();
     if (!server.empty() && server[0] == '/')
         return server;
@@ -50,9 +88,9 @@ std::string printServerName() {
 }
 
 CupsConnection::CupsConnection() : server_(printServerName()) {
-    if (!unaskedServer().empty())
-        throw PrintServerSilent(unaskedServer());
-    const PrintServerDeadlines limits = deadlines();
+    if (std::string unasked = unaskedServer(); !unasked.empty())
+        throw PrintServerSilent(unasked);
+    const PrintServerDeadlines limits = printServerDeadlines();
     http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                          static_cast<int>(limits.connect.count()), nullptr);
     if (http_ == nullptr) {
@@ -99,18 +137,24 @@ std::string askPrintServerDefault() {
 }
 
 PrintServerAside::PrintServerAside() {
+    followPrintServerState();
     cupsSetServer(kNoServer);
 }
 
 PrintServerAside::~PrintServerAside() {
-    // Nothing else here sets the server: unset, libcups reads $CUPS_SERVER and client.conf again.
-    if (unaskedServer().empty())
-        cupsSetServer(nullptr);
+    // Back to what the process follows, on this thread.
+    followedChanges = 0;
+    followPrintServerState();
 }
 
 void resetPrintServer() {
-    unaskedServer().clear();
-    cupsSetServer(nullptr);
+    ServerState& state = serverState();
+    {
+        const std::lock_guard<std::mutex> lock(state.mutex);
+        state.unasked.clear();
+        ++state.changes;
+    }
+    followPrintServerState();
 }
 
 } // namespace orva

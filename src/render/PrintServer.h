@@ -49,6 +49,11 @@ public:
     PrintServerAside& operator=(const PrintServerAside&) = delete;
 };
 
+// Points this thread's libcups (and so Qt's printer lookups on it) at no server once the process
+// has stopped asking it, wherever that was found. Every function here calls it first; call it
+// before any other libcups or Qt printer call on a thread.
+void followPrintServerState();
+
 // Forgets the above and reads CUPS_SERVER again (tests change it).
 void resetPrintServer();
 

@@ -34,11 +34,11 @@ public:
     virtual int submitPdf(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
                           const JobOptions& options) = 0;
 
-    // submitPdf, saying also whether the job had completed when following it ended. A service
-    // that cannot tell takes an accepted job as completed.
-    virtual JobOutcome submitPdfFollowed(const std::string& queue, const std::string& pdfPath,
-                                         const std::string& jobName, const JobOptions& options) {
-        return {submitPdf(queue, pdfPath, jobName, options), true};
+    // submitPdf without following the job: its id as soon as the server has taken it (the window
+    // follows it with jobStatus, so closing it never waits on a job being followed).
+    virtual int submitPdfUnfollowed(const std::string& queue, const std::string& pdfPath, const std::string& jobName,
+                                    const JobOptions& options) {
+        return submitPdf(queue, pdfPath, jobName, options);
     }
 
     // Asks once how job `jobId` on `queue` stands. A service that cannot tell says it is printed.

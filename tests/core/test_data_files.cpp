@@ -196,10 +196,10 @@ TEST_F(DataFiles, AmountsBeyondTheMoneyFormatFailNamingTheirPlace) {
 
 // A record followed by 50 MB of line feeds once took 2.26 GB (the whole file split and joined
 // twice). With the data segment limited to 64 MB, the load must still give the documents of the
-// record alone. (The address sanitizer's shadow memory cannot live under such a limit.)
+// record alone. (The sanitizers' shadow memory cannot live under such a limit.)
 TEST_F(DataFiles, AHugeReturnRecordFileCostsNoMoreMemoryThanTheRecord) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "no data limit under the address sanitizer";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "no data limit under the address or thread sanitizer";
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
     GTEST_SKIP() << "no data limit under the address sanitizer";

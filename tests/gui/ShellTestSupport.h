@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <deque>
@@ -135,6 +136,17 @@ private:
 
     std::deque<Answer> script_;
 };
+
+// Opens another period in `window` (any MainWindow) and runs the event loop until its load has ended,
+// as the user waits for it: whether it was shown.
+template <typename Window> bool openAndWait(Window& window, const std::string& folder) {
+    QSignalSpy ended(&window, &Window::periodOpened);
+    if (!window.openPeriod(folder))
+        return false;
+    if (ended.isEmpty() && !ended.wait(60000))
+        return false;
+    return ended.front().front().toBool();
+}
 
 // A small tax period in MIK bytes, from the shared period builder: the return record, purchases and sales.
 namespace period {

@@ -221,7 +221,7 @@ private slots:
         QCOMPARE(orva::readFileBytes(dir->filePath(QStringLiteral("bin/orva.pok.txt")).toStdString()),
                  orva::joinLinesCrLf(sales));
 
-        // Return form built from the answers, and the three documents protected and at their start.
+        // Return form built from the answers, and the three documents at their start.
         const std::vector<std::string>& form2 = form->returnView()->lines();
         QCOMPARE(form2.size(), std::size_t(form->linesPerPage() + 80));
         bool addressShown = false;
@@ -229,7 +229,6 @@ private slots:
             addressShown = addressShown || line.find(w(QStringLiteral("ул. Тестова 1"))) != std::string::npos;
         QVERIFY(addressShown);
         for (DocumentView* box : {form->purchasesView(), form->salesView(), form->returnView()}) {
-            QVERIFY(box->isReadOnly());
             QCOMPARE(box->firstVisibleLine(), 0);
         }
         // A period without VIES.TXT says so on the VIES tab, where the old text promised a later version.
@@ -268,7 +267,6 @@ private slots:
         for (const std::string& line : lines)
             row = row || (line.find("DE123456789") != std::string::npos && line.find("100.00") != std::string::npos);
         QVERIFY(row);
-        QVERIFY(form->viesView()->isReadOnly());
         const std::string copy = dir->filePath(QStringLiteral("bin/orva.vies.txt")).toStdString();
         QCOMPARE(orva::readFileBytes(copy), orva::joinLinesCrLf(lines));
         form.reset();
@@ -366,7 +364,6 @@ private slots:
         QVERIFY(!form->loadFailed());
         QCOMPARE(form->answers().date, std::string("01/11/2026"));
         QCOMPARE(form->returnView()->lineCount(), std::size_t(form->linesPerPage() + 80));
-        QVERIFY(form->returnView()->isReadOnly());
     }
 
     // Typed values: a refused one keeps the dialog open with the focus in its cell; a comma is stored
@@ -580,7 +577,6 @@ private slots:
                  qPrintable(answers.seen[1].detailedText));
         QVERIFY(answers.seen[1].detailedText.endsWith(QStringLiteral("\" не е число")));
         QCOMPARE(form->returnView()->lineCount(), std::size_t(0));
-        QVERIFY(!form->returnView()->isReadOnly());
         QCOMPARE(form->labelView()->lineCount(), std::size_t(18));
         QVERIFY(form->purchasesView()->lineCount() > 0);
         QVERIFY(form->salesView()->lineCount() > 0);
@@ -663,7 +659,7 @@ private slots:
         });
         orva::FolderChooser::setNextAnswer(QString::fromStdString(second));
         form->findChild<QMenu*>(QStringLiteral("commandMenu"))->actions().front()->trigger(); // "Отвори…"
-        QCOMPARE(form->dataFolder(), second);
+        QTRY_COMPARE_WITH_TIMEOUT(form->dataFolder(), second, 20000);
         QCOMPARE(orva::FolderChooser::lastStartFolder(), dir->path()); // beside the shown period
         QCOMPARE(form->purchasesView()->lineCount(), orva::readLinesFile(copy).size());
         QVERIFY(form->returnView()->lineCount() > 0);
@@ -676,7 +672,7 @@ private slots:
         QCOMPARE(recent, (QStringList{QString::fromStdString(second), QString::fromStdString(dataFolder)}));
         answers.then(ModalAnswerer::clickDefault());
         form->recentMenu()->actions().back()->trigger();
-        QCOMPARE(form->dataFolder(), dataFolder);
+        QTRY_COMPARE_WITH_TIMEOUT(form->dataFolder(), dataFolder, 20000);
 
         // A folder dropped on the window.
         QMimeData mime;
@@ -687,7 +683,7 @@ private slots:
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         answers.then(ModalAnswerer::clickDefault());
         QApplication::sendEvent(form.get(), &drop);
-        QTRY_COMPARE(form->dataFolder(), third);
+        QTRY_COMPARE_WITH_TIMEOUT(form->dataFolder(), third, 20000);
 
         QCOMPARE(form->findChildren<DocumentView*>().size(), views);
         QCOMPARE(deletedMappings(copy), 0);
@@ -743,7 +739,7 @@ private slots:
                     QTest::keyClick(dialog, Qt::Key_Escape);
             });
         }
-        QVERIFY(!form->openPeriod(other));
+        QVERIFY(!openAndWait(*form, other));
         QCOMPARE(form->dataFolder(), dataFolder);
         QCOMPARE(form->windowTitle(), title);
         QVERIFY(form->purchasesView()->lines() == purchases);

@@ -9,6 +9,7 @@
 #include "gui/AdditionalDataDialog.h"
 #include "gui/DocumentView.h"
 #include "gui/MainWindow.h"
+#include "gui/PrintJobs.h"
 #include "gui/Startup.h"
 #include "journals/Journal.h"
 #include "period/DataFiles.h"
@@ -17,6 +18,8 @@
 #include "text/Encoding.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
+#include "text/Paths.h"
+#include "vies/Vies.h"
 
 #include <QAction>
 #include <QDir>
@@ -58,22 +61,31 @@ struct HeldPrintService final : orva::PrintService {
     int submitPdf(const std::string&, const std::string&, const std::string&, const orva::JobOptions&) override {
         return 0;
     }
-    orva::JobOutcome submitPdfFollowed(const std::string&, const std::string& pdf, const std::string&,
-                                       const orva::JobOptions&) override {
+    int submitPdfUnfollowed(const std::string&, const std::string& pdf, const std::string&,
+                            const orva::JobOptions&) override {
         fileThere = QFile(QString::fromStdString(pdf)).size() > 0;
         entered = true;
         release.get_future().wait();
         if (refusal)
             throw orva::Error(*refusal);
-        return {7, completed};
+        return 7;
     }
-    // A job still on its way is asked about again: on its way once more, then as `later` says.
+    // Followed, a job not `completed` is on its way; asked about again, it is as `later` says.
     std::atomic<int> asked{0};
     orva::JobStatus later{orva::JobStatus::Fate::Printed, {}};
     orva::JobStatus jobStatus(const std::string&, int) override {
-        return ++asked == 1 ? orva::JobStatus{orva::JobStatus::Fate::OnItsWay, {}} : later;
+        return ++asked == 1 && !completed ? orva::JobStatus{orva::JobStatus::Fate::OnItsWay, {}} : later;
     }
 };
+
+// The follow-on without its waits: a pending job is asked about again at once.
+PrintJobs::Timing quickTiming() {
+    PrintJobs::Timing timing;
+    timing.poll = std::chrono::milliseconds(10);
+    timing.follow = std::chrono::milliseconds(0);
+    timing.followOnEvery = std::chrono::milliseconds(10);
+    return timing;
+}
 
 struct PaintCounter : QObject {
     int paints = 0;
@@ -115,6 +127,7 @@ private:
         form = std::make_unique<MainWindow>(
             dir->filePath(QStringLiteral("data")).toStdString(),
             orva::sideFilesBeside(dir->filePath(QStringLiteral("bin/orva")).toStdString()), QPrinterInfo());
+        form->printJobs()->setTiming(quickTiming());
         form->show();
         QVERIFY(!form->loadFailed());
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -332,10 +345,10 @@ private slots:
     void printDialogPrintsTheChosenPages() {
         printIntoPdf();
         form->documentTabs()->setCurrentWidget(form->purchasesView()->parentWidget());
-        MainWindow::setNextPrintDialogAnswer([](QPrinter&) { return false; });
+        PrintJobs::setNextDialogAnswer([](QPrinter&) { return false; });
         QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
         int offeredLast = 0;
-        MainWindow::setNextPrintDialogAnswer([&offeredLast](QPrinter& printer) {
+        PrintJobs::setNextDialogAnswer([&offeredLast](QPrinter& printer) {
             offeredLast = printer.toPage();
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setPrintRange(QPrinter::PageRange);
@@ -363,7 +376,7 @@ private slots:
         orva::LineCollector sink(lines);
         orva::PeriodSession(form->dataFolder()).journal(orva::JournalKind::Purchases, fit, sink);
         QVERIFY(fit < form->linesPerPage() && lines.size() != form->purchasesView()->lineCount());
-        MainWindow::setNextPrintDialogAnswer([](QPrinter& printer) {
+        PrintJobs::setNextDialogAnswer([](QPrinter& printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             return printer.setPageSize(QPageSize(QPageSize::A5));
         });
@@ -372,6 +385,44 @@ private slots:
         settle(2);
         QCOMPARE(std::size_t(orva::fixture::pdfPageCount(jobs.jobs.at(1).pdf)), (lines.size() + fit - 1) / fit);
         QCOMPARE(form->purchasesView()->lineCount(), shown);
+    }
+
+    // Fault: the print dialog on the VIES tab, for a printer whose page holds another number of
+    // lines, printed the sales journal built again. The VIES declaration is paged again instead.
+    void printDialogOnViesPagesTheViesDeclaration() {
+        const std::string folder = dir->filePath(QStringLiteral("vies")).toStdString();
+        QDir().mkpath(QString::fromStdString(folder));
+        period::write(folder, 2, 300);
+        std::string vies = "VHR10/2026    1\r\n";
+        for (int line = 1; line <= 3; ++line)
+            vies += "VIR    " + std::to_string(line) + period::padRight("DE12345678" + std::to_string(line), 15) +
+                    "      100.00        0.00        0.00       \r\n";
+        orva::writeFileAtomic(orva::joinPath(folder, "VIES.TXT"), vies);
+        answers->then(ModalAnswerer::clickDefault());
+        QVERIFY(openAndWait(*form, folder));
+        answers->seen.clear();
+        printIntoPdf();
+        form->documentTabs()->setCurrentWidget(form->viesView()->parentWidget());
+        PrintJobs::setNextDialogAnswer([](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            return printer.setPageSize(QPageSize(QPageSize::A5));
+        });
+        QPrinter a5(QPrinter::HighResolution);
+        a5.setPageSize(QPageSize(QPageSize::A5));
+        const int fit = orva::linesPerPage(a5, orva::kDocumentPointSize);
+        QVERIFY(fit != form->linesPerPage());
+        const orva::PeriodFiles files = orva::surveyPeriod(folder);
+        std::vector<std::string> lines;
+        orva::LineCollector sink(lines);
+        orva::streamViesFile(*files.vies, orva::scanViesFile(*files.vies), fit, sink);
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        form->printWithDialog();
+        settle(1);
+        QCOMPARE(answers->seen[0].text, kDone);
+        QCOMPARE(jobs.jobs.size(), std::size_t(1));
+        // The sales journal of 300 records runs to many pages; the declaration of three lines to one.
+        QCOMPARE(std::size_t(orva::fixture::pdfPageCount(jobs.jobs[0].pdf)), (lines.size() + fit - 1) / fit);
+        QCOMPARE(orva::fixture::pdfPageCount(jobs.jobs[0].pdf), 1);
     }
 
     // The job is submitted and followed on a worker: while it is held the window paints, shows the
@@ -390,7 +441,7 @@ private slots:
             records[bad - 1].replace(records[bad - 1].find("01/10/2026"), 10, "41/10/2026");
         orva::writeLinesFile(purchasesFile, records);
         answers->then(ModalAnswerer::clickDefault());
-        QVERIFY(form->openPeriod(folder));
+        QVERIFY(openAndWait(*form, folder));
         answers->seen.clear(); // the dialog
         QTRY_VERIFY_WITH_TIMEOUT(!form->checkRunning(), 20000);
 
@@ -506,7 +557,7 @@ private slots:
         QDir().mkpath(QString::fromStdString(other));
         period::write(other, 2, 2);
         answers->then(ModalAnswerer::clickDefault());
-        QVERIFY(form->openPeriod(other));
+        QVERIFY(openAndWait(*form, other));
         QVERIFY(form->printJobRunning());
         answers->then(ModalAnswerer::press(QMessageBox::Ok));
         released = true;

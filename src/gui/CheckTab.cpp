@@ -1,0 +1,111 @@
+#include "gui/CheckTab.h"
+
+#include "check/CheckReport.h"
+#include "gui/DocumentView.h"
+#include "journals/Journal.h"
+#include "render/QtText.h"
+#include "text/Encoding.h"
+#include "text/LineFile.h"
+
+#include <QMenu>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include <algorithm>
+#include <optional>
+
+CheckTab::CheckTab(QTabWidget* tabs, DocumentView* view, Documents documents, QObject* parent)
+    : QObject(parent), tabs_(tabs), view_(view), documents_(documents) {
+    view_->setLinesActivatable(true);
+    view_->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto* menu = new QMenu(view_);
+    menu->setObjectName(QStringLiteral("reportMenu"));
+    menu->addAction(QStringLiteral("Печат"), this, [this] {
+        view_->setFocus(Qt::OtherFocusReason);
+        emit printRequested();
+    });
+    connect(view_, &QWidget::customContextMenuRequested, menu,
+            [this, menu](const QPoint& at) { menu->popup(view_->mapToGlobal(at)); });
+    connect(view_, &DocumentView::lineActivated, this, &CheckTab::goToFinding);
+}
+
+CheckTab::~CheckTab() = default;
+
+void CheckTab::start(std::shared_ptr<const orva::PeriodSession> period, int linesPerPage,
+                     const orva::ReturnCells* cells) {
+    task_.stop();
+    files_ = period->files();
+    linesPerPage_ = linesPerPage;
+    links_.clear();
+    view_->setLines({orva::utf8ToWin1251("Проверката на периода тече…")});
+    setTitle(QStringLiteral("ПРОВЕРКА (…)"), false);
+    std::optional<orva::ReturnCells> given;
+    if (cells)
+        given = *cells;
+    task_.start<orva::check::CheckReport>(
+        [period = std::move(period), given](const orva::StopToken& stop) {
+            return orva::check::runTextReport(*period, given ? &*given : nullptr, kFindingsShown, stop.flag());
+        },
+        [this](orva::check::CheckReport& report) { show(report); },
+        [this](const QString& failure) { showFailure(failure); });
+}
+
+void CheckTab::stop() {
+    task_.stop();
+}
+
+void CheckTab::show(orva::check::CheckReport& report) {
+    // Control characters of the files are shown escaped in the report: a line break is a line's end.
+    std::vector<std::string> lines = orva::splitLines(orva::utf8ToWin1251(report.text));
+    links_ = std::move(report.links);
+    if (!report.filesChanged.empty()) {
+        // Said above the report; the links move down with it.
+        lines.insert(lines.begin(), {orva::utf8ToWin1251(report.filesChanged), std::string()});
+        for (orva::check::ReportLink& link : links_)
+            link.reportLine += 2;
+    }
+    view_->setLines(std::move(lines));
+    const std::size_t count = report.errors + report.warnings + report.failedRules;
+    setTitle(QStringLiteral("ПРОВЕРКА (%1)").arg(count), report.errors + report.failedRules != 0);
+}
+
+void CheckTab::showFailure(const QString& failure) {
+    view_->setLines({orva::utf8ToWin1251("Проверката не можа да завърши: ") + orva::toWin1251(failure)});
+    setTitle(QStringLiteral("ПРОВЕРКА (!)"), true);
+}
+
+void CheckTab::setTitle(const QString& title, bool errors) {
+    const int index = tabs_->indexOf(view_->parentWidget());
+    tabs_->setTabText(index, title);
+    tabs_->tabBar()->setTabTextColor(index, errors ? QColor(Qt::red) : QColor());
+}
+
+bool CheckTab::goToFinding(std::size_t reportLine) {
+    const auto link = std::lower_bound(
+        links_.begin(), links_.end(), reportLine,
+        [](const orva::check::ReportLink& candidate, std::size_t wanted) { return candidate.reportLine < wanted; });
+    if (link == links_.end() || link->reportLine != reportLine)
+        return false;
+    DocumentView* view = nullptr;
+    std::size_t line = 0;
+    // A line past the records laid out (after the line that ended the data) lies past the
+    // document's end, which the view shows instead.
+    const auto journalLine = [this, &link](orva::JournalKind kind) {
+        return orva::recordBlockLine(orva::journalLayout(kind, files_.wording), linesPerPage_, link->line);
+    };
+    if (link->file == files_.purchases.name) {
+        view = documents_.purchases;
+        line = journalLine(orva::JournalKind::Purchases);
+    } else if (link->file == files_.sales.name) {
+        view = documents_.sales;
+        line = journalLine(orva::JournalKind::Sales);
+    } else if (files_.vies && link->file == files_.vies->name) {
+        view = documents_.vies;
+    } else {
+        view = documents_.form;
+    }
+    tabs_->setCurrentWidget(view->parentWidget());
+    view->setFocus(Qt::OtherFocusReason);
+    view->showLineAtTop(line);
+    return true;
+}

@@ -1,0 +1,56 @@
+#include "gui/Zoom.h"
+
+#include "render/PageMetrics.h"
+#include "sidefiles/SideFiles.h"
+#include "text/LineFile.h"
+
+#include <QAbstractScrollArea>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+Zoom::Zoom(std::vector<std::pair<QWidget*, int>> views, std::string sideFile, QObject* parent)
+    : QObject(parent), views_(std::move(views)), sideFile_(std::move(sideFile)) {
+    for (const auto& [view, pointSize] : views_) {
+        view->installEventFilter(this);
+        if (auto* box = qobject_cast<QAbstractScrollArea*>(view))
+            box->viewport()->installEventFilter(this);
+    }
+    try {
+        points_ = std::clamp(std::atoi(orva::readSideFileStart(sideFile_).c_str()), kMin, kMax);
+    } catch (const std::exception&) {
+        // Not yet saved, or unreadable: the printed size.
+    }
+    apply();
+}
+
+void Zoom::set(int points) {
+    points = std::clamp(points, kMin, kMax);
+    if (points == points_)
+        return;
+    points_ = points;
+    apply();
+    try {
+        orva::writeFileAtomic(sideFile_, std::to_string(points_) + '\n');
+    } catch (const std::exception& failure) {
+        // Only the next run will not remember it.
+        std::fprintf(stderr, "orva: %s\n", failure.what());
+    }
+}
+
+void Zoom::apply() {
+    for (const auto& [view, pointSize] : views_)
+        view->setFont(orva::documentFont(pointSize + points_));
+}
+
+bool Zoom::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && (static_cast<QWheelEvent*>(event)->modifiers() & Qt::ControlModifier)) {
+        const int steps = static_cast<QWheelEvent*>(event)->angleDelta().y() / 120;
+        if (steps != 0)
+            set(points_ + steps);
+        return true; // not a scroll
+    }
+    return QObject::eventFilter(watched, event);
+}
