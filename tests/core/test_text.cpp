@@ -1,3 +1,5 @@
+#include "text/Ascii.h"
+#include "text/Calendar.h"
 #include "text/Csv.h"
 #include "text/Decimal.h"
 #include "text/DocumentSearch.h"
@@ -501,4 +503,29 @@ TEST(Encoding, ShownTextEscapesEveryControlByte) {
                         "Я"),
               "BG\\x1B[2J\\r\\n\\t\\x7F\\x01Я");
     EXPECT_EQ(shownText("обикновен текст 1.25"), "обикновен текст 1.25");
+}
+
+// The period as people read it, the same on the return's page and in the gate's messages; a damaged
+// period shows what it has instead of vanishing or reading past its end.
+TEST(Period, MonthSlashYear) {
+    const struct {
+        const char* period;
+        const char* shown;
+    } cases[] = {{"202611", "11/2026"}, {"2026", "/2026"},     {"20261", "1/2026"}, {"", "/"},
+                 {"20", "/20"},         {"2026113", "11/2026"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(monthSlashYear(c.period), c.shown) << c.period;
+}
+
+// File names are matched in any ASCII letter case, never by folding Cyrillic bytes.
+TEST(Ascii, FoldsOnlyAsciiLetters) {
+    EXPECT_TRUE(equalFoldedAscii("DEKLAR.TXT", "deklar.txt"));
+    EXPECT_TRUE(equalFoldedAscii("Pokupki.Txt", "pokupki.txt"));
+    EXPECT_FALSE(equalFoldedAscii("deklar.txt ", "deklar.txt"));
+    EXPECT_FALSE(equalFoldedAscii("\xC4"
+                                  "EKLAR.TXT",
+                                  "\xE4"
+                                  "eklar.txt")); // Windows-1251 Д and д stay apart
+    EXPECT_TRUE(allAsciiDigits("202611"));
+    EXPECT_FALSE(allAsciiDigits("2026\xB3"));
 }

@@ -1,5 +1,7 @@
 #include "check/FieldRules.h"
 
+#include "text/Ascii.h"
+
 #include <array>
 #include <cstdlib>
 
@@ -7,15 +9,11 @@ namespace orva::check {
 
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // The value of `count` digits from `from`, or -1 when one is not a digit.
 int digitsValue(std::string_view text, std::size_t from, std::size_t count) {
     int value = 0;
     for (std::size_t index = from; index < from + count; ++index) {
-        if (!isDigit(text[index]))
+        if (!isAsciiDigit(text[index]))
             return -1;
         value = value * 10 + (text[index] - '0');
     }
@@ -49,7 +47,7 @@ AmountValue parseAmountField(std::string_view field) {
     std::size_t end = field.size();
     while (end > 0 && field[end - 1] == ' ')
         --end;
-    if (end < 4 || field[end - 3] != '.' || !isDigit(field[end - 1]) || !isDigit(field[end - 2]))
+    if (end < 4 || field[end - 3] != '.' || !isAsciiDigit(field[end - 1]) || !isAsciiDigit(field[end - 2]))
         return {};
     std::int64_t cents = (field[end - 2] - '0') * 10 + (field[end - 1] - '0');
     std::int64_t scale = 100;
@@ -57,7 +55,7 @@ AmountValue parseAmountField(std::string_view field) {
     // A 15-character field holds 14 digits at most; allowing 15 keeps the cents far from the 64-bit limit
     // even when a rule multiplies them by 100 and adds seventeen of them.
     const std::size_t lowest = position > 13 ? position - 13 : 0;
-    while (position > lowest && isDigit(field[position - 1])) {
+    while (position > lowest && isAsciiDigit(field[position - 1])) {
         --position;
         cents += (field[position] - '0') * scale;
         scale *= 10;

@@ -1,5 +1,6 @@
 #include "check/Identifiers.h"
 #include "journals/RecordLayout.h"
+#include "text/Ascii.h"
 #include "text/Calendar.h"
 
 #include <array>
@@ -21,7 +22,7 @@ bool allDigits(std::string_view text) {
 
 bool allDigitsOrLetters(std::string_view text) {
     for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')))
+        if (!(isAsciiDigit(c) || isAsciiUpper(c)))
             return false;
     }
     return true;
@@ -40,14 +41,6 @@ int weightedSum(std::string_view digits, const std::array<int, N>& weights, std:
     return sum;
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool isLetter(char c) {
-    return c >= 'A' && c <= 'Z';
-}
-
 // Shapes of the member states' VAT numbers after the prefix (the VIES formats).
 bool euShapeFor(std::string_view country, std::string_view rest) {
     const std::size_t length = rest.size();
@@ -57,7 +50,7 @@ bool euShapeFor(std::string_view country, std::string_view rest) {
     if (country == "BE")
         return (length == 9 || length == 10) && allDigits(rest);
     if (country == "CY")
-        return length == 9 && allDigits(rest.substr(0, 8)) && isLetter(rest[8]);
+        return length == 9 && allDigits(rest.substr(0, 8)) && isAsciiUpper(rest[8]);
     if (country == "CZ")
         return (length >= 8 && length <= 10) && allDigits(rest);
     if (country == "DE" || country == "EE" || country == "EL" || country == "PT")
@@ -67,18 +60,19 @@ bool euShapeFor(std::string_view country, std::string_view rest) {
     if (country == "ES")
         return length == 9 && allDigitsOrLetters(rest) && allDigits(rest.substr(1, 7));
     if (country == "FR") {
-        auto key = [](char c) { return isDigit(c) || (isLetter(c) && c != 'I' && c != 'O'); };
+        auto key = [](char c) { return isAsciiDigit(c) || (isAsciiUpper(c) && c != 'I' && c != 'O'); };
         return length == 11 && key(rest[0]) && key(rest[1]) && allDigits(rest.substr(2));
     }
     if (country == "HR" || country == "IT" || country == "LV")
         return digitsOf(11);
     if (country == "IE") {
         // 1234567T, 1234567TW, or the old 1X23456T
-        if (length < 8 || length > 9 || !isDigit(rest[0]) || !allDigits(rest.substr(2, 5)) || !isLetter(rest[7]))
+        if (length < 8 || length > 9 || !isAsciiDigit(rest[0]) || !allDigits(rest.substr(2, 5)) ||
+            !isAsciiUpper(rest[7]))
             return false;
         if (length == 9)
-            return isDigit(rest[1]) && isLetter(rest[8]);
-        return isDigit(rest[1]) || isLetter(rest[1]) || rest[1] == '+' || rest[1] == '*';
+            return isAsciiDigit(rest[1]) && isAsciiUpper(rest[8]);
+        return isAsciiDigit(rest[1]) || isAsciiUpper(rest[1]) || rest[1] == '+' || rest[1] == '*';
     }
     if (country == "LT")
         return (length == 9 || length == 12) && allDigits(rest);
@@ -202,7 +196,7 @@ IdentifierResult classifyCounterparty(std::string_view identifier, bool blankAll
             return classifyBulgarianDigits(text);
         return {Verdict::Error, RuleId::CounterpartyUnknown};
     }
-    if (text.size() < 3 || !isLetter(text[0]) || !isLetter(text[1]))
+    if (text.size() < 3 || !isAsciiUpper(text[0]) || !isAsciiUpper(text[1]))
         return {Verdict::Error, RuleId::CounterpartyUnknown};
     const std::string_view country = text.substr(0, 2);
     const std::string_view rest = text.substr(2);

@@ -107,7 +107,7 @@ Declaration parseDeclaration(std::string_view fileBytes, CodePage codePage, Retu
     declaration.idNumber[1] = ' ';
     declaration.firmName = field[1];
     const std::string& period = field[2]; // year then month; missing characters yield less text
-    declaration.periodText = (period.size() > 4 ? period.substr(4, 2) : std::string()) + "/" + period.substr(0, 4);
+    declaration.periodText = monthSlashYear(period);
     declaration.signatoryName = field[3];
 
     declaration.layout = layout;

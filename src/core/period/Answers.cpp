@@ -2,6 +2,7 @@
 
 #include "declaration/Declaration.h"
 #include "declaration/ReturnArithmetic.h"
+#include "text/Ascii.h"
 #include "text/Calendar.h"
 #include "text/Encoding.h"
 #include "text/ExactDecimal.h"
@@ -12,10 +13,6 @@
 namespace orva {
 
 namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 bool isBlankText(const std::string& text) {
     return text.find_first_not_of(' ') == std::string::npos;
@@ -59,7 +56,7 @@ std::optional<std::string> storedCellValue(int cellNumber, const std::string& te
         ++i;
     }
     const std::size_t integerStart = i;
-    while (i < text.size() && isDigit(text[i]))
+    while (i < text.size() && isAsciiDigit(text[i]))
         ++i;
     if (i == integerStart)
         return std::nullopt;
@@ -67,7 +64,7 @@ std::optional<std::string> storedCellValue(int cellNumber, const std::string& te
     if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
         stored[i] = '.';
         const std::size_t fractionStart = ++i;
-        while (i < text.size() && isDigit(text[i]))
+        while (i < text.size() && isAsciiDigit(text[i]))
             ++i;
         if (i - fractionStart < 1 || i - fractionStart > 2)
             return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include "journals/RecordLayout.h"
 #include "period/Period.h"
+#include "text/Ascii.h"
 #include "text/ContentHash.h"
 #include "text/FileNames.h"
 #include "text/LineFile.h"
@@ -17,15 +18,6 @@
 namespace orva {
 
 namespace {
-
-char foldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalFolded(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldAscii(x) == foldAscii(y); });
-}
 
 [[noreturn]] void fail(const std::string& name, const std::string& what) {
     throw PeriodError(PeriodError::Stage::Load, name + ": " + what);
@@ -83,7 +75,7 @@ std::string findDataFile(const std::string& folder, const std::string& name) {
     if (DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str())) {
         while (const dirent* entry = ::readdir(directory)) {
             const std::string entryName = entry->d_name;
-            if (equalFolded(entryName, name))
+            if (equalFoldedAscii(entryName, name))
                 matches.push_back(entryName);
         }
         ::closedir(directory);

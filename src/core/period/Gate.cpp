@@ -1,6 +1,8 @@
 #include "period/Gate.h"
 
 #include "journals/Journal.h"
+#include "text/Ascii.h"
+#include "text/Calendar.h"
 #include "text/Encoding.h"
 #include "text/Mik.h"
 
@@ -25,11 +27,10 @@ std::string linesLeftOut(std::size_t lines) {
 } // namespace
 
 std::string periodForPeople(std::string_view period) {
-    const bool digits =
-        period.size() == 6 && std::all_of(period.begin(), period.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const bool digits = period.size() == 6 && allAsciiDigits(period);
     if (!digits)
         return std::string(period);
-    return std::string(period.substr(4, 2)) + "/" + std::string(period.substr(0, 4));
+    return monthSlashYear(period);
 }
 
 JournalGate::JournalGate(std::string fileName, JournalKind kind, CodePage codePage, std::string_view returnVatNumber,

@@ -3,6 +3,7 @@
 #include "declaration/Declaration.h"
 #include "period/DataFiles.h"
 #include "period/Period.h"
+#include "text/Ascii.h"
 #include "text/LineFile.h"
 
 #include <algorithm>
@@ -15,16 +16,7 @@ namespace orva {
 namespace {
 
 bool isDeclarationName(const char* name) {
-    static const char kName[] = "deklar.txt";
-    std::size_t i = 0;
-    for (; name[i] != '\0' && kName[i] != '\0'; ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != kName[i])
-            return false;
-    }
-    return name[i] == '\0' && kName[i] == '\0';
+    return equalFoldedAscii(name, kDeclarationFileName);
 }
 
 std::string joined(const std::string& folder, const std::string& name) {
@@ -88,7 +80,7 @@ std::string periodOutputName(std::string_view vatNumber, std::string_view period
     auto kept = [](std::string_view text) {
         std::string result;
         for (const char c : text) {
-            if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+            if (isAsciiDigit(c) || isAsciiLetter(c))
                 result += c;
         }
         return result;

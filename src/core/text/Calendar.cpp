@@ -31,4 +31,9 @@ std::optional<CalendarDate> parseDate(std::string_view text, DateSeparators sepa
     return date;
 }
 
+std::string monthSlashYear(std::string_view yyyymm) {
+    return std::string(yyyymm.size() > 4 ? yyyymm.substr(4, 2) : std::string_view()) + "/" +
+           std::string(yyyymm.substr(0, 4));
+}
+
 } // namespace orva

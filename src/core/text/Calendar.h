@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace orva {
@@ -32,5 +33,9 @@ enum class DateSeparators {
 // digits go, and a real day of the calendar from the year 0001. Nothing around it, no other
 // shape; std::nullopt for anything else.
 std::optional<CalendarDate> parseDate(std::string_view text, DateSeparators separators);
+
+// A tax period as the files write it (YYYYMM) as people read it (MM/YYYY). A shorter text gives
+// what it has: "2026" is "/2026", so a damaged period shows as damaged rather than vanishing.
+std::string monthSlashYear(std::string_view yyyymm);
 
 } // namespace orva

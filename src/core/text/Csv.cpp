@@ -1,12 +1,10 @@
 #include "text/Csv.h"
 
+#include "text/Ascii.h"
+
 namespace orva {
 
 namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // An optional sign, digits, and at most one decimal point or comma followed by digits.
 bool isPlainNumber(std::string_view text) {
@@ -14,13 +12,13 @@ bool isPlainNumber(std::string_view text) {
     if (at < text.size() && (text[at] == '-' || text[at] == '+'))
         ++at;
     const std::size_t integerStart = at;
-    while (at < text.size() && isDigit(text[at]))
+    while (at < text.size() && isAsciiDigit(text[at]))
         ++at;
     if (at == integerStart)
         return false;
     if (at < text.size() && (text[at] == '.' || text[at] == ',')) {
         const std::size_t fractionStart = ++at;
-        while (at < text.size() && isDigit(text[at]))
+        while (at < text.size() && isAsciiDigit(text[at]))
             ++at;
         if (at == fractionStart)
             return false;

@@ -1,5 +1,6 @@
 #include "text/ExactDecimal.h"
 
+#include "text/Ascii.h"
 #include "text/Errors.h"
 
 #include <algorithm>
@@ -18,10 +19,6 @@ constexpr int kMinExponent = -4951;             // below 10^-4951 an amount is z
 constexpr std::size_t kMoneyIntegerDigits = 4930;
 
 constexpr std::uint32_t kSmallPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // Where the amount in `text` lies without the blanks around it and its sign: [begin, end).
 void unsignedPart(std::string_view text, std::size_t& begin, std::size_t& end, bool& negative) {
@@ -240,7 +237,7 @@ std::optional<ExactDecimal> ExactDecimal::parse(std::string_view text) {
     bool point = false;
     for (; i < end; ++i) {
         const char c = text[i];
-        if (isDigit(c)) {
+        if (isAsciiDigit(c)) {
             ++digitTotal;
             if (point)
                 ++decimals;
@@ -261,7 +258,7 @@ std::optional<ExactDecimal> ExactDecimal::parse(std::string_view text) {
         if (i < end && (text[i] == '+' || text[i] == '-'))
             negativeExponent = text[i++] == '-';
         std::size_t exponentDigits = 0;
-        for (; i < end && isDigit(text[i]); ++i, ++exponentDigits)
+        for (; i < end && isAsciiDigit(text[i]); ++i, ++exponentDigits)
             exponent = std::min(exponent * 10 + (text[i] - '0'), 1000000L); // far past any range, never overflowing
         if (exponentDigits == 0)
             return std::nullopt;
@@ -402,7 +399,7 @@ bool ExactSum::add(std::string_view text) {
         bool point = false, plain = true;
         for (; i < end; ++i) {
             const char c = text[i];
-            if (isDigit(c)) {
+            if (isAsciiDigit(c)) {
                 ++digits;
                 decimals += point;
                 if (mantissa == 0 && c == '0')
