@@ -145,16 +145,15 @@ std::vector<OptionSpec> buildOptionTable() {
         "--position", K::Text, "TEXT", kExport | kPrint, G::Own,
         "the signatory's position (default: empty); no line break",
         [](Options& o, const std::string& v, std::size_t) { o.answers.position = oneLineAnswer("--position", v); }));
-    table.push_back(
-        option("--date", K::Text, "TEXT", kExport | kPrint, G::Own,
-               "the date of the return, a real day written dd/mm/yyyy or dd.mm.yyyy (default: the last "
-               "day of the period)",
-               [](Options& o, const std::string& v, std::size_t) {
-                   o.answers.date = oneLineAnswer("--date", v);
-                   // The dialog's rule: a date that is no day never reaches paper.
-                   if (!isReturnDate(*o.answers.date))
-                       usageError("--date " + dateRefusal(*o.answers.date));
-               }));
+    table.push_back(option("--date", K::Text, "TEXT", kExport | kPrint, G::Own,
+                           "the date of the return, a real day written dd/mm/yyyy or dd.mm.yyyy (default: the last "
+                           "day of the period)",
+                           [](Options& o, const std::string& v, std::size_t) {
+                               o.answers.date = oneLineAnswer("--date", v);
+                               // The dialog's rule: a date that is no day never reaches paper.
+                               if (!isReturnDate(*o.answers.date))
+                                   usageError("--date " + dateRefusal(*o.answers.date));
+                           }));
     table.push_back(flag(
         "--represent", kExport | kPrint, G::Own, "\"представлявам лицето\" ticked (the default)",
         [](Options& o, const std::string&, std::size_t) { o.answers.represent = true; }, "--no-represent"));
