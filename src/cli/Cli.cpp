@@ -87,8 +87,8 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         (!args.empty() && (args[0] == "-h" || args[0] == "help"))) {
         // "orva-cli check --help" and "orva-cli help check": that command's own help.
         const std::string* named = args.empty() ? nullptr : args[0] == "help" && args.size() > 1 ? &args[1] : &args[0];
-        const auto command = std::find_if(commandTable().begin(), commandTable().end(), [&](const CommandSpec& spec) {
-            return named != nullptr && *named == spec.name;
+        const auto command = std::find_if(commandTable().begin(), commandTable().end(), [&](const CommandSpec& entry) {
+            return named != nullptr && *named == entry.name;
         });
         out << (command != commandTable().end() ? helpText(command->id) : helpText());
         return kSuccess;

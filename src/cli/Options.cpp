@@ -226,25 +226,25 @@ std::vector<OptionSpec> buildOptionTable() {
 }
 
 // What follows the option's name in the synopsis and the help.
-std::string valueText(const OptionSpec& spec) {
-    if (spec.kind != ValueKind::Choice)
-        return spec.valueName != nullptr ? spec.valueName : "";
+std::string valueText(const OptionSpec& entry) {
+    if (entry.kind != ValueKind::Choice)
+        return entry.valueName != nullptr ? entry.valueName : "";
     std::string text;
-    for (const char* word : spec.choices)
+    for (const char* word : entry.choices)
         text += (text.empty() ? "" : "|") + std::string(word);
     return text;
 }
 
 // "a, b or c"
-std::string choiceList(const OptionSpec& spec) {
+std::string choiceList(const OptionSpec& entry) {
     std::string text;
-    for (std::size_t i = 0; i < spec.choices.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == spec.choices.size() ? " or " : ", ") + std::string(spec.choices[i]);
+    for (std::size_t i = 0; i < entry.choices.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == entry.choices.size() ? " or " : ", ") + std::string(entry.choices[i]);
     return text;
 }
 
-std::string withValue(const char* name, const OptionSpec& spec) {
-    const std::string value = valueText(spec);
+std::string withValue(const char* name, const OptionSpec& entry) {
+    const std::string value = valueText(entry);
     return value.empty() ? std::string(name) : std::string(name) + " " + value;
 }
 
@@ -289,9 +289,9 @@ std::vector<std::string> wordsOf(const std::string& text) {
 }
 
 const CommandSpec& commandSpec(CommandId command) {
-    for (const CommandSpec& spec : commandTable())
-        if (spec.id == command)
-            return spec;
+    for (const CommandSpec& entry : commandTable())
+        if (entry.id == command)
+            return entry;
     return commandTable().front();
 }
 
@@ -311,9 +311,9 @@ const std::vector<OptionSpec>& optionTable() {
 }
 
 const OptionSpec* findOption(const std::string& name, CommandId command) {
-    for (const OptionSpec& spec : optionTable())
-        if ((name == spec.name || (spec.shortName != nullptr && name == spec.shortName)) && spec.takenBy(command))
-            return &spec;
+    for (const OptionSpec& entry : optionTable())
+        if ((name == entry.name || (entry.shortName != nullptr && name == entry.shortName)) && entry.takenBy(command))
+            return &entry;
     return nullptr;
 }
 
@@ -325,21 +325,21 @@ std::string commandSynopsis(CommandId command) {
     std::vector<std::string> words;
     std::vector<std::string> optional;
     bool reading = false;
-    for (const OptionSpec& spec : optionTable()) {
-        if (!spec.takenBy(command) || spec.group == OptionGroup::Information)
+    for (const OptionSpec& entry : optionTable()) {
+        if (!entry.takenBy(command) || entry.group == OptionGroup::Information)
             continue;
-        const std::string shown = withValue(spec.shortName != nullptr ? spec.shortName : spec.name, spec);
-        if ((spec.required & commandBit(command)) != 0) {
+        const std::string shown = withValue(entry.shortName != nullptr ? entry.shortName : entry.name, entry);
+        if ((entry.required & commandBit(command)) != 0) {
             words.push_back(shown);
-        } else if (spec.group == OptionGroup::Reading) {
+        } else if (entry.group == OptionGroup::Reading) {
             if (!reading)
                 optional.push_back("[READING OPTIONS]");
             reading = true;
-        } else if (spec.excludes != nullptr && !optional.empty() &&
-                   optional.back() == "[" + std::string(spec.excludes) + "]") {
-            optional.back() = "[" + std::string(spec.excludes) + " | " + shown + "]";
+        } else if (entry.excludes != nullptr && !optional.empty() &&
+                   optional.back() == "[" + std::string(entry.excludes) + "]") {
+            optional.back() = "[" + std::string(entry.excludes) + " | " + shown + "]";
         } else {
-            optional.push_back("[" + shown + "]" + (spec.repeatable ? "..." : ""));
+            optional.push_back("[" + shown + "]" + (entry.repeatable ? "..." : ""));
         }
     }
     words.insert(words.end(), optional.begin(), optional.end());
@@ -353,19 +353,19 @@ std::string optionHelp(CommandId command) {
     std::string text;
     OptionGroup section = OptionGroup::Own;
     text += "Options:\n";
-    for (const OptionSpec& spec : optionTable()) {
-        if (!spec.takenBy(command))
+    for (const OptionSpec& entry : optionTable()) {
+        if (!entry.takenBy(command))
             continue;
-        if (spec.group == OptionGroup::Reading && section != OptionGroup::Reading)
+        if (entry.group == OptionGroup::Reading && section != OptionGroup::Reading)
             text += "Reading options:\n";
-        section = spec.group;
-        std::string label = "  " + withValue(spec.name, spec);
-        if (spec.shortName != nullptr)
-            label = "  " + withValue(spec.shortName, spec) + "," + label.substr(1);
+        section = entry.group;
+        std::string label = "  " + withValue(entry.name, entry);
+        if (entry.shortName != nullptr)
+            label = "  " + withValue(entry.shortName, entry) + "," + label.substr(1);
         if (columns(label) + 2 <= kHelpColumn)
-            text += wrapped(label + std::string(kHelpColumn - columns(label), ' '), wordsOf(spec.help), kHelpColumn);
+            text += wrapped(label + std::string(kHelpColumn - columns(label), ' '), wordsOf(entry.help), kHelpColumn);
         else
-            text += label + "\n" + wrapped(std::string(kHelpColumn, ' '), wordsOf(spec.help), kHelpColumn);
+            text += label + "\n" + wrapped(std::string(kHelpColumn, ' '), wordsOf(entry.help), kHelpColumn);
     }
     if (command != CommandId::Printers)
         text += "Option texts are UTF-8; a character that Windows-1251 lacks becomes \"?\".\n";
@@ -382,7 +382,7 @@ Options parseOptions(const std::vector<std::string>& args) {
         usageError("no command given");
     const std::string& command = args[0];
     const auto named = std::find_if(commandTable().begin(), commandTable().end(),
-                                    [&](const CommandSpec& spec) { return command == spec.name; });
+                                    [&](const CommandSpec& entry) { return command == entry.name; });
     if (named == commandTable().end())
         usageError("unknown command \"" + command + "\"");
     const CommandSpec& self = *named;
@@ -394,11 +394,11 @@ Options parseOptions(const std::vector<std::string>& args) {
         std::string arg = args[i];
         // lpr's spelling of a short option: -P QUEUE or -PQUEUE.
         if (!optionsEnded && arg.size() >= 2 && arg[0] == '-' && arg[1] != '-') {
-            for (const OptionSpec& spec : optionTable())
-                if (spec.shortName != nullptr &&
-                    arg.compare(0, std::char_traits<char>::length(spec.shortName), spec.shortName) == 0) {
-                    const std::string rest = arg.substr(std::char_traits<char>::length(spec.shortName));
-                    arg = rest.empty() ? std::string(spec.name) : std::string(spec.name) + "=" + rest;
+            for (const OptionSpec& entry : optionTable())
+                if (entry.shortName != nullptr &&
+                    arg.compare(0, std::char_traits<char>::length(entry.shortName), entry.shortName) == 0) {
+                    const std::string rest = arg.substr(std::char_traits<char>::length(entry.shortName));
+                    arg = rest.empty() ? std::string(entry.name) : std::string(entry.name) + "=" + rest;
                     break;
                 }
         }
@@ -419,14 +419,14 @@ Options parseOptions(const std::vector<std::string>& args) {
             inlineValue = arg.substr(equals + 1);
             arg.resize(equals);
         }
-        const OptionSpec* spec = findOption(arg, options.command);
-        if (spec == nullptr) {
+        const OptionSpec* entry = findOption(arg, options.command);
+        if (entry == nullptr) {
             const bool known = std::any_of(optionTable().begin(), optionTable().end(),
                                            [&](const OptionSpec& other) { return arg == other.name; });
             usageError(known ? command + " takes no " + arg : "unknown option " + arg);
         }
         std::string value;
-        if (spec->kind == ValueKind::None) {
+        if (entry->kind == ValueKind::None) {
             if (inlineValue)
                 usageError(arg + " takes no value");
         } else if (inlineValue) {
@@ -436,27 +436,27 @@ Options parseOptions(const std::vector<std::string>& args) {
         } else {
             value = args[++i];
         }
-        if (spec->excludes != nullptr && std::any_of(given.begin(), given.end(), [&](const OptionSpec* other) {
-                return std::string_view(other->name) == spec->excludes;
+        if (entry->excludes != nullptr && std::any_of(given.begin(), given.end(), [&](const OptionSpec* other) {
+                return std::string_view(other->name) == entry->excludes;
             }))
-            usageError(arg + " and " + spec->excludes + " exclude each other");
-        given.push_back(spec);
+            usageError(arg + " and " + entry->excludes + " exclude each other");
+        given.push_back(entry);
 
         std::size_t index = 0;
-        if (spec->kind == ValueKind::Choice) {
-            const auto found = std::find(spec->choices.begin(), spec->choices.end(), value);
-            if (found == spec->choices.end())
-                usageError(arg + " is " + choiceList(*spec) + ", not \"" + value + "\"");
-            index = static_cast<std::size_t>(found - spec->choices.begin());
+        if (entry->kind == ValueKind::Choice) {
+            const auto found = std::find(entry->choices.begin(), entry->choices.end(), value);
+            if (found == entry->choices.end())
+                usageError(arg + " is " + choiceList(*entry) + ", not \"" + value + "\"");
+            index = static_cast<std::size_t>(found - entry->choices.begin());
         }
         if (value.empty() &&
-            (spec->kind == ValueKind::Folder || spec->kind == ValueKind::File || spec->kind == ValueKind::Queue)) {
-            const char* what = spec->kind == ValueKind::Folder ? "folder"
-                               : spec->kind == ValueKind::File ? "file"
-                                                               : "queue";
+            (entry->kind == ValueKind::Folder || entry->kind == ValueKind::File || entry->kind == ValueKind::Queue)) {
+            const char* what = entry->kind == ValueKind::Folder ? "folder"
+                               : entry->kind == ValueKind::File ? "file"
+                                                                : "queue";
             usageError(arg + " needs a " + what + " name");
         }
-        spec->apply(options, value, index);
+        entry->apply(options, value, index);
     }
 
     if (self.folders == Folders::None) {
@@ -466,10 +466,10 @@ Options parseOptions(const std::vector<std::string>& args) {
     }
     if (!options.dataFolder)
         usageError(command + " needs the data folder");
-    for (const OptionSpec& spec : optionTable())
-        if ((spec.required & commandBit(options.command)) != 0 &&
-            std::find(given.begin(), given.end(), &spec) == given.end())
-            usageError(command + " needs " + withValue(spec.name, spec));
+    for (const OptionSpec& entry : optionTable())
+        if ((entry.required & commandBit(options.command)) != 0 &&
+            std::find(given.begin(), given.end(), &entry) == given.end())
+            usageError(command + " needs " + withValue(entry.name, entry));
     if (options.command == CommandId::Check && options.checkFormat == CheckFormat::Xlsx && !options.output)
         usageError("check --format xlsx needs --output FILE");
     if (options.details && !options.manyPeriods())
