@@ -53,27 +53,13 @@ void removePrivateFolder(int folderFd, const std::string& folder) {
 // Private folders of runs killed before they finished (".NAME.PID.xlsx.XXXXXX" of this user whose
 // process has ended), each with the workbook it may hold. Those of running processes are left alone.
 void removeStalePrivateFolders(const std::string& folder, const std::string& name) {
-    DIR* directory = ::opendir(folder.c_str());
-    if (directory == nullptr)
-        return;
-    const std::string prefix = "." + name + ".";
-    while (const dirent* entry = ::readdir(directory)) {
-        const std::string entryName = entry->d_name;
-        if (entryName.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        char* end = nullptr;
-        const long pid = std::strtol(entryName.c_str() + prefix.size(), &end, 10);
-        if (pid <= 0 || std::strncmp(end, ".xlsx.", 6) != 0 || std::strlen(end) != 12)
-            continue;
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
-            continue;
+    for (const std::string& entryName : leftoversOfEndedRuns(folder, name, ".xlsx.")) {
         const std::string stale = joinPath(folder, entryName);
         const UniqueFd staleFd(::open(stale.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat info {};
         if (staleFd && ::fstat(staleFd.get(), &info) == 0 && info.st_uid == ::geteuid())
             removePrivateFolder(staleFd.get(), stale);
     }
-    ::closedir(directory);
 }
 
 } // namespace

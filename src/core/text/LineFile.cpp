@@ -36,38 +36,38 @@ std::string writtenPath(const std::string& path) {
     return target;
 }
 
-// Temporary files of writers killed before they finished: ".NAME.PID.XXXXXX" whose process has
-// ended. Those of running processes are left alone.
-void removeStaleTemporaries(const std::string& folder, const std::string& baseName) {
+} // namespace
+
+std::vector<std::string> leftoversOfEndedRuns(const std::string& folder, const std::string& baseName,
+                                              std::string_view middle) {
+    std::vector<std::string> found;
     DIR* directory = ::opendir(folder.c_str());
     if (directory == nullptr)
-        return;
+        return found;
     const std::string prefix = "." + baseName + ".";
     while (const dirent* entry = ::readdir(directory)) {
         const std::string name = entry->d_name;
         if (name.compare(0, prefix.size(), prefix) != 0)
             continue;
-        const std::string rest = name.substr(prefix.size());
-        const std::size_t dot = rest.find('.');
-        if (dot == std::string::npos || dot == 0 || rest.size() - dot != 7)
-            continue;
         char* end = nullptr;
-        const long pid = std::strtol(rest.c_str(), &end, 10);
-        if (end != rest.c_str() + dot || pid <= 0)
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        const std::string_view rest(end);
+        if (pid <= 0 || end == name.c_str() + prefix.size() || rest.size() != middle.size() + 6 ||
+            rest.substr(0, middle.size()) != middle)
             continue;
         if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-            ::unlink((folder + "/" + name).c_str());
+            found.push_back(name);
     }
     ::closedir(directory);
+    return found;
 }
-
-} // namespace
 
 AtomicFileWriter::AtomicFileWriter(const std::string& path, Links links)
     : path_(path), target_(links == Links::Keep ? writtenPath(path) : path) {
     const std::string folder = folderOf(target_);
     const std::string baseName = fileName(target_);
-    removeStaleTemporaries(folder, baseName);
+    for (const std::string& leftover : leftoversOfEndedRuns(folder, baseName, "."))
+        ::unlink(joinPath(folder, leftover).c_str());
     // Hidden, and named after this process, so a later run can tell a killed writer's leftovers.
     temporary_ = folder + "/." + baseName + "." + std::to_string(::getpid()) + ".XXXXXX";
     fd_.reset(::mkstemp(temporary_.data()));

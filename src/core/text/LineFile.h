@@ -36,6 +36,12 @@ std::vector<std::string> readLinesFile(const std::string& path);
 // link itself is replaced by the new file (Links::Replace, for folders others may write into).
 // Temporary files of writers that were killed are removed by the next writer of the same name once
 // their process has ended.
+// The entries ".BASENAME.PID<middle>XXXXXX" of `folder` left by runs that ended before they finished
+// (their PID is no running process): a writer's temporaries, or a workbook's private folder.
+// Those of running processes are not listed.
+std::vector<std::string> leftoversOfEndedRuns(const std::string& folder, const std::string& baseName,
+                                              std::string_view middle);
+
 class AtomicFileWriter {
 public:
     enum class Links { Keep, Replace };
