@@ -260,13 +260,16 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             amounts[k] = cut.next(kAmountFieldWidth);
 
         for (std::size_t k = 0; k < amounts.size(); ++k) {
+            // The field named as the check and the printed journal name it ("кол.9").
+            const auto amountLabel = [&layout](std::size_t amount) {
+                return std::string(recordLayout(layout.kind).fields[FirstAmountField + amount].label);
+            };
             auto quoted = [&] {
                 const std::string text = codePage == CodePage::Mik ? mikToWin1251(amounts[k]) : std::string(amounts[k]);
                 return " \"" + win1251ToUtf8(text) + "\"";
             };
             if (!sums[k].add(amounts[k])) {
-                const JournalError error(fileName, index + 1,
-                                         "сума " + std::to_string(k + 1) + quoted() + " не е число");
+                const JournalError error(fileName, index + 1, amountLabel(k) + quoted() + " не е число");
                 if (!options.onBadAmount)
                     throw error;
                 options.onBadAmount(error);
@@ -275,7 +278,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             }
             // A total too long to be written as money could not be printed.
             if (!sums[k].fitsMoneyFormat())
-                fail(index + 1, "сума " + std::to_string(k + 1) + quoted() + " прави сбора твърде голям");
+                fail(index + 1, amountLabel(k) + quoted() + " прави сбора твърде голям");
         }
 
         if (composeRecords) {
