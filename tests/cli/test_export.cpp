@@ -254,7 +254,7 @@ const UnreadableCase kUnreadableCases[] = {
          p.files["prodagbi.txt"] = file;
      },
      {},
-     "orva-cli: prodagbi.txt, ред 1: кол.9 \"            сто\" не е число"},
+     "orva-cli: prodagbi.txt, ред 1: кол.9 обща данъчна основа \"сто\" не е число"},
     {"purchases_without_lines",
      [](Period& p) { p.files["pokupki.txt"] = std::string(1, '\0'); },
      {},

@@ -600,7 +600,8 @@ private slots:
         QCOMPARE(answers.seen.size(), std::size_t(2));
         QCOMPARE(answers.seen[1].text, kReadError);
         QCOMPARE(answers.seen[1].detailedText, form->lastLoadError());
-        QVERIFY2(answers.seen[1].detailedText.startsWith(QStringLiteral("pokupki.txt, ред 17: кол.10 \"")),
+        QVERIFY2(answers.seen[1].detailedText.startsWith(
+                     QStringLiteral("pokupki.txt, ред 17: кол.10 основа с право на пълен кредит \"")),
                  qPrintable(answers.seen[1].detailedText));
         QVERIFY(answers.seen[1].detailedText.endsWith(QStringLiteral("12,50\" не е число")));
         QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });

@@ -260,13 +260,15 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             amounts[k] = cut.next(kAmountFieldWidth);
 
         for (std::size_t k = 0; k < amounts.size(); ++k) {
-            // The field named as the check and the printed journal name it ("кол.9").
+            // The field and its value as the check names them (`кол.9 обща данъчна основа "12,50"`):
+            // one wording for one fault, and the value without the field's blanks.
             const auto amountLabel = [&layout](std::size_t amount) {
-                return std::string(recordLayout(layout.kind).fields[FirstAmountField + amount].label);
+                const RecordField& field = recordLayout(layout.kind).fields[FirstAmountField + amount];
+                return std::string(field.label) + " " + field.name;
             };
             auto quoted = [&] {
                 const std::string text = codePage == CodePage::Mik ? mikToWin1251(amounts[k]) : std::string(amounts[k]);
-                return " \"" + win1251ToUtf8(text) + "\"";
+                return " \"" + win1251ToUtf8(std::string(trimBlanks(text))) + "\"";
             };
             if (!sums[k].add(amounts[k])) {
                 const JournalError error(fileName, index + 1, amountLabel(k) + quoted() + " не е число");
