@@ -327,12 +327,11 @@ void AdditionalDataDialog::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
 }
 
-void AdditionalDataDialog::setFirm(const std::string& vatNumber) {
+void AdditionalDataDialog::setFirm(const std::string& vatNumber, const std::string& viesAddress) {
     firm_ = vatNumber;
-    if (const std::optional<orva::FirmAnswers> answers = orva::loadFirmAnswers(sideFiles_, vatNumber)) {
-        ui->addressBox->setEditText(orva::toQString(answers->address));
-        ui->positionBox->setEditText(orva::toQString(answers->position));
-    }
+    const orva::FirmAnswers start = orva::startingFirmAnswers(sideFiles_, vatNumber, viesAddress, lastValues_);
+    ui->addressBox->setEditText(orva::toQString(start.address));
+    ui->positionBox->setEditText(orva::toQString(start.position));
 }
 
 void AdditionalDataDialog::rememberFirm() {
@@ -351,6 +350,7 @@ void AdditionalDataDialog::loadMemory() {
     ui->addressBox->setEditText(orva::toQString(memory.address));
     ui->signatoryBox->setEditText(orva::toQString(memory.signatory));
     ui->positionBox->setEditText(orva::toQString(memory.position));
+    lastValues_ = {memory.address, memory.position};
 }
 
 void AdditionalDataDialog::showEvent(QShowEvent* event) {
@@ -421,8 +421,8 @@ int AdditionalDataDialog::exec() {
     return result;
 }
 
-void AdditionalDataDialog::presentPeriod(const orva::Declaration& declaration, orva::Wording wording,
-                                         bool cancellable) {
+void AdditionalDataDialog::presentPeriod(const orva::Declaration& declaration, orva::Wording wording, bool cancellable,
+                                         const std::string& viesAddress) {
     keptTexts_[0] = ui->addressBox->currentText();
     keptTexts_[1] = ui->signatoryBox->currentText();
     keptTexts_[2] = ui->positionBox->currentText();
@@ -431,7 +431,7 @@ void AdditionalDataDialog::presentPeriod(const orva::Declaration& declaration, o
     setCellCaptions(wording);
     const orva::ReturnAnswers presets = orva::presetAnswers(declaration);
     setPresetCells(presets.cells);
-    setFirm(declaration.vatNumber);
+    setFirm(declaration.vatNumber, viesAddress);
     ui->dateEdit->setText(orva::toQString(presets.date));
     setPendingCaption(orva::toQString(declaration.captionText));
     ui->signatoryBox->setCurrentText(orva::toQString(presets.signatory));

@@ -3,6 +3,7 @@
 #include "declaration/ReturnCells.h"
 #include "period/Period.h"
 #include "sidefiles/SideFileLocations.h"
+#include "sidefiles/SideFiles.h"
 #include "text/Wording.h"
 
 #include <QDialog>
@@ -42,14 +43,16 @@ public:
     // them when cell 33 does. Until then no value is checked.
     void setPresetCells(const orva::ReturnCells& presets);
 
-    // The firm the answers are for: its last address and position, when it has any, take the
-    // place of the last values; OK and the close box keep the answers given for it.
-    void setFirm(const std::string& vatNumber);
+    // The firm the answers are for: its last address and position; for a firm never seen, the
+    // address of its VIES.TXT (`viesAddress`), else the last values only while no firm is kept,
+    // else blanks (sidefiles/SideFiles.h). OK and the close box keep the answers given for it.
+    void setFirm(const std::string& vatNumber, const std::string& viesAddress = {});
 
     // Presents the period of `declaration`: its cells with the presets derived from them, the cells'
     // captions in `wording`, the firm, the date, the signatory and the caption. What the history
     // boxes hold now comes back should this exec be cancelled.
-    void presentPeriod(const orva::Declaration& declaration, orva::Wording wording, bool cancellable);
+    void presentPeriod(const orva::Declaration& declaration, orva::Wording wording, bool cancellable,
+                       const std::string& viesAddress = {});
     // The answers as the dialog holds them: read after an exec that was not cancelled.
     orva::ReturnAnswers answers() const;
 
@@ -120,4 +123,5 @@ private:
     bool cancelled_ = false;
     // The history boxes' texts before the period was presented: address, signatory, position.
     QString keptTexts_[3];
+    orva::FirmAnswers lastValues_; // address and position as the last values file held them
 };

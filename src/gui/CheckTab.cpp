@@ -12,7 +12,15 @@
 #include <QTabWidget>
 
 #include <algorithm>
+#include <map>
 #include <optional>
+
+namespace {
+
+const QColor kErrorColour(0xc0, 0x00, 0x00);
+const QColor kWarningColour(0xb0, 0x6a, 0x00); // amber dark enough to read on white
+
+} // namespace
 
 CheckTab::CheckTab(QTabWidget* tabs, DocumentView* view, Documents documents, QObject* parent)
     : QObject(parent), tabs_(tabs), view_(view), documents_(documents) {
@@ -36,9 +44,7 @@ void CheckTab::start(std::shared_ptr<const orva::PeriodSession> period, int line
     task_.stop();
     files_ = period->files();
     linesPerPage_ = linesPerPage;
-    links_.clear();
-    view_->setLines({orva::utf8ToWin1251("Проверката на периода тече…")});
-    setTitle(QStringLiteral("ПРОВЕРКА (…)"), false);
+    begin();
     std::optional<orva::ReturnCells> given;
     if (cells)
         given = *cells;
@@ -47,6 +53,29 @@ void CheckTab::start(std::shared_ptr<const orva::PeriodSession> period, int line
             return orva::check::runTextReport(*period, given ? &*given : nullptr, kFindingsShown, stop.flag());
         },
         [this](orva::check::CheckReport& report) { show(report); },
+        [this](const QString& failure) { showFailure(failure); });
+}
+
+void CheckTab::begin() {
+    links_.clear();
+    view_->setLines({orva::utf8ToWin1251("Проверката на периода тече…")});
+    setTitle(QStringLiteral("ПРОВЕРКА (…)"), false);
+}
+
+void CheckTab::startFolder(const std::string& folder) {
+    task_.stop();
+    files_ = {};
+    begin();
+    task_.start<orva::check::CheckReport>(
+        [folder](const orva::StopToken& stop) {
+            const orva::PeriodSession period(folder, {}, stop.flag());
+            return orva::check::runTextReport(period, nullptr, kFindingsShown, stop.flag());
+        },
+        [this](orva::check::CheckReport& report) {
+            show(report);
+            // No document is shown to lead to; the colours stay.
+            links_.clear();
+        },
         [this](const QString& failure) { showFailure(failure); });
 }
 
@@ -65,6 +94,11 @@ void CheckTab::show(orva::check::CheckReport& report) {
             link.reportLine += 2;
     }
     view_->setLines(std::move(lines));
+    // Errors red, warnings amber: the line's colour says how grave it is before it is read.
+    std::map<std::size_t, QColor> colours;
+    for (const orva::check::ReportLink& link : links_)
+        colours[link.reportLine] = link.severity == orva::check::Severity::Error ? kErrorColour : kWarningColour;
+    view_->setLineColours(std::move(colours));
     const std::size_t count = report.errors + report.warnings + report.failedRules;
     setTitle(QStringLiteral("ПРОВЕРКА (%1)").arg(count), report.errors + report.failedRules != 0);
 }
@@ -93,12 +127,18 @@ bool CheckTab::goToFinding(std::size_t reportLine) {
     const auto journalLine = [this, &link](orva::JournalKind kind) {
         return orva::recordBlockLine(orva::journalLayout(kind, files_.wording), linesPerPage_, link->line);
     };
+    // The record's block, highlighted: the identity line and its amount lines.
+    std::size_t blockLines = 0;
+    const auto journal = [&](orva::JournalKind kind, DocumentView* shown) {
+        view = shown;
+        line = journalLine(kind);
+        if (link->line > 0 && line > 0)
+            blockLines = static_cast<std::size_t>(orva::journalLayout(kind, files_.wording).blockHeight() - 1);
+    };
     if (link->file == files_.purchases.name) {
-        view = documents_.purchases;
-        line = journalLine(orva::JournalKind::Purchases);
+        journal(orva::JournalKind::Purchases, documents_.purchases);
     } else if (link->file == files_.sales.name) {
-        view = documents_.sales;
-        line = journalLine(orva::JournalKind::Sales);
+        journal(orva::JournalKind::Sales, documents_.sales);
     } else if (files_.vies && link->file == files_.vies->name) {
         view = documents_.vies;
     } else {
@@ -107,5 +147,6 @@ bool CheckTab::goToFinding(std::size_t reportLine) {
     tabs_->setCurrentWidget(view->parentWidget());
     view->setFocus(Qt::OtherFocusReason);
     view->showLineAtTop(line);
+    view->highlightLines(line, blockLines);
     return true;
 }

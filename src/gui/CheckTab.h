@@ -43,6 +43,9 @@ public:
     // Checks the period in `folder`, shown from `files` with `linesPerPage`, with the dialog's
     // `cells` (none when the return could not be built); an earlier check is dropped.
     void start(std::shared_ptr<const orva::PeriodSession> period, int linesPerPage, const orva::ReturnCells* cells);
+    // The check of `folder` alone, its documents not shown (the period could not be read): the
+    // period is read on the worker; its findings lead nowhere.
+    void startFolder(const std::string& folder);
     // Stops the check and waits for it: its report is not shown.
     void stop();
     bool running() const { return task_.running(); }
@@ -57,6 +60,7 @@ signals:
 
 private:
     void show(orva::check::CheckReport& report);
+    void begin();
     void showFailure(const QString& failure);
     void setTitle(const QString& title, bool errors);
 

@@ -22,6 +22,8 @@
 namespace {
 
 constexpr int kTextMargin = 2;
+// Pale yellow: the record stands out and its text stays as readable as the rest.
+const QColor kHighlightBackground(0xff, 0xf3, 0xb0);
 
 const char* const kCopyChanged = "Копието на документа е променено от друга програма: редовете, които то загуби, "
                                  "не се показват. Отворете периода отново.";
@@ -56,6 +58,8 @@ void DocumentView::clear() {
 
 void DocumentView::setLines(std::vector<std::string>&& lines) {
     text_ = std::make_shared<orva::LineListText>(std::move(lines));
+    lineColours_.clear();
+    highlightCount_ = 0;
     resetCaret();
     updateScrollBars();
     viewport()->update();
@@ -65,6 +69,8 @@ void DocumentView::setDocument(std::shared_ptr<const orva::DocumentText> text) {
     text_ = text ? std::move(text) : std::make_shared<const orva::LineListText>();
     mapped_ = dynamic_cast<const orva::MappedText*>(text_.get());
     changeSaid_ = false;
+    lineColours_.clear();
+    highlightCount_ = 0;
     resetCaret();
     updateScrollBars();
     viewport()->update();
@@ -125,6 +131,22 @@ void DocumentView::updateScrollBars() {
     horizontalScrollBar()->setSingleStep(characterWidth());
 }
 
+void DocumentView::setLineColours(std::map<std::size_t, QColor> colours) {
+    lineColours_ = std::move(colours);
+    viewport()->update();
+}
+
+QColor DocumentView::lineColour(std::size_t line) const {
+    const auto colour = lineColours_.find(line);
+    return colour == lineColours_.end() ? QColor() : colour->second;
+}
+
+void DocumentView::highlightLines(std::size_t first, std::size_t count) {
+    highlightFirst_ = first;
+    highlightCount_ = count;
+    viewport()->update();
+}
+
 void DocumentView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     painter.setFont(font());
@@ -152,8 +174,17 @@ void DocumentView::paintEvent(QPaintEvent* event) {
         if (mapped_ && line.find('\0') != std::string_view::npos && mapped_->changed())
             line = {};
         const QString text = line.empty() ? QString() : toDisplay(line);
+        if (isHighlighted(index))
+            painter.fillRect(QRect(0, y, viewport()->width(), height), kHighlightBackground);
+        const auto colour = lineColours_.find(index);
+        if (colour != lineColours_.end()) {
+            painter.save();
+            painter.setPen(colour->second);
+        }
         if (!text.isEmpty())
             painter.drawText(x, y + ascent, text);
+        if (colour != lineColours_.end())
+            painter.restore();
         if (hasSelection() && index >= selectionStart.line && index <= selectionEnd.line) {
             const std::size_t from = index == selectionStart.line ? selectionStart.column : 0;
             // A selection that runs on past the line's end shows its line break as one cell.

@@ -3,8 +3,10 @@
 #include "text/DocumentText.h"
 
 #include <QAbstractScrollArea>
+#include <QColor>
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,6 +72,16 @@ public:
     // The caret to the start of `line`, which is scrolled to the top of the view (as far as the
     // document's end allows).
     void showLineAtTop(std::size_t line);
+    // Lines painted in a colour of their own, by line (a report's errors and warnings); a document
+    // shown anew has none.
+    void setLineColours(std::map<std::size_t, QColor> colours);
+    QColor lineColour(std::size_t line) const;
+    // `count` lines from `first` on a background of their own (the record a finding led to); a
+    // document shown anew has none.
+    void highlightLines(std::size_t first, std::size_t count);
+    bool isHighlighted(std::size_t line) const {
+        return line >= highlightFirst_ && line - highlightFirst_ < highlightCount_;
+    }
 
     // How many lines the last paint drew (what a big document costs per paint).
     std::size_t linesPaintedLastTime() const { return linesPaintedLastTime_; }
@@ -114,4 +126,7 @@ private:
     std::size_t linesPaintedLastTime_ = 0;
     const orva::MappedText* mapped_ = nullptr; // text_ when it is a mapped copy
     bool changeSaid_ = false;
+    std::map<std::size_t, QColor> lineColours_;
+    std::size_t highlightFirst_ = 0;
+    std::size_t highlightCount_ = 0;
 };

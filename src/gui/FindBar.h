@@ -1,8 +1,13 @@
 #pragma once
 
+#include "gui/BackgroundTask.h"
+
 #include <QWidget>
 
+#include <cstddef>
 #include <functional>
+#include <memory>
+#include <string>
 
 class DocumentView;
 class QLabel;
@@ -18,8 +23,11 @@ public:
     explicit FindBar(std::function<DocumentView*()> currentView, QWidget* parent = nullptr);
 
     QLineEdit* edit() const { return edit_; }
-    // Empty, or "Няма съвпадения" after a search that found nothing.
+    // Empty, or "Няма съвпадения" after a search that found nothing; after a match, whether the
+    // search went on from the document's other end, and how many matches the document holds
+    // (counted on a worker: a journal of a million records has millions of lines).
     QLabel* status() const { return status_; }
+    bool counting() const { return count_.running(); }
 
     void openBar();
     void closeBar();
@@ -29,7 +37,15 @@ public:
     void findOrOpen(bool forward);
 
 private:
+    void showStatus();
+
     std::function<DocumentView*()> currentView_;
+    orva::BackgroundTask count_{orva::BackgroundTask::Priority::Low};
+    // What the count is of: the text searched and the needle, so F3 does not count again.
+    std::shared_ptr<const void> countedText_;
+    std::string countedNeedle_;
+    QString countText_;
+    QString wrapText_;
     QLineEdit* edit_ = nullptr;
     QLabel* status_ = nullptr;
 };

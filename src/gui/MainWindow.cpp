@@ -1,5 +1,6 @@
 #include "gui/MainWindow.h"
 
+#include "Version.h"
 #include "gui/DocumentView.h"
 #include "gui/FolderChooser.h"
 #include "gui/MessageBoxes.h"
@@ -168,13 +169,34 @@ void MainWindow::setUpCommands() {
             [this] { setZoom(zoom() + 1); });
     command(QStringLiteral("Намали"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [this] { setZoom(zoom() - 1); });
     command(QStringLiteral("Нормален размер"), {QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { setZoom(0); });
+    commands->addSeparator();
+    command(QStringLiteral("За програмата"), {}, [this] {
+        orva::showPlainMessage(
+            boxParent(),
+            QStringLiteral("ОРВА, версия %1\nДневници и справка-декларация по ЗДДС").arg(QStringLiteral(ORVA_VERSION)));
+    });
+    command(QStringLiteral("Изход"), {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
 
     periodStatus_ = new QLabel(this);
     periodStatus_->setObjectName(QStringLiteral("periodStatus"));
     pageStatus_ = new QLabel(this);
     pageStatus_->setObjectName(QStringLiteral("pageStatus"));
+    foreignStatus_ = new QLabel(QStringLiteral("ВНИМАНИЕ: дневниците не са на този период"), this);
+    foreignStatus_->setObjectName(QStringLiteral("foreignJournalsStatus"));
+    foreignStatus_->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+    foreignStatus_->hide();
+    zoomStatus_ = new QLabel(this);
+    zoomStatus_->setObjectName(QStringLiteral("zoomStatus"));
+    const auto showZoom = [this] {
+        zoomStatus_->setText(
+            QStringLiteral("Мащаб: %1").arg(zoom() > 0 ? QStringLiteral("+%1").arg(zoom()) : QString::number(zoom())));
+    };
+    connect(zoom_, &Zoom::changed, this, showZoom);
+    showZoom();
+    statusBar()->addPermanentWidget(foreignStatus_);
     statusBar()->addPermanentWidget(periodStatus_);
     statusBar()->addPermanentWidget(pageStatus_);
+    statusBar()->addPermanentWidget(zoomStatus_);
     connect(documentTabs(), &QTabWidget::currentChanged, this, [this] { updatePageStatus(); });
     for (DocumentView* view : {labelView(), purchasesView(), salesView(), returnView()})
         connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updatePageStatus(); });
@@ -187,6 +209,11 @@ void MainWindow::setVisible(bool visible) {
         shown_ = true;
         if (loader_->loadFirst(dataFolder_, linesPerPage_) != PeriodLoader::Result::Shown) {
             loadFailed_ = true;
+            if (loader_->checkAsked()) {
+                showCheckOnly();
+                QMainWindow::setVisible(visible);
+                return;
+            }
             // quit() before the loop runs would be lost: queued, it ends the loop as soon as it
             // starts. runOrva also checks the flag and does not start the loop at all.
             QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
@@ -194,6 +221,15 @@ void MainWindow::setVisible(bool visible) {
         }
     }
     QMainWindow::setVisible(visible);
+}
+
+void MainWindow::showCheckOnly() {
+    // The documents stay empty: only the check can say what is wrong with every record at once.
+    checkOnly_ = true;
+    setWindowTitle(QStringLiteral("ОРВА – проверка на %1").arg(QFile::decodeName(dataFolder_.c_str())));
+    periodStatus_->setText(QStringLiteral("Периодът не може да се прочете; показана е само проверката му."));
+    documentTabs()->setCurrentWidget(checkView()->parentWidget());
+    checkTab_->startFolder(dataFolder_);
 }
 
 bool MainWindow::openPeriod(const std::string& folder) {
@@ -265,6 +301,7 @@ void MainWindow::showPeriod(orva::LoadedPeriod& period) {
                                     toQString(declaration_.vatNumber).trimmed(),
                                     toQString(declaration_.periodText).trimmed(),
                                     QString::fromUtf8(orva::returnLayoutName(period.files.returnLayout))));
+    foreignStatus_->setVisible(period.foreignJournals);
     updatePageStatus();
     checkTab_->start(session_, linesPerPage_, period.answers ? &period.answers->cells : nullptr);
 
@@ -315,11 +352,27 @@ void MainWindow::saveCurrentDocumentAsPdf(const std::string& path) {
     file->publish();
 }
 
+QString MainWindow::suggestedPdfName() const {
+    // The firm's VAT number and the period first, so a month's files of several firms keep apart;
+    // the check's tab without its count.
+    QString name;
+    for (const std::string& part : {declaration_.vatNumber, declaration_.periodText}) {
+        QString text = toQString(part).trimmed();
+        // "11/2026" as "202611": such names sort by period.
+        const QStringList monthYear = text.split(QLatin1Char('/'));
+        if (monthYear.size() == 2 && monthYear[0].size() == 2 && monthYear[1].size() == 4)
+            text = monthYear[1] + monthYear[0];
+        if (!text.isEmpty())
+            name += text + QLatin1Char('-');
+    }
+    name += documentTabs()->tabText(documentTabs()->currentIndex()).section(QLatin1Char(' '), 0, 0).toLower();
+    // A name, never a path.
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return name + QStringLiteral(".pdf");
+}
+
 void MainWindow::askAndSaveAsPdf() {
-    // The check's tab without its count.
-    const QString suggested =
-        documentTabs()->tabText(documentTabs()->currentIndex()).section(QLatin1Char(' '), 0, 0).toLower() +
-        QStringLiteral(".pdf");
+    const QString suggested = suggestedPdfName();
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("Запази като PDF"), suggested, QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty())
@@ -364,7 +417,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 std::optional<PrintJobs::Document> MainWindow::printable(const DocumentView* view) const {
     if (view == nullptr || (view == viesView() && !hasVies_))
         return std::nullopt;
-    PrintJobs::Document document{view->sharedText(), orva::kDocumentPointSize, linesPerPage_, nullptr};
+    PrintJobs::Document document{view->sharedText(), orva::kDocumentPointSize, linesPerPage_, nullptr, {}};
+    for (int tab = 0; tab < documentTabs()->count(); ++tab)
+        if (documentTabs()->widget(tab)->isAncestorOf(view))
+            document.name = documentTabs()->tabText(tab);
     if (view == labelView()) {
         document.pointSize = orva::kLabelPointSize;
         document.linesPerPage = 0;

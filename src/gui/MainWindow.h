@@ -87,6 +87,9 @@ public:
     // Whether the first load failed (the program then ends), and what failed: the read-error box
     // shows it under "Show Details..." and writes it to standard error.
     bool loadFailed() const { return loadFailed_; }
+    // After a failed first load answered "Проверка": the window shows that folder's check alone, and
+    // the program ends with the window as it ends after the error box.
+    bool checkOnly() const { return checkOnly_; }
     const QString& lastLoadError() const { return loader_->lastError(); }
 
     void setVisible(bool visible) override;
@@ -117,10 +120,16 @@ public:
     // page at the top of the current document ("стр. N от M"; empty on the VIES tab).
     QLabel* periodStatus() const { return periodStatus_; }
     QLabel* pageStatus() const { return pageStatus_; }
+    // Shown for as long as the period's journals are shown although they are not its own.
+    QLabel* foreignJournalsStatus() const { return foreignStatus_; }
+    // The enlargement, "Мащаб: +N" ("Мащаб: 0" at the printed size).
+    QLabel* zoomStatus() const { return zoomStatus_; }
 
     // Writes the current tab's document to `path` through the PDF writer orva-cli export uses
     // (the same pages as printed). Throws orva::Error / orva::FileError naming the failure.
     void saveCurrentDocumentAsPdf(const std::string& path);
+    // The name "Запази като PDF" proposes for the current tab: "<VAT number>-<period>-<tab>.pdf".
+    QString suggestedPdfName() const;
 
 signals:
     // Another period's load has ended: shown, or the shown one kept.
@@ -136,6 +145,7 @@ private:
     void setUpCommands();
     // Shows `period` in place of the shown one, then puts its side files in place (throws FileError).
     void showPeriod(orva::LoadedPeriod& period);
+    void showCheckOnly();
     void chooseAndOpenPeriod();
     void fillRecentMenu();
     void updatePageStatus();
@@ -158,12 +168,15 @@ private:
     orva::ReturnAnswers answers_;
     bool shown_ = false;
     bool loadFailed_ = false;
+    bool checkOnly_ = false;
     bool printQueued_ = false;
     bool hasVies_ = false; // the VIES tab holds a declaration, not the line saying there is none
     QToolButton* menuButton_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QLabel* periodStatus_ = nullptr;
     QLabel* pageStatus_ = nullptr;
+    QLabel* foreignStatus_ = nullptr;
+    QLabel* zoomStatus_ = nullptr;
     FindBar* findBar_ = nullptr;
     Zoom* zoom_ = nullptr;
     CheckTab* checkTab_ = nullptr;

@@ -46,9 +46,11 @@ namespace {
 
 int runBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
-           const QString& detail = QString()) {
+           const QString& detail = QString(), const std::function<void(QMessageBox&)>& prepare = {}) {
     QMessageBox box(icon, title, text, buttons, parent);
     box.setDefaultButton(defaultButton);
+    if (prepare)
+        prepare(box);
     if (!detail.isEmpty()) {
         // Also where a terminal or a desktop session's log keeps it, since the box is gone with OK.
         std::fprintf(stderr, "orva: %s\n", detail.toUtf8().constData());
@@ -78,8 +80,18 @@ void showErrorBox(QWidget* parent, const QString& text, const QString& detail) {
            detail);
 }
 
-bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton yes, QMessageBox::StandardButton no) {
-    return runBox(parent, QMessageBox::Question, QStringLiteral("Потвърждение"), text, yes | no, yes) == yes;
+bool showReadErrorAskingCheck(QWidget* parent, const QString& text, const QString& detail) {
+    // A standard button renamed, so that the answer is one of the box's standard answers.
+    return runBox(parent, QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), text,
+                  QMessageBox::Ok | QMessageBox::Open, QMessageBox::Ok, detail, [](QMessageBox& box) {
+                      box.button(QMessageBox::Open)->setText(QStringLiteral("Проверка"));
+                  }) == QMessageBox::Open;
+}
+
+bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton yes, QMessageBox::StandardButton no,
+             DefaultAnswer defaultAnswer) {
+    return runBox(parent, QMessageBox::Question, QStringLiteral("Потвърждение"), text, yes | no,
+                  defaultAnswer == DefaultAnswer::Yes ? yes : no) == yes;
 }
 
 QString failureText(const char* message) {

@@ -23,9 +23,15 @@ void showPlainMessage(QWidget* parent, const QString& text, const QString& detai
 // a `detail` as for the plain box.
 void showErrorBox(QWidget* parent, const QString& text, const QString& detail = QString());
 
-// Confirmation box titled "Потвърждение" with the question icon and the given buttons (the first
-// one is the default); true when the answer was `yes`.
-bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton yes, QMessageBox::StandardButton no);
+// The box of a period that cannot be read: the plain box with a second button, "Проверка", that asks
+// for the check of the folder instead of the documents. True when that was the answer.
+bool showReadErrorAskingCheck(QWidget* parent, const QString& text, const QString& detail);
+
+// Confirmation box titled "Потвърждение" with the question icon and the given buttons (`yes` is the
+// default, or `no` when Enter must not do what cannot be taken back); true when the answer was `yes`.
+enum class DefaultAnswer { Yes, No };
+bool confirm(QWidget* parent, const QString& text, QMessageBox::StandardButton yes, QMessageBox::StandardButton no,
+             DefaultAnswer defaultAnswer = DefaultAnswer::Yes);
 
 // The box shown when the program cannot start (its font file cannot be written): titled
 // "Application Error", the error icon, one "OK".

@@ -47,7 +47,8 @@ std::unique_ptr<orva::LoadedPeriod> PeriodLoader::readPeriod(const std::string& 
     period->gateProblems.insert(period->gateProblems.end(), sales.begin(), sales.end());
     // Nothing in VIES.TXT ends the load: what cannot be read is said at the document's top.
     orva::LineCollector vies(period->viesLines);
-    session->vies(linesPerPage, vies);
+    if (const std::optional<orva::ViesSummary> summary = session->vies(linesPerPage, vies))
+        period->viesAddress = orva::personAddress(*summary);
     session->releaseOpenFiles();
     period->files = session->files();
     return period;
@@ -74,7 +75,7 @@ PeriodLoader::Result PeriodLoader::loadFirst(const std::string& folder, int line
     } catch (const std::exception& failure) {
         QApplication::restoreOverrideCursor();
         loading_ = false;
-        return readFailed(orva::failureText(failure), nullptr);
+        return readFailed(orva::failureText(failure), nullptr, true);
     }
     const Result result = settle(*period, linesPerPage, true, nullptr);
     loading_ = false;
@@ -111,22 +112,29 @@ void PeriodLoader::end(Result result, const std::string& folder) {
     emit finished(result);
 }
 
-PeriodLoader::Result PeriodLoader::readFailed(const QString& failure, QWidget* parent) {
+PeriodLoader::Result PeriodLoader::readFailed(const QString& failure, QWidget* parent, bool offerCheck) {
     lastError_ = failure;
-    orva::showPlainMessage(parent, QString::fromUtf8(orva::kReadError), lastError_);
+    // The first period's box also offers the check of its folder, so the user learns every record
+    // at fault, not only the first one; another period's leaves the shown one as it is.
+    if (offerCheck)
+        checkAsked_ = orva::showReadErrorAskingCheck(parent, QString::fromUtf8(orva::kReadError), lastError_);
+    else
+        orva::showPlainMessage(parent, QString::fromUtf8(orva::kReadError), lastError_);
     return Result::Failed;
 }
 
 PeriodLoader::Result PeriodLoader::settle(orva::LoadedPeriod& period, int linesPerPage, bool first, QWidget* parent) {
     // Journals that are not the period's (another firm, a NUL, a cut record) are shown only when
-    // the user says so; No ends the first run as Cancel on the first prompt does.
+    // the user says so, never on a mere Enter; No ends the first run as Cancel on the first prompt
+    // does.
     if (!period.gateProblems.empty()) {
         QStringList lines;
         for (const std::string& problem : period.gateProblems)
             lines << QString::fromStdString(orva::shownText(problem));
         const QString text = lines.join(QLatin1Char('\n')) + QStringLiteral("\n\nДа продължа ли?");
-        if (!orva::confirm(parent, text, QMessageBox::Yes, QMessageBox::No))
+        if (!orva::confirm(parent, text, QMessageBox::Yes, QMessageBox::No, orva::DefaultAnswer::No))
             return Result::GivenUp;
+        period.foreignJournals = true;
     }
 
     // The return is built before anything shown is replaced. A return that cannot be built (a
@@ -157,7 +165,7 @@ PeriodLoader::Result PeriodLoader::settle(orva::LoadedPeriod& period, int linesP
 }
 
 std::optional<orva::ReturnAnswers> PeriodLoader::askAnswers(const orva::LoadedPeriod& period, bool cancellable) {
-    dialog_->presentPeriod(period.declaration, period.files.wording, cancellable);
+    dialog_->presentPeriod(period.declaration, period.files.wording, cancellable, period.viesAddress);
     // OK and the close box lead on alike; only another period's dialog can be cancelled.
     dialog_->exec();
     if (dialog_->wasCancelled())

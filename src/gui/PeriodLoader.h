@@ -35,8 +35,10 @@ struct LoadedPeriod {
     Declaration declaration;
     JournalCopies copies;
     std::vector<std::string> viesLines; // empty without VIES.TXT
+    std::string viesAddress;            // its VTR record's address (Windows-1251), a new firm's start
     // Why the journals are not the period's (UTF-8), asked about before the dialog.
     std::vector<std::string> gateProblems;
+    bool foreignJournals = false; // shown all the same, on the user's word
     // The dialog's answers and the return built from them; neither when the return could not be
     // built (the first period is shown without it).
     std::optional<ReturnAnswers> answers;
@@ -73,6 +75,9 @@ public:
     AdditionalDataDialog* dialog() const { return dialog_.get(); }
     // What failed in the last load that failed (the read-error box's details).
     const QString& lastError() const { return lastError_; }
+    // Whether the first period's read-error box was answered "Проверка": the window then shows
+    // that folder's check alone.
+    bool checkAsked() const { return checkAsked_; }
 
     // The one read of a period: survey, return record, both journals into their copies beside the
     // program, VIES. Runs on the worker for every period but the first. Throws what it meets.
@@ -88,7 +93,7 @@ signals:
 private:
     // After the read, on this thread: the warning, the dialog, the return, then shown.
     Result settle(orva::LoadedPeriod& period, int linesPerPage, bool first, QWidget* parent);
-    Result readFailed(const QString& failure, QWidget* parent);
+    Result readFailed(const QString& failure, QWidget* parent, bool offerCheck = false);
     std::optional<orva::ReturnAnswers> askAnswers(const orva::LoadedPeriod& period, bool cancellable);
     void end(Result result, const std::string& folder);
 
@@ -99,5 +104,6 @@ private:
     std::unique_ptr<AdditionalDataDialog> dialog_;
     bool loading_ = false;
     QString lastError_;
+    bool checkAsked_ = false;
     orva::BackgroundTask read_;
 };

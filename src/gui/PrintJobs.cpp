@@ -8,6 +8,8 @@
 #include "text/Errors.h"
 #include "vies/Vies.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStatusBar>
@@ -177,6 +179,11 @@ void PrintJobs::printAsked(const std::function<std::optional<Document>()>& focus
         orva::showErrorBox(boxParent_(), QString::fromUtf8(kNoPrinter));
         return;
     }
+    const auto perPage = static_cast<std::size_t>(std::max(0, document->linesPerPage));
+    const long long pages =
+        perPage > 0 ? static_cast<long long>((document->text->lineCount() + perPage - 1) / perPage) : 1;
+    if (!sheetsAllowed(*document, pages * std::max(1, printer->copyCount())))
+        return;
     try {
         start(orva::beginPrintJob(*printer, document->pointSize, orva::kApplicationTitle), allLinesOf(document->text));
     } catch (const std::exception& error) {
@@ -219,11 +226,26 @@ void PrintJobs::printWithDialog(const std::optional<Document>& document, const Q
     const bool range = chosen->printRange() == QPrinter::PageRange;
     const int first = range ? std::max(1, chosen->fromPage()) : 1;
     const int last = range && chosen->toPage() > 0 ? chosen->toPage() : INT_MAX;
+    if (!chosen->outputFileName().isEmpty()) {
+        // "Печат във файл": no print server has that printer; the file is written by the writer
+        // "Запази като PDF" uses, the document's own pages.
+        printToFile(*document, QFile::encodeName(chosen->outputFileName()).toStdString(), first, last);
+        return;
+    }
 
     try {
         // The label is one sheet at its own size; the other documents are paged for the chosen
         // printer's page, built again on the worker when it holds another number of lines.
         const int perPage = shownLines > 0 ? orva::linesPerPage(*chosen, document->pointSize) : 0;
+        // The pages on the chosen printer's page, as near as known before the document is paged for
+        // it, within the range chosen.
+        const long long pagesThere =
+            perPage > 0 ? static_cast<long long>((document->text->lineCount() + static_cast<std::size_t>(perPage) - 1) /
+                                                 static_cast<std::size_t>(perPage))
+                        : 1;
+        const long long printed = std::max(0LL, std::min<long long>(last, pagesThere) - first + 1);
+        if (!sheetsAllowed(*document, printed * std::max(1, chosen->copyCount())))
+            return;
         orva::DocumentLines all = allLinesOf(document->text);
         if (document->repaged && perPage != shownLines)
             all = document->repaged(perPage);
@@ -243,6 +265,39 @@ void PrintJobs::printWithDialog(const std::optional<Document>& document, const Q
     } catch (const std::exception& error) {
         orva::showErrorBox(boxParent_(), orva::failureText(error));
     }
+}
+
+void PrintJobs::printToFile(const Document& document, const std::string& path, int first, int last) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        // The label keeps to one sheet of an A4 page's length, as its export does.
+        const int sheetLines = document.linesPerPage > 0 ? document.linesPerPage : orva::fallbackLinesPerPage();
+        const std::unique_ptr<orva::PdfDocumentFile> file =
+            orva::exportPdfFile(path, document.pointSize, sheetLines, document.name.toStdString());
+        const long long pageLines = document.linesPerPage > 0 ? document.linesPerPage : LLONG_MAX;
+        for (std::size_t index = 0; index < document.text->lineCount(); ++index) {
+            const long long pageNumber = static_cast<long long>(index) / pageLines + 1;
+            if (pageNumber >= first && pageNumber <= last)
+                file->addLine(document.text->line(index));
+        }
+        file->finish();
+        file->publish();
+        QApplication::restoreOverrideCursor();
+        say(QStringLiteral("Записано: %1").arg(QFile::decodeName(path.c_str())));
+    } catch (const std::exception& error) {
+        QApplication::restoreOverrideCursor();
+        orva::showErrorBox(boxParent_(), orva::failureText(error));
+    }
+}
+
+bool PrintJobs::sheetsAllowed(const Document& document, long long sheets) {
+    if (sheets <= kSheetsAsked)
+        return true;
+    return orva::confirm(boxParent_(),
+                         QStringLiteral("„%1“ ще се отпечата на %2 листа. Наистина ли да се печата?")
+                             .arg(document.name.isEmpty() ? QStringLiteral("Документът") : document.name)
+                             .arg(sheets),
+                         QMessageBox::Yes, QMessageBox::No, orva::DefaultAnswer::No);
 }
 
 void PrintJobs::say(const QString& message) {

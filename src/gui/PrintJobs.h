@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 class QPrinter;
 class QStatusBar;
@@ -62,7 +63,12 @@ public:
         // The document built again for another page length; null when it is not paged by the
         // period (the check's report breaks where the sheet is full).
         std::function<orva::DocumentLines(int linesPerPage)> repaged;
+        QString name; // as its tab says, for the question before a long job
     };
+
+    // A job of more sheets (pages × copies) than this is asked about once more, No the default:
+    // a stray click in a journal of a million records must not print thousands of sheets.
+    static constexpr long long kSheetsAsked = 100;
 
     // Documents built again on the worker from copies of what is shown now (another period may
     // follow), for the print dialog's printer: the return, a journal, the VIES declaration.
@@ -97,6 +103,10 @@ private:
     struct Progress;
     struct Followed;
     void finish(const Followed& followed);
+    // True when a job of `sheets` sheets of `document` may go to paper: at once up to kSheetsAsked.
+    bool sheetsAllowed(const Document& document, long long sheets);
+    // The document's pages `first` to `last` into a PDF at `path`, as "Запази като PDF" writes it.
+    void printToFile(const Document& document, const std::string& path, int first, int last);
     void fail(const QString& failure);
     void followOn(int jobId, const QString& queue);
     void say(const QString& message);

@@ -133,8 +133,9 @@ int runOrva(int argc, char** argv, const std::function<void()>& applicationReady
         if (folder) {
             window = std::make_unique<MainWindow>(*folder, sideFiles);
             window->show();
-            // After a failed load the window never appears and the loop has nothing to wait for.
-            if (!window->loadFailed())
+            // After a failed load the window never appears and the loop has nothing to wait for,
+            // unless the user asked for the folder's check.
+            if (!window->loadFailed() || window->checkOnly())
                 application.exec();
         } else {
             // Cancel in the chooser ends the run as a period that cannot be read does.

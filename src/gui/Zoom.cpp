@@ -32,6 +32,7 @@ void Zoom::set(int points) {
         return;
     points_ = points;
     apply();
+    emit changed(points_);
     try {
         orva::writeFileAtomic(sideFile_, std::to_string(points_) + '\n');
     } catch (const std::exception& failure) {

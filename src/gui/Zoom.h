@@ -27,6 +27,9 @@ public:
     // there is said on standard error: the views are enlarged all the same).
     void set(int points);
 
+signals:
+    void changed(int points);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -172,7 +172,7 @@ TEST(FullDisk, LeavesTheEarlierExportWholeAndNothingElse) {
         disk.fill(200 * 1024);
         const CliResult run = exportTo("new");
         EXPECT_EQ(run.status, orva::cli::kUsage) << run.err;
-        EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("няма място на диска"), std::string::npos) << run.err;
         EXPECT_EQ(snapshot(out), before);
         EXPECT_EQ(hidden(out), std::vector<std::string>{});
         fs::remove(temp.path() / "disk" / "filler");
@@ -213,7 +213,7 @@ TEST(FailedWrite, IsStatusOne) {
         runCli({"export", "--lines-per-page", "60", "--out", (t / "disk" / "big").string(), (t / "big").string()},
                withoutPrinter());
     EXPECT_EQ(journal.status, orva::cli::kUsage) << journal.err;
-    EXPECT_NE(journal.err.find("purchases.txt: No space left on device"), std::string::npos) << journal.err;
+    EXPECT_NE(journal.err.find("purchases.txt: няма място на диска"), std::string::npos) << journal.err;
     EXPECT_FALSE(fs::exists(t / "disk" / "big"));
 }
 

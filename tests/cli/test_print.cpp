@@ -179,10 +179,10 @@ TEST_F(Print, AJournalThatCannotBeReadRefusesEveryDocument) {
     } cases[] = {
         {salesData,
          {"label", "purchases", "return"},
-         "orva-cli: prodagbi.txt, ред 1: сума 1 \"            сто\" не е число\n"},
+         "orva-cli: prodagbi.txt, ред 1: кол.9 обща данъчна основа \"сто\" не е число\n"},
         {purchasesData,
          {"label", "sales", "return"},
-         "orva-cli: pokupki.txt, ред 2: сума 3 \"          12,50\" не е число\n"},
+         "orva-cli: pokupki.txt, ред 2: кол.11 ДДС с право на пълен кредит \"12,50\" не е число\n"},
     };
     for (const auto& c : cases)
         for (const char* document : c.documents) {

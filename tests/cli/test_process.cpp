@@ -142,7 +142,7 @@ TEST_F(Program, FailureIsOneLineOnStandardError) {
         runProgram({"export", "--format", "pdf", "--out", out.string(), data.string()}, work, scratch);
     EXPECT_EQ(process.status, 2);
     EXPECT_EQ(process.err, "orva-cli: pokupki.txt: не може да се отвори " + (data / "pokupki.txt").string() +
-                               ": No such file or directory\n");
+                               ": няма такъв файл или папка\n");
     EXPECT_FALSE(fs::exists(out));
 }
 

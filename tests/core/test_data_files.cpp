@@ -57,7 +57,7 @@ TEST_F(DataFiles, ExactNameFirstThenTheOneCaseVariant) {
         {{"pokupki.txt", "POKUPKI.TXT"}, "pokupki.txt"},
         {{"POKUPKI.TXT", "Pokupki.txt"}, "pokupki.txt: няколко файла отговарят: POKUPKI.TXT, Pokupki.txt"},
         {{"pokupki.txt.bak", "xpokupki.txt"},
-         "pokupki.txt: не може да се отвори @/pokupki.txt: No such file or directory"},
+         "pokupki.txt: не може да се отвори @/pokupki.txt: няма такъв файл или папка"},
     };
     for (const Case& c : cases) {
         TearDown();
@@ -143,7 +143,7 @@ TEST_F(DataFiles, AFifoOrFolderIsRefusedWithoutWaiting) {
     EXPECT_EQ(failure("pokupki.txt"), "pokupki.txt: не е обикновен файл: " + folder_ + "/pokupki.txt");
     ASSERT_EQ(::mkdir((folder_ + "/prodagbi.txt").c_str(), 0700), 0);
     EXPECT_EQ(failure("prodagbi.txt"),
-              "prodagbi.txt: не може да се прочете " + folder_ + "/prodagbi.txt: Is a directory");
+              "prodagbi.txt: не може да се прочете " + folder_ + "/prodagbi.txt: това е папка, а не файл");
 }
 
 // An amount valid by the number grammar too long for a money text once showed as "i.nf" in cell 50 and

@@ -121,8 +121,8 @@ TEST_F(JournalCopyFiles, FailureLeavesTheOldCopies) {
         std::map<std::string, std::string> files;
         std::string message;
     } cases[] = {
-        {"bad purchase", {{"pokupki.txt", badRecord}}, "pokupki.txt, ред 1: сума 1"},
-        {"bad sale", {{"prodagbi.txt", badRecord}}, "prodagbi.txt, ред 1: сума 1"},
+        {"bad purchase", {{"pokupki.txt", badRecord}}, "pokupki.txt, ред 1: кол.9"},
+        {"bad sale", {{"prodagbi.txt", badRecord}}, "prodagbi.txt, ред 1: кол.9"},
         {"both bad: the purchases first", {{"pokupki.txt", badRecord}, {"prodagbi.txt", badRecord}}, "pokupki.txt"},
     };
     for (const auto& c : cases) {

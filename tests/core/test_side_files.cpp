@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -279,7 +280,7 @@ TEST_F(SideFiles, AFolderThatCannotBeWrittenFailsAtTheFirstHistoryAndNamesIt) {
     DialogMemory memory;
     memory.addresses = {"a"};
     EXPECT_THROW_MSG(saveHistories(sideFilesBeside(underFile), memory), FileError,
-                     "не може да се запише " + underFile + ".adr: " + std::strerror(ENOTDIR));
+                     "не може да се запише " + underFile + ".adr: " + std::string("част от пътя не е папка"));
     EXPECT_FALSE(saveLastValues(sideFilesBeside(underFile), "a", "b", "c"));
     EXPECT_EQ(files(), Lines{"orva"});
     EXPECT_EQ(read(""), "a regular file, not a folder");
@@ -427,6 +428,37 @@ TEST_F(SideFiles, FirmAnswersArePerVatNumberAndKeepOtherInstancesFirms) {
     EXPECT_FALSE(loadFirmAnswers(sides, "   ")); // no VAT number: nothing kept for it
 
     EXPECT_EQ(this->files(), (Lines{"orva.firms"})); // no lock file, no leftovers
+}
+
+// Fault: one firm's address was offered to every firm opened after it. A firm never seen starts
+// from its VIES.TXT's address, else from the last values only while no firm is kept, else blank.
+TEST_F(SideFiles, AFirmNeverSeenNeverStartsFromAnotherFirm) {
+    const SideFileLocations sides = sideFilesBeside(exe_);
+    const FirmAnswers last{"Last street", "clerk"};
+    struct Case {
+        const char* name;
+        bool firmKept; // BG111111118 is in the file
+        const char* vat;
+        const char* vies;
+        FirmAnswers expected;
+    };
+    const Case cases[] = {
+        {"no firm kept: the last values", false, "BG123456786", "", last},
+        {"no firm kept, VIES address first", false, "BG123456786", "Vies 5", {"Vies 5", "clerk"}},
+        {"no VAT number, no firm kept", false, "   ", "", last},
+        {"another firm kept: blank", true, "BG123456786", "", {}},
+        {"another firm kept, VIES address", true, "BG123456786", "Vies 5", {"Vies 5", ""}},
+        {"the firm itself: its own, over VIES", true, " BG111111118", "Vies 5", {"Varna 2", "owner"}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        std::remove(sides.firmAnswers.c_str());
+        if (test.firmKept)
+            saveFirmAnswers(sides, "BG111111118", {"Varna 2", "owner"});
+        const FirmAnswers start = startingFirmAnswers(sides, test.vat, test.vies, last);
+        EXPECT_EQ(start.address, test.expected.address);
+        EXPECT_EQ(start.position, test.expected.position);
+    }
 }
 
 // A damaged remembered file of millions of short lines was read whole (a 30 MB orva.recent: 632 MB

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -259,7 +260,7 @@ TEST_F(LineFileOnDisk, FailedWriteLeavesTheOldFileWhole) {
         const FileSizeLimit limit(1024);
         ASSERT_TRUE(limit.ok());
         EXPECT_THROW_MSG(writeLinesFile(path, {std::string(4096, 'n')}), FileError,
-                         "не може да се запише " + path + ": " + std::strerror(EFBIG));
+                         "не може да се запише " + path + ": " + std::string("файлът е твърде голям"));
     }
     EXPECT_EQ(readFileBytes(path), "old\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
@@ -292,10 +293,11 @@ TEST_F(LineFileOnDisk, LinkStaysALinkAndKilledWritersLeftoversGo) {
 
 TEST_F(LineFileOnDisk, MissingFileNamesThePath) {
     const std::string path = (folder / "missing.txt").string();
-    EXPECT_THROW_MSG(readFileBytes(path), FileError, "не може да се отвори " + path + ": " + std::strerror(ENOENT));
+    EXPECT_THROW_MSG(readFileBytes(path), FileError,
+                     "не може да се отвори " + path + ": " + std::string("няма такъв файл или папка"));
     const std::string unwritable = (folder / "no/such/dir.txt").string();
     EXPECT_THROW_MSG(writeLinesFile(unwritable, {"x"}), FileError,
-                     "не може да се запише " + unwritable + ": " + std::strerror(ENOENT));
+                     "не може да се запише " + unwritable + ": " + std::string("няма такъв файл или папка"));
 }
 
 // Every way out of a reader or writer closes its descriptor: a chunk callback that threw once left
@@ -420,6 +422,39 @@ TEST_F(LineFileOnDisk, NulStopNamesItsLineAndTheLinesAfterIt) {
     }
 }
 
+// A failed file operation gives the system's reason in Bulgarian for the errors a user meets, the
+// C library's words for any other, and the file's message carries it.
+TEST(SystemErrors, CommonReasonsAreInBulgarian) {
+    const std::pair<int, const char*> cases[] = {
+        {ENOENT, "няма такъв файл или папка"},      {EACCES, "няма права за достъп"},
+        {EISDIR, "това е папка, а не файл"},        {ENOSPC, "няма място на диска"},
+        {EIO, "входно-изходна грешка на носителя"}, {EROFS, "носителят е само за четене"},
+    };
+    for (const auto& [error, text] : cases)
+        EXPECT_EQ(orva::systemErrorText(error), text) << error;
+    EXPECT_EQ(orva::systemErrorText(EHOSTDOWN), std::strerror(EHOSTDOWN));
+    try {
+        orva::throwFileError(orva::FileAction::Open, "/x/pokupki.txt", ENOENT);
+        FAIL() << "no error thrown";
+    } catch (const orva::FileError& failure) {
+        EXPECT_STREQ(failure.what(), "не може да се отвори /x/pokupki.txt: няма такъв файл или папка");
+    }
+}
+
+// The count of matches is of the matches find steps through: letter case aside, none overlapping,
+// every line; a stop asked for ends it.
+TEST(DocumentSearch, CountsTheMatchesFindStepsThrough) {
+    const orva::LineListText text(
+        {orva::utf8ToWin1251("Орва орва ОРВА"), "", "aaaa", orva::utf8ToWin1251("ёлка Ёлка"), "orva"});
+    const std::pair<const char*, std::size_t> cases[] = {
+        {"орва", 3}, {"aa", 2}, {"a", 5}, {"ЁЛКА", 2}, {"orva", 1}, {"липсва", 0}, {"", 0}, {"ва о", 2},
+    };
+    for (const auto& [needle, expected] : cases)
+        EXPECT_EQ(orva::countMatches(text, orva::utf8ToWin1251(needle)), expected) << needle;
+    const std::atomic<bool> stop{true};
+    EXPECT_THROW(orva::countMatches(text, "a", &stop), orva::Cancelled);
+}
+
 // Find: letter case aside for Latin and Cyrillic (Ё too), forwards and backwards from a place,
 // once around the document.
 TEST(DocumentSearch, FindsAcrossCaseAndWrapsOnce) {
@@ -431,19 +466,22 @@ TEST(DocumentSearch, FindsAcrossCaseAndWrapsOnce) {
         bool forward;
         long foundLine; // -1: none
         std::size_t foundColumn;
+        bool wrapped = false; // found only around the document's end or start
     };
     const Case cases[] = {
-        {"орва", 0, 0, true, 0, 6},    // capitals in the text
-        {"ОРВА", 0, 7, true, 2, 14},   // after the first match: the next line's small letters
-        {"ёЛКА", 0, 0, true, 2, 8},    // Ё and Л fold
-        {"orva", 3, 1, true, 3, 5},    // Latin, from inside the line
-        {"orva", 3, 6, true, 3, 0},    // past the last: wraps to the start line's first part
-        {"орва", 2, 14, false, 0, 6},  // backwards: before the column only
-        {"орва", 0, 6, false, 2, 14},  // backwards from the first: wraps to the end
-        {"фактура", 2, 1, true, 2, 0}, // the only match, before the start on the start line
-        {"липсва", 0, 0, true, -1, 0}, // none
-        {"", 0, 0, true, -1, 0},       // an empty needle finds nothing
-        {"ЕООД ", 0, 0, true, -1, 0},  // no match past a line's end
+        {"орва", 0, 0, true, 0, 6},          // capitals in the text
+        {"ОРВА", 0, 7, true, 2, 14},         // after the first match: the next line's small letters
+        {"ёЛКА", 0, 0, true, 2, 8},          // Ё and Л fold
+        {"orva", 3, 1, true, 3, 5},          // Latin, from inside the line
+        {"orva", 3, 6, true, 3, 0, true},    // past the last: wraps to the start line's first part
+        {"орва", 2, 14, false, 0, 6},        // backwards: before the column only
+        {"орва", 0, 6, false, 2, 14, true},  // backwards from the first: wraps to the end
+        {"фактура", 2, 1, true, 2, 0, true}, // the only match, before the start on the start line
+        {"фирма", 2, 0, true, 0, 0, true},   // past the end, on a line before the start
+        {"фирма", 3, 0, false, 0, 0},        // backwards to the first line: no wrap
+        {"липсва", 0, 0, true, -1, 0},       // none
+        {"", 0, 0, true, -1, 0},             // an empty needle finds nothing
+        {"ЕООД ", 0, 0, true, -1, 0},        // no match past a line's end
     };
     for (const Case& test : cases) {
         const auto found =
@@ -457,6 +495,7 @@ TEST(DocumentSearch, FindsAcrossCaseAndWrapsOnce) {
         EXPECT_EQ(found->line, static_cast<std::size_t>(test.foundLine));
         EXPECT_EQ(found->column, test.foundColumn);
         EXPECT_EQ(found->length, orva::utf8ToWin1251(test.needle).size());
+        EXPECT_EQ(found->wrapped, test.wrapped);
     }
     for (unsigned byte = 0; byte < 256; ++byte) {
         const char16_t letter = orva::win1251Char(static_cast<unsigned char>(byte));

@@ -183,6 +183,16 @@ TEST(Vies, PagesLikeTheJournals) {
     EXPECT_EQ(doc.back(), viesLayout().noFileTotals);
 }
 
+// The person's address, a new firm's start in the dialog: as the file has it, in Windows-1251, the
+// blanks around it left out; none without a VTR record.
+TEST(Vies, PersonAddressIsTheVtrRecords) {
+    EXPECT_EQ(personAddress(read(join({kVhr, kVtr}))), "SOFIA");
+    const std::string mik = "VTR" + pad("BG123456786", 15) + pad("N", 150) + pad("  \x80\x81 1", 200); // "АБ 1"
+    MemoryLineSource source(join({kVhr, mik}));
+    EXPECT_EQ(personAddress(readVies(source, CodePage::Mik, "VIES.TXT")), "\xC0\xC1 1");
+    EXPECT_EQ(personAddress(read(join({kVhr, vir(1, "DE123456789", "1.00")}))), "");
+}
+
 // Names are cut to fit; an amount is never cut and lengthens its line; MIK text is shown as Windows-1251.
 TEST(Vies, CutsNamesNeverAmounts) {
     const std::string longName = std::string(150, 'N');

@@ -32,7 +32,8 @@ struct SeenModal {
     QString detailedText;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;
-    bool hourglass = false; // the application-wide hourglass was still set
+    bool hourglass = false;                                            // the application-wide hourglass was still set
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton; // what Enter would press
 };
 
 // Answers the window's message boxes and its additional-data dialog through their seams, in order,
@@ -97,7 +98,8 @@ private:
     }
 
     QMessageBox::StandardButton answerBox(const orva::MessageBoxSeen& box) {
-        seen.push_back({box.className, box.title, box.text, box.detailedText, box.icon, box.buttons, box.hourglass});
+        seen.push_back({box.className, box.title, box.text, box.detailedText, box.icon, box.buttons, box.hourglass,
+                        box.defaultButton});
         if (!script_.empty() && script_.front().button != QMessageBox::NoButton) {
             const QMessageBox::StandardButton button = script_.front().button;
             script_.pop_front();

@@ -21,15 +21,18 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
@@ -451,7 +454,7 @@ private slots:
     }
 
     // The address and position come from the last answers for this firm's VAT number; another
-    // firm's are never offered, and without any for this firm the last values stand as before.
+    // firm's are never offered, and once any firm is kept a firm never seen starts blank.
     void addressAndPositionArePerFirm() {
         period::write(dataFolder, 1, 1);
         const orva::SideFileLocations sides = orva::sideFilesBeside(executable);
@@ -476,10 +479,57 @@ private slots:
             // Another firm's window in between leaves its own last values behind.
             QVERIFY(orva::saveLastValues(sides, w(QStringLiteral("Последен адрес")), "", ""));
         }
-        QCOMPARE(firstAddress, QStringLiteral("Последен адрес"));
+        QCOMPARE(firstAddress, QString());
         QCOMPARE(secondAddress, QStringLiteral("ул. Тестова 1"));
         QCOMPARE(secondPosition, QStringLiteral("Управител"));
         QCOMPARE(orva::loadFirmAnswers(sides, "BG111111118")->address, w(QStringLiteral("Другата фирма")));
+    }
+
+    // Fault: the address typed for one firm was offered to the next firm opened, printed on its
+    // return and kept under every VAT number. A firm never seen starts from its VIES.TXT's address,
+    // or blank; each firm keeps what its own dialog showed, by OK or the close box.
+    void eachFirmKeepsItsOwnAddress() {
+        const orva::SideFileLocations sides = orva::sideFilesBeside(executable);
+        QVERIFY(orva::saveLastValues(sides, w(QStringLiteral("Стар адрес")), "", ""));
+        ModalAnswerer answers;
+        answers.then(ModalAnswerer::press(QMessageBox::Ok)); // no printer
+        QStringList offered;
+        const auto typeAndLeave = [&](const QString& address, bool byCloseBox) {
+            return ModalAnswerer::Answer([&offered, address, byCloseBox](QWidget* widget) {
+                auto* dialog = qobject_cast<AdditionalDataDialog*>(widget);
+                offered << dialog->addressBox()->currentText();
+                if (!address.isNull())
+                    dialog->addressBox()->setEditText(address);
+                if (byCloseBox)
+                    dialog->close();
+                else
+                    dialog->okButton()->click();
+            });
+        };
+        // With no firm kept yet, the first one starts from the last values (one firm's user).
+        answers.then(typeAndLeave(QStringLiteral("ул. Първа 1"), false));
+        auto form = std::make_unique<MainWindow>(ORVA_SAMPLES "/2026-10", sides, QPrinterInfo());
+        form->show();
+        QVERIFY(!form->loadFailed());
+        answers.then(typeAndLeave(QString(), false));
+        QVERIFY(openAndWait(*form, ORVA_SAMPLES "/2026-11"));
+        period::write(dataFolder, 2, 2); // BG123456786, no VIES.TXT
+        answers.then(typeAndLeave(QString(), true));
+        QVERIFY(openAndWait(*form, dataFolder));
+        answers.then(typeAndLeave(QString(), false));
+        QVERIFY(openAndWait(*form, ORVA_SAMPLES "/2026-10"));
+        QCOMPARE(answers.unscripted, 0);
+        QCOMPARE(offered, (QStringList{QStringLiteral("Стар адрес"), QStringLiteral("МЕЛНИК, УЛ. ВИНАРСКА 12"),
+                                       QString(), QStringLiteral("ул. Първа 1")}));
+        const std::vector<std::pair<std::string, QString>> kept = {
+            {"BG501050897", QStringLiteral("ул. Първа 1")},
+            {"BG865197101", QStringLiteral("МЕЛНИК, УЛ. ВИНАРСКА 12")},
+            {"BG123456786", QString()}};
+        for (const auto& [firm, address] : kept) {
+            const std::optional<orva::FirmAnswers> answersKept = orva::loadFirmAnswers(sides, firm);
+            QVERIFY2(answersKept.has_value(), firm.c_str());
+            QCOMPARE(q(answersKept->address), address);
+        }
     }
 
     // A failed load shows only the read error, never the dialog, and ends the program; the
@@ -510,7 +560,8 @@ private slots:
         QCOMPARE(box.text, kReadError);
         QCOMPARE(box.title, QStringLiteral("ОРВА"));
         QCOMPARE(box.icon, QMessageBox::NoIcon);
-        QCOMPARE(box.buttons, QStringList{QStringLiteral("OK")});
+        QCOMPARE(box.buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("Проверка")}));
+        QCOMPARE(box.defaultButton, QMessageBox::Ok);
         QVERIFY(!box.hourglass);
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QCOMPARE(form->purchasesView()->lineCount() > 0, expectedPurchaseLines > 0);
@@ -549,9 +600,52 @@ private slots:
         QCOMPARE(answers.seen.size(), std::size_t(2));
         QCOMPARE(answers.seen[1].text, kReadError);
         QCOMPARE(answers.seen[1].detailedText, form->lastLoadError());
-        QVERIFY2(answers.seen[1].detailedText.startsWith(QStringLiteral("pokupki.txt, ред 17: сума 2 \"")),
+        QVERIFY2(answers.seen[1].detailedText.startsWith(
+                     QStringLiteral("pokupki.txt, ред 17: кол.10 основа с право на пълен кредит \"")),
                  qPrintable(answers.seen[1].detailedText));
         QVERIFY(answers.seen[1].detailedText.endsWith(QStringLiteral("12,50\" не е число")));
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
+    // Fault: after a read error the user was left with nothing. "Проверка" in its box shows the
+    // window with that folder's check alone, every record at fault in it, the documents empty, and
+    // the program ends with the window as it ends after OK.
+    void readErrorOffersTheFoldersCheck() {
+        period::write(dataFolder, 5, 2);
+        const std::string purchases = orva::joinPath(dataFolder, "pokupki.txt");
+        std::string bytes = orva::readFileBytes(purchases);
+        // Records 2 and 4 get an amount that is no number.
+        for (int record : {2, 4}) {
+            std::size_t at = 0;
+            for (int line = 1; line < record; ++line)
+                at = bytes.find('\n', at) + 1;
+            const std::size_t amount = bytes.find("10.00", at);
+            QVERIFY(amount != std::string::npos);
+            bytes.replace(amount, 5, "10,00");
+        }
+        orva::writeFileAtomic(purchases, bytes);
+        ModalAnswerer answers;
+        auto form = createForm(answers);
+        answers.then(ModalAnswerer::press(QMessageBox::Open));
+        form->show();
+        QVERIFY(form->loadFailed());
+        QVERIFY(form->checkOnly());
+        QCOMPARE(answers.seen.at(1).text, kReadError);
+        QVERIFY2(answers.seen[1].detailedText.startsWith(QStringLiteral("pokupki.txt, ред 2: кол.")),
+                 qPrintable(answers.seen[1].detailedText));
+        QTRY_VERIFY(form->isVisible());
+        QCOMPARE(form->documentTabs()->currentWidget(), form->checkView()->parentWidget());
+        QTRY_VERIFY_WITH_TIMEOUT(!form->checkRunning(), 20000);
+        const std::vector<std::string> report = form->checkView()->lines();
+        int faulted = 0;
+        for (const std::string& line : report)
+            faulted += line.rfind("pokupki.txt:2:", 0) == 0 || line.rfind("pokupki.txt:4:", 0) == 0;
+        QVERIFY2(faulted >= 2, report.empty() ? "" : report.front().c_str());
+        for (DocumentView* view : {form->labelView(), form->purchasesView(), form->salesView(), form->returnView()})
+            QCOMPARE(view->lineCount(), std::size_t(0));
+        QCOMPARE(answers.seen.size(), std::size_t(2)); // no dialog
+        QTimer::singleShot(0, form.get(), [&form] { form->close(); });
         QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
         QCOMPARE(QCoreApplication::exec(), 0);
     }
@@ -612,12 +706,22 @@ private slots:
                                 "prodagbi.txt: 1 от 1 записа е на BG123456786 за 10/2026, а декларацията – на "
                                 "BG865197101 за 10/2026.\n\nДа продължа ли?"));
         QCOMPARE(box.icon, QMessageBox::Question);
+        QCOMPARE(box.defaultButton, QMessageBox::No); // Enter must not show another firm's journals
         QCOMPARE(form->loadFailed(), !goOn);
         QCOMPARE(form->returnView()->lineCount() > 0, goOn);
-        if (goOn)
-            QTRY_VERIFY(form->isVisible());
-        else
+        if (!goOn) {
             QVERIFY(!form->isVisible());
+            return;
+        }
+        QTRY_VERIFY(form->isVisible());
+        // Said for as long as those journals are shown, whatever the status bar says meanwhile.
+        form->statusBar()->showMessage(QStringLiteral("друго"));
+        QVERIFY(form->foreignJournalsStatus()->isVisible());
+        QVERIFY(form->foreignJournalsStatus()->text().contains(QStringLiteral("не са на този период")));
+        const std::string own = otherPeriod("own", 1, 1);
+        answers.then(ModalAnswerer::clickDefault());
+        QVERIFY(openAndWait(*form, own));
+        QVERIFY(!form->foreignJournalsStatus()->isVisible());
     }
 
     // Mappings of files deleted since, i.e. journal copies a replaced view still holds.

@@ -3,6 +3,7 @@
 
 #include "RecordingPrintService.h"
 #include "ShellTestSupport.h"
+#include "Version.h"
 #include "period/PeriodSession.h"
 
 #include "check/CheckReport.h"
@@ -490,8 +491,18 @@ private slots:
                 const std::string ordinal = std::to_string(record);
                 QCOMPARE(orva::toQString(std::string(journal->text().line(top).substr(0, 7))),
                          QString::fromStdString("|" + std::string(6 - ordinal.size(), ' ') + ordinal));
+                // The record's block stands out, and only it.
+                QVERIFY(journal->isHighlighted(top) && journal->isHighlighted(top + 1));
+                QVERIFY(!journal->isHighlighted(top - 1));
+                // Errors are red lines in the report, the other lines as they were.
+                QCOMPARE(view->lineColour(static_cast<std::size_t>(finding - lines.begin())), QColor(0xc0, 0x00, 0x00));
             }
         }
+
+        QVERIFY(!view->lineColour(0).isValid());
+        for (std::size_t line = 0; line < lines.size(); ++line)
+            if (lines[line].find(orva::utf8ToWin1251("ПРЕДУПРЕЖДЕНИЕ")) != std::string::npos)
+                QCOMPARE(view->lineColour(line), QColor(0xb0, 0x6a, 0x00));
 
         printIntoPdf();
         answers->then(ModalAnswerer::press(QMessageBox::Yes));
@@ -508,6 +519,155 @@ private slots:
         const int perPage = orva::linesPerPage(*form->printer(), orva::kDocumentPointSize);
         QCOMPARE(orva::fixture::pdfPageCount(jobs.jobs[0].pdf),
                  static_cast<int>((view->lineCount() + perPage - 1) / perPage));
+    }
+
+    // Fault: a stray click on a journal of 200,000 records sent 9,525 sheets to the printer. A job
+    // of more than 100 sheets (pages × copies) is asked about once more, naming the document and the
+    // sheets, No the default, on every way to paper; No there prints nothing.
+    void longJobIsAskedAboutOnceMore_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("goOn");
+        for (const char* way : {"click", "menu", "dialog", "check"})
+            QTest::newRow(way) << QString::fromLatin1(way) << false;
+        QTest::newRow("click, yes") << QStringLiteral("click") << true;
+        QTest::newRow("dialog, yes") << QStringLiteral("dialog") << true;
+    }
+    void longJobIsAskedAboutOnceMore() {
+        QFETCH(QString, way);
+        QFETCH(bool, goOn);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->checkRunning(), 20000);
+        printIntoPdf();
+        const bool check = way == QStringLiteral("check");
+        DocumentView* view = check ? form->checkView() : form->purchasesView();
+        const int perPage = orva::linesPerPage(*form->printer(), orva::kDocumentPointSize);
+        const int pages = static_cast<int>((view->lineCount() + perPage - 1) / perPage);
+        const int copies = 100 / pages + 1; // the fewest copies past 100 sheets
+        form->documentTabs()->setCurrentWidget(view->parentWidget());
+        view->setFocus(Qt::OtherFocusReason);
+        if (way == QStringLiteral("dialog")) {
+            PrintJobs::setNextDialogAnswer([copies](QPrinter& printer) {
+                printer.setOutputFormat(QPrinter::PdfFormat);
+                printer.setCopyCount(copies);
+                return true;
+            });
+        } else {
+            form->printer()->setCopyCount(copies);
+            answers->then(ModalAnswerer::press(QMessageBox::Yes)); // the usual question
+        }
+        answers->then(ModalAnswerer::press(goOn ? QMessageBox::Yes : QMessageBox::No));
+        if (goOn)
+            answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        if (way == QStringLiteral("click"))
+            pressIn(view, Qt::LeftButton);
+        else if (way == QStringLiteral("dialog"))
+            QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
+        else if (check)
+            emit qobject_cast<CheckTab*>(form->findChild<CheckTab*>())->printRequested();
+        else
+            form->printAction()->trigger();
+        const std::size_t asked = way == QStringLiteral("dialog") ? 0 : 1;
+        settle(asked + (goOn ? 2 : 1));
+        const SeenModal& second = answers->seen.at(asked);
+        const QString tab = form->documentTabs()->tabText(form->documentTabs()->indexOf(view->parentWidget()));
+        QCOMPARE(
+            second.text,
+            QStringLiteral("„%1“ ще се отпечата на %2 листа. Наистина ли да се печата?").arg(tab).arg(pages * copies));
+        QCOMPARE(second.defaultButton, QMessageBox::No);
+        QTest::qWait(200);
+        QCOMPARE(jobs.jobs.size(), std::size_t(goOn ? 1 : 0));
+
+        // One copy fewer is 100 sheets or less: no second question.
+        if (goOn || way == QStringLiteral("dialog"))
+            return;
+        answers->seen.clear();
+        form->printer()->setCopyCount(100 / pages);
+        answers->then(ModalAnswerer::press(QMessageBox::Yes));
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        view->setFocus(Qt::OtherFocusReason);
+        form->printFocusedDocument();
+        settle(2);
+        QCOMPARE(answers->seen[1].text, kDone);
+    }
+
+    // Fault: "Печат във файл (PDF)" in the print dialog failed, the print server knowing no printer
+    // "". The chosen pages go into that file through the PDF writer, with no job.
+    void printDialogIntoAFileWritesThePdf() {
+        printIntoPdf();
+        form->documentTabs()->setCurrentWidget(form->salesView()->parentWidget());
+        const QString path = dir->filePath(QStringLiteral("out/продажби.pdf"));
+        QDir().mkpath(dir->filePath(QStringLiteral("out")));
+        PrintJobs::setNextDialogAnswer([path](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(path);
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(2, 2);
+            return true;
+        });
+        QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(orva::fixture::pdfPageCount(file.readAll().toStdString()), 1);
+        QVERIFY(jobs.jobs.empty());
+        QCOMPARE(answers->seen.size(), std::size_t(0));
+    }
+
+    // The menu's small commands: "За програмата" names the version, Ctrl+Q closes the window, the
+    // PDF's proposed name carries the firm and the period, the enlargement shows in the status bar.
+    void menuCommandsSayWhatIsTrue() {
+        auto* commands = form->findChild<QMenu*>(QStringLiteral("commandMenu"));
+        QAction* about = nullptr;
+        for (QAction* action : commands->actions())
+            if (action->text() == QStringLiteral("За програмата"))
+                about = action;
+        QVERIFY(about != nullptr);
+        answers->then(ModalAnswerer::press(QMessageBox::Ok));
+        about->trigger();
+        QCOMPARE(answers->seen.size(), std::size_t(1));
+        QVERIFY2(answers->seen[0].text.contains(QStringLiteral("версия " ORVA_VERSION)),
+                 qPrintable(answers->seen[0].text));
+
+        const QString name = QStringLiteral("BG123456786-202610"); // the test period's firm and 10/2026
+        const std::pair<DocumentView*, QString> tabs[] = {{form->purchasesView(), QStringLiteral("покупки")},
+                                                          {form->checkView(), QStringLiteral("проверка")}};
+        for (const auto& [view, tab] : tabs) {
+            form->documentTabs()->setCurrentWidget(view->parentWidget());
+            QCOMPARE(form->suggestedPdfName(), name + QLatin1Char('-') + tab + QStringLiteral(".pdf"));
+        }
+
+        QCOMPARE(form->zoomStatus()->text(), QStringLiteral("Мащаб: 0"));
+        QTest::keyClick(form.get(), Qt::Key_Equal, Qt::ControlModifier);
+        QCOMPARE(form->zoomStatus()->text(), QStringLiteral("Мащаб: +1"));
+        QTest::keyClick(form.get(), Qt::Key_Minus, Qt::ControlModifier);
+        QTest::keyClick(form.get(), Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(form->zoomStatus()->text(), QStringLiteral("Мащаб: -1"));
+
+        QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY(!form->isVisible());
+    }
+
+    // Find says when it went round the document's end, and how many matches the document holds,
+    // counted while the window goes on.
+    void findSaysWhenItWrappedAndHowManyMatch() {
+        DocumentView* view = form->purchasesView();
+        form->documentTabs()->setCurrentWidget(view->parentWidget());
+        const std::string needle = "10.00";
+        std::size_t expected = 0;
+        for (const std::string& line : view->lines())
+            for (std::size_t at = line.find(needle); at != std::string::npos;
+                 at = line.find(needle, at + needle.size()))
+                ++expected;
+        QVERIFY(expected > 1);
+        QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(form->findEdit(), QString::fromStdString(needle));
+        QTest::keyClick(form->findEdit(), Qt::Key_Return);
+        QTRY_COMPARE(form->findStatus()->text(), QStringLiteral("%1 съвпадения").arg(expected));
+        // From the document's end, the next match is the first one: said.
+        const std::size_t last = view->lineCount() - 1;
+        view->select({last, view->text().line(last).size()}, {last, view->text().line(last).size()});
+        QTest::keyClick(form->findEdit(), Qt::Key_Return);
+        QCOMPARE(form->findStatus()->text(), QStringLiteral("продължено от началото · %1 съвпадения").arg(expected));
+        QTest::keyClick(form->findEdit(), Qt::Key_Return);
+        QCOMPARE(form->findStatus()->text(), QStringLiteral("%1 съвпадения").arg(expected));
     }
 
     void jobFollowedOffTheWindowThread_data() {

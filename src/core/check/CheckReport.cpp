@@ -178,7 +178,7 @@ void TextReport::write(const Finding& finding) {
     ++shown_;
     if (progress_.clear)
         progress_.clear();
-    links_.push_back({lines_, finding.file, finding.line});
+    links_.push_back({lines_, finding.file, finding.line, finding.severity});
     // A value may hold any byte of the file: control characters are shown escaped, so that one
     // finding stays one line.
     out_ << shownText(finding.file) << ':' << finding.line << ": " << severityText(finding.severity);
@@ -197,7 +197,7 @@ void TextReport::writeRepeats() {
         if (progress_.clear)
             progress_.clear();
         // About several records of the file: linked to the file as a whole.
-        links_.push_back({lines_, file_, 0});
+        links_.push_back({lines_, file_, 0, ruleInfo(repeat.rule).severity});
         out_ << shownText(file_) << ": … и още " << repeat.count << (repeat.count == 1 ? " запис" : " записа")
              << (repeat.rule == RuleId::OwnVatNumber ? " на " + shownText(repeat.value)
                                                      : " за " + shownText(periodForPeople(repeat.value)));

@@ -84,6 +84,7 @@ struct ReportLink {
     std::size_t reportLine = 0; // 0-based line of the report
     std::string file;           // the file's name as the finding gives it
     std::size_t line = 0;       // 1-based line of the file, 0 when the finding is not about one line
+    Severity severity = Severity::Error;
 };
 
 // check's text output: a line naming what was detected, one line per finding (at most `maxLines`,

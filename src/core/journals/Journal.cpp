@@ -260,13 +260,18 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             amounts[k] = cut.next(kAmountFieldWidth);
 
         for (std::size_t k = 0; k < amounts.size(); ++k) {
+            // The field and its value as the check names them (`кол.9 обща данъчна основа "12,50"`):
+            // one wording for one fault, and the value without the field's blanks.
+            const auto amountLabel = [&layout](std::size_t amount) {
+                const RecordField& field = recordLayout(layout.kind).fields[FirstAmountField + amount];
+                return std::string(field.label) + " " + field.name;
+            };
             auto quoted = [&] {
                 const std::string text = codePage == CodePage::Mik ? mikToWin1251(amounts[k]) : std::string(amounts[k]);
-                return " \"" + win1251ToUtf8(text) + "\"";
+                return " \"" + win1251ToUtf8(std::string(trimBlanks(text))) + "\"";
             };
             if (!sums[k].add(amounts[k])) {
-                const JournalError error(fileName, index + 1,
-                                         "сума " + std::to_string(k + 1) + quoted() + " не е число");
+                const JournalError error(fileName, index + 1, amountLabel(k) + quoted() + " не е число");
                 if (!options.onBadAmount)
                     throw error;
                 options.onBadAmount(error);
@@ -275,7 +280,7 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             }
             // A total too long to be written as money could not be printed.
             if (!sums[k].fitsMoneyFormat())
-                fail(index + 1, "сума " + std::to_string(k + 1) + quoted() + " прави сбора твърде голям");
+                fail(index + 1, amountLabel(k) + quoted() + " прави сбора твърде голям");
         }
 
         if (composeRecords) {

@@ -254,6 +254,20 @@ std::optional<FirmAnswers> loadFirmAnswers(const SideFileLocations& files, const
     return std::nullopt;
 }
 
+FirmAnswers startingFirmAnswers(const SideFileLocations& files, const std::string& vatNumber,
+                                const std::string& viesAddress, const FirmAnswers& lastValues,
+                                const LinesReader& read) {
+    const std::vector<std::string> lines = firmLines(files.firmAnswers, read, false);
+    const std::string key = firmKey(vatNumber);
+    for (std::size_t i = 0; !key.empty() && i < lines.size(); i += 3)
+        if (lines[i] == key)
+            return FirmAnswers{lines[i + 1], lines[i + 2]};
+    FirmAnswers start = lines.empty() ? lastValues : FirmAnswers{};
+    if (!viesAddress.empty())
+        start.address = viesAddress;
+    return start;
+}
+
 void saveFirmAnswers(const SideFileLocations& files, const std::string& vatNumber, const FirmAnswers& answers,
                      const LinesReader& read) {
     const std::string key = firmKey(vatNumber);

@@ -93,6 +93,14 @@ struct FirmAnswers {
 std::optional<FirmAnswers> loadFirmAnswers(const SideFileLocations& files, const std::string& vatNumber,
                                            const LinesReader& read = readSideFile);
 
+// What the dialog starts with for `vatNumber`: the answers kept for it; for a firm never seen, the
+// address of its own VIES.TXT (`viesAddress`, empty without one), and for what that leaves open
+// `lastValues` only while the file holds no firm at all (one firm's values never fill another's),
+// else blanks.
+FirmAnswers startingFirmAnswers(const SideFileLocations& files, const std::string& vatNumber,
+                                const std::string& viesAddress, const FirmAnswers& lastValues,
+                                const LinesReader& read = readSideFile);
+
 // Keeps `answers` for `vatNumber`: under the histories' lock the file is read again and only this
 // firm's entry replaced (another instance's firms stay), then it is replaced atomically. A file that
 // cannot be read again counts as empty; throws FileError when it cannot be written.

@@ -1,5 +1,7 @@
 #include "text/DocumentSearch.h"
 
+#include "text/Errors.h"
+
 #include <array>
 #include <string>
 
@@ -87,9 +89,27 @@ std::optional<TextMatch> findInDocument(const DocumentText& text, std::string_vi
         if (start && wrapped && (forward ? *start >= column : *start < column))
             start.reset();
         if (start)
-            return TextMatch{index, *start, needle.size()};
+            return TextMatch{index, *start, needle.size(), wrapped || (forward ? index < line : index > line)};
     }
     return std::nullopt;
+}
+
+std::size_t countMatches(const DocumentText& text, std::string_view needle, const std::atomic<bool>* cancel) {
+    if (needle.empty())
+        return 0;
+    std::string folded(needle);
+    for (char& byte : folded)
+        byte = static_cast<char>(foldWin1251(static_cast<unsigned char>(byte)));
+    std::size_t count = 0;
+    for (std::size_t index = 0; index < text.lineCount(); ++index) {
+        if (cancel != nullptr && (index & 0xFFF) == 0 && cancel->load(std::memory_order_relaxed))
+            throw Cancelled();
+        const std::string_view line = text.line(index);
+        for (std::optional<std::size_t> start = matchIn(line, folded, 0, 0, true); start;
+             start = matchIn(line, folded, *start + folded.size(), 0, true))
+            ++count;
+    }
+    return count;
 }
 
 } // namespace orva

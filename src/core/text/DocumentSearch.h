@@ -4,6 +4,7 @@
 
 #include "text/DocumentText.h"
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -18,6 +19,7 @@ struct TextMatch {
     std::size_t line = 0;
     std::size_t column = 0; // byte index of the first matched byte
     std::size_t length = 0;
+    bool wrapped = false; // found only past the document's end (or start), from its other end
 };
 
 // The first match of `needle` (Windows-1251) starting at or after (line, column) when `forward`,
@@ -25,5 +27,10 @@ struct TextMatch {
 // once. Nothing for an empty needle or no match.
 std::optional<TextMatch> findInDocument(const DocumentText& text, std::string_view needle, std::size_t line,
                                         std::size_t column, bool forward);
+
+// How many times `needle` occurs in the document, letter case aside, one match after the other as
+// find steps through them (no two overlap). 0 for an empty needle; throws Cancelled once `*cancel`
+// is true.
+std::size_t countMatches(const DocumentText& text, std::string_view needle, const std::atomic<bool>* cancel = nullptr);
 
 } // namespace orva

@@ -22,6 +22,10 @@ private:
     std::string text_;
 };
 
+// The system's reason for a failed file operation in our own words (UTF-8): the common errno values
+// in Bulgarian, any other as the C library words it.
+std::string systemErrorText(int error);
+
 // Work stopped because its caller set a cancel flag: no failure, and so no Error.
 class Cancelled : public std::exception {
 public:

@@ -161,7 +161,7 @@ void throwFileError(FileAction action, const std::string& path, int error) {
     const char* what = action == FileAction::Open   ? "не може да се отвори"
                        : action == FileAction::Read ? "не може да се прочете"
                                                     : "не може да се запише";
-    throw FileError(std::string(what) + " " + path + ": " + std::strerror(error));
+    throw FileError(std::string(what) + " " + path + ": " + systemErrorText(error));
 }
 
 UniqueFd openFileForReading(const std::string& path, std::size_t& size) {

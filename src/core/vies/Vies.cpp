@@ -153,6 +153,12 @@ std::string ViesProblem::text() const {
     return {};
 }
 
+std::string personAddress(const ViesSummary& summary) {
+    if (!summary.person)
+        return {};
+    return std::string(trimBlanks(summary.person->field(viesRecordLayout(ViesRecordKind::Person), PersonAddress)));
+}
+
 bool ViesSummary::readable() const {
     return problems.empty() || problems.front().kind != ViesProblem::Kind::Unreadable;
 }

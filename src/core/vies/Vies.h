@@ -123,6 +123,10 @@ ViesSummary readVies(LineSource& source, CodePage codePage, const std::string& f
                      const std::function<void(const ViesRecord&)>& onRecord = {},
                      const ViesProblemSink& onProblem = {});
 
+// The address of the person the file is for (its VTR record, Windows-1251, without the blanks
+// around it); empty without one.
+std::string personAddress(const ViesSummary& summary);
+
 // A fresh source over the same file, for each pass over it.
 using ViesSourceOpener = std::function<std::unique_ptr<LineSource>()>;
 
