@@ -1,0 +1,191 @@
+// Two submissions of one period: how records are normalised and paired.
+#include "compare/PeriodDiff.h"
+
+#include "PeriodBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+using orva::compare::Pairing;
+using orva::compare::RecordKey;
+using orva::fixture::RecordIdentity;
+
+struct Rec {
+    std::string number;
+    std::string date = "05.10.2026";
+    std::string counterparty = "BG111111110";
+    std::string kind = "01";
+    std::string amount = "100.00";
+    std::string ordinal = "1";
+    std::string branch = "0001";
+    std::string name = "ДОСТАВЧИК ООД";
+};
+
+std::string purchase(const Rec& rec, orva::fixture::CodePage codePage = orva::fixture::CodePage::Windows1251,
+                     orva::fixture::Alignment alignment = orva::fixture::Alignment::Right) {
+    RecordIdentity identity;
+    identity.documentNumber = rec.number;
+    identity.date = rec.date;
+    identity.counterpartyVat = rec.counterparty;
+    identity.kind = rec.kind;
+    identity.ordinal = rec.ordinal;
+    identity.branch = rec.branch;
+    identity.counterpartyName = rec.name;
+    std::vector<std::string> amounts(7, "0.00");
+    amounts[1] = rec.amount;
+    return orva::fixture::journalRecord(identity, amounts, codePage, alignment);
+}
+
+std::vector<RecordKey> keysOf(const std::vector<Rec>& records) {
+    std::vector<RecordKey> keys;
+    for (const Rec& rec : records)
+        keys.push_back(orva::compare::recordKey(
+            orva::compare::normaliseRecord(purchase(rec), orva::purchasesRecordLayout(), orva::CodePage::Windows1251),
+            keys.size() + 1));
+    return keys;
+}
+
+struct PairingCase {
+    const char* what;
+    std::vector<Rec> older, newer;
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    std::vector<std::size_t> changed; // indices into pairs whose fingerprints differ
+    std::vector<std::size_t> removed, added;
+    std::size_t renumbered = 0;
+    std::size_t repeatedKeys = 0;
+};
+
+TEST(PairRecords, pairsOnTheFullKeyThenOnCounterpartyAndNumber) {
+    const std::vector<PairingCase> cases = {
+        {"the same records", {{"1"}, {"2"}}, {{"1"}, {"2"}}, {{0, 0}, {1, 1}}, {}, {}, {}, 0, 0},
+        {"new sequence numbers only: a renumbering, no change",
+         {{"1"}, {"2"}},
+         {{"1", "05.10.2026", "BG111111110", "01", "100.00", "7"}, {"2"}},
+         {{0, 0}, {1, 1}},
+         {},
+         {},
+         {},
+         1,
+         0},
+        {"a new branch pairs and is a change",
+         {{"1"}},
+         {{"1", "05.10.2026", "BG111111110", "01", "100.00", "1", "0002"}},
+         {{0, 0}},
+         {0},
+         {},
+         {},
+         0,
+         0},
+        {"leading zeros and blanks of the number are no key; slashes or dots in the date",
+         {{"0000123", "05.10.2026"}},
+         {{"123", "05/10/2026"}},
+         {{0, 0}},
+         {0}, // the number as written changed
+         {},
+         {},
+         0,
+         0},
+        {"a changed date or type pairs in the second step",
+         {{"5", "05.10.2026"}, {"6", "05.10.2026", "BG111111110", "01"}},
+         {{"5", "06.10.2026"}, {"6", "05.10.2026", "BG111111110", "03"}},
+         {{0, 0}, {1, 1}},
+         {0, 1},
+         {},
+         {},
+         0,
+         0},
+        {"another counterparty is a removal and an addition",
+         {{"1"}},
+         {{"1", "05.10.2026", "BG222222220"}},
+         {},
+         {},
+         {0},
+         {0},
+         0,
+         0},
+        {"an exact match wins over an earlier loose one",
+         {{"9", "01.10.2026"}, {"9", "02.10.2026"}},
+         {{"9", "02.10.2026"}},
+         {{1, 0}},
+         {},
+         {0},
+         {},
+         0,
+         0},
+        {"several records of one key pair in file order",
+         {{"4", "05.10.2026", "BG111111110", "01", "1.00"}, {"4", "05.10.2026", "BG111111110", "01", "2.00"}},
+         {{"4", "05.10.2026", "BG111111110", "01", "2.00"}},
+         {{0, 0}},
+         {0},
+         {1},
+         {},
+         0,
+         1},
+        {"added records keep the newer file's order", {{"1"}}, {{"3"}, {"1"}, {"2"}}, {{0, 1}}, {}, {}, {0, 2}, 0, 0},
+        {"an amount written otherwise is no change",
+         {{"1", "05.10.2026", "BG111111110", "01", "100"}},
+         {{"1", "05.10.2026", "BG111111110", "01", "100.00"}},
+         {{0, 0}},
+         {},
+         {},
+         {},
+         0,
+         0},
+    };
+    for (const PairingCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<RecordKey> older = keysOf(c.older), newer = keysOf(c.newer);
+        const Pairing pairing = orva::compare::pairRecords(older, newer);
+        EXPECT_EQ(pairing.pairs, c.pairs);
+        EXPECT_EQ(pairing.removed, c.removed);
+        EXPECT_EQ(pairing.added, c.added);
+        EXPECT_EQ(pairing.repeatedKeys, c.repeatedKeys);
+        std::vector<std::size_t> changed;
+        std::size_t renumbered = 0;
+        for (std::size_t i = 0; i < pairing.pairs.size(); ++i) {
+            const RecordKey& a = older[pairing.pairs[i].first];
+            const RecordKey& b = newer[pairing.pairs[i].second];
+            if (a.fingerprint != b.fingerprint)
+                changed.push_back(i);
+            else if (a.sequence != b.sequence)
+                ++renumbered;
+        }
+        EXPECT_EQ(changed, c.changed);
+        EXPECT_EQ(renumbered, c.renumbered);
+    }
+}
+
+TEST(NormaliseRecord, theSameDataInEitherGenerationAndCodePageIsEqual) {
+    using orva::fixture::Alignment;
+    using orva::fixture::CodePage;
+    const Rec rec{"77", "05.10.2026", "BG111111110", "01", "12.5"};
+    const orva::compare::NormalRecord today = orva::compare::normaliseRecord(
+        purchase(rec) + "  ", orva::purchasesRecordLayout(), orva::CodePage::Windows1251);
+    const struct {
+        const char* what;
+        std::string record;
+        orva::CodePage codePage;
+    } cases[] = {
+        {"classic MIK record of 272 bytes", purchase(rec, CodePage::Mik), orva::CodePage::Mik},
+        {"Windows-1251, amounts on the left", purchase(rec, CodePage::Windows1251, Alignment::Left),
+         orva::CodePage::Windows1251},
+        {"dates with slashes", purchase(Rec{"77", "05/10/2026", "BG111111110", "01", "12.50"}),
+         orva::CodePage::Windows1251},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(orva::compare::normaliseRecord(c.record, orva::purchasesRecordLayout(), c.codePage), today);
+    }
+    // A name that differs in one letter is not normalised away.
+    Rec other = rec;
+    other.name = "ДОСТАВЧИК ЕООД";
+    EXPECT_NE(
+        orva::compare::normaliseRecord(purchase(other), orva::purchasesRecordLayout(), orva::CodePage::Windows1251),
+        today);
+}
+
+} // namespace
