@@ -114,9 +114,8 @@ std::vector<FieldChange> fieldChanges(const NormalRecord& older, const NormalRec
 }
 
 std::string recordWhat(const NormalRecord& record) {
-    std::string what = "документ " + record[DocumentTypeField] + " № " + record[DocumentNumberField] + " от " +
-                       record[DocumentDateField] + ", " + record[CounterpartyField];
-    return utf8(what);
+    return "документ " + utf8(record[DocumentTypeField]) + " № " + utf8(record[DocumentNumberField]) + " от " +
+           utf8(record[DocumentDateField]) + ", " + utf8(record[CounterpartyField]);
 }
 
 // The lines `wanted` (1-based, ascending) of a journal's file, normalised.
@@ -272,18 +271,20 @@ ViesSide readViesLines(const FileSurvey& file) {
 }
 
 // VIR lines pair on the customer's VIN and the line's period; COS lines on the recipient's VIN, the
-// operation's code and the period. Field 1 is the sequence number of both.
-std::vector<std::size_t> viesKeyFields(ViesRecordKind kind) {
-    return kind == ViesRecordKind::Line ? std::vector<std::size_t>{2, 6} : std::vector<std::size_t>{2, 3, 5};
+// operation's code and the period. What is left pairs without the period, so that a corrected period
+// is a change. Field 1 is the sequence number of both.
+std::vector<std::size_t> viesKeyFields(ViesRecordKind kind, bool withPeriod) {
+    if (kind == ViesRecordKind::Line)
+        return withPeriod ? std::vector<std::size_t>{2, 6} : std::vector<std::size_t>{2};
+    return withPeriod ? std::vector<std::size_t>{2, 3, 5} : std::vector<std::size_t>{2, 3};
 }
 
 std::string viesWhat(const NormalRecord& record, ViesRecordKind kind) {
-    std::string what = std::string(kind == ViesRecordKind::Line ? "VIR " : "COS ") + record[2];
+    std::string what = std::string(kind == ViesRecordKind::Line ? "VIR " : "COS ") + utf8(record[2]);
     if (kind == ViesRecordKind::CallOffLine)
-        what += " код " + record[3];
+        what += " код " + utf8(record[3]);
     const std::string& period = record[kind == ViesRecordKind::Line ? 6 : 5];
-    what += period.empty() ? ", деклариран период" : ", период " + period;
-    return utf8(what);
+    return what + (period.empty() ? ", деклариран период" : ", период " + utf8(period));
 }
 
 void compareViesLines(const ViesLines& older, const ViesLines& newer, ViesRecordKind kind, ViesDiff& diff) {
@@ -292,12 +293,14 @@ void compareViesLines(const ViesLines& older, const ViesLines& newer, ViesRecord
         std::vector<RecordKey> keys;
         for (std::size_t i = 0; i < lines.records.size(); ++i) {
             const NormalRecord& record = lines.records[i];
-            KeyHash key, fingerprint;
-            for (const std::size_t field : viesKeyFields(kind))
+            KeyHash key, loose, fingerprint;
+            for (const std::size_t field : viesKeyFields(kind, true))
                 key.add(record[field]);
+            for (const std::size_t field : viesKeyFields(kind, false))
+                loose.add(record[field]);
             for (std::size_t field = 2; field < record.size(); ++field)
                 fingerprint.add(record[field]);
-            keys.push_back({key.value(), key.value(), fingerprint.value(), KeyHash().add(record[1]).value(), i});
+            keys.push_back({key.value(), loose.value(), fingerprint.value(), KeyHash().add(record[1]).value(), i});
         }
         return keys;
     };

@@ -1,0 +1,351 @@
+#include "cli/CheckCommand.h"
+#include "cli/Command.h"
+#include "cli/Documents.h"
+#include "cli/Json.h"
+#include "cli/Output.h"
+#include "cli/Progress.h"
+#include "cli/Spreadsheet.h"
+#include "compare/PeriodDiff.h"
+#include "period/PeriodSession.h"
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <memory>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace orva::cli {
+
+namespace {
+
+using compare::ChangeKind;
+using compare::JournalDiff;
+using compare::PeriodDiff;
+using compare::RecordChange;
+using compare::ValueChange;
+
+// One difference as a row of the csv, json and xlsx outputs.
+struct Row {
+    std::string section; // "бележка", "файлове", "декларация", "покупки", "продажби", "VIES"
+    std::string change; // "добавен", "премахнат", "променен", "сума", "пренумерирани" ...
+    std::size_t oldLine = 0, newLine = 0;
+    std::string record, field, caption, oldValue, newValue, difference;
+};
+
+const char* const kColumns[] = {"section", "change",  "old line", "new line", "record",
+                                "field",   "caption", "old",      "new",      "difference"};
+
+const char* changeText(ChangeKind kind) {
+    switch (kind) {
+    case ChangeKind::Added:
+        return "добавен";
+    case ChangeKind::Removed:
+        return "премахнат";
+    case ChangeKind::Changed:
+        break;
+    }
+    return "променен";
+}
+
+const char* journalSection(JournalKind kind) {
+    return kind == JournalKind::Purchases ? "покупки" : "продажби";
+}
+
+void recordRows(std::vector<Row>& rows, const std::string& section, const std::vector<RecordChange>& changes) {
+    for (const RecordChange& change : changes) {
+        if (change.fields.empty()) {
+            rows.push_back(
+                {section, changeText(change.kind), change.oldLine, change.newLine, change.what, "", "", "", "", ""});
+            continue;
+        }
+        for (const compare::FieldChange& field : change.fields)
+            rows.push_back({section, changeText(change.kind), change.oldLine, change.newLine, change.what, field.label,
+                            field.caption, field.oldValue, field.newValue, ""});
+    }
+}
+
+void valueRows(std::vector<Row>& rows, const std::string& section, const char* change,
+               const std::vector<ValueChange>& values) {
+    for (const ValueChange& value : values)
+        rows.push_back(
+            {section, change, 0, 0, "", value.label, value.caption, value.oldValue, value.newValue, value.difference});
+}
+
+void countRow(std::vector<Row>& rows, const std::string& section, const char* change, std::size_t count) {
+    if (count != 0)
+        rows.push_back({section, change, 0, 0, "", "", "", "", std::to_string(count), ""});
+}
+
+std::vector<Row> rowsOf(const PeriodDiff& diff) {
+    std::vector<Row> rows;
+    for (const std::string& note : diff.notes)
+        rows.push_back({"бележка", "", 0, 0, note, "", "", "", "", ""});
+    for (const std::string& file : diff.oneSideFiles)
+        rows.push_back({"файлове", "", 0, 0, file, "", "", "", "", ""});
+    valueRows(rows, "декларация", "клетка", diff.cells);
+    valueRows(rows, "декларация", "данни", diff.identity);
+    for (const JournalDiff& journal : diff.journals) {
+        const std::string section = journalSection(journal.kind);
+        recordRows(rows, section, journal.records);
+        valueRows(rows, section, "сума", journal.totals);
+        countRow(rows, section, "пренумерирани", journal.renumbered);
+        countRow(rows, section, "сдвоени по ред", journal.repeatedKeys);
+    }
+    recordRows(rows, "VIES", diff.vies.lines);
+    valueRows(rows, "VIES", "сума", diff.vies.totals);
+    countRow(rows, "VIES", "пренумерирани", diff.vies.renumbered);
+    countRow(rows, "VIES", "сдвоени по ред", diff.vies.repeatedKeys);
+    return rows;
+}
+
+std::vector<std::string> cellsOf(const Row& row) {
+    return {row.section,
+            row.change,
+            row.oldLine != 0 ? std::to_string(row.oldLine) : "",
+            row.newLine != 0 ? std::to_string(row.newLine) : "",
+            row.record,
+            row.field,
+            row.caption,
+            row.oldValue,
+            row.newValue,
+            row.difference};
+}
+
+void writeCsv(const std::vector<Row>& rows, std::ostream& out) {
+    out << "\xEF\xBB\xBF";
+    for (std::size_t i = 0; i < std::size(kColumns); ++i)
+        out << (i == 0 ? "" : ";") << kColumns[i];
+    out << "\r\n";
+    for (const Row& row : rows) {
+        const std::vector<std::string> cells = cellsOf(row);
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            out << (i == 0 ? "" : ";") << csvCell(cells[i]);
+        out << "\r\n";
+    }
+}
+
+void writeJson(const std::vector<Row>& rows, std::ostream& out) {
+    out << '[';
+    bool first = true;
+    for (const Row& row : rows) {
+        out << (first ? "\n{" : ",\n{");
+        first = false;
+        const std::vector<std::string> cells = cellsOf(row);
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            out << (i == 0 ? "" : ",") << jsonString(kColumns[i]) << ':';
+            const bool line = i == 2 || i == 3;
+            if (line)
+                out << (cells[i].empty() ? "null" : cells[i]);
+            else
+                out << jsonString(cells[i]);
+        }
+        out << '}';
+    }
+    out << (first ? "]\n" : "\n]\n");
+}
+
+void writeXlsx(const std::vector<Row>& rows, XlsxBook& book) {
+    lxw_worksheet* sheet = book.addSheet("Разлики");
+    const double widths[] = {12, 14, 8, 8, 48, 8, 36, 20, 20, 16};
+    for (std::size_t i = 0; i < std::size(widths); ++i)
+        worksheet_set_column(sheet, static_cast<lxw_col_t>(i), static_cast<lxw_col_t>(i), widths[i], nullptr);
+    for (std::size_t i = 0; i < std::size(kColumns); ++i)
+        checkXlsx(worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(i), kColumns[i], book.header()), book.path());
+    worksheet_freeze_panes(sheet, 1, 0);
+    lxw_row_t at = 1;
+    for (const Row& row : rows) {
+        const std::vector<std::string> cells = cellsOf(row);
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (cells[i].empty())
+                continue;
+            const auto column = static_cast<lxw_col_t>(i);
+            if (i == 2 || i == 3)
+                checkXlsx(worksheet_write_number(sheet, at, column, std::stod(cells[i]), nullptr), book.path());
+            else
+                checkXlsx(worksheet_write_string(sheet, at, column, cells[i].c_str(), nullptr), book.path());
+        }
+        ++at;
+    }
+}
+
+// Columns on a terminal: UTF-8 continuation bytes take none.
+std::size_t columns(const std::string& text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string left(const std::string& text, std::size_t width) {
+    const std::size_t used = columns(text);
+    return used >= width ? text : text + std::string(width - used, ' ');
+}
+
+std::string right(const std::string& text, std::size_t width) {
+    const std::size_t used = columns(text);
+    return used >= width ? text : std::string(width - used, ' ') + text;
+}
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+std::string labelOf(const ValueChange& value) {
+    return value.label.empty() || value.caption.empty() ? value.label + value.caption
+                                                        : value.label + " " + value.caption;
+}
+
+// Old, new and the difference in aligned columns after the labels.
+void valueLines(std::ostream& out, const std::vector<ValueChange>& values) {
+    std::size_t labelWidth = 0, valueWidth = 0;
+    for (const ValueChange& value : values) {
+        const std::string label = labelOf(value);
+        labelWidth = std::max(labelWidth, columns(label));
+        valueWidth = std::max({valueWidth, columns(value.oldValue) + 2, columns(value.newValue) + 2});
+    }
+    for (const ValueChange& value : values) {
+        const std::string label = labelOf(value);
+        std::string line = "  " + left(label, labelWidth) + "  " + right(quoted(value.oldValue), valueWidth) + " -> " +
+                           right(quoted(value.newValue), valueWidth);
+        if (!value.difference.empty())
+            line += "  разлика " + value.difference;
+        out << line << '\n';
+    }
+}
+
+void recordLines(std::ostream& out, const std::vector<RecordChange>& changes) {
+    for (const RecordChange& change : changes) {
+        std::string where;
+        if (change.kind == ChangeKind::Added)
+            where = "ред " + std::to_string(change.newLine);
+        else if (change.kind == ChangeKind::Removed)
+            where = "ред " + std::to_string(change.oldLine);
+        else
+            where = "ред " + std::to_string(change.oldLine) + " -> " + std::to_string(change.newLine);
+        out << "  " << left(changeText(change.kind), 10) << left(where, 16) << change.what << '\n';
+        std::size_t labelWidth = 0;
+        for (const compare::FieldChange& field : change.fields)
+            labelWidth = std::max(labelWidth, columns(field.label + " " + field.caption));
+        for (const compare::FieldChange& field : change.fields)
+            out << "      " << left(field.label + " " + field.caption, labelWidth) << "  " << quoted(field.oldValue)
+                << " -> " << quoted(field.newValue) << '\n';
+    }
+}
+
+void countLines(std::ostream& out, std::size_t renumbered, std::size_t repeated) {
+    if (renumbered != 0)
+        out << "  пренумерирани: " << renumbered << " записа с нов пореден номер и нищо друго променено\n";
+    if (repeated != 0)
+        out << "  сдвоени по реда във файла: " << repeated << " записа с еднакъв ключ\n";
+}
+
+void writeText(const PeriodDiff& diff, const std::string& older, const std::string& newer, std::ostream& out) {
+    out << "Сравнение на две подавания\n"
+        << "  старо: " << older << '\n'
+        << "  ново:  " << newer << '\n';
+    for (const std::string& note : diff.notes)
+        out << "Бележка: " << note << '\n';
+    for (const std::string& file : diff.oneSideFiles)
+        out << "Файл: " << file << '\n';
+    if (!diff.cells.empty() || !diff.identity.empty()) {
+        out << "\nДекларация\n";
+        valueLines(out, diff.cells);
+        valueLines(out, diff.identity);
+    }
+    for (const JournalDiff& journal : diff.journals) {
+        if (journal.same())
+            continue;
+        out << '\n'
+            << (journal.kind == JournalKind::Purchases ? "Дневник на покупките" : "Дневник на продажбите") << " ("
+            << journal.fileName << "): " << journal.oldRecords << " -> " << journal.newRecords << " записа\n";
+        recordLines(out, journal.records);
+        countLines(out, journal.renumbered, journal.repeatedKeys);
+        if (!journal.totals.empty()) {
+            out << "  Суми:\n";
+            valueLines(out, journal.totals);
+        }
+    }
+    if (!diff.vies.same()) {
+        out << "\nVIES\n";
+        recordLines(out, diff.vies.lines);
+        countLines(out, diff.vies.renumbered, diff.vies.repeatedKeys);
+        if (!diff.vies.totals.empty()) {
+            out << "  Суми:\n";
+            valueLines(out, diff.vies.totals);
+        }
+    }
+    out << '\n' << (diff.same() ? "Подаванията са еднакви.\n" : "Подаванията се различават.\n");
+}
+
+class DiffCommand final : public Command {
+public:
+    std::string description() const override {
+        return "  diff      What changed between two submissions of one period: OLDFOLDER\n"
+               "            is the period filed, NEWFOLDER the one to file. Both are read\n"
+               "            alike whatever their code page and generation; records pair on\n"
+               "            counterparty, document type, number and date, then on\n"
+               "            counterparty and number. Names the records added, removed and\n"
+               "            changed (each field by its column), the column totals, a\n"
+               "            renumbering as one line, the return's cells, the VIES lines.\n"
+               "            Exit 0 when the two are the same, 5 when they differ.\n";
+    }
+
+    int run(const Options& options, Streams& streams, const Environment&) const override {
+        const std::string& older = options.dataFolders.at(0);
+        const std::string& newer = options.dataFolders.at(1);
+        if (options.output)
+            OutputGuard({older, newer}).checkFile(*options.output);
+        streams.progress.step("reading " + older);
+        const PeriodSession oldPeriod(older, options.read);
+        streams.progress.step("reading " + newer);
+        const PeriodSession newPeriod(newer, options.read);
+        const std::string other = compare::otherPeriodReason(oldPeriod, newPeriod);
+        streams.progress.clear();
+        if (!other.empty() && !passGate({other}, options.force, streams.err, "нищо не е сравнено"))
+            return kMismatch;
+        streams.progress.step("comparing");
+        const PeriodDiff diff = compare::comparePeriods(oldPeriod, newPeriod);
+        streams.progress.clear();
+        const int status = diff.same() && other.empty() ? kSuccess : kMismatch;
+
+        if (options.checkFormat == CheckFormat::Xlsx) {
+            const std::unique_ptr<XlsxBook> book = openOutputBook(*options.output);
+            publishOutput([&] { writeXlsx(rowsOf(diff), *book); });
+            publishOutput([&] { book->publish(); });
+            return status;
+        }
+        std::unique_ptr<AtomicFileWriter> file;
+        std::unique_ptr<std::streambuf> buffer;
+        std::unique_ptr<std::ostream> fileStream;
+        if (options.output)
+            fileStream = outputFileStream(*options.output, file, buffer);
+        std::ostream& out = fileStream ? *fileStream : streams.out;
+        switch (options.checkFormat) {
+        case CheckFormat::Csv:
+            writeCsv(rowsOf(diff), out);
+            break;
+        case CheckFormat::Json:
+            writeJson(rowsOf(diff), out);
+            break;
+        default:
+            writeText(diff, older, newer, out);
+            break;
+        }
+        if (fileStream)
+            publishOutput([&] {
+                out.flush();
+                file->publish();
+            });
+        return status;
+    }
+};
+
+} // namespace
+
+const Command& diffCommand() {
+    static const DiffCommand command;
+    return command;
+}
+
+} // namespace orva::cli
