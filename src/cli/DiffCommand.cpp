@@ -1,12 +1,15 @@
 #include "cli/CheckCommand.h"
 #include "cli/Command.h"
 #include "cli/Documents.h"
+#include "cli/GuiApplication.h"
 #include "cli/Json.h"
 #include "cli/Output.h"
 #include "cli/Progress.h"
 #include "cli/Spreadsheet.h"
+#include "compare/CorrectionMemo.h"
 #include "compare/PeriodDiff.h"
 #include "period/PeriodSession.h"
+#include "render/PageMetrics.h"
 
 #include <xlsxwriter.h>
 
@@ -171,111 +174,32 @@ void writeXlsx(const std::vector<Row>& rows, XlsxBook& book) {
     }
 }
 
-// Columns on a terminal: UTF-8 continuation bytes take none.
-std::size_t columns(const std::string& text) {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-std::string left(const std::string& text, std::size_t width) {
-    const std::size_t used = columns(text);
-    return used >= width ? text : text + std::string(width - used, ' ');
-}
-
-std::string right(const std::string& text, std::size_t width) {
-    const std::size_t used = columns(text);
-    return used >= width ? text : std::string(width - used, ' ') + text;
-}
-
-std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
-std::string labelOf(const ValueChange& value) {
-    return value.label.empty() || value.caption.empty() ? value.label + value.caption
-                                                        : value.label + " " + value.caption;
-}
-
-// Old, new and the difference in aligned columns after the labels.
-void valueLines(std::ostream& out, const std::vector<ValueChange>& values) {
-    std::size_t labelWidth = 0, valueWidth = 0;
-    for (const ValueChange& value : values) {
-        const std::string label = labelOf(value);
-        labelWidth = std::max(labelWidth, columns(label));
-        valueWidth = std::max({valueWidth, columns(value.oldValue) + 2, columns(value.newValue) + 2});
+// The printable memo, paged as export pages documents without a printer unless --lines-per-page.
+void writeMemo(const Options& options, const compare::PeriodDiff& diff, const PeriodSession& older,
+               const PeriodSession& newer) {
+    int pageLines = 0;
+    if (options.linesPerPage) {
+        pageLines = *options.linesPerPage;
+    } else {
+        ensureGuiApplication();
+        pageLines = fallbackLinesPerPage();
     }
-    for (const ValueChange& value : values) {
-        const std::string label = labelOf(value);
-        std::string line = "  " + left(label, labelWidth) + "  " + right(quoted(value.oldValue), valueWidth) + " -> " +
-                           right(quoted(value.newValue), valueWidth);
-        if (!value.difference.empty())
-            line += "  разлика " + value.difference;
-        out << line << '\n';
+    std::unique_ptr<AtomicFileWriter> file;
+    try {
+        file = std::make_unique<AtomicFileWriter>(*options.output, AtomicFileWriter::Links::Replace);
+    } catch (const Error& failure) {
+        throw Failure(kUsage, failure.what());
     }
-}
-
-void recordLines(std::ostream& out, const std::vector<RecordChange>& changes) {
-    for (const RecordChange& change : changes) {
-        std::string where;
-        if (change.kind == ChangeKind::Added)
-            where = "ред " + std::to_string(change.newLine);
-        else if (change.kind == ChangeKind::Removed)
-            where = "ред " + std::to_string(change.oldLine);
-        else
-            where = "ред " + std::to_string(change.oldLine) + " -> " + std::to_string(change.newLine);
-        out << "  " << left(changeText(change.kind), 10) << left(where, 16) << change.what << '\n';
-        std::size_t labelWidth = 0;
-        for (const compare::FieldChange& field : change.fields)
-            labelWidth = std::max(labelWidth, columns(field.label + " " + field.caption));
-        for (const compare::FieldChange& field : change.fields)
-            out << "      " << left(field.label + " " + field.caption, labelWidth) << "  " << quoted(field.oldValue)
-                << " -> " << quoted(field.newValue) << '\n';
+    try {
+        // The memo of the diff already made: the table's row would compare the periods again.
+        for (const std::string& line :
+             compare::correctionMemo(diff, newer.declaration(), older.folder(), newer.folder(), pageLines))
+            file->writeLine(line);
+        file->finish();
+    } catch (const Error& failure) {
+        throw Failure(kUsage, failure.what());
     }
-}
-
-void countLines(std::ostream& out, std::size_t renumbered, std::size_t repeated) {
-    if (renumbered != 0)
-        out << "  пренумерирани: " << renumbered << " записа с нов пореден номер и нищо друго променено\n";
-    if (repeated != 0)
-        out << "  сдвоени по реда във файла: " << repeated << " записа с еднакъв ключ\n";
-}
-
-void writeText(const PeriodDiff& diff, const std::string& older, const std::string& newer, std::ostream& out) {
-    out << "Сравнение на две подавания\n"
-        << "  старо: " << older << '\n'
-        << "  ново:  " << newer << '\n';
-    for (const std::string& note : diff.notes)
-        out << "Бележка: " << note << '\n';
-    for (const std::string& file : diff.oneSideFiles)
-        out << "Файл: " << file << '\n';
-    if (!diff.cells.empty() || !diff.identity.empty()) {
-        out << "\nДекларация\n";
-        valueLines(out, diff.cells);
-        valueLines(out, diff.identity);
-    }
-    for (const JournalDiff& journal : diff.journals) {
-        if (journal.same())
-            continue;
-        out << '\n'
-            << (journal.kind == JournalKind::Purchases ? "Дневник на покупките" : "Дневник на продажбите") << " ("
-            << journal.fileName << "): " << journal.oldRecords << " -> " << journal.newRecords << " записа\n";
-        recordLines(out, journal.records);
-        countLines(out, journal.renumbered, journal.repeatedKeys);
-        if (!journal.totals.empty()) {
-            out << "  Суми:\n";
-            valueLines(out, journal.totals);
-        }
-    }
-    if (!diff.vies.same()) {
-        out << "\nVIES\n";
-        recordLines(out, diff.vies.lines);
-        countLines(out, diff.vies.renumbered, diff.vies.repeatedKeys);
-        if (!diff.vies.totals.empty()) {
-            out << "  Суми:\n";
-            valueLines(out, diff.vies.totals);
-        }
-    }
-    out << '\n' << (diff.same() ? "Подаванията са еднакви.\n" : "Подаванията се различават.\n");
+    publishOutput([&] { file->publish(); });
 }
 
 class DiffCommand final : public Command {
@@ -315,6 +239,10 @@ public:
             publishOutput([&] { book->publish(); });
             return status;
         }
+        if (options.checkFormat == CheckFormat::Text && options.output) {
+            writeMemo(options, diff, oldPeriod, newPeriod);
+            return status;
+        }
         std::unique_ptr<AtomicFileWriter> file;
         std::unique_ptr<std::streambuf> buffer;
         std::unique_ptr<std::ostream> fileStream;
@@ -329,7 +257,11 @@ public:
             writeJson(rowsOf(diff), out);
             break;
         default:
-            writeText(diff, older, newer, out);
+            out << "Сравнение на две подавания\n"
+                << "  старо: " << older << '\n'
+                << "  ново:  " << newer << '\n';
+            for (const std::string& line : compare::differenceLines(diff))
+                out << line << '\n';
             break;
         }
         if (fileStream)

@@ -108,16 +108,19 @@ std::vector<OptionSpec> buildOptionTable() {
                                                                       CheckFormat::Json, CheckFormat::Xlsx};
                                o.checkFormat = kFormats[index];
                            }));
-    table.push_back(choice("--format", {"text", "csv", "json", "xlsx"}, kDiff, G::Own,
-                           "the output: text (the default); csv, one row per difference "
-                           "(section;change;old line;new line;record;field;caption;old;new;difference, CR LF, UTF-8 "
-                           "with a BOM); json, the same rows as one array of objects; xlsx, the rows as a spreadsheet "
-                           "(needs --output)",
-                           [](Options& o, const std::string&, std::size_t index) {
-                               static const CheckFormat kFormats[] = {CheckFormat::Text, CheckFormat::Csv,
-                                                                      CheckFormat::Json, CheckFormat::Xlsx};
-                               o.checkFormat = kFormats[index];
-                           }));
+    table.push_back(
+        choice("--format", {"text", "csv", "json", "xlsx"}, kDiff, G::Own,
+               "the output: text (the default; with --output, the printable memo: Windows-1251 pages of "
+               "--lines-per-page lines, by default as many as an A4 page holds without a printer); csv, one "
+               "row per difference "
+               "(section;change;old line;new line;record;field;caption;old;new;difference, CR LF, UTF-8 "
+               "with a BOM); json, the same rows as one array of objects; xlsx, the rows as a spreadsheet "
+               "(needs --output)",
+               [](Options& o, const std::string&, std::size_t index) {
+                   static const CheckFormat kFormats[] = {CheckFormat::Text, CheckFormat::Csv, CheckFormat::Json,
+                                                          CheckFormat::Xlsx};
+                   o.checkFormat = kFormats[index];
+               }));
     table.push_back(option("--output", K::File, "FILE", kCheck | kDiff, G::Own,
                            "write the output to FILE (replaced whole; a link there is replaced) instead of standard "
                            "output; never a data file nor into a data folder",
@@ -137,7 +140,7 @@ std::vector<OptionSpec> buildOptionTable() {
     printer.shortName = "-P";
     table.push_back(printer);
 
-    table.push_back(option("--lines-per-page", K::Number, "N", kExport | kPrint, G::Own,
+    table.push_back(option("--lines-per-page", K::Number, "N", kExport | kPrint | kDiff, G::Own,
                            "lines on a page; by default as many 8-point lines as fit on the default printer's page, "
                            "or on an A4 page at 1200 dpi when there is no printer. PDF pages hold N lines; print puts "
                            "one page of N lines on each sheet, and N may not exceed what the printer's page holds; "

@@ -1,6 +1,13 @@
 // Two submissions of one period: how records are normalised and paired.
 #include "compare/PeriodDiff.h"
 
+#include "compare/CorrectionMemo.h"
+#include "declaration/Declaration.h"
+#include "period/DocumentTable.h"
+#include "period/PeriodSession.h"
+#include "text/Encoding.h"
+#include "text/Errors.h"
+
 #include "PeriodBuilder.h"
 
 #include <gtest/gtest.h>
@@ -186,6 +193,82 @@ TEST(NormaliseRecord, theSameDataInEitherGenerationAndCodePageIsEqual) {
     EXPECT_NE(
         orva::compare::normaliseRecord(purchase(other), orva::purchasesRecordLayout(), orva::CodePage::Windows1251),
         today);
+}
+
+} // namespace
+
+namespace {
+
+std::string win(const std::string& utf8) {
+    return orva::utf8ToWin1251(utf8);
+}
+
+// The memo's pages at byte level: the header on every page, lines cut at the journals' 117
+// characters, the closing line last, never a page longer than asked.
+TEST(CorrectionMemo, pagesTheDifferencesUnderTheHeaderOfEveryPage) {
+    orva::compare::PeriodDiff diff;
+    diff.cells.push_back({"кл.20", "", "100.00", "120.00", "20.00"});
+    orva::compare::JournalDiff purchases;
+    purchases.fileName = "pokupki.txt";
+    purchases.oldRecords = purchases.newRecords = 2;
+    const std::string longName(60, 'A');
+    purchases.records.push_back({orva::compare::ChangeKind::Changed,
+                                 2,
+                                 3,
+                                 "документ 01 № 5 от 05.10.2026, BG111111110",
+                                 {{"кол.7", "име на контрагента", longName, longName + "B"}}});
+    diff.journals.push_back(purchases);
+    orva::Declaration newer;
+    newer.captionText = win(" ДАНЪЧЕН ПЕРИОД 10/2026     ИН ПО ЗДДС BG123456786     ФИРМА");
+
+    const std::vector<std::string> header = {
+        win(" СПРАВКА ЗА РАЗЛИКИТЕ МЕЖДУ ДВЕ ПОДАВАНИЯ ЗА ПЕРИОДА"),
+        newer.captionText,
+        win(" Подадено: /стари/10"),
+        win(" Ново:     /нови/10"),
+        std::string(117, '-'),
+    };
+    const std::string changedField =
+        win("      кол.7 име на контрагента  \"" + longName + "\" -> \"" + longName + "B\"").substr(0, 117);
+    const std::vector<std::vector<std::string>> bodies = {
+        {"", win("Декларация"), win("  кл.20  \"100.00\" -> \"120.00\"  разлика 20.00")},
+        {"", win("Дневник на покупките (pokupki.txt): 2 -> 2 записа"),
+         win("  променен  ред 2 -> 3      документ 01 № 5 от 05.10.2026, BG111111110")},
+        {changedField, "", win("Подаванията се различават.")},
+        {std::string(117, '=')},
+    };
+    std::vector<std::string> expected;
+    for (std::size_t page = 0; page < bodies.size(); ++page) {
+        expected.push_back(std::string(110, ' ') + win(" стр.0") + std::to_string(page + 1));
+        expected.insert(expected.end(), header.begin(), header.end());
+        expected.insert(expected.end(), bodies[page].begin(), bodies[page].end());
+    }
+    EXPECT_EQ(orva::compare::correctionMemo(diff, newer, "/стари/10", "/нови/10", 9), expected);
+    EXPECT_EQ(changedField.size(), 117u);
+
+    // A page that cannot hold the header and a line of the differences.
+    EXPECT_THROW(orva::compare::correctionMemo(diff, newer, "a", "b", 6), orva::Error);
+}
+
+// The memo is a document of two periods: without the older one the table does not offer it.
+TEST(CorrectionMemo, isTheDocumentOfTwoPeriods) {
+    const std::string cases = std::string(ORVA_TEST_DATA) + "/../regress/diff-return-cell-changed/";
+    const orva::PeriodSession older(cases + "old");
+    const orva::PeriodSession newer(cases + "new");
+    const orva::DocumentType& memo = orva::correctionMemoDocument();
+    orva::DocumentInputs inputs;
+    inputs.period = &newer;
+    EXPECT_FALSE(memo.available(inputs));
+    inputs.olderPeriod = &older;
+    ASSERT_TRUE(memo.available(inputs));
+    std::vector<std::string> lines;
+    orva::LineCollector sink(lines);
+    memo.build(inputs, 60, sink);
+    const std::vector<std::string> body(lines.begin() + 6, lines.end());
+    EXPECT_EQ(body, (std::vector<std::string>{"", win("Декларация"),
+                                              win("  кл.20  \"29755.04\" -> \"29800.04\"  разлика 45.00"), "",
+                                              win("Подаванията се различават."), std::string(117, '=')}));
+    EXPECT_EQ(lines.at(4), win(" Ново:     " + cases + "new"));
 }
 
 } // namespace
