@@ -272,3 +272,30 @@ TEST(CorrectionMemo, isTheDocumentOfTwoPeriods) {
 }
 
 } // namespace
+
+namespace {
+
+// Amounts compare as money whatever way they are written; a real change of a cent is still one.
+TEST(NormaliseRecord, amountsCompareAsMoney) {
+    const struct {
+        const char* older;
+        const char* newer;
+        bool same;
+    } cases[] = {
+        {"0.00", "-0.00", true},   {"7.50", "0007.50", true}, {"0.50", ".5", true},     {"-3.10", "-3.1", true},
+        {"1.00", "1.001", true},   {"1.00", "1.01", false},   {"-1.00", "1.00", false}, {"10.00", "100.00", false},
+        {"12,50", "12.50", false}, // no number is no amount: compared as written
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.older) + " / " + c.newer);
+        const auto normal = [](const char* amount) {
+            Rec rec{"1"};
+            rec.amount = amount;
+            return orva::compare::normaliseRecord(purchase(rec), orva::purchasesRecordLayout(),
+                                                  orva::CodePage::Windows1251);
+        };
+        EXPECT_EQ(normal(c.older) == normal(c.newer), c.same);
+    }
+}
+
+} // namespace

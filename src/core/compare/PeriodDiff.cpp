@@ -13,7 +13,6 @@
 #include "vies/Vies.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <optional>
@@ -45,21 +44,54 @@ private:
     std::uint64_t state_ = 0xcbf29ce484222325ULL;
 };
 
-std::string normalAmount(std::string_view text) {
-    const std::string_view trimmed = trimBlanks(text);
-    if (const std::optional<ExactDecimal> value = ExactDecimal::parse(trimmed); value && value->fitsMoneyFormat())
-        return value->moneyText();
-    return std::string(trimmed);
+// Whether `text` is already written as moneyText writes it: an optional "-", digits without a
+// leading zero (one "0" before the point), the point and two digits; "-" not before a zero amount.
+// Most amounts of the files are, and they need no exact parse.
+bool writtenAsMoney(std::string_view text) {
+    std::size_t at = text.size() >= 1 && text[0] == '-' ? 1 : 0;
+    const std::size_t point = text.size() >= 3 ? text.size() - 3 : 0;
+    if (text.size() < at + 4 || text[point] != '.')
+        return false;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (!digit(text[point + 1]) || !digit(text[point + 2]))
+        return false;
+    if (text[at] == '0' && point != at + 1)
+        return false;
+    bool nonZero = false;
+    for (std::size_t i = at; i < text.size(); ++i) {
+        if (i == point)
+            continue;
+        if (!digit(text[i]))
+            return false;
+        nonZero = nonZero || text[i] != '0';
+    }
+    return at == 0 || nonZero;
 }
 
-std::string normalDate(std::string_view text) {
+void normalAmount(std::string_view text, std::string& out) {
     const std::string_view trimmed = trimBlanks(text);
-    if (const std::optional<CalendarDate> date = parseDate(trimmed, DateSeparators::SlashesOrDots)) {
-        char shown[16];
-        std::snprintf(shown, sizeof shown, "%02d.%02d.%04d", date->day, date->month, date->year);
-        return shown;
+    if (writtenAsMoney(trimmed)) {
+        out.assign(trimmed);
+        return;
     }
-    return std::string(trimmed);
+    if (const std::optional<ExactDecimal> value = ExactDecimal::parse(trimmed); value && value->fitsMoneyFormat())
+        out = value->moneyText();
+    else
+        out.assign(trimmed);
+}
+
+std::string normalAmount(std::string_view text) {
+    std::string out;
+    normalAmount(text, out);
+    return out;
+}
+
+// A real day as dd.mm.yyyy: parseDate takes only the ten characters, so only the separators change.
+void normalDate(std::string_view text, std::string& out) {
+    const std::string_view trimmed = trimBlanks(text);
+    out.assign(trimmed);
+    if (parseDate(trimmed, DateSeparators::SlashesOrDots))
+        out[2] = out[5] = '.';
 }
 
 // The document number as a key: without the zeros and blanks it starts with.
@@ -69,21 +101,32 @@ std::string_view keyNumber(std::string_view number) {
     return number;
 }
 
-std::string normalField(std::string_view text, const RecordField& field) {
+// Into `out`, reusing its room: a journal of a million records allocates no string per field.
+void normalField(std::string_view text, const RecordField& field, std::string& out) {
     switch (field.kind) {
     case FieldKind::Amount:
-        return normalAmount(text);
+        normalAmount(text, out);
+        return;
     case FieldKind::Date:
-        return normalDate(text);
+        normalDate(text, out);
+        return;
     case FieldKind::Integer: {
         std::string_view digits = trimBlanks(text);
         while (digits.size() > 1 && digits.front() == '0')
             digits.remove_prefix(1);
-        return std::string(digits);
+        out.assign(digits);
+        return;
     }
     default:
-        return std::string(trimBlanks(text));
+        out.assign(trimBlanks(text));
+        return;
     }
+}
+
+std::string normalField(std::string_view text, const RecordField& field) {
+    std::string out;
+    normalField(text, field, out);
+    return out;
 }
 
 std::string captionOf(const RecordField& field, Wording wording) {
@@ -152,8 +195,11 @@ JournalKeys journalKeys(const PeriodSession& session, JournalKind kind) {
     JournalOptions options;
     options.codePage = file.codePage;
     options.fileName = file.name;
+    NormalRecord fields;
+    std::string converted;
     options.onRecord = [&](std::string_view record, std::size_t line) {
-        result.keys.push_back(recordKey(normaliseRecord(record, layout, file.codePage), line));
+        normaliseRecordInto(record, layout, file.codePage, fields, converted);
+        result.keys.push_back(recordKey(fields, line));
     };
     // An amount that is no number is compared as text; only the totals leave it out.
     options.onBadAmount = [](const JournalError&) {};
@@ -398,17 +444,22 @@ void addIdentity(std::vector<ValueChange>& changes, const char* caption, const s
 } // namespace
 
 NormalRecord normaliseRecord(std::string_view record, const RecordLayout& layout, CodePage codePage) {
+    NormalRecord fields;
     std::string converted;
+    normaliseRecordInto(record, layout, codePage, fields, converted);
+    return fields;
+}
+
+void normaliseRecordInto(std::string_view record, const RecordLayout& layout, CodePage codePage, NormalRecord& fields,
+                         std::string& converted) {
     if (codePage == CodePage::Mik) {
         converted.assign(record);
         mikToWin1251InPlace(converted);
         record = converted;
     }
-    NormalRecord fields;
-    fields.reserve(layout.codeField() + 1);
+    fields.resize(layout.codeField() + 1);
     for (std::size_t i = 0; i <= layout.codeField(); ++i)
-        fields.push_back(normalField(fieldText(record, layout.fields[i]), layout.fields[i]));
-    return fields;
+        normalField(fieldText(record, layout.fields[i]), layout.fields[i], fields[i]);
 }
 
 RecordKey recordKey(const NormalRecord& record, std::size_t line) {

@@ -24,6 +24,9 @@ namespace compare {
 using NormalRecord = std::vector<std::string>;
 
 NormalRecord normaliseRecord(std::string_view record, const RecordLayout& layout, CodePage codePage);
+// The same into `fields`, reusing its strings and `converted` (the record in Windows-1251).
+void normaliseRecordInto(std::string_view record, const RecordLayout& layout, CodePage codePage, NormalRecord& fields,
+                         std::string& converted);
 
 // What pairs a record and tells whether it changed; `line` is its place in its file (1-based).
 struct RecordKey {
