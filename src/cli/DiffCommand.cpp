@@ -9,6 +9,7 @@
 #include "compare/CorrectionMemo.h"
 #include "compare/PeriodDiff.h"
 #include "period/PeriodSession.h"
+#include "period/PeriodTree.h"
 #include "render/PageMetrics.h"
 
 #include <xlsxwriter.h>
@@ -202,6 +203,65 @@ void writeMemo(const Options& options, const compare::PeriodDiff& diff, const Pe
     publishOutput([&] { file->publish(); });
 }
 
+// Two trees of periods: one row per pair of folders, then the counts. The worst outcome decides the
+// status: a period that cannot be read (2), else any difference or folder without its partner (5).
+int runTrees(const Options& options, Streams& streams) {
+    const std::string& older = options.dataFolders.at(0);
+    const std::string& newer = options.dataFolders.at(1);
+    const std::vector<compare::PeriodPair> pairs =
+        compare::pairPeriodFolders(findPeriodFolders({older}), findPeriodFolders({newer}),
+                                   [](const std::string& folder) { return periodOutputNameOf(folder); });
+    std::unique_ptr<AtomicFileWriter> file;
+    std::unique_ptr<std::streambuf> buffer;
+    std::unique_ptr<std::ostream> fileStream;
+    if (options.output)
+        fileStream = outputFileStream(*options.output, file, buffer);
+    std::ostream& out = fileStream ? *fileStream : streams.out;
+    std::size_t same = 0, different = 0, alone = 0, unreadable = 0;
+    for (const compare::PeriodPair& pair : pairs) {
+        std::string verdict;
+        if (pair.repeated) {
+            verdict = "ПОВТОРЕН: същото лице и период е в още една папка на същото дърво";
+            ++alone;
+        } else if (pair.older.empty() || pair.newer.empty()) {
+            verdict = pair.older.empty() ? "САМО В НОВОТО" : "САМО В СТАРОТО";
+            ++alone;
+        } else {
+            streams.progress.step("comparing " + pair.key);
+            try {
+                const PeriodSession oldPeriod(pair.older, options.read);
+                const PeriodSession newPeriod(pair.newer, options.read);
+                const compare::PeriodDiff diff = compare::comparePeriods(oldPeriod, newPeriod);
+                std::size_t records = 0;
+                for (const compare::JournalDiff& journal : diff.journals)
+                    records += journal.records.size();
+                if (diff.same()) {
+                    verdict = "ЕДНАКВИ";
+                    ++same;
+                } else {
+                    verdict = "РАЗЛИЧАВАТ СЕ: клетки " + std::to_string(diff.cells.size()) + ", записи " +
+                              std::to_string(records) + ", VIES " + std::to_string(diff.vies.lines.size());
+                    ++different;
+                }
+            } catch (const std::exception& failure) {
+                verdict = std::string("НЕЧЕТИМ: ") + failure.what();
+                ++unreadable;
+            }
+            streams.progress.clear();
+        }
+        out << pair.key << "  " << (pair.older.empty() ? "-" : pair.older) << "  "
+            << (pair.newer.empty() ? "-" : pair.newer) << "  " << shownText(verdict) << '\n';
+    }
+    out << "Общо: " << pairs.size() << " реда, еднакви " << same << ", различават се " << different << ", без двойка "
+        << alone << ", нечетими " << unreadable << '\n';
+    if (fileStream)
+        publishOutput([&] {
+            out.flush();
+            file->publish();
+        });
+    return unreadable != 0 ? kUnreadable : different + alone != 0 ? kMismatch : kSuccess;
+}
+
 class DiffCommand final : public Command {
 public:
     std::string description() const override {
@@ -220,6 +280,8 @@ public:
         const std::string& newer = options.dataFolders.at(1);
         if (options.output)
             OutputGuard({older, newer}).checkFile(*options.output);
+        if (options.recursive)
+            return runTrees(options, streams);
         streams.progress.step("reading " + older);
         const PeriodSession oldPeriod(older, options.read);
         streams.progress.step("reading " + newer);

@@ -203,6 +203,11 @@ std::vector<OptionSpec> buildOptionTable() {
     table.push_back(flag("--recursive", kExport | kCheck, G::Own,
                          "every folder under DATAFOLDER... that holds deklar.txt (any letter case), in path order",
                          [](Options& o, const std::string&, std::size_t) { o.recursive = true; }));
+    table.push_back(flag("--recursive", kDiff, G::Own,
+                         "OLDFOLDER and NEWFOLDER are trees of periods: their folders pair by the VAT number and "
+                         "period of each deklar.txt (folder names may be anything), one summary row per pair, a row "
+                         "for each folder without a partner or of a firm and period twice in one tree; text only",
+                         [](Options& o, const std::string&, std::size_t) { o.recursive = true; }));
     table.push_back(
         option("--jobs", K::Number, "N", kExport | kCheck, G::Own,
                "periods worked on at once (default: the number of processors); the output is the same "
@@ -498,6 +503,8 @@ Options parseOptions(const std::vector<std::string>& args) {
     if ((options.command == CommandId::Check || options.command == CommandId::Diff) &&
         options.checkFormat == CheckFormat::Xlsx && !options.output)
         usageError(command + " --format xlsx needs --output FILE");
+    if (options.command == CommandId::Diff && options.recursive && options.checkFormat != CheckFormat::Text)
+        usageError("diff --recursive writes text only");
     if (options.details && !options.manyPeriods())
         usageError("--details is for several periods (more than one folder, or --recursive)");
     return options;

@@ -299,3 +299,44 @@ TEST(NormaliseRecord, amountsCompareAsMoney) {
 }
 
 } // namespace
+
+namespace {
+
+// Folders of two trees pair by firm and period alone; what cannot pair is a row of its own.
+TEST(PairPeriodFolders, pairsByFirmAndPeriodNotByName) {
+    using orva::compare::PeriodPair;
+    const auto keyOf = [](const std::string& folder) { return folder.substr(folder.find(':') + 1); };
+    const struct {
+        const char* what;
+        std::vector<std::string> older, newer;
+        std::vector<PeriodPair> pairs;
+    } cases[] = {
+        {"other names, one firm and period",
+         {"old/a:BG1-202610"},
+         {"new/zz:BG1-202610"},
+         {{"BG1-202610", "old/a:BG1-202610", "new/zz:BG1-202610", false}}},
+        {"a folder without a partner on either side",
+         {"o:BG1-202610"},
+         {"n:BG1-202611"},
+         {{"BG1-202610", "o:BG1-202610", "", false}, {"BG1-202611", "", "n:BG1-202611", false}}},
+        {"one firm and period twice in a tree pairs with nothing",
+         {"o:BG1-202610"},
+         {"n1:BG1-202610", "n2:BG1-202610"},
+         {{"BG1-202610", "o:BG1-202610", "", false},
+          {"BG1-202610", "", "n1:BG1-202610", true},
+          {"BG1-202610", "", "n2:BG1-202610", true}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<PeriodPair> pairs = orva::compare::pairPeriodFolders(c.older, c.newer, keyOf);
+        ASSERT_EQ(pairs.size(), c.pairs.size());
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            EXPECT_EQ(pairs[i].key, c.pairs[i].key);
+            EXPECT_EQ(pairs[i].older, c.pairs[i].older);
+            EXPECT_EQ(pairs[i].newer, c.pairs[i].newer);
+            EXPECT_EQ(pairs[i].repeated, c.pairs[i].repeated);
+        }
+    }
+}
+
+} // namespace

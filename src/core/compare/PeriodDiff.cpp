@@ -591,3 +591,29 @@ PeriodDiff comparePeriods(const PeriodSession& older, const PeriodSession& newer
 }
 
 } // namespace orva::compare
+
+namespace orva::compare {
+
+std::vector<PeriodPair> pairPeriodFolders(const std::vector<std::string>& older, const std::vector<std::string>& newer,
+                                          const std::function<std::string(const std::string&)>& keyOf) {
+    std::map<std::string, std::pair<std::vector<std::string>, std::vector<std::string>>> byKey;
+    for (const std::string& folder : older)
+        byKey[keyOf(folder)].first.push_back(folder);
+    for (const std::string& folder : newer)
+        byKey[keyOf(folder)].second.push_back(folder);
+    std::vector<PeriodPair> pairs;
+    for (const auto& [key, sides] : byKey) {
+        const auto& [olds, news] = sides;
+        if (olds.size() <= 1 && news.size() <= 1) {
+            pairs.push_back({key, olds.empty() ? "" : olds[0], news.empty() ? "" : news[0], false});
+            continue;
+        }
+        for (const std::string& folder : olds)
+            pairs.push_back({key, folder, "", olds.size() > 1});
+        for (const std::string& folder : news)
+            pairs.push_back({key, "", folder, news.size() > 1});
+    }
+    return pairs;
+}
+
+} // namespace orva::compare

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -114,3 +115,21 @@ std::string otherPeriodReason(const PeriodSession& older, const PeriodSession& n
 
 } // namespace compare
 } // namespace orva
+
+namespace orva::compare {
+
+// A period folder of the older tree and its partner in the newer, paired by the VAT number and
+// period of their return records (folder names may be anything). A folder without a partner has the
+// other side empty; folders of one tree with the same firm and period are rows of their own,
+// `repeated`, and pair with nothing.
+struct PeriodPair {
+    std::string key; // "<VAT number>-<YYYYMM>"
+    std::string older, newer;
+    bool repeated = false;
+};
+
+// `keyOf` names a folder's firm and period (periodOutputNameOf). Ordered by key, then folder.
+std::vector<PeriodPair> pairPeriodFolders(const std::vector<std::string>& older, const std::vector<std::string>& newer,
+                                          const std::function<std::string(const std::string&)>& keyOf);
+
+} // namespace orva::compare
