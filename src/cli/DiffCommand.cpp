@@ -11,6 +11,7 @@
 #include "period/PeriodSession.h"
 #include "period/PeriodTree.h"
 #include "render/PageMetrics.h"
+#include "text/Encoding.h"
 
 #include <xlsxwriter.h>
 
@@ -249,8 +250,8 @@ int runTrees(const Options& options, Streams& streams) {
             }
             streams.progress.clear();
         }
-        out << pair.key << "  " << (pair.older.empty() ? "-" : pair.older) << "  "
-            << (pair.newer.empty() ? "-" : pair.newer) << "  " << shownText(verdict) << '\n';
+        out << pair.key << "  " << (pair.older.empty() ? "-" : shownText(pair.older)) << "  "
+            << (pair.newer.empty() ? "-" : shownText(pair.newer)) << "  " << shownText(verdict) << '\n';
     }
     out << "Общо: " << pairs.size() << " реда, еднакви " << same << ", различават се " << different << ", без двойка "
         << alone << ", нечетими " << unreadable << '\n';
@@ -319,11 +320,12 @@ public:
             writeJson(rowsOf(diff), out);
             break;
         default:
+            // Records may hold any byte: none of theirs reaches the terminal as a control character.
             out << "Сравнение на две подавания\n"
-                << "  старо: " << older << '\n'
-                << "  ново:  " << newer << '\n';
+                << "  старо: " << shownText(older) << '\n'
+                << "  ново:  " << shownText(newer) << '\n';
             for (const std::string& line : compare::differenceLines(diff))
-                out << line << '\n';
+                out << shownText(line) << '\n';
             break;
         }
         if (fileStream)
