@@ -4,6 +4,7 @@
 #include "journals/Journal.h"
 #include "period/DataFiles.h"
 #include "period/Gate.h"
+#include "period/Period.h"
 #include "period/PeriodSession.h"
 #include "text/Calendar.h"
 #include "text/Encoding.h"
@@ -179,6 +180,10 @@ std::map<std::size_t, NormalRecord> readLines(const PeriodSession& session, Jour
             ++next;
         }
     }
+    // Cut or replaced since the first pass: the lines read again would not be the records paired.
+    if (next != wanted.end())
+        throw PeriodError(PeriodError::Stage::Load,
+                          session.journalFile(kind).name + ": файлът се промени по време на сравнението");
     return records;
 }
 
