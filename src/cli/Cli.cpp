@@ -25,6 +25,8 @@ const Command& commandFor(CommandId id) {
         return printCommand();
     case CommandId::Check:
         return checkCommand();
+    case CommandId::Diff:
+        return diffCommand();
     case CommandId::Printers:
         break;
     }
@@ -53,7 +55,9 @@ Exit status:
   4  print: no printer, an unknown queue, or the printer refused the job;
      printers: the queue that would be used does not exist; both: the print
      server cannot be reached or does not answer in time
-  5  check: an error (with --strict, a warning too), or a return rule that
+  5  diff: the two periods differ, or are of different firms or months
+     (without --force);
+     check: an error (with --strict, a warning too), or a return rule that
      does not hold or cannot be evaluated; export, print: a journal is not
      the period's (each case on standard error), nothing written or sent
 Over several periods the first that applies of 1, 2, 5, 3, else 0.

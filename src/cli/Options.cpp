@@ -17,7 +17,8 @@ constexpr unsigned kExport = commandBit(CommandId::Export);
 constexpr unsigned kPrint = commandBit(CommandId::Print);
 constexpr unsigned kCheck = commandBit(CommandId::Check);
 constexpr unsigned kPrinters = commandBit(CommandId::Printers);
-constexpr unsigned kPeriodCommands = kExport | kPrint | kCheck;
+constexpr unsigned kDiff = commandBit(CommandId::Diff);
+constexpr unsigned kPeriodCommands = kExport | kPrint | kCheck | kDiff;
 
 // A whole number from `least` to `most`, at most as many digits as `most` has.
 std::size_t wholeNumber(const char* option, const std::string& text, std::size_t least, std::size_t most) {
@@ -107,7 +108,20 @@ std::vector<OptionSpec> buildOptionTable() {
                                                                       CheckFormat::Json, CheckFormat::Xlsx};
                                o.checkFormat = kFormats[index];
                            }));
-    table.push_back(option("--output", K::File, "FILE", kCheck, G::Own,
+    table.push_back(
+        choice("--format", {"text", "csv", "json", "xlsx"}, kDiff, G::Own,
+               "the output: text (the default; with --output, the printable memo: Windows-1251 pages of "
+               "--lines-per-page lines, by default as many as an A4 page holds without a printer); csv, one "
+               "row per difference "
+               "(section;change;old line;new line;record;field;caption;old;new;difference, CR LF, UTF-8 "
+               "with a BOM); json, the same rows as one array of objects; xlsx, the rows as a spreadsheet "
+               "(needs --output)",
+               [](Options& o, const std::string&, std::size_t index) {
+                   static const CheckFormat kFormats[] = {CheckFormat::Text, CheckFormat::Csv, CheckFormat::Json,
+                                                          CheckFormat::Xlsx};
+                   o.checkFormat = kFormats[index];
+               }));
+    table.push_back(option("--output", K::File, "FILE", kCheck | kDiff, G::Own,
                            "write the output to FILE (replaced whole; a link there is replaced) instead of standard "
                            "output; never a data file nor into a data folder",
                            [](Options& o, const std::string& v, std::size_t) { o.output = v; }));
@@ -126,7 +140,7 @@ std::vector<OptionSpec> buildOptionTable() {
     printer.shortName = "-P";
     table.push_back(printer);
 
-    table.push_back(option("--lines-per-page", K::Number, "N", kExport | kPrint, G::Own,
+    table.push_back(option("--lines-per-page", K::Number, "N", kExport | kPrint | kDiff, G::Own,
                            "lines on a page; by default as many 8-point lines as fit on the default printer's page, "
                            "or on an A4 page at 1200 dpi when there is no printer. PDF pages hold N lines; print puts "
                            "one page of N lines on each sheet, and N may not exceed what the printer's page holds; "
@@ -168,7 +182,7 @@ std::vector<OptionSpec> buildOptionTable() {
         [](Options& o, const std::string&, std::size_t) { o.answers.art92 = false; }, "--art92"));
 
     // check takes the corrected cells too, so the return it checks is the one that would be printed.
-    OptionSpec cell = option("--cell", K::Cell, "NN=TEXT", kPeriodCommands, G::Own,
+    OptionSpec cell = option("--cell", K::Cell, "NN=TEXT", kExport | kPrint | kCheck, G::Own,
                              "text of cell NN of the return; only 33, 70, 71, 80, 81, 82: at most 15 characters, a "
                              "number with up to two decimals after a point or comma (33: 0 to 1; the others may be "
                              "empty); a new 33 recomputes 40, 50 and 60 (the others come from the record; 50 and 60 "
@@ -182,8 +196,17 @@ std::vector<OptionSpec> buildOptionTable() {
                          "short, a short line or a NUL byte with lines after it, a cut last record); the cases are "
                          "still named",
                          [](Options& o, const std::string&, std::size_t) { o.force = true; }));
+    table.push_back(flag("--force", kDiff, G::Own,
+                         "compare periods of different firms or months (a month against the one before); the "
+                         "difference is still named",
+                         [](Options& o, const std::string&, std::size_t) { o.force = true; }));
     table.push_back(flag("--recursive", kExport | kCheck, G::Own,
                          "every folder under DATAFOLDER... that holds deklar.txt (any letter case), in path order",
+                         [](Options& o, const std::string&, std::size_t) { o.recursive = true; }));
+    table.push_back(flag("--recursive", kDiff, G::Own,
+                         "OLDFOLDER and NEWFOLDER are trees of periods: their folders pair by the VAT number and "
+                         "period of each deklar.txt (folder names may be anything), one summary row per pair, a row "
+                         "for each folder without a partner or of a firm and period twice in one tree; text only",
                          [](Options& o, const std::string&, std::size_t) { o.recursive = true; }));
     table.push_back(
         option("--jobs", K::Number, "N", kExport | kCheck, G::Own,
@@ -301,7 +324,8 @@ const std::vector<CommandSpec>& commandTable() {
     static const std::vector<CommandSpec> table = {{CommandId::Export, "export", Folders::Many},
                                                    {CommandId::Print, "print", Folders::One},
                                                    {CommandId::Check, "check", Folders::Many},
-                                                   {CommandId::Printers, "printers", Folders::None}};
+                                                   {CommandId::Printers, "printers", Folders::None},
+                                                   {CommandId::Diff, "diff", Folders::Two}};
     return table;
 }
 
@@ -344,7 +368,9 @@ std::string commandSynopsis(CommandId command) {
     }
     words.insert(words.end(), optional.begin(), optional.end());
     if (self.folders != Folders::None)
-        words.push_back(self.folders == Folders::Many ? "DATAFOLDER..." : "DATAFOLDER");
+        words.push_back(self.folders == Folders::Many  ? "DATAFOLDER..."
+                        : self.folders == Folders::Two ? "OLDFOLDER NEWFOLDER"
+                                                       : "DATAFOLDER");
     // Each item wraps as one word: no line breaks inside "[--cell NN=TEXT]...".
     return wrapped(first, words, columns(first));
 }
@@ -403,8 +429,10 @@ Options parseOptions(const std::vector<std::string>& args) {
                 }
         }
         if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-            if (options.dataFolder && self.folders != Folders::Many)
+            if (options.dataFolder && self.folders == Folders::One)
                 usageError("more than one data folder given (\"" + *options.dataFolder + "\", \"" + arg + "\")");
+            if (self.folders == Folders::Two && options.dataFolders.size() == 2)
+                usageError(command + " takes two folders, the older period and the newer, not \"" + arg + "\" too");
             if (!options.dataFolder)
                 options.dataFolder = arg;
             options.dataFolders.push_back(arg);
@@ -466,12 +494,17 @@ Options parseOptions(const std::vector<std::string>& args) {
     }
     if (!options.dataFolder)
         usageError(command + " needs the data folder");
+    if (self.folders == Folders::Two && options.dataFolders.size() != 2)
+        usageError(command + " needs two folders, the older period and the newer");
     for (const OptionSpec& entry : optionTable())
         if ((entry.required & commandBit(options.command)) != 0 &&
             std::find(given.begin(), given.end(), &entry) == given.end())
             usageError(command + " needs " + withValue(entry.name, entry));
-    if (options.command == CommandId::Check && options.checkFormat == CheckFormat::Xlsx && !options.output)
-        usageError("check --format xlsx needs --output FILE");
+    if ((options.command == CommandId::Check || options.command == CommandId::Diff) &&
+        options.checkFormat == CheckFormat::Xlsx && !options.output)
+        usageError(command + " --format xlsx needs --output FILE");
+    if (options.command == CommandId::Diff && options.recursive && options.checkFormat != CheckFormat::Text)
+        usageError("diff --recursive writes text only");
     if (options.details && !options.manyPeriods())
         usageError("--details is for several periods (more than one folder, or --recursive)");
     return options;

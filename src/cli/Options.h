@@ -36,7 +36,7 @@ private:
     int status_;
 };
 
-enum class CommandId { Export, Print, Check, Printers };
+enum class CommandId { Export, Print, Check, Printers, Diff };
 
 constexpr unsigned commandBit(CommandId command) {
     return 1u << static_cast<unsigned>(command);
@@ -69,10 +69,11 @@ struct Options {
     // check, export: every folder under the given ones that holds a return record
     bool recursive = false;
     std::size_t jobs = 0; // periods worked on at once; 0: the number of cores
-    // export, print: go on with journals that are not the period's (another firm, a NUL, a cut record)
+    // export, print: go on with journals that are not the period's (another firm, a NUL, a cut record);
+    // diff: compare periods of two firms or months
     bool force = false;
     // check
-    CheckFormat checkFormat = CheckFormat::Text;
+    CheckFormat checkFormat = CheckFormat::Text; // and diff's
     bool strict = false;
     std::size_t maxFindings = 200;
     std::optional<std::string> output;  // check: the summary's file (xlsx needs one)
@@ -120,7 +121,7 @@ struct OptionSpec {
 };
 
 // How many data folders a command takes.
-enum class Folders { None, One, Many };
+enum class Folders { None, One, Many, Two }; // Two: the older and the newer period, in that order
 
 struct CommandSpec {
     CommandId id;

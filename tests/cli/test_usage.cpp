@@ -153,7 +153,8 @@ std::vector<std::string> lineWith(const orva::cli::CommandSpec& command, const o
     }
     if (command.folders != orva::cli::Folders::None)
         args.push_back("DATA");
-    if (command.folders == orva::cli::Folders::Many) // --details is for several periods
+    // --details is for several periods; diff compares two
+    if (command.folders == orva::cli::Folders::Many || command.folders == orva::cli::Folders::Two)
         args.push_back("DATA");
     return args;
 }

@@ -1,5 +1,7 @@
 #include "period/DocumentTable.h"
 
+#include "compare/CorrectionMemo.h"
+#include "compare/PeriodDiff.h"
 #include "period/PeriodSession.h"
 
 namespace orva {
@@ -50,6 +52,18 @@ DocumentOutcome buildVies(const DocumentInputs& inputs, int linesPerPage, Journa
     return outcome;
 }
 
+bool hasOlderPeriod(const DocumentInputs& inputs) {
+    return inputs.olderPeriod != nullptr;
+}
+
+DocumentOutcome buildCorrectionMemo(const DocumentInputs& inputs, int linesPerPage, JournalSink& sink) {
+    const compare::PeriodDiff diff = compare::comparePeriods(*inputs.olderPeriod, *inputs.period);
+    lines(compare::correctionMemo(diff, inputs.period->declaration(), inputs.olderPeriod->folder(),
+                                  inputs.period->folder(), linesPerPage),
+          sink);
+    return {};
+}
+
 const DocumentType kLabel{DocumentKind::Label, "label", "ЕТИКЕТ", kLabelPointSize, false, always, buildLabel};
 const DocumentType kPurchases{DocumentKind::Purchases, "purchases", "ПОКУПКИ", kDocumentPointSize, true, always,
                               buildPurchases};
@@ -57,6 +71,8 @@ const DocumentType kSales{DocumentKind::Sales, "sales", "ПРОДАЖБИ", kDoc
 const DocumentType kReturn{DocumentKind::Return, "return", "ДЕКЛАРАЦИЯ", kDocumentPointSize, true, always,
                            buildReturnDocument};
 const DocumentType kVies{DocumentKind::Vies, "vies", "VIES", kDocumentPointSize, true, hasVies, buildVies};
+const DocumentType kCorrectionMemo{
+    DocumentKind::CorrectionMemo, "memo", "РАЗЛИКИ", kDocumentPointSize, true, hasOlderPeriod, buildCorrectionMemo};
 
 } // namespace
 
@@ -76,6 +92,10 @@ const DocumentType& viesDocument() {
     return kVies;
 }
 
+const DocumentType& correctionMemoDocument() {
+    return kCorrectionMemo;
+}
+
 const std::vector<const DocumentType*>& documentTypes() {
     static const std::vector<const DocumentType*> types{&kLabel, &kPurchases, &kSales, &kReturn, &kVies};
     return types;
@@ -92,7 +112,7 @@ const DocumentType& documentOf(DocumentKind kind) {
     for (const DocumentType* type : documentTypes())
         if (type->kind == kind)
             return *type;
-    return kLabel;
+    return kind == DocumentKind::CorrectionMemo ? kCorrectionMemo : kLabel;
 }
 
 const DocumentType& journalDocument(JournalKind kind) {

@@ -17,12 +17,14 @@ namespace orva {
 class PeriodSession;
 struct ReturnAnswers;
 
-enum class DocumentKind { Label, Purchases, Sales, Return, Vies };
+enum class DocumentKind { Label, Purchases, Sales, Return, Vies, CorrectionMemo };
 
 // What a document is built from. Each builder takes what its row needs.
 struct DocumentInputs {
     const PeriodSession* period = nullptr;
     const ReturnAnswers* answers = nullptr; // the return's
+    // The correction memo's submission filed before `period` (the one to file).
+    const PeriodSession* olderPeriod = nullptr;
 };
 
 // What building a document said besides its lines.
@@ -53,6 +55,9 @@ const DocumentType& purchasesDocument();
 const DocumentType& salesDocument();
 const DocumentType& returnDocument();
 const DocumentType& viesDocument();
+
+// What changed between `olderPeriod` and `period`: a document of two periods, so none of the list below.
+const DocumentType& correctionMemoDocument();
 
 // Every document of a period, in the order of the window's tabs.
 const std::vector<const DocumentType*>& documentTypes();
