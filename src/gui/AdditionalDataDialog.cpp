@@ -22,8 +22,9 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStringList>
-#include <QThread>
+#include <QTimer>
 
+#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <map>
@@ -479,9 +480,9 @@ void AdditionalDataDialog::accept() {
         // Off the window's thread: another user may hold the folder's lock, and the window paints on
         // while the save waits for it (a bounded wait; past it the save fails and says so).
         std::exception_ptr saveFailure;
-        QEventLoop waiting;
-        // A std::thread, joined: the hand-over of saveFailure is then visible to the thread sanitizer,
-        // which cannot see QThread's own wait.
+        std::atomic<bool> saved{false};
+        // A std::thread, joined, and a flag looked at from the window's thread: all of the hand-over is
+        // visible to the thread sanitizer, which sees neither QThread's wait nor Qt's event queue.
         std::thread saving([&] {
             try {
                 orva::saveHistories(sideFiles_, memory);
@@ -490,9 +491,17 @@ void AdditionalDataDialog::accept() {
             } catch (...) {
                 saveFailure = std::current_exception();
             }
-            QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+            saved = true;
         });
-        waiting.exec(QEventLoop::ExcludeUserInputEvents);
+        QEventLoop waiting;
+        QTimer looking;
+        connect(&looking, &QTimer::timeout, &waiting, [&] {
+            if (saved)
+                waiting.quit();
+        });
+        looking.start(10);
+        if (!saved)
+            waiting.exec(QEventLoop::ExcludeUserInputEvents);
         saving.join();
         if (saveFailure)
             std::rethrow_exception(saveFailure);
