@@ -6,10 +6,12 @@
 #include "text/Errors.h"
 #include "text/LineFile.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMenu>
 
 #include <utility>
 
@@ -61,6 +63,16 @@ void FolderChooser::setNextAnswer(const QString& folder) {
 
 QString FolderChooser::lastStartFolder() {
     return startFolder();
+}
+
+void FolderChooser::fillRecentMenu(QMenu* menu, const std::vector<std::string>& folders,
+                                   const std::function<void(const std::string&)>& open) {
+    menu->clear();
+    for (const std::string& folder : folders)
+        QObject::connect(menu->addAction(QFile::decodeName(folder.c_str())), &QAction::triggered, menu,
+                         [open, folder] { open(folder); });
+    if (menu->isEmpty())
+        menu->addAction(QStringLiteral("(няма)"))->setEnabled(false);
 }
 
 QString FolderChooser::chooseFolder(QWidget* parent, const QString& start) {

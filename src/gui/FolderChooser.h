@@ -2,8 +2,12 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
+
+class QMenu;
 
 class QWidget;
 
@@ -18,6 +22,9 @@ public:
 
     // The next chooseFolder returns `folder` at once (empty: Cancel) instead of opening the dialog.
     static void setNextAnswer(const QString& folder);
+    // Fills `menu` with `folders` (newest first), each opening itself through `open`; "(няма)" when none.
+    static void fillRecentMenu(QMenu* menu, const std::vector<std::string>& folders,
+                               const std::function<void(const std::string&)>& open);
     // Where the last chooseFolder started (for tests).
     static QString lastStartFolder();
 

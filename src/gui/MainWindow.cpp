@@ -1,6 +1,7 @@
 #include "gui/MainWindow.h"
 
 #include "Version.h"
+#include "gui/DocumentFiles.h"
 #include "gui/DocumentView.h"
 #include "gui/FolderChooser.h"
 #include "gui/MessageBoxes.h"
@@ -17,8 +18,6 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -82,9 +81,9 @@ MainWindow::MainWindow(std::string dataFolder, orva::SideFileLocations sideFiles
         sideFiles_, statusBar(), [this](orva::LoadedPeriod& period) { showPeriod(period); }, this);
     connect(loader_, &PeriodLoader::finished, this,
             [this](PeriodLoader::Result result) { emit periodOpened(result == PeriodLoader::Result::Shown); });
+    loader_->openDroppedFolders(this, [this](const std::string& folder) { openPeriod(folder); });
     printer_ = PrintJobs::applicationPrinter(printer, linesPerPage_);
     setUpCommands();
-    setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow() {
@@ -156,7 +155,10 @@ void MainWindow::setUpCommands() {
     command(QStringLiteral("Отвори…"), {QKeySequence::Open}, [this] { chooseAndOpenPeriod(); });
     recentMenu_ = commands->addMenu(QStringLiteral("Последни"));
     recentMenu_->setObjectName(QStringLiteral("recentMenu"));
-    connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    connect(recentMenu_, &QMenu::aboutToShow, this, [this] {
+        orva::FolderChooser::fillRecentMenu(recentMenu_, orva::loadRecentFolders(sideFiles_),
+                                            [this](const std::string& folder) { openPeriod(folder); });
+    });
     commands->addSeparator();
     command(QStringLiteral("Търсене…"), {QKeySequence::Find}, [this] { findBar_->openBar(); });
     command(QStringLiteral("Следващо съвпадение"), {QKeySequence(Qt::Key_F3)}, [this] { findBar_->findOrOpen(true); });
@@ -185,14 +187,7 @@ void MainWindow::setUpCommands() {
     foreignStatus_->setObjectName(QStringLiteral("foreignJournalsStatus"));
     foreignStatus_->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
     foreignStatus_->hide();
-    zoomStatus_ = new QLabel(this);
-    zoomStatus_->setObjectName(QStringLiteral("zoomStatus"));
-    const auto showZoom = [this] {
-        zoomStatus_->setText(
-            QStringLiteral("Мащаб: %1").arg(zoom() > 0 ? QStringLiteral("+%1").arg(zoom()) : QString::number(zoom())));
-    };
-    connect(zoom_, &Zoom::changed, this, showZoom);
-    showZoom();
+    zoomStatus_ = zoom_->makeStatus(this);
     statusBar()->addPermanentWidget(foreignStatus_);
     statusBar()->addPermanentWidget(periodStatus_);
     statusBar()->addPermanentWidget(pageStatus_);
@@ -248,31 +243,6 @@ void MainWindow::chooseAndOpenPeriod() {
         openPeriod(QFile::encodeName(chosen).toStdString());
 }
 
-void MainWindow::fillRecentMenu() {
-    recentMenu_->clear();
-    for (const std::string& folder : orva::loadRecentFolders(sideFiles_)) {
-        QAction* action = recentMenu_->addAction(QFile::decodeName(folder.c_str()));
-        connect(action, &QAction::triggered, this, [this, folder] { openPeriod(folder); });
-    }
-    if (recentMenu_->isEmpty())
-        recentMenu_->addAction(QStringLiteral("(няма)"))->setEnabled(false);
-}
-
-void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (!loading() && !PeriodLoader::draggedFolder(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void MainWindow::dropEvent(QDropEvent* event) {
-    const QString folder = PeriodLoader::draggedFolder(event->mimeData());
-    if (folder.isEmpty())
-        return;
-    event->acceptProposedAction();
-    // After the drop has been answered: the load runs its own modal boxes and dialog.
-    QMetaObject::invokeMethod(
-        this, [this, path = QFile::encodeName(folder).toStdString()] { openPeriod(path); }, Qt::QueuedConnection);
-}
-
 void MainWindow::showPeriod(orva::LoadedPeriod& period) {
     checkTab_->stop();
     dataFolder_ = period.folder;
@@ -324,51 +294,21 @@ void MainWindow::showPeriod(orva::LoadedPeriod& period) {
 
 void MainWindow::updatePageStatus() {
     const DocumentView* view = currentView();
-    if (view == nullptr || view->lineCount() == 0 || linesPerPage_ <= 0 || view == labelView() || view == checkView()) {
-        // The label is one sheet whatever its length; the VIES tab has no pages.
-        pageStatus_->setText(view == labelView() ? QStringLiteral("стр. 1 от 1") : QString());
-        return;
-    }
-    const auto perPage = static_cast<std::size_t>(linesPerPage_);
-    const std::size_t top = static_cast<std::size_t>(std::max(0, view->firstVisibleLine()));
-    pageStatus_->setText(QStringLiteral("стр. %1 от %2")
-                             .arg(std::min(top, view->lineCount() - 1) / perPage + 1)
-                             .arg((view->lineCount() + perPage - 1) / perPage));
+    pageStatus_->setText(
+        view == nullptr ? QString()
+                        : document_files::pageStatus(*view, linesPerPage_, view == labelView(), view != checkView()));
 }
 
 void MainWindow::saveCurrentDocumentAsPdf(const std::string& path) {
     const DocumentView* view = currentView();
-    if (view == nullptr || view->lineCount() == 0)
+    if (view == nullptr)
         throw orva::Error("Няма какво да се печата.");
-    const bool label = view == labelView();
-    // The label keeps to one sheet as orva-cli export lays it out; the others break where printed.
-    const std::unique_ptr<orva::PdfDocumentFile> file =
-        orva::exportPdfFile(path, label ? orva::kLabelPointSize : orva::kDocumentPointSize, linesPerPage_,
-                            documentTabs()->tabText(documentTabs()->currentIndex()).toStdString());
-    const orva::DocumentText& text = view->text();
-    for (std::size_t line = 0; line < text.lineCount(); ++line)
-        file->addLine(text.line(line));
-    file->finish();
-    file->publish();
+    document_files::saveAsPdf(*view, view == labelView(), linesPerPage_,
+                              documentTabs()->tabText(documentTabs()->currentIndex()).toStdString(), path);
 }
 
 QString MainWindow::suggestedPdfName() const {
-    // The firm's VAT number and the period first, so a month's files of several firms keep apart;
-    // the check's tab without its count.
-    QString name;
-    for (const std::string& part : {declaration_.vatNumber, declaration_.periodText}) {
-        QString text = toQString(part).trimmed();
-        // "11/2026" as "202611": such names sort by period.
-        const QStringList monthYear = text.split(QLatin1Char('/'));
-        if (monthYear.size() == 2 && monthYear[0].size() == 2 && monthYear[1].size() == 4)
-            text = monthYear[1] + monthYear[0];
-        if (!text.isEmpty())
-            name += text + QLatin1Char('-');
-    }
-    name += documentTabs()->tabText(documentTabs()->currentIndex()).section(QLatin1Char(' '), 0, 0).toLower();
-    // A name, never a path.
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return name + QStringLiteral(".pdf");
+    return document_files::suggestedPdfName(declaration_, documentTabs()->tabText(documentTabs()->currentIndex()));
 }
 
 void MainWindow::askAndSaveAsPdf() {

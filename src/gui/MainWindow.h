@@ -137,8 +137,6 @@ signals:
 
 protected:
     void changeEvent(QEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -147,7 +145,6 @@ private:
     void showPeriod(orva::LoadedPeriod& period);
     void showCheckOnly();
     void chooseAndOpenPeriod();
-    void fillRecentMenu();
     void updatePageStatus();
     void askAndSaveAsPdf();
     DocumentView* currentView() const;

@@ -7,6 +7,8 @@
 #include "vies/Vies.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
@@ -52,6 +54,33 @@ std::unique_ptr<orva::LoadedPeriod> PeriodLoader::readPeriod(const std::string& 
     session->releaseOpenFiles();
     period->files = session->files();
     return period;
+}
+
+void PeriodLoader::openDroppedFolders(QWidget* window, std::function<void(const std::string& folder)> open) {
+    openDropped_ = std::move(open);
+    window->setAcceptDrops(true);
+    window->installEventFilter(this);
+}
+
+bool PeriodLoader::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::DragEnter) {
+        auto* drag = static_cast<QDragEnterEvent*>(event);
+        if (!loading_ && !draggedFolder(drag->mimeData()).isEmpty())
+            drag->acceptProposedAction();
+        return true;
+    }
+    if (event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString folder = draggedFolder(drop->mimeData());
+        if (!folder.isEmpty()) {
+            drop->acceptProposedAction();
+            QMetaObject::invokeMethod(
+                this, [this, path = QFile::encodeName(folder).toStdString()] { openDropped_(path); },
+                Qt::QueuedConnection);
+        }
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QString PeriodLoader::draggedFolder(const QMimeData* data) {

@@ -86,11 +86,19 @@ public:
 
     // The one local folder a drag carries, or an empty string.
     static QString draggedFolder(const QMimeData* data);
+    // A folder dropped on `window` is handed to `open` once the drop has been answered (the load runs
+    // its own modal boxes); a drag is refused while a period is being loaded.
+    void openDroppedFolders(QWidget* window, std::function<void(const std::string& folder)> open);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     void finished(PeriodLoader::Result result);
 
 private:
+    std::function<void(const std::string&)> openDropped_;
+
     // After the read, on this thread: the warning, the dialog, the return, then shown.
     Result settle(orva::LoadedPeriod& period, int linesPerPage, bool first, QWidget* parent);
     Result readFailed(const QString& failure, QWidget* parent, bool offerCheck = false);

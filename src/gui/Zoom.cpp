@@ -5,6 +5,7 @@
 #include "text/LineFile.h"
 
 #include <QAbstractScrollArea>
+#include <QLabel>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -44,6 +45,18 @@ void Zoom::set(int points) {
 void Zoom::apply() {
     for (const auto& [view, pointSize] : views_)
         view->setFont(orva::documentFont(pointSize + points_));
+}
+
+QLabel* Zoom::makeStatus(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QStringLiteral("zoomStatus"));
+    const auto show = [this, label] {
+        label->setText(QStringLiteral("Мащаб: %1")
+                           .arg(points_ > 0 ? QStringLiteral("+%1").arg(points_) : QString::number(points_)));
+    };
+    connect(this, &Zoom::changed, label, show);
+    show();
+    return label;
 }
 
 bool Zoom::eventFilter(QObject* watched, QEvent* event) {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+class QLabel;
 class QWidget;
 
 // The document views' enlargement in points over their printed size (printing keeps its own):
@@ -26,6 +27,9 @@ public:
     // Clamps, applies to every view and, when it changed, writes it to the side file (a failure
     // there is said on standard error: the views are enlarged all the same).
     void set(int points);
+
+    // A status-bar label "Мащаб: +N" ("Мащаб: 0" at the printed size) that follows the enlargement.
+    QLabel* makeStatus(QWidget* parent);
 
 signals:
     void changed(int points);
