@@ -188,7 +188,8 @@ TEST(Vies, PagesLikeTheJournals) {
 TEST(Vies, PersonAddressIsTheVtrRecords) {
     EXPECT_EQ(personAddress(read(join({kVhr, kVtr}))), "SOFIA");
     const std::string mik = "VTR" + pad("BG123456786", 15) + pad("N", 150) + pad("  \x80\x81 1", 200); // "АБ 1"
-    MemoryLineSource source(join({kVhr, mik}));
+    const std::string file = join({kVhr, mik}); // the source reads it in place: it must outlive the read
+    MemoryLineSource source(file);
     EXPECT_EQ(personAddress(readVies(source, CodePage::Mik, "VIES.TXT")), "\xC0\xC1 1");
     EXPECT_EQ(personAddress(read(join({kVhr, vir(1, "DE123456789", "1.00")}))), "");
 }

@@ -139,10 +139,9 @@ std::vector<std::string> differenceLines(const PeriodDiff& diff) {
 
 std::vector<std::string> correctionMemo(const PeriodDiff& diff, const Declaration& newer, const std::string& oldFolder,
                                         const std::string& newFolder, int linesPerPage) {
-    const std::size_t width = journal_table::kWidth;
-    auto cut = [width](std::string line) {
-        if (line.size() > width)
-            line.resize(width);
+    auto cut = [](std::string line) {
+        if (line.size() > journal_table::kWidth)
+            line.resize(journal_table::kWidth);
         return line;
     };
     const std::vector<std::string> header = {
