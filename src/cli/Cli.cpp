@@ -25,6 +25,8 @@ const Command& commandFor(CommandId id) {
         return printCommand();
     case CommandId::Check:
         return checkCommand();
+    case CommandId::Reconcile:
+        return reconcileCommand();
     case CommandId::Printers:
         break;
     }
@@ -55,7 +57,9 @@ Exit status:
      server cannot be reached or does not answer in time
   5  check: an error (with --strict, a warning too), or a return rule that
      does not hold or cannot be evaluated; export, print: a journal is not
-     the period's (each case on standard error), nothing written or sent
+     the period's (each case on standard error), nothing written or sent;
+     reconcile: a document missing, not declared or different, a damaged
+     report line, or a report of another buyer or a later period
 Over several periods the first that applies of 1, 2, 5, 3, else 0.
 )";
 

@@ -70,5 +70,6 @@ const Command& exportCommand();
 const Command& printCommand();
 const Command& checkCommand();
 const Command& printersCommand();
+const Command& reconcileCommand();
 
 } // namespace orva::cli

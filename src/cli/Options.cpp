@@ -17,7 +17,8 @@ constexpr unsigned kExport = commandBit(CommandId::Export);
 constexpr unsigned kPrint = commandBit(CommandId::Print);
 constexpr unsigned kCheck = commandBit(CommandId::Check);
 constexpr unsigned kPrinters = commandBit(CommandId::Printers);
-constexpr unsigned kPeriodCommands = kExport | kPrint | kCheck;
+constexpr unsigned kReconcile = commandBit(CommandId::Reconcile);
+constexpr unsigned kPeriodCommands = kExport | kPrint | kCheck | kReconcile;
 
 // A whole number from `least` to `most`, at most as many digits as `most` has.
 std::size_t wholeNumber(const char* option, const std::string& text, std::size_t least, std::size_t most) {
@@ -107,7 +108,17 @@ std::vector<OptionSpec> buildOptionTable() {
                                                                       CheckFormat::Json, CheckFormat::Xlsx};
                                o.checkFormat = kFormats[index];
                            }));
-    table.push_back(option("--output", K::File, "FILE", kCheck, G::Own,
+    table.push_back(
+        choice("--format", {"text", "csv", "json", "xlsx"}, kReconcile, G::Own,
+               "the output: text (the default); csv, one row per document with its class "
+               "(UTF-8 with a BOM, ';', CR LF); json, the same rows as one array of objects; xlsx, the same "
+               "rows as a spreadsheet with a totals row (needs --output)",
+               [](Options& o, const std::string&, std::size_t index) {
+                   static const CheckFormat kFormats[] = {CheckFormat::Text, CheckFormat::Csv, CheckFormat::Json,
+                                                          CheckFormat::Xlsx};
+                   o.checkFormat = kFormats[index];
+               }));
+    table.push_back(option("--output", K::File, "FILE", kCheck | kReconcile, G::Own,
                            "write the output to FILE (replaced whole; a link there is replaced) instead of standard "
                            "output; never a data file nor into a data folder",
                            [](Options& o, const std::string& v, std::size_t) { o.output = v; }));
@@ -183,11 +194,15 @@ std::vector<OptionSpec> buildOptionTable() {
                          "short, a short line or a NUL byte with lines after it, a cut last record); the cases are "
                          "still named",
                          [](Options& o, const std::string&, std::size_t) { o.force = true; }));
-    table.push_back(flag("--recursive", kExport | kCheck, G::Own,
+    table.push_back(flag("--force", kReconcile, G::Own,
+                         "go on when a report is of another buyer or of a later period than the folder's, or a "
+                         "journal is not the period's; the cases are still named",
+                         [](Options& o, const std::string&, std::size_t) { o.force = true; }));
+    table.push_back(flag("--recursive", kExport | kCheck | kReconcile, G::Own,
                          "every folder under DATAFOLDER... that holds deklar.txt (any letter case), in path order",
                          [](Options& o, const std::string&, std::size_t) { o.recursive = true; }));
     table.push_back(
-        option("--jobs", K::Number, "N", kExport | kCheck, G::Own,
+        option("--jobs", K::Number, "N", kExport | kCheck | kReconcile, G::Own,
                "periods worked on at once (default: the number of processors); the output is the same "
                "for any N",
                [](Options& o, const std::string& v, std::size_t) { o.jobs = wholeNumber("--jobs", v, 1, 1024); }));
@@ -302,7 +317,8 @@ const std::vector<CommandSpec>& commandTable() {
     static const std::vector<CommandSpec> table = {{CommandId::Export, "export", Folders::Many},
                                                    {CommandId::Print, "print", Folders::One},
                                                    {CommandId::Check, "check", Folders::Many},
-                                                   {CommandId::Printers, "printers", Folders::None}};
+                                                   {CommandId::Printers, "printers", Folders::None},
+                                                   {CommandId::Reconcile, "reconcile", Folders::Many}};
     return table;
 }
 
@@ -471,8 +487,11 @@ Options parseOptions(const std::vector<std::string>& args) {
         if ((spec.required & commandBit(options.command)) != 0 &&
             std::find(given.begin(), given.end(), &spec) == given.end())
             usageError(command + " needs " + withValue(spec.name, spec));
-    if (options.command == CommandId::Check && options.checkFormat == CheckFormat::Xlsx && !options.output)
-        usageError("check --format xlsx needs --output FILE");
+    if ((options.command == CommandId::Check || options.command == CommandId::Reconcile) &&
+        options.checkFormat == CheckFormat::Xlsx && !options.output)
+        usageError(command + " --format xlsx needs --output FILE");
+    if (options.command == CommandId::Reconcile && !options.recursive && options.dataFolders.size() < 2)
+        usageError("reconcile needs the data folder and at least one report");
     if (options.details && !options.manyPeriods())
         usageError("--details is for several periods (more than one folder, or --recursive)");
     return options;

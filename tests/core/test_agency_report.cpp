@@ -260,3 +260,26 @@ TEST(Reconcile, KeysDropBlanksAndLeadingZeros) {
     EXPECT_NE(documentKey("BG13000000", "56462"), documentKey("BG130000005", "6462"));
     EXPECT_NE(documentKey("BG130000005", "64620"), documentKey("BG130000005", "6462"));
 }
+
+TEST(Reconcile, ReportsOfAnotherBuyerOrLaterPeriodAreRefused) {
+    struct Case {
+        const char* buyerId;
+        const char* period;
+        std::size_t refusals;
+    };
+    const Case cases[] = {
+        {"334788293", "202610", 0}, // the firm's, this month
+        {"334788293", "202609", 0}, // an earlier month pairs the records dated in it
+        {"334788293", "202611", 1}, // later
+        {"121212121", "202610", 1}, // another buyer
+        {"33478829", "202612", 2},  // both
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.buyerId) + " " + c.period);
+        ReportTitle title;
+        title.buyerName = "X";
+        title.buyerId = c.buyerId;
+        title.period = c.period;
+        EXPECT_EQ(reportRefusals("r.csv", title, "BG334788293    ", "202610").size(), c.refusals);
+    }
+}

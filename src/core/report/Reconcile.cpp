@@ -129,6 +129,53 @@ std::string documentKey(std::string_view supplier, std::string_view number) {
     return key;
 }
 
+std::vector<std::string> reportRefusals(const std::string& path, const ReportTitle& title, std::string_view vatNumber,
+                                        std::string_view period) {
+    std::vector<std::string> refusals;
+    std::string_view own = trimmed(vatNumber);
+    if (own.size() > 2 && own.substr(0, 2) == "BG")
+        own.remove_prefix(2);
+    if (own != trimmed(title.buyerId))
+        refusals.push_back(path + ": справката е за друг получател (" + utf8(title.buyerName) + ", " +
+                           utf8(title.buyerId) + "), не за " + utf8(vatNumber));
+    if (title.period > std::string(trimmed(period)))
+        refusals.push_back(path + ": справката е за период " + utf8(title.period) + ", по-късен от периода " +
+                           utf8(period));
+    return refusals;
+}
+
+namespace {
+
+// Pads UTF-8 text to `width` characters.
+std::string column(const std::string& text, std::size_t width) {
+    const auto characters = static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return characters >= width ? text : text + std::string(width - characters, ' ');
+}
+
+} // namespace
+
+std::string itemText(const Item& item) {
+    std::string text = column(item.supplier, 15) + " " + column(item.number, 20) + " " + column(item.type, 2) + " " +
+                       column(item.date, 10);
+    if (item.journalLine != 0)
+        text += "  дневник: запис " + std::to_string(item.journalLine);
+    if (item.reportLine != 0)
+        text += "  справка: ред " + std::to_string(item.reportLine);
+    for (const Difference& difference : item.differences) {
+        text += "; " + difference.what + ": дневник " + difference.journal + ", справка " + difference.report;
+        if (!difference.delta.empty())
+            text += ", разлика " + difference.delta;
+    }
+    if (item.notCompared)
+        text += "; сумите не са сравнени: дневник " + item.journalAmounts + "; справка " + item.reportAmounts;
+    else if (item.itemClass == ItemClass::Missing)
+        text += "; " + item.reportAmounts;
+    if (!item.note.empty())
+        text += "; " + item.note;
+    return text;
+}
+
 Reconciler::Reconciler(std::string period, ItemSink onItem) : period_(std::move(period)), onItem_(std::move(onItem)) {}
 
 ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::ProblemSink& onProblem) {

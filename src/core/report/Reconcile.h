@@ -62,6 +62,16 @@ struct Totals {
 // (blanks and leading zeros dropped).
 std::string documentKey(std::string_view supplier, std::string_view number);
 
+// Why a report may not be compared with this period (UTF-8, each naming the file): another buyer than
+// the return's VAT number `vatNumber` says, or a later period than `period` (YYYYMM). Both as the
+// return record holds them (Windows-1251). Empty when the report is the period's or an earlier one.
+std::vector<std::string> reportRefusals(const std::string& path, const ReportTitle& title, std::string_view vatNumber,
+                                        std::string_view period);
+
+// One document as a line of the text report (UTF-8): supplier, number, type and date in columns, then
+// where it stands, what differs or both sides' amounts, and the note.
+std::string itemText(const Item& item);
+
 class Reconciler {
 public:
     using ItemSink = std::function<void(const Item&)>;
