@@ -85,7 +85,8 @@ std::vector<OptionSpec> buildOptionTable() {
     // The documents of a period, as the table of documents lists them.
     std::vector<const char*> documents;
     for (const DocumentType* type : documentTypes())
-        documents.push_back(type->name);
+        if (type->ofPeriodAlone)
+            documents.push_back(type->name);
     OptionSpec document = choice("--document", std::move(documents), kPrint, G::Own, "the document to print",
                                  [](Options& o, const std::string& v, std::size_t) { o.document = v; });
     document.required = kPrint;
@@ -137,7 +138,7 @@ std::vector<OptionSpec> buildOptionTable() {
     printer.shortName = "-P";
     table.push_back(printer);
 
-    table.push_back(option("--lines-per-page", K::Number, "N", kExport | kPrint, G::Own,
+    table.push_back(option("--lines-per-page", K::Number, "N", kExport | kPrint | kReconcile, G::Own,
                            "lines on a page; by default as many 8-point lines as fit on the default printer's page, "
                            "or on an A4 page at 1200 dpi when there is no printer. PDF pages hold N lines; print puts "
                            "one page of N lines on each sheet, and N may not exceed what the printer's page holds; "

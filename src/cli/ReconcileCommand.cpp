@@ -1,14 +1,18 @@
 #include "cli/CheckCommand.h"
 #include "cli/Command.h"
 #include "cli/Documents.h"
+#include "cli/GuiApplication.h"
 #include "cli/Json.h"
 #include "cli/Output.h"
 #include "cli/PeriodQueue.h"
 #include "cli/Progress.h"
 #include "cli/Spreadsheet.h"
+#include "period/DocumentTable.h"
 #include "period/PeriodSession.h"
 #include "period/PeriodTree.h"
+#include "render/PageMetrics.h"
 #include "report/Reconcile.h"
+#include "report/ReconcileDocument.h"
 #include "text/Encoding.h"
 #include "text/ExactDecimal.h"
 #include "text/LineFile.h"
@@ -174,43 +178,6 @@ std::string countsText(const Totals& totals) {
            std::to_string(totals.notCompared);
 }
 
-// The text report: the documents by class, each class under its heading, then the counts.
-class TextDocuments {
-public:
-    void add(const Item& item) {
-        if (item.itemClass != ItemClass::Agrees)
-            byClass_[item.itemClass].push_back(report::itemText(item));
-        else if (item.notCompared)
-            notCompared_.push_back(report::itemText(item));
-    }
-    void write(std::ostream& out, const Totals& totals) const {
-        const std::pair<ItemClass, const char*> order[] = {
-            {ItemClass::Missing, "ЛИПСВАТ В ДНЕВНИКА"},
-            {ItemClass::NotDeclared, "НЕ СА ДЕКЛАРИРАНИ ОТ ДОСТАВЧИКА"},
-            {ItemClass::Different, "РАЗЛИЧНИ"},
-            {ItemClass::NotExpected, "НЕ СЕ ОЧАКВАТ В СПРАВКАТА"},
-        };
-        for (const auto& [itemClass, heading] : order) {
-            const auto found = byClass_.find(itemClass);
-            if (found == byClass_.end())
-                continue;
-            out << '\n' << heading << " (" << found->second.size() << "):\n";
-            for (const std::string& line : found->second)
-                out << "  " << line << '\n';
-        }
-        if (!notCompared_.empty()) {
-            out << "\nСДВОЕНИ, СУМИТЕ НЕ СА СРАВНЕНИ (" << notCompared_.size() << "):\n";
-            for (const std::string& line : notCompared_)
-                out << "  " << line << '\n';
-        }
-        out << "\nОбщо: " << countsText(totals) << '\n';
-    }
-
-private:
-    std::map<ItemClass, std::vector<std::string>> byClass_;
-    std::vector<std::string> notCompared_;
-};
-
 struct Outcome {
     std::string folder, firm, vatNumber, period;
     std::size_t reports = 0, reportLines = 0, damaged = 0;
@@ -220,13 +187,11 @@ struct Outcome {
     bool noReport = false;
 };
 
-// One period against its reports. Items go to `onItem` as they are sorted; the title lines to `heading`
-// once the reports are read. Returns kSuccess, kMismatch (a class that needs work, a damaged line, or a
-// report refused); throws Failure (kUnreadable) for a report that cannot be read or is not such a report,
-// PeriodError when the period cannot be read.
+// One period against its reports. Items go to `onItem` as they are sorted. Returns kSuccess, kMismatch (a class that
+// needs work, a damaged line, or a report refused); throws Failure (kUnreadable) for a report that cannot be read or is
+// not such a report, PeriodError when the period cannot be read.
 Outcome reconcilePeriod(const std::string& folder, const std::vector<std::string>& reports, const Options& options,
-                        const report::Reconciler::ItemSink& onItem, std::ostream& err, const std::string& place,
-                        std::ostream* heading) {
+                        const report::Reconciler::ItemSink& onItem, std::ostream& err, const std::string& place) {
     Outcome outcome;
     outcome.folder = folder;
     const PeriodSession session(folder, options.read);
@@ -238,7 +203,6 @@ Outcome reconcilePeriod(const std::string& folder, const std::vector<std::string
 
     report::Reconciler reconciler(outcome.period, onItem);
     std::vector<std::string> problems;
-    std::ostringstream titles;
     for (const std::string& path : reports) {
         report::ReportTitle title;
         try {
@@ -254,8 +218,6 @@ Outcome reconcilePeriod(const std::string& folder, const std::vector<std::string
         for (const std::string& refusal :
              report::reportRefusals(path, title, declaration.fields.at(0), declaration.fields.at(2)))
             problems.push_back(place + refusal);
-        titles << "Справка: " << fileNameAsUtf8(path) << ": " << shownText(win1251ToUtf8(title.buyerName)) << ", ЕИК "
-               << shownText(title.buyerId) << ", период " << shownText(title.period) << '\n';
     }
     outcome.reportLines = reconciler.reportLines();
     if (!passGate(problems, options.force, err, place + "нищо не е сравнено")) {
@@ -277,15 +239,6 @@ Outcome reconcilePeriod(const std::string& folder, const std::vector<std::string
     }
     reconciler.finish();
     outcome.totals = reconciler.totals();
-    if (heading != nullptr) {
-        *heading << "Сравнение на дневника на покупките със справката от НАП\n"
-                 << "Папка: " << fileNameAsUtf8(folder) << '\n'
-                 << "Фирма: " << shownText(outcome.firm) << ", " << shownText(outcome.vatNumber) << ", период "
-                 << shownText(outcome.period) << '\n'
-                 << titles.str();
-        if (outcome.damaged != 0)
-            *heading << "Повредени редове в справките (пропуснати): " << outcome.damaged << '\n';
-    }
     outcome.status = outcome.totals.clean() && outcome.damaged == 0 ? kSuccess : kMismatch;
     return outcome;
 }
@@ -322,12 +275,57 @@ std::vector<std::string> reportsIn(const std::string& folder, const std::string&
     return found;
 }
 
+// The text output is the printable document: Windows-1251 in a file, as export writes documents; UTF-8
+// on standard output, for the terminal. Nothing is written when the gate refuses.
+int runDocument(const Options& options, Streams& streams, const std::string& folder,
+                const std::vector<std::string>& reports) {
+    int pageLines = 0;
+    if (options.linesPerPage) {
+        pageLines = *options.linesPerPage;
+    } else {
+        ensureGuiApplication();
+        pageLines = fallbackLinesPerPage();
+    }
+    streams.progress.step("comparing");
+    const PeriodSession session(folder, options.read);
+    std::vector<std::string> lines;
+    LineCollector sink(lines);
+    report::ReconciliationSummary summary;
+    try {
+        summary = report::writeReconciliation(session, reports, pageLines, sink);
+    } catch (const PeriodError&) {
+        throw;
+    } catch (const Error& failure) {
+        throw Failure(kUnreadable, failure.what());
+    }
+    streams.progress.clear();
+    if (!passGate(summary.problems, options.force, streams.err, "нищо не е сравнено"))
+        return kMismatch;
+    if (options.output) {
+        std::unique_ptr<AtomicFileWriter> file;
+        std::unique_ptr<std::streambuf> buffer;
+        const std::unique_ptr<std::ostream> out = outputFileStream(*options.output, file, buffer);
+        for (const std::string& line : lines)
+            *out << line << "\r\n";
+        publishOutput([&] {
+            out->flush();
+            file->publish();
+        });
+    } else {
+        for (const std::string& line : lines)
+            streams.out << shownText(win1251ToUtf8(line)) << '\n';
+    }
+    return summary.totals.clean() && summary.damagedLines == 0 ? kSuccess : kMismatch;
+}
+
 int runOne(const Options& options, Streams& streams) {
     const std::string folder = options.dataFolders.front();
     const std::vector<std::string> reports(options.dataFolders.begin() + 1, options.dataFolders.end());
     std::vector<std::string> guarded = {folder};
     if (options.output)
         OutputGuard(guarded).checkFile(*options.output);
+    if (options.checkFormat == CheckFormat::Text)
+        return runDocument(options, streams, folder, reports);
 
     std::unique_ptr<AtomicFileWriter> file;
     std::unique_ptr<std::streambuf> buffer;
@@ -353,31 +351,17 @@ int runOne(const Options& options, Streams& streams) {
     case CheckFormat::Text:
         break;
     }
-    TextDocuments text;
-    std::ostringstream heading;
     streams.progress.step("comparing");
     const Outcome outcome = reconcilePeriod(
-        folder, reports, options,
-        [&](const Item& item) {
-            if (table)
-                table->row(documentCells(item));
-            else
-                text.add(item);
-        },
-        streams.err, "", &heading);
+        folder, reports, options, [&](const Item& item) { table->row(documentCells(item)); }, streams.err, "");
     streams.progress.clear();
     if (!outcome.failure.empty())
         return outcome.status; // refused: nothing written (a file output is never put in place)
-    if (table) {
-        std::vector<Cell> totals(kDocumentHeader.size());
-        totals[0].text = "общо";
-        totals.back().text = countsText(outcome.totals);
-        table->totals(totals);
-        table->finish();
-    } else {
-        *out << heading.str();
-        text.write(*out, outcome.totals);
-    }
+    std::vector<Cell> totals(kDocumentHeader.size());
+    totals[0].text = "общо";
+    totals.back().text = countsText(outcome.totals);
+    table->totals(totals);
+    table->finish();
     if (book) {
         publishOutput([&] { book->publish(); });
     } else if (file) {
@@ -455,7 +439,7 @@ int runOffice(const Options& options, Streams& streams) {
                 result.outcome.vatNumber = win1251ToUtf8(trimBlanks(vatNumber));
                 result.outcome.period = trimBlanks(session.declaration().fields.at(2));
             } else {
-                result.outcome = reconcilePeriod(folder, reports, options, {}, err, place, nullptr);
+                result.outcome = reconcilePeriod(folder, reports, options, {}, err, place);
             }
         } catch (const Failure& failure) {
             result.outcome.folder = folder;

@@ -1,11 +1,15 @@
+#include "journals/JournalTable.h"
+#include "period/PeriodSession.h"
 #include "report/AgencyReport.h"
 #include "report/Reconcile.h"
+#include "report/ReconcileDocument.h"
 #include "text/Encoding.h"
 
 #include "ExpectThrow.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -282,4 +286,51 @@ TEST(Reconcile, ReportsOfAnotherBuyerOrLaterPeriodAreRefused) {
         title.period = c.period;
         EXPECT_EQ(reportRefusals("r.csv", title, "BG334788293    ", "202610").size(), c.refusals);
     }
+}
+
+TEST(ReconcileDocument, PagedInTheJournalsStyle) {
+    const std::string folder = std::string(ORVA_REGRESS) + "/reconcile-report";
+    const std::vector<std::string> reports = {folder + "/nap-202610.csv", folder + "/nap-202609.csv"};
+    const PeriodSession session(folder);
+    std::vector<std::string> lines;
+    LineCollector sink(lines);
+    const ReconciliationSummary summary = writeReconciliation(session, reports, 20, sink);
+    EXPECT_TRUE(summary.problems.empty());
+    EXPECT_EQ(summary.damagedLines, 1u);
+    EXPECT_EQ(summary.totals.different, 2u);
+
+    // Every page opens with its number and the header, and holds at most 20 lines.
+    std::size_t pages = 0, sinceHeader = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_LE(lines[i].size(), 117u) << i;
+        if (lines[i] == journal_table::pageNumberLine(static_cast<int>(pages) + 1)) {
+            EXPECT_TRUE(pages == 0 || sinceHeader == 20) << "page " << pages << " holds " << sinceHeader;
+            ++pages;
+            sinceHeader = 0;
+            EXPECT_EQ(win1251ToUtf8(lines.at(i + 2)), "РОДОПА ВИЖЪН ООД  BG334788293  период 202610");
+        }
+        ++sinceHeader;
+        if (!lines[i].empty() && lines[i][0] == '|') {
+            EXPECT_EQ(lines[i].size(), 117u) << i;
+        }
+    }
+    EXPECT_EQ(pages, 2u);
+    // The rows of the two different documents and the missing one, byte for byte.
+    const std::string wanted[] = {
+        "|липсва       |BG130000005    |0000000777          |1  |09-10-2026|       |10     |кол.8=70.00 кол.9=14.00; "
+        "кредитът|",
+        "|различен     |BG130000005    |88                  |01 |06/10/2026|9      |5      |ДДС (кол.11+13 / кол.9): "
+        "дневник |",
+        "|             |               |                    |   |          |       |       |20.01, справка 20.00, "
+        "разлика    |",
+        "|различен     |BG130000005    |89                  |01 |05/10/2026|10     |6      |дата: дневник 05/10/2026, "
+        "справка|",
+    };
+    for (const std::string& row : wanted)
+        EXPECT_NE(std::find(lines.begin(), lines.end(), utf8ToWin1251(row)), lines.end()) << row;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), journal_table::closingLine()), 1);
+
+    std::vector<std::string> few;
+    LineCollector small(few);
+    THROWN_BY(writeReconciliation(session, reports, kReconciliationHeaderLines, small), Error);
 }

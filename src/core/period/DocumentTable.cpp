@@ -1,6 +1,7 @@
 #include "period/DocumentTable.h"
 
 #include "period/PeriodSession.h"
+#include "report/ReconcileDocument.h"
 
 namespace orva {
 
@@ -50,6 +51,18 @@ DocumentOutcome buildVies(const DocumentInputs& inputs, int linesPerPage, Journa
     return outcome;
 }
 
+bool hasReports(const DocumentInputs& inputs) {
+    return inputs.reports != nullptr && !inputs.reports->empty();
+}
+
+DocumentOutcome buildReconciliation(const DocumentInputs& inputs, int linesPerPage, JournalSink& sink) {
+    if (!hasReports(inputs))
+        throw Error("сравнението със справката от НАП иска поне една справка");
+    DocumentOutcome outcome;
+    outcome.problems = report::writeReconciliation(*inputs.period, *inputs.reports, linesPerPage, sink).problems;
+    return outcome;
+}
+
 const DocumentType kLabel{DocumentKind::Label, "label", "ЕТИКЕТ", kLabelPointSize, false, always, buildLabel};
 const DocumentType kPurchases{DocumentKind::Purchases, "purchases", "ПОКУПКИ", kDocumentPointSize, true, always,
                               buildPurchases};
@@ -57,6 +70,14 @@ const DocumentType kSales{DocumentKind::Sales, "sales", "ПРОДАЖБИ", kDoc
 const DocumentType kReturn{DocumentKind::Return, "return", "ДЕКЛАРАЦИЯ", kDocumentPointSize, true, always,
                            buildReturnDocument};
 const DocumentType kVies{DocumentKind::Vies, "vies", "VIES", kDocumentPointSize, true, hasVies, buildVies};
+const DocumentType kReconciliation{DocumentKind::Reconciliation,
+                                   "reconciliation",
+                                   "СРАВНЕНИЕ С НАП",
+                                   kDocumentPointSize,
+                                   true,
+                                   hasReports,
+                                   buildReconciliation,
+                                   false};
 
 } // namespace
 
@@ -75,9 +96,13 @@ const DocumentType& returnDocument() {
 const DocumentType& viesDocument() {
     return kVies;
 }
+const DocumentType& reconciliationDocument() {
+    return kReconciliation;
+}
 
 const std::vector<const DocumentType*>& documentTypes() {
-    static const std::vector<const DocumentType*> types{&kLabel, &kPurchases, &kSales, &kReturn, &kVies};
+    static const std::vector<const DocumentType*> types{&kLabel,  &kPurchases, &kSales,
+                                                        &kReturn, &kVies,      &kReconciliation};
     return types;
 }
 

@@ -17,12 +17,14 @@ namespace orva {
 class PeriodSession;
 struct ReturnAnswers;
 
-enum class DocumentKind { Label, Purchases, Sales, Return, Vies };
+enum class DocumentKind { Label, Purchases, Sales, Return, Vies, Reconciliation };
 
 // What a document is built from. Each builder takes what its row needs.
 struct DocumentInputs {
     const PeriodSession* period = nullptr;
     const ReturnAnswers* answers = nullptr; // the return's
+    // The agency's reports of the sales declared to the firm (paths), for the reconciliation.
+    const std::vector<std::string>* reports = nullptr;
 };
 
 // What building a document said besides its lines.
@@ -43,6 +45,8 @@ struct DocumentType {
     bool (*available)(const DocumentInputs& inputs);
     // Builds the document into `sink`. Throws as the inputs' reads do (PeriodError).
     DocumentOutcome (*build)(const DocumentInputs& inputs, int linesPerPage, JournalSink& sink);
+    // Whether a period alone gives it (--document offers only these); the reconciliation needs reports.
+    bool ofPeriodAlone = true;
 };
 
 inline constexpr int kLabelPointSize = 10;
@@ -53,6 +57,7 @@ const DocumentType& purchasesDocument();
 const DocumentType& salesDocument();
 const DocumentType& returnDocument();
 const DocumentType& viesDocument();
+const DocumentType& reconciliationDocument();
 
 // Every document of a period, in the order of the window's tabs.
 const std::vector<const DocumentType*>& documentTypes();

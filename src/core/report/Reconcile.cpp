@@ -155,25 +155,28 @@ std::string column(const std::string& text, std::size_t width) {
 
 } // namespace
 
-std::string itemText(const Item& item) {
-    std::string text = column(item.supplier, 15) + " " + column(item.number, 20) + " " + column(item.type, 2) + " " +
-                       column(item.date, 10);
-    if (item.journalLine != 0)
-        text += "  дневник: запис " + std::to_string(item.journalLine);
-    if (item.reportLine != 0)
-        text += "  справка: ред " + std::to_string(item.reportLine);
-    for (const Difference& difference : item.differences) {
-        text += "; " + difference.what + ": дневник " + difference.journal + ", справка " + difference.report;
-        if (!difference.delta.empty())
-            text += ", разлика " + difference.delta;
-    }
+std::string itemDetails(const Item& item, bool places) {
+    std::string text;
+    auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
+    if (places && item.journalLine != 0)
+        add("дневник: запис " + std::to_string(item.journalLine));
+    if (places && item.reportLine != 0)
+        add("справка: ред " + std::to_string(item.reportLine));
+    for (const Difference& difference : item.differences)
+        add(difference.what + ": дневник " + difference.journal + ", справка " + difference.report +
+            (difference.delta.empty() ? std::string() : ", разлика " + difference.delta));
     if (item.notCompared)
-        text += "; сумите не са сравнени: дневник " + item.journalAmounts + "; справка " + item.reportAmounts;
+        add("сумите не са сравнени: дневник " + item.journalAmounts + "; справка " + item.reportAmounts);
     else if (item.itemClass == ItemClass::Missing)
-        text += "; " + item.reportAmounts;
+        add(item.reportAmounts);
     if (!item.note.empty())
-        text += "; " + item.note;
+        add(item.note);
     return text;
+}
+
+std::string itemText(const Item& item) {
+    return column(item.supplier, 15) + " " + column(item.number, 20) + " " + column(item.type, 2) + " " +
+           column(item.date, 10) + "  " + itemDetails(item);
 }
 
 Reconciler::Reconciler(std::string period, ItemSink onItem) : period_(std::move(period)), onItem_(std::move(onItem)) {}

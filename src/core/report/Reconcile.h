@@ -71,6 +71,9 @@ std::vector<std::string> reportRefusals(const std::string& path, const ReportTit
 // One document as a line of the text report (UTF-8): supplier, number, type and date in columns, then
 // where it stands, what differs or both sides' amounts, and the note.
 std::string itemText(const Item& item);
+// What itemText says after the columns: where the document stands (unless `places` is false, for a
+// table that has columns of its own for them), what differs, the note.
+std::string itemDetails(const Item& item, bool places = true);
 
 class Reconciler {
 public:
