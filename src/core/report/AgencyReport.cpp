@@ -287,11 +287,28 @@ void ReportParser::endRecord() {
 
 ReportTitle readReportFile(const std::string& path, const ReportParser::LineSink& onLine,
                            const ReportParser::ProblemSink& onProblem) {
+    std::size_t size = 0;
+    const UniqueFd fd = openFileForReading(path, size);
+    return readReportFile(fd.get(), path, onLine, onProblem);
+}
+
+ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::LineSink& onLine,
+                           const ReportParser::ProblemSink& onProblem) {
     ReportParser parser(path, onLine, onProblem);
-    readFileChunks(path, 1 << 20, [&](std::string_view chunk) {
-        parser.feed(chunk);
-        return true;
-    });
+    std::string buffer(1 << 20, '\0');
+    std::uint64_t at = 0;
+    for (;;) {
+        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(at));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            throw FileError(path + ": " + std::strerror(errno));
+        }
+        if (got == 0)
+            break;
+        at += static_cast<std::uint64_t>(got);
+        parser.feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+    }
     parser.finish();
     return parser.title();
 }
@@ -299,10 +316,14 @@ ReportTitle readReportFile(const std::string& path, const ReportParser::LineSink
 bool readReportLineAt(const std::string& path, std::uint64_t offset, ReportLine& line) {
     std::size_t size = 0;
     const UniqueFd fd = openFileForReading(path, size);
+    return readReportLineAt(fd.get(), path, offset, line);
+}
+
+bool readReportLineAt(int fd, const std::string& path, std::uint64_t offset, ReportLine& line) {
     if (offset > 0) {
         // A line starts only after a break.
         char before = 0;
-        if (::pread(fd.get(), &before, 1, static_cast<off_t>(offset - 1)) != 1 || (before != '\n' && before != '\r'))
+        if (::pread(fd, &before, 1, static_cast<off_t>(offset - 1)) != 1 || (before != '\n' && before != '\r'))
             return false;
     }
     bool found = false;
@@ -314,10 +335,13 @@ bool readReportLineAt(const std::string& path, std::uint64_t offset, ReportLine&
                         },
                         {});
     parser.startAtDocuments(offset, line.line);
-    std::string buffer(64 * 1024, '\0');
+    // Small reads first: a line is a few hundred bytes, and the parser reads all it is given.
+    std::string buffer;
+    std::size_t chunk = 1024;
     std::uint64_t at = offset;
     while (!found) {
-        const ssize_t got = ::pread(fd.get(), buffer.data(), buffer.size(), static_cast<off_t>(at));
+        buffer.resize(chunk);
+        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(at));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -331,6 +355,7 @@ bool readReportLineAt(const std::string& path, std::uint64_t offset, ReportLine&
         parser.feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
         if (at - offset > kMaxLineBytes + 2)
             break;
+        chunk = std::min<std::size_t>(chunk * 2, 1 << 20);
     }
     return found;
 }

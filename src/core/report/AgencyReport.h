@@ -123,10 +123,16 @@ private:
 // Reads a whole report file in chunks. Throws FileError when it cannot be read and NotAReportError.
 ReportTitle readReportFile(const std::string& path, const ReportParser::LineSink& onLine,
                            const ReportParser::ProblemSink& onProblem);
+// The same over a file already open, from its start; `path` names it in messages.
+ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::LineSink& onLine,
+                           const ReportParser::ProblemSink& onProblem);
 
 // Reads again the one document line that starts at `offset` of the file (details shown later).
 // Throws FileError; false when no document line starts there any longer.
 bool readReportLineAt(const std::string& path, std::uint64_t offset, ReportLine& line);
+// The same through a file already open (`path` names it in errors): a caller reading many lines again
+// opens the file once.
+bool readReportLineAt(int fd, const std::string& path, std::uint64_t offset, ReportLine& line);
 
 // An amount column's text as a number: blanks around it ignored, an empty field is zero. false for
 // anything else.

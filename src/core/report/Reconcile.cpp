@@ -5,6 +5,7 @@
 #include "text/Calendar.h"
 #include "text/Encoding.h"
 #include "text/ExactDecimal.h"
+#include "text/LineFile.h"
 
 #include <algorithm>
 #include <optional>
@@ -183,8 +184,11 @@ Reconciler::Reconciler(std::string period, ItemSink onItem) : period_(std::move(
 
 ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::ProblemSink& onProblem) {
     const auto report = static_cast<std::uint16_t>(reports_.size());
+    // One open file for the whole read and every line read again: never a file put in its place since.
+    std::size_t size = 0;
+    auto file = std::make_shared<UniqueFd>(openFileForReading(path, size));
     const ReportTitle title = readReportFile(
-        path,
+        file->get(), path,
         [&](const ReportLine& line) {
             Entry entry;
             entry.offset = line.offset;
@@ -210,14 +214,15 @@ ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::P
             ++chain.count;
         },
         onProblem);
-    reports_.push_back(Report{path, title.period});
+    reports_.push_back(Report{path, title.period, std::move(file)});
     return title;
 }
 
 ReportLine Reconciler::reread(const Entry& entry) const {
     ReportLine line;
     line.line = entry.line;
-    if (!readReportLineAt(reports_[entry.report].path, entry.offset, line))
+    const Report& report = reports_[entry.report];
+    if (!readReportLineAt(report.file->get(), report.path, entry.offset, line))
         throw FileError(reports_[entry.report].path + ": ред " + std::to_string(entry.line) +
                         ": файлът се е променил, докато се сравнява");
     return line;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "report/AgencyReport.h"
+#include "text/UniqueFd.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -114,6 +116,7 @@ private:
     struct Report {
         std::string path;
         std::string period;
+        std::shared_ptr<UniqueFd> file; // open for the lines read again
     };
 
     void emit(Item& item);
