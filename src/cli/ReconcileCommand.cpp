@@ -202,6 +202,7 @@ Outcome reconcilePeriod(const std::string& folder, const std::vector<std::string
     outcome.reports = reports.size();
 
     report::Reconciler reconciler(outcome.period, onItem);
+    reconciler.setJournalCodePage(session.journalFile(JournalKind::Purchases).codePage);
     std::vector<std::string> problems;
     for (const std::string& path : reports) {
         report::ReportTitle title;

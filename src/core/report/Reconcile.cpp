@@ -6,6 +6,7 @@
 #include "text/Encoding.h"
 #include "text/ExactDecimal.h"
 #include "text/LineFile.h"
+#include "text/Mik.h"
 
 #include <algorithm>
 #include <optional>
@@ -295,6 +296,12 @@ void Reconciler::compare(const Entry& entry, const std::vector<std::string_view>
 }
 
 void Reconciler::purchase(std::string_view record, std::size_t line) {
+    // A classic journal's names are in MIK; numbers, dates and amounts are the same bytes in both.
+    std::string converted;
+    if (journalCodePage_ == CodePage::Mik) {
+        converted = mikToWin1251(record);
+        record = converted;
+    }
     Item item;
     const std::string_view supplier = trimmed(field(record, CounterpartyField));
     const std::string_view number = trimmed(field(record, DocumentNumberField));

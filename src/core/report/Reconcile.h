@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/AgencyReport.h"
+#include "text/CodePage.h"
 #include "text/UniqueFd.h"
 
 #include <cstddef>
@@ -88,6 +89,9 @@ public:
     // Reads one report whole (throws FileError, NotAReportError); its line problems go to `onProblem`.
     ReportTitle addReport(const std::string& path, const ReportParser::ProblemSink& onProblem);
 
+    // The code page the journal's records are in (Windows-1251 unless said): names are shown converted.
+    void setJournalCodePage(CodePage codePage) { journalCodePage_ = codePage; }
+
     // One record of the purchases journal as read (a record line of `pokupki.txt`), at file line `line`.
     void purchase(std::string_view record, std::size_t line);
 
@@ -125,6 +129,7 @@ private:
 
     std::string period_;
     ItemSink onItem_;
+    CodePage journalCodePage_ = CodePage::Windows1251;
     std::vector<Report> reports_;
     std::vector<Entry> entries_;
     std::unordered_map<std::string, Chain> keys_;

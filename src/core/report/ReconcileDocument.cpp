@@ -128,6 +128,7 @@ ReconciliationSummary writeReconciliation(const PeriodSession& period, const std
         if (item.itemClass != ItemClass::Agrees || item.notCompared)
             byClass[order(item)].push_back(item);
     });
+    reconciler.setJournalCodePage(period.journalFile(JournalKind::Purchases).codePage);
     std::vector<std::string> damaged;
     std::string reportNames;
     for (const std::string& path : reports) {
