@@ -18,7 +18,9 @@ constexpr unsigned kPrint = commandBit(CommandId::Print);
 constexpr unsigned kCheck = commandBit(CommandId::Check);
 constexpr unsigned kPrinters = commandBit(CommandId::Printers);
 constexpr unsigned kReconcile = commandBit(CommandId::Reconcile);
-constexpr unsigned kPeriodCommands = kExport | kPrint | kCheck | kReconcile;
+constexpr unsigned kPeriodCommands = kExport | kPrint | kCheck;
+// The reading options: every command that reads a period.
+constexpr unsigned kReadingCommands = kPeriodCommands | kReconcile;
 
 // A whole number from `least` to `most`, at most as many digits as `most` has.
 std::size_t wholeNumber(const char* option, const std::string& text, std::size_t least, std::size_t most) {
@@ -213,13 +215,13 @@ std::vector<OptionSpec> buildOptionTable() {
                            [](Options& o, const std::string& v, std::size_t) { o.details = v; }));
 
     table.push_back(
-        choice("--encoding", {"auto", "mik", "windows-1251"}, kPeriodCommands, G::Reading,
+        choice("--encoding", {"auto", "mik", "windows-1251"}, kReadingCommands, G::Reading,
                "code page of all three files (default: auto, per file)",
                [](Options& o, const std::string&, std::size_t index) {
                    static const std::optional<CodePage> kPages[] = {std::nullopt, CodePage::Mik, CodePage::Windows1251};
                    o.read.codePage = kPages[index];
                }));
-    table.push_back(choice("--return-layout", {"auto", "classic", "current"}, kPeriodCommands, G::Reading,
+    table.push_back(choice("--return-layout", {"auto", "classic", "current"}, kReadingCommands, G::Reading,
                            "order of cells 13, 23, 14, 24 in the return record: classic 13, 23, 14, 24; current 23, "
                            "13, 24, 14 (today's files); auto detects it from the files (the default); it decides "
                            "nothing else",
@@ -229,7 +231,7 @@ std::vector<OptionSpec> buildOptionTable() {
                                o.read.returnLayout = kLayouts[index];
                            }));
     table.push_back(
-        choice("--captions", {"auto", "classic", "today"}, kPeriodCommands, G::Reading,
+        choice("--captions", {"auto", "classic", "today"}, kReadingCommands, G::Reading,
                "wording of the return form and the journal headers, and column 8а (the code of today's "
                "records): auto follows the files' generation (the default)",
                [](Options& o, const std::string&, std::size_t index) {
@@ -237,7 +239,7 @@ std::vector<OptionSpec> buildOptionTable() {
                    o.read.wording = kWordings[index];
                }));
     // runCli answers --help wherever it stands; the row is for the help and the completion.
-    table.push_back(flag("--help", kPeriodCommands | kPrinters, G::Information, "this text",
+    table.push_back(flag("--help", kReadingCommands | kPrinters, G::Information, "this text",
                          [](Options&, const std::string&, std::size_t) {}));
     return table;
 }
