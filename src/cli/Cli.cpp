@@ -27,6 +27,8 @@ const Command& commandFor(CommandId id) {
         return checkCommand();
     case CommandId::Diff:
         return diffCommand();
+    case CommandId::Reconcile:
+        return reconcileCommand();
     case CommandId::Printers:
         break;
     }
@@ -59,7 +61,9 @@ Exit status:
      (without --force);
      check: an error (with --strict, a warning too), or a return rule that
      does not hold or cannot be evaluated; export, print: a journal is not
-     the period's (each case on standard error), nothing written or sent
+     the period's (each case on standard error), nothing written or sent;
+     reconcile: a document missing, not declared or different, a damaged
+     report line, or a report of another buyer or a later period
 Over several periods the first that applies of 1, 2, 5, 3, else 0.
 )";
 

@@ -71,5 +71,6 @@ const Command& printCommand();
 const Command& checkCommand();
 const Command& printersCommand();
 const Command& diffCommand();
+const Command& reconcileCommand();
 
 } // namespace orva::cli

@@ -18,7 +18,10 @@ constexpr unsigned kPrint = commandBit(CommandId::Print);
 constexpr unsigned kCheck = commandBit(CommandId::Check);
 constexpr unsigned kPrinters = commandBit(CommandId::Printers);
 constexpr unsigned kDiff = commandBit(CommandId::Diff);
+constexpr unsigned kReconcile = commandBit(CommandId::Reconcile);
 constexpr unsigned kPeriodCommands = kExport | kPrint | kCheck | kDiff;
+// The reading options: every command that reads a period.
+constexpr unsigned kReadingCommands = kPeriodCommands | kReconcile;
 
 // A whole number from `least` to `most`, at most as many digits as `most` has.
 std::size_t wholeNumber(const char* option, const std::string& text, std::size_t least, std::size_t most) {
@@ -85,7 +88,8 @@ std::vector<OptionSpec> buildOptionTable() {
     // The documents of a period, as the table of documents lists them.
     std::vector<const char*> documents;
     for (const DocumentType* type : documentTypes())
-        documents.push_back(type->name);
+        if (type->ofPeriodAlone)
+            documents.push_back(type->name);
     OptionSpec document = choice("--document", std::move(documents), kPrint, G::Own, "the document to print",
                                  [](Options& o, const std::string& v, std::size_t) { o.document = v; });
     document.required = kPrint;
@@ -121,7 +125,17 @@ std::vector<OptionSpec> buildOptionTable() {
                                                           CheckFormat::Xlsx};
                    o.checkFormat = kFormats[index];
                }));
-    table.push_back(option("--output", K::File, "FILE", kCheck | kDiff, G::Own,
+    table.push_back(
+        choice("--format", {"text", "csv", "json", "xlsx"}, kReconcile, G::Own,
+               "the output: text (the default); csv, one row per document with its class "
+               "(UTF-8 with a BOM, ';', CR LF); json, the same rows as one array of objects; xlsx, the same "
+               "rows as a spreadsheet with a totals row (needs --output)",
+               [](Options& o, const std::string&, std::size_t index) {
+                   static const CheckFormat kFormats[] = {CheckFormat::Text, CheckFormat::Csv, CheckFormat::Json,
+                                                          CheckFormat::Xlsx};
+                   o.checkFormat = kFormats[index];
+               }));
+    table.push_back(option("--output", K::File, "FILE", kCheck | kDiff | kReconcile, G::Own,
                            "write the output to FILE (replaced whole; a link there is replaced) instead of standard "
                            "output; never a data file nor into a data folder",
                            [](Options& o, const std::string& v, std::size_t) { o.output = v; }));
@@ -140,7 +154,7 @@ std::vector<OptionSpec> buildOptionTable() {
     printer.shortName = "-P";
     table.push_back(printer);
 
-    table.push_back(option("--lines-per-page", K::Number, "N", kExport | kPrint | kDiff, G::Own,
+    table.push_back(option("--lines-per-page", K::Number, "N", kExport | kPrint | kDiff | kReconcile, G::Own,
                            "lines on a page; by default as many 8-point lines as fit on the default printer's page, "
                            "or on an A4 page at 1200 dpi when there is no printer. PDF pages hold N lines; print puts "
                            "one page of N lines on each sheet, and N may not exceed what the printer's page holds; "
@@ -200,7 +214,11 @@ std::vector<OptionSpec> buildOptionTable() {
                          "compare periods of different firms or months (a month against the one before); the "
                          "difference is still named",
                          [](Options& o, const std::string&, std::size_t) { o.force = true; }));
-    table.push_back(flag("--recursive", kExport | kCheck, G::Own,
+    table.push_back(flag("--force", kReconcile, G::Own,
+                         "go on when a report is of another buyer or of a later period than the folder's, or a "
+                         "journal is not the period's; the cases are still named",
+                         [](Options& o, const std::string&, std::size_t) { o.force = true; }));
+    table.push_back(flag("--recursive", kExport | kCheck | kReconcile, G::Own,
                          "every folder under DATAFOLDER... that holds deklar.txt (any letter case), in path order",
                          [](Options& o, const std::string&, std::size_t) { o.recursive = true; }));
     table.push_back(flag("--recursive", kDiff, G::Own,
@@ -209,7 +227,7 @@ std::vector<OptionSpec> buildOptionTable() {
                          "for each folder without a partner or of a firm and period twice in one tree; text only",
                          [](Options& o, const std::string&, std::size_t) { o.recursive = true; }));
     table.push_back(
-        option("--jobs", K::Number, "N", kExport | kCheck, G::Own,
+        option("--jobs", K::Number, "N", kExport | kCheck | kReconcile, G::Own,
                "periods worked on at once (default: the number of processors); the output is the same "
                "for any N",
                [](Options& o, const std::string& v, std::size_t) { o.jobs = wholeNumber("--jobs", v, 1, 1024); }));
@@ -219,13 +237,13 @@ std::vector<OptionSpec> buildOptionTable() {
                            [](Options& o, const std::string& v, std::size_t) { o.details = v; }));
 
     table.push_back(
-        choice("--encoding", {"auto", "mik", "windows-1251"}, kPeriodCommands, G::Reading,
+        choice("--encoding", {"auto", "mik", "windows-1251"}, kReadingCommands, G::Reading,
                "code page of all three files (default: auto, per file)",
                [](Options& o, const std::string&, std::size_t index) {
                    static const std::optional<CodePage> kPages[] = {std::nullopt, CodePage::Mik, CodePage::Windows1251};
                    o.read.codePage = kPages[index];
                }));
-    table.push_back(choice("--return-layout", {"auto", "classic", "current"}, kPeriodCommands, G::Reading,
+    table.push_back(choice("--return-layout", {"auto", "classic", "current"}, kReadingCommands, G::Reading,
                            "order of cells 13, 23, 14, 24 in the return record: classic 13, 23, 14, 24; current 23, "
                            "13, 24, 14 (today's files); auto detects it from the files (the default); it decides "
                            "nothing else",
@@ -235,7 +253,7 @@ std::vector<OptionSpec> buildOptionTable() {
                                o.read.returnLayout = kLayouts[index];
                            }));
     table.push_back(
-        choice("--captions", {"auto", "classic", "today"}, kPeriodCommands, G::Reading,
+        choice("--captions", {"auto", "classic", "today"}, kReadingCommands, G::Reading,
                "wording of the return form and the journal headers, and column 8а (the code of today's "
                "records): auto follows the files' generation (the default)",
                [](Options& o, const std::string&, std::size_t index) {
@@ -243,7 +261,7 @@ std::vector<OptionSpec> buildOptionTable() {
                    o.read.wording = kWordings[index];
                }));
     // runCli answers --help wherever it stands; the row is for the help and the completion.
-    table.push_back(flag("--help", kPeriodCommands | kPrinters, G::Information, "this text",
+    table.push_back(flag("--help", kReadingCommands | kPrinters, G::Information, "this text",
                          [](Options&, const std::string&, std::size_t) {}));
     return table;
 }
@@ -321,11 +339,10 @@ const CommandSpec& commandSpec(CommandId command) {
 } // namespace
 
 const std::vector<CommandSpec>& commandTable() {
-    static const std::vector<CommandSpec> table = {{CommandId::Export, "export", Folders::Many},
-                                                   {CommandId::Print, "print", Folders::One},
-                                                   {CommandId::Check, "check", Folders::Many},
-                                                   {CommandId::Printers, "printers", Folders::None},
-                                                   {CommandId::Diff, "diff", Folders::Two}};
+    static const std::vector<CommandSpec> table = {
+        {CommandId::Export, "export", Folders::Many}, {CommandId::Print, "print", Folders::One},
+        {CommandId::Check, "check", Folders::Many},   {CommandId::Printers, "printers", Folders::None},
+        {CommandId::Diff, "diff", Folders::Two},      {CommandId::Reconcile, "reconcile", Folders::Many}};
     return table;
 }
 
@@ -500,11 +517,14 @@ Options parseOptions(const std::vector<std::string>& args) {
         if ((entry.required & commandBit(options.command)) != 0 &&
             std::find(given.begin(), given.end(), &entry) == given.end())
             usageError(command + " needs " + withValue(entry.name, entry));
-    if ((options.command == CommandId::Check || options.command == CommandId::Diff) &&
+    if ((options.command == CommandId::Check || options.command == CommandId::Diff ||
+         options.command == CommandId::Reconcile) &&
         options.checkFormat == CheckFormat::Xlsx && !options.output)
         usageError(command + " --format xlsx needs --output FILE");
     if (options.command == CommandId::Diff && options.recursive && options.checkFormat != CheckFormat::Text)
         usageError("diff --recursive writes text only");
+    if (options.command == CommandId::Reconcile && !options.recursive && options.dataFolders.size() < 2)
+        usageError("reconcile needs the data folder and at least one report");
     if (options.details && !options.manyPeriods())
         usageError("--details is for several periods (more than one folder, or --recursive)");
     return options;

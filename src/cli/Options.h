@@ -22,7 +22,8 @@ enum Status : int {
     kNoReturn = 3,   // label and journals built, the return could not be
     kNoPrinter = 4,  // print: no printer, an unknown queue, or the job failed
     kMismatch = 5,   // check: an error (with --strict, a warning), or a return rule does not hold;
-                     // export, print: the journals are not the period's (without --force)
+                     // export, print: the journals are not the period's (without --force);
+                     // reconcile: a document missing, not declared or different, or a report refused
 };
 
 // A failure that ends a command: the exit status and one line for standard error (UTF-8,
@@ -36,7 +37,7 @@ private:
     int status_;
 };
 
-enum class CommandId { Export, Print, Check, Printers, Diff };
+enum class CommandId { Export, Print, Check, Printers, Diff, Reconcile };
 
 constexpr unsigned commandBit(CommandId command) {
     return 1u << static_cast<unsigned>(command);

@@ -3,6 +3,7 @@
 #include "compare/CorrectionMemo.h"
 #include "compare/PeriodDiff.h"
 #include "period/PeriodSession.h"
+#include "report/ReconcileDocument.h"
 
 namespace orva {
 
@@ -64,6 +65,18 @@ DocumentOutcome buildCorrectionMemo(const DocumentInputs& inputs, int linesPerPa
     return {};
 }
 
+bool hasReports(const DocumentInputs& inputs) {
+    return inputs.reports != nullptr && !inputs.reports->empty();
+}
+
+DocumentOutcome buildReconciliation(const DocumentInputs& inputs, int linesPerPage, JournalSink& sink) {
+    if (!hasReports(inputs))
+        throw Error("сравнението със справката от НАП иска поне една справка");
+    DocumentOutcome outcome;
+    outcome.problems = report::writeReconciliation(*inputs.period, *inputs.reports, linesPerPage, sink).problems;
+    return outcome;
+}
+
 const DocumentType kLabel{DocumentKind::Label, "label", "ЕТИКЕТ", kLabelPointSize, false, always, buildLabel};
 const DocumentType kPurchases{DocumentKind::Purchases, "purchases", "ПОКУПКИ", kDocumentPointSize, true, always,
                               buildPurchases};
@@ -73,6 +86,14 @@ const DocumentType kReturn{DocumentKind::Return, "return", "ДЕКЛАРАЦИЯ
 const DocumentType kVies{DocumentKind::Vies, "vies", "VIES", kDocumentPointSize, true, hasVies, buildVies};
 const DocumentType kCorrectionMemo{
     DocumentKind::CorrectionMemo, "memo", "РАЗЛИКИ", kDocumentPointSize, true, hasOlderPeriod, buildCorrectionMemo};
+const DocumentType kReconciliation{DocumentKind::Reconciliation,
+                                   "reconciliation",
+                                   "СРАВНЕНИЕ С НАП",
+                                   kDocumentPointSize,
+                                   true,
+                                   hasReports,
+                                   buildReconciliation,
+                                   false};
 
 } // namespace
 
@@ -91,13 +112,17 @@ const DocumentType& returnDocument() {
 const DocumentType& viesDocument() {
     return kVies;
 }
+const DocumentType& reconciliationDocument() {
+    return kReconciliation;
+}
 
 const DocumentType& correctionMemoDocument() {
     return kCorrectionMemo;
 }
 
 const std::vector<const DocumentType*>& documentTypes() {
-    static const std::vector<const DocumentType*> types{&kLabel, &kPurchases, &kSales, &kReturn, &kVies};
+    static const std::vector<const DocumentType*> types{&kLabel,  &kPurchases, &kSales,
+                                                        &kReturn, &kVies,      &kReconciliation};
     return types;
 }
 

@@ -17,7 +17,7 @@ namespace orva {
 class PeriodSession;
 struct ReturnAnswers;
 
-enum class DocumentKind { Label, Purchases, Sales, Return, Vies, CorrectionMemo };
+enum class DocumentKind { Label, Purchases, Sales, Return, Vies, CorrectionMemo, Reconciliation };
 
 // What a document is built from. Each builder takes what its row needs.
 struct DocumentInputs {
@@ -25,6 +25,8 @@ struct DocumentInputs {
     const ReturnAnswers* answers = nullptr; // the return's
     // The correction memo's submission filed before `period` (the one to file).
     const PeriodSession* olderPeriod = nullptr;
+    // The agency's reports of the sales declared to the firm (paths), for the reconciliation.
+    const std::vector<std::string>* reports = nullptr;
 };
 
 // What building a document said besides its lines.
@@ -45,6 +47,8 @@ struct DocumentType {
     bool (*available)(const DocumentInputs& inputs);
     // Builds the document into `sink`. Throws as the inputs' reads do (PeriodError).
     DocumentOutcome (*build)(const DocumentInputs& inputs, int linesPerPage, JournalSink& sink);
+    // Whether a period alone gives it (--document offers only these); the reconciliation needs reports.
+    bool ofPeriodAlone = true;
 };
 
 inline constexpr int kLabelPointSize = 10;
@@ -55,6 +59,7 @@ const DocumentType& purchasesDocument();
 const DocumentType& salesDocument();
 const DocumentType& returnDocument();
 const DocumentType& viesDocument();
+const DocumentType& reconciliationDocument();
 
 // What changed between `olderPeriod` and `period`: a document of two periods, so none of the list below.
 const DocumentType& correctionMemoDocument();

@@ -1,0 +1,399 @@
+#include "report/Reconcile.h"
+
+#include "check/Identifiers.h"
+#include "journals/RecordLayout.h"
+#include "text/Calendar.h"
+#include "text/Encoding.h"
+#include "text/ExactDecimal.h"
+#include "text/LineFile.h"
+#include "text/Mik.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace orva::report {
+
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool allDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A record's field by the layout, cut short where the record is.
+std::string_view field(std::string_view record, std::size_t index) {
+    const RecordField& f = kPurchaseFields[index];
+    if (record.size() < f.start)
+        return {};
+    return record.substr(f.start - 1, f.width);
+}
+
+// dd-mm-yyyy of the report, dd/mm/yyyy or dd.mm.yyyy of the journals, as yyyymmdd; 0 when no date.
+std::int32_t dateNumber(std::string_view text) {
+    std::string written(trimmed(text));
+    std::replace(written.begin(), written.end(), '-', '/');
+    const std::optional<CalendarDate> date = parseDate(written, DateSeparators::SlashesOrDots);
+    return date ? date->year * 10000 + date->month * 100 + date->day : 0;
+}
+
+// The document type as a number ("1" and "01" alike); 0 when it is none.
+std::uint8_t typeNumber(std::string_view text) {
+    text = trimmed(text);
+    if (!allDigits(text) || text.size() > 3)
+        return 0;
+    const int value = std::stoi(std::string(text));
+    return value > 0 && value < 256 ? static_cast<std::uint8_t>(value) : 0;
+}
+
+ExactDecimal amount(std::string_view text) {
+    if (trimmed(text).empty())
+        return {};
+    return ExactDecimal::parse(text).value_or(ExactDecimal{});
+}
+
+// Whole cents fitting 64 bits, else std::nullopt (the value is then read again when compared).
+std::optional<std::int64_t> cents(const ExactDecimal& value) {
+    if (value != value.roundedToCents() || !value.fitsMoneyFormat())
+        return std::nullopt;
+    std::string text = value.moneyText();
+    if (text.size() > 18)
+        return std::nullopt;
+    text.erase(std::remove(text.begin(), text.end(), '.'), text.end());
+    return std::stoll(text);
+}
+
+// Money as the journals write it; an amount finer than a cent with every digit, as it was compared.
+std::string shown(const ExactDecimal& value) {
+    if (!value.fitsMoneyFormat())
+        return "?";
+    return value == value.roundedToCents() ? value.moneyText() : value.exactText();
+}
+
+std::string utf8(std::string_view windows1251) {
+    return shownText(win1251ToUtf8(trimmed(windows1251)));
+}
+
+} // namespace
+
+const char* className(ItemClass itemClass) {
+    switch (itemClass) {
+    case ItemClass::Agrees:
+        return "съвпада";
+    case ItemClass::Missing:
+        return "липсва в дневника";
+    case ItemClass::NotDeclared:
+        return "не е деклариран";
+    case ItemClass::NotExpected:
+        return "не се очаква в справката";
+    case ItemClass::Different:
+        return "различен";
+    }
+    return "";
+}
+
+const char* classCode(ItemClass itemClass) {
+    switch (itemClass) {
+    case ItemClass::Agrees:
+        return "agrees";
+    case ItemClass::Missing:
+        return "missing";
+    case ItemClass::NotDeclared:
+        return "not-declared";
+    case ItemClass::NotExpected:
+        return "not-expected";
+    case ItemClass::Different:
+        return "different";
+    }
+    return "";
+}
+
+std::string documentKey(std::string_view supplier, std::string_view number) {
+    std::string key;
+    for (const char c : supplier) {
+        if (c != ' ' && c != '\t')
+            key += c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    }
+    key += '\x1F';
+    bool leading = true;
+    for (const char c : number) {
+        if (c == ' ' || c == '\t' || (leading && c == '0'))
+            continue;
+        leading = false;
+        key += c;
+    }
+    return key;
+}
+
+std::vector<std::string> reportRefusals(const std::string& path, const ReportTitle& title, std::string_view vatNumber,
+                                        std::string_view period) {
+    std::vector<std::string> refusals;
+    std::string_view own = trimmed(vatNumber);
+    if (own.size() > 2 && own.substr(0, 2) == "BG")
+        own.remove_prefix(2);
+    if (own != trimmed(title.buyerId))
+        refusals.push_back(path + ": справката е за друг получател (" + utf8(title.buyerName) + ", " +
+                           utf8(title.buyerId) + "), не за " + utf8(vatNumber));
+    if (title.period > std::string(trimmed(period)))
+        refusals.push_back(path + ": справката е за период " + utf8(title.period) + ", по-късен от периода " +
+                           utf8(period));
+    return refusals;
+}
+
+namespace {
+
+// Pads UTF-8 text to `width` characters.
+std::string column(const std::string& text, std::size_t width) {
+    const auto characters = static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return characters >= width ? text : text + std::string(width - characters, ' ');
+}
+
+} // namespace
+
+std::string itemDetails(const Item& item, bool places) {
+    std::string text;
+    auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
+    if (places && item.journalLine != 0)
+        add("дневник: запис " + std::to_string(item.journalLine));
+    if (places && item.reportLine != 0)
+        add("справка: ред " + std::to_string(item.reportLine));
+    for (const Difference& difference : item.differences)
+        add(difference.what + ": дневник " + difference.journal + ", справка " + difference.report +
+            (difference.delta.empty() ? std::string() : ", разлика " + difference.delta));
+    if (item.notCompared)
+        add("сумите не са сравнени: дневник " + item.journalAmounts + "; справка " + item.reportAmounts);
+    else if (item.itemClass == ItemClass::Missing)
+        add(item.reportAmounts);
+    if (!item.note.empty())
+        add(item.note);
+    return text;
+}
+
+std::string itemText(const Item& item) {
+    return column(item.supplier, 15) + " " + column(item.number, 20) + " " + column(item.type, 2) + " " +
+           column(item.date, 10) + "  " + itemDetails(item);
+}
+
+Reconciler::Reconciler(std::string period, ItemSink onItem) : period_(std::move(period)), onItem_(std::move(onItem)) {}
+
+ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::ProblemSink& onProblem) {
+    const auto report = static_cast<std::uint16_t>(reports_.size());
+    // One open file for the whole read and every line read again: never a file put in its place since.
+    std::size_t size = 0;
+    auto file = std::make_shared<UniqueFd>(openFileForReading(path, size));
+    const ReportTitle title = readReportFile(
+        file->get(), path,
+        [&](const ReportLine& line) {
+            Entry entry;
+            entry.offset = line.offset;
+            entry.line = static_cast<std::uint32_t>(line.line);
+            entry.report = report;
+            entry.type = typeNumber(line.fields[TypeColumn]);
+            entry.date = dateNumber(line.fields[DateColumn]);
+            const std::optional<std::int64_t> base = cents(amount(line.fields[TotalBaseColumn]));
+            const std::optional<std::int64_t> vat = cents(amount(line.fields[TotalVatColumn]));
+            entry.wide = !base || !vat;
+            entry.base = base.value_or(0);
+            entry.vat = vat.value_or(0);
+            for (std::size_t column = Base0Column; column <= Art163aColumn; ++column)
+                entry.unknownKind = entry.unknownKind || !amount(line.fields[column]).isZero();
+            entries_.push_back(entry);
+            const auto index = static_cast<std::uint32_t>(entries_.size());
+            Chain& chain = keys_[documentKey(line.fields[SupplierColumn], line.fields[NumberColumn])];
+            if (chain.last != 0)
+                entries_[chain.last - 1].next = index;
+            else
+                chain.first = index;
+            chain.last = index;
+            ++chain.count;
+        },
+        onProblem);
+    reports_.push_back(Report{path, title.period, std::move(file)});
+    return title;
+}
+
+ReportLine Reconciler::reread(const Entry& entry) const {
+    ReportLine line;
+    line.line = entry.line;
+    const Report& report = reports_[entry.report];
+    if (!readReportLineAt(report.file->get(), report.path, entry.offset, line))
+        throw FileError(reports_[entry.report].path + ": ред " + std::to_string(entry.line) +
+                        ": файлът се е променил, докато се сравнява");
+    return line;
+}
+
+void Reconciler::emit(Item& item) {
+    switch (item.itemClass) {
+    case ItemClass::Agrees:
+        ++totals_.agrees;
+        break;
+    case ItemClass::Missing:
+        ++totals_.missing;
+        break;
+    case ItemClass::NotDeclared:
+        ++totals_.notDeclared;
+        break;
+    case ItemClass::NotExpected:
+        ++totals_.notExpected;
+        break;
+    case ItemClass::Different:
+        ++totals_.different;
+        break;
+    }
+    if (item.notCompared)
+        ++totals_.notCompared;
+    if (onItem_)
+        onItem_(item);
+}
+
+void Reconciler::compare(const Entry& entry, const std::vector<std::string_view>& amounts, Item& item) const {
+    // amounts: the journal's columns 9..13.
+    std::vector<ExactDecimal> journal;
+    bool journalNumbers = true;
+    for (const std::string_view text : amounts) {
+        if (!trimmed(text).empty() && !ExactDecimal::parse(text))
+            journalNumbers = false;
+        journal.push_back(amount(text));
+    }
+    const bool withoutCredit = !journal[0].isZero();
+    const bool withCredit =
+        !journal[1].isZero() || !journal[2].isZero() || !journal[3].isZero() || !journal[4].isZero();
+    if (entry.unknownKind || (withoutCredit && withCredit) || !journalNumbers) {
+        // A kind whose amounts the report's layout does not tell: both sides shown, never a difference.
+        const ReportLine line = reread(entry);
+        item.notCompared = true;
+        for (std::size_t i = 0; i < amounts.size(); ++i)
+            item.journalAmounts +=
+                (i ? " " : "") + std::string("кол.") + std::to_string(9 + i) + "=" + utf8(amounts[i]);
+        for (std::size_t column = TotalBaseColumn; column <= Art163aColumn; ++column)
+            item.reportAmounts += (column == TotalBaseColumn ? "" : " ") + std::string("кол.") +
+                                  std::to_string(column + 1) + "=" + utf8(line.fields[column]);
+        return;
+    }
+    ExactDecimal base = ExactDecimal::fromCents(entry.base), vat = ExactDecimal::fromCents(entry.vat);
+    if (entry.wide) {
+        const ReportLine line = reread(entry);
+        base = amount(line.fields[TotalBaseColumn]);
+        vat = amount(line.fields[TotalVatColumn]);
+    }
+    auto differ = [&](const char* what, const ExactDecimal& ours, const ExactDecimal& theirs) {
+        if (ours != theirs)
+            item.differences.push_back(Difference{what, shown(ours), shown(theirs), shown(ours - theirs)});
+    };
+    if (withoutCredit) {
+        differ("основа и ДДС (кол.9 / кол.8+9)", journal[0], base + vat);
+    } else {
+        differ("основа (кол.10+12 / кол.8)", journal[1] + journal[3], base);
+        differ("ДДС (кол.11+13 / кол.9)", journal[2] + journal[4], vat);
+    }
+}
+
+void Reconciler::purchase(std::string_view record, std::size_t line) {
+    // A classic journal's names are in MIK; numbers, dates and amounts are the same bytes in both.
+    std::string converted;
+    if (journalCodePage_ == CodePage::Mik) {
+        converted = mikToWin1251(record);
+        record = converted;
+    }
+    Item item;
+    const std::string_view supplier = trimmed(field(record, CounterpartyField));
+    const std::string_view number = trimmed(field(record, DocumentNumberField));
+    const std::string_view typeText = trimmed(field(record, DocumentTypeField));
+    const std::string_view dateText = trimmed(field(record, DocumentDateField));
+    item.supplier = utf8(supplier);
+    item.number = utf8(number);
+    item.type = utf8(typeText);
+    item.date = utf8(dateText);
+    item.name = utf8(field(record, CounterpartyNameField));
+    item.journalLine = line;
+
+    const auto found = keys_.find(documentKey(supplier, number));
+    if (found != keys_.end()) {
+        std::uint32_t index = found->second.first;
+        while (index != 0 && entries_[index - 1].used)
+            index = entries_[index - 1].next;
+        if (index != 0) {
+            Entry& entry = entries_[index - 1];
+            entry.used = true;
+            item.reportFile = reports_[entry.report].path;
+            item.reportLine = entry.line;
+            if (found->second.count > 1)
+                item.note = "няколко документа с този ключ в справката: сдвоени по реда във файловете";
+            const std::uint8_t type = typeNumber(typeText);
+            if (type != entry.type || type == 0) {
+                const ReportLine read = reread(entry);
+                item.differences.push_back(Difference{"вид", item.type, utf8(read.fields[TypeColumn]), {}});
+            }
+            const std::int32_t date = dateNumber(dateText);
+            if (date != entry.date || date == 0) {
+                const ReportLine read = reread(entry);
+                item.differences.push_back(Difference{"дата", item.date, utf8(read.fields[DateColumn]), {}});
+            }
+            std::vector<std::string_view> amounts;
+            for (int column = 9; column <= 13; ++column)
+                amounts.push_back(field(record, FirstAmountField + static_cast<std::size_t>(column - 9)));
+            compare(entry, amounts, item);
+            item.itemClass = item.differences.empty() ? ItemClass::Agrees : ItemClass::Different;
+            emit(item);
+            return;
+        }
+    }
+
+    // Not in any report given: by its nature, by its month, or not declared.
+    const std::uint8_t type = typeNumber(typeText);
+    const std::int32_t date = dateNumber(dateText);
+    const std::string month = date != 0 ? std::to_string(date / 100) : std::string();
+    const bool bulgarian = supplier.size() > 2 && supplier.substr(0, 2) == "BG";
+    item.itemClass = ItemClass::NotExpected;
+    if (type == 7 || type == 9)
+        item.note = type == 7 ? "митнически документ: не е в справката" : "протокол на купувача: не е в справката";
+    else if (supplier == "999999999999999")
+        item.note = "доставчик без идентификационен номер";
+    else if (!bulgarian && check::hasEuVatShape(supplier))
+        item.note = "доставчик от друга държава членка";
+    else if (!bulgarian && allDigits(supplier))
+        item.note = "доставчик без регистрация по ЗДДС";
+    else if (!month.empty() && period_.size() == 6 && month < period_)
+        item.note = "от по-ранен месец (" + month.substr(4, 2) + "." + month.substr(0, 4) + "): в справката за него";
+    else {
+        item.itemClass = ItemClass::NotDeclared;
+        if (found != keys_.end())
+            item.note = "документите с този ключ в справката са вече сдвоени";
+        else if (!month.empty() && period_.size() == 6 && month > period_)
+            item.note = "с дата след периода";
+    }
+    emit(item);
+}
+
+void Reconciler::finish() {
+    for (const Entry& entry : entries_) {
+        if (entry.used)
+            continue;
+        // Lines of an earlier month's report belong to that month's journal.
+        if (reports_[entry.report].period != period_)
+            continue;
+        const ReportLine line = reread(entry);
+        Item item;
+        item.itemClass = ItemClass::Missing;
+        item.supplier = utf8(line.fields[SupplierColumn]);
+        item.number = utf8(line.fields[NumberColumn]);
+        item.type = utf8(line.fields[TypeColumn]);
+        item.date = utf8(line.fields[DateColumn]);
+        item.name = utf8(line.fields[SupplierNameColumn]);
+        item.reportFile = reports_[entry.report].path;
+        item.reportLine = entry.line;
+        item.reportAmounts =
+            "кол.8=" + utf8(line.fields[TotalBaseColumn]) + " кол.9=" + utf8(line.fields[TotalVatColumn]);
+        item.note = "кредитът не е ползван; може да е в дневника на по-късен период";
+        emit(item);
+    }
+}
+
+} // namespace orva::report

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "report/AgencyReport.h"
+#include "text/CodePage.h"
+#include "text/UniqueFd.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// The agency's reports against a period's purchases journal. A report line and a purchase record are
+// the same document when the supplier's number and the document number (blanks and leading zeros
+// dropped) agree; several of one key pair in file order. The reports are held as keys and amounts
+// only, each with its line's offset, so that a report of a million lines costs little; details are
+// read again from the file when a document is shown.
+namespace orva::report {
+
+enum class ItemClass {
+    Agrees,      // paired, nothing differs
+    Missing,     // in the report, not in the journal: the credit not taken (perhaps booked later)
+    NotDeclared, // in the journal, not in the report although it should be there: a warning
+    NotExpected, // in the journal, not in the report by its nature (a note)
+    Different,   // paired, with another amount, type or date
+};
+
+// UTF-8 name of a class, as reports print it.
+const char* className(ItemClass itemClass);
+// Its short code for machine-read outputs ("missing", "not-declared", ...).
+const char* classCode(ItemClass itemClass);
+
+struct Difference {
+    std::string what;    // UTF-8: "вид", "дата", "основа (кол.8 / кол.10+12)"
+    std::string journal; // the journal's value
+    std::string report;  // the report's value
+    std::string delta;   // journal − report for amounts, else empty
+};
+
+struct Item {
+    ItemClass itemClass = ItemClass::Agrees;
+    std::string supplier;        // as read, trimmed
+    std::string number;          // the document number as the journal holds it, else as the report does
+    std::string type;            // "01"
+    std::string date;            // as written
+    std::string name;            // the supplier's name (UTF-8)
+    std::size_t journalLine = 0; // 0: not in the journal
+    std::string reportFile;      // empty: not in a report
+    std::size_t reportLine = 0;
+    std::vector<Difference> differences;
+    bool notCompared = false;                  // a kind whose amounts are only shown side by side
+    std::string journalAmounts, reportAmounts; // UTF-8, for documents not compared
+    std::string note;                          // UTF-8
+};
+
+struct Totals {
+    std::size_t agrees = 0, missing = 0, notDeclared = 0, notExpected = 0, different = 0, notCompared = 0;
+    bool clean() const { return missing == 0 && notDeclared == 0 && different == 0; }
+};
+
+// The key of a document: the supplier's number (blanks dropped, upper case) and the document's number
+// (blanks and leading zeros dropped).
+std::string documentKey(std::string_view supplier, std::string_view number);
+
+// Why a report may not be compared with this period (UTF-8, each naming the file): another buyer than
+// the return's VAT number `vatNumber` says, or a later period than `period` (YYYYMM). Both as the
+// return record holds them (Windows-1251). Empty when the report is the period's or an earlier one.
+std::vector<std::string> reportRefusals(const std::string& path, const ReportTitle& title, std::string_view vatNumber,
+                                        std::string_view period);
+
+// One document as a line of the text report (UTF-8): supplier, number, type and date in columns, then
+// where it stands, what differs or both sides' amounts, and the note.
+std::string itemText(const Item& item);
+// What itemText says after the columns: where the document stands (unless `places` is false, for a
+// table that has columns of its own for them), what differs, the note.
+std::string itemDetails(const Item& item, bool places = true);
+
+class Reconciler {
+public:
+    using ItemSink = std::function<void(const Item&)>;
+
+    // `period` (YYYYMM) is the journal's: reports of other months pair the records dated in them,
+    // and only this month's report lines that stay alone are missing.
+    Reconciler(std::string period, ItemSink onItem);
+
+    // Reads one report whole (throws FileError, NotAReportError); its line problems go to `onProblem`.
+    ReportTitle addReport(const std::string& path, const ReportParser::ProblemSink& onProblem);
+
+    // The code page the journal's records are in (Windows-1251 unless said): names are shown converted.
+    void setJournalCodePage(CodePage codePage) { journalCodePage_ = codePage; }
+
+    // One record of the purchases journal as read (a record line of `pokupki.txt`), at file line `line`.
+    void purchase(std::string_view record, std::size_t line);
+
+    // Hands out the report lines of the period that no record took. Call once, after every record.
+    void finish();
+
+    const Totals& totals() const { return totals_; }
+    std::size_t reportLines() const { return entries_.size(); }
+
+private:
+    struct Entry {
+        std::uint64_t offset = 0;
+        std::int64_t base = 0, vat = 0; // report columns 8 and 9 in cents (when !wide)
+        std::uint32_t line = 0;
+        std::uint32_t next = 0; // 1-based index of the next entry of the key, 0 for none
+        std::int32_t date = 0;  // yyyymmdd, 0 when unreadable
+        std::uint16_t report = 0;
+        std::uint8_t type = 0;
+        bool wide = false;        // an amount that is not a whole number of cents fitting 64 bits
+        bool unknownKind = false; // 0 %, exempt or art. 163a amounts
+        bool used = false;
+    };
+    struct Chain {
+        std::uint32_t first = 0, last = 0, count = 0;
+    };
+    struct Report {
+        std::string path;
+        std::string period;
+        std::shared_ptr<UniqueFd> file; // open for the lines read again
+    };
+
+    void emit(Item& item);
+    ReportLine reread(const Entry& entry) const;
+    void compare(const Entry& entry, const std::vector<std::string_view>& fields, Item& item) const;
+
+    std::string period_;
+    ItemSink onItem_;
+    CodePage journalCodePage_ = CodePage::Windows1251;
+    std::vector<Report> reports_;
+    std::vector<Entry> entries_;
+    std::unordered_map<std::string, Chain> keys_;
+    Totals totals_;
+};
+
+} // namespace orva::report
