@@ -39,11 +39,12 @@ std::unique_ptr<orva::LoadedPeriod> PeriodLoader::readPeriod(const std::string& 
     period->folder = folder;
     const auto session = std::make_shared<orva::PeriodSession>(folder);
     period->session = session;
-    std::fprintf(stderr, "orva: %s\n", session->files().description().c_str());
     period->declaration = session->declaration();
     // Each journal is built straight into its copy (SideFileLocations), put in place when the
-    // period is shown, and shown from it mapped: the document's text is never held in memory.
+    // period is shown, and shown from it mapped: the document's text is never held in memory. The
+    // builds count the journals' code pages as they read them.
     period->copies = orva::writeJournalCopies(*session, linesPerPage, sideFiles.purchasesCopy, sideFiles.salesCopy);
+    std::fprintf(stderr, "orva: %s\n", session->files().description().c_str());
     period->gateProblems = period->copies.purchases.summary.problems;
     const std::vector<std::string>& sales = period->copies.sales.summary.problems;
     period->gateProblems.insert(period->gateProblems.end(), sales.begin(), sales.end());

@@ -95,10 +95,13 @@ void Report::progress(const std::string& fileName, double done) {
         progress_.step("checking " + fileName + " " + std::to_string(static_cast<int>(done * 100)) + "%");
 }
 
-std::vector<CheckRow> Report::run(PeriodCheck& period) {
+void Report::journalsRead() {
     if (progress_.clear)
         progress_.clear();
     begin();
+}
+
+std::vector<CheckRow> Report::run(PeriodCheck& period) {
     const std::vector<CheckRow> rows = period.run(*this);
     if (progress_.clear)
         progress_.clear();

@@ -51,9 +51,10 @@ public:
 
     void finding(const Finding& finding) final;
     void progress(const std::string& fileName, double done) final;
+    void journalsRead() final;
 
-    // The whole report of `period` (whose files() this report was made for): begin(), the findings as
-    // they are found, end() with the return's table, which is returned.
+    // The whole report of `period` (whose files() this report was made for): begin() once the journals
+    // are read, the findings in the order found, end() with the return's table, which is returned.
     std::vector<CheckRow> run(PeriodCheck& period);
 
     std::size_t errors() const { return total_.errors; }

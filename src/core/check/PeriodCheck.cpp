@@ -1,5 +1,6 @@
 #include "check/PeriodCheck.h"
 
+#include "check/FindingSpool.h"
 #include "check/Identifiers.h"
 #include "check/JournalState.h"
 #include "check/ViesRules.h"
@@ -10,6 +11,8 @@
 #include "text/Mik.h"
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 
 namespace orva {
 
@@ -46,17 +49,58 @@ check::Finding byteOrderMarkFinding(const std::string& fileName) {
 } // namespace
 
 PeriodCheck::PeriodCheck(const PeriodSession& period, const std::atomic<bool>* cancel)
-    : cancel_(cancel), period_(period), files_(period.files()), declaration_(period.declaration()) {}
+    : cancel_(cancel), period_(period), files_(period.filesAsRead()), declaration_(period.declaration()) {}
 
-void PeriodCheck::progress(FindingSink& sink, const std::string& fileName, double done) const {
-    if (cancel_ && cancel_->load(std::memory_order_relaxed))
+void PeriodCheck::progress(FindingSink& sink, const std::string& fileName, double done,
+                           const std::atomic<bool>* stop) const {
+    if ((cancel_ && cancel_->load(std::memory_order_relaxed)) || (stop && stop->load(std::memory_order_relaxed)))
         throw Cancelled();
     sink.progress(fileName, done);
 }
 
 std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
-    const JournalTotals purchases = checkJournal(JournalKind::Purchases, sink);
-    const JournalTotals sales = checkJournal(JournalKind::Sales, sink);
+    // The sales' progress is reported only when they are checked on this thread, after the purchases.
+    FindingSpool purchasesFindings(&sink), salesFindings(journalsAtOnce_ ? nullptr : &sink);
+    JournalTotals purchases, sales;
+    std::exception_ptr purchasesFailure, salesFailure;
+    if (journalsAtOnce_) {
+        // A failure of the purchases ends the sales' check and is the one reported, as it always was.
+        std::atomic<bool> stop{false};
+        std::thread salesThread([&] {
+            try {
+                sales = checkJournal(JournalKind::Sales, salesFindings, &stop);
+            } catch (...) {
+                salesFailure = std::current_exception();
+            }
+        });
+        try {
+            purchases = checkJournal(JournalKind::Purchases, purchasesFindings, nullptr);
+        } catch (...) {
+            purchasesFailure = std::current_exception();
+            stop.store(true);
+        }
+        salesThread.join();
+    } else {
+        try {
+            purchases = checkJournal(JournalKind::Purchases, purchasesFindings, nullptr);
+        } catch (...) {
+            purchasesFailure = std::current_exception();
+        }
+        try {
+            if (!purchasesFailure)
+                sales = checkJournal(JournalKind::Sales, salesFindings, nullptr);
+        } catch (...) {
+            salesFailure = std::current_exception();
+        }
+    }
+    // What was found before a journal failed is reported as it always was, then the failure.
+    sink.journalsRead();
+    purchasesFindings.replay(sink);
+    if (purchasesFailure)
+        std::rethrow_exception(purchasesFailure);
+    salesFindings.replay(sink);
+    if (salesFailure)
+        std::rethrow_exception(salesFailure);
     purchaseRecords_ = purchases.records;
     saleRecords_ = sales.records;
     checkReturnRecord(sink);
@@ -65,8 +109,9 @@ std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
     return checkReturn(declaration_, purchases, sales);
 }
 
-JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSink& sink) {
-    const FileSurvey& file = period_.journalFile(kind);
+JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSpool& sink, const std::atomic<bool>* stop) {
+    // The file as surveyed: its code page is the one each pass is given.
+    const FileSurvey& file = kind == JournalKind::Purchases ? files_.purchases : files_.sales;
     // The classic captions: the check reads records, not the document's wording.
     const JournalLayout& layout = kind == JournalKind::Purchases ? purchasesLayout() : salesLayout();
     const RecordLayout& record = recordLayout(kind);
@@ -75,50 +120,50 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSink& sink) {
     const std::string& returnPeriod = declaration_.fields.at(2);
     check::RecordContext context{file.name, generation, check::parseTaxPeriod(trimBlanks(returnPeriod))};
     context.periodUnknown = !context.period.valid();
-    check::JournalCheck journalCheck(kind, context, returnVatNumber, returnPeriod);
-    if (file.byteOrderMark)
-        sink.finding(byteOrderMarkFinding(file.name));
-
-    std::vector<check::Finding> findings;
-    std::string converted;
-    std::size_t fileSize = 0;
-    JournalOptions options;
-    options.codePage = file.codePage;
-    options.fileName = file.name;
-    auto progressAt = [&](std::size_t line, std::size_t lineLength) {
-        if (line % kProgressEvery == 0)
-            progress(sink, file.name,
-                     std::min(1.0, static_cast<double>(line) * static_cast<double>(lineLength + 2) /
-                                       static_cast<double>(std::max<std::size_t>(fileSize, 1))));
-    };
-    options.onRecord = [&](std::string_view record, std::size_t line) {
-        if (file.codePage == CodePage::Mik) {
-            converted.assign(record);
-            mikToWin1251InPlace(converted);
-            record = converted;
-        }
-        journalCheck.check(record, line, findings);
-        for (const check::Finding& finding : findings)
-            sink.finding(finding);
-        findings.clear();
-        progressAt(line, record.size());
-    };
-    // The amount is reported as a finding by the record rules; here it only leaves the totals incomplete.
-    std::size_t badAmounts = 0;
-    std::size_t firstBadLine = 0;
-    options.onBadAmount = [&](const JournalError& error) {
-        if (badAmounts++ == 0)
-            firstBadLine = error.line();
-    };
 
     JournalTotals totals;
-    try {
-        const std::unique_ptr<LineSource> fileSource = period_.openJournal(kind);
-        LineSource& source = *fileSource;
-        fileSize = source.sizeHint();
+    const auto pass = [&](CodePage codePage, LineSource& source) {
+        check::JournalCheck journalCheck(kind, context, returnVatNumber, returnPeriod);
+        if (file.byteOrderMark)
+            sink.finding(byteOrderMarkFinding(file.name));
+
+        std::vector<check::Finding> findings;
+        std::string converted;
+        const std::size_t fileSize = source.sizeHint();
+        JournalOptions options;
+        options.codePage = codePage;
+        options.fileName = file.name;
+        auto progressAt = [&](std::size_t line, std::size_t lineLength) {
+            if (line % kProgressEvery == 0)
+                progress(sink, file.name,
+                         std::min(1.0, static_cast<double>(line) * static_cast<double>(lineLength + 2) /
+                                           static_cast<double>(std::max<std::size_t>(fileSize, 1))),
+                         stop);
+        };
+        options.onRecord = [&](std::string_view record, std::size_t line) {
+            if (codePage == CodePage::Mik) {
+                converted.assign(record);
+                mikToWin1251InPlace(converted);
+                record = converted;
+            }
+            journalCheck.check(record, line, findings);
+            for (const check::Finding& finding : findings)
+                sink.finding(finding);
+            findings.clear();
+            progressAt(line, record.size());
+        };
+        // The amount is reported as a finding by the record rules; here it only leaves the totals incomplete.
+        std::size_t badAmounts = 0;
+        std::size_t firstBadLine = 0;
+        options.onBadAmount = [&](const JournalError& error) {
+            if (badAmounts++ == 0)
+                firstBadLine = error.line();
+        };
+
         DiscardingSink discard;
         const JournalSummary summary =
             writeJournal(source, kLinesPerPage, declaration_.captionText, layout, discard, options);
+        totals = JournalTotals();
         totals.totals = summary.totals;
         totals.records = summary.records;
         if (badAmounts != 0)
@@ -131,7 +176,7 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSink& sink) {
             std::string shortLine = summary.endLineText;
             const std::size_t following = summary.linesAfterEnd;
             if (summary.filledLinesAfterEnd != 0) {
-                if (file.codePage == CodePage::Mik)
+                if (codePage == CodePage::Mik)
                     mikToWin1251InPlace(shortLine);
                 check::Finding finding;
                 finding.file = file.name;
@@ -158,7 +203,7 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSink& sink) {
         const bool cutByNul = summary.nul && summary.nul->line == summary.droppedLine;
         if (summary.droppedLine != 0 && !cutByNul && !carriesNoRecord(summary.droppedLastLine)) {
             std::string cut = summary.droppedLastLine;
-            if (file.codePage == CodePage::Mik)
+            if (codePage == CodePage::Mik)
                 mikToWin1251InPlace(cut);
             check::Finding finding = fileFinding(file.name, summary.droppedLine, check::RuleId::CutLastRecord);
             finding.fieldName = "ред";
@@ -166,10 +211,13 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSink& sink) {
             finding.detail = "дължина " + std::to_string(cut.size());
             sink.finding(finding);
         }
+    };
+    try {
+        period_.readJournal(kind, pass, [&sink] { sink.restart(); });
     } catch (const Error&) {
         throwAsJournalLoadError(file.name);
     }
-    progress(sink, file.name, 1.0);
+    progress(sink, file.name, 1.0, stop);
     return totals;
 }
 

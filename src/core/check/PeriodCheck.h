@@ -12,7 +12,8 @@
 
 // The pre-filing check of one period (`orva-cli check`): every record of both journals against the record
 // rules, the return against the journals' totals. Each journal is read once, in chunks, through the journal
-// engine with nothing kept of its document, so a period of millions of records needs little memory.
+// engine with nothing kept of its document, so a period of millions of records needs little memory; the
+// two are read at once.
 namespace orva {
 
 // Receives the findings as they are found: the purchases' in line order, then the sales', then the return's.
@@ -22,13 +23,21 @@ public:
     virtual void finding(const check::Finding& finding) = 0;
     // Every few thousand lines of a journal and at its end: its file's name and the share of it read (0..1).
     virtual void progress(const std::string& /*fileName*/, double /*done*/) {}
+    // Once both journals are read, before the first finding: their code pages are counted now.
+    virtual void journalsRead() {}
 };
+
+class FindingSpool;
 
 class PeriodCheck {
 public:
     // The check of `period`, which must outlive it. `cancel`, when given, is read at every progress
     // report: once it is true, run() throws Cancelled.
     explicit PeriodCheck(const PeriodSession& period, const std::atomic<bool>* cancel = nullptr);
+
+    // Whether run() checks the two journals at once, the sales on a thread of its own (the default).
+    // Off where periods are already checked side by side, one thread each.
+    void checkJournalsAtOnce(bool atOnce) { journalsAtOnce_ = atOnce; }
 
     const PeriodFiles& files() const { return files_; }
     const Declaration& declaration() const { return declaration_; }
@@ -45,12 +54,13 @@ public:
     std::size_t saleRecords() const { return saleRecords_; }
 
 private:
-    JournalTotals checkJournal(JournalKind kind, FindingSink& sink);
+    // `stop`, when set, ends the check at its next progress report (the other journal failed).
+    JournalTotals checkJournal(JournalKind kind, FindingSpool& sink, const std::atomic<bool>* stop);
     // The return record's own fields and the files' first bytes, reported on the file they are in.
     void checkReturnRecord(FindingSink& sink) const;
     void checkReturnCells(const JournalTotals& sales, FindingSink& sink) const;
     // The sink's progress report, once the cancel flag has been read.
-    void progress(FindingSink& sink, const std::string& fileName, double done) const;
+    void progress(FindingSink& sink, const std::string& fileName, double done, const std::atomic<bool>* stop) const;
 
     const std::atomic<bool>* cancel_;
     const PeriodSession& period_;
@@ -58,6 +68,7 @@ private:
     Declaration declaration_;
     std::size_t purchaseRecords_ = 0;
     std::size_t saleRecords_ = 0;
+    bool journalsAtOnce_ = true;
 };
 
 } // namespace orva

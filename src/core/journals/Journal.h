@@ -86,6 +86,10 @@ public:
     // False for a sink that throws every line away (a check, the journal print does not show): the
     // engine then spares composing the records' lines, the bulk of its work, and hands only the rest.
     virtual bool keepsLines() const { return true; }
+    // Whether the lines handed so far can still be dropped, for a build begun again (the journal's code
+    // page counted otherwise than its first lines were read in); restart() drops them.
+    virtual bool canRestart() const { return false; }
+    virtual void restart() {}
 };
 
 // Keeps every line: the document the window shows.
@@ -94,9 +98,12 @@ public:
     explicit LineCollector(std::vector<std::string>& lines) : lines_(lines) {}
     void reserve(std::size_t lines) override { lines_.reserve(lines); }
     void line(std::string_view text) override { lines_.emplace_back(text); }
+    bool canRestart() const override { return true; }
+    void restart() override { lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(begun_), lines_.end()); }
 
 private:
     std::vector<std::string>& lines_;
+    std::size_t begun_ = lines_.size(); // lines there before this sink's
 };
 
 // Hands each line on as it comes: into a print job or another writer.
@@ -114,6 +121,7 @@ class DiscardingSink final : public JournalSink {
 public:
     void line(std::string_view) override {}
     bool keepsLines() const override { return false; }
+    bool canRestart() const override { return true; }
 };
 
 struct JournalOptions {

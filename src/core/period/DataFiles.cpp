@@ -25,6 +25,8 @@ namespace {
 
 FileSurvey surveyFile(const std::string& folder, const std::string& name, const std::atomic<bool>* cancel,
                       bool keepOpen);
+// VIES.TXT, the code pages given, the generation and the wording, once the three files are surveyed.
+PeriodFiles settleGeneration(PeriodFiles files, const std::string& folder, const ReadOptions& options);
 
 // VIES.TXT when the folder has it (under any case of its name). Whatever keeps it from being
 // surveyed is kept in `failure`, not thrown: the other documents do not depend on it.
@@ -139,11 +141,54 @@ FileSurvey surveyFile(const std::string& folder, const std::string& name, const 
     return survey;
 }
 
+// The start of a journal: the file opened as every reader opens it, its first line measured. Its code
+// page is the whole read's to count.
+FileSurvey surveyStart(const std::string& folder, const std::string& name) {
+    FileSurvey survey;
+    survey.path = findDataFile(folder, name);
+    survey.name = fileName(survey.path);
+    survey.codePageCounted = false;
+    std::size_t bytes = 0;
+    try {
+        std::size_t size = 0;
+        const UniqueFd file = openFileForReading(survey.path, size);
+        readFileChunks(file, survey.path, 1 << 16, [&](std::string_view chunk) {
+            if (bytes == 0)
+                survey.byteOrderMark = chunk.substr(0, 3) == "\xEF\xBB\xBF";
+            bytes += chunk.size();
+            const std::size_t end = chunk.find_first_of(std::string_view("\r\n\0", 3));
+            survey.firstLineLength += end == std::string_view::npos ? chunk.size() : end;
+            return end == std::string_view::npos;
+        });
+    } catch (const FileError& error) {
+        fail(name, error.what());
+    }
+    survey.empty = bytes == 0;
+    if (const auto identity = currentIdentity(survey.path))
+        survey.identity = *identity;
+    return survey;
+}
+
 } // namespace
 
-PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options, const std::atomic<bool>* cancel) {
+void settleCodePage(FileSurvey& file, const CodePageCounter& counter, std::uint64_t contentHash) {
+    if (!file.codePageCounted)
+        file.codePage = counter.codePage();
+    file.codePageCounted = true;
+    file.identity.contentHash = contentHash;
+}
+
+PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options, const std::atomic<bool>* cancel,
+                         JournalSurvey journals) {
     PeriodFiles files;
     files.declaration = surveyDataFile(folder, kDeclarationFileName, cancel);
+    if (journals == JournalSurvey::Start) {
+        files.purchases = surveyStart(folder, kPurchasesFileName);
+        files.sales = surveyStart(folder, kSalesFileName);
+        for (FileSurvey* file : {&files.purchases, &files.sales})
+            file->codePage = files.declaration.codePage;
+        return settleGeneration(std::move(files), folder, options);
+    }
     // Each journal is read whole to count its code page: the two are read at once.
     std::exception_ptr salesFailure;
     std::thread sales([&] {
@@ -162,10 +207,18 @@ PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options, 
     sales.join();
     if (salesFailure)
         std::rethrow_exception(salesFailure);
+    return settleGeneration(std::move(files), folder, options);
+}
+
+namespace {
+
+PeriodFiles settleGeneration(PeriodFiles files, const std::string& folder, const ReadOptions& options) {
     files.vies = surveyViesFile(folder);
     if (options.codePage) {
-        for (FileSurvey* file : {&files.declaration, &files.purchases, &files.sales})
+        for (FileSurvey* file : {&files.declaration, &files.purchases, &files.sales}) {
             file->codePage = *options.codePage;
+            file->codePageCounted = true;
+        }
         if (files.vies)
             files.vies->codePage = *options.codePage;
     }
@@ -180,6 +233,8 @@ PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options, 
     files.wording = options.wording.value_or(current ? Wording::Today : Wording::Classic);
     return files;
 }
+
+} // namespace
 
 std::string PeriodFiles::description() const {
     std::string text = std::string("Декларация: ") + returnLayoutName(returnLayout) + " поколение";

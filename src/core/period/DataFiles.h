@@ -29,6 +29,9 @@ struct FileSurvey {
     std::string path; // as found by findDataFile
     std::string name; // the entry's own name (DEKLAR.TXT ...)
     CodePage codePage = CodePage::Mik;
+    // Whether `codePage` is settled: counted over every byte, or given. A journal surveyed by its start
+    // only carries the return record's code page until its first whole read has counted its own.
+    bool codePageCounted = true;
     std::size_t firstLineLength = 0; // bytes before the first CR, LF or NUL
     bool empty = false;              // 0 bytes
     bool byteOrderMark = false;      // starts with UTF-8's EF BB BF (reported by the check only)
@@ -80,11 +83,20 @@ struct PeriodFiles {
     std::string description() const;
 };
 
+// How much of the journals the survey reads: all of each (their code pages counted), or only their
+// start (the first line's length and the byte-order mark; their code page taken to be the return
+// record's until a whole read counts it, `codePageCounted` false).
+enum class JournalSurvey { Whole, Start };
+
 // Finds and surveys all three files, then settles the code pages and the generation: the record
 // is today's when deklar.txt is Windows-1251, or the first purchase line is 274 bytes or longer,
 // or the first sales line 424 or longer. The same detection picks the documents' wording: today's
 // for such a period. Options override either on its own. Throws Cancelled once `*cancel` is true.
 PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options = {},
-                         const std::atomic<bool>* cancel = nullptr);
+                         const std::atomic<bool>* cancel = nullptr, JournalSurvey journals = JournalSurvey::Whole);
+
+// What a whole read of a journal surveyed by its start has counted: its code page (unless one was
+// given) and fingerprint are settled. `counter` and `hash` saw every byte of the file.
+void settleCodePage(FileSurvey& file, const CodePageCounter& counter, std::uint64_t contentHash);
 
 } // namespace orva

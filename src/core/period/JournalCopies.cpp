@@ -26,6 +26,13 @@ void CopyFileSink::line(std::string_view text) {
     }
 }
 
+void CopyFileSink::restart() {
+    file_.restart();
+    starts_ = LineStarts();
+    written_ = 0;
+    longest_ = 0;
+}
+
 std::shared_ptr<const MappedText> CopyFileSink::finish() {
     file_.finish();
     starts_.shrinkToFit();

@@ -28,6 +28,8 @@ public:
     // as it stands it would be taken for a failure to read the journal's own file.
     void line(std::string_view text) override;
     std::exception_ptr writeFailure() const { return writeFailure_; }
+    bool canRestart() const override { return true; }
+    void restart() override;
 
     // Everything on disk; returns the written file mapped. Throws FileError naming the copy.
     std::shared_ptr<const MappedText> finish();

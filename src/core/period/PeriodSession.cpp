@@ -1,20 +1,144 @@
 #include "period/PeriodSession.h"
 
 #include "period/Gate.h"
+#include "text/CodePage.h"
+#include "text/ContentHash.h"
+#include "text/Errors.h"
+#include "text/LineFile.h"
 #include "text/LineSource.h"
+
+#include <exception>
+#include <thread>
 
 namespace orva {
 
 PeriodSession::PeriodSession(std::string folder, const ReadOptions& options, const std::atomic<bool>* cancel)
-    : folder_(std::move(folder)), files_(surveyPeriod(folder_, options, cancel)),
-      declaration_(loadDeclaration(files_)) {}
+    : folder_(std::move(folder)), cancel_(cancel),
+      files_(surveyPeriod(folder_, options, cancel, JournalSurvey::Start)), declaration_(loadDeclaration(files_)) {}
+
+FileSurvey& PeriodSession::surveyOf(JournalKind kind) const {
+    return kind == JournalKind::Purchases ? files_.purchases : files_.sales;
+}
+
+const PeriodFiles& PeriodSession::files() const {
+    // Both at once, as the survey of the whole files always did; the purchases' failure is the one reported.
+    std::exception_ptr salesFailure;
+    std::thread sales([&] {
+        try {
+            settle(JournalKind::Sales);
+        } catch (...) {
+            salesFailure = std::current_exception();
+        }
+    });
+    try {
+        settle(JournalKind::Purchases);
+    } catch (...) {
+        sales.join();
+        throw;
+    }
+    sales.join();
+    if (salesFailure)
+        std::rethrow_exception(salesFailure);
+    return files_;
+}
 
 const FileSurvey& PeriodSession::journalFile(JournalKind kind) const {
-    return kind == JournalKind::Purchases ? files_.purchases : files_.sales;
+    settle(kind);
+    return surveyOf(kind);
 }
 
 const JournalLayout& PeriodSession::journalLayout(JournalKind kind) const {
     return kind == JournalKind::Purchases ? purchasesLayout(files_.wording) : salesLayout(files_.wording);
+}
+
+namespace {
+
+// Every byte of a journal's file as read: its code page and fingerprint.
+struct ByteCount {
+    CodePageCounter counter;
+    ContentHash hash;
+    void observe(FileLineSource& source) {
+        source.observeBytes([this](std::string_view bytes) {
+            counter.add(bytes.data(), bytes.size());
+            hash.add(bytes);
+        });
+    }
+};
+
+} // namespace
+
+void PeriodSession::settle(JournalKind kind) const {
+    FileSurvey& file = surveyOf(kind);
+    {
+        const std::lock_guard<std::mutex> lock(settling_);
+        if (file.codePageCounted)
+            return;
+    }
+    ByteCount count;
+    try {
+        readFileChunks(file.path, 1 << 20, [&](std::string_view chunk) {
+            count.counter.add(chunk.data(), chunk.size());
+            count.hash.add(chunk);
+            return !(cancel_ && cancel_->load(std::memory_order_relaxed));
+        });
+    } catch (const Error&) {
+        throwAsJournalLoadError(file.name);
+    }
+    if (cancel_ && cancel_->load(std::memory_order_relaxed))
+        throw Cancelled();
+    const std::lock_guard<std::mutex> lock(settling_);
+    settleCodePage(file, count.counter, count.hash.value());
+}
+
+void PeriodSession::readJournal(JournalKind kind, const std::function<void(CodePage, LineSource&)>& pass,
+                                const std::function<void()>& restart) const {
+    FileSurvey& file = surveyOf(kind);
+    bool counted;
+    CodePage codePage;
+    {
+        const std::lock_guard<std::mutex> lock(settling_);
+        counted = file.codePageCounted;
+        codePage = file.codePage;
+    }
+    if (!counted && !restart) {
+        settle(kind);
+        counted = true;
+        codePage = file.codePage;
+    }
+    if (counted) {
+        FileLineSource source(file.path);
+        pass(codePage, source);
+        return;
+    }
+    // The text's conversion is the only thing the code page changes: the pass runs in the return
+    // record's code page while its bytes are counted, and only a count that disagrees costs a second read.
+    ByteCount count;
+    std::exception_ptr failure;
+    {
+        FileLineSource source(file.path);
+        count.observe(source);
+        try {
+            pass(codePage, source);
+        } catch (const FileError&) {
+            throw;
+        } catch (const Error&) {
+            // The message may quote the record in the wrong code page: it stands once the count agrees.
+            failure = std::current_exception();
+        }
+        source.readRest();
+    }
+    {
+        const std::lock_guard<std::mutex> lock(settling_);
+        settleCodePage(file, count.counter, count.hash.value());
+    }
+    if (file.codePage == codePage) {
+        if (failure)
+            std::rethrow_exception(failure);
+        return;
+    }
+    restart();
+    FileLineSource again(file.path);
+    pass(file.codePage, again);
 }
 
 std::unique_ptr<LineSource> PeriodSession::openJournal(JournalKind kind) const {
@@ -28,20 +152,20 @@ std::unique_ptr<LineSource> PeriodSession::openJournal(JournalKind kind) const {
 
 JournalSummary PeriodSession::journal(JournalKind kind, int linesPerPage, JournalSink& sink,
                                       const std::function<void(std::string_view record)>& onRecord) const {
-    const FileSurvey& file = journalFile(kind);
+    const FileSurvey& file = surveyOf(kind);
     const JournalLayout& layout = journalLayout(kind);
-    try {
-        FileLineSource source(file.path);
+    JournalSummary summary;
+    auto build = [&](CodePage codePage, LineSource& source) {
         JournalOptions options;
-        options.codePage = file.codePage;
+        options.codePage = codePage;
         options.fileName = file.name;
-        JournalGate gate(file.name, layout.kind, file.codePage, declaration_.fields.at(0), declaration_.fields.at(2));
+        JournalGate gate(file.name, layout.kind, codePage, declaration_.fields.at(0), declaration_.fields.at(2));
         options.onRecord = [&gate, &onRecord](std::string_view record, std::size_t) {
             gate.record(record);
             if (onRecord)
                 onRecord(record);
         };
-        JournalSummary summary = writeJournal(source, linesPerPage, declaration_.captionText, layout, sink, options);
+        summary = writeJournal(source, linesPerPage, declaration_.captionText, layout, sink, options);
         if (summary.endLine != 0)
             gate.shortLine(summary.endLineText, summary.endLine, summary.linesAfterEnd, summary.filledLinesAfterEnd);
         if (summary.nul)
@@ -49,6 +173,13 @@ JournalSummary PeriodSession::journal(JournalKind kind, int linesPerPage, Journa
         if (summary.droppedLine != 0)
             gate.shortLastLine(summary.droppedLastLine, summary.droppedLine);
         summary.problems = gate.problems();
+    };
+    // A pass seen record by record cannot be taken back, nor can lines a sink has let go of.
+    std::function<void()> restart;
+    if (!onRecord && sink.canRestart())
+        restart = [&sink] { sink.restart(); };
+    try {
+        readJournal(kind, build, restart);
         return summary;
     } catch (const Error&) {
         throwAsJournalLoadError(file.name);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,19 +27,36 @@ class LineSource;
 
 class PeriodSession {
 public:
-    // Finds the files, settles their code pages and generation (every byte of each file is counted
-    // once) and reads the return record. Throws PeriodError (Stage::Load) naming the file when the
-    // period cannot be read, Cancelled once `*cancel` is true. `cancel` must outlive the session.
+    // Finds the files, settles the generation and reads the return record. The journals are read
+    // only at their start: each one's code page is counted over every byte by its first whole read
+    // (a journal built or checked), or by files() when it is asked before. Throws PeriodError
+    // (Stage::Load) naming the file when the period cannot be read, Cancelled once `*cancel` is true.
+    // `cancel` must outlive the session.
     explicit PeriodSession(std::string folder, const ReadOptions& options = {},
                            const std::atomic<bool>* cancel = nullptr);
 
     const std::string& folder() const { return folder_; }
-    const PeriodFiles& files() const { return files_; }
+    // The files with every code page settled: a journal not yet read whole is counted now.
+    const PeriodFiles& files() const;
+    // The files as far as read: a journal's code page may still be the return record's guess
+    // (FileSurvey::codePageCounted). Its other fields are final, and the object is the one files()
+    // returns, so a reference taken now shows the settled code pages once the journals are read.
+    const PeriodFiles& filesAsRead() const { return files_; }
     const Declaration& declaration() const { return declaration_; }
     Wording wording() const { return files_.wording; }
 
+    // A journal's file, its code page settled (as files()).
     const FileSurvey& journalFile(JournalKind kind) const;
     const JournalLayout& journalLayout(JournalKind kind) const;
+
+    // One whole read of a journal's file through `pass`, given the code page to read it in. While the
+    // journal's code page is not yet counted, the read counts it and `pass` starts with the return
+    // record's; when the count disagrees, `restart` drops what the pass gave and the pass runs once
+    // more with the counted code page, so what it gives is what a read in the right code page gives.
+    // Without `restart` the code page is counted first, in a read of its own. `pass` may run on any
+    // thread, one journal each. Throws what `pass` throws, FileError naming the file, Cancelled.
+    void readJournal(JournalKind kind, const std::function<void(CodePage codePage, LineSource& source)>& pass,
+                     const std::function<void()>& restart = {}) const;
 
     // One journal into `sink`, paged for `linesPerPage`, with the gate applied: the summary's
     // problems say why the journal is not the period's. `onRecord`, when set, sees every record laid
@@ -72,8 +90,15 @@ public:
     std::string changedFilesNote() const;
 
 private:
+    // Counts the journal's code page in a read of its own, unless done (files(), journalFile()).
+    void settle(JournalKind kind) const;
+    FileSurvey& surveyOf(JournalKind kind) const;
+
     std::string folder_;
-    PeriodFiles files_;
+    const std::atomic<bool>* cancel_;
+    // The journals' code pages are settled by the first whole read, on whichever thread reads it.
+    mutable std::mutex settling_;
+    mutable PeriodFiles files_;
     Declaration declaration_;
 };
 

@@ -128,6 +128,12 @@ void AtomicFileWriter::writeOut(std::string_view bytes) {
     }
 }
 
+void AtomicFileWriter::restart() {
+    buffer_.clear();
+    if (::ftruncate(fd_.get(), 0) != 0 || ::lseek(fd_.get(), 0, SEEK_SET) != 0)
+        throwFileError(FileAction::Write, path_, errno);
+}
+
 void AtomicFileWriter::finish() {
     if (!fd_)
         return;

@@ -105,17 +105,11 @@ void FileLineSource::fill() {
     }
     if (buffer_.size() < end_ + chunkSize_)
         buffer_.resize(end_ + chunkSize_);
-    ssize_t got;
-    do
-        got = ::pread(fd_.get(), &buffer_[end_], chunkSize_, offset_);
-    while (got < 0 && errno == EINTR);
-    if (got < 0)
-        throwFileError(FileAction::Read, path_, errno);
-    offset_ += got;
+    const std::size_t got = readAt(&buffer_[end_], chunkSize_);
     if (got == 0) {
         atEnd_ = true;
     } else {
-        const std::size_t newEnd = end_ + static_cast<std::size_t>(got);
+        const std::size_t newEnd = end_ + got;
         const std::size_t nul = findByte(buffer_.data(), end_, newEnd, '\0');
         atEnd_ = nul < newEnd; // a NUL ends the text
         if (atEnd_) {
@@ -159,21 +153,39 @@ std::optional<LineSource::NulStop> FileLineSource::nulStop() {
     // The rest of the file is read once, only to count its lines.
     if (fd_) {
         std::string chunk(chunkSize_, '\0');
-        for (;;) {
-            ssize_t got;
-            do
-                got = ::pread(fd_.get(), chunk.data(), chunk.size(), offset_);
-            while (got < 0 && errno == EINTR);
-            if (got < 0)
-                throwFileError(FileAction::Read, path_, errno);
-            offset_ += got;
-            if (got == 0)
-                break;
-            afterNul_.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
-        }
+        while (const std::size_t got = readAt(chunk.data(), chunk.size()))
+            afterNul_.feed(std::string_view(chunk.data(), got));
         fd_.reset();
     }
     return NulStop{linesOut_ + (*nulOpensLine_ ? 1 : 0), afterNul_.count()};
+}
+
+std::size_t FileLineSource::readAt(char* into, std::size_t size) {
+    ssize_t got;
+    do
+        got = ::pread(fd_.get(), into, size, offset_);
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
+        throwFileError(FileAction::Read, path_, errno);
+    offset_ += got;
+    const auto read = static_cast<std::size_t>(got);
+    if (observe_ && read != 0)
+        observe_(std::string_view(into, read));
+    return read;
+}
+
+void FileLineSource::readRest() {
+    if (nulOpensLine_) {
+        nulStop(); // reads the rest to count the lines after the NUL
+        return;
+    }
+    if (!fd_)
+        return;
+    std::string chunk(chunkSize_, '\0');
+    while (readAt(chunk.data(), chunk.size()) != 0) {
+    }
+    position_ = end_;
+    atEnd_ = true;
 }
 
 } // namespace orva

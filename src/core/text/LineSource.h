@@ -3,6 +3,7 @@
 #include "text/UniqueFd.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -93,8 +94,17 @@ public:
     std::size_t sizeHint() const override { return fileSize_; }
     std::optional<NulStop> nulStop() override;
 
+    // Sees every byte read from the file exactly once, in file order, whatever the lines handed out:
+    // a count over the whole file taken in the same read (the bytes after a NUL included).
+    void observeBytes(std::function<void(std::string_view bytes)> observe) { observe_ = std::move(observe); }
+    // Reads what is left of the file, so that the observer has seen all of it; the lines not yet
+    // handed out are given up. Throws FileError.
+    void readRest();
+
 private:
     void fill();
+    // pread at offset_ into `into`, offset_ advanced and the bytes observed; 0 at the file's end.
+    std::size_t readAt(char* into, std::size_t size);
 
     std::string path_;
     UniqueFd fd_;
@@ -109,6 +119,7 @@ private:
     char lastByte_ = '\n';             // of the text before the buffer's start; a break at the file's start
     std::optional<bool> nulOpensLine_; // set when a NUL ended the text: whether it stands at a line's start
     LinesAfterNul afterNul_;
+    std::function<void(std::string_view)> observe_;
 };
 
 } // namespace orva
