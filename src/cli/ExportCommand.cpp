@@ -19,8 +19,12 @@
 
 #include <QPrinter>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <exception>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -51,13 +55,24 @@ template <typename Write> void writing(Write&& write) {
     }
 }
 
+// A build ended because the other journal's failed, which is the one reported.
+struct OutputStopped {};
+
 class TextOutput final : public DocumentOutput {
 public:
     // A link planted in DIR is replaced, never written through.
     explicit TextOutput(const std::string& path) : file_(path, AtomicFileWriter::Links::Replace) {}
     void line(std::string_view text) override {
+        if (stop_ != nullptr && stop_->load(std::memory_order_relaxed))
+            throw OutputStopped{};
         writing([&] { file_.writeLine(text); });
     }
+    bool canRestart() const override { return true; }
+    void restart() override {
+        writing([&] { file_.restart(); });
+    }
+    // Once `*stop` is set, the next line ends the build with OutputStopped.
+    void stopOn(const std::atomic<bool>* stop) { stop_ = stop; }
     void finish() override {
         writing([&] { file_.finish(); });
     }
@@ -68,6 +83,7 @@ public:
 
 private:
     AtomicFileWriter file_;
+    const std::atomic<bool>* stop_ = nullptr;
 };
 
 class PdfOutput final : public DocumentOutput {
@@ -168,7 +184,53 @@ struct ExportSetup {
     bool pdf = false;   // label and return as PDF; the journals too unless `sheets`
     std::string sheets; // "xlsx" or "csv": the journals as spreadsheets; empty: as documents
     int pageLines = 0;
+    // The two journals' text documents built at once, the sales on a thread of their own; not where
+    // periods are already exported side by side, one thread each.
+    bool journalsAtOnce = true;
 };
+
+// Both journals' documents into their outputs, returned purchases first. As text, and unless `setup`
+// says otherwise, the sales are built on a second thread; a failure of the purchases ends them and is
+// the one reported, as when the two were built one after the other.
+std::array<JournalSummary, 2> buildJournals(const DocumentInputs& inputs, const ExportSetup& setup,
+                                            DocumentOutput& purchases, DocumentOutput& sales,
+                                            const std::function<void(const std::string&)>& step) {
+    const auto build = [&](JournalKind kind, DocumentOutput& output) {
+        return journalDocument(kind).build(inputs, setup.pageLines, output).journal;
+    };
+    std::array<JournalSummary, 2> summaries;
+    auto* salesText = dynamic_cast<TextOutput*>(&sales);
+    if (setup.pdf || !setup.journalsAtOnce || salesText == nullptr) {
+        step("writing purchases");
+        summaries[0] = build(JournalKind::Purchases, purchases);
+        step("writing sales");
+        summaries[1] = build(JournalKind::Sales, sales);
+        return summaries;
+    }
+    std::atomic<bool> stop{false};
+    salesText->stopOn(&stop);
+    std::exception_ptr salesFailure;
+    std::thread salesThread([&] {
+        try {
+            summaries[1] = build(JournalKind::Sales, sales);
+        } catch (...) {
+            salesFailure = std::current_exception();
+        }
+    });
+    try {
+        step("writing purchases");
+        summaries[0] = build(JournalKind::Purchases, purchases);
+    } catch (...) {
+        stop.store(true);
+        salesThread.join();
+        throw;
+    }
+    step("writing sales");
+    salesThread.join();
+    if (salesFailure)
+        std::rethrow_exception(salesFailure);
+    return summaries;
+}
 
 // One period into `folder`: the documents written, then put in place together; their paths on `out`,
 // the gate's cases on `err`. Returns kSuccess or kMismatch (refused); throws PeriodError when the
@@ -189,7 +251,8 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
     // put in place until all are built, so a failure never leaves a mixed set.
     step("reading the period");
     const PeriodSession period(dataFolder, options.read);
-    const PeriodFiles& files = period.files();
+    // The journals' code pages are counted by the builds that read them; the rest is final.
+    const PeriodFiles& files = period.filesAsRead();
     std::optional<ReturnAnswers> answers;
     std::optional<PeriodError> returnFailure;
     try {
@@ -222,29 +285,34 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
         };
         kLabel.build(inputs, pageLines, start(kLabel));
         std::vector<std::string> problems;
-        for (const JournalKind kind : {JournalKind::Purchases, JournalKind::Sales}) {
-            const Document* document = &journalDocument(kind);
-            const JournalLayout* layout = &period.journalLayout(kind);
-            step(std::string("writing ") + document->name);
-            const FileSurvey& file = period.journalFile(kind);
-            JournalSummary summary;
-            if (setup.sheets.empty()) {
-                summary = document->build(inputs, pageLines, start(*document)).journal;
-            } else {
+        const auto keepProblems = [&](const JournalSummary& summary) {
+            for (const std::string& problem : summary.problems)
+                problems.push_back(place + problem);
+        };
+        if (setup.sheets.empty()) {
+            DocumentOutput& purchases = start(journalDocument(JournalKind::Purchases));
+            DocumentOutput& sales = start(journalDocument(JournalKind::Sales));
+            for (const JournalSummary& summary : buildJournals(inputs, setup, purchases, sales, step))
+                keepProblems(summary);
+        } else {
+            for (const JournalKind kind : {JournalKind::Purchases, JournalKind::Sales}) {
+                const Document* document = &journalDocument(kind);
+                step(std::string("writing ") + document->name);
+                // A sheet's cells are converted as the records are read: the code page is counted first.
+                const FileSurvey& file = period.journalFile(kind);
                 const std::string path = joinPath(folder, std::string(document->name) + "." + setup.sheets);
-                const RecordLayout& record = recordLayout(layout->kind);
+                const RecordLayout& record = recordLayout(period.journalLayout(kind).kind);
                 auto sheet = std::make_unique<SheetOutput>(
                     setup.sheets == "xlsx" ? xlsxJournal(path, record, files.wording, file.codePage)
                                            : csvJournal(path, record, files.wording, file.codePage));
                 SheetOutput& output = *sheet;
                 writers.push_back(std::move(sheet));
                 begun(path);
-                summary =
+                const JournalSummary summary =
                     period.journal(kind, pageLines, output, [&output](std::string_view raw) { output.record(raw); });
                 output.setTotals(summary.totals);
+                keepProblems(summary);
             }
-            for (const std::string& problem : summary.problems)
-                problems.push_back(place + problem);
         }
         if (!passGate(problems, options.force, err, place + "нищо не е записано")) {
             undo();
@@ -313,6 +381,8 @@ int exportPeriods(const Options& options, const ExportSetup& setup, Streams& str
     };
     // PDF pages are laid out through Qt's printer classes, which belong to the main thread.
     const std::size_t jobs = setup.pdf ? 1 : options.jobs;
+    ExportSetup periodSetup = setup;
+    periodSetup.journalsAtOnce = jobs <= 1;
     std::size_t done = 0;
     bool unwritten = false, unreadable = false, refused = false, noReturn = false;
     runPeriods<Outcome>(
@@ -321,7 +391,7 @@ int exportPeriods(const Options& options, const ExportSetup& setup, Streams& str
             Outcome outcome;
             std::ostringstream out, err;
             try {
-                outcome.status = exportPeriod(folders[index], targets[index], options, setup, out, err, nullptr,
+                outcome.status = exportPeriod(folders[index], targets[index], options, periodSetup, out, err, nullptr,
                                               environment, folders[index]);
             } catch (const PeriodError& failure) {
                 err << "orva-cli: " << shownText(folders[index] + ": " + failure.what()) << '\n';

@@ -114,3 +114,101 @@ TEST(ContentHash, SameBytesInAnyPiecesAndOneByteApart) {
     EXPECT_NE(whole(std::string("ab\0", 3)), whole("ab"));
     EXPECT_NE(whole(""), whole(std::string(1, '\0')));
 }
+
+namespace {
+
+// What a period's purchases journal gives, as text: its document and the gate's cases, or the load's
+// error.
+std::string purchasesOutcome(const PeriodSession& session) {
+    std::vector<std::string> lines;
+    LineCollector collector(lines);
+    std::string text;
+    try {
+        const JournalSummary summary = session.journal(JournalKind::Purchases, 60, collector);
+        for (const std::string& problem : summary.problems)
+            text += "gate: " + problem + "\n";
+    } catch (const PeriodError& error) {
+        return std::string("error: ") + error.what();
+    }
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+// A purchase record whose name field (bytes 87 on) holds `name` as it stands, in no code page's hands.
+std::string purchaseWithName(int index, const std::string& name, const std::string& amount = "10.00" /* 5 bytes */) {
+    fixture::RecordIdentity identity;
+    identity.ordinal = std::to_string(index);
+    identity.documentNumber = std::to_string(100 + index);
+    identity.counterpartyVat = "BG130460283";
+    std::string record = fixture::journalRecord(identity, {"10.00", "10.00", "2.00", "0.00", "0.00", "0.00", "0.00"});
+    record.replace(87, name.size(), name);
+    // Column 9's bytes as given (the builder would encode them).
+    record.replace(record.find("10.00", fixture::kIdentityWidth), amount.size(), amount);
+    return record;
+}
+
+} // namespace
+
+// A journal's code page is counted by the read that builds it, begun in the return record's code page;
+// what the journal gives must be what a read after a whole count gives, on every input: above all where
+// only the last bytes decide (a first record of Windows-1251 punctuation reads as MIK letters alone).
+// Windows-1251 letters read as MIK stay as they are: only the punctuation tells a wrong read.
+TEST_F(Session, AJournalReadOnceGivesWhatACountedReadGives) {
+    // Windows-1251 punctuation: „ “ « » № – — all lie where MIK keeps its letters.
+    const std::string punctuation = "\x84\xB9"
+                                    "1\x93 \x96 \xAB\xB9"
+                                    "2\xBB \x97 \x84\xB9"
+                                    "3\x93";
+    const std::string win1251Letters = "\xC6\xC5\xCB\xDF\xC7\xCA\xCE\xC2 \xC8 \xD1\xC8\xCD\xCE\xC2\xC5";
+    const std::string mikLetters = "\x86\x85\x8B\x9F\x87\x8A\x8E\x82 \x88 \x91\x88\x8D\x8E\x82\x85";
+    const std::string mikBoxes = "\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4";
+    const struct {
+        const char* name;
+        fixture::CodePage returnCodePage;
+        std::string purchases;
+        CodePage counted; // the journal's code page over all its bytes
+    } cases[] = {
+        {"Windows-1251 beside a MIK return, decided by the last record", fixture::CodePage::Mik,
+         purchaseWithName(1, punctuation) + "\r\n" + purchaseWithName(2, win1251Letters) + "\r\n",
+         CodePage::Windows1251},
+        {"MIK beside a Windows-1251 return, decided by the last record", fixture::CodePage::Windows1251,
+         purchaseWithName(1, mikBoxes) + "\r\n" + purchaseWithName(2, mikLetters + mikLetters) + "\r\n", CodePage::Mik},
+        {"decided by the bytes after a NUL, which the document leaves out", fixture::CodePage::Mik,
+         purchaseWithName(1, punctuation) + "\r\n" + std::string(1, '\0') + "\r\n" +
+             purchaseWithName(2, win1251Letters) + "\r\n",
+         CodePage::Windows1251},
+        {"an amount that is no number, quoted in the error", fixture::CodePage::Mik,
+         purchaseWithName(1, punctuation, "1\xB9.00") + "\r\n" + purchaseWithName(2, win1251Letters) + "\r\n",
+         CodePage::Windows1251},
+        {"a short line that ends the data, quoted by the gate and the check", fixture::CodePage::Mik,
+         purchaseWithName(1, punctuation) + "\r\n\x84\xCA\xD0\xC0\xC9\x93\r\n" + purchaseWithName(2, win1251Letters) +
+             "\r\n",
+         CodePage::Windows1251},
+        {"the return's code page, as most periods are", fixture::CodePage::Mik,
+         purchaseWithName(1, mikLetters) + "\r\n", CodePage::Mik},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        ASSERT_EQ(::mkdir(folder_.c_str(), 0700), 0);
+        fixture::Period period = fixture::consistentPeriod(2, 2);
+        period.codePage = c.returnCodePage;
+        period.files["pokupki.txt"] = c.purchases;
+        fixture::writePeriod(period, folder_);
+
+        const PeriodSession once(folder_);
+        const CodePage guessed = once.filesAsRead().purchases.codePage;
+        const std::string read = purchasesOutcome(once);
+        const check::CheckReport checked = check::runTextReport(PeriodSession(folder_), nullptr);
+
+        // The old way: every byte counted before anything is built.
+        const PeriodSession counted(folder_);
+        EXPECT_EQ(counted.files().purchases.codePage, c.counted);
+        EXPECT_EQ(once.filesAsRead().purchases.codePage, c.counted);
+        EXPECT_EQ(read, purchasesOutcome(counted));
+        EXPECT_EQ(checked.text, check::runTextReport(counted, nullptr).text);
+        // The case is what it says: the first guess was the return's, and only the count settled it.
+        EXPECT_EQ(guessed == c.counted, std::string(c.name).rfind("the return's", 0) == 0);
+    }
+}

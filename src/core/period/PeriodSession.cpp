@@ -13,8 +13,8 @@
 namespace orva {
 
 PeriodSession::PeriodSession(std::string folder, const ReadOptions& options, const std::atomic<bool>* cancel)
-    : folder_(std::move(folder)), cancel_(cancel),
-      files_(surveyPeriod(folder_, options, cancel, JournalSurvey::Start)), declaration_(loadDeclaration(files_)) {}
+    : folder_(std::move(folder)), cancel_(cancel), files_(surveyPeriod(folder_, options, cancel, JournalSurvey::Start)),
+      declaration_(loadDeclaration(files_)) {}
 
 FileSurvey& PeriodSession::surveyOf(JournalKind kind) const {
     return kind == JournalKind::Purchases ? files_.purchases : files_.sales;

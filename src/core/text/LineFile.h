@@ -56,7 +56,7 @@ public:
     void finish();                         // everything written and on disk
     // Drops everything written so far: the file is begun again, empty. Throws FileError.
     void restart();
-    void publish();                        // finish() if needed, then in place of the target
+    void publish(); // finish() if needed, then in place of the target
     // The written file opened for reading, between finish() and publish(): the descriptor stays on
     // this very file whatever is later put under the target's name. Throws FileError.
     UniqueFd openWritten() const;
