@@ -238,6 +238,7 @@ PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const 
         progress.step("reading the period");
     const PeriodSession session(options.dataFolder, options.read);
     PeriodCheck period(session);
+    period.checkJournalsAtOnce(options.journalsAtOnce);
     if (!options.cells.empty())
         period.useCells(typedCellsOver(period.declaration().cells, options.cells, options.warnings));
     std::unique_ptr<Report> report;

@@ -28,6 +28,8 @@ struct CheckOptions {
     std::map<int, std::string> cells; // --cell: corrected answers checked in the record's place
     std::ostream* warnings = nullptr; // where the sums of corrected cells are warned of
     XlsxBook* book = nullptr;         // Xlsx: the workbook the findings go to, as CSV's rows
+    // The two journals checked at once, one thread each; not where periods are checked side by side.
+    bool journalsAtOnce = true;
 };
 
 // The check of the period in `dataFolder` as the command line asks for it, the same for each

@@ -330,6 +330,7 @@ SummaryRow checkOne(const std::string& folder, const Options& options, const std
     std::ostringstream warnings;
     CheckOptions check = checkOptions(options, folder, &warnings);
     check.format = CheckFormat::Text; // the details are text reports, whatever the summary's format
+    check.journalsAtOnce = options.jobs <= 1;
     std::ostringstream report;
     try {
         row.outcome = checkPeriod(check, detailsPath.empty() ? nullptr : &report, {});
