@@ -43,18 +43,6 @@ struct Row {
 const char* const kColumns[] = {"section", "change",  "old line", "new line", "record",
                                 "field",   "caption", "old",      "new",      "difference"};
 
-const char* changeText(ChangeKind kind) {
-    switch (kind) {
-    case ChangeKind::Added:
-        return "добавен";
-    case ChangeKind::Removed:
-        return "премахнат";
-    case ChangeKind::Changed:
-        break;
-    }
-    return "променен";
-}
-
 const char* journalSection(JournalKind kind) {
     return kind == JournalKind::Purchases ? "покупки" : "продажби";
 }
@@ -62,13 +50,13 @@ const char* journalSection(JournalKind kind) {
 void recordRows(std::vector<Row>& rows, const std::string& section, const std::vector<RecordChange>& changes) {
     for (const RecordChange& change : changes) {
         if (change.fields.empty()) {
-            rows.push_back(
-                {section, changeText(change.kind), change.oldLine, change.newLine, change.what, "", "", "", "", ""});
+            rows.push_back({section, compare::changeName(change.kind), change.oldLine, change.newLine, change.what, "",
+                            "", "", "", ""});
             continue;
         }
         for (const compare::FieldChange& field : change.fields)
-            rows.push_back({section, changeText(change.kind), change.oldLine, change.newLine, change.what, field.label,
-                            field.caption, field.oldValue, field.newValue, ""});
+            rows.push_back({section, compare::changeName(change.kind), change.oldLine, change.newLine, change.what,
+                            field.label, field.caption, field.oldValue, field.newValue, ""});
     }
 }
 
