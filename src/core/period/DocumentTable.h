@@ -66,7 +66,7 @@ const DocumentType& correctionMemoDocument();
 
 // Every document of a period, in the order of the window's tabs.
 const std::vector<const DocumentType*>& documentTypes();
-// The row named `name` (--document), or nullptr.
+// The row named `name` (--document; the correction memo's too), or nullptr.
 const DocumentType* findDocument(std::string_view name);
 const DocumentType& documentOf(DocumentKind kind);
 // The row of a journal's document.
