@@ -56,17 +56,7 @@ std::vector<std::string> joined(std::vector<std::string> first, const std::vecto
 
 class TwoInputDocuments : public ::testing::Test {
 protected:
-    orva::cli::Environment pdfPrinter() {
-        orva::cli::Environment environment;
-        environment.defaultPrinter = [] {
-            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            orva::preparePrinter(*printer);
-            return printer;
-        };
-        environment.printService = &jobs;
-        return environment;
-    }
+    orva::cli::Environment pdfPrinter() { return pdfPrinterInto(jobs); }
     TempDir temp;
     orva::fixture::RecordingPrintService jobs;
 };
