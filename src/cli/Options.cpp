@@ -384,7 +384,10 @@ std::string commandSynopsis(CommandId command) {
     for (const OptionSpec& entry : optionTable()) {
         if (!entry.takenBy(command) || entry.group == OptionGroup::Information)
             continue;
-        const std::string shown = withValue(entry.shortName != nullptr ? entry.shortName : entry.name, entry);
+        std::string shown = withValue(entry.shortName != nullptr ? entry.shortName : entry.name, entry);
+        // Choices too many for a line are named in the option's help alone.
+        if (entry.kind == ValueKind::Choice && columns(shown) + 2 > kWidth - columns(first))
+            shown = std::string(entry.shortName != nullptr ? entry.shortName : entry.name) + " NAME";
         if ((entry.required & commandBit(command)) != 0) {
             words.push_back(shown);
         } else if (entry.group == OptionGroup::Reading) {
