@@ -4,6 +4,7 @@
 #include "gui/DocumentView.h"
 #include "gui/FolderChooser.h"
 #include "gui/MessageBoxes.h"
+#include "gui/PrintJobs.h"
 #include "gui/RecordJump.h"
 #include "gui/Zoom.h"
 #include "journals/Journal.h"
@@ -142,7 +143,7 @@ bool CompareTabs::compareWith(const std::string& olderFolder) {
                                                           linesPerPage, &built.memoLinks);
               return built;
           },
-          {});
+          olderFolder, {});
     return true;
 }
 
@@ -159,11 +160,11 @@ bool CompareTabs::reconcileWith(std::vector<std::string> reports) {
             built.refusals = orva::reconciliationDocument().build(inputs, linesPerPage, sink).problems;
             return built;
         },
-        reports);
+        {}, reports);
     return true;
 }
 
-void CompareTabs::start(Kind kind, std::function<Built(const orva::StopToken&)> work,
+void CompareTabs::start(Kind kind, std::function<Built(const orva::StopToken&)> work, std::string olderFolder,
                         std::vector<std::string> reports) {
     close(kind);
     Open& tab = open(kind);
@@ -174,6 +175,7 @@ void CompareTabs::start(Kind kind, std::function<Built(const orva::StopToken&)> 
     DocumentView* view = tab.view;
     view->setObjectName(kind == Kind::Memo ? QStringLiteral("memoView") : QStringLiteral("reconciliationView"));
     layout->addWidget(view);
+    tab.olderFolder = std::move(olderFolder);
     tab.reports = std::move(reports);
     view->setLines({orva::utf8ToWin1251("Сравнението тече…")});
     // A report rather than a printed page: a press selects, Enter leads to the record, and printing
@@ -240,6 +242,28 @@ void CompareTabs::close(Kind kind) {
         delete tab.page;
     }
     tab = Open{};
+}
+
+std::function<orva::DocumentLines(int)> CompareTabs::pagedAgain(const DocumentView* view) const {
+    if (view == nullptr || !period_ || (view != memo_.view && view != reconciliation_.view))
+        return nullptr;
+    // The inputs are read again: the shown period must still be the files shown.
+    if (view == memo_.view)
+        return [period = period_, older = memo_.olderFolder](int perPage) -> orva::DocumentLines {
+            PrintJobs::refuseChangedFiles(*period);
+            return [period, older, perPage](const std::function<void(std::string_view)>& line) {
+                const orva::PeriodSession filed(older);
+                orva::LineForwarder sink(line);
+                orva::correctionMemoDocument().build({period.get(), nullptr, &filed, nullptr}, perPage, sink);
+            };
+        };
+    return [period = period_, reports = reconciliation_.reports](int perPage) -> orva::DocumentLines {
+        PrintJobs::refuseChangedFiles(*period);
+        return [period, reports, perPage](const std::function<void(std::string_view)>& line) {
+            orva::LineForwarder sink(line);
+            orva::reconciliationDocument().build({period.get(), nullptr, nullptr, &reports}, perPage, sink);
+        };
+    };
 }
 
 // ---------------------------------------------------------------- where a line leads

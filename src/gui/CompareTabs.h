@@ -3,6 +3,7 @@
 #include "compare/CorrectionMemo.h"
 #include "gui/BackgroundTask.h"
 #include "period/PeriodSession.h"
+#include "render/Printing.h"
 
 #include <QObject>
 #include <QStringList>
@@ -57,6 +58,10 @@ public:
     // The tab's title, as the table of documents names it (the PDF's title, the print question).
     static QString title(Kind kind);
 
+    // The document of `view` built again, through the table of documents, for a printer whose page
+    // holds another number of lines (the print dialog's); null for a view that is not a comparison's.
+    std::function<orva::DocumentLines(int linesPerPage)> pagedAgain(const DocumentView* view) const;
+
     // Where line `line` of `view` leads (Enter, a double click): false when it leads nowhere.
     bool activate(DocumentView* view, std::size_t line);
 
@@ -78,10 +83,12 @@ private:
         QWidget* page = nullptr;
         DocumentView* view = nullptr;
         std::vector<orva::compare::MemoLink> memoLinks; // sorted by line
-        std::vector<std::string> reports;
+        std::string olderFolder;                        // the memo's
+        std::vector<std::string> reports;               // the reconciliation's
     };
 
-    void start(Kind kind, std::function<Built(const orva::StopToken&)> work, std::vector<std::string> reports);
+    void start(Kind kind, std::function<Built(const orva::StopToken&)> work, std::string olderFolder,
+               std::vector<std::string> reports);
     void show(Kind kind, Built& built);
     void close(Kind kind);
     Open& open(Kind kind) { return kind == Kind::Memo ? memo_ : reconciliation_; }

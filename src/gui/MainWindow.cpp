@@ -388,6 +388,8 @@ std::optional<PrintJobs::Document> MainWindow::printable(const DocumentView* vie
                                                                                           : orva::JournalKind::Sales);
     } else if (view == viesView()) {
         document.repaged = PrintJobs::viesPagedAgain(session_);
+    } else {
+        document.repaged = compareTabs_->pagedAgain(view);
     }
     return document;
 }

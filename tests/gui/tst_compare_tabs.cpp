@@ -46,6 +46,13 @@ std::vector<std::string> built(const orva::DocumentType& type, const orva::Docum
     return lines;
 }
 
+// What a document built again for the print dialog's printer holds.
+std::vector<std::string> linesOf(const orva::DocumentLines& document) {
+    std::vector<std::string> lines;
+    document([&lines](std::string_view line) { lines.emplace_back(line); });
+    return lines;
+}
+
 // The first line of `view` that holds `text` (Windows-1251), or the count of lines.
 std::size_t lineWith(const DocumentView* view, const std::string& text) {
     for (std::size_t line = 0; line < view->lineCount(); ++line)
@@ -117,6 +124,9 @@ private slots:
         const orva::PeriodSession oldPeriod(older), newPeriod(newer);
         QCOMPARE(memo->lines(), built(orva::correctionMemoDocument(), {&newPeriod, nullptr, &oldPeriod, nullptr},
                                       form->linesPerPage()));
+        // Another printer's page: built again for its lines.
+        QCOMPARE(linesOf(form->compareTabs()->pagedAgain(memo)(20)),
+                 built(orva::correctionMemoDocument(), {&newPeriod, nullptr, &oldPeriod, nullptr}, 20));
 
         // Enter on a changed record, on its field's line, on an added one: the record in the journal.
         struct Case {
@@ -218,6 +228,9 @@ private slots:
         const std::vector<std::string> both{september, october};
         QCOMPARE(view->lines(),
                  built(orva::reconciliationDocument(), {&period, nullptr, nullptr, &both}, form->linesPerPage()));
+        QCOMPARE(linesOf(form->compareTabs()->pagedAgain(view)(20)),
+                 built(orva::reconciliationDocument(), {&period, nullptr, nullptr, &both}, 20));
+        QVERIFY(!form->compareTabs()->pagedAgain(form->purchasesView()));
 
         // A document of the journal: its record; a document of the report alone: its line, from any of
         // the row's lines.
