@@ -175,6 +175,7 @@ void CompareTabs::start(Kind kind, std::function<Built(const orva::StopToken&)> 
     DocumentView* view = tab.view;
     view->setObjectName(kind == Kind::Memo ? QStringLiteral("memoView") : QStringLiteral("reconciliationView"));
     layout->addWidget(view);
+    tab.opened = ++openings_;
     tab.olderFolder = std::move(olderFolder);
     tab.reports = std::move(reports);
     view->setLines({orva::utf8ToWin1251("Сравнението тече…")});
@@ -214,6 +215,7 @@ void CompareTabs::start(Kind kind, std::function<Built(const orva::StopToken&)> 
 }
 
 void CompareTabs::show(Kind kind, Built& built) {
+    const unsigned opened = open(kind).opened;
     if (!built.refusals.empty()) {
         // The command's --force: the user decides, having been told what does not match.
         QString said;
@@ -223,7 +225,13 @@ void CompareTabs::show(Kind kind, Built& built) {
                 boxParent_(),
                 QStringLiteral("Сравнението не е на този период:%1\n\nДа се покаже ли въпреки това?").arg(said),
                 QMessageBox::Yes, QMessageBox::No, orva::DefaultAnswer::No)) {
-            close(kind);
+            if (open(kind).opened == opened)
+                close(kind);
+            emit finished(false);
+            return;
+        }
+        // While the box was open the tab may have been closed, or opened again for another comparison.
+        if (open(kind).opened != opened) {
             emit finished(false);
             return;
         }

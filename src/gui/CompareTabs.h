@@ -83,6 +83,7 @@ private:
         QWidget* page = nullptr;
         DocumentView* view = nullptr;
         std::vector<orva::compare::MemoLink> memoLinks; // sorted by line
+        unsigned opened = 0;                            // which opening of a tab this is
         std::string olderFolder;                        // the memo's
         std::vector<std::string> reports;               // the reconciliation's
     };
@@ -104,6 +105,7 @@ private:
     std::shared_ptr<const orva::PeriodSession> period_;
     int linesPerPage_ = 0;
     Open memo_, reconciliation_;
+    unsigned openings_ = 0;
     orva::BackgroundTask memoTask_, reconcileTask_;
     static std::optional<QStringList>& nextReports();
 };

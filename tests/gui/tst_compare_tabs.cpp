@@ -7,6 +7,7 @@
 #include "gui/DocumentView.h"
 #include "gui/FolderChooser.h"
 #include "gui/MainWindow.h"
+#include "gui/MessageBoxes.h"
 #include "journals/Journal.h"
 #include "period/DocumentTable.h"
 #include "period/PeriodSession.h"
@@ -204,6 +205,24 @@ private slots:
             QCOMPARE(form->documentTabs()->count(), answer == QMessageBox::Yes ? tabs + 1 : tabs);
         }
         QCOMPARE(answers.unscripted, 0);
+    }
+
+    // The tab closed while its question is open: Yes then shows nothing (the tab it was for is gone).
+    void tabClosedWhileAskedStaysClosed() {
+        ModalAnswerer answers;
+        auto form = shownWindow(answers, regress("diff-two-firms-refused/new"));
+        QVERIFY2(!form->loadFailed(), qPrintable(form->lastLoadError()));
+        const int tabs = form->documentTabs()->count();
+        QSignalSpy done(form->compareTabs(), &CompareTabs::finished);
+        orva::MessageBox::setNextAnswer([&form](const orva::MessageBoxSeen&) {
+            form->findChild<QToolButton*>(QStringLiteral("closeMemo"))->click();
+            return QMessageBox::Yes;
+        });
+        QVERIFY(form->compareTabs()->compareWith(regress("diff-two-firms-refused/old")));
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 20000);
+        QCOMPARE(done.at(0).at(0).toBool(), false);
+        QCOMPARE(form->documentTabs()->count(), tabs);
+        QVERIFY(form->compareTabs()->views().empty());
     }
 
     void reconciliationOpensOnItsTabAndLeadsToRecordsAndReportLines() {
