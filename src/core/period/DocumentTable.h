@@ -47,7 +47,7 @@ struct DocumentType {
     bool (*available)(const DocumentInputs& inputs);
     // Builds the document into `sink`. Throws as the inputs' reads do (PeriodError).
     DocumentOutcome (*build)(const DocumentInputs& inputs, int linesPerPage, JournalSink& sink);
-    // Whether a period alone gives it (--document offers only these); the reconciliation needs reports.
+    // Whether a period alone gives it; the reconciliation needs reports as well (print's --report).
     bool ofPeriodAlone = true;
 };
 
