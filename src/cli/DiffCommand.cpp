@@ -4,6 +4,7 @@
 #include "cli/GuiApplication.h"
 #include "cli/Json.h"
 #include "cli/Output.h"
+#include "cli/PeriodQueue.h"
 #include "cli/Progress.h"
 #include "cli/Spreadsheet.h"
 #include "compare/CorrectionMemo.h"
@@ -16,6 +17,7 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <sstream>
@@ -43,18 +45,6 @@ struct Row {
 const char* const kColumns[] = {"section", "change",  "old line", "new line", "record",
                                 "field",   "caption", "old",      "new",      "difference"};
 
-const char* changeText(ChangeKind kind) {
-    switch (kind) {
-    case ChangeKind::Added:
-        return "добавен";
-    case ChangeKind::Removed:
-        return "премахнат";
-    case ChangeKind::Changed:
-        break;
-    }
-    return "променен";
-}
-
 const char* journalSection(JournalKind kind) {
     return kind == JournalKind::Purchases ? "покупки" : "продажби";
 }
@@ -62,13 +52,13 @@ const char* journalSection(JournalKind kind) {
 void recordRows(std::vector<Row>& rows, const std::string& section, const std::vector<RecordChange>& changes) {
     for (const RecordChange& change : changes) {
         if (change.fields.empty()) {
-            rows.push_back(
-                {section, changeText(change.kind), change.oldLine, change.newLine, change.what, "", "", "", "", ""});
+            rows.push_back({section, compare::changeName(change.kind), change.oldLine, change.newLine, change.what, "",
+                            "", "", "", ""});
             continue;
         }
         for (const compare::FieldChange& field : change.fields)
-            rows.push_back({section, changeText(change.kind), change.oldLine, change.newLine, change.what, field.label,
-                            field.caption, field.oldValue, field.newValue, ""});
+            rows.push_back({section, compare::changeName(change.kind), change.oldLine, change.newLine, change.what,
+                            field.label, field.caption, field.oldValue, field.newValue, ""});
     }
 }
 
@@ -218,41 +208,51 @@ int runTrees(const Options& options, Streams& streams) {
     if (options.output)
         fileStream = outputFileStream(*options.output, file, buffer);
     std::ostream& out = fileStream ? *fileStream : streams.out;
-    std::size_t same = 0, different = 0, alone = 0, unreadable = 0;
-    for (const compare::PeriodPair& pair : pairs) {
+    // Each pair's verdict and what it counts towards, worked out on any thread; printed in pair order.
+    enum class Outcome { Same, Different, Alone, Unreadable };
+    struct Row {
+        Outcome outcome = Outcome::Same;
         std::string verdict;
-        if (pair.repeated) {
-            verdict = "ПОВТОРЕН: същото лице и период е в още една папка на същото дърво";
-            ++alone;
-        } else if (pair.older.empty() || pair.newer.empty()) {
-            verdict = pair.older.empty() ? "САМО В НОВОТО" : "САМО В СТАРОТО";
-            ++alone;
-        } else {
-            streams.progress.step("comparing " + pair.key);
-            try {
-                const PeriodSession oldPeriod(pair.older, options.read);
-                const PeriodSession newPeriod(pair.newer, options.read);
-                const compare::PeriodDiff diff = compare::comparePeriods(oldPeriod, newPeriod);
-                std::size_t records = 0;
-                for (const compare::JournalDiff& journal : diff.journals)
-                    records += journal.records.size();
-                if (diff.same()) {
-                    verdict = "ЕДНАКВИ";
-                    ++same;
-                } else {
-                    verdict = "РАЗЛИЧАВАТ СЕ: клетки " + std::to_string(diff.cells.size()) + ", записи " +
-                              std::to_string(records) + ", VIES " + std::to_string(diff.vies.lines.size());
-                    ++different;
-                }
-            } catch (const std::exception& failure) {
-                verdict = std::string("НЕЧЕТИМ: ") + failure.what();
-                ++unreadable;
-            }
-            streams.progress.clear();
+    };
+    const std::function<Row(std::size_t)> work = [&](std::size_t index) {
+        const compare::PeriodPair& pair = pairs[index];
+        if (pair.repeated)
+            return Row{Outcome::Alone, "ПОВТОРЕН: същото лице и период е в още една папка на същото дърво"};
+        if (pair.older.empty() || pair.newer.empty())
+            return Row{Outcome::Alone, pair.older.empty() ? "САМО В НОВОТО" : "САМО В СТАРОТО"};
+        try {
+            const PeriodSession oldPeriod(pair.older, options.read);
+            const PeriodSession newPeriod(pair.newer, options.read);
+            const compare::PeriodDiff diff = compare::comparePeriods(oldPeriod, newPeriod);
+            std::size_t records = 0;
+            for (const compare::JournalDiff& journal : diff.journals)
+                records += journal.records.size();
+            if (diff.same())
+                return Row{Outcome::Same, "ЕДНАКВИ"};
+            return Row{Outcome::Different, "РАЗЛИЧАВАТ СЕ: клетки " + std::to_string(diff.cells.size()) + ", записи " +
+                                               std::to_string(records) + ", VIES " +
+                                               std::to_string(diff.vies.lines.size())};
+        } catch (const std::exception& failure) {
+            return Row{Outcome::Unreadable, std::string("НЕЧЕТИМ: ") + failure.what()};
         }
-        out << pair.key << "  " << (pair.older.empty() ? "-" : shownText(pair.older)) << "  "
-            << (pair.newer.empty() ? "-" : shownText(pair.newer)) << "  " << shownText(verdict) << '\n';
-    }
+    };
+    std::size_t same = 0, different = 0, alone = 0, unreadable = 0;
+    runPeriods<Row>(
+        pairs.size(), options.jobs, work,
+        [&](std::size_t index, Row& row) {
+            const compare::PeriodPair& pair = pairs[index];
+            streams.progress.clear();
+            (row.outcome == Outcome::Same        ? same
+             : row.outcome == Outcome::Different ? different
+             : row.outcome == Outcome::Alone     ? alone
+                                                 : unreadable)++;
+            out << pair.key << "  " << (pair.older.empty() ? "-" : shownText(pair.older)) << "  "
+                << (pair.newer.empty() ? "-" : shownText(pair.newer)) << "  " << shownText(row.verdict) << '\n';
+        },
+        [&](std::size_t done) {
+            streams.progress.step("compared " + std::to_string(done) + " of " + std::to_string(pairs.size()));
+        });
+    streams.progress.clear();
     out << "Общо: " << pairs.size() << " реда, еднакви " << same << ", различават се " << different << ", без двойка "
         << alone << ", нечетими " << unreadable << '\n';
     if (fileStream)

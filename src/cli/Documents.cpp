@@ -1,5 +1,6 @@
 #include "cli/Documents.h"
 
+#include "compare/PeriodDiff.h"
 #include "declaration/ReturnCells.h"
 #include "period/Answers.h"
 #include "period/PeriodSession.h"
@@ -23,6 +24,34 @@ bool passGate(const std::vector<std::string>& problems, bool force, std::ostream
         return true;
     err << "orva-cli: " << nothingDone << "; --force продължава въпреки това\n";
     return false;
+}
+
+void buildTwoInputDocuments(const PeriodSession& period, const Options& options, int linesPerPage,
+                            const std::function<JournalSink*(const Document&)>& sinkOf,
+                            std::vector<std::string>& problems) {
+    if (options.older) {
+        if (JournalSink* sink = sinkOf(kMemo)) {
+            const PeriodSession older(*options.older, options.read);
+            const std::string other = compare::otherPeriodReason(older, period);
+            if (!other.empty())
+                problems.push_back(other);
+            kMemo.build({&period, nullptr, &older, nullptr}, linesPerPage, *sink);
+        }
+    }
+    if (!options.reports.empty()) {
+        if (JournalSink* sink = sinkOf(kReconciliation)) {
+            try {
+                const DocumentOutcome outcome =
+                    kReconciliation.build({&period, nullptr, nullptr, &options.reports}, linesPerPage, *sink);
+                problems.insert(problems.end(), outcome.problems.begin(), outcome.problems.end());
+            } catch (const PeriodError&) {
+                throw;
+            } catch (const Error& failure) {
+                // A report that cannot be read, or is no such report: a file that cannot be read.
+                throw PeriodError(PeriodError::Stage::Load, failure.what());
+            }
+        }
+    }
 }
 
 ReturnCells typedCellsOver(const ReturnCells& presets, const std::map<int, std::string>& typed, std::ostream* err) {

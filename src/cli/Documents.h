@@ -6,6 +6,7 @@
 #include "period/DocumentTable.h"
 #include "render/PageMetrics.h"
 
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <string>
@@ -26,6 +27,18 @@ inline const Document& kPurchases = purchasesDocument();
 inline const Document& kSales = salesDocument();
 inline const Document& kReturn = returnDocument();
 inline const Document& kVies = viesDocument(); // only for a period with VIES.TXT
+// Of two inputs: the period and the submission filed before it (--older), or the agency's reports.
+inline const Document& kMemo = correctionMemoDocument();
+inline const Document& kReconciliation = reconciliationDocument();
+
+// The documents of two inputs asked for by --older and --report, built into `sink` for the period
+// shown in `period`; `sinkOf` gives the sink of each (for print, only the one printed). The gate's
+// cases (the older submission of another firm or month, a report of another buyer or a later month,
+// a journal not the period's) are added to `problems`. Throws PeriodError (Load) when the older
+// submission or a report cannot be read.
+void buildTwoInputDocuments(const PeriodSession& period, const Options& options, int linesPerPage,
+                            const std::function<JournalSink*(const Document&)>& sinkOf,
+                            std::vector<std::string>& problems);
 
 // A usage error when `linesPerPage` lines do not fit on a PDF page (maxPdfLinesPerPage).
 void refuseLinesBeyondPdfPage(int linesPerPage);

@@ -314,6 +314,14 @@ int exportPeriod(const std::string& dataFolder, const std::string& folder, const
                 keepProblems(summary);
             }
         }
+        if (options.older || !options.reports.empty())
+            step("writing the documents of two inputs");
+        std::vector<std::string> twoInputProblems;
+        buildTwoInputDocuments(
+            period, options, pageLines, [&](const Document& document) -> JournalSink* { return &start(document); },
+            twoInputProblems);
+        for (const std::string& problem : twoInputProblems)
+            problems.push_back(place + problem);
         if (!passGate(problems, options.force, err, place + "нищо не е записано")) {
             undo();
             return kMismatch;
@@ -478,6 +486,8 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
     setup.pageLines = pageLines;
 
     if (options.manyPeriods()) {
+        if (options.older || !options.reports.empty())
+            usageError("--older and --report go with one DATAFOLDER");
         const int status = exportPeriods(options, setup, streams, environment);
         if (serverSilent) {
             progress.clear();
@@ -486,7 +496,10 @@ int ExportCommand::run(const Options& options, Streams& streams, const Environme
         return status;
     }
 
-    OutputGuard({*options.dataFolder}).checkFolder(*options.out);
+    std::vector<std::string> dataFolders{*options.dataFolder};
+    if (options.older)
+        dataFolders.push_back(*options.older);
+    OutputGuard(dataFolders).checkFolder(*options.out);
     std::optional<PeriodError> returnFailure;
     int status = kSuccess;
     try {

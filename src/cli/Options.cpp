@@ -85,15 +85,29 @@ std::vector<OptionSpec> buildOptionTable() {
     out.required = kExport;
     table.push_back(out);
 
-    // The documents of a period, as the table of documents lists them.
+    // The documents of a period, as the table of documents lists them, then those of two inputs.
     std::vector<const char*> documents;
     for (const DocumentType* type : documentTypes())
-        if (type->ofPeriodAlone)
-            documents.push_back(type->name);
-    OptionSpec document = choice("--document", std::move(documents), kPrint, G::Own, "the document to print",
+        documents.push_back(type->name);
+    documents.push_back(correctionMemoDocument().name);
+    OptionSpec document = choice("--document", std::move(documents), kPrint, G::Own,
+                                 "the document to print; memo needs --older, reconciliation --report",
                                  [](Options& o, const std::string& v, std::size_t) { o.document = v; });
     document.required = kPrint;
     table.push_back(document);
+
+    table.push_back(option("--older", K::Folder, "FOLDER", kExport | kPrint, G::Own,
+                           "the submission of the period filed before DATAFOLDER: export writes the correction memo "
+                           "(what DATAFOLDER changes) as DIR/memo too; print prints it with --document memo",
+                           [](Options& o, const std::string& v, std::size_t) { o.older = v; }));
+    OptionSpec report = option("--report", K::File, "REPORT.csv", kExport | kPrint, G::Own,
+                               "the revenue agency's report of the sales declared to the firm (again for each report: "
+                               "this month's and earlier months'): export writes the purchases journal's "
+                               "reconciliation with them as DIR/reconciliation too; print prints it with --document "
+                               "reconciliation",
+                               [](Options& o, const std::string& v, std::size_t) { o.reports.push_back(v); });
+    report.repeatable = true;
+    table.push_back(report);
 
     table.push_back(choice(
         "--format", {"text", "pdf", "xlsx", "csv"}, kExport, G::Own,
@@ -207,8 +221,9 @@ std::vector<OptionSpec> buildOptionTable() {
 
     table.push_back(flag("--force", kExport | kPrint, G::Own,
                          "go on when a journal is not the period's (records of another firm or period, records cut "
-                         "short, a short line or a NUL byte with lines after it, a cut last record); the cases are "
-                         "still named",
+                         "short, a short line or a NUL byte with lines after it, a cut last record), the --older "
+                         "submission is of another firm or month, or a --report of another buyer or a later month; "
+                         "the cases are still named",
                          [](Options& o, const std::string&, std::size_t) { o.force = true; }));
     table.push_back(flag("--force", kDiff, G::Own,
                          "compare periods of different firms or months (a month against the one before); the "
@@ -227,7 +242,7 @@ std::vector<OptionSpec> buildOptionTable() {
                          "for each folder without a partner or of a firm and period twice in one tree; text only",
                          [](Options& o, const std::string&, std::size_t) { o.recursive = true; }));
     table.push_back(
-        option("--jobs", K::Number, "N", kExport | kCheck | kReconcile, G::Own,
+        option("--jobs", K::Number, "N", kExport | kCheck | kReconcile | kDiff, G::Own,
                "periods worked on at once (default: the number of processors); the output is the same "
                "for any N",
                [](Options& o, const std::string& v, std::size_t) { o.jobs = wholeNumber("--jobs", v, 1, 1024); }));
@@ -369,7 +384,10 @@ std::string commandSynopsis(CommandId command) {
     for (const OptionSpec& entry : optionTable()) {
         if (!entry.takenBy(command) || entry.group == OptionGroup::Information)
             continue;
-        const std::string shown = withValue(entry.shortName != nullptr ? entry.shortName : entry.name, entry);
+        std::string shown = withValue(entry.shortName != nullptr ? entry.shortName : entry.name, entry);
+        // Choices too many for a line are named in the option's help alone.
+        if (entry.kind == ValueKind::Choice && columns(shown) + 2 > kWidth - columns(first))
+            shown = std::string(entry.shortName != nullptr ? entry.shortName : entry.name) + " NAME";
         if ((entry.required & commandBit(command)) != 0) {
             words.push_back(shown);
         } else if (entry.group == OptionGroup::Reading) {

@@ -61,6 +61,10 @@ struct Options {
     std::optional<std::string> out;
     std::string format = "text";
     std::optional<std::string> document;
+    // export, print: the submission filed before DATAFOLDER (the correction memo's other input) and
+    // the agency's reports (the reconciliation's)
+    std::optional<std::string> older;
+    std::vector<std::string> reports;
     std::optional<std::string> printer; // --printer / -P
     std::optional<int> linesPerPage;
     AnswerOptions answers;

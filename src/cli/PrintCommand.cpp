@@ -33,6 +33,11 @@ public:
 
 int PrintCommand::run(const Options& options, Streams& streams, const Environment& environment) const {
     Progress& progress = streams.progress;
+    const Document& document = *findDocument(*options.document);
+    if (&document == &kMemo && !options.older)
+        usageError("--document memo needs --older FOLDER, the submission filed before DATAFOLDER");
+    if (&document == &kReconciliation && options.reports.empty())
+        usageError("--document reconciliation needs --report REPORT.csv");
     ensureGuiApplication();
     // The job is a PDF of the printer's page: no page holds more than a PDF page can.
     if (options.linesPerPage)
@@ -63,7 +68,6 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
 
     progress.step("reading the period");
     const PeriodSession period(*options.dataFolder, options.read);
-    const Document& document = *findDocument(*options.document);
     if (&document == &kVies && !period.files().vies)
         throw PeriodError(PeriodError::Stage::Load, std::string(kViesFileName) + ": " + kNoViesText);
 
@@ -78,6 +82,22 @@ int PrintCommand::run(const Options& options, Streams& streams, const Environmen
     const DocumentInputs inputs{&period, nullptr};
     const DocumentLines lines = [&](const std::function<void(std::string_view)>& line) {
         LineForwarder job(line);
+        if (&document == &kMemo || &document == &kReconciliation) {
+            // Built whole before anything is sent: the gate's cases are known only at its end.
+            progress.step(std::string("building ") + document.name);
+            std::vector<std::string> built;
+            LineCollector collected(built);
+            buildTwoInputDocuments(
+                period, options, pageLines,
+                [&](const Document& wanted) -> JournalSink* { return &wanted == &document ? &collected : nullptr; },
+                problems);
+            if (!passGate(problems, options.force, streams.err, "нищо не е изпратено за печат"))
+                throw GateClosed{};
+            progress.step("printing");
+            for (const std::string& text : built)
+                job.line(text);
+            return;
+        }
         DiscardingSink none;
         if (&document == &kLabel)
             kLabel.build(inputs, pageLines, job);

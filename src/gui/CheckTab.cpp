@@ -2,6 +2,7 @@
 
 #include "check/CheckReport.h"
 #include "gui/DocumentView.h"
+#include "gui/RecordJump.h"
 #include "journals/Journal.h"
 #include "render/QtText.h"
 #include "text/Encoding.h"
@@ -120,33 +121,15 @@ bool CheckTab::goToFinding(std::size_t reportLine) {
         [](const orva::check::ReportLink& candidate, std::size_t wanted) { return candidate.reportLine < wanted; });
     if (link == links_.end() || link->reportLine != reportLine)
         return false;
-    DocumentView* view = nullptr;
-    std::size_t line = 0;
-    // A line past the records laid out (after the line that ended the data) lies past the
-    // document's end, which the view shows instead.
-    const auto journalLine = [this, &link](orva::JournalKind kind) {
-        return orva::recordBlockLine(orva::journalLayout(kind, files_.wording), linesPerPage_, link->line);
-    };
-    // The record's block, highlighted: the identity line and its amount lines.
-    std::size_t blockLines = 0;
     const auto journal = [&](orva::JournalKind kind, DocumentView* shown) {
-        view = shown;
-        line = journalLine(kind);
-        if (link->line > 0 && line > 0)
-            blockLines = static_cast<std::size_t>(orva::journalLayout(kind, files_.wording).blockHeight() - 1);
+        showRecordIn(tabs_, shown, &orva::journalLayout(kind, files_.wording), linesPerPage_, link->line);
     };
-    if (link->file == files_.purchases.name) {
+    if (link->file == files_.purchases.name)
         journal(orva::JournalKind::Purchases, documents_.purchases);
-    } else if (link->file == files_.sales.name) {
+    else if (link->file == files_.sales.name)
         journal(orva::JournalKind::Sales, documents_.sales);
-    } else if (files_.vies && link->file == files_.vies->name) {
-        view = documents_.vies;
-    } else {
-        view = documents_.form;
-    }
-    tabs_->setCurrentWidget(view->parentWidget());
-    view->setFocus(Qt::OtherFocusReason);
-    view->showLineAtTop(line);
-    view->highlightLines(line, blockLines);
+    else
+        showRecordIn(tabs_, files_.vies && link->file == files_.vies->name ? documents_.vies : documents_.form, nullptr,
+                     linesPerPage_, 0);
     return true;
 }

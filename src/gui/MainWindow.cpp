@@ -90,6 +90,7 @@ MainWindow::~MainWindow() {
     // The parts that run workers go first: they report to the window's views and status bar.
     delete loader_; // the dialog with it, writing its last values
     delete checkTab_;
+    delete compareTabs_;
     delete printJobs_;
     delete ui;
 }
@@ -118,6 +119,12 @@ DocumentView* MainWindow::viesView() const {
 DocumentView* MainWindow::currentView() const {
     const QWidget* page = documentTabs()->currentWidget();
     return page ? page->findChild<DocumentView*>() : nullptr;
+}
+std::vector<DocumentView*> MainWindow::allViews() const {
+    std::vector<DocumentView*> views{labelView(), purchasesView(), salesView(), returnView(), viesView(), checkView()};
+    for (DocumentView* view : compareTabs_->views())
+        views.push_back(view);
+    return views;
 }
 QWidget* MainWindow::boxParent() {
     return isVisible() ? this : nullptr;
@@ -159,6 +166,15 @@ void MainWindow::setUpCommands() {
         orva::FolderChooser::fillRecentMenu(recentMenu_, orva::loadRecentFolders(sideFiles_),
                                             [this](const std::string& folder) { openPeriod(folder); });
     });
+    commands->addSeparator();
+    compareTabs_ = new CompareTabs(
+        documentTabs(), purchasesView(), salesView(), zoom_, [this] { return boxParent(); }, this);
+    connect(compareTabs_, &CompareTabs::printRequested, this, &MainWindow::printFocusedDocument);
+    connect(compareTabs_, &CompareTabs::viewOpened, this, [this](DocumentView* view) {
+        connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updatePageStatus(); });
+    });
+    command(QStringLiteral("Сравни с друго подаване…"), {}, [this] { compareTabs_->chooseOlderSubmission(); });
+    command(QStringLiteral("Сравни със справката от НАП…"), {}, [this] { compareTabs_->chooseReports(); });
     commands->addSeparator();
     command(QStringLiteral("Търсене…"), {QKeySequence::Find}, [this] { findBar_->openBar(); });
     command(QStringLiteral("Следващо съвпадение"), {QKeySequence(Qt::Key_F3)}, [this] { findBar_->findOrOpen(true); });
@@ -274,6 +290,7 @@ void MainWindow::showPeriod(orva::LoadedPeriod& period) {
     foreignStatus_->setVisible(period.foreignJournals);
     updatePageStatus();
     checkTab_->start(session_, linesPerPage_, period.answers ? &period.answers->cells : nullptr);
+    compareTabs_->setPeriod(session_, linesPerPage_);
 
     // The files beside the program follow the shown period; a failure to write them is reported
     // after the period is shown, as it cannot be taken back.
@@ -371,6 +388,8 @@ std::optional<PrintJobs::Document> MainWindow::printable(const DocumentView* vie
                                                                                           : orva::JournalKind::Sales);
     } else if (view == viesView()) {
         document.repaged = PrintJobs::viesPagedAgain(session_);
+    } else {
+        document.repaged = compareTabs_->pagedAgain(view);
     }
     return document;
 }
@@ -381,8 +400,7 @@ void MainWindow::printFocusedDocument() {
             // The window's focus child, so the answer does not depend on whether the window has
             // been activated again after the question.
             const QWidget* focused = focusWidget();
-            for (const DocumentView* view :
-                 {labelView(), purchasesView(), salesView(), returnView(), viesView(), checkView()})
+            for (const DocumentView* view : allViews())
                 if (focused != nullptr && (focused == view || view->isAncestorOf(focused)))
                     return printable(view);
             return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/CheckTab.h"
+#include "gui/CompareTabs.h"
 #include "gui/FindBar.h"
 #include "gui/PeriodLoader.h"
 #include "gui/PrintJobs.h"
@@ -60,6 +61,9 @@ public:
     bool checkRunning() const { return checkTab_->running(); }
     bool goToFinding(std::size_t reportLine) { return checkTab_->goToFinding(reportLine); }
     QAction* printAction() const { return printAction_; }
+    // The comparisons' tabs: the memo against another submission, the reconciliation with the
+    // agency's reports (CompareTabs).
+    CompareTabs* compareTabs() const { return compareTabs_; }
 
     // Lines of the 8-point face on one printed page: the page length of the journals and the return.
     int linesPerPage() const { return linesPerPage_; }
@@ -148,6 +152,8 @@ private:
     void updatePageStatus();
     void askAndSaveAsPdf();
     DocumentView* currentView() const;
+    // Every document view the window has now: the period's, the check's, the comparisons'.
+    std::vector<DocumentView*> allViews() const;
     // The document of `view` as the print jobs take it; none for the VIES tab without VIES.TXT.
     std::optional<PrintJobs::Document> printable(const DocumentView* view) const;
     QWidget* boxParent();
@@ -177,6 +183,7 @@ private:
     FindBar* findBar_ = nullptr;
     Zoom* zoom_ = nullptr;
     CheckTab* checkTab_ = nullptr;
+    CompareTabs* compareTabs_ = nullptr;
     PrintJobs* printJobs_ = nullptr;
     PeriodLoader* loader_ = nullptr;
 };

@@ -27,6 +27,19 @@ Zoom::Zoom(std::vector<std::pair<QWidget*, int>> views, std::string sideFile, QO
     apply();
 }
 
+void Zoom::add(QWidget* view, int pointSize) {
+    views_.emplace_back(view, pointSize);
+    view->installEventFilter(this);
+    if (auto* box = qobject_cast<QAbstractScrollArea*>(view))
+        box->viewport()->installEventFilter(this);
+    view->setFont(orva::documentFont(pointSize + points_));
+    connect(view, &QObject::destroyed, this, [this, view] {
+        views_.erase(
+            std::remove_if(views_.begin(), views_.end(), [view](const auto& entry) { return entry.first == view; }),
+            views_.end());
+    });
+}
+
 void Zoom::set(int points) {
     points = std::clamp(points, kMin, kMax);
     if (points == points_)

@@ -24,6 +24,9 @@ public:
     Zoom(std::vector<std::pair<QWidget*, int>> views, std::string sideFile, QObject* parent = nullptr);
 
     int points() const { return points_; }
+    // A view opened later (a comparison's tab), enlarged as the others from now on; it leaves the
+    // list when it is destroyed.
+    void add(QWidget* view, int pointSize);
     // Clamps, applies to every view and, when it changed, writes it to the side file (a failure
     // there is said on standard error: the views are enlarged all the same).
     void set(int points);

@@ -5,6 +5,8 @@
 
 #include "PeriodBuilder.h"
 #include "cli/Cli.h"
+#include "render/PageMetrics.h"
+#include "render/PrintService.h"
 #include "text/Encoding.h"
 #include "text/LineFile.h"
 
@@ -98,6 +100,19 @@ inline CliResult runCli(const std::vector<std::string>& args,
 inline orva::cli::Environment withoutPrinter() {
     orva::cli::Environment environment;
     environment.defaultPrinter = [] { return std::unique_ptr<QPrinter>(); };
+    return environment;
+}
+
+// An A4 printer without margins whose jobs go to `service` (a recording one), not to a print server.
+inline orva::cli::Environment pdfPrinterInto(orva::PrintService& service) {
+    orva::cli::Environment environment;
+    environment.defaultPrinter = [] {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        orva::preparePrinter(*printer);
+        return printer;
+    };
+    environment.printService = &service;
     return environment;
 }
 

@@ -24,17 +24,7 @@ protected:
         writePeriod(period, data);
     }
     // An A4 printer without margins whose jobs are kept.
-    orva::cli::Environment pdfPrinter() {
-        orva::cli::Environment environment;
-        environment.defaultPrinter = [] {
-            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            orva::preparePrinter(*printer);
-            return printer;
-        };
-        environment.printService = &jobs;
-        return environment;
-    }
+    orva::cli::Environment pdfPrinter() { return pdfPrinterInto(jobs); }
     // The PDF of the one job printed since the last call, at `pdf` for pdfinfo and pdftotext.
     void takeJob() {
         ASSERT_EQ(jobs.jobs.size(), 1u);

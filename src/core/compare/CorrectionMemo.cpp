@@ -31,18 +31,6 @@ std::string quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-const char* changeText(ChangeKind kind) {
-    switch (kind) {
-    case ChangeKind::Added:
-        return "добавен";
-    case ChangeKind::Removed:
-        return "премахнат";
-    case ChangeKind::Changed:
-        break;
-    }
-    return "променен";
-}
-
 std::string labelOf(const ValueChange& value) {
     return value.label.empty() || value.caption.empty() ? value.label + value.caption
                                                         : value.label + " " + value.caption;
@@ -65,8 +53,11 @@ void valueLines(std::vector<std::string>& out, const std::vector<ValueChange>& v
     }
 }
 
-void recordLines(std::vector<std::string>& out, const std::vector<RecordChange>& changes) {
+// `section` is where the changes stand: a journal's, or VIES's when its `vies` is set.
+void recordLines(std::vector<std::string>& out, const std::vector<RecordChange>& changes, std::vector<MemoLink>* links,
+                 MemoLink section) {
     for (const RecordChange& change : changes) {
+        const std::size_t first = out.size();
         std::string where;
         if (change.kind == ChangeKind::Added)
             where = "ред " + std::to_string(change.newLine);
@@ -74,13 +65,22 @@ void recordLines(std::vector<std::string>& out, const std::vector<RecordChange>&
             where = "ред " + std::to_string(change.oldLine);
         else
             where = "ред " + std::to_string(change.oldLine) + " -> " + std::to_string(change.newLine);
-        out.push_back("  " + left(changeText(change.kind), 10) + left(where, 16) + change.what);
+        out.push_back("  " + left(changeName(change.kind), 10) + left(where, 16) + change.what);
         std::size_t labelWidth = 0;
         for (const FieldChange& field : change.fields)
             labelWidth = std::max(labelWidth, columns(field.label + " " + field.caption));
         for (const FieldChange& field : change.fields)
             out.push_back("      " + left(field.label + " " + field.caption, labelWidth) + "  " +
                           quoted(field.oldValue) + " -> " + quoted(field.newValue));
+        if (links == nullptr)
+            continue;
+        section.kind = change.kind;
+        section.oldLine = change.oldLine;
+        section.newLine = change.newLine;
+        for (std::size_t line = first; line < out.size(); ++line) {
+            section.line = line;
+            links->push_back(section);
+        }
     }
 }
 
@@ -99,9 +99,27 @@ void totalLines(std::vector<std::string>& out, const std::vector<ValueChange>& t
     valueLines(out, totals, "  ");
 }
 
+MemoLink journalSection(JournalKind kind) {
+    MemoLink link;
+    link.journal = kind;
+    return link;
+}
+
 } // namespace
 
-std::vector<std::string> differenceLines(const PeriodDiff& diff) {
+const char* changeName(ChangeKind kind) {
+    switch (kind) {
+    case ChangeKind::Added:
+        return "добавен";
+    case ChangeKind::Removed:
+        return "премахнат";
+    case ChangeKind::Changed:
+        break;
+    }
+    return "променен";
+}
+
+std::vector<std::string> differenceLines(const PeriodDiff& diff, std::vector<MemoLink>* links) {
     std::vector<std::string> out;
     for (const std::string& note : diff.notes)
         out.push_back("Бележка: " + note);
@@ -121,14 +139,16 @@ std::vector<std::string> differenceLines(const PeriodDiff& diff) {
             std::string(journal.kind == JournalKind::Purchases ? "Дневник на покупките" : "Дневник на продажбите") +
             " (" + journal.fileName + "): " + std::to_string(journal.oldRecords) + " -> " +
             std::to_string(journal.newRecords) + " записа");
-        recordLines(out, journal.records);
+        recordLines(out, journal.records, links, journalSection(journal.kind));
         countLines(out, journal.renumbered, journal.repeatedKeys);
         totalLines(out, journal.totals);
     }
     if (!diff.vies.same()) {
         out.emplace_back();
         out.push_back("VIES");
-        recordLines(out, diff.vies.lines);
+        MemoLink vies;
+        vies.vies = true;
+        recordLines(out, diff.vies.lines, links, vies);
         countLines(out, diff.vies.renumbered, diff.vies.repeatedKeys);
         totalLines(out, diff.vies.totals);
     }
@@ -138,7 +158,7 @@ std::vector<std::string> differenceLines(const PeriodDiff& diff) {
 }
 
 std::vector<std::string> correctionMemo(const PeriodDiff& diff, const Declaration& newer, const std::string& oldFolder,
-                                        const std::string& newFolder, int linesPerPage) {
+                                        const std::string& newFolder, int linesPerPage, std::vector<MemoLink>* links) {
     auto cut = [](std::string line) {
         if (line.size() > journal_table::kWidth)
             line.resize(journal_table::kWidth);
@@ -157,7 +177,8 @@ std::vector<std::string> correctionMemo(const PeriodDiff& diff, const Declaratio
                     std::to_string(header.size() + 2));
     const std::size_t bodyLines = static_cast<std::size_t>(linesPerPage) - header.size() - 1;
     std::vector<std::string> body;
-    for (const std::string& line : differenceLines(diff))
+    std::vector<MemoLink> bodyLinks;
+    for (const std::string& line : differenceLines(diff, links ? &bodyLinks : nullptr))
         body.push_back(cut(utf8ToWin1251(line)));
     body.push_back(journal_table::closingLine());
     std::vector<std::string> memo;
@@ -167,6 +188,14 @@ std::vector<std::string> correctionMemo(const PeriodDiff& diff, const Declaratio
         memo.insert(memo.end(), header.begin(), header.end());
         memo.insert(memo.end(), body.begin() + static_cast<std::ptrdiff_t>(at),
                     body.begin() + static_cast<std::ptrdiff_t>(std::min(body.size(), at + bodyLines)));
+    }
+    if (links != nullptr) {
+        // Every page but the last is full: a body line's page and place on it give its memo line.
+        const std::size_t pageLength = 1 + header.size() + bodyLines;
+        for (MemoLink& link : bodyLinks) {
+            link.line = link.line / bodyLines * pageLength + 1 + header.size() + link.line % bodyLines;
+            links->push_back(link);
+        }
     }
     return memo;
 }

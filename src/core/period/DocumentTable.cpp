@@ -130,7 +130,7 @@ const DocumentType* findDocument(std::string_view name) {
     for (const DocumentType* type : documentTypes())
         if (name == type->name)
             return type;
-    return nullptr;
+    return name == kCorrectionMemo.name ? &kCorrectionMemo : nullptr;
 }
 
 const DocumentType& documentOf(DocumentKind kind) {

@@ -47,7 +47,7 @@ struct DocumentType {
     bool (*available)(const DocumentInputs& inputs);
     // Builds the document into `sink`. Throws as the inputs' reads do (PeriodError).
     DocumentOutcome (*build)(const DocumentInputs& inputs, int linesPerPage, JournalSink& sink);
-    // Whether a period alone gives it (--document offers only these); the reconciliation needs reports.
+    // Whether a period alone gives it; the reconciliation needs reports as well (print's --report).
     bool ofPeriodAlone = true;
 };
 
@@ -66,7 +66,7 @@ const DocumentType& correctionMemoDocument();
 
 // Every document of a period, in the order of the window's tabs.
 const std::vector<const DocumentType*>& documentTypes();
-// The row named `name` (--document), or nullptr.
+// The row named `name` (--document; the correction memo's too), or nullptr.
 const DocumentType* findDocument(std::string_view name);
 const DocumentType& documentOf(DocumentKind kind);
 // The row of a journal's document.
