@@ -1,7 +1,7 @@
 #include "PeriodBuilder.h"
 #include "check/CheckReport.h"
+#include "check/FindingSpool.h"
 #include "period/PeriodSession.h"
-#include "text/ContentHash.h"
 #include "text/LineFile.h"
 
 #include <gtest/gtest.h>
@@ -89,30 +89,6 @@ TEST_F(Session, TheChecksReportSaysWhichFilesChanged) {
     const check::CheckReport report = check::runTextReport(session, nullptr);
     EXPECT_EQ(report.filesChanged, "Файлът pokupki.txt е променен след зареждането на периода: прочетено е това, "
                                    "което е на диска сега, не показаното.");
-}
-
-// The fingerprint of a file does not depend on how its reads were cut, and tells one byte apart.
-TEST(ContentHash, SameBytesInAnyPiecesAndOneByteApart) {
-    std::string bytes;
-    for (int i = 0; i < 1000; ++i)
-        bytes += static_cast<char>(i * 37 % 251);
-    const auto whole = [](std::string_view text) {
-        ContentHash hash;
-        hash.add(text);
-        return hash.value();
-    };
-    for (std::size_t piece : {1u, 3u, 7u, 8u, 9u, 64u, 999u}) {
-        ContentHash hash;
-        for (std::size_t at = 0; at < bytes.size(); at += piece)
-            hash.add(std::string_view(bytes).substr(at, piece));
-        EXPECT_EQ(hash.value(), whole(bytes)) << piece;
-    }
-    std::string other = bytes;
-    other[500] ^= 1;
-    EXPECT_NE(whole(other), whole(bytes));
-    // A shorter file whose last word is padded with zeros is not the same file.
-    EXPECT_NE(whole(std::string("ab\0", 3)), whole("ab"));
-    EXPECT_NE(whole(""), whole(std::string(1, '\0')));
 }
 
 namespace {
@@ -211,4 +187,55 @@ TEST_F(Session, AJournalReadOnceGivesWhatACountedReadGives) {
         // The case is what it says: the first guess was the return's, and only the count settled it.
         EXPECT_EQ(guessed == c.counted, std::string(c.name).rfind("the return's", 0) == 0);
     }
+}
+
+namespace {
+
+struct CollectedFindings final : FindingSink {
+    std::vector<check::Finding> findings;
+    void finding(const check::Finding& finding) override { findings.push_back(finding); }
+};
+
+bool sameFinding(const check::Finding& a, const check::Finding& b) {
+    return a.file == b.file && a.line == b.line && a.field == b.field && a.fieldName == b.fieldName &&
+           a.severity == b.severity && a.rule == b.rule && a.value == b.value && a.message == b.message &&
+           a.detail == b.detail;
+}
+
+} // namespace
+
+// The check holds a journal's findings until both code pages are counted: the first thousands in
+// memory, the rest in a temporary file of their own shorthand. Every field of every finding must come
+// back as it went in, in order, the unusual ones (another file, a message of its own) included, and a
+// journal checked again must leave nothing of its first pass.
+TEST(FindingSpool, GivesBackEveryFindingAsFoundAndForgetsARestartedPass) {
+    std::vector<check::Finding> made;
+    for (std::size_t i = 0; i < 10000; ++i) {
+        check::Finding finding;
+        finding.file = i % 997 == 5 ? "deklar.txt" : "pokupki.txt";
+        finding.line = i + 1;
+        finding.rule = i % 3 == 0 ? check::RuleId::DocumentNumber : check::RuleId::AmountAlignment;
+        finding.severity = check::ruleInfo(finding.rule).severity;
+        finding.message = i % 1001 == 7 ? "особено съобщение" : check::ruleInfo(finding.rule).message;
+        finding.field = "кол." + std::to_string(i % 25);
+        finding.fieldName = i % 2 ? "номер на документа" : "";
+        finding.value = std::string(i % 40, static_cast<char>('a' + i % 26)) + (i % 5 == 0 ? std::string(1, '\0') : "");
+        finding.detail = i % 4 ? "ред " + std::to_string(i) : "";
+        made.push_back(finding);
+    }
+    FindingSpool spool;
+    for (std::size_t i = 0; i < 6000; ++i)
+        spool.finding(made[(i * 7) % made.size()]);
+    spool.restart();
+    for (const check::Finding& finding : made)
+        spool.finding(finding);
+    CollectedFindings back;
+    spool.replay(back);
+    ASSERT_EQ(back.findings.size(), made.size());
+    for (std::size_t i = 0; i < made.size(); ++i)
+        ASSERT_TRUE(sameFinding(back.findings[i], made[i])) << i;
+    // Replayed once: nothing stays.
+    CollectedFindings again;
+    spool.replay(again);
+    EXPECT_TRUE(again.findings.empty());
 }

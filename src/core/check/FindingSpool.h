@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace orva {
@@ -26,6 +27,9 @@ public:
     void replay(FindingSink& sink);
 
 private:
+    class Reader;
+    void writeBlock();
+
     struct FileCloser {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
@@ -35,6 +39,7 @@ private:
     std::unique_ptr<std::FILE, FileCloser> spilled_;
     std::size_t spilledCount_ = 0;
     bool spillFailed_ = false;
+    std::string block_; // findings not yet written to the file
 };
 
 } // namespace orva

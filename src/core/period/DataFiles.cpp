@@ -3,7 +3,6 @@
 #include "journals/RecordLayout.h"
 #include "period/Period.h"
 #include "text/Ascii.h"
-#include "text/ContentHash.h"
 #include "text/FileNames.h"
 #include "text/LineFile.h"
 #include "text/Paths.h"
@@ -107,7 +106,6 @@ FileSurvey surveyFile(const std::string& folder, const std::string& name, const 
     survey.name = fileName(survey.path);
 
     CodePageCounter counter;
-    ContentHash hash;
     bool lineEnded = false;
     std::size_t bytes = 0;
     try {
@@ -118,7 +116,6 @@ FileSurvey surveyFile(const std::string& folder, const std::string& name, const 
                 survey.byteOrderMark = chunk.substr(0, 3) == "\xEF\xBB\xBF";
             bytes += chunk.size();
             counter.add(chunk.data(), chunk.size());
-            hash.add(chunk);
             if (!lineEnded) {
                 const std::size_t end = chunk.find_first_of(std::string_view("\r\n\0", 3));
                 survey.firstLineLength += end == std::string_view::npos ? chunk.size() : end;
@@ -137,7 +134,6 @@ FileSurvey surveyFile(const std::string& folder, const std::string& name, const 
     survey.codePage = counter.codePage();
     if (const auto identity = currentIdentity(survey.path))
         survey.identity = *identity;
-    survey.identity.contentHash = hash.value();
     return survey;
 }
 
@@ -171,11 +167,10 @@ FileSurvey surveyStart(const std::string& folder, const std::string& name) {
 
 } // namespace
 
-void settleCodePage(FileSurvey& file, const CodePageCounter& counter, std::uint64_t contentHash) {
+void settleCodePage(FileSurvey& file, const CodePageCounter& counter) {
     if (!file.codePageCounted)
         file.codePage = counter.codePage();
     file.codePageCounted = true;
-    file.identity.contentHash = contentHash;
 }
 
 PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options, const std::atomic<bool>* cancel,

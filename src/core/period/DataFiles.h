@@ -40,8 +40,7 @@ struct FileSurvey {
     // What the file was when it was surveyed, to tell later whether it is still the file read.
     struct Identity {
         std::uint64_t device = 0, inode = 0, size = 0;
-        std::int64_t modified = 0;     // nanoseconds since the epoch
-        std::uint64_t contentHash = 0; // of every byte read
+        std::int64_t modified = 0; // nanoseconds since the epoch
         bool operator==(const Identity& other) const {
             return device == other.device && inode == other.inode && size == other.size && modified == other.modified;
         }
@@ -52,7 +51,7 @@ struct FileSurvey {
     std::shared_ptr<const UniqueFd> opened;
 };
 
-// The file's identity on disk now (its content hash left 0), or std::nullopt when it is gone.
+// The file's identity on disk now, or std::nullopt when it is gone.
 std::optional<FileSurvey::Identity> currentIdentity(const std::string& path);
 
 // Opens the file (never blocking: a FIFO or device is refused as "not a regular file"), counts
@@ -95,8 +94,8 @@ enum class JournalSurvey { Whole, Start };
 PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options = {},
                          const std::atomic<bool>* cancel = nullptr, JournalSurvey journals = JournalSurvey::Whole);
 
-// What a whole read of a journal surveyed by its start has counted: its code page (unless one was
-// given) and fingerprint are settled. `counter` and `hash` saw every byte of the file.
-void settleCodePage(FileSurvey& file, const CodePageCounter& counter, std::uint64_t contentHash);
+// What a whole read of a journal surveyed by its start has counted: its code page is settled (unless
+// one was given). `counter` saw every byte of the file.
+void settleCodePage(FileSurvey& file, const CodePageCounter& counter);
 
 } // namespace orva

@@ -2,7 +2,6 @@
 
 #include "period/Gate.h"
 #include "text/CodePage.h"
-#include "text/ContentHash.h"
 #include "text/Errors.h"
 #include "text/LineFile.h"
 #include "text/LineSource.h"
@@ -53,15 +52,11 @@ const JournalLayout& PeriodSession::journalLayout(JournalKind kind) const {
 
 namespace {
 
-// Every byte of a journal's file as read: its code page and fingerprint.
+// Every byte of a journal's file as read: its code page.
 struct ByteCount {
     CodePageCounter counter;
-    ContentHash hash;
     void observe(FileLineSource& source) {
-        source.observeBytes([this](std::string_view bytes) {
-            counter.add(bytes.data(), bytes.size());
-            hash.add(bytes);
-        });
+        source.observeBytes([this](std::string_view bytes) { counter.add(bytes.data(), bytes.size()); });
     }
 };
 
@@ -78,7 +73,6 @@ void PeriodSession::settle(JournalKind kind) const {
     try {
         readFileChunks(file.path, 1 << 20, [&](std::string_view chunk) {
             count.counter.add(chunk.data(), chunk.size());
-            count.hash.add(chunk);
             return !(cancel_ && cancel_->load(std::memory_order_relaxed));
         });
     } catch (const Error&) {
@@ -87,7 +81,7 @@ void PeriodSession::settle(JournalKind kind) const {
     if (cancel_ && cancel_->load(std::memory_order_relaxed))
         throw Cancelled();
     const std::lock_guard<std::mutex> lock(settling_);
-    settleCodePage(file, count.counter, count.hash.value());
+    settleCodePage(file, count.counter);
 }
 
 void PeriodSession::readJournal(JournalKind kind, const std::function<void(CodePage, LineSource&)>& pass,
@@ -129,7 +123,7 @@ void PeriodSession::readJournal(JournalKind kind, const std::function<void(CodeP
     }
     {
         const std::lock_guard<std::mutex> lock(settling_);
-        settleCodePage(file, count.counter, count.hash.value());
+        settleCodePage(file, count.counter);
     }
     if (file.codePage == codePage) {
         if (failure)
