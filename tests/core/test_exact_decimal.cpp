@@ -80,6 +80,45 @@ TEST(ExactDecimal, fastAndExactPathsAgree) {
     EXPECT_EQ(fast.value().exactText(), "1253.405");
 }
 
+// A total takes each text as ExactDecimal::parse reads it, whichever of its ways the text goes: the
+// journal's usual two-decimal field, its edges, and the texts that only look like it.
+TEST(ExactDecimal, aTotalReadsEachTextAsParseDoes) {
+    const char* const texts[] = {
+        "1.00",
+        "  -12.34  ",
+        "+5.67",
+        "-0.00",
+        "1234567890123456.78",
+        "12345678901234567.89",
+        ".50",
+        "1.5",
+        "1.500",
+        "00012.30",
+        "-",
+        "- 1.00",
+        "1 .00",
+        "1..00",
+        "1.0a",
+        "1.00-",
+        "   .  ",
+        "99999999999999.99",
+        "-0000.01",
+        "+-1.00",
+        "1.00 1",
+        "0.01",
+    };
+    for (const char* text : texts) {
+        const auto parsed = orva::ExactDecimal::parse(text);
+        orva::ExactSum sum;
+        ASSERT_TRUE(sum.add("0.00"));
+        EXPECT_EQ(sum.add(text), parsed.has_value()) << '"' << text << '"';
+        if (parsed)
+            EXPECT_EQ(sum.value(), *parsed) << '"' << text << '"';
+        else
+            EXPECT_EQ(sum.value(), orva::ExactDecimal()) << '"' << text << '"';
+    }
+}
+
 TEST(ExactDecimal, grammar) {
     const struct {
         const char* text;

@@ -92,10 +92,22 @@ bool DuplicateCheck::insert(std::uint64_t hash) {
     }
 }
 
+void DuplicateCheck::reserve(std::size_t records) {
+    std::size_t slots = slots_.empty() ? 1024 : slots_.size();
+    while (records * 4 > slots * 3)
+        slots *= 2;
+    if (slots > slots_.size())
+        rehash(slots);
+}
+
 void DuplicateCheck::grow() {
+    rehash(slots_.empty() ? 1024 : slots_.size() * 2);
+}
+
+void DuplicateCheck::rehash(std::size_t slotCount) {
     std::vector<std::uint64_t> old;
     old.swap(slots_);
-    slots_.assign(old.empty() ? 1024 : old.size() * 2, 0);
+    slots_.assign(slotCount, 0);
     const std::size_t mask = slots_.size() - 1;
     for (std::uint64_t hash : old) {
         if (hash == 0)

@@ -51,6 +51,8 @@ public:
     explicit DuplicateCheck(JournalKind kind) : layout_(recordLayout(kind)) {}
     void check(std::string_view record, std::size_t line, const std::string& fileName, std::vector<Finding>& findings);
     std::size_t memoryBytes() const { return slots_.capacity() * sizeof(std::uint64_t); }
+    // Room for about `records` documents at once, so that a big journal's table is not rebuilt as it grows.
+    void reserve(std::size_t records);
 
     // The hash of one document key; never 0 (0 marks an empty slot).
     static std::uint64_t documentHash(std::string_view type, std::string_view number, std::string_view counterparty);
@@ -58,6 +60,7 @@ public:
 private:
     bool insert(std::uint64_t hash); // false when it was there
     void grow();
+    void rehash(std::size_t slotCount); // a power of two
 
     const RecordLayout& layout_;
     std::vector<std::uint64_t> slots_;
@@ -72,6 +75,8 @@ public:
     // Appends the findings about `record`, line `line` of the file; a record shorter than the layout gets the
     // owner and sequence rules (when it holds those fields) and the TruncatedRecord finding.
     void check(std::string_view record, std::size_t line, std::vector<Finding>& findings);
+    // About how many records are to come (from the file's size).
+    void reserve(std::size_t records) { duplicates_.reserve(records); }
 
 private:
     JournalKind kind_;

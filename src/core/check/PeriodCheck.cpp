@@ -130,6 +130,7 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSpool& sink, co
         std::vector<check::Finding> findings;
         std::string converted;
         const std::size_t fileSize = source.sizeHint();
+        journalCheck.reserve(fileSize / (record.width(generation) + 2));
         JournalOptions options;
         options.codePage = codePage;
         options.fileName = file.name;

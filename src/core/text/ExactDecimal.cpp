@@ -389,6 +389,32 @@ std::string ExactDecimal::exactText() const {
 }
 
 bool ExactSum::add(std::string_view text) {
+    // What nearly every field of a journal holds: blanks, an optional sign, digits, a point, the two
+    // decimals of the total's scale, blanks. Anything else takes the general way below.
+    if (!spilled_ && scale_ == 2) {
+        std::size_t i = 0, end = text.size();
+        while (i < end && text[i] == ' ')
+            ++i;
+        while (end > i && text[end - 1] == ' ')
+            --end;
+        const bool negative = i < end && text[i] == '-';
+        if (i < end && (text[i] == '-' || text[i] == '+'))
+            ++i;
+        // At most 16 integer digits: the cents stay below 10^18.
+        if (end - i >= 4 && end - i <= 19 && text[end - 3] == '.' && isAsciiDigit(text[end - 2]) &&
+            isAsciiDigit(text[end - 1])) {
+            std::uint64_t cents = 0;
+            std::size_t k = i;
+            for (; k < end - 3 && isAsciiDigit(text[k]); ++k)
+                cents = cents * 10 + static_cast<std::uint64_t>(text[k] - '0');
+            if (k == end - 3 && k > i) {
+                cents = cents * 100 + static_cast<std::uint64_t>((text[end - 2] - '0') * 10 + (text[end - 1] - '0'));
+                const auto term = static_cast<__int128>(cents);
+                if (!__builtin_add_overflow(small_, negative ? -term : term, &small_))
+                    return true;
+            }
+        }
+    }
     if (!spilled_) {
         // The usual amount ("   1234.56"): at most 19 significant digits and 18 decimals, no exponent.
         bool negative = false;
@@ -417,6 +443,11 @@ bool ExactSum::add(std::string_view text) {
             }
         }
         if (plain && digits > 0 && decimals <= 18) {
+            // At the total's own scale nothing is scaled: a 128-bit multiplication checked for overflow
+            // is a call into the runtime.
+            const auto plainTerm = static_cast<__int128>(mantissa);
+            if (decimals == scale_ && !__builtin_add_overflow(small_, negative ? -plainTerm : plainTerm, &small_))
+                return true;
             if (decimals > scale_) {
                 __int128 rescaled;
                 if (scaleSmall(small_, decimals - scale_, rescaled)) {
