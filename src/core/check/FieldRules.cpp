@@ -65,9 +65,7 @@ AmountValue parseAmountField(std::string_view field) {
     const bool negative = position > 0 && field[position - 1] == '-';
     if (negative)
         --position;
-    while (position > 0 && field[position - 1] == ' ')
-        --position;
-    if (position != 0)
+    if (!allBlanks(field.substr(0, position)))
         return {};
     return {end == field.size() ? AmountShape::Ok : AmountShape::NotRightAligned, negative ? -cents : cents};
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 // ASCII character classes and case folding, independent of the locale: the files' codes, digits
@@ -31,6 +33,23 @@ inline bool equalFoldedAscii(std::string_view a, std::string_view b) {
 
 inline bool allAsciiDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), isAsciiDigit);
+}
+
+// Whether `text` is blanks only (or empty). The blanks before a right-aligned amount are most of its
+// field: compared eight at a time, not a byte.
+inline bool allBlanks(std::string_view text) {
+    constexpr std::uint64_t kEightBlanks = 0x2020202020202020ULL;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word != kEightBlanks)
+            return false;
+    }
+    for (; i < text.size(); ++i)
+        if (text[i] != ' ')
+            return false;
+    return true;
 }
 
 } // namespace orva

@@ -390,29 +390,31 @@ std::string ExactDecimal::exactText() const {
 
 bool ExactSum::add(std::string_view text) {
     // What nearly every field of a journal holds: blanks, an optional sign, digits, a point, the two
-    // decimals of the total's scale, blanks. Anything else takes the general way below.
+    // decimals of the total's scale. Read from the right, the blanks before it compared as a block;
+    // anything else takes the general way below.
     if (!spilled_ && scale_ == 2) {
-        std::size_t i = 0, end = text.size();
-        while (i < end && text[i] == ' ')
-            ++i;
-        while (end > i && text[end - 1] == ' ')
+        std::size_t end = text.size();
+        while (end > 0 && text[end - 1] == ' ')
             --end;
-        const bool negative = i < end && text[i] == '-';
-        if (i < end && (text[i] == '-' || text[i] == '+'))
-            ++i;
-        // At most 16 integer digits: the cents stay below 10^18.
-        if (end - i >= 4 && end - i <= 19 && text[end - 3] == '.' && isAsciiDigit(text[end - 2]) &&
-            isAsciiDigit(text[end - 1])) {
-            std::uint64_t cents = 0;
-            std::size_t k = i;
-            for (; k < end - 3 && isAsciiDigit(text[k]); ++k)
-                cents = cents * 10 + static_cast<std::uint64_t>(text[k] - '0');
-            if (k == end - 3 && k > i) {
-                cents = cents * 100 + static_cast<std::uint64_t>((text[end - 2] - '0') * 10 + (text[end - 1] - '0'));
-                const auto term = static_cast<__int128>(cents);
-                if (!__builtin_add_overflow(small_, negative ? -term : term, &small_))
-                    return true;
+        if (end >= 4 && text[end - 3] == '.' && isAsciiDigit(text[end - 2]) && isAsciiDigit(text[end - 1])) {
+            std::uint64_t cents = static_cast<std::uint64_t>((text[end - 2] - '0') * 10 + (text[end - 1] - '0'));
+            std::uint64_t scale = 100;
+            std::size_t k = end - 3;
+            // At most 16 integer digits: the cents stay below 10^18. A 17th digit fails the blanks below.
+            const std::size_t lowest = k > 16 ? k - 16 : 0;
+            while (k > lowest && isAsciiDigit(text[k - 1])) {
+                --k;
+                cents += static_cast<std::uint64_t>(text[k] - '0') * scale;
+                scale *= 10;
             }
+            std::size_t start = k;
+            const bool negative = start > 0 && text[start - 1] == '-';
+            if (start > 0 && (text[start - 1] == '-' || text[start - 1] == '+'))
+                --start;
+            const auto term = static_cast<__int128>(cents);
+            if (k < end - 3 && allBlanks(text.substr(0, start)) &&
+                !__builtin_add_overflow(small_, negative ? -term : term, &small_))
+                return true;
         }
     }
     if (!spilled_) {
