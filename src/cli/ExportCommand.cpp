@@ -6,6 +6,7 @@
 #include "cli/PeriodQueue.h"
 #include "cli/Progress.h"
 #include "cli/Spreadsheet.h"
+#include "period/BothJournals.h"
 #include "period/PeriodSession.h"
 #include "period/PeriodTree.h"
 #include "render/PageMetrics.h"
@@ -28,7 +29,6 @@
 #include <optional>
 #include <ostream>
 #include <sstream>
-#include <thread>
 #include <unistd.h>
 
 namespace orva::cli {
@@ -209,26 +209,13 @@ std::array<JournalSummary, 2> buildJournals(const DocumentInputs& inputs, const 
     }
     std::atomic<bool> stop{false};
     salesText->stopOn(&stop);
-    std::exception_ptr salesFailure;
-    std::thread salesThread([&] {
-        try {
-            summaries[1] = build(JournalKind::Sales, sales);
-        } catch (...) {
-            salesFailure = std::current_exception();
-        }
-    });
-    try {
-        step("writing purchases");
-        summaries[0] = build(JournalKind::Purchases, purchases);
-    } catch (...) {
-        stop.store(true);
-        salesThread.join();
-        throw;
-    }
-    step("writing sales");
-    salesThread.join();
-    if (salesFailure)
-        std::rethrow_exception(salesFailure);
+    forBothJournals(
+        [&] {
+            step("writing purchases");
+            summaries[0] = build(JournalKind::Purchases, purchases);
+            step("writing sales");
+        },
+        [&] { summaries[1] = build(JournalKind::Sales, sales); }, &stop);
     return summaries;
 }
 

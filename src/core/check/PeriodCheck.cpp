@@ -5,6 +5,7 @@
 #include "check/JournalState.h"
 #include "check/ViesRules.h"
 #include "declaration/ReturnArithmetic.h"
+#include "period/BothJournals.h"
 #include "text/Encoding.h"
 #include "text/ExactDecimal.h"
 #include "text/LineSource.h"
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <thread>
 
 namespace orva {
 
@@ -62,45 +62,32 @@ std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
     // The sales' progress is reported only when they are checked on this thread, after the purchases.
     FindingSpool purchasesFindings(&sink), salesFindings(journalsAtOnce_ ? nullptr : &sink);
     JournalTotals purchases, sales;
-    std::exception_ptr purchasesFailure, salesFailure;
-    if (journalsAtOnce_) {
-        // A failure of the purchases ends the sales' check and is the one reported, as it always was.
+    std::exception_ptr failure;
+    bool purchasesRead = false;
+    try {
         std::atomic<bool> stop{false};
-        std::thread salesThread([&] {
-            try {
-                sales = checkJournal(JournalKind::Sales, salesFindings, &stop);
-            } catch (...) {
-                salesFailure = std::current_exception();
-            }
-        });
-        try {
+        const auto checkPurchases = [&] {
             purchases = checkJournal(JournalKind::Purchases, purchasesFindings, nullptr);
-        } catch (...) {
-            purchasesFailure = std::current_exception();
-            stop.store(true);
+            purchasesRead = true;
+        };
+        const auto checkSales = [&] { sales = checkJournal(JournalKind::Sales, salesFindings, &stop); };
+        if (journalsAtOnce_) {
+            forBothJournals(checkPurchases, checkSales, &stop);
+        } else {
+            checkPurchases();
+            checkSales();
         }
-        salesThread.join();
-    } else {
-        try {
-            purchases = checkJournal(JournalKind::Purchases, purchasesFindings, nullptr);
-        } catch (...) {
-            purchasesFailure = std::current_exception();
-        }
-        try {
-            if (!purchasesFailure)
-                sales = checkJournal(JournalKind::Sales, salesFindings, nullptr);
-        } catch (...) {
-            salesFailure = std::current_exception();
-        }
+    } catch (...) {
+        failure = std::current_exception();
     }
     // What was found before a journal failed is reported as it always was, then the failure.
     sink.journalsRead();
     purchasesFindings.replay(sink);
-    if (purchasesFailure)
-        std::rethrow_exception(purchasesFailure);
+    if (failure && !purchasesRead)
+        std::rethrow_exception(failure);
     salesFindings.replay(sink);
-    if (salesFailure)
-        std::rethrow_exception(salesFailure);
+    if (failure)
+        std::rethrow_exception(failure);
     purchaseRecords_ = purchases.records;
     saleRecords_ = sales.records;
     checkReturnRecord(sink);

@@ -1,6 +1,7 @@
 #include "period/DataFiles.h"
 
 #include "journals/RecordLayout.h"
+#include "period/BothJournals.h"
 #include "period/Period.h"
 #include "text/Ascii.h"
 #include "text/FileNames.h"
@@ -11,7 +12,6 @@
 #include <dirent.h>
 #include <exception>
 #include <sys/stat.h>
-#include <thread>
 #include <vector>
 
 namespace orva {
@@ -185,23 +185,8 @@ PeriodFiles surveyPeriod(const std::string& folder, const ReadOptions& options, 
         return settleGeneration(std::move(files), folder, options);
     }
     // Each journal is read whole to count its code page: the two are read at once.
-    std::exception_ptr salesFailure;
-    std::thread sales([&] {
-        try {
-            files.sales = surveyDataFile(folder, kSalesFileName, cancel);
-        } catch (...) {
-            salesFailure = std::current_exception();
-        }
-    });
-    try {
-        files.purchases = surveyDataFile(folder, kPurchasesFileName, cancel);
-    } catch (...) {
-        sales.join();
-        throw;
-    }
-    sales.join();
-    if (salesFailure)
-        std::rethrow_exception(salesFailure);
+    forBothJournals([&] { files.purchases = surveyDataFile(folder, kPurchasesFileName, cancel); },
+                    [&] { files.sales = surveyDataFile(folder, kSalesFileName, cancel); });
     return settleGeneration(std::move(files), folder, options);
 }
 

@@ -1,5 +1,6 @@
 #include "period/PeriodSession.h"
 
+#include "period/BothJournals.h"
 #include "period/Gate.h"
 #include "text/CodePage.h"
 #include "text/Errors.h"
@@ -7,7 +8,6 @@
 #include "text/LineSource.h"
 
 #include <exception>
-#include <thread>
 
 namespace orva {
 
@@ -20,24 +20,8 @@ FileSurvey& PeriodSession::surveyOf(JournalKind kind) const {
 }
 
 const PeriodFiles& PeriodSession::files() const {
-    // Both at once, as the survey of the whole files always did; the purchases' failure is the one reported.
-    std::exception_ptr salesFailure;
-    std::thread sales([&] {
-        try {
-            settle(JournalKind::Sales);
-        } catch (...) {
-            salesFailure = std::current_exception();
-        }
-    });
-    try {
-        settle(JournalKind::Purchases);
-    } catch (...) {
-        sales.join();
-        throw;
-    }
-    sales.join();
-    if (salesFailure)
-        std::rethrow_exception(salesFailure);
+    // Both at once, as the survey of the whole files always did.
+    forBothJournals([this] { settle(JournalKind::Purchases); }, [this] { settle(JournalKind::Sales); });
     return files_;
 }
 
