@@ -55,8 +55,8 @@ constexpr CaptionWord kCaptionWords[] = {
 };
 
 // A data or caption line holds 16 fields; one empty field more is the trailing ";" of the captions.
-bool hasColumnCount(const std::vector<std::string>& fields) {
-    return fields.size() == kColumns || (fields.size() == kColumns + 1 && fields.back().empty());
+bool hasColumnCount(const std::string* fields, std::size_t count) {
+    return count == kColumns || (count == kColumns + 1 && fields[kColumns].empty());
 }
 
 } // namespace
@@ -106,7 +106,39 @@ bool parseTitle(std::string_view line, ReportTitle& title) {
 }
 
 bool isAmountText(std::string_view text) {
-    return trimmed(text).empty() || ExactDecimal::parse(text).has_value();
+    return trimmed(text).empty() || amountCents(text).has_value() || ExactDecimal::parse(text).has_value();
+}
+
+std::optional<std::int64_t> amountCents(std::string_view text) {
+    // Blanks, a sign, at most 13 digits, a point and at most two more; anything else is left to the
+    // decimal reader (an exponent, more digits, finer than a cent).
+    std::size_t i = 0, end = text.size();
+    while (i < end && text[i] == ' ')
+        ++i;
+    while (end > i && text[end - 1] == ' ')
+        --end;
+    const bool negative = i < end && text[i] == '-';
+    if (i < end && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::int64_t value = 0;
+    std::size_t digits = 0, whole = 0;
+    for (; i < end && isDigit(text[i]); ++i, ++whole) {
+        if (whole == 13)
+            return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+    }
+    digits = whole;
+    int decimals = 0;
+    if (i < end && text[i] == '.') {
+        for (++i; i < end && isDigit(text[i]) && decimals < 3; ++i, ++decimals)
+            value = value * 10 + (text[i] - '0');
+        digits += static_cast<std::size_t>(decimals);
+    }
+    if (i != end || digits == 0 || decimals > 2)
+        return std::nullopt;
+    for (; decimals < 2; ++decimals)
+        value *= 10;
+    return negative ? -value : value;
 }
 
 ReportParser::ReportParser(std::string file, LineSink onLine, ProblemSink onProblem)
@@ -116,6 +148,10 @@ void ReportParser::startAtDocuments(std::uint64_t offset, std::size_t line) {
     stage_ = Stage::Data;
     position_ = recordStart_ = offset;
     line_ = recordLine_ = line;
+    dropFields();
+    afterCr_ = overlong_ = false;
+    nulField_ = 0;
+    recordBytes_ = 0;
 }
 
 void ReportParser::problem(std::size_t field, std::string message) {
@@ -124,78 +160,126 @@ void ReportParser::problem(std::size_t field, std::string message) {
 }
 
 void ReportParser::endField() {
-    fields_.push_back(std::move(field_));
+    if (fieldCount_ == fields_.size())
+        fields_.emplace_back();
+    // Swapped, not moved: the strings keep their capacity from line to line.
+    fields_[fieldCount_++].swap(field_);
     field_.clear();
     inQuotes_ = quoteSeen_ = afterQuote_ = fieldStarted_ = false;
 }
 
+void ReportParser::dropFields() {
+    fieldCount_ = 0;
+    field_.clear();
+    inQuotes_ = quoteSeen_ = afterQuote_ = fieldStarted_ = false;
+}
+
+namespace {
+
+// The bytes that end a run of plain field text: outside quotes and inside them.
+struct Stops {
+    std::array<bool, 256> outside{}, inside{};
+    Stops() {
+        for (const unsigned char c : {';', '"', '\n', '\r', '\0'})
+            outside[c] = true;
+        for (const unsigned char c : {'"', '\n', '\0'})
+            inside[c] = true;
+    }
+};
+const Stops kStops;
+
+// Where the run of bytes that are no stop ends, at most at `limit`.
+const char* runEnd(const char* at, const char* limit, const std::array<bool, 256>& stops) {
+    while (at < limit && !stops[static_cast<unsigned char>(*at)])
+        ++at;
+    return at;
+}
+
+} // namespace
+
+// Runs of plain field text are taken whole; the bytes that steer the reading (quotes, ";", breaks,
+// NUL) one at a time. A line's byte count stops at kMaxLineBytes, so that the byte past it is the one
+// that makes the line overlong, wherever the chunks fall.
 void ReportParser::feed(std::string_view bytes) {
-    for (const char c : bytes) {
-        ++position_;
+    const char* at = bytes.data();
+    const char* const end = at + bytes.size();
+    while (at < end) {
         if (afterCr_) {
             afterCr_ = false;
-            if (c == '\n') {
+            if (*at == '\n') {
+                ++at;
+                ++position_;
                 recordStart_ = position_;
                 continue;
             }
         }
         if (overlong_) {
             // Skipped to the next break, quotes or not: the line's fields are lost anyway.
-            if (c == '\n' || c == '\r') {
-                afterCr_ = c == '\r';
-                overlong_ = false;
-                ++line_;
-                recordLine_ = line_;
-                recordStart_ = position_;
-                recordBytes_ = 0;
-            }
+            const char* stop = at;
+            while (stop < end && *stop != '\n' && *stop != '\r')
+                ++stop;
+            position_ += static_cast<std::uint64_t>(stop - at);
+            at = stop;
+            if (at == end)
+                break;
+            afterCr_ = *at == '\r';
+            ++at;
+            ++position_;
+            overlong_ = false;
+            ++line_;
+            recordLine_ = line_;
+            recordStart_ = position_;
+            recordBytes_ = 0;
             continue;
         }
+        const char c = *at;
         const bool ends = !inQuotes_ && (c == '\n' || c == '\r');
-        if (!ends && ++recordBytes_ > kMaxLineBytes) {
+        if (!ends && recordBytes_ >= kMaxLineBytes) {
+            ++at;
+            ++position_;
             problem(0, "редът е по-дълъг от 10 MB");
             if (stage_ != Stage::Data)
                 throw NotAReportError(file_ + ": ред " + std::to_string(recordLine_) +
                                       ": не е справка за декларираните продажби (редът е по-дълъг от 10 MB)");
             overlong_ = true;
-            fields_.clear();
-            field_.clear();
-            inQuotes_ = quoteSeen_ = afterQuote_ = fieldStarted_ = false;
+            dropFields();
             nulField_ = 0;
             continue;
         }
+        // How many plain bytes a run may take before the line is too long.
+        const auto room = static_cast<std::size_t>(kMaxLineBytes - recordBytes_);
+        const char* const limit = end - at > static_cast<std::ptrdiff_t>(room) ? at + room : end;
         if (c == '\0') {
             if (nulField_ == 0)
-                nulField_ = fields_.size() + 1;
-            continue;
-        }
-        if (inQuotes_) {
+                nulField_ = fieldCount_ + 1;
+        } else if (inQuotes_) {
             if (c == '"') {
                 inQuotes_ = false;
                 afterQuote_ = true;
+            } else {
+                if (c == '\n')
+                    ++line_;
+                const char* stop = runEnd(at + 1, limit, kStops.inside);
+                field_.append(at, static_cast<std::size_t>(stop - at));
+                recordBytes_ += static_cast<std::size_t>(stop - at);
+                position_ += static_cast<std::uint64_t>(stop - at);
+                at = stop;
                 continue;
             }
-            if (c == '\n')
-                ++line_;
-            field_ += c;
-            continue;
-        }
-        if (c == '"' && afterQuote_) { // a doubled quote inside quotes
+        } else if (c == '"' && afterQuote_) { // a doubled quote inside quotes
             field_ += '"';
             inQuotes_ = true;
             afterQuote_ = false;
-            continue;
-        }
-        afterQuote_ = false;
-        if (c == '"' && !fieldStarted_) {
+        } else if (c == '"' && !fieldStarted_) {
+            afterQuote_ = false;
             inQuotes_ = quoteSeen_ = fieldStarted_ = true;
-            continue;
-        }
-        if (c == ';') {
+        } else if (c == ';') {
+            afterQuote_ = false;
             endField();
-            continue;
-        }
-        if (c == '\n' || c == '\r') {
+        } else if (ends) {
+            ++at;
+            ++position_;
+            afterQuote_ = false;
             endField();
             endRecord();
             afterCr_ = c == '\r';
@@ -204,18 +288,27 @@ void ReportParser::feed(std::string_view bytes) {
             recordStart_ = position_;
             recordBytes_ = 0;
             continue;
+        } else {
+            afterQuote_ = false;
+            fieldStarted_ = true;
+            const char* stop = runEnd(at + 1, limit, kStops.outside);
+            field_.append(at, static_cast<std::size_t>(stop - at));
+            recordBytes_ += static_cast<std::size_t>(stop - at);
+            position_ += static_cast<std::uint64_t>(stop - at);
+            at = stop;
+            continue;
         }
-        fieldStarted_ = true;
-        field_ += c;
+        ++at;
+        ++position_;
+        ++recordBytes_;
     }
 }
 
 void ReportParser::finish() {
-    if (!overlong_ && (fieldStarted_ || !fields_.empty() || !field_.empty() || nulField_ != 0)) {
+    if (!overlong_ && (fieldStarted_ || fieldCount_ != 0 || !field_.empty() || nulField_ != 0)) {
         if (inQuotes_) {
-            problem(fields_.size() + 1, "кавичките не са затворени до края на файла");
-            fields_.clear();
-            field_.clear();
+            problem(fieldCount_ + 1, "кавичките не са затворени до края на файла");
+            dropFields();
         } else {
             endField();
             endRecord();
@@ -227,31 +320,32 @@ void ReportParser::finish() {
 }
 
 void ReportParser::endRecord() {
-    std::vector<std::string> fields = std::move(fields_);
-    fields_.clear();
+    const std::size_t count = fieldCount_;
+    fieldCount_ = 0;
+    const std::string* const fields = fields_.data();
     const std::size_t nul = nulField_;
     nulField_ = 0;
-    const bool blank = nul == 0 && fields.size() == 1 && trimmed(fields[0]).empty();
+    const bool blank = nul == 0 && count == 1 && trimmed(fields[0]).empty();
     if (blank)
         return;
-    const std::string where = file_ + ": ред " + std::to_string(recordLine_) + ": ";
+    auto where = [this] { return file_ + ": ред " + std::to_string(recordLine_) + ": "; };
     switch (stage_) {
     case Stage::Title: {
         std::string text;
-        for (std::size_t i = 0; i < fields.size(); ++i)
+        for (std::size_t i = 0; i < count; ++i)
             text += (i ? ";" : "") + fields[i];
         if (nul != 0 || !parseTitle(text, title_))
-            throw NotAReportError(where + "не е справка за декларираните продажби (заглавието не е такова)");
+            throw NotAReportError(where() + "не е справка за декларираните продажби (заглавието не е такова)");
         stage_ = Stage::Captions;
         return;
     }
     case Stage::Captions: {
-        bool known = nul == 0 && hasColumnCount(fields);
+        bool known = nul == 0 && hasColumnCount(fields, count);
         for (const CaptionWord& caption : kCaptionWords)
             known = known && hasWord(lowered(fields[caption.column]), caption.word);
         if (!known)
-            throw NotAReportError(where + "не е справка за декларираните продажби (заглавията на колоните са " +
-                                  std::to_string(fields.size()) + " или не са такива)");
+            throw NotAReportError(where() + "не е справка за декларираните продажби (заглавията на колоните са " +
+                                  std::to_string(count) + " или не са такива)");
         stage_ = Stage::Data;
         return;
     }
@@ -262,8 +356,8 @@ void ReportParser::endRecord() {
         problem(nul, "знак NUL в реда");
         return;
     }
-    if (!hasColumnCount(fields)) {
-        problem(0, std::to_string(fields.size()) + " полета вместо 16");
+    if (!hasColumnCount(fields, count)) {
+        problem(0, std::to_string(count) + " полета вместо 16");
         return;
     }
     bool sound = true;
@@ -275,11 +369,12 @@ void ReportParser::endRecord() {
     }
     if (!sound)
         return;
-    ReportLine line;
+    ReportLine& line = document_;
     line.line = recordLine_;
     line.offset = recordStart_;
+    // Swapped with the fields read: no string is made anew for a line.
     for (std::size_t column = 0; column < kColumns; ++column)
-        line.fields[column] = std::move(fields[column]);
+        line.fields[column].swap(fields_[column]);
     ++documents_;
     if (onLine_)
         onLine_(line);
@@ -320,44 +415,70 @@ bool readReportLineAt(const std::string& path, std::uint64_t offset, ReportLine&
 }
 
 bool readReportLineAt(int fd, const std::string& path, std::uint64_t offset, ReportLine& line) {
+    // Small reads: a line is a few hundred bytes.
+    return ReportLineReader(fd, path, 1024).read(offset, line.line, line);
+}
+
+ReportLineReader::ReportLineReader(int fd, std::string path, std::size_t chunk)
+    : fd_(fd), path_(std::move(path)), chunk_(chunk), parser_(path_,
+                                                              [this](const ReportLine& read) {
+                                                                  if (!found_)
+                                                                      *target_ = read;
+                                                                  found_ = true;
+                                                              },
+                                                              {}) {}
+
+bool ReportLineReader::fill(std::uint64_t at, std::size_t size) {
+    window_.resize(size);
+    for (;;) {
+        const ssize_t got = ::pread(fd_, window_.data(), size, static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw FileError(path_ + ": " + std::strerror(errno));
+        window_.resize(static_cast<std::size_t>(got));
+        windowAt_ = at;
+        return got != 0;
+    }
+}
+
+bool ReportLineReader::read(std::uint64_t offset, std::size_t lineNumber, ReportLine& line) {
+    auto held = [this](std::uint64_t at) { return at >= windowAt_ && at - windowAt_ < window_.size(); };
     if (offset > 0) {
         // A line starts only after a break.
-        char before = 0;
-        if (::pread(fd, &before, 1, static_cast<off_t>(offset - 1)) != 1 || (before != '\n' && before != '\r'))
+        if (!held(offset - 1) && !fill(offset - 1, chunk_))
+            return false;
+        const char before = window_[offset - 1 - windowAt_];
+        if (before != '\n' && before != '\r')
             return false;
     }
-    bool found = false;
-    ReportParser parser(path,
-                        [&](const ReportLine& read) {
-                            if (!found)
-                                line = read;
-                            found = true;
-                        },
-                        {});
-    parser.startAtDocuments(offset, line.line);
-    // Small reads first: a line is a few hundred bytes, and the parser reads all it is given.
-    std::string buffer;
-    std::size_t chunk = 1024;
+    found_ = false;
+    target_ = &line;
+    parser_.startAtDocuments(offset, lineNumber);
+    std::size_t chunk = chunk_;
     std::uint64_t at = offset;
-    while (!found) {
-        buffer.resize(chunk);
-        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(at));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            throw FileError(path + ": " + std::strerror(errno));
+    while (!found_) {
+        if (!held(at)) {
+            if (!fill(at, chunk)) {
+                parser_.finish();
+                break;
+            }
+            chunk = std::max<std::size_t>(chunk_, std::min<std::size_t>(chunk * 2, 1 << 20));
         }
-        if (got == 0) {
-            parser.finish();
-            break;
-        }
-        at += static_cast<std::uint64_t>(got);
-        parser.feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        // Up to the next break and no further: the parser reads all it is given.
+        const char* const from = window_.data() + (at - windowAt_);
+        const char* const end = window_.data() + window_.size();
+        const char* stop = from;
+        while (stop < end && *stop != '\n' && *stop != '\r')
+            ++stop;
+        if (stop < end)
+            ++stop;
+        parser_.feed(std::string_view(from, static_cast<std::size_t>(stop - from)));
+        at += static_cast<std::uint64_t>(stop - from);
         if (at - offset > kMaxLineBytes + 2)
             break;
-        chunk = std::min<std::size_t>(chunk * 2, 1 << 20);
     }
-    return found;
+    return found_;
 }
 
 } // namespace orva::report

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -99,6 +100,7 @@ private:
     enum class Stage { Title, Captions, Data };
     void endRecord();
     void endField();
+    void dropFields();
     void problem(std::size_t field, std::string message);
 
     std::string file_;
@@ -107,8 +109,10 @@ private:
     Stage stage_ = Stage::Title;
     ReportTitle title_;
 
-    std::vector<std::string> fields_;
+    std::vector<std::string> fields_; // the first fieldCount_ are the line's so far; the others spare
+    std::size_t fieldCount_ = 0;
     std::string field_;
+    ReportLine document_; // handed out, its strings used again by the next line
     bool inQuotes_ = false, quoteSeen_ = false, afterQuote_ = false;
     bool fieldStarted_ = false;
     bool afterCr_ = false;
@@ -134,8 +138,34 @@ bool readReportLineAt(const std::string& path, std::uint64_t offset, ReportLine&
 // opens the file once.
 bool readReportLineAt(int fd, const std::string& path, std::uint64_t offset, ReportLine& line);
 
+// Reads document lines again by their offsets through one window of the file, so that many lines in file
+// order cost a few large reads. The file stays the caller's, open while the reader is used.
+class ReportLineReader {
+public:
+    // `chunk`: how much of the file one read takes.
+    ReportLineReader(int fd, std::string path, std::size_t chunk = 1 << 20);
+    // The document line that starts at `offset`, numbered `lineNumber`. Throws FileError; false when no
+    // document line starts there any longer.
+    bool read(std::uint64_t offset, std::size_t lineNumber, ReportLine& line);
+
+private:
+    bool fill(std::uint64_t at, std::size_t size);
+
+    int fd_;
+    std::string path_;
+    std::size_t chunk_;
+    std::string window_; // the file's bytes from windowAt_
+    std::uint64_t windowAt_ = 0;
+    bool found_ = false;
+    ReportLine* target_ = nullptr;
+    ReportParser parser_;
+};
+
 // An amount column's text as a number: blanks around it ignored, an empty field is zero. false for
 // anything else.
 bool isAmountText(std::string_view text);
+// The common amount (blanks, a sign, digits, a point and up to two decimals) in cents; std::nullopt for
+// an empty field and for any other writing, which the exact decimal reader then takes.
+std::optional<std::int64_t> amountCents(std::string_view text);
 
 } // namespace orva::report

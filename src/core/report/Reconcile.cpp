@@ -37,9 +37,13 @@ std::string_view field(std::string_view record, std::size_t index) {
 
 // dd-mm-yyyy of the report, dd/mm/yyyy or dd.mm.yyyy of the journals, as yyyymmdd; 0 when no date.
 std::int32_t dateNumber(std::string_view text) {
-    std::string written(trimmed(text));
-    std::replace(written.begin(), written.end(), '-', '/');
-    const std::optional<CalendarDate> date = parseDate(written, DateSeparators::SlashesOrDots);
+    text = trimmed(text);
+    if (text.size() != 10)
+        return 0;
+    char written[10];
+    std::replace_copy(text.begin(), text.end(), written, '-', '/');
+    const std::optional<CalendarDate> date =
+        parseDate(std::string_view(written, sizeof written), DateSeparators::SlashesOrDots);
     return date ? date->year * 10000 + date->month * 100 + date->day : 0;
 }
 
@@ -48,7 +52,9 @@ std::uint8_t typeNumber(std::string_view text) {
     text = trimmed(text);
     if (!allDigits(text) || text.size() > 3)
         return 0;
-    const int value = std::stoi(std::string(text));
+    int value = 0;
+    for (const char c : text)
+        value = value * 10 + (c - '0');
     return value > 0 && value < 256 ? static_cast<std::uint8_t>(value) : 0;
 }
 
@@ -78,6 +84,52 @@ std::string shown(const ExactDecimal& value) {
 
 std::string utf8(std::string_view windows1251) {
     return shownText(win1251ToUtf8(trimmed(windows1251)));
+}
+
+// utf8() into a string kept from record to record: printable ASCII, the common case, is copied as it is.
+void utf8Into(std::string& out, std::string_view windows1251) {
+    const std::string_view text = trimmed(windows1251);
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0x20 && byte < 0x7F;
+    });
+    if (ascii)
+        out.assign(text);
+    else if (std::any_of(text.begin(), text.end(),
+                         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        out = shownText(win1251ToUtf8(text));
+    else
+        out = win1251ToUtf8(text); // Windows-1251 has no control bytes above 0x7F: nothing to show otherwise
+}
+
+// The cents of an amount field, the common writing read at once.
+std::optional<std::int64_t> centsOf(std::string_view text) {
+    if (const std::optional<std::int64_t> fast = amountCents(text))
+        return fast;
+    return cents(amount(text));
+}
+
+bool isZeroAmount(std::string_view text) {
+    if (const std::optional<std::int64_t> fast = amountCents(text))
+        return *fast == 0;
+    return amount(text).isZero();
+}
+
+void clear(Item& item) {
+    item.itemClass = ItemClass::Agrees;
+    item.supplier.clear();
+    item.number.clear();
+    item.type.clear();
+    item.date.clear();
+    item.name.clear();
+    item.journalLine = 0;
+    item.reportFile.clear();
+    item.reportLine = 0;
+    item.differences.clear();
+    item.notCompared = false;
+    item.journalAmounts.clear();
+    item.reportAmounts.clear();
+    item.note.clear();
 }
 
 } // namespace
@@ -116,6 +168,12 @@ const char* classCode(ItemClass itemClass) {
 
 std::string documentKey(std::string_view supplier, std::string_view number) {
     std::string key;
+    documentKeyInto(key, supplier, number);
+    return key;
+}
+
+void documentKeyInto(std::string& key, std::string_view supplier, std::string_view number) {
+    key.clear();
     for (const char c : supplier) {
         if (c != ' ' && c != '\t')
             key += c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
@@ -128,7 +186,6 @@ std::string documentKey(std::string_view supplier, std::string_view number) {
         leading = false;
         key += c;
     }
-    return key;
 }
 
 std::vector<std::string> reportRefusals(const std::string& path, const ReportTitle& title, std::string_view vatNumber,
@@ -183,11 +240,72 @@ std::string itemText(const Item& item) {
 
 Reconciler::Reconciler(std::string period, ItemSink onItem) : period_(std::move(period)), onItem_(std::move(onItem)) {}
 
+void Reconciler::KeyTable::reserve(std::size_t keys) {
+    chains_.reserve(keys);
+}
+
+std::size_t Reconciler::KeyTable::slotOf(std::string_view key, std::uint64_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const std::uint64_t held = slots_[slot];
+        if (held == 0)
+            return slot;
+        if ((held >> 32) == (hash >> 32)) {
+            const Chain& chain = chains_[(held & 0xFFFFFFFFu) - 1];
+            if (chain.size == key.size() && std::string_view(bytes_).substr(chain.at, chain.size) == key)
+                return slot;
+        }
+    }
+}
+
+void Reconciler::KeyTable::grow() {
+    std::vector<std::uint64_t> slots(std::max<std::size_t>(slots_.size() * 2, 1024));
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t index = 0; index < chains_.size(); ++index) {
+        const Chain& chain = chains_[index];
+        const std::uint64_t hash = std::hash<std::string_view>()(std::string_view(bytes_).substr(chain.at, chain.size));
+        std::size_t slot = hash & mask;
+        while (slots[slot] != 0)
+            slot = (slot + 1) & mask;
+        slots[slot] = (hash & ~std::uint64_t{0xFFFFFFFFu}) | (index + 1);
+    }
+    slots_ = std::move(slots);
+}
+
+Reconciler::KeyTable::Chain& Reconciler::KeyTable::insert(std::string_view key) {
+    // At most half full: a probe ends after a slot or two.
+    if ((chains_.size() + 1) * 2 > slots_.size())
+        grow();
+    const std::uint64_t hash = std::hash<std::string_view>()(key);
+    const std::size_t slot = slotOf(key, hash);
+    if (slots_[slot] != 0)
+        return chains_[(slots_[slot] & 0xFFFFFFFFu) - 1];
+    Chain chain;
+    chain.at = bytes_.size();
+    chain.size = static_cast<std::uint32_t>(key.size());
+    bytes_.append(key);
+    chains_.push_back(chain);
+    slots_[slot] = (hash & ~std::uint64_t{0xFFFFFFFFu}) | chains_.size();
+    return chains_.back();
+}
+
+const Reconciler::KeyTable::Chain* Reconciler::KeyTable::find(std::string_view key) const {
+    if (slots_.empty())
+        return nullptr;
+    const std::size_t slot = slotOf(key, std::hash<std::string_view>()(key));
+    return slots_[slot] != 0 ? &chains_[(slots_[slot] & 0xFFFFFFFFu) - 1] : nullptr;
+}
+
 ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::ProblemSink& onProblem) {
     const auto report = static_cast<std::uint16_t>(reports_.size());
     // One open file for the whole read and every line read again: never a file put in its place since.
     std::size_t size = 0;
     auto file = std::make_shared<UniqueFd>(openFileForReading(path, size));
+    // Room for as many lines as a report of this size usually holds: reserved, not touched, so that the
+    // tables are not copied as they grow.
+    entries_.reserve(entries_.size() + size / 64);
+    keys_.reserve(entries_.capacity());
+    const std::size_t firstEntry = entries_.size();
     const ReportTitle title = readReportFile(
         file->get(), path,
         [&](const ReportLine& line) {
@@ -197,16 +315,19 @@ ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::P
             entry.report = report;
             entry.type = typeNumber(line.fields[TypeColumn]);
             entry.date = dateNumber(line.fields[DateColumn]);
-            const std::optional<std::int64_t> base = cents(amount(line.fields[TotalBaseColumn]));
-            const std::optional<std::int64_t> vat = cents(amount(line.fields[TotalVatColumn]));
+            const std::optional<std::int64_t> base = centsOf(line.fields[TotalBaseColumn]);
+            const std::optional<std::int64_t> vat = centsOf(line.fields[TotalVatColumn]);
             entry.wide = !base || !vat;
             entry.base = base.value_or(0);
             entry.vat = vat.value_or(0);
-            for (std::size_t column = Base0Column; column <= Art163aColumn; ++column)
-                entry.unknownKind = entry.unknownKind || !amount(line.fields[column]).isZero();
+            bool unknownKind = false;
+            for (std::size_t column = Base0Column; column <= Art163aColumn && !unknownKind; ++column)
+                unknownKind = !isZeroAmount(line.fields[column]);
+            entry.unknownKind = unknownKind;
             entries_.push_back(entry);
             const auto index = static_cast<std::uint32_t>(entries_.size());
-            Chain& chain = keys_[documentKey(line.fields[SupplierColumn], line.fields[NumberColumn])];
+            documentKeyInto(key_, line.fields[SupplierColumn], line.fields[NumberColumn]);
+            KeyTable::Chain& chain = keys_.insert(key_);
             if (chain.last != 0)
                 entries_[chain.last - 1].next = index;
             else
@@ -215,7 +336,7 @@ ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::P
             ++chain.count;
         },
         onProblem);
-    reports_.push_back(Report{path, title.period, std::move(file)});
+    reports_.push_back(Report{path, title.period, std::move(file), firstEntry, entries_.size()});
     return title;
 }
 
@@ -254,7 +375,23 @@ void Reconciler::emit(Item& item) {
 }
 
 void Reconciler::compare(const Entry& entry, const std::vector<std::string_view>& amounts, Item& item) const {
-    // amounts: the journal's columns 9..13.
+    // amounts: the journal's columns 9..13. Amounts in whole cents that agree are settled in cents; anything
+    // else (a difference to name, a kind not compared, another writing) the exact way below.
+    if (!entry.unknownKind && !entry.wide) {
+        std::int64_t journal[5] = {};
+        bool fast = true;
+        for (std::size_t i = 0; i < 5 && fast; ++i) {
+            const std::optional<std::int64_t> value = amountCents(amounts[i]);
+            fast = value.has_value();
+            journal[i] = value.value_or(0);
+        }
+        const bool withoutCredit = journal[0] != 0;
+        const bool withCredit = journal[1] != 0 || journal[2] != 0 || journal[3] != 0 || journal[4] != 0;
+        if (fast && !(withoutCredit && withCredit) &&
+            (withoutCredit ? journal[0] == entry.base + entry.vat
+                           : journal[1] + journal[3] == entry.base && journal[2] + journal[4] == entry.vat))
+            return;
+    }
     std::vector<ExactDecimal> journal;
     bool journalNumbers = true;
     for (const std::string_view text : amounts) {
@@ -297,26 +434,28 @@ void Reconciler::compare(const Entry& entry, const std::vector<std::string_view>
 
 void Reconciler::purchase(std::string_view record, std::size_t line) {
     // A classic journal's names are in MIK; numbers, dates and amounts are the same bytes in both.
-    std::string converted;
     if (journalCodePage_ == CodePage::Mik) {
-        converted = mikToWin1251(record);
-        record = converted;
+        converted_.assign(record);
+        mikToWin1251InPlace(converted_);
+        record = converted_;
     }
-    Item item;
+    Item& item = item_;
+    clear(item);
     const std::string_view supplier = trimmed(field(record, CounterpartyField));
     const std::string_view number = trimmed(field(record, DocumentNumberField));
     const std::string_view typeText = trimmed(field(record, DocumentTypeField));
     const std::string_view dateText = trimmed(field(record, DocumentDateField));
-    item.supplier = utf8(supplier);
-    item.number = utf8(number);
-    item.type = utf8(typeText);
-    item.date = utf8(dateText);
-    item.name = utf8(field(record, CounterpartyNameField));
+    utf8Into(item.supplier, supplier);
+    utf8Into(item.number, number);
+    utf8Into(item.type, typeText);
+    utf8Into(item.date, dateText);
+    utf8Into(item.name, field(record, CounterpartyNameField));
     item.journalLine = line;
 
-    const auto found = keys_.find(documentKey(supplier, number));
-    if (found != keys_.end()) {
-        std::uint32_t index = found->second.first;
+    documentKeyInto(key_, supplier, number);
+    const KeyTable::Chain* const found = keys_.find(key_);
+    if (found != nullptr) {
+        std::uint32_t index = found->first;
         while (index != 0 && entries_[index - 1].used)
             index = entries_[index - 1].next;
         if (index != 0) {
@@ -324,7 +463,7 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
             entry.used = true;
             item.reportFile = reports_[entry.report].path;
             item.reportLine = entry.line;
-            if (found->second.count > 1)
+            if (found->count > 1)
                 item.note = "няколко документа с този ключ в справката: сдвоени по реда във файловете";
             const std::uint8_t type = typeNumber(typeText);
             if (type != entry.type || type == 0) {
@@ -336,10 +475,10 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
                 const ReportLine read = reread(entry);
                 item.differences.push_back(Difference{"дата", item.date, utf8(read.fields[DateColumn]), {}});
             }
-            std::vector<std::string_view> amounts;
-            for (int column = 9; column <= 13; ++column)
-                amounts.push_back(field(record, FirstAmountField + static_cast<std::size_t>(column - 9)));
-            compare(entry, amounts, item);
+            amounts_.clear();
+            for (std::size_t column = 0; column < 5; ++column)
+                amounts_.push_back(field(record, FirstAmountField + column));
+            compare(entry, amounts_, item);
             item.itemClass = item.differences.empty() ? ItemClass::Agrees : ItemClass::Different;
             emit(item);
             return;
@@ -364,7 +503,7 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
         item.note = "от по-ранен месец (" + month.substr(4, 2) + "." + month.substr(0, 4) + "): в справката за него";
     else {
         item.itemClass = ItemClass::NotDeclared;
-        if (found != keys_.end())
+        if (found != nullptr)
             item.note = "документите с този ключ в справката са вече сдвоени";
         else if (!month.empty() && period_.size() == 6 && month > period_)
             item.note = "с дата след периода";
@@ -372,27 +511,39 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
     emit(item);
 }
 
+void Reconciler::emitMissing(const Entry& entry, const ReportLine& line) {
+    Item& item = item_;
+    clear(item);
+    item.itemClass = ItemClass::Missing;
+    utf8Into(item.supplier, line.fields[SupplierColumn]);
+    utf8Into(item.number, line.fields[NumberColumn]);
+    utf8Into(item.type, line.fields[TypeColumn]);
+    utf8Into(item.date, line.fields[DateColumn]);
+    utf8Into(item.name, line.fields[SupplierNameColumn]);
+    item.reportFile = reports_[entry.report].path;
+    item.reportLine = entry.line;
+    item.reportAmounts = "кол.8=" + utf8(line.fields[TotalBaseColumn]) + " кол.9=" + utf8(line.fields[TotalVatColumn]);
+    item.note = "кредитът не е ползван; може да е в дневника на по-късен период";
+    emit(item);
+}
+
 void Reconciler::finish() {
-    for (const Entry& entry : entries_) {
-        if (entry.used)
-            continue;
+    ReportLine line;
+    for (const Report& report : reports_) {
         // Lines of an earlier month's report belong to that month's journal.
-        if (reports_[entry.report].period != period_)
+        if (report.period != period_)
             continue;
-        const ReportLine line = reread(entry);
-        Item item;
-        item.itemClass = ItemClass::Missing;
-        item.supplier = utf8(line.fields[SupplierColumn]);
-        item.number = utf8(line.fields[NumberColumn]);
-        item.type = utf8(line.fields[TypeColumn]);
-        item.date = utf8(line.fields[DateColumn]);
-        item.name = utf8(line.fields[SupplierNameColumn]);
-        item.reportFile = reports_[entry.report].path;
-        item.reportLine = entry.line;
-        item.reportAmounts =
-            "кол.8=" + utf8(line.fields[TotalBaseColumn]) + " кол.9=" + utf8(line.fields[TotalVatColumn]);
-        item.note = "кредитът не е ползван; може да е в дневника на по-късен период";
-        emit(item);
+        // The lines no record took, in file order: read again through one window sliding down the file.
+        ReportLineReader reader(report.file->get(), report.path);
+        for (std::size_t index = report.firstEntry; index < report.endEntry; ++index) {
+            const Entry& entry = entries_[index];
+            if (entry.used)
+                continue;
+            if (!reader.read(entry.offset, entry.line, line))
+                throw FileError(report.path + ": ред " + std::to_string(entry.line) +
+                                ": файлът се е променил, докато се сравнява");
+            emitMissing(entry, line);
+        }
     }
 }
 

@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // The agency's reports against a period's purchases journal. A report line and a purchase record are
@@ -64,6 +63,8 @@ struct Totals {
 // The key of a document: the supplier's number (blanks dropped, upper case) and the document's number
 // (blanks and leading zeros dropped).
 std::string documentKey(std::string_view supplier, std::string_view number);
+// The same written into `key` (its capacity kept from call to call).
+void documentKeyInto(std::string& key, std::string_view supplier, std::string_view number);
 
 // Why a report may not be compared with this period (UTF-8, each naming the file): another buyer than
 // the return's VAT number `vatNumber` says, or a later period than `period` (YYYYMM). Both as the
@@ -110,30 +111,57 @@ private:
         std::int32_t date = 0;  // yyyymmdd, 0 when unreadable
         std::uint16_t report = 0;
         std::uint8_t type = 0;
-        bool wide = false;        // an amount that is not a whole number of cents fitting 64 bits
-        bool unknownKind = false; // 0 %, exempt or art. 163a amounts
-        bool used = false;
+        bool wide : 1;        // an amount that is not a whole number of cents fitting 64 bits
+        bool unknownKind : 1; // 0 %, exempt or art. 163a amounts
+        bool used : 1;
+        Entry() : wide(false), unknownKind(false), used(false) {}
     };
-    struct Chain {
-        std::uint32_t first = 0, last = 0, count = 0;
+    // The keys of the report lines: their bytes back to back, and an open-addressed table of them, so
+    // that a million keys cost a few tens of bytes each and a lookup touches little memory.
+    class KeyTable {
+    public:
+        struct Chain {
+            std::uint64_t at = 0;   // where the key's bytes start in bytes_
+            std::uint32_t size = 0; // how many
+            std::uint32_t first = 0, last = 0, count = 0;
+        };
+        // The key's chain, added empty when it is new.
+        Chain& insert(std::string_view key);
+        const Chain* find(std::string_view key) const;
+        void reserve(std::size_t keys);
+
+    private:
+        std::size_t slotOf(std::string_view key, std::uint64_t hash) const;
+        void grow();
+
+        std::string bytes_;
+        std::vector<Chain> chains_;
+        // 0 for a free slot, else the chain's 1-based index in the low half and the hash's high half above.
+        std::vector<std::uint64_t> slots_;
     };
     struct Report {
         std::string path;
         std::string period;
         std::shared_ptr<UniqueFd> file; // open for the lines read again
+        std::size_t firstEntry = 0, endEntry = 0;
     };
 
     void emit(Item& item);
     ReportLine reread(const Entry& entry) const;
     void compare(const Entry& entry, const std::vector<std::string_view>& fields, Item& item) const;
+    void emitMissing(const Entry& entry, const ReportLine& line);
 
     std::string period_;
     ItemSink onItem_;
     CodePage journalCodePage_ = CodePage::Windows1251;
     std::vector<Report> reports_;
     std::vector<Entry> entries_;
-    std::unordered_map<std::string, Chain> keys_;
+    KeyTable keys_;
     Totals totals_;
+    // Used again from record to record, so that a record makes no strings anew.
+    Item item_;
+    std::string key_, converted_;
+    std::vector<std::string_view> amounts_;
 };
 
 } // namespace orva::report
