@@ -54,11 +54,6 @@ constexpr CaptionWord kCaptionWords[] = {
     {DateColumn, "дата"},           {TotalBaseColumn, "основ"},  {TotalVatColumn, "ддс"},
 };
 
-// A data or caption line holds 16 fields; one empty field more is the trailing ";" of the captions.
-bool hasColumnCount(const std::string* fields, std::size_t count) {
-    return count == kColumns || (count == kColumns + 1 && fields[kColumns].empty());
-}
-
 } // namespace
 
 std::string ReportProblem::text() const {
@@ -144,6 +139,9 @@ std::optional<std::int64_t> amountCents(std::string_view text) {
 ReportParser::ReportParser(std::string file, LineSink onLine, ProblemSink onProblem)
     : file_(std::move(file)), onLine_(std::move(onLine)), onProblem_(std::move(onProblem)) {}
 
+ReportParser::ReportParser(std::string file, FieldsSink onFields, ProblemSink onProblem)
+    : file_(std::move(file)), onFields_(std::move(onFields)), onProblem_(std::move(onProblem)) {}
+
 void ReportParser::startAtDocuments(std::uint64_t offset, std::size_t line) {
     stage_ = Stage::Data;
     position_ = recordStart_ = offset;
@@ -160,17 +158,13 @@ void ReportParser::problem(std::size_t field, std::string message) {
 }
 
 void ReportParser::endField() {
-    if (fieldCount_ == fields_.size())
-        fields_.emplace_back();
-    // Swapped, not moved: the strings keep their capacity from line to line.
-    fields_[fieldCount_++].swap(field_);
-    field_.clear();
+    ends_.push_back(record_.size());
     inQuotes_ = quoteSeen_ = afterQuote_ = fieldStarted_ = false;
 }
 
 void ReportParser::dropFields() {
-    fieldCount_ = 0;
-    field_.clear();
+    record_.clear();
+    ends_.clear();
     inQuotes_ = quoteSeen_ = afterQuote_ = fieldStarted_ = false;
 }
 
@@ -197,9 +191,51 @@ const char* runEnd(const char* at, const char* limit, const std::array<bool, 256
 
 } // namespace
 
-// Runs of plain field text are taken whole; the bytes that steer the reading (quotes, ";", breaks,
-// NUL) one at a time. A line's byte count stops at kMaxLineBytes, so that the byte past it is the one
-// that makes the line overlong, wherever the chunks fall.
+const char* ReportParser::plainLine(const char* at, const char* end) {
+    // Plain: every field either unquoted or quoted whole, with no doubled quote, no break inside quotes,
+    // no NUL, at most one field more than a document has, and the break in this chunk. Anything else is
+    // left to the byte-wise reading, which names its problems.
+    if (static_cast<std::size_t>(end - at) > kMaxLineBytes)
+        end = at + kMaxLineBytes;
+    std::size_t count = 0;
+    const char* p = at;
+    for (;;) {
+        if (count == kColumns + 2)
+            return nullptr;
+        if (p < end && *p == '"') {
+            const char* close = runEnd(p + 1, end, kStops.inside);
+            if (close == end || *close != '"')
+                return nullptr;
+            views_[count++] = std::string_view(p + 1, static_cast<std::size_t>(close - p - 1));
+            p = close + 1;
+        } else {
+            const char* stop = runEnd(p, end, kStops.outside);
+            views_[count++] = std::string_view(p, static_cast<std::size_t>(stop - p));
+            p = stop;
+        }
+        if (p == end)
+            return nullptr;
+        if (*p == ';') {
+            ++p;
+            continue;
+        }
+        if (*p != '\n' && *p != '\r')
+            return nullptr;
+        break;
+    }
+    const char breakByte = *p++;
+    position_ += static_cast<std::uint64_t>(p - at);
+    endRecord(views_.data(), count);
+    afterCr_ = breakByte == '\r';
+    ++line_;
+    recordLine_ = line_;
+    recordStart_ = position_;
+    return p;
+}
+
+// A line that lies whole in the chunk and is plain is cut into views where it lies; any other is read byte
+// by byte, runs of plain field text taken whole. A line's byte count stops at kMaxLineBytes, so that the
+// byte past it is the one that makes the line overlong, wherever the chunks fall.
 void ReportParser::feed(std::string_view bytes) {
     const char* at = bytes.data();
     const char* const end = at + bytes.size();
@@ -232,6 +268,13 @@ void ReportParser::feed(std::string_view bytes) {
             recordBytes_ = 0;
             continue;
         }
+        if (stage_ == Stage::Data && recordBytes_ == 0 && ends_.empty() && record_.empty() && !fieldStarted_ &&
+            nulField_ == 0) {
+            if (const char* next = plainLine(at, end)) {
+                at = next;
+                continue;
+            }
+        }
         const char c = *at;
         const bool ends = !inQuotes_ && (c == '\n' || c == '\r');
         if (!ends && recordBytes_ >= kMaxLineBytes) {
@@ -251,7 +294,7 @@ void ReportParser::feed(std::string_view bytes) {
         const char* const limit = end - at > static_cast<std::ptrdiff_t>(room) ? at + room : end;
         if (c == '\0') {
             if (nulField_ == 0)
-                nulField_ = fieldCount_ + 1;
+                nulField_ = ends_.size() + 1;
         } else if (inQuotes_) {
             if (c == '"') {
                 inQuotes_ = false;
@@ -260,14 +303,14 @@ void ReportParser::feed(std::string_view bytes) {
                 if (c == '\n')
                     ++line_;
                 const char* stop = runEnd(at + 1, limit, kStops.inside);
-                field_.append(at, static_cast<std::size_t>(stop - at));
+                record_.append(at, static_cast<std::size_t>(stop - at));
                 recordBytes_ += static_cast<std::size_t>(stop - at);
                 position_ += static_cast<std::uint64_t>(stop - at);
                 at = stop;
                 continue;
             }
         } else if (c == '"' && afterQuote_) { // a doubled quote inside quotes
-            field_ += '"';
+            record_ += '"';
             inQuotes_ = true;
             afterQuote_ = false;
         } else if (c == '"' && !fieldStarted_) {
@@ -292,7 +335,7 @@ void ReportParser::feed(std::string_view bytes) {
             afterQuote_ = false;
             fieldStarted_ = true;
             const char* stop = runEnd(at + 1, limit, kStops.outside);
-            field_.append(at, static_cast<std::size_t>(stop - at));
+            record_.append(at, static_cast<std::size_t>(stop - at));
             recordBytes_ += static_cast<std::size_t>(stop - at);
             position_ += static_cast<std::uint64_t>(stop - at);
             at = stop;
@@ -305,9 +348,9 @@ void ReportParser::feed(std::string_view bytes) {
 }
 
 void ReportParser::finish() {
-    if (!overlong_ && (fieldStarted_ || fieldCount_ != 0 || !field_.empty() || nulField_ != 0)) {
+    if (!overlong_ && (fieldStarted_ || !ends_.empty() || !record_.empty() || nulField_ != 0)) {
         if (inQuotes_) {
-            problem(fieldCount_ + 1, "кавичките не са затворени до края на файла");
+            problem(ends_.size() + 1, "кавичките не са затворени до края на файла");
             dropFields();
         } else {
             endField();
@@ -320,27 +363,43 @@ void ReportParser::finish() {
 }
 
 void ReportParser::endRecord() {
-    const std::size_t count = fieldCount_;
-    fieldCount_ = 0;
-    const std::string* const fields = fields_.data();
+    // The fields read byte by byte, as views of record_.
+    const std::size_t count = ends_.size();
+    if (views_.size() < count)
+        views_.resize(count);
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        views_[i] = std::string_view(record_).substr(start, ends_[i] - start);
+        start = ends_[i];
+    }
+    endRecord(views_.data(), count);
+    record_.clear();
+    ends_.clear();
+}
+
+void ReportParser::endRecord(const std::string_view* fields, std::size_t count) {
     const std::size_t nul = nulField_;
     nulField_ = 0;
     const bool blank = nul == 0 && count == 1 && trimmed(fields[0]).empty();
     if (blank)
         return;
     auto where = [this] { return file_ + ": ред " + std::to_string(recordLine_) + ": "; };
+    const bool columns = count == kColumns || (count == kColumns + 1 && fields[kColumns].empty());
     switch (stage_) {
     case Stage::Title: {
         std::string text;
-        for (std::size_t i = 0; i < count; ++i)
-            text += (i ? ";" : "") + fields[i];
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i != 0)
+                text += ';';
+            text += fields[i];
+        }
         if (nul != 0 || !parseTitle(text, title_))
             throw NotAReportError(where() + "не е справка за декларираните продажби (заглавието не е такова)");
         stage_ = Stage::Captions;
         return;
     }
     case Stage::Captions: {
-        bool known = nul == 0 && hasColumnCount(fields, count);
+        bool known = nul == 0 && columns;
         for (const CaptionWord& caption : kCaptionWords)
             known = known && hasWord(lowered(fields[caption.column]), caption.word);
         if (!known)
@@ -356,28 +415,35 @@ void ReportParser::endRecord() {
         problem(nul, "знак NUL в реда");
         return;
     }
-    if (!hasColumnCount(fields, count)) {
+    if (!columns) {
         problem(0, std::to_string(count) + " полета вместо 16");
         return;
     }
     bool sound = true;
     for (std::size_t column = kFirstAmountColumn; column < kColumns; ++column) {
-        if (!isAmountText(fields[column])) {
+        std::optional<std::int64_t>& cents = found_.cents[column - kFirstAmountColumn];
+        cents = amountCents(fields[column]);
+        if (!cents && !trimmed(fields[column]).empty() && !ExactDecimal::parse(fields[column])) {
             problem(column + 1, "сумата \"" + shownText(win1251ToUtf8(fields[column])) + "\" не е число");
             sound = false;
         }
     }
     if (!sound)
         return;
-    ReportLine& line = document_;
-    line.line = recordLine_;
-    line.offset = recordStart_;
-    // Swapped with the fields read: no string is made anew for a line.
-    for (std::size_t column = 0; column < kColumns; ++column)
-        line.fields[column].swap(fields_[column]);
     ++documents_;
-    if (onLine_)
+    found_.line = recordLine_;
+    found_.offset = recordStart_;
+    std::copy(fields, fields + kColumns, found_.fields.begin());
+    if (onFields_)
+        onFields_(found_);
+    if (onLine_) {
+        ReportLine& line = document_;
+        line.line = recordLine_;
+        line.offset = recordStart_;
+        for (std::size_t column = 0; column < kColumns; ++column)
+            line.fields[column].assign(fields[column]);
         onLine_(line);
+    }
 }
 
 ReportTitle readReportFile(const std::string& path, const ReportParser::LineSink& onLine,
@@ -387,9 +453,9 @@ ReportTitle readReportFile(const std::string& path, const ReportParser::LineSink
     return readReportFile(fd.get(), path, onLine, onProblem);
 }
 
-ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::LineSink& onLine,
-                           const ReportParser::ProblemSink& onProblem) {
-    ReportParser parser(path, onLine, onProblem);
+namespace {
+
+ReportTitle readWhole(int fd, const std::string& path, ReportParser& parser) {
     std::string buffer(1 << 20, '\0');
     std::uint64_t at = 0;
     for (;;) {
@@ -406,6 +472,20 @@ ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::
     }
     parser.finish();
     return parser.title();
+}
+
+} // namespace
+
+ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::LineSink& onLine,
+                           const ReportParser::ProblemSink& onProblem) {
+    ReportParser parser(path, onLine, onProblem);
+    return readWhole(fd, path, parser);
+}
+
+ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::FieldsSink& onFields,
+                           const ReportParser::ProblemSink& onProblem) {
+    ReportParser parser(path, onFields, onProblem);
+    return readWhole(fd, path, parser);
 }
 
 bool readReportLineAt(const std::string& path, std::uint64_t offset, ReportLine& line) {

@@ -58,6 +58,15 @@ struct ReportLine {
     std::array<std::string, kColumns> fields;
 };
 
+// One document line as views of the reader's buffers, valid during the call it is handed to; with each
+// amount column's cents when it is written the common way (amountCents below), else std::nullopt.
+struct ReportFields {
+    std::size_t line = 0;
+    std::uint64_t offset = 0;
+    std::array<std::string_view, kColumns> fields;
+    std::array<std::optional<std::int64_t>, kColumns - kFirstAmountColumn> cents;
+};
+
 // A line the reader skipped, named by file, line and field (0 when the whole line is meant).
 struct ReportProblem {
     std::string file;
@@ -83,9 +92,12 @@ bool parseTitle(std::string_view line, ReportTitle& title);
 class ReportParser {
 public:
     using LineSink = std::function<void(const ReportLine&)>;
+    using FieldsSink = std::function<void(const ReportFields&)>;
     using ProblemSink = std::function<void(const ReportProblem&)>;
 
     ReportParser(std::string file, LineSink onLine, ProblemSink onProblem);
+    // Lines handed out as views, nothing copied: for a caller that keeps only some of each line.
+    ReportParser(std::string file, FieldsSink onFields, ProblemSink onProblem);
 
     void feed(std::string_view bytes);
     void finish();
@@ -98,20 +110,25 @@ public:
 
 private:
     enum class Stage { Title, Captions, Data };
+    // A whole line at `at` read at once when it is plain (see feed); where it ends, or nullptr.
+    const char* plainLine(const char* at, const char* end);
     void endRecord();
+    void endRecord(const std::string_view* fields, std::size_t count);
     void endField();
     void dropFields();
     void problem(std::size_t field, std::string message);
 
     std::string file_;
     LineSink onLine_;
+    FieldsSink onFields_;
     ProblemSink onProblem_;
     Stage stage_ = Stage::Title;
     ReportTitle title_;
 
-    std::vector<std::string> fields_; // the first fieldCount_ are the line's so far; the others spare
-    std::size_t fieldCount_ = 0;
-    std::string field_;
+    std::string record_;            // the line's fields so far, unquoted, back to back
+    std::vector<std::size_t> ends_; // where in record_ each field read so far ends
+    std::vector<std::string_view> views_ = std::vector<std::string_view>(kColumns + 2); // the line's fields
+    ReportFields found_;                                                                // handed out
     ReportLine document_; // handed out, its strings used again by the next line
     bool inQuotes_ = false, quoteSeen_ = false, afterQuote_ = false;
     bool fieldStarted_ = false;
@@ -129,6 +146,9 @@ ReportTitle readReportFile(const std::string& path, const ReportParser::LineSink
                            const ReportParser::ProblemSink& onProblem);
 // The same over a file already open, from its start; `path` names it in messages.
 ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::LineSink& onLine,
+                           const ReportParser::ProblemSink& onProblem);
+// The same with the lines as views.
+ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::FieldsSink& onFields,
                            const ReportParser::ProblemSink& onProblem);
 
 // Reads again the one document line that starts at `offset` of the file (details shown later).

@@ -102,19 +102,6 @@ void utf8Into(std::string& out, std::string_view windows1251) {
         out = win1251ToUtf8(text); // Windows-1251 has no control bytes above 0x7F: nothing to show otherwise
 }
 
-// The cents of an amount field, the common writing read at once.
-std::optional<std::int64_t> centsOf(std::string_view text) {
-    if (const std::optional<std::int64_t> fast = amountCents(text))
-        return fast;
-    return cents(amount(text));
-}
-
-bool isZeroAmount(std::string_view text) {
-    if (const std::optional<std::int64_t> fast = amountCents(text))
-        return *fast == 0;
-    return amount(text).isZero();
-}
-
 void clear(Item& item) {
     item.itemClass = ItemClass::Agrees;
     item.supplier.clear();
@@ -306,36 +293,42 @@ ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::P
     entries_.reserve(entries_.size() + size / 64);
     keys_.reserve(entries_.capacity());
     const std::size_t firstEntry = entries_.size();
-    const ReportTitle title = readReportFile(
-        file->get(), path,
-        [&](const ReportLine& line) {
-            Entry entry;
-            entry.offset = line.offset;
-            entry.line = static_cast<std::uint32_t>(line.line);
-            entry.report = report;
-            entry.type = typeNumber(line.fields[TypeColumn]);
-            entry.date = dateNumber(line.fields[DateColumn]);
-            const std::optional<std::int64_t> base = centsOf(line.fields[TotalBaseColumn]);
-            const std::optional<std::int64_t> vat = centsOf(line.fields[TotalVatColumn]);
-            entry.wide = !base || !vat;
-            entry.base = base.value_or(0);
-            entry.vat = vat.value_or(0);
-            bool unknownKind = false;
-            for (std::size_t column = Base0Column; column <= Art163aColumn && !unknownKind; ++column)
-                unknownKind = !isZeroAmount(line.fields[column]);
-            entry.unknownKind = unknownKind;
-            entries_.push_back(entry);
-            const auto index = static_cast<std::uint32_t>(entries_.size());
-            documentKeyInto(key_, line.fields[SupplierColumn], line.fields[NumberColumn]);
-            KeyTable::Chain& chain = keys_.insert(key_);
-            if (chain.last != 0)
-                entries_[chain.last - 1].next = index;
-            else
-                chain.first = index;
-            chain.last = index;
-            ++chain.count;
-        },
-        onProblem);
+    const ReportTitle title =
+        readReportFile(file->get(), path, ReportParser::FieldsSink([&](const ReportFields& line) {
+                           Entry entry;
+                           entry.offset = line.offset;
+                           entry.line = static_cast<std::uint32_t>(line.line);
+                           entry.report = report;
+                           entry.type = typeNumber(line.fields[TypeColumn]);
+                           entry.date = dateNumber(line.fields[DateColumn]);
+                           // The cents the reader found, else the exact way.
+                           auto centsAt = [&line](std::size_t column) {
+                               const std::optional<std::int64_t>& read = line.cents[column - kFirstAmountColumn];
+                               return read ? read : cents(amount(line.fields[column]));
+                           };
+                           const std::optional<std::int64_t> base = centsAt(TotalBaseColumn);
+                           const std::optional<std::int64_t> vat = centsAt(TotalVatColumn);
+                           entry.wide = !base || !vat;
+                           entry.base = base.value_or(0);
+                           entry.vat = vat.value_or(0);
+                           bool unknownKind = false;
+                           for (std::size_t column = Base0Column; column <= Art163aColumn && !unknownKind; ++column) {
+                               const std::optional<std::int64_t>& read = line.cents[column - kFirstAmountColumn];
+                               unknownKind = read ? *read != 0 : !amount(line.fields[column]).isZero();
+                           }
+                           entry.unknownKind = unknownKind;
+                           entries_.push_back(entry);
+                           const auto index = static_cast<std::uint32_t>(entries_.size());
+                           documentKeyInto(key_, line.fields[SupplierColumn], line.fields[NumberColumn]);
+                           KeyTable::Chain& chain = keys_.insert(key_);
+                           if (chain.last != 0)
+                               entries_[chain.last - 1].next = index;
+                           else
+                               chain.first = index;
+                           chain.last = index;
+                           ++chain.count;
+                       }),
+                       onProblem);
     reports_.push_back(Report{path, title.period, std::move(file), firstEntry, entries_.size()});
     return title;
 }
