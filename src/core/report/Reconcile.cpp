@@ -9,6 +9,7 @@
 #include "text/Mik.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace orva::report {
@@ -86,20 +87,17 @@ std::string utf8(std::string_view windows1251) {
     return shownText(win1251ToUtf8(trimmed(windows1251)));
 }
 
-// utf8() into a string kept from record to record: printable ASCII, the common case, is copied as it is.
+// utf8() into a string kept from record to record: no string made anew.
 void utf8Into(std::string& out, std::string_view windows1251) {
     const std::string_view text = trimmed(windows1251);
-    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte >= 0x20 && byte < 0x7F;
-    });
-    if (ascii)
-        out.assign(text);
-    else if (std::any_of(text.begin(), text.end(),
-                         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
-        out = shownText(win1251ToUtf8(text));
-    else
-        out = win1251ToUtf8(text); // Windows-1251 has no control bytes above 0x7F: nothing to show otherwise
+    const bool control =
+        std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    if (control) {
+        out = utf8(text); // shown escaped, the rare way
+        return;
+    }
+    out.clear();
+    appendWin1251AsUtf8(out, text);
 }
 
 void clear(Item& item) {
@@ -227,8 +225,29 @@ std::string itemText(const Item& item) {
 
 Reconciler::Reconciler(std::string period, ItemSink onItem) : period_(std::move(period)), onItem_(std::move(onItem)) {}
 
-void Reconciler::KeyTable::reserve(std::size_t keys) {
-    chains_.reserve(keys);
+namespace {
+
+constexpr std::size_t kChainBytes = 12; // a chain's three 32-bit numbers
+constexpr std::uint64_t kWhereBits = 40;
+constexpr std::uint64_t kWhereMask = (std::uint64_t{1} << kWhereBits) - 1;
+
+std::uint32_t number32(const char* at) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+} // namespace
+
+Reconciler::KeyTable::Chain Reconciler::KeyTable::chain(std::uint64_t at) const {
+    static_assert(sizeof(Chain) == kChainBytes, "a chain is held as its bytes");
+    Chain chain;
+    std::memcpy(&chain, bytes_.data() + at, kChainBytes);
+    return chain;
+}
+
+void Reconciler::KeyTable::setChain(std::uint64_t at, const Chain& chain) {
+    std::memcpy(bytes_.data() + at, &chain, kChainBytes);
 }
 
 std::size_t Reconciler::KeyTable::slotOf(std::string_view key, std::uint64_t hash) const {
@@ -237,9 +256,10 @@ std::size_t Reconciler::KeyTable::slotOf(std::string_view key, std::uint64_t has
         const std::uint64_t held = slots_[slot];
         if (held == 0)
             return slot;
-        if ((held >> 32) == (hash >> 32)) {
-            const Chain& chain = chains_[(held & 0xFFFFFFFFu) - 1];
-            if (chain.size == key.size() && std::string_view(bytes_).substr(chain.at, chain.size) == key)
+        if ((held >> kWhereBits) == (hash >> kWhereBits)) {
+            const char* const at = bytes_.data() + (held & kWhereMask) - 1;
+            const std::uint32_t size = number32(at + kChainBytes);
+            if (size == key.size() && std::memcmp(at + kChainBytes + 4, key.data(), size) == 0)
                 return slot;
         }
     }
@@ -248,39 +268,45 @@ std::size_t Reconciler::KeyTable::slotOf(std::string_view key, std::uint64_t has
 void Reconciler::KeyTable::grow() {
     std::vector<std::uint64_t> slots(std::max<std::size_t>(slots_.size() * 2, 1024));
     const std::size_t mask = slots.size() - 1;
-    for (std::size_t index = 0; index < chains_.size(); ++index) {
-        const Chain& chain = chains_[index];
-        const std::uint64_t hash = std::hash<std::string_view>()(std::string_view(bytes_).substr(chain.at, chain.size));
+    for (std::size_t at = 0; at < bytes_.size();) {
+        const std::uint32_t size = number32(bytes_.data() + at + kChainBytes);
+        const std::string_view key(bytes_.data() + at + kChainBytes + 4, size);
+        const std::uint64_t hash = std::hash<std::string_view>()(key);
         std::size_t slot = hash & mask;
         while (slots[slot] != 0)
             slot = (slot + 1) & mask;
-        slots[slot] = (hash & ~std::uint64_t{0xFFFFFFFFu}) | (index + 1);
+        slots[slot] = (hash & ~kWhereMask) | (at + 1);
+        at += kChainBytes + 4 + size;
     }
     slots_ = std::move(slots);
 }
 
-Reconciler::KeyTable::Chain& Reconciler::KeyTable::insert(std::string_view key) {
+std::uint64_t Reconciler::KeyTable::insert(std::string_view key) {
     // At most half full: a probe ends after a slot or two.
-    if ((chains_.size() + 1) * 2 > slots_.size())
+    if ((keys_ + 1) * 2 > slots_.size())
         grow();
     const std::uint64_t hash = std::hash<std::string_view>()(key);
     const std::size_t slot = slotOf(key, hash);
     if (slots_[slot] != 0)
-        return chains_[(slots_[slot] & 0xFFFFFFFFu) - 1];
-    Chain chain;
-    chain.at = bytes_.size();
-    chain.size = static_cast<std::uint32_t>(key.size());
+        return (slots_[slot] & kWhereMask) - 1;
+    const std::uint64_t at = bytes_.size();
+    if (at + 1 > kWhereMask)
+        throw Error("справките са твърде големи за сравнение");
+    const Chain empty;
+    const auto size = static_cast<std::uint32_t>(key.size());
+    bytes_.append(reinterpret_cast<const char*>(&empty), kChainBytes);
+    bytes_.append(reinterpret_cast<const char*>(&size), sizeof size);
     bytes_.append(key);
-    chains_.push_back(chain);
-    slots_[slot] = (hash & ~std::uint64_t{0xFFFFFFFFu}) | chains_.size();
-    return chains_.back();
+    ++keys_;
+    slots_[slot] = (hash & ~kWhereMask) | (at + 1);
+    return at;
 }
 
-const Reconciler::KeyTable::Chain* Reconciler::KeyTable::find(std::string_view key) const {
+std::uint64_t Reconciler::KeyTable::find(std::string_view key) const {
     if (slots_.empty())
-        return nullptr;
+        return kNone;
     const std::size_t slot = slotOf(key, std::hash<std::string_view>()(key));
-    return slots_[slot] != 0 ? &chains_[(slots_[slot] & 0xFFFFFFFFu) - 1] : nullptr;
+    return slots_[slot] != 0 ? (slots_[slot] & kWhereMask) - 1 : kNone;
 }
 
 ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::ProblemSink& onProblem) {
@@ -291,7 +317,7 @@ ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::P
     // Room for as many lines as a report of this size usually holds: reserved, not touched, so that the
     // tables are not copied as they grow.
     entries_.reserve(entries_.size() + size / 64);
-    keys_.reserve(entries_.capacity());
+    keys_.reserve(size / 3);
     const std::size_t firstEntry = entries_.size();
     const ReportTitle title =
         readReportFile(file->get(), path, ReportParser::FieldsSink([&](const ReportFields& line) {
@@ -320,13 +346,15 @@ ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::P
                            entries_.push_back(entry);
                            const auto index = static_cast<std::uint32_t>(entries_.size());
                            documentKeyInto(key_, line.fields[SupplierColumn], line.fields[NumberColumn]);
-                           KeyTable::Chain& chain = keys_.insert(key_);
+                           const std::uint64_t at = keys_.insert(key_);
+                           KeyTable::Chain chain = keys_.chain(at);
                            if (chain.last != 0)
                                entries_[chain.last - 1].next = index;
                            else
                                chain.first = index;
                            chain.last = index;
                            ++chain.count;
+                           keys_.setChain(at, chain);
                        }),
                        onProblem);
     reports_.push_back(Report{path, title.period, std::move(file), firstEntry, entries_.size()});
@@ -446,9 +474,11 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
     item.journalLine = line;
 
     documentKeyInto(key_, supplier, number);
-    const KeyTable::Chain* const found = keys_.find(key_);
-    if (found != nullptr) {
-        std::uint32_t index = found->first;
+    const std::uint64_t at = keys_.find(key_);
+    const bool found = at != KeyTable::kNone;
+    if (found) {
+        const KeyTable::Chain chain = keys_.chain(at);
+        std::uint32_t index = chain.first;
         while (index != 0 && entries_[index - 1].used)
             index = entries_[index - 1].next;
         if (index != 0) {
@@ -456,7 +486,7 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
             entry.used = true;
             item.reportFile = reports_[entry.report].path;
             item.reportLine = entry.line;
-            if (found->count > 1)
+            if (chain.count > 1)
                 item.note = "няколко документа с този ключ в справката: сдвоени по реда във файловете";
             const std::uint8_t type = typeNumber(typeText);
             if (type != entry.type || type == 0) {
@@ -496,7 +526,7 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
         item.note = "от по-ранен месец (" + month.substr(4, 2) + "." + month.substr(0, 4) + "): в справката за него";
     else {
         item.itemClass = ItemClass::NotDeclared;
-        if (found != nullptr)
+        if (found)
             item.note = "документите с този ключ в справката са вече сдвоени";
         else if (!month.empty() && period_.size() == 6 && month > period_)
             item.note = "с дата след периода";

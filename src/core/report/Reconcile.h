@@ -116,27 +116,30 @@ private:
         bool used : 1;
         Entry() : wide(false), unknownKind(false), used(false) {}
     };
-    // The keys of the report lines: their bytes back to back, and an open-addressed table of them, so
-    // that a million keys cost a few tens of bytes each and a lookup touches little memory.
+    // The keys of the report lines, each with its chain of entries, in one byte string, and an
+    // open-addressed table of them: a million keys cost a few tens of bytes each, and a lookup reads a slot
+    // and the key's own bytes, which its chain lies next to.
     class KeyTable {
     public:
         struct Chain {
-            std::uint64_t at = 0;   // where the key's bytes start in bytes_
-            std::uint32_t size = 0; // how many
             std::uint32_t first = 0, last = 0, count = 0;
         };
-        // The key's chain, added empty when it is new.
-        Chain& insert(std::string_view key);
-        const Chain* find(std::string_view key) const;
-        void reserve(std::size_t keys);
+        static constexpr std::uint64_t kNone = ~std::uint64_t{0};
+        // Where the key is held, added with an empty chain when it is new.
+        std::uint64_t insert(std::string_view key);
+        // Where the key is held, or kNone.
+        std::uint64_t find(std::string_view key) const;
+        Chain chain(std::uint64_t at) const;
+        void setChain(std::uint64_t at, const Chain& chain);
+        void reserve(std::size_t bytes) { bytes_.reserve(bytes); }
 
     private:
         std::size_t slotOf(std::string_view key, std::uint64_t hash) const;
         void grow();
 
-        std::string bytes_;
-        std::vector<Chain> chains_;
-        // 0 for a free slot, else the chain's 1-based index in the low half and the hash's high half above.
+        std::string bytes_; // per key: its chain, its size (4 bytes) and its bytes
+        std::size_t keys_ = 0;
+        // 0 for a free slot, else where the key is held + 1 in the low 40 bits and the hash's high bits above.
         std::vector<std::uint64_t> slots_;
     };
     struct Report {

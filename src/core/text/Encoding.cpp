@@ -65,9 +65,13 @@ char16_t win1251Char(unsigned char byte) {
 std::string win1251ToUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size() * 2);
+    appendWin1251AsUtf8(out, text);
+    return out;
+}
+
+void appendWin1251AsUtf8(std::string& out, std::string_view text) {
     for (const char c : text)
         appendUtf8(out, win1251Char(static_cast<unsigned char>(c)));
-    return out;
 }
 
 std::u16string win1251ToUtf16(std::string_view text) {
