@@ -271,7 +271,7 @@ void Reconciler::KeyTable::grow() {
     for (std::size_t at = 0; at < bytes_.size();) {
         const std::uint32_t size = number32(bytes_.data() + at + kChainBytes);
         const std::string_view key(bytes_.data() + at + kChainBytes + 4, size);
-        const std::uint64_t hash = std::hash<std::string_view>()(key);
+        const std::uint64_t hash = hashOf(key);
         std::size_t slot = hash & mask;
         while (slots[slot] != 0)
             slot = (slot + 1) & mask;
@@ -281,11 +281,19 @@ void Reconciler::KeyTable::grow() {
     slots_ = std::move(slots);
 }
 
-std::uint64_t Reconciler::KeyTable::insert(std::string_view key) {
+std::uint64_t Reconciler::KeyTable::hashOf(std::string_view key) {
+    return std::hash<std::string_view>()(key);
+}
+
+void Reconciler::KeyTable::prefetch(std::uint64_t hash) const {
+    if (!slots_.empty())
+        __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+}
+
+std::uint64_t Reconciler::KeyTable::insert(std::string_view key, std::uint64_t hash) {
     // At most half full: a probe ends after a slot or two.
     if ((keys_ + 1) * 2 > slots_.size())
         grow();
-    const std::uint64_t hash = std::hash<std::string_view>()(key);
     const std::size_t slot = slotOf(key, hash);
     if (slots_[slot] != 0)
         return (slots_[slot] & kWhereMask) - 1;
@@ -305,7 +313,7 @@ std::uint64_t Reconciler::KeyTable::insert(std::string_view key) {
 std::uint64_t Reconciler::KeyTable::find(std::string_view key) const {
     if (slots_.empty())
         return kNone;
-    const std::size_t slot = slotOf(key, std::hash<std::string_view>()(key));
+    const std::size_t slot = slotOf(key, hashOf(key));
     return slots_[slot] != 0 ? (slots_[slot] & kWhereMask) - 1 : kNone;
 }
 
@@ -319,6 +327,7 @@ ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::P
     entries_.reserve(entries_.size() + size / 64);
     keys_.reserve(size / 3);
     const std::size_t firstEntry = entries_.size();
+    PendingKeys pending;
     const ReportTitle title =
         readReportFile(file->get(), path, ReportParser::FieldsSink([&](const ReportFields& line) {
                            Entry entry;
@@ -346,19 +355,39 @@ ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::P
                            entries_.push_back(entry);
                            const auto index = static_cast<std::uint32_t>(entries_.size());
                            documentKeyInto(key_, line.fields[SupplierColumn], line.fields[NumberColumn]);
-                           const std::uint64_t at = keys_.insert(key_);
-                           KeyTable::Chain chain = keys_.chain(at);
-                           if (chain.last != 0)
-                               entries_[chain.last - 1].next = index;
-                           else
-                               chain.first = index;
-                           chain.last = index;
-                           ++chain.count;
-                           keys_.setChain(at, chain);
+                           pending.add(key_, index);
+                           if (pending.full())
+                               addKeys(pending);
                        }),
                        onProblem);
+    addKeys(pending);
     reports_.push_back(Report{path, title.period, std::move(file), firstEntry, entries_.size()});
     return title;
+}
+
+void Reconciler::PendingKeys::add(std::string_view key, std::uint32_t index) {
+    const std::uint64_t hash = KeyTable::hashOf(key);
+    keys.push_back(Key{hash, bytes.size(), key.size(), index});
+    bytes.append(key);
+}
+
+void Reconciler::addKeys(PendingKeys& pending) {
+    // The slots first asked for all at once, so that the memory fetches overlap; then the keys in order.
+    for (const PendingKeys::Key& key : pending.keys)
+        keys_.prefetch(key.hash);
+    for (const PendingKeys::Key& key : pending.keys) {
+        const std::uint64_t at = keys_.insert(std::string_view(pending.bytes).substr(key.at, key.size), key.hash);
+        KeyTable::Chain chain = keys_.chain(at);
+        if (chain.last != 0)
+            entries_[chain.last - 1].next = key.index;
+        else
+            chain.first = key.index;
+        chain.last = key.index;
+        ++chain.count;
+        keys_.setChain(at, chain);
+    }
+    pending.keys.clear();
+    pending.bytes.clear();
 }
 
 ReportLine Reconciler::reread(const Entry& entry) const {

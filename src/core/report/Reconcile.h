@@ -125,8 +125,11 @@ private:
             std::uint32_t first = 0, last = 0, count = 0;
         };
         static constexpr std::uint64_t kNone = ~std::uint64_t{0};
-        // Where the key is held, added with an empty chain when it is new.
-        std::uint64_t insert(std::string_view key);
+        static std::uint64_t hashOf(std::string_view key);
+        // Asks for the key's slot ahead of its insert.
+        void prefetch(std::uint64_t hash) const;
+        // Where the key (of hash `hash`) is held, added with an empty chain when it is new.
+        std::uint64_t insert(std::string_view key, std::uint64_t hash);
         // Where the key is held, or kNone.
         std::uint64_t find(std::string_view key) const;
         Chain chain(std::uint64_t at) const;
@@ -149,6 +152,19 @@ private:
         std::size_t firstEntry = 0, endEntry = 0;
     };
 
+    // Keys of report lines read, put in the table a batch at a time.
+    struct PendingKeys {
+        struct Key {
+            std::uint64_t hash;
+            std::size_t at, size;
+            std::uint32_t index; // the entry's, 1-based
+        };
+        std::vector<Key> keys;
+        std::string bytes;
+        void add(std::string_view key, std::uint32_t index);
+        bool full() const { return keys.size() == 32; }
+    };
+    void addKeys(PendingKeys& pending);
     void emit(Item& item);
     ReportLine reread(const Entry& entry) const;
     void compare(const Entry& entry, const std::vector<std::string_view>& fields, Item& item) const;
