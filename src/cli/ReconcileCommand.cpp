@@ -19,8 +19,6 @@
 
 #include <xlsxwriter.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -288,38 +286,6 @@ Outcome reconcilePeriod(const std::string& folder, const std::vector<std::string
     return outcome;
 }
 
-// The *.csv files of a period folder whose title says they are the agency's report for `vatNumber`'s firm,
-// in name order. The title alone is read.
-std::vector<std::string> reportsIn(const std::string& folder, const std::string& vatNumber) {
-    std::vector<std::string> found;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        std::string name = entry.path().filename().string();
-        std::string lower = name;
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".csv") != 0)
-            continue;
-        const std::string path = entry.path().string();
-        std::string first;
-        try {
-            readFileChunks(path, 64 * 1024, [&](std::string_view chunk) {
-                first.append(chunk);
-                return first.find_first_of("\r\n") == std::string::npos && first.size() < 64 * 1024;
-            });
-        } catch (const Error&) {
-            continue; // not readable: not offered
-        }
-        report::ReportTitle title;
-        if (!report::parseTitle(first.substr(0, first.find_first_of("\r\n")), title))
-            continue;
-        if (!report::reportRefusals(path, title, vatNumber, "999999").empty())
-            continue; // another firm's
-        found.push_back(path);
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
 // The text output is the printable document: Windows-1251 in a file, as export writes documents; UTF-8
 // on standard output, for the terminal. Nothing is written when the gate refuses.
 int runDocument(const Options& options, Streams& streams, const std::string& folder,
@@ -449,7 +415,9 @@ int runOffice(const Options& options, Streams& streams) {
                 const PeriodSession session(folder, options.read);
                 vatNumber = session.declaration().fields.at(0);
             }
-            const std::vector<std::string> reports = reportsIn(folder, vatNumber);
+            std::vector<std::string> reports;
+            for (const report::FoundReport& found : report::reportsInFolder(folder, vatNumber))
+                reports.push_back(found.path);
             if (reports.empty()) {
                 result.outcome.folder = folder;
                 result.outcome.noReport = true;

@@ -76,6 +76,13 @@ constexpr std::array<RuleInfo, ruleCount> rules{{
      "сборът на к4 (без редовете с к6) не е равен на кол.25 на продажбите"},
     {RuleId::ViesWithoutCells, "vies-without-cells", 21, W, "периодът има VIES.TXT, а кл.15 и кл.17 са нула"},
     {RuleId::ViesMissing, "vies-missing", 21, W, "кл.15 или кл.17 не е нула, а периодът няма VIES.TXT"},
+    {RuleId::AgencyReportMissing, "agency-report-missing", 22, W,
+     "документът е в справката от НАП в папката, а не е в дневника на покупките"},
+    {RuleId::AgencyReportNotDeclared, "agency-report-not-declared", 22, W,
+     "документът не е в справката от НАП: доставчикът не го е декларирал"},
+    {RuleId::AgencyReportDifferent, "agency-report-different", 22, E, "документът се различава от справката от НАП"},
+    {RuleId::AgencyReportNotCompared, "agency-report-not-compared", 22, E,
+     "справката от НАП в папката не е сравнена изцяло с дневника на покупките"},
 }};
 
 constexpr bool inRuleIdOrder() {

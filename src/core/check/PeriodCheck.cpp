@@ -55,7 +55,15 @@ void PeriodCheck::progress(FindingSink& sink, const std::string& fileName, doubl
 }
 
 std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
+    std::vector<check::Finding> reportFindings;
+    agencyReport_ =
+        check::AgencyReportRule::forFolder(period_.folder(), files_.purchases.name, declaration_, reportFindings);
     const JournalTotals purchases = checkJournal(JournalKind::Purchases, sink);
+    if (agencyReport_)
+        agencyReport_->finish(reportFindings);
+    agencyReport_.reset();
+    for (const check::Finding& finding : reportFindings)
+        sink.finding(finding);
     const JournalTotals sales = checkJournal(JournalKind::Sales, sink);
     purchaseRecords_ = purchases.records;
     saleRecords_ = sales.records;
@@ -98,6 +106,8 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSink& sink) {
             record = converted;
         }
         journalCheck.check(record, line, findings);
+        if (kind == JournalKind::Purchases && agencyReport_)
+            agencyReport_->record(record, line, findings);
         for (const check::Finding& finding : findings)
             sink.finding(finding);
         findings.clear();

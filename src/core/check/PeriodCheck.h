@@ -1,5 +1,6 @@
 #pragma once
 
+#include "check/AgencyReportRule.h"
 #include "check/Finding.h"
 #include "check/ReturnRules.h"
 #include "journals/RecordLayout.h"
@@ -7,6 +8,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,8 @@ private:
     Declaration declaration_;
     std::size_t purchaseRecords_ = 0;
     std::size_t saleRecords_ = 0;
+    // Rule 22, while the purchases are read, when the folder holds the agency's reports.
+    std::unique_ptr<check::AgencyReportRule> agencyReport_;
 };
 
 } // namespace orva

@@ -9,7 +9,9 @@
 #include "text/Mik.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 
 namespace orva::report {
@@ -186,6 +188,35 @@ std::vector<std::string> reportRefusals(const std::string& path, const ReportTit
         refusals.push_back(path + ": справката е за период " + utf8(title.period) + ", по-късен от периода " +
                            utf8(period));
     return refusals;
+}
+
+std::vector<FoundReport> reportsInFolder(const std::string& folder, std::string_view vatNumber) {
+    std::vector<FoundReport> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        std::string name = entry.path().filename().string();
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".csv") != 0)
+            continue;
+        const std::string path = entry.path().string();
+        std::string first;
+        try {
+            readFileChunks(path, 64 * 1024, [&](std::string_view chunk) {
+                first.append(chunk);
+                return first.find_first_of("\r\n") == std::string::npos && first.size() < 64 * 1024;
+            });
+        } catch (const Error&) {
+            continue; // not readable: not offered
+        }
+        ReportTitle title;
+        if (!parseTitle(first.substr(0, first.find_first_of("\r\n")), title))
+            continue;
+        if (!reportRefusals(path, title, vatNumber, "999999").empty())
+            continue; // another firm's
+        found.push_back(FoundReport{path, title});
+    }
+    std::sort(found.begin(), found.end(), [](const FoundReport& a, const FoundReport& b) { return a.path < b.path; });
+    return found;
 }
 
 namespace {

@@ -72,6 +72,15 @@ void documentKeyInto(std::string& key, std::string_view supplier, std::string_vi
 std::vector<std::string> reportRefusals(const std::string& path, const ReportTitle& title, std::string_view vatNumber,
                                         std::string_view period);
 
+// The *.csv files of a period folder whose title says they are the agency's report for the firm of
+// `vatNumber` (as the return record holds it), of any period, in name order, with their titles. Only the
+// titles are read; a file that cannot be read is not one.
+struct FoundReport {
+    std::string path;
+    ReportTitle title;
+};
+std::vector<FoundReport> reportsInFolder(const std::string& folder, std::string_view vatNumber);
+
 // One document as a line of the text report (UTF-8): supplier, number, type and date in columns, then
 // where it stands, what differs or both sides' amounts, and the note.
 std::string itemText(const Item& item);
