@@ -8,10 +8,8 @@
 #
 # BUILD_DIR is a Release build holding orva-cli and bench_generate.
 set -eu
-build=${1:?usage: bench_reconcile.sh BUILD_DIR [RECORDS]}
-records=${2:-1000000}
-work=$(mktemp -d /tmp/orva-bench-reconcile.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/lib.sh"
+bench_setup reconcile "$@"
 
 "$build/bench/bench_generate" --purchases "$records" --sales 10 "$work/period" >/dev/null
 vat=$(head -c 15 "$work/period/deklar.txt" | tr -d ' ')
@@ -37,16 +35,6 @@ awk -v n="$records" 'function trim(s) { gsub(/^ +| +$/, "", s); return s }
         supplier, substr($0, 16, 6), substr($0, 41, 2) + 0, number, date, base, vat, base, vat
 }' "$work/period/pokupki.txt" | iconv -f UTF-8 -t CP1251 >>"$work/period/report.csv"
 cat "$work/period/"* >/dev/null
-
-measure() { # command...: prints "seconds peak_kB" of the best of 3 runs
-    best=""
-    for run in 1 2 3; do
-        /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>"$work/err" || [ $? -eq 5 ]
-        line=$(tail -n 1 "$work/time")
-        if [ -z "$best" ] || [ "$(echo "$line $best" | awk '{print ($1 < $3)}')" = 1 ]; then best=$line; fi
-    done
-    echo "$best"
-}
 
 set -- $(measure "$build/orva-cli" check "$work/period")
 check_seconds=$1
