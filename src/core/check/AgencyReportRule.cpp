@@ -15,16 +15,6 @@ std::string reportName(const std::string& path) {
     return fileNameAsUtf8(std::filesystem::path(path).filename().string());
 }
 
-Finding ruleFinding(const std::string& journalName, std::size_t line, RuleId rule) {
-    Finding finding;
-    finding.file = journalName;
-    finding.line = line;
-    finding.rule = rule;
-    finding.severity = ruleInfo(rule).severity;
-    finding.message = ruleInfo(rule).message;
-    return finding;
-}
-
 Finding notCompared(const std::string& journalName, const std::string& path, std::string detail) {
     Finding finding = ruleFinding(journalName, 0, RuleId::AgencyReportNotCompared);
     finding.fieldName = "справка от НАП";

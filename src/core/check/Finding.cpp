@@ -104,6 +104,16 @@ const RuleInfo& ruleInfo(RuleId id) {
     return rules[static_cast<std::size_t>(id)];
 }
 
+Finding ruleFinding(const std::string& fileName, std::size_t line, RuleId rule) {
+    Finding finding;
+    finding.file = fileName;
+    finding.line = line;
+    finding.rule = rule;
+    finding.severity = ruleInfo(rule).severity;
+    finding.message = ruleInfo(rule).message;
+    return finding;
+}
+
 std::string_view severityText(Severity severity) {
     return severity == Severity::Error ? "ГРЕШКА" : "ПРЕДУПРЕЖДЕНИЕ";
 }

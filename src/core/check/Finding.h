@@ -101,4 +101,7 @@ struct Finding {
     std::string detail;  // the variable part, e.g. "очакван 7", "ред 12"; often empty
 };
 
+// A finding of `rule` at `line` of `fileName`, with the rule's severity and message.
+Finding ruleFinding(const std::string& fileName, std::size_t line, RuleId rule);
+
 } // namespace orva::check

@@ -227,10 +227,23 @@ const char* ReportParser::plainLine(const char* at, const char* end) {
     position_ += static_cast<std::uint64_t>(p - at);
     endRecord(views_.data(), count);
     afterCr_ = breakByte == '\r';
+    nextLine();
+    return p;
+}
+
+const char* ReportParser::appendRun(const char* at, const char* limit, const std::array<bool, 256>& stops) {
+    const char* const stop = runEnd(at + 1, limit, stops);
+    record_.append(at, static_cast<std::size_t>(stop - at));
+    recordBytes_ += static_cast<std::size_t>(stop - at);
+    position_ += static_cast<std::uint64_t>(stop - at);
+    return stop;
+}
+
+void ReportParser::nextLine() {
     ++line_;
     recordLine_ = line_;
     recordStart_ = position_;
-    return p;
+    recordBytes_ = 0;
 }
 
 // A line that lies whole in the chunk and is plain is cut into views where it lies; any other is read byte
@@ -262,10 +275,7 @@ void ReportParser::feed(std::string_view bytes) {
             ++at;
             ++position_;
             overlong_ = false;
-            ++line_;
-            recordLine_ = line_;
-            recordStart_ = position_;
-            recordBytes_ = 0;
+            nextLine();
             continue;
         }
         if (stage_ == Stage::Data && recordBytes_ == 0 && ends_.empty() && record_.empty() && !fieldStarted_ &&
@@ -302,11 +312,7 @@ void ReportParser::feed(std::string_view bytes) {
             } else {
                 if (c == '\n')
                     ++line_;
-                const char* stop = runEnd(at + 1, limit, kStops.inside);
-                record_.append(at, static_cast<std::size_t>(stop - at));
-                recordBytes_ += static_cast<std::size_t>(stop - at);
-                position_ += static_cast<std::uint64_t>(stop - at);
-                at = stop;
+                at = appendRun(at, limit, kStops.inside);
                 continue;
             }
         } else if (c == '"' && afterQuote_) { // a doubled quote inside quotes
@@ -326,19 +332,12 @@ void ReportParser::feed(std::string_view bytes) {
             endField();
             endRecord();
             afterCr_ = c == '\r';
-            ++line_;
-            recordLine_ = line_;
-            recordStart_ = position_;
-            recordBytes_ = 0;
+            nextLine();
             continue;
         } else {
             afterQuote_ = false;
             fieldStarted_ = true;
-            const char* stop = runEnd(at + 1, limit, kStops.outside);
-            record_.append(at, static_cast<std::size_t>(stop - at));
-            recordBytes_ += static_cast<std::size_t>(stop - at);
-            position_ += static_cast<std::uint64_t>(stop - at);
-            at = stop;
+            at = appendRun(at, limit, kStops.outside);
             continue;
         }
         ++at;

@@ -112,6 +112,11 @@ private:
     enum class Stage { Title, Captions, Data };
     // A whole line at `at` read at once when it is plain (see feed); where it ends, or nullptr.
     const char* plainLine(const char* at, const char* end);
+    // Takes the byte at `at` and the run of bytes after it up to a stop or `limit` into the field; where
+    // the run ends.
+    const char* appendRun(const char* at, const char* limit, const std::array<bool, 256>& stops);
+    // After a line's break: the next line starts at the current position.
+    void nextLine();
     void endRecord();
     void endRecord(const std::string_view* fields, std::size_t count);
     void endField();
