@@ -143,7 +143,7 @@ private:
         std::uint64_t find(std::string_view key) const;
         Chain chain(std::uint64_t at) const;
         void setChain(std::uint64_t at, const Chain& chain);
-        void reserve(std::size_t bytes) { bytes_.reserve(bytes); }
+        void reserve(std::size_t bytes);
 
     private:
         std::size_t slotOf(std::string_view key, std::uint64_t hash) const;
