@@ -206,7 +206,7 @@ TEST(AgencyReportReader, CentsOfTheCommonWriting) {
     }
     // What the reader hands out as views carries the same cents.
     std::vector<ReportFields> seen;
-    ReportParser parser("r.csv", ReportParser::FieldsSink([&](const ReportFields& f) { seen.push_back(f); }), {});
+    ReportParser parser = ReportParser::withViews("r.csv", [&](const ReportFields& f) { seen.push_back(f); }, {});
     parser.feed(reportText({line("BG130000005", "1", "7", "01-10-2026", "12.5", "1.005")}));
     parser.finish();
     ASSERT_EQ(seen.size(), 1u);

@@ -139,8 +139,11 @@ std::optional<std::int64_t> amountCents(std::string_view text) {
 ReportParser::ReportParser(std::string file, LineSink onLine, ProblemSink onProblem)
     : file_(std::move(file)), onLine_(std::move(onLine)), onProblem_(std::move(onProblem)) {}
 
-ReportParser::ReportParser(std::string file, FieldsSink onFields, ProblemSink onProblem)
-    : file_(std::move(file)), onFields_(std::move(onFields)), onProblem_(std::move(onProblem)) {}
+ReportParser ReportParser::withViews(std::string file, FieldsSink onFields, ProblemSink onProblem) {
+    ReportParser parser(std::move(file), LineSink(), std::move(onProblem));
+    parser.onFields_ = std::move(onFields);
+    return parser;
+}
 
 void ReportParser::startAtDocuments(std::uint64_t offset, std::size_t line) {
     stage_ = Stage::Data;
@@ -481,9 +484,9 @@ ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::
     return readWhole(fd, path, parser);
 }
 
-ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::FieldsSink& onFields,
-                           const ReportParser::ProblemSink& onProblem) {
-    ReportParser parser(path, onFields, onProblem);
+ReportTitle readReportFields(int fd, const std::string& path, const ReportParser::FieldsSink& onFields,
+                             const ReportParser::ProblemSink& onProblem) {
+    ReportParser parser = ReportParser::withViews(path, onFields, onProblem);
     return readWhole(fd, path, parser);
 }
 

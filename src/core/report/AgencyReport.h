@@ -96,8 +96,9 @@ public:
     using ProblemSink = std::function<void(const ReportProblem&)>;
 
     ReportParser(std::string file, LineSink onLine, ProblemSink onProblem);
-    // Lines handed out as views, nothing copied: for a caller that keeps only some of each line.
-    ReportParser(std::string file, FieldsSink onFields, ProblemSink onProblem);
+    // A reader that hands its lines out as views, nothing copied: for a caller that keeps only some of
+    // each line.
+    static ReportParser withViews(std::string file, FieldsSink onFields, ProblemSink onProblem);
 
     void feed(std::string_view bytes);
     void finish();
@@ -152,9 +153,9 @@ ReportTitle readReportFile(const std::string& path, const ReportParser::LineSink
 // The same over a file already open, from its start; `path` names it in messages.
 ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::LineSink& onLine,
                            const ReportParser::ProblemSink& onProblem);
-// The same with the lines as views.
-ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::FieldsSink& onFields,
-                           const ReportParser::ProblemSink& onProblem);
+// The same with the lines as views (ReportParser::withViews).
+ReportTitle readReportFields(int fd, const std::string& path, const ReportParser::FieldsSink& onFields,
+                             const ReportParser::ProblemSink& onProblem);
 
 // Reads again the one document line that starts at `offset` of the file (details shown later).
 // Throws FileError; false when no document line starts there any longer.

@@ -383,37 +383,37 @@ ReportTitle Reconciler::addReport(const std::string& path, const ReportParser::P
     const std::size_t firstEntry = entries_.size();
     PendingKeys pending;
     const ReportTitle title =
-        readReportFile(file->get(), path, ReportParser::FieldsSink([&](const ReportFields& line) {
-                           Entry entry;
-                           entry.offset = line.offset;
-                           entry.line = static_cast<std::uint32_t>(line.line);
-                           entry.report = report;
-                           entry.type = typeNumber(line.fields[TypeColumn]);
-                           entry.date = dateNumber(line.fields[DateColumn]);
-                           // The cents the reader found, else the exact way.
-                           auto centsAt = [&line](std::size_t column) {
-                               const std::optional<std::int64_t>& read = line.cents[column - kFirstAmountColumn];
-                               return read ? read : cents(amount(line.fields[column]));
-                           };
-                           const std::optional<std::int64_t> base = centsAt(TotalBaseColumn);
-                           const std::optional<std::int64_t> vat = centsAt(TotalVatColumn);
-                           entry.wide = !base || !vat;
-                           entry.base = base.value_or(0);
-                           entry.vat = vat.value_or(0);
-                           bool unknownKind = false;
-                           for (std::size_t column = Base0Column; column <= Art163aColumn && !unknownKind; ++column) {
-                               const std::optional<std::int64_t>& read = line.cents[column - kFirstAmountColumn];
-                               unknownKind = read ? *read != 0 : !amount(line.fields[column]).isZero();
-                           }
-                           entry.unknownKind = unknownKind;
-                           entries_.push_back(entry);
-                           const auto index = static_cast<std::uint32_t>(entries_.size());
-                           documentKeyInto(key_, line.fields[SupplierColumn], line.fields[NumberColumn]);
-                           pending.add(key_, index);
-                           if (pending.full())
-                               addKeys(pending);
-                       }),
-                       onProblem);
+        readReportFields(file->get(), path, ReportParser::FieldsSink([&](const ReportFields& line) {
+                             Entry entry;
+                             entry.offset = line.offset;
+                             entry.line = static_cast<std::uint32_t>(line.line);
+                             entry.report = report;
+                             entry.type = typeNumber(line.fields[TypeColumn]);
+                             entry.date = dateNumber(line.fields[DateColumn]);
+                             // The cents the reader found, else the exact way.
+                             auto centsAt = [&line](std::size_t column) {
+                                 const std::optional<std::int64_t>& read = line.cents[column - kFirstAmountColumn];
+                                 return read ? read : cents(amount(line.fields[column]));
+                             };
+                             const std::optional<std::int64_t> base = centsAt(TotalBaseColumn);
+                             const std::optional<std::int64_t> vat = centsAt(TotalVatColumn);
+                             entry.wide = !base || !vat;
+                             entry.base = base.value_or(0);
+                             entry.vat = vat.value_or(0);
+                             bool unknownKind = false;
+                             for (std::size_t column = Base0Column; column <= Art163aColumn && !unknownKind; ++column) {
+                                 const std::optional<std::int64_t>& read = line.cents[column - kFirstAmountColumn];
+                                 unknownKind = read ? *read != 0 : !amount(line.fields[column]).isZero();
+                             }
+                             entry.unknownKind = unknownKind;
+                             entries_.push_back(entry);
+                             const auto index = static_cast<std::uint32_t>(entries_.size());
+                             documentKeyInto(key_, line.fields[SupplierColumn], line.fields[NumberColumn]);
+                             pending.add(key_, index);
+                             if (pending.full())
+                                 addKeys(pending);
+                         }),
+                         onProblem);
     addKeys(pending);
     reports_.push_back(Report{path, title.period, std::move(file), firstEntry, entries_.size()});
     return title;
