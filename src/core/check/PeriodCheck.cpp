@@ -1,5 +1,6 @@
 #include "check/PeriodCheck.h"
 
+#include "check/AgencyReportRule.h"
 #include "check/Identifiers.h"
 #include "check/JournalState.h"
 #include "check/ViesRules.h"
@@ -47,6 +48,8 @@ check::Finding byteOrderMarkFinding(const std::string& fileName) {
 
 PeriodCheck::PeriodCheck(const PeriodSession& period, const std::atomic<bool>* cancel)
     : cancel_(cancel), period_(period), files_(period.files()), declaration_(period.declaration()) {}
+
+PeriodCheck::~PeriodCheck() = default;
 
 void PeriodCheck::progress(FindingSink& sink, const std::string& fileName, double done) const {
     if (cancel_ && cancel_->load(std::memory_order_relaxed))

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "check/AgencyReportRule.h"
 #include "check/Finding.h"
 #include "check/ReturnRules.h"
 #include "journals/RecordLayout.h"
@@ -17,6 +16,10 @@
 // engine with nothing kept of its document, so a period of millions of records needs little memory.
 namespace orva {
 
+namespace check {
+class AgencyReportRule;
+}
+
 // Receives the findings as they are found: the purchases' in line order, then the sales', then the return's.
 class FindingSink {
 public:
@@ -31,6 +34,7 @@ public:
     // The check of `period`, which must outlive it. `cancel`, when given, is read at every progress
     // report: once it is true, run() throws Cancelled.
     explicit PeriodCheck(const PeriodSession& period, const std::atomic<bool>* cancel = nullptr);
+    ~PeriodCheck();
 
     const PeriodFiles& files() const { return files_; }
     const Declaration& declaration() const { return declaration_; }

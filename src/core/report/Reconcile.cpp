@@ -454,7 +454,7 @@ ReportLine Reconciler::reread(const Entry& entry) const {
     return line;
 }
 
-void Reconciler::emit(Item& item) {
+void Reconciler::deliver(Item& item) {
     switch (item.itemClass) {
     case ItemClass::Agrees:
         ++totals_.agrees;
@@ -586,7 +586,7 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
                 amounts_.push_back(field(record, FirstAmountField + column));
             compare(entry, amounts_, item);
             item.itemClass = item.differences.empty() ? ItemClass::Agrees : ItemClass::Different;
-            emit(item);
+            deliver(item);
             return;
         }
     }
@@ -614,7 +614,7 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
         else if (!month.empty() && period_.size() == 6 && month > period_)
             item.note = "с дата след периода";
     }
-    emit(item);
+    deliver(item);
 }
 
 void Reconciler::emitMissing(const Entry& entry, const ReportLine& line) {
@@ -630,7 +630,7 @@ void Reconciler::emitMissing(const Entry& entry, const ReportLine& line) {
     item.reportLine = entry.line;
     item.reportAmounts = "кол.8=" + utf8(line.fields[TotalBaseColumn]) + " кол.9=" + utf8(line.fields[TotalVatColumn]);
     item.note = "кредитът не е ползван; може да е в дневника на по-късен период";
-    emit(item);
+    deliver(item);
 }
 
 void Reconciler::finish() {

@@ -174,7 +174,7 @@ private:
         bool full() const { return keys.size() == 32; }
     };
     void addKeys(PendingKeys& pending);
-    void emit(Item& item);
+    void deliver(Item& item);
     ReportLine reread(const Entry& entry) const;
     void compare(const Entry& entry, const std::vector<std::string_view>& fields, Item& item) const;
     void emitMissing(const Entry& entry, const ReportLine& line);
