@@ -502,13 +502,22 @@ bool readReportLineAt(int fd, const std::string& path, std::uint64_t offset, Rep
 }
 
 ReportLineReader::ReportLineReader(int fd, std::string path, std::size_t chunk)
-    : fd_(fd), path_(std::move(path)), chunk_(chunk), parser_(path_,
-                                                              [this](const ReportLine& read) {
-                                                                  if (!found_)
-                                                                      *target_ = read;
-                                                                  found_ = true;
-                                                              },
-                                                              {}) {}
+    : fd_(fd), path_(std::move(path)), chunk_(chunk), parser_(ReportParser::withViews(path_,
+                                                                                      [this](const ReportFields& read) {
+                                                                                          if (!found_)
+                                                                                              (*target_)(read);
+                                                                                          found_ = true;
+                                                                                      },
+                                                                                      {})) {}
+
+bool ReportLineReader::read(std::uint64_t offset, std::size_t lineNumber, ReportLine& line) {
+    return readFields(offset, lineNumber, [&line](const ReportFields& read) {
+        line.line = read.line;
+        line.offset = read.offset;
+        for (std::size_t column = 0; column < kColumns; ++column)
+            line.fields[column].assign(read.fields[column]);
+    });
+}
 
 bool ReportLineReader::fill(std::uint64_t at, std::size_t size) {
     window_.resize(size);
@@ -524,7 +533,8 @@ bool ReportLineReader::fill(std::uint64_t at, std::size_t size) {
     }
 }
 
-bool ReportLineReader::read(std::uint64_t offset, std::size_t lineNumber, ReportLine& line) {
+bool ReportLineReader::readFields(std::uint64_t offset, std::size_t lineNumber,
+                                  const ReportParser::FieldsSink& onFields) {
     auto held = [this](std::uint64_t at) { return at >= windowAt_ && at - windowAt_ < window_.size(); };
     if (offset > 0) {
         // A line starts only after a break.
@@ -535,7 +545,7 @@ bool ReportLineReader::read(std::uint64_t offset, std::size_t lineNumber, Report
             return false;
     }
     found_ = false;
-    target_ = &line;
+    target_ = &onFields;
     parser_.startAtDocuments(offset, lineNumber);
     std::size_t chunk = chunk_;
     std::uint64_t at = offset;

@@ -173,6 +173,8 @@ public:
     // The document line that starts at `offset`, numbered `lineNumber`. Throws FileError; false when no
     // document line starts there any longer.
     bool read(std::uint64_t offset, std::size_t lineNumber, ReportLine& line);
+    // The same handed to `onFields` as views, valid during the call.
+    bool readFields(std::uint64_t offset, std::size_t lineNumber, const ReportParser::FieldsSink& onFields);
 
 private:
     bool fill(std::uint64_t at, std::size_t size);
@@ -183,7 +185,7 @@ private:
     std::string window_; // the file's bytes from windowAt_
     std::uint64_t windowAt_ = 0;
     bool found_ = false;
-    ReportLine* target_ = nullptr;
+    const ReportParser::FieldsSink* target_ = nullptr;
     ReportParser parser_;
 };
 

@@ -617,7 +617,7 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
     deliver(item);
 }
 
-void Reconciler::emitMissing(const Entry& entry, const ReportLine& line) {
+void Reconciler::deliverMissing(const Entry& entry, const ReportFields& line) {
     Item& item = item_;
     clear(item);
     item.itemClass = ItemClass::Missing;
@@ -634,7 +634,6 @@ void Reconciler::emitMissing(const Entry& entry, const ReportLine& line) {
 }
 
 void Reconciler::finish() {
-    ReportLine line;
     for (const Report& report : reports_) {
         // Lines of an earlier month's report belong to that month's journal.
         if (report.period != period_)
@@ -645,10 +644,10 @@ void Reconciler::finish() {
             const Entry& entry = entries_[index];
             if (entry.used)
                 continue;
-            if (!reader.read(entry.offset, entry.line, line))
+            if (!reader.readFields(entry.offset, entry.line,
+                                   [&](const ReportFields& line) { deliverMissing(entry, line); }))
                 throw FileError(report.path + ": ред " + std::to_string(entry.line) +
                                 ": файлът се е променил, докато се сравнява");
-            emitMissing(entry, line);
         }
     }
 }

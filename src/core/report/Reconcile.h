@@ -177,7 +177,7 @@ private:
     void deliver(Item& item);
     ReportLine reread(const Entry& entry) const;
     void compare(const Entry& entry, const std::vector<std::string_view>& fields, Item& item) const;
-    void emitMissing(const Entry& entry, const ReportLine& line);
+    void deliverMissing(const Entry& entry, const ReportFields& line);
 
     std::string period_;
     ItemSink onItem_;
