@@ -182,11 +182,12 @@ public:
         cells_[4].text = item.date;
         cells_[5].text = item.name;
         count(cells_[6], item.journalLine);
-        if (item.reportFile != reportFile_) {
+        if (!item.reportFile.empty() && item.reportFile != reportFile_) {
             reportFile_ = item.reportFile;
             reportName_ = fileNameAsUtf8(reportFile_);
         }
-        cells_[7].text = reportName_;
+        if (!item.reportFile.empty())
+            cells_[7].text = reportName_;
         count(cells_[8], item.reportLine);
         cells_[13].text = item.note;
         return cells_;
@@ -194,7 +195,7 @@ public:
 
 private:
     std::vector<Cell> cells_ = std::vector<Cell>(kDocumentHeader.size());
-    std::string reportFile_, reportName_ = fileNameAsUtf8(""); // the last report's path and its name as shown
+    std::string reportFile_, reportName_; // the last report's path and its name as shown
 };
 
 // The table of a machine-read format: rows to `out`, or to a sheet of `book` for xlsx; none for text.
