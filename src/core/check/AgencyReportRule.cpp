@@ -68,15 +68,15 @@ std::unique_ptr<AgencyReportRule> AgencyReportRule::forFolder(const std::string&
 }
 
 void AgencyReportRule::record(std::string_view record, std::size_t line, std::vector<Finding>& findings) {
-    findings_ = &findings;
+    onFinding_ = [&findings](Finding&& finding) { findings.push_back(std::move(finding)); };
     reconciler_.purchase(record, line);
-    findings_ = nullptr;
+    onFinding_ = nullptr;
 }
 
-void AgencyReportRule::finish(std::vector<Finding>& findings) {
-    findings_ = &findings;
+void AgencyReportRule::finish(const std::function<void(const Finding&)>& onFinding) {
+    onFinding_ = [&onFinding](Finding&& finding) { onFinding(finding); };
     reconciler_.finish();
-    findings_ = nullptr;
+    onFinding_ = nullptr;
 }
 
 void AgencyReportRule::found(const report::Item& item) {
@@ -109,7 +109,7 @@ void AgencyReportRule::found(const report::Item& item) {
     if (!details.empty())
         detail += "; " + details;
     finding.detail = std::move(detail);
-    findings_->push_back(std::move(finding));
+    onFinding_(std::move(finding));
 }
 
 } // namespace orva::check

@@ -5,6 +5,7 @@
 #include "report/Reconcile.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,8 +26,9 @@ public:
 
     // One purchase record (Windows-1251) at file line `line`: a finding when it is not declared or differs.
     void record(std::string_view record, std::size_t line, std::vector<Finding>& findings);
-    // After the last record: the reports' documents that no record took.
-    void finish(std::vector<Finding>& findings);
+    // After the last record: the reports' documents that no record took, handed over one by one (a report of
+    // a million lines may leave half of them).
+    void finish(const std::function<void(const Finding&)>& onFinding);
 
     AgencyReportRule(std::string journalName, const std::string& period);
 
@@ -35,7 +37,7 @@ private:
 
     std::string journalName_;
     report::Reconciler reconciler_;
-    std::vector<Finding>* findings_ = nullptr;
+    std::function<void(Finding&&)> onFinding_; // while a record or the end is handed over
 };
 
 } // namespace orva::check

@@ -62,11 +62,11 @@ std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
     agencyReport_ =
         check::AgencyReportRule::forFolder(period_.folder(), files_.purchases.name, declaration_, reportFindings);
     const JournalTotals purchases = checkJournal(JournalKind::Purchases, sink);
-    if (agencyReport_)
-        agencyReport_->finish(reportFindings);
-    agencyReport_.reset();
     for (const check::Finding& finding : reportFindings)
         sink.finding(finding);
+    if (agencyReport_)
+        agencyReport_->finish([&sink](const check::Finding& finding) { sink.finding(finding); });
+    agencyReport_.reset();
     const JournalTotals sales = checkJournal(JournalKind::Sales, sink);
     purchaseRecords_ = purchases.records;
     saleRecords_ = sales.records;
