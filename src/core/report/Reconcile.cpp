@@ -363,10 +363,10 @@ std::uint64_t Reconciler::KeyTable::insert(std::string_view key, std::uint64_t h
     return at;
 }
 
-std::uint64_t Reconciler::KeyTable::find(std::string_view key) const {
+std::uint64_t Reconciler::KeyTable::find(std::string_view key, std::uint64_t hash) const {
     if (slots_.empty())
         return kNone;
-    const std::size_t slot = slotOf(key, hashOf(key));
+    const std::size_t slot = slotOf(key, hash);
     return slots_[slot] != 0 ? (slots_[slot] & kWhereMask) - 1 : kNone;
 }
 
@@ -549,6 +549,10 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
     const std::string_view number = trimmed(field(record, DocumentNumberField));
     const std::string_view typeText = trimmed(field(record, DocumentTypeField));
     const std::string_view dateText = trimmed(field(record, DocumentDateField));
+    // The key's slot asked for first: it arrives while the record's texts are converted.
+    documentKeyInto(key_, supplier, number);
+    const std::uint64_t hash = KeyTable::hashOf(key_);
+    keys_.prefetch(hash);
     utf8Into(item.supplier, supplier);
     utf8Into(item.number, number);
     utf8Into(item.type, typeText);
@@ -556,8 +560,7 @@ void Reconciler::purchase(std::string_view record, std::size_t line) {
     utf8Into(item.name, field(record, CounterpartyNameField));
     item.journalLine = line;
 
-    documentKeyInto(key_, supplier, number);
-    const std::uint64_t at = keys_.find(key_);
+    const std::uint64_t at = keys_.find(key_, hash);
     const bool found = at != KeyTable::kNone;
     if (found) {
         const KeyTable::Chain chain = keys_.chain(at);

@@ -139,8 +139,8 @@ private:
         void prefetch(std::uint64_t hash) const;
         // Where the key (of hash `hash`) is held, added with an empty chain when it is new.
         std::uint64_t insert(std::string_view key, std::uint64_t hash);
-        // Where the key is held, or kNone.
-        std::uint64_t find(std::string_view key) const;
+        // Where the key (of hash `hash`) is held, or kNone.
+        std::uint64_t find(std::string_view key, std::uint64_t hash) const;
         Chain chain(std::uint64_t at) const;
         void setChain(std::uint64_t at, const Chain& chain);
         void reserve(std::size_t bytes);
