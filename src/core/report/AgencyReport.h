@@ -170,6 +170,8 @@ class ReportLineReader {
 public:
     // `chunk`: how much of the file one read takes.
     ReportLineReader(int fd, std::string path, std::size_t chunk = 1 << 20);
+    ReportLineReader(const ReportLineReader&) = delete; // its reader hands lines to this object
+    ReportLineReader& operator=(const ReportLineReader&) = delete;
     // The document line that starts at `offset`, numbered `lineNumber`. Throws FileError; false when no
     // document line starts there any longer.
     bool read(std::uint64_t offset, std::size_t lineNumber, ReportLine& line);
