@@ -467,6 +467,32 @@ TEST(Reconcile, ManyKeysPairWithTheirOwnLines) {
     std::filesystem::remove(second);
 }
 
+// The finder of the reports in a period folder, shared by the check's rule 22 and reconcile --recursive:
+// any *.csv (the extension in any case) whose title is the firm's report, of any period, in name order.
+TEST(Reconcile, ReportsInAFolderAreFoundByTheirTitles) {
+    const std::string dir = ::testing::TempDir() + "/finder";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "/sub.csv");
+    const std::string own = reportText({kSound}); // the title of ЕИК 121212121
+    std::string earlier = own;
+    const std::string from = utf8ToWin1251("период 202610");
+    earlier.replace(earlier.find(from), from.size(), utf8ToWin1251("период 202609"));
+    std::string other = own;
+    other.replace(other.find("121212121"), 9, "334788293");
+    const std::pair<const char*, std::string> files[] = {
+        {"b.csv", own},           {"A.CSV", earlier}, {"other-firm.csv", other}, {"own.txt", own},
+        {"notes.csv", "a;b;c\n"}, {"empty.csv", ""},  {"c.csv.bak", own},
+    };
+    for (const auto& [name, bytes] : files)
+        std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+    std::vector<std::string> found;
+    for (const FoundReport& report : reportsInFolder(dir, "BG121212121    "))
+        found.push_back(std::filesystem::path(report.path).filename().string() + " " + report.title.period);
+    EXPECT_EQ(found, (std::vector<std::string>{"A.CSV 202609", "b.csv 202610"}));
+    EXPECT_TRUE(reportsInFolder(dir + "/missing", "BG121212121").empty());
+    std::filesystem::remove_all(dir);
+}
+
 TEST(Reconcile, KeysDropBlanksAndLeadingZeros) {
     EXPECT_EQ(documentKey(" BG130000005 ", "0000006462"), documentKey("BG130000005", "6462"));
     EXPECT_EQ(documentKey("BG130000005", "00 64 62"), documentKey("BG130000005", "6462"));
