@@ -6,10 +6,8 @@
 #
 # BUILD_DIR is a Release build holding orva-cli and bench_generate.
 set -eu
-build=${1:?usage: bench_check.sh BUILD_DIR [RECORDS]}
-records=${2:-1000000}
-work=$(mktemp -d /tmp/orva-bench-check.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/lib.sh"
+bench_setup check "$@"
 
 "$build/bench/bench_generate" --records "$records" "$work/period" >/dev/null
 # iconv refuses MIK as CP866 (MIK's small letters from "р" on are box drawing there, which
@@ -19,16 +17,6 @@ for name in pokupki prodagbi; do
 done
 # Once over the files first, so that both runs read them from the page cache.
 cat "$work/period/pokupki.txt" "$work/period/prodagbi.txt" "$work"/*.cp866 >/dev/null
-
-measure() { # command...: prints "seconds peak_kB" of the best of 3 runs
-    best=""
-    for run in 1 2 3; do
-        /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>"$work/err" || [ $? -eq 5 ]
-        line=$(tail -n 1 "$work/time")
-        if [ -z "$best" ] || [ "$(echo "$line $best" | awk '{print ($1 < $3)}')" = 1 ]; then best=$line; fi
-    done
-    echo "$best"
-}
 
 set -- $(measure iconv -f CP866 -t CP1251 "$work/pokupki.cp866" "$work/prodagbi.cp866")
 iconv_seconds=$1

@@ -7,10 +7,8 @@
 #
 # BUILD_DIR is a Release build holding orva-cli and bench_generate.
 set -eu
-build=${1:?usage: bench_diff.sh BUILD_DIR [RECORDS]}
-records=${2:-1000000}
-work=$(mktemp -d /tmp/orva-bench-diff.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/lib.sh"
+bench_setup diff "$@"
 
 "$build/bench/bench_generate" --records "$records" "$work/old" >/dev/null
 mkdir "$work/new"
@@ -20,16 +18,6 @@ for name in pokupki prodagbi; do
     LC_ALL=C sed '0~100s/^\(.\{87\}\)./\1Z/' "$work/old/$name.txt" >"$work/new/$name.txt"
 done
 cat "$work"/old/*.txt "$work"/new/*.txt >/dev/null
-
-measure() { # command...: prints "seconds peak_kB" of the best of 3 runs
-    best=""
-    for run in 1 2 3; do
-        /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>"$work/err" || [ $? -eq 5 ]
-        line=$(tail -n 1 "$work/time")
-        if [ -z "$best" ] || [ "$(echo "$line $best" | awk '{print ($1 < $3)}')" = 1 ]; then best=$line; fi
-    done
-    echo "$best"
-}
 
 set -- $(measure "$build/orva-cli" check "$work/old")
 check_seconds=$1

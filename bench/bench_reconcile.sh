@@ -2,16 +2,15 @@
 # orva-cli reconcile on a big period against a report as long, beside orva-cli check of the same
 # period: the time ratio (target <= 2) and the peak memory (target <= 200 MB). Half the report's lines
 # pair with a purchase, a tenth of those with another VAT amount; the other half are missing from the
-# journal. Prints the figures of one run; asserts nothing.
+# journal. The report lies outside the period folder; last, check runs with it inside the folder, where
+# its rule 22 compares it. Prints the figures of one run; asserts nothing.
 #
 #     bench/bench_reconcile.sh BUILD_DIR [RECORDS]     (RECORDS purchases, as many report lines; 1000000)
 #
 # BUILD_DIR is a Release build holding orva-cli and bench_generate.
 set -eu
-build=${1:?usage: bench_reconcile.sh BUILD_DIR [RECORDS]}
-records=${2:-1000000}
-work=$(mktemp -d /tmp/orva-bench-reconcile.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/lib.sh"
+bench_setup reconcile "$@"
 
 "$build/bench/bench_generate" --purchases "$records" --sales 10 "$work/period" >/dev/null
 vat=$(head -c 15 "$work/period/deklar.txt" | tr -d ' ')
@@ -22,7 +21,7 @@ period=$(head -c 71 "$work/period/deklar.txt" | tail -c 6)
     printf 'Идентификационен номер на контрагента;Име на контрагента;Данъчен период;Вид на документа;Номер на документа;'
     printf 'Дата на документа;Вид на стоката;Общ размер на данъчните основи;Всичко начислен ДДС;'
     printf 'ДО 20 %%;ДДС 20 %%;ДО 9 %%;ДДС 9 %%;ДО 0 %%;ДО освободени;Доставка по чл. 163а;\r\n'
-} | iconv -f UTF-8 -t CP1251 >"$work/period/report.csv"
+} | iconv -f UTF-8 -t CP1251 >"$work/report.csv"
 awk -v n="$records" 'function trim(s) { gsub(/^ +| +$/, "", s); return s }
 {
     i++
@@ -35,30 +34,27 @@ awk -v n="$records" 'function trim(s) { gsub(/^ +| +$/, "", s); return s }
     else if (i % 20 == 1) vat += 0.01                                   # a tenth of the pairs differ
     printf "%s;ДОСТАВЧИК;%s;%d;%s;%s;стока;\" %.2f\";\" %.2f\";\" %.2f\";\" %.2f\";\" 0.00\";\" 0.00\";\" 0.00\";\" 0.00\";\" 0.00\"\r\n",
         supplier, substr($0, 16, 6), substr($0, 41, 2) + 0, number, date, base, vat, base, vat
-}' "$work/period/pokupki.txt" | iconv -f UTF-8 -t CP1251 >>"$work/period/report.csv"
-cat "$work/period/"* >/dev/null
-
-measure() { # command...: prints "seconds peak_kB" of the best of 3 runs
-    best=""
-    for run in 1 2 3; do
-        /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>"$work/err" || [ $? -eq 5 ]
-        line=$(tail -n 1 "$work/time")
-        if [ -z "$best" ] || [ "$(echo "$line $best" | awk '{print ($1 < $3)}')" = 1 ]; then best=$line; fi
-    done
-    echo "$best"
-}
+}' "$work/period/pokupki.txt" | iconv -f UTF-8 -t CP1251 >>"$work/report.csv"
+cat "$work/period/"* "$work/report.csv" >/dev/null
 
 set -- $(measure "$build/orva-cli" check "$work/period")
 check_seconds=$1
-set -- $(measure "$build/orva-cli" reconcile --format csv "$work/period" "$work/period/report.csv")
+set -- $(measure "$build/orva-cli" reconcile --format csv "$work/period" "$work/report.csv")
 reconcile_seconds=$1
 reconcile_kb=$2
-"$build/orva-cli" reconcile --format csv "$work/period" "$work/period/report.csv" 2>/dev/null | tail -n 1 >"$work/totals" || true
+"$build/orva-cli" reconcile --format csv "$work/period" "$work/report.csv" 2>/dev/null | tail -n 1 >"$work/totals" || true
+# The same report in the folder: check compares it too (rule 22), in its one read of the journal.
+ln "$work/report.csv" "$work/period/report.csv"
+set -- $(measure "$build/orva-cli" check "$work/period")
+with_report_seconds=$1
+with_report_kb=$2
 
-awk -v n="$records" -v c="$check_seconds" -v r="$reconcile_seconds" -v kb="$reconcile_kb" 'BEGIN {
+awk -v n="$records" -v c="$check_seconds" -v r="$reconcile_seconds" -v kb="$reconcile_kb" \
+    -v w="$with_report_seconds" -v wkb="$with_report_kb" 'BEGIN {
     printf "period: %d purchases against a report of %d lines\n", n, n
     printf "orva-cli check:      %.2f s\n", c
     printf "orva-cli reconcile:  %.2f s = %.2f x check (target <= 2.0)\n", r, r / c
     printf "peak memory of reconcile: %.1f MB (target <= 200 MB)\n", kb / 1024
+    printf "orva-cli check with the report in the folder: %.2f s, peak %.1f MB\n", w, wkb / 1024
 }'
 sed 's/^/totals row: /' "$work/totals"

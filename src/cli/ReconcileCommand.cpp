@@ -20,8 +20,6 @@
 
 #include <xlsxwriter.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -62,13 +60,20 @@ public:
         row(cells);
     }
     void row(const std::vector<Cell>& cells) override {
-        for (std::size_t i = 0; i < cells.size(); ++i)
-            out_ << (i ? ";" : "") << csvCell(cells[i].text);
-        out_ << "\r\n";
+        // One write a row, from a line kept from row to row: a million rows make no strings anew.
+        line_.clear();
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (i != 0)
+                line_ += ';';
+            appendCsvCell(line_, cells[i].text);
+        }
+        line_ += "\r\n";
+        out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
     }
 
 private:
     std::ostream& out_;
+    std::string line_;
 };
 
 class JsonTable final : public Table {
@@ -136,40 +141,78 @@ const std::vector<std::string> kDocumentHeader = {"class",   "supplier",       "
                                                   "name",    "journal_record", "report",     "line", "what",
                                                   "journal", "report_value",   "difference", "note"};
 
-std::vector<Cell> documentCells(const Item& item) {
-    std::string what, journal, reportValue, delta;
-    bool numbers = false;
-    if (item.notCompared) {
-        what = "не са сравнени";
-        journal = item.journalAmounts;
-        reportValue = item.reportAmounts;
-    } else if (item.itemClass == ItemClass::Missing) {
-        reportValue = item.reportAmounts;
+// The cells of one document's row, kept from row to row (their strings keep their capacity).
+class DocumentCells {
+public:
+    const std::vector<Cell>& of(const Item& item) {
+        for (Cell& cell : cells_) {
+            cell.text.clear();
+            cell.number = false;
+        }
+        std::string& what = cells_[9].text;
+        std::string& journal = cells_[10].text;
+        std::string& reportValue = cells_[11].text;
+        std::string& delta = cells_[12].text;
+        if (item.notCompared) {
+            what = "не са сравнени";
+            journal = item.journalAmounts;
+            reportValue = item.reportAmounts;
+        } else if (item.itemClass == ItemClass::Missing) {
+            reportValue = item.reportAmounts;
+        }
+        for (const report::Difference& difference : item.differences) {
+            const bool first = what.empty();
+            what += (first ? "" : " | ") + difference.what;
+            journal += (first ? "" : " | ") + difference.journal;
+            reportValue += (first ? "" : " | ") + difference.report;
+            delta += (first ? "" : " | ") + difference.delta;
+        }
+        // One amount that differs: its cells are numbers.
+        const bool numbers = item.differences.size() == 1 && !item.differences[0].delta.empty();
+        for (std::size_t i = 10; i <= 12; ++i)
+            cells_[i].number = numbers;
+        auto count = [](Cell& cell, std::size_t value) {
+            cell.number = true;
+            if (value != 0)
+                cell.text = std::to_string(value);
+        };
+        cells_[0].text = report::classCode(item.itemClass);
+        cells_[1].text = item.supplier;
+        cells_[2].text = item.number;
+        cells_[3].text = item.type;
+        cells_[4].text = item.date;
+        cells_[5].text = item.name;
+        count(cells_[6], item.journalLine);
+        if (!item.reportFile.empty() && item.reportFile != reportFile_) {
+            reportFile_ = item.reportFile;
+            reportName_ = fileNameAsUtf8(reportFile_);
+        }
+        if (!item.reportFile.empty())
+            cells_[7].text = reportName_;
+        count(cells_[8], item.reportLine);
+        cells_[13].text = item.note;
+        return cells_;
     }
-    for (const report::Difference& difference : item.differences) {
-        const bool first = what.empty();
-        what += (first ? "" : " | ") + difference.what;
-        journal += (first ? "" : " | ") + difference.journal;
-        reportValue += (first ? "" : " | ") + difference.report;
-        delta += (first ? "" : " | ") + difference.delta;
+
+private:
+    std::vector<Cell> cells_ = std::vector<Cell>(kDocumentHeader.size());
+    std::string reportFile_, reportName_; // the last report's path and its name as shown
+};
+
+// The table of a machine-read format: rows to `out`, or to a sheet of `book` for xlsx; none for text.
+std::unique_ptr<Table> makeTable(CheckFormat format, std::ostream& out, XlsxBook* book, const std::string& sheetName,
+                                 const std::vector<std::string>& header) {
+    switch (format) {
+    case CheckFormat::Csv:
+        return std::make_unique<CsvTable>(out, header);
+    case CheckFormat::Json:
+        return std::make_unique<JsonTable>(out, header);
+    case CheckFormat::Xlsx:
+        return std::make_unique<XlsxTable>(*book, sheetName, header);
+    case CheckFormat::Text:
+        break;
     }
-    // One amount that differs: its cells are numbers.
-    numbers = item.differences.size() == 1 && !item.differences[0].delta.empty();
-    auto count = [](std::size_t value) { return Cell{value != 0 ? std::to_string(value) : std::string(), true}; };
-    return {{report::classCode(item.itemClass)},
-            {item.supplier},
-            {item.number},
-            {item.type},
-            {item.date},
-            {item.name},
-            count(item.journalLine),
-            {fileNameAsUtf8(item.reportFile)},
-            count(item.reportLine),
-            {what},
-            {journal, numbers},
-            {reportValue, numbers},
-            {delta, numbers},
-            {item.note}};
+    return nullptr;
 }
 
 std::string countsText(const Totals& totals) {
@@ -307,23 +350,11 @@ int runOne(const Options& options, Streams& streams) {
     else if (options.output)
         out = (fileStream = outputFileStream(*options.output, file, buffer)).get();
 
-    std::unique_ptr<Table> table;
-    switch (options.checkFormat) {
-    case CheckFormat::Csv:
-        table = std::make_unique<CsvTable>(*out, kDocumentHeader);
-        break;
-    case CheckFormat::Json:
-        table = std::make_unique<JsonTable>(*out, kDocumentHeader);
-        break;
-    case CheckFormat::Xlsx:
-        table = std::make_unique<XlsxTable>(*book, "Сравнение", kDocumentHeader);
-        break;
-    case CheckFormat::Text:
-        break;
-    }
+    const std::unique_ptr<Table> table = makeTable(options.checkFormat, *out, book.get(), "Сравнение", kDocumentHeader);
+    DocumentCells cells;
     streams.progress.step("comparing");
     const Outcome outcome = reconcilePeriod(
-        folder, reports, options, [&](const Item& item) { table->row(documentCells(item)); }, streams.err, "");
+        folder, reports, options, [&](const Item& item) { table->row(cells.of(item)); }, streams.err, "");
     streams.progress.clear();
     if (!outcome.failure.empty())
         return outcome.status; // refused: nothing written (a file output is never put in place)
@@ -369,20 +400,7 @@ int runOffice(const Options& options, Streams& streams) {
     const std::vector<std::string> header = {"folder",  "firm",    "vat_number",   "period",    "reports",
                                              "agrees",  "missing", "not_declared", "different", "not_expected",
                                              "damaged", "status",  "reason"};
-    std::unique_ptr<Table> table;
-    switch (options.checkFormat) {
-    case CheckFormat::Csv:
-        table = std::make_unique<CsvTable>(*out, header);
-        break;
-    case CheckFormat::Json:
-        table = std::make_unique<JsonTable>(*out, header);
-        break;
-    case CheckFormat::Xlsx:
-        table = std::make_unique<XlsxTable>(*book, "Сравнения", header);
-        break;
-    case CheckFormat::Text:
-        break;
-    }
+    const std::unique_ptr<Table> table = makeTable(options.checkFormat, *out, book.get(), "Сравнения", header);
 
     struct Result {
         Outcome outcome;

@@ -10,6 +10,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -146,16 +147,31 @@ void XlsxBook::publish() {
 }
 
 std::string csvCell(const std::string& text) {
-    const std::string cell = neutralisedCsvCell(text);
-    if (cell.find_first_of(";\"\r\n") == std::string::npos)
-        return cell;
-    std::string quoted = "\"";
+    std::string cell;
+    appendCsvCell(cell, text);
+    return cell;
+}
+
+void appendCsvCell(std::string& out, std::string_view text) {
+    // Text that starts like a formula is rare: only it takes the neutralising copy.
+    const std::string neutralised =
+        !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos
+            ? neutralisedCsvCell(text)
+            : std::string();
+    const std::string_view cell = neutralised.empty() ? text : std::string_view(neutralised);
+    const bool plain =
+        std::none_of(cell.begin(), cell.end(), [](char c) { return c == ';' || c == '"' || c == '\r' || c == '\n'; });
+    if (plain) {
+        out.append(cell);
+        return;
+    }
+    out += '"';
     for (const char c : cell) {
         if (c == '"')
-            quoted += '"';
-        quoted += c;
+            out += '"';
+        out += c;
     }
-    return quoted + '"';
+    out += '"';
 }
 
 namespace {

@@ -83,5 +83,7 @@ std::unique_ptr<JournalSheetWriter> csvJournal(const std::string& path, const Re
 
 // One CSV cell: neutralised (text/Csv.h), quoted when it holds ";", a quote or a line break.
 std::string csvCell(const std::string& text);
+// The same appended to `out`.
+void appendCsvCell(std::string& out, std::string_view text);
 
 } // namespace orva::cli

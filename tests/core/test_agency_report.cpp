@@ -4,6 +4,8 @@
 #include "report/Reconcile.h"
 #include "report/ReconcileDocument.h"
 #include "text/Encoding.h"
+#include "text/LineFile.h"
+#include "text/UniqueFd.h"
 
 #include "ExpectThrow.h"
 
@@ -13,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -116,6 +119,137 @@ TEST(AgencyReportReader, EdgeCases) {
             EXPECT_EQ(problems, c.problems);
         }
     }
+}
+
+// A line that lies whole in a chunk is cut where it lies; one split across chunks is read byte by byte.
+// Both readings must give the same fields, lines, offsets, cents and problems, whatever the bytes.
+TEST(AgencyReportReader, WholeLinesAndBytewiseReadingAgree) {
+    const std::string amounts =
+        ";\" 1.00\";\" 0.20\";\" 1.00\";\" 0.20\";\" 0.00\";\" 0.00\";\" 0.00\";\" 0.00\";\" 0.00\"";
+    const std::string head = "BG130000005;";
+    const std::vector<std::string> lines = {
+        kSound,
+        head + "\"DOUBLED \"\"Q\"\" OOD\";202610;1;7;01-10-2026;x" + amounts, // a doubled quote
+        head + "\"AFTER\" QUOTE;202610;1;8;01-10-2026;x" + amounts,           // text after the closing quote
+        head + "MID\"DLE;202610;1;9;01-10-2026;x" + amounts,                  // a quote inside an unquoted field
+        head + "\"TWO\nLINES\";202610;1;10;01-10-2026;x" + amounts,           // a break inside quotes
+        head + "\"CR\rINSIDE\";202610;1;11;01-10-2026;x" + amounts,           // a CR inside quotes
+        head + "NAME;202610;1;12;01-10-2026;x" + amounts + ";",               // the 17th field empty
+        head + "NAME;202610;1;13;01-10-2026;x" + amounts + ";x",              // 17 fields: damaged
+        head + "NAME;202610;1;14;01-10-2026;x" + amounts + ";;;;;;",          // many more fields
+        head + "NAME;202610;1;15;01-10-2026;x;\" 1.005\";\" 1e2\";\" 1.00\";\" 0.20\";\" 0.00\";\" 0.00\";\" "
+               "0.00\";\" 0.00\";\"-0.50\"", // amounts read the exact way
+        head + "NAME;202610;1;16;01-10-2026;x;\"12,50\"" + amounts.substr(amounts.find(';', 1)), // no number
+        "",
+        "   ",
+        head + std::string("NUL\0;202610", 12) + amounts,       // a NUL
+        head + "\"UNCLOSED;202610;1;17;01-10-2026;x" + amounts, // runs to the end of the file
+    };
+    for (const char* breakText : {"\n", "\r\n", "\r"}) {
+        const std::string bytes = reportText(lines, breakText);
+        auto shape = [](const Read& read) {
+            std::vector<std::string> out;
+            for (const ReportLine& l : read.lines) {
+                std::string text = std::to_string(l.line) + "@" + std::to_string(l.offset);
+                for (const std::string& f : l.fields)
+                    text += "|" + f;
+                out.push_back(text);
+            }
+            for (const ReportProblem& p : read.problems)
+                out.push_back(p.text());
+            return out;
+        };
+        const std::vector<std::string> whole = shape(parse(bytes, bytes.size()));
+        for (const std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{100}}) {
+            SCOPED_TRACE(std::string("break ") +
+                         (breakText[0] == '\n' ? "LF"
+                          : breakText[1]       ? "CRLF"
+                                               : "CR") +
+                         ", chunks of " + std::to_string(chunk));
+            EXPECT_EQ(shape(parse(bytes, chunk)), whole);
+        }
+        // Read: the sound line, the five quoted or quoting ones, the empty 17th field, the exact amounts.
+        EXPECT_EQ(parse(bytes, bytes.size()).lines.size(), 8u);
+    }
+}
+
+// The views and cents the reconciler takes: the cents where the amount is written the common way.
+TEST(AgencyReportReader, CentsOfTheCommonWriting) {
+    struct Case {
+        const char* text;
+        std::optional<std::int64_t> cents;
+        bool amount; // isAmountText
+    };
+    const Case cases[] = {
+        {" 1.00", 100, true},
+        {"1", 100, true},
+        {"-0.5", -50, true},
+        {"+7.10 ", 710, true},
+        {".5", 50, true},
+        {"12.", 1200, true},
+        {"1.005", std::nullopt, true}, // finer than a cent: the exact reader's
+        {"1e2", std::nullopt, true},
+        {"9999999999999.99", 999999999999999, true},
+        {"99999999999999", std::nullopt, true}, // 14 digits: the exact reader's
+        {"", std::nullopt, true},
+        {"   ", std::nullopt, true},
+        {"12,50", std::nullopt, false},
+        {"-", std::nullopt, false},
+        {".", std::nullopt, false},
+        {"1.2.3", std::nullopt, false},
+        {"1 000", std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(amountCents(c.text), c.cents);
+        EXPECT_EQ(isAmountText(c.text), c.amount);
+    }
+    // What the reader hands out as views carries the same cents.
+    std::vector<ReportFields> seen;
+    ReportParser parser = ReportParser::withViews("r.csv", [&](const ReportFields& f) { seen.push_back(f); }, {});
+    parser.feed(reportText({line("BG130000005", "1", "7", "01-10-2026", "12.5", "1.005")}));
+    parser.finish();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].cents[0], std::optional<std::int64_t>(1250));
+    EXPECT_EQ(seen[0].cents[1], std::nullopt);
+}
+
+// Lines read again through one window: forwards, backwards, across the window's edge, and where no
+// line starts.
+TEST(AgencyReportReader, LinesReadAgainThroughAWindow) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 40; ++i)
+        lines.push_back(
+            line("BG130000005", "1", std::to_string(1000 + i), "01-10-2026", std::to_string(i) + ".00", "0.20"));
+    lines[17] =
+        "BG130000005;\"TWO\nLINES\";202610;1;7;01-10-2026;x;\" 1.00\";\" 0.20\";\" 1.00\";\" 0.20\";\" 0.00\";\" "
+        "0.00\";\" 0.00\";\" 0.00\";\" 0.00\"";
+    const std::string bytes = reportText(lines, "\r\n");
+    const Read read = parse(bytes, bytes.size());
+    ASSERT_EQ(read.lines.size(), 40u);
+    const std::string path = ::testing::TempDir() + "/window.csv";
+    std::ofstream(path, std::ios::binary) << bytes;
+    std::size_t size = 0;
+    const UniqueFd fd = openFileForReading(path, size);
+    for (const std::size_t chunk : {std::size_t{16}, std::size_t{100}, std::size_t{1} << 20}) {
+        SCOPED_TRACE("window of " + std::to_string(chunk));
+        ReportLineReader reader(fd.get(), path, chunk);
+        std::vector<std::size_t> order;
+        for (std::size_t i = 0; i < read.lines.size(); ++i)
+            order.push_back(i);
+        for (std::size_t i = read.lines.size(); i-- > 0;)
+            order.push_back(i);
+        ReportLine again;
+        for (const std::size_t i : order) {
+            ASSERT_TRUE(reader.read(read.lines[i].offset, read.lines[i].line, again)) << i;
+            EXPECT_EQ(again.fields, read.lines[i].fields) << i;
+            EXPECT_EQ(again.line, read.lines[i].line);
+        }
+        EXPECT_FALSE(reader.read(read.lines[5].offset + 1, 1, again)); // inside a line
+        EXPECT_FALSE(reader.read(bytes.size(), 1, again));             // at the end
+        EXPECT_FALSE(reader.read(bytes.size() + 100, 1, again));       // past it
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(AgencyReportReader, FieldsTitleAndOffsets) {
@@ -255,6 +389,108 @@ TEST(Reconcile, ClassesOfDocuments) {
     EXPECT_FALSE(reconciler.totals().clean());
     std::filesystem::remove(main);
     std::filesystem::remove(earlier);
+}
+
+// Thousands of keys, many repeated, in several reports: the table grows and probes past other keys, and
+// every record still pairs with its own line, repeated keys in file order, the rest missing in file order.
+TEST(Reconcile, ManyKeysPairWithTheirOwnLines) {
+    const std::string dir = ::testing::TempDir();
+    const std::string first = dir + "/many-1.csv", second = dir + "/many-2.csv";
+    // Report lines: supplier i % 50, number i % 3000 (written with leading zeros every other time), so
+    // that numbers 0..999 come twice in a report and the chains of a key cross the batches of insertion.
+    auto report = [](int from, int to) {
+        std::vector<std::string> lines;
+        for (int i = from; i < to; ++i) {
+            const std::string number = (i % 2 ? "000" : "") + std::to_string(i % 3000);
+            lines.push_back(line("BG1" + std::to_string(100000 + i % 50), "1", number, "01-10-2026",
+                                 std::to_string(i) + ".00", "0.00"));
+        }
+        return reportText(lines);
+    };
+    std::ofstream(first, std::ios::binary) << report(0, 4000);
+    std::ofstream(second, std::ios::binary) << report(4000, 5000);
+    struct Seen {
+        ItemClass itemClass;
+        std::string file;
+        std::size_t reportLine;
+        std::string base;
+    };
+    std::vector<Seen> seen;
+    Reconciler reconciler("202610", [&](const Item& item) {
+        seen.push_back(Seen{item.itemClass, item.reportFile, item.reportLine, item.reportAmounts});
+    });
+    reconciler.addReport(first, {});
+    reconciler.addReport(second, {});
+    ASSERT_EQ(reconciler.reportLines(), 5000u);
+    // Records for report lines 4999, 4997, ... 1: backwards, every other one, with the base of that line.
+    std::vector<int> booked;
+    for (int i = 4999; i >= 0; i -= 2)
+        booked.push_back(i);
+    for (std::size_t r = 0; r < booked.size(); ++r) {
+        const int i = booked[r];
+        reconciler.purchase(purchase("01", std::to_string(i % 3000), "01/10/2026",
+                                     "BG1" + std::to_string(100000 + i % 50),
+                                     {"0.00", std::to_string(i) + ".00", "0.00"}),
+                            r + 1);
+    }
+    reconciler.finish();
+    ASSERT_EQ(seen.size(), 5000u);
+    // Key (i % 50, i % 3000) is shared by lines i and i + 3000 (i < 2000). A record of line i takes the key's
+    // first line not yet taken, in file order: the record of 4999 takes line 1999's place, and so on.
+    std::map<std::pair<int, int>, std::vector<int>> byKey;
+    for (int i = 0; i < 5000; ++i)
+        byKey[{i % 50, i % 3000}].push_back(i);
+    std::map<std::pair<int, int>, std::size_t> taken;
+    std::vector<bool> used(5000, false);
+    for (std::size_t r = 0; r < booked.size(); ++r) {
+        const int i = booked[r];
+        const int expectedLine = byKey[{i % 50, i % 3000}][taken[{i % 50, i % 3000}]++];
+        used[static_cast<std::size_t>(expectedLine)] = true;
+        SCOPED_TRACE("record " + std::to_string(r + 1) + " of line " + std::to_string(i));
+        const Seen& s = seen[r];
+        EXPECT_EQ(s.file, expectedLine < 4000 ? first : second);
+        EXPECT_EQ(s.reportLine, static_cast<std::size_t>(expectedLine % 4000 + 3));
+        EXPECT_EQ(s.itemClass, expectedLine == i ? ItemClass::Agrees : ItemClass::Different);
+    }
+    std::size_t at = booked.size();
+    for (int i = 0; i < 5000; ++i) {
+        if (used[static_cast<std::size_t>(i)])
+            continue;
+        ASSERT_LT(at, seen.size());
+        EXPECT_EQ(seen[at].itemClass, ItemClass::Missing);
+        EXPECT_EQ(seen[at].reportLine, static_cast<std::size_t>(i % 4000 + 3)) << i;
+        EXPECT_EQ(seen[at].base, "кол.8=" + std::to_string(i) + ".00 кол.9=0.00") << i;
+        ++at;
+    }
+    EXPECT_EQ(at, seen.size());
+    std::filesystem::remove(first);
+    std::filesystem::remove(second);
+}
+
+// The finder of the reports in a period folder, shared by the check's rule 22 and reconcile --recursive:
+// any *.csv (the extension in any case) whose title is the firm's report, of any period, in name order.
+TEST(Reconcile, ReportsInAFolderAreFoundByTheirTitles) {
+    const std::string dir = ::testing::TempDir() + "/finder";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "/sub.csv");
+    const std::string own = reportText({kSound}); // the title of ЕИК 121212121
+    std::string earlier = own;
+    const std::string from = utf8ToWin1251("период 202610");
+    earlier.replace(earlier.find(from), from.size(), utf8ToWin1251("период 202609"));
+    std::string other = own;
+    other.replace(other.find("121212121"), 9, "334788293");
+    const std::pair<const char*, std::string> files[] = {
+        {"b.csv", own},           {"A.CSV", earlier}, {"other-firm.csv", other}, {"own.txt", own},
+        {"notes.csv", "a;b;c\n"}, {"empty.csv", ""},  {"c.csv.bak", own},
+    };
+    for (const auto& [name, bytes] : files)
+        std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+    std::vector<std::string> found;
+    for (const FoundReport& report : reportsInFolder(dir, "BG121212121    "))
+        found.push_back(std::filesystem::path(report.path).filename().string() + " " + report.title.period);
+    EXPECT_EQ(found, (std::vector<std::string>{"A.CSV 202609", "b.csv 202610"}));
+    EXPECT_TRUE(reportsInFolder(dir + "/missing", "BG121212121").empty());
+    std::filesystem::remove_all(dir);
 }
 
 TEST(Reconcile, KeysDropBlanksAndLeadingZeros) {

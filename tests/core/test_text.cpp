@@ -349,6 +349,10 @@ TEST(Encoding, RoundTripsAllAssignedBytesAndReplacesTheRest) {
     EXPECT_EQ(utf8ToWin1251(win1251ToUtf8(all)), all);
     EXPECT_EQ(utf16ToWin1251(win1251ToUtf16(all)), all);
     EXPECT_EQ(win1251ToUtf8("\xce\xd0\xc2\xc0"), "ОРВА");
+    // Appended after what is there; one byte of one, two and three UTF-8 bytes (0x98 is unassigned: U+FFFD).
+    std::string kept = "x";
+    appendWin1251AsUtf8(kept, "a\xce\x98\xb9");
+    EXPECT_EQ(kept, "xaО\xEF\xBF\xBD№");
     EXPECT_EQ(utf8ToWin1251("ОРВА №1 €"), "\xce\xd0\xc2\xc0 \xb9\x31 \x88");
     EXPECT_EQ(utf8ToWin1251("日本 ü"), "?? ?"); // not in Windows-1251
     EXPECT_EQ(utf8ToWin1251("a\xff"

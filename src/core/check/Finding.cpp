@@ -76,6 +76,13 @@ constexpr std::array<RuleInfo, ruleCount> rules{{
      "сборът на к4 (без редовете с к6) не е равен на кол.25 на продажбите"},
     {RuleId::ViesWithoutCells, "vies-without-cells", 21, W, "периодът има VIES.TXT, а кл.15 и кл.17 са нула"},
     {RuleId::ViesMissing, "vies-missing", 21, W, "кл.15 или кл.17 не е нула, а периодът няма VIES.TXT"},
+    {RuleId::AgencyReportMissing, "agency-report-missing", 22, W,
+     "документът е в справката от НАП в папката, а не е в дневника на покупките"},
+    {RuleId::AgencyReportNotDeclared, "agency-report-not-declared", 22, W,
+     "документът не е в справката от НАП: доставчикът не го е декларирал"},
+    {RuleId::AgencyReportDifferent, "agency-report-different", 22, E, "документът се различава от справката от НАП"},
+    {RuleId::AgencyReportNotCompared, "agency-report-not-compared", 22, E,
+     "справката от НАП в папката не е сравнена изцяло с дневника на покупките"},
 }};
 
 constexpr bool inRuleIdOrder() {
@@ -95,6 +102,16 @@ const std::array<RuleInfo, ruleCount>& ruleTable() {
 
 const RuleInfo& ruleInfo(RuleId id) {
     return rules[static_cast<std::size_t>(id)];
+}
+
+Finding ruleFinding(const std::string& fileName, std::size_t line, RuleId rule) {
+    Finding finding;
+    finding.file = fileName;
+    finding.line = line;
+    finding.rule = rule;
+    finding.severity = ruleInfo(rule).severity;
+    finding.message = ruleInfo(rule).message;
+    return finding;
 }
 
 std::string_view severityText(Severity severity) {

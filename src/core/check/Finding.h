@@ -64,17 +64,21 @@ enum class RuleId {
     ViesTriangular,             // 21: к4 = sales column 25
     ViesWithoutCells,           // 21, a warning: VIES.TXT while cells 15 and 17 are zero
     ViesMissing,                // 21, a warning: cell 15 or 17 not zero and no VIES.TXT
+    AgencyReportMissing,        // 22, a warning: in the agency's report in the folder, not in the purchases journal
+    AgencyReportNotDeclared,    // 22, a warning: in the purchases journal, not declared by the supplier
+    AgencyReportDifferent,      // 22: paired with the report's line, with another amount, type or date
+    AgencyReportNotCompared,    // 22: a report's line or file not read, or a report of a later period
 };
 
 struct RuleInfo {
     RuleId id;
     const char* key; // stable ASCII name for CSV/JSON and scripts, e.g. "document-number"
-    int number;      // the rule's number in the check's description, 1..21
+    int number;      // the rule's number in the check's description, 1..22
     Severity severity;
     const char* message; // stable Bulgarian text, UTF-8
 };
 
-inline constexpr std::size_t ruleCount = static_cast<std::size_t>(RuleId::ViesMissing) + 1;
+inline constexpr std::size_t ruleCount = static_cast<std::size_t>(RuleId::AgencyReportNotCompared) + 1;
 
 // The one table of all rules, in RuleId order; README lists it.
 const std::array<RuleInfo, ruleCount>& ruleTable();
@@ -96,5 +100,8 @@ struct Finding {
     std::string message; // ruleInfo(rule).message
     std::string detail;  // the variable part, e.g. "очакван 7", "ред 12"; often empty
 };
+
+// A finding of `rule` at `line` of `fileName`, with the rule's severity and message.
+Finding ruleFinding(const std::string& fileName, std::size_t line, RuleId rule);
 
 } // namespace orva::check

@@ -1,5 +1,6 @@
 #include "check/PeriodCheck.h"
 
+#include "check/AgencyReportRule.h"
 #include "check/FindingSpool.h"
 #include "check/Identifiers.h"
 #include "check/JournalState.h"
@@ -28,19 +29,9 @@ std::string cellCode(int cellNumber) {
     return "01-" + cellDigits(cellNumber);
 }
 
-check::Finding fileFinding(const std::string& fileName, std::size_t line, check::RuleId rule) {
-    check::Finding finding;
-    finding.file = fileName;
-    finding.line = line;
-    finding.rule = rule;
-    finding.severity = check::ruleInfo(rule).severity;
-    finding.message = check::ruleInfo(rule).message;
-    return finding;
-}
-
 // Only reported: the bytes stay part of the first line, whose fields the other rules judge as read.
 check::Finding byteOrderMarkFinding(const std::string& fileName) {
-    check::Finding finding = fileFinding(fileName, 1, check::RuleId::ByteOrderMark);
+    check::Finding finding = check::ruleFinding(fileName, 1, check::RuleId::ByteOrderMark);
     finding.fieldName = "начало на файла";
     finding.value = "EF BB BF";
     return finding;
@@ -110,6 +101,12 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSpool& sink, co
 
     JournalTotals totals;
     const auto pass = [&](CodePage codePage, LineSource& source) {
+        // Rule 22: the purchases against the agency's reports in the folder, on the records read here.
+        std::vector<check::Finding> reportFindings;
+        std::unique_ptr<check::AgencyReportRule> agencyReport;
+        if (kind == JournalKind::Purchases)
+            agencyReport =
+                check::AgencyReportRule::forFolder(period_.folder(), file.name, declaration_, reportFindings);
         check::JournalCheck journalCheck(kind, context, returnVatNumber, returnPeriod);
         if (file.byteOrderMark)
             sink.finding(byteOrderMarkFinding(file.name));
@@ -135,6 +132,8 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSpool& sink, co
                 record = converted;
             }
             journalCheck.check(record, line, findings);
+            if (agencyReport)
+                agencyReport->record(record, line, findings);
             for (const check::Finding& finding : findings)
                 sink.finding(finding);
             findings.clear();
@@ -181,7 +180,7 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSpool& sink, co
         }
         // What the documents lose without a word (period/Gate.h): the window and export ask about it.
         if (summary.nul && summary.nul->linesAfter != 0) {
-            check::Finding finding = fileFinding(file.name, summary.nul->line, check::RuleId::NulByte);
+            check::Finding finding = check::ruleFinding(file.name, summary.nul->line, check::RuleId::NulByte);
             finding.fieldName = "ред";
             finding.value = "NUL";
             finding.detail = "дневникът не показва още " + std::to_string(summary.nul->linesAfter) +
@@ -193,12 +192,16 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSpool& sink, co
             std::string cut = summary.droppedLastLine;
             if (codePage == CodePage::Mik)
                 mikToWin1251InPlace(cut);
-            check::Finding finding = fileFinding(file.name, summary.droppedLine, check::RuleId::CutLastRecord);
+            check::Finding finding = check::ruleFinding(file.name, summary.droppedLine, check::RuleId::CutLastRecord);
             finding.fieldName = "ред";
             finding.value = win1251ToUtf8(std::string(trimBlanks(cut)));
             finding.detail = "дължина " + std::to_string(cut.size());
             sink.finding(finding);
         }
+        for (const check::Finding& finding : reportFindings)
+            sink.finding(finding);
+        if (agencyReport)
+            agencyReport->finish([&sink](const check::Finding& finding) { sink.finding(finding); });
     };
     try {
         period_.readJournal(kind, pass, [&sink] { sink.restart(); });
@@ -215,7 +218,7 @@ void PeriodCheck::checkReturnRecord(FindingSink& sink) const {
         sink.finding(byteOrderMarkFinding(fileName));
     auto report = [&](std::size_t fieldNumber, const char* code, const char* name, check::RuleId rule,
                       std::string detail) {
-        check::Finding finding = fileFinding(fileName, declarationLineOfField(declaration_, fieldNumber), rule);
+        check::Finding finding = check::ruleFinding(fileName, declarationLineOfField(declaration_, fieldNumber), rule);
         finding.field = code;
         finding.fieldName = name;
         finding.value = win1251ToUtf8(std::string(trimBlanks(declaration_.fields.at(fieldNumber - 1))));

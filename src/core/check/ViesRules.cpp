@@ -15,19 +15,9 @@ std::string utf8(std::string_view win1251) {
     return win1251ToUtf8(std::string(trimBlanks(win1251)));
 }
 
-Finding viesFinding(const std::string& fileName, std::size_t line, RuleId rule) {
-    Finding finding;
-    finding.file = fileName;
-    finding.line = line;
-    finding.rule = rule;
-    finding.severity = ruleInfo(rule).severity;
-    finding.message = ruleInfo(rule).message;
-    return finding;
-}
-
 Finding fieldFinding(const std::string& fileName, std::size_t line, const RecordField& field, RuleId rule,
                      std::string value, std::string detail = {}) {
-    Finding finding = viesFinding(fileName, line, rule);
+    Finding finding = ruleFinding(fileName, line, rule);
     finding.field = field.label;
     finding.fieldName = field.name;
     finding.value = std::move(value);
@@ -75,7 +65,7 @@ void checkVies(const PeriodFiles& files, const Declaration& declaration, const J
             if (!nonZero(number))
                 continue;
             Finding finding =
-                viesFinding(declaration.fileName,
+                ruleFinding(declaration.fileName,
                             declarationLineOfField(declaration, declarationFieldOfCell(number, declaration.layout)),
                             RuleId::ViesMissing);
             finding.field = "01-" + std::to_string(number);
@@ -97,7 +87,7 @@ void checkVies(const PeriodFiles& files, const Declaration& declaration, const J
     auto problemFinding = [&](const ViesProblem& problem) {
         const bool missing = problem.kind == ViesProblem::Kind::Missing;
         Finding finding =
-            viesFinding(fileName, problem.line, missing ? RuleId::ViesMissingRecord : RuleId::ViesUnreadableLine);
+            ruleFinding(fileName, problem.line, missing ? RuleId::ViesMissingRecord : RuleId::ViesUnreadableLine);
         finding.fieldName = missing ? "запис" : "ред";
         finding.value = problem.code;
         finding.detail = problem.text();
@@ -212,7 +202,7 @@ void checkVies(const PeriodFiles& files, const Declaration& declaration, const J
         }
     }
     if (cell(15) && cell(17) && !nonZero(15) && !nonZero(17)) {
-        Finding finding = viesFinding(fileName, firstLine, RuleId::ViesWithoutCells);
+        Finding finding = ruleFinding(fileName, firstLine, RuleId::ViesWithoutCells);
         finding.fieldName = "кл.15, кл.17";
         finding.value = utf8(declaration.cells[15]) + ", " + utf8(declaration.cells[17]);
         sink.finding(finding);

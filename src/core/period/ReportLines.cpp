@@ -15,32 +15,10 @@
 namespace orva {
 
 std::vector<std::string> agencyReportsIn(const std::string& folder, const std::string& vatNumber) {
-    std::vector<std::string> found;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        std::string lower = entry.path().filename().string();
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".csv") != 0)
-            continue;
-        const std::string path = entry.path().string();
-        std::string first;
-        try {
-            readFileChunks(path, 64 * 1024, [&](std::string_view chunk) {
-                first.append(chunk);
-                return first.find_first_of("\r\n") == std::string::npos && first.size() < 64 * 1024;
-            });
-        } catch (const Error&) {
-            continue; // not readable: not offered
-        }
-        report::ReportTitle title;
-        if (!report::parseTitle(first.substr(0, first.find_first_of("\r\n")), title))
-            continue;
-        if (!report::reportRefusals(path, title, vatNumber, "999999").empty())
-            continue; // another firm's
-        found.push_back(path);
-    }
-    std::sort(found.begin(), found.end());
-    return found;
+    std::vector<std::string> paths;
+    for (const report::FoundReport& found : report::reportsInFolder(folder, vatNumber))
+        paths.push_back(found.path);
+    return paths;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,15 @@ struct ReportLine {
     std::array<std::string, kColumns> fields;
 };
 
+// One document line as views of the reader's buffers, valid during the call it is handed to; with each
+// amount column's cents when it is written the common way (amountCents below), else std::nullopt.
+struct ReportFields {
+    std::size_t line = 0;
+    std::uint64_t offset = 0;
+    std::array<std::string_view, kColumns> fields;
+    std::array<std::optional<std::int64_t>, kColumns - kFirstAmountColumn> cents;
+};
+
 // A line the reader skipped, named by file, line and field (0 when the whole line is meant).
 struct ReportProblem {
     std::string file;
@@ -82,9 +92,13 @@ bool parseTitle(std::string_view line, ReportTitle& title);
 class ReportParser {
 public:
     using LineSink = std::function<void(const ReportLine&)>;
+    using FieldsSink = std::function<void(const ReportFields&)>;
     using ProblemSink = std::function<void(const ReportProblem&)>;
 
     ReportParser(std::string file, LineSink onLine, ProblemSink onProblem);
+    // A reader that hands its lines out as views, nothing copied: for a caller that keeps only some of
+    // each line.
+    static ReportParser withViews(std::string file, FieldsSink onFields, ProblemSink onProblem);
 
     void feed(std::string_view bytes);
     void finish();
@@ -97,18 +111,31 @@ public:
 
 private:
     enum class Stage { Title, Captions, Data };
+    // A whole line at `at` read at once when it is plain (see feed); where it ends, or nullptr.
+    const char* plainLine(const char* at, const char* end);
+    // Takes the byte at `at` and the run of bytes after it up to a stop or `limit` into the field; where
+    // the run ends.
+    const char* appendRun(const char* at, const char* limit, const std::array<bool, 256>& stops);
+    // After a line's break: the next line starts at the current position.
+    void nextLine();
     void endRecord();
+    void endRecord(const std::string_view* fields, std::size_t count);
     void endField();
+    void dropFields();
     void problem(std::size_t field, std::string message);
 
     std::string file_;
     LineSink onLine_;
+    FieldsSink onFields_;
     ProblemSink onProblem_;
     Stage stage_ = Stage::Title;
     ReportTitle title_;
 
-    std::vector<std::string> fields_;
-    std::string field_;
+    std::string record_;            // the line's fields so far, unquoted, back to back
+    std::vector<std::size_t> ends_; // where in record_ each field read so far ends
+    std::vector<std::string_view> views_ = std::vector<std::string_view>(kColumns + 2); // the line's fields
+    ReportFields found_;                                                                // handed out
+    ReportLine document_; // handed out, its strings used again by the next line
     bool inQuotes_ = false, quoteSeen_ = false, afterQuote_ = false;
     bool fieldStarted_ = false;
     bool afterCr_ = false;
@@ -126,6 +153,9 @@ ReportTitle readReportFile(const std::string& path, const ReportParser::LineSink
 // The same over a file already open, from its start; `path` names it in messages.
 ReportTitle readReportFile(int fd, const std::string& path, const ReportParser::LineSink& onLine,
                            const ReportParser::ProblemSink& onProblem);
+// The same with the lines as views (ReportParser::withViews).
+ReportTitle readReportFields(int fd, const std::string& path, const ReportParser::FieldsSink& onFields,
+                             const ReportParser::ProblemSink& onProblem);
 
 // Reads again the one document line that starts at `offset` of the file (details shown later).
 // Throws FileError; false when no document line starts there any longer.
@@ -134,8 +164,38 @@ bool readReportLineAt(const std::string& path, std::uint64_t offset, ReportLine&
 // opens the file once.
 bool readReportLineAt(int fd, const std::string& path, std::uint64_t offset, ReportLine& line);
 
+// Reads document lines again by their offsets through one window of the file, so that many lines in file
+// order cost a few large reads. The file stays the caller's, open while the reader is used.
+class ReportLineReader {
+public:
+    // `chunk`: how much of the file one read takes.
+    ReportLineReader(int fd, std::string path, std::size_t chunk = 1 << 20);
+    ReportLineReader(const ReportLineReader&) = delete; // its reader hands lines to this object
+    ReportLineReader& operator=(const ReportLineReader&) = delete;
+    // The document line that starts at `offset`, numbered `lineNumber`. Throws FileError; false when no
+    // document line starts there any longer.
+    bool read(std::uint64_t offset, std::size_t lineNumber, ReportLine& line);
+    // The same handed to `onFields` as views, valid during the call.
+    bool readFields(std::uint64_t offset, std::size_t lineNumber, const ReportParser::FieldsSink& onFields);
+
+private:
+    bool fill(std::uint64_t at, std::size_t size);
+
+    int fd_;
+    std::string path_;
+    std::size_t chunk_;
+    std::string window_; // the file's bytes from windowAt_
+    std::uint64_t windowAt_ = 0;
+    bool found_ = false;
+    const ReportParser::FieldsSink* target_ = nullptr;
+    ReportParser parser_;
+};
+
 // An amount column's text as a number: blanks around it ignored, an empty field is zero. false for
 // anything else.
 bool isAmountText(std::string_view text);
+// The common amount (blanks, a sign, digits, a point and up to two decimals) in cents; std::nullopt for
+// an empty field and for any other writing, which the exact decimal reader then takes.
+std::optional<std::int64_t> amountCents(std::string_view text);
 
 } // namespace orva::report

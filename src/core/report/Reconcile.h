@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // The agency's reports against a period's purchases journal. A report line and a purchase record are
@@ -64,12 +63,23 @@ struct Totals {
 // The key of a document: the supplier's number (blanks dropped, upper case) and the document's number
 // (blanks and leading zeros dropped).
 std::string documentKey(std::string_view supplier, std::string_view number);
+// The same written into `key` (its capacity kept from call to call).
+void documentKeyInto(std::string& key, std::string_view supplier, std::string_view number);
 
 // Why a report may not be compared with this period (UTF-8, each naming the file): another buyer than
 // the return's VAT number `vatNumber` says, or a later period than `period` (YYYYMM). Both as the
 // return record holds them (Windows-1251). Empty when the report is the period's or an earlier one.
 std::vector<std::string> reportRefusals(const std::string& path, const ReportTitle& title, std::string_view vatNumber,
                                         std::string_view period);
+
+// The *.csv files of a period folder whose title says they are the agency's report for the firm of
+// `vatNumber` (as the return record holds it), of any period, in name order, with their titles. Only the
+// titles are read; a file that cannot be read is not one.
+struct FoundReport {
+    std::string path;
+    ReportTitle title;
+};
+std::vector<FoundReport> reportsInFolder(const std::string& folder, std::string_view vatNumber);
 
 // One document as a line of the text report (UTF-8): supplier, number, type and date in columns, then
 // where it stands, what differs or both sides' amounts, and the note.
@@ -110,30 +120,76 @@ private:
         std::int32_t date = 0;  // yyyymmdd, 0 when unreadable
         std::uint16_t report = 0;
         std::uint8_t type = 0;
-        bool wide = false;        // an amount that is not a whole number of cents fitting 64 bits
-        bool unknownKind = false; // 0 %, exempt or art. 163a amounts
-        bool used = false;
+        bool wide : 1;        // an amount that is not a whole number of cents fitting 64 bits
+        bool unknownKind : 1; // 0 %, exempt or art. 163a amounts
+        bool used : 1;
+        Entry() : wide(false), unknownKind(false), used(false) {}
     };
-    struct Chain {
-        std::uint32_t first = 0, last = 0, count = 0;
+    // The keys of the report lines, each with its chain of entries, in one byte string, and an
+    // open-addressed table of them: a million keys cost a few tens of bytes each, and a lookup reads a slot
+    // and the key's own bytes, which its chain lies next to.
+    class KeyTable {
+    public:
+        struct Chain {
+            std::uint32_t first = 0, last = 0, count = 0;
+        };
+        static constexpr std::uint64_t kNone = ~std::uint64_t{0};
+        static std::uint64_t hashOf(std::string_view key);
+        // Asks for the key's slot ahead of its insert.
+        void prefetch(std::uint64_t hash) const;
+        // Where the key (of hash `hash`) is held, added with an empty chain when it is new.
+        std::uint64_t insert(std::string_view key, std::uint64_t hash);
+        // Where the key (of hash `hash`) is held, or kNone.
+        std::uint64_t find(std::string_view key, std::uint64_t hash) const;
+        Chain chain(std::uint64_t at) const;
+        void setChain(std::uint64_t at, const Chain& chain);
+        void reserve(std::size_t bytes);
+
+    private:
+        std::size_t slotOf(std::string_view key, std::uint64_t hash) const;
+        void grow();
+
+        std::string bytes_; // per key: its chain, its size (4 bytes) and its bytes
+        std::size_t keys_ = 0;
+        // 0 for a free slot, else where the key is held + 1 in the low 40 bits and the hash's high bits above.
+        std::vector<std::uint64_t> slots_;
     };
     struct Report {
         std::string path;
         std::string period;
         std::shared_ptr<UniqueFd> file; // open for the lines read again
+        std::size_t firstEntry = 0, endEntry = 0;
     };
 
-    void emit(Item& item);
+    // Keys of report lines read, put in the table a batch at a time.
+    struct PendingKeys {
+        struct Key {
+            std::uint64_t hash;
+            std::size_t at, size;
+            std::uint32_t index; // the entry's, 1-based
+        };
+        std::vector<Key> keys;
+        std::string bytes;
+        void add(std::string_view key, std::uint32_t index);
+        bool full() const { return keys.size() == 32; }
+    };
+    void addKeys(PendingKeys& pending);
+    void deliver(Item& item);
     ReportLine reread(const Entry& entry) const;
     void compare(const Entry& entry, const std::vector<std::string_view>& fields, Item& item) const;
+    void deliverMissing(const Entry& entry, const ReportFields& line);
 
     std::string period_;
     ItemSink onItem_;
     CodePage journalCodePage_ = CodePage::Windows1251;
     std::vector<Report> reports_;
     std::vector<Entry> entries_;
-    std::unordered_map<std::string, Chain> keys_;
+    KeyTable keys_;
     Totals totals_;
+    // Used again from record to record, so that a record makes no strings anew.
+    Item item_;
+    std::string key_, converted_;
+    std::vector<std::string_view> amounts_;
 };
 
 } // namespace orva::report

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <unordered_map>
 
 namespace orva {
@@ -65,9 +66,37 @@ char16_t win1251Char(unsigned char byte) {
 std::string win1251ToUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size() * 2);
-    for (const char c : text)
-        appendUtf8(out, win1251Char(static_cast<unsigned char>(c)));
+    appendWin1251AsUtf8(out, text);
     return out;
+}
+
+void appendWin1251AsUtf8(std::string& out, std::string_view text) {
+    // Each byte's UTF-8 bytes worked out once: names of a million records are converted.
+    struct Sequence {
+        char bytes[3];
+        std::uint8_t size;
+    };
+    static const std::array<Sequence, 256> kSequences = [] {
+        std::array<Sequence, 256> sequences{};
+        for (std::size_t byte = 0; byte < sequences.size(); ++byte) {
+            std::string bytes;
+            appendUtf8(bytes, win1251Char(static_cast<unsigned char>(byte)));
+            std::copy(bytes.begin(), bytes.end(), sequences[byte].bytes);
+            sequences[byte].size = static_cast<std::uint8_t>(bytes.size());
+        }
+        return sequences;
+    }();
+    const std::size_t start = out.size();
+    out.resize(start + 3 * text.size());
+    char* to = out.data() + start;
+    for (const char c : text) {
+        const Sequence& sequence = kSequences[static_cast<unsigned char>(c)];
+        to[0] = sequence.bytes[0];
+        to[1] = sequence.bytes[1];
+        to[2] = sequence.bytes[2];
+        to += sequence.size;
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 std::u16string win1251ToUtf16(std::string_view text) {

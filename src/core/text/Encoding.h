@@ -8,6 +8,8 @@ namespace orva {
 // Windows-1251 <-> UTF-8 / UTF-16 for the screen, the printer and the terminal.
 // A character that Windows-1251 lacks becomes "?"; malformed UTF-8 bytes too.
 std::string win1251ToUtf8(std::string_view text);
+// The same appended to `out`: a caller converting many short texts keeps one string.
+void appendWin1251AsUtf8(std::string& out, std::string_view text);
 std::u16string win1251ToUtf16(std::string_view text);
 std::string utf8ToWin1251(std::string_view text);
 std::string utf16ToWin1251(std::u16string_view text);
