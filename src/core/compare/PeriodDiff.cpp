@@ -14,9 +14,11 @@
 #include "vies/Vies.h"
 
 #include <algorithm>
+#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <tuple>
 
 namespace orva::compare {
@@ -193,35 +195,44 @@ struct JournalKeys {
     std::size_t records = 0;
 };
 
+// One read of the journal: its code page is counted by the same read (period/PeriodSession.h).
 JournalKeys journalKeys(const PeriodSession& session, JournalKind kind) {
     JournalKeys result;
-    const FileSurvey& file = session.journalFile(kind);
+    const FileSurvey& file =
+        kind == JournalKind::Purchases ? session.filesAsRead().purchases : session.filesAsRead().sales;
     const RecordLayout& layout = recordLayout(kind);
-    JournalOptions options;
-    options.codePage = file.codePage;
-    options.fileName = file.name;
-    NormalRecord fields;
-    std::string converted;
-    options.onRecord = [&](std::string_view record, std::size_t line) {
-        normaliseRecordInto(record, layout, file.codePage, fields, converted);
-        result.keys.push_back(recordKey(fields, line));
+    const auto pass = [&](CodePage codePage, LineSource& source) {
+        result = JournalKeys();
+        JournalOptions options;
+        options.codePage = codePage;
+        options.fileName = file.name;
+        NormalRecord fields;
+        std::string converted;
+        options.onRecord = [&](std::string_view record, std::size_t line) {
+            normaliseRecordInto(record, layout, codePage, fields, converted);
+            result.keys.push_back(recordKey(fields, line));
+        };
+        // An amount that is no number is compared as text; only the totals leave it out.
+        options.onBadAmount = [](const JournalError&) {};
+        result.keys.reserve(source.sizeHint() / layout.width(Generation::Classic) + 1);
+        DiscardingSink discard;
+        const JournalSummary summary = writeJournal(source, kLinesPerPage, session.declaration().captionText,
+                                                    session.journalLayout(kind), discard, options);
+        result.totals = summary.totals;
+        result.records = summary.records;
     };
-    // An amount that is no number is compared as text; only the totals leave it out.
-    options.onBadAmount = [](const JournalError&) {};
-    const std::unique_ptr<LineSource> source = session.openJournal(kind);
-    result.keys.reserve(source->sizeHint() / layout.width(Generation::Classic) + 1);
-    DiscardingSink discard;
-    const JournalSummary summary = writeJournal(*source, kLinesPerPage, session.declaration().captionText,
-                                                session.journalLayout(kind), discard, options);
-    result.totals = summary.totals;
-    result.records = summary.records;
+    try {
+        session.readJournal(kind, pass, [&result] { result = JournalKeys(); });
+    } catch (const Error&) {
+        throwAsJournalLoadError(file.name);
+    }
     return result;
 }
 
 JournalDiff compareJournal(const PeriodSession& older, const PeriodSession& newer, JournalKind kind) {
     JournalDiff diff;
     diff.kind = kind;
-    diff.fileName = newer.journalFile(kind).name;
+    diff.fileName = (kind == JournalKind::Purchases ? newer.filesAsRead().purchases : newer.filesAsRead().sales).name;
     const RecordLayout& layout = recordLayout(kind);
     const std::size_t fieldCount = layout.codeField() + 1;
     const Wording wording = newer.wording();
@@ -229,16 +240,31 @@ JournalDiff compareJournal(const PeriodSession& older, const PeriodSession& newe
     std::vector<ExactDecimal> oldTotals, newTotals;
     std::vector<RecordKey> oldKeys, newKeys;
     {
-        JournalKeys keys = journalKeys(older, kind);
-        oldKeys = std::move(keys.keys);
-        oldTotals = std::move(keys.totals);
-        diff.oldRecords = keys.records;
-    }
-    {
-        JournalKeys keys = journalKeys(newer, kind);
-        newKeys = std::move(keys.keys);
-        newTotals = std::move(keys.totals);
-        diff.newRecords = keys.records;
+        // The two submissions' journals are read at once; the older one's failure is the one reported.
+        JournalKeys oldRead, newRead;
+        std::exception_ptr newFailure;
+        std::thread newThread([&] {
+            try {
+                newRead = journalKeys(newer, kind);
+            } catch (...) {
+                newFailure = std::current_exception();
+            }
+        });
+        try {
+            oldRead = journalKeys(older, kind);
+        } catch (...) {
+            newThread.join();
+            throw;
+        }
+        newThread.join();
+        if (newFailure)
+            std::rethrow_exception(newFailure);
+        oldKeys = std::move(oldRead.keys);
+        oldTotals = std::move(oldRead.totals);
+        diff.oldRecords = oldRead.records;
+        newKeys = std::move(newRead.keys);
+        newTotals = std::move(newRead.totals);
+        diff.newRecords = newRead.records;
     }
     const Pairing pairing = pairRecords(oldKeys, newKeys);
     diff.repeatedKeys = pairing.repeatedKeys;
@@ -378,8 +404,8 @@ void compareViesLines(const ViesLines& older, const ViesLines& newer, ViesRecord
 
 ViesDiff compareVies(const PeriodSession& older, const PeriodSession& newer) {
     ViesDiff diff;
-    const std::optional<FileSurvey>& oldFile = older.files().vies;
-    const std::optional<FileSurvey>& newFile = newer.files().vies;
+    const std::optional<FileSurvey>& oldFile = older.filesAsRead().vies;
+    const std::optional<FileSurvey>& newFile = newer.filesAsRead().vies;
     if (!oldFile || !newFile)
         return diff;
     diff.compared = true;
@@ -562,11 +588,11 @@ std::string otherPeriodReason(const PeriodSession& older, const PeriodSession& n
 
 PeriodDiff comparePeriods(const PeriodSession& older, const PeriodSession& newer) {
     PeriodDiff diff;
-    diff.notes = notesOf(older, newer);
-    const bool oldVies = older.files().vies.has_value(), newVies = newer.files().vies.has_value();
+    // The journals' code pages are counted by the reads below; the notes that name them come after.
+    const bool oldVies = older.filesAsRead().vies.has_value(), newVies = newer.filesAsRead().vies.has_value();
     if (oldVies != newVies)
-        diff.oneSideFiles.push_back(oldVies ? older.files().vies->name + " само в старото подаване"
-                                            : newer.files().vies->name + " само в новото подаване");
+        diff.oneSideFiles.push_back(oldVies ? older.filesAsRead().vies->name + " само в старото подаване"
+                                            : newer.filesAsRead().vies->name + " само в новото подаване");
 
     const Declaration& a = older.declaration();
     const Declaration& b = newer.declaration();
@@ -592,6 +618,7 @@ PeriodDiff comparePeriods(const PeriodSession& older, const PeriodSession& newer
                                                     static_cast<long long>(journal.oldRecords))});
     }
     diff.vies = compareVies(older, newer);
+    diff.notes = notesOf(older, newer);
     return diff;
 }
 
