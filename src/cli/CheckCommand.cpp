@@ -224,13 +224,16 @@ void publishOutput(const std::function<void()>& publish) {
     }
 }
 
-std::unique_ptr<std::ostream> outputFileStream(const std::string& path, std::unique_ptr<AtomicFileWriter>& file,
-                                               std::unique_ptr<std::streambuf>& buffer) {
-    file = openOutputFile(path);
-    buffer = std::make_unique<AtomicFileBuffer>(*file);
-    auto stream = std::make_unique<std::ostream>(buffer.get());
-    stream->exceptions(std::ios::badbit); // a failed write is the file's error, not a quiet bad stream
-    return stream;
+OutputFile::OutputFile(const std::string& path)
+    : file_(openOutputFile(path)), buffer_(std::make_unique<AtomicFileBuffer>(*file_)), stream_(buffer_.get()) {
+    stream_.exceptions(std::ios::badbit); // a failed write is the file's error, not a quiet bad stream
+}
+
+void OutputFile::publish() {
+    publishOutput([&] {
+        stream_.flush();
+        file_->publish();
+    });
 }
 
 PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const CheckProgress& progress) {
@@ -337,14 +340,9 @@ public:
             publishOutput([&] { book->publish(); });
             return status;
         }
-        std::unique_ptr<AtomicFileWriter> file;
-        std::unique_ptr<std::streambuf> buffer;
-        const std::unique_ptr<std::ostream> out = outputFileStream(*options.output, file, buffer);
-        const int status = runCheck(check, *out, shown);
-        publishOutput([&] {
-            out->flush();
-            file->publish();
-        });
+        OutputFile out(*options.output);
+        const int status = runCheck(check, out.stream(), shown);
+        out.publish();
         return status;
     }
 };

@@ -9,6 +9,7 @@
 #include <iosfwd>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace orva {
@@ -60,10 +61,22 @@ PeriodOutcome checkPeriod(const CheckOptions& options, std::ostream* out, const 
 
 // check's --output: the file (a link at it replaced), the workbook, and putting either in place; what
 // cannot be written is a Failure (kUsage).
-std::unique_ptr<std::ostream> outputFileStream(const std::string& path, std::unique_ptr<AtomicFileWriter>& file,
-                                               std::unique_ptr<std::streambuf>& buffer);
 std::unique_ptr<XlsxBook> openOutputBook(const std::string& path);
 void publishOutput(const std::function<void()>& publish);
+
+// --output FILE as a stream: written whole, a link at it replaced, and put in place by publish() only.
+class OutputFile {
+public:
+    explicit OutputFile(const std::string& path);
+    std::ostream& stream() { return stream_; }
+    // Everything written, then in place of the file.
+    void publish();
+
+private:
+    std::unique_ptr<AtomicFileWriter> file_;
+    std::unique_ptr<std::streambuf> buffer_;
+    std::ostream stream_;
+};
 
 // check over many periods (Options::manyPeriods, or --format xlsx): one summary row per period, then the
 // totals; the exit status over all of them.

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -377,14 +378,10 @@ int runCheckSummary(const Options& options, Streams& streams) {
             detailsPaths[i] = joinPath(*options.details, names.take(periodOutputNameOf(folders[i])) + ".txt");
     }
 
-    std::unique_ptr<AtomicFileWriter> file;
-    std::unique_ptr<std::streambuf> buffer;
-    std::unique_ptr<std::ostream> fileStream;
+    std::optional<OutputFile> file;
     std::ostream* out = &streams.out;
-    if (options.output && options.checkFormat != CheckFormat::Xlsx) {
-        fileStream = outputFileStream(*options.output, file, buffer);
-        out = fileStream.get();
-    }
+    if (options.output && options.checkFormat != CheckFormat::Xlsx)
+        out = &file.emplace(*options.output).stream();
     std::unique_ptr<SummaryWriter> writer;
     switch (options.checkFormat) {
     case CheckFormat::Text:
@@ -427,7 +424,7 @@ int runCheckSummary(const Options& options, Streams& streams) {
     writer->end(totals);
     out->flush();
     if (file)
-        publishOutput([&] { file->publish(); });
+        file->publish();
     if (detailsFailed)
         return kUsage;
     return unreadable ? kUnreadable : failed ? kMismatch : kSuccess;

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -202,12 +203,8 @@ int runTrees(const Options& options, Streams& streams) {
     const std::vector<compare::PeriodPair> pairs =
         compare::pairPeriodFolders(findPeriodFolders({older}), findPeriodFolders({newer}),
                                    [](const std::string& folder) { return periodOutputNameOf(folder); });
-    std::unique_ptr<AtomicFileWriter> file;
-    std::unique_ptr<std::streambuf> buffer;
-    std::unique_ptr<std::ostream> fileStream;
-    if (options.output)
-        fileStream = outputFileStream(*options.output, file, buffer);
-    std::ostream& out = fileStream ? *fileStream : streams.out;
+    std::optional<OutputFile> file;
+    std::ostream& out = options.output ? file.emplace(*options.output).stream() : streams.out;
     // Each pair's verdict and what it counts towards, worked out on any thread; printed in pair order.
     enum class Outcome { Same, Different, Alone, Unreadable };
     struct Row {
@@ -255,11 +252,8 @@ int runTrees(const Options& options, Streams& streams) {
     streams.progress.clear();
     out << "Общо: " << pairs.size() << " реда, еднакви " << same << ", различават се " << different << ", без двойка "
         << alone << ", нечетими " << unreadable << '\n';
-    if (fileStream)
-        publishOutput([&] {
-            out.flush();
-            file->publish();
-        });
+    if (file)
+        file->publish();
     return unreadable != 0 ? kUnreadable : different + alone != 0 ? kMismatch : kSuccess;
 }
 
@@ -306,12 +300,8 @@ public:
             writeMemo(options, diff, oldPeriod, newPeriod);
             return status;
         }
-        std::unique_ptr<AtomicFileWriter> file;
-        std::unique_ptr<std::streambuf> buffer;
-        std::unique_ptr<std::ostream> fileStream;
-        if (options.output)
-            fileStream = outputFileStream(*options.output, file, buffer);
-        std::ostream& out = fileStream ? *fileStream : streams.out;
+        std::optional<OutputFile> file;
+        std::ostream& out = options.output ? file.emplace(*options.output).stream() : streams.out;
         switch (options.checkFormat) {
         case CheckFormat::Csv:
             writeCsv(rowsOf(diff), out);
@@ -328,11 +318,8 @@ public:
                 out << shownText(line) << '\n';
             break;
         }
-        if (fileStream)
-            publishOutput([&] {
-                out.flush();
-                file->publish();
-            });
+        if (file)
+            file->publish();
         return status;
     }
 };

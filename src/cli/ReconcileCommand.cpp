@@ -22,6 +22,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -315,15 +316,10 @@ int runDocument(const Options& options, Streams& streams, const std::string& fol
     if (!passGate(summary.problems, options.force, streams.err, "нищо не е сравнено"))
         return kMismatch;
     if (options.output) {
-        std::unique_ptr<AtomicFileWriter> file;
-        std::unique_ptr<std::streambuf> buffer;
-        const std::unique_ptr<std::ostream> out = outputFileStream(*options.output, file, buffer);
+        OutputFile out(*options.output);
         for (const std::string& line : lines)
-            *out << line << "\r\n";
-        publishOutput([&] {
-            out->flush();
-            file->publish();
-        });
+            out.stream() << line << "\r\n";
+        out.publish();
     } else {
         for (const std::string& line : lines)
             streams.out << shownText(win1251ToUtf8(line)) << '\n';
@@ -340,15 +336,13 @@ int runOne(const Options& options, Streams& streams) {
     if (options.checkFormat == CheckFormat::Text)
         return runDocument(options, streams, folder, reports);
 
-    std::unique_ptr<AtomicFileWriter> file;
-    std::unique_ptr<std::streambuf> buffer;
-    std::unique_ptr<std::ostream> fileStream;
+    std::optional<OutputFile> file;
     std::unique_ptr<XlsxBook> book;
     std::ostream* out = &streams.out;
     if (options.output && options.checkFormat == CheckFormat::Xlsx)
         book = openOutputBook(*options.output);
     else if (options.output)
-        out = (fileStream = outputFileStream(*options.output, file, buffer)).get();
+        out = &file.emplace(*options.output).stream();
 
     const std::unique_ptr<Table> table = makeTable(options.checkFormat, *out, book.get(), "Сравнение", kDocumentHeader);
     DocumentCells cells;
@@ -363,14 +357,10 @@ int runOne(const Options& options, Streams& streams) {
     totals.back().text = countsText(outcome.totals);
     table->totals(totals);
     table->finish();
-    if (book) {
+    if (book)
         publishOutput([&] { book->publish(); });
-    } else if (file) {
-        publishOutput([&] {
-            out->flush();
-            file->publish();
-        });
-    }
+    else if (file)
+        file->publish();
     return outcome.status;
 }
 
@@ -387,15 +377,13 @@ int runOffice(const Options& options, Streams& streams) {
         options.recursive ? findPeriodFolders(options.dataFolders) : options.dataFolders;
     if (options.output)
         OutputGuard(folders).checkFile(*options.output);
-    std::unique_ptr<AtomicFileWriter> file;
-    std::unique_ptr<std::streambuf> buffer;
-    std::unique_ptr<std::ostream> fileStream;
+    std::optional<OutputFile> file;
     std::unique_ptr<XlsxBook> book;
     std::ostream* out = &streams.out;
     if (options.output && options.checkFormat == CheckFormat::Xlsx)
         book = openOutputBook(*options.output);
     else if (options.output)
-        out = (fileStream = outputFileStream(*options.output, file, buffer)).get();
+        out = &file.emplace(*options.output).stream();
 
     const std::vector<std::string> header = {"folder",  "firm",    "vat_number",   "period",    "reports",
                                              "agrees",  "missing", "not_declared", "different", "not_expected",
@@ -509,14 +497,10 @@ int runOffice(const Options& options, Streams& streams) {
         *out << "Общо: периоди " << folders.size() << ", с разлики " << failed << ", без справка " << noReport
              << ", нечетими " << unreadable << "; " << countsText(all) << '\n';
     }
-    if (book) {
+    if (book)
         publishOutput([&] { book->publish(); });
-    } else if (file) {
-        publishOutput([&] {
-            out->flush();
-            file->publish();
-        });
-    }
+    else if (file)
+        file->publish();
     return unreadable != 0 ? kUnreadable : failed != 0 ? kMismatch : kSuccess;
 }
 
