@@ -119,14 +119,25 @@ void DuplicateCheck::rehash(std::size_t slotCount) {
     }
 }
 
+std::uint64_t DuplicateCheck::prepare(std::string_view record) const {
+    const std::uint64_t hash = documentHash(fieldText(record, layout_.fields[DocumentTypeField]),
+                                            trimBlanks(fieldText(record, layout_.fields[DocumentNumberField])),
+                                            trimBlanks(fieldText(record, layout_.fields[CounterpartyField])));
+    if (!slots_.empty())
+        __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+    return hash;
+}
+
+void DuplicateCheck::check(std::string_view record, std::uint64_t key, std::size_t line, const std::string& fileName,
+                           std::vector<Finding>& findings) {
+    if (!insert(key))
+        findings.push_back(makeFinding(fileName, line, layout_.fields[DocumentNumberField], RuleId::DuplicateDocument,
+                                       trimBlanks(fieldText(record, layout_.fields[DocumentNumberField]))));
+}
+
 void DuplicateCheck::check(std::string_view record, std::size_t line, const std::string& fileName,
                            std::vector<Finding>& findings) {
-    const std::string_view number = trimBlanks(fieldText(record, layout_.fields[DocumentNumberField]));
-    const std::uint64_t hash = documentHash(fieldText(record, layout_.fields[DocumentTypeField]), number,
-                                            trimBlanks(fieldText(record, layout_.fields[CounterpartyField])));
-    if (!insert(hash))
-        findings.push_back(
-            makeFinding(fileName, line, layout_.fields[DocumentNumberField], RuleId::DuplicateDocument, number));
+    check(record, prepare(record), line, fileName, findings);
 }
 
 JournalCheck::JournalCheck(JournalKind kind, RecordContext context, std::string_view returnVatNumber,
@@ -147,10 +158,11 @@ void JournalCheck::check(std::string_view record, std::size_t line, std::vector<
         checkRecord(kind_, record, line, context_, findings);
         return;
     }
+    const std::uint64_t documentKey = duplicates_.prepare(record);
     owner_.check(record, line, context_.fileName, findings);
     sequence_.check(record, line, context_.fileName, findings);
     checkRecord(kind_, record, line, context_, findings);
-    duplicates_.check(record, line, context_.fileName, findings);
+    duplicates_.check(record, documentKey, line, context_.fileName, findings);
 }
 
 } // namespace orva::check

@@ -50,6 +50,11 @@ class DuplicateCheck {
 public:
     explicit DuplicateCheck(JournalKind kind) : layout_(recordLayout(kind)) {}
     void check(std::string_view record, std::size_t line, const std::string& fileName, std::vector<Finding>& findings);
+    // The same in two steps: the record's key, its place in the table asked for from memory (a big
+    // journal's table is far larger than the cache), and the check once the other rules have run.
+    std::uint64_t prepare(std::string_view record) const;
+    void check(std::string_view record, std::uint64_t key, std::size_t line, const std::string& fileName,
+               std::vector<Finding>& findings);
     std::size_t memoryBytes() const { return slots_.capacity() * sizeof(std::uint64_t); }
     // Room for about `records` documents at once, so that a big journal's table is not rebuilt as it grows.
     void reserve(std::size_t records);
