@@ -20,6 +20,11 @@ FileSurvey& PeriodSession::surveyOf(JournalKind kind) const {
 }
 
 const PeriodFiles& PeriodSession::files() const {
+    {
+        const std::lock_guard<std::mutex> lock(settling_);
+        if (files_.purchases.codePageCounted && files_.sales.codePageCounted)
+            return files_;
+    }
     // Both at once, as the survey of the whole files always did.
     forBothJournals([this] { settle(JournalKind::Purchases); }, [this] { settle(JournalKind::Sales); });
     return files_;
