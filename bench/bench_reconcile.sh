@@ -43,6 +43,10 @@ set -- $(measure "$build/orva-cli" reconcile --format csv "$work/period" "$work/
 reconcile_seconds=$1
 reconcile_kb=$2
 "$build/orva-cli" reconcile --format csv "$work/period" "$work/report.csv" 2>/dev/null | tail -n 1 >"$work/totals" || true
+# The printable document (the text output), whose classes come one after another.
+set -- $(measure "$build/orva-cli" reconcile --lines-per-page 60 "$work/period" "$work/report.csv")
+document_seconds=$1
+document_kb=$2
 # The same report in the folder: check compares it too (rule 22), in its one read of the journal.
 ln "$work/report.csv" "$work/period/report.csv"
 set -- $(measure "$build/orva-cli" check "$work/period")
@@ -50,11 +54,12 @@ with_report_seconds=$1
 with_report_kb=$2
 
 awk -v n="$records" -v c="$check_seconds" -v r="$reconcile_seconds" -v kb="$reconcile_kb" \
-    -v w="$with_report_seconds" -v wkb="$with_report_kb" 'BEGIN {
+    -v w="$with_report_seconds" -v wkb="$with_report_kb" -v d="$document_seconds" -v dkb="$document_kb" 'BEGIN {
     printf "period: %d purchases against a report of %d lines\n", n, n
     printf "orva-cli check:      %.2f s\n", c
     printf "orva-cli reconcile:  %.2f s = %.2f x check (target <= 2.0)\n", r, r / c
     printf "peak memory of reconcile: %.1f MB (target <= 200 MB)\n", kb / 1024
+    printf "the printable document (text output): %.2f s, peak %.1f MB\n", d, dkb / 1024
     printf "orva-cli check with the report in the folder: %.2f s, peak %.1f MB\n", w, wkb / 1024
 }'
 sed 's/^/totals row: /' "$work/totals"

@@ -17,6 +17,7 @@
 #include "text/Encoding.h"
 #include "text/ExactDecimal.h"
 #include "text/LineFile.h"
+#include "text/TextSpool.h"
 
 #include <xlsxwriter.h>
 
@@ -247,24 +248,37 @@ Outcome reconcilePeriod(const std::string& folder, const std::vector<std::string
     outcome.reports = reports.size();
 
     report::Reconciler reconciler(outcome.period, onItem);
-    reconciler.setJournalCodePage(session.journalFile(JournalKind::Purchases).codePage);
     std::vector<std::string> problems;
-    for (const std::string& path : reports) {
-        report::ReportTitle title;
-        try {
-            std::size_t lastLine = 0; // a line with several problems is one damaged line
-            title = reconciler.addReport(path, [&](const report::ReportProblem& problem) {
-                outcome.damaged += problem.line != lastLine ? 1 : 0;
-                lastLine = problem.line;
-                err << "orva-cli: " << place << shownText(problem.text()) << '\n';
-            });
-        } catch (const Error& failure) {
-            throw Failure(kUnreadable, place + failure.what());
+    // The reports are read while the journal's code page is counted; what they say waits, so that a
+    // journal that cannot be read is still the only thing said, as when it was counted first.
+    std::ostringstream reportMessages;
+    const auto readReports = [&] {
+        for (const std::string& path : reports) {
+            report::ReportTitle title;
+            try {
+                std::size_t lastLine = 0; // a line with several problems is one damaged line
+                title = reconciler.addReport(path, [&](const report::ReportProblem& problem) {
+                    outcome.damaged += problem.line != lastLine ? 1 : 0;
+                    lastLine = problem.line;
+                    reportMessages << "orva-cli: " << place << shownText(problem.text()) << '\n';
+                });
+            } catch (const Error& failure) {
+                throw Failure(kUnreadable, place + failure.what());
+            }
+            for (const std::string& refusal :
+                 report::reportRefusals(path, title, declaration.fields.at(0), declaration.fields.at(2)))
+                problems.push_back(place + refusal);
         }
-        for (const std::string& refusal :
-             report::reportRefusals(path, title, declaration.fields.at(0), declaration.fields.at(2)))
-            problems.push_back(place + refusal);
+    };
+    try {
+        reconciler.setJournalCodePage(session.journalCodePageBeside(JournalKind::Purchases, readReports));
+    } catch (const PeriodError&) {
+        throw;
+    } catch (...) {
+        err << reportMessages.str();
+        throw;
     }
+    err << reportMessages.str();
     outcome.reportLines = reconciler.reportLines();
     if (!passGate(problems, options.force, err, place + "нищо не е сравнено")) {
         outcome.status = kMismatch;
@@ -302,8 +316,12 @@ int runDocument(const Options& options, Streams& streams, const std::string& fol
     }
     streams.progress.step("comparing");
     const PeriodSession session(folder, options.read);
-    std::vector<std::string> lines;
-    LineCollector sink(lines);
+    // The document waits for the gate's verdict in a spool, not in memory: a million documents are
+    // hundreds of megabytes of lines.
+    struct SpoolSink final : JournalSink {
+        TextSpool lines;
+        void line(std::string_view text) override { lines.add(text); }
+    } sink;
     report::ReconciliationSummary summary;
     try {
         summary = report::writeReconciliation(session, reports, pageLines, sink);
@@ -317,12 +335,10 @@ int runDocument(const Options& options, Streams& streams, const std::string& fol
         return kMismatch;
     if (options.output) {
         OutputFile out(*options.output);
-        for (const std::string& line : lines)
-            out.stream() << line << "\r\n";
+        sink.lines.replay([&out](std::string_view line) { out.stream() << line << "\r\n"; });
         out.publish();
     } else {
-        for (const std::string& line : lines)
-            streams.out << shownText(win1251ToUtf8(line)) << '\n';
+        sink.lines.replay([&streams](std::string_view line) { streams.out << shownText(win1251ToUtf8(line)) << '\n'; });
     }
     return summary.totals.clean() && summary.damagedLines == 0 ? kSuccess : kMismatch;
 }

@@ -11,6 +11,7 @@
 #include "text/Mik.h"
 #include "text/Money.h"
 #include "text/Paths.h"
+#include "text/TextSpool.h"
 
 #include "ExpectThrow.h"
 #include "FileSizeLimit.h"
@@ -571,4 +572,29 @@ TEST(Ascii, FoldsOnlyAsciiLetters) {
                                   "eklar.txt")); // Windows-1251 Д and д stay apart
     EXPECT_TRUE(allAsciiDigits("202611"));
     EXPECT_FALSE(allAsciiDigits("2026\xB3"));
+}
+
+// Text held for later comes back whole and in order, from memory and from the temporary file it spills
+// to past a megabyte: empty pieces, NUL bytes, a piece longer than a block, many small ones between.
+TEST(TextSpool, GivesBackEveryPieceInOrder) {
+    std::vector<std::string> pieces;
+    for (std::size_t i = 0; i < 50000; ++i)
+        pieces.push_back(std::string(i % 97, static_cast<char>(i % 256)) + (i % 3 == 0 ? std::string(1, '\0') : ""));
+    pieces.push_back(std::string(3 << 20, 'x'));
+    pieces.push_back("");
+    pieces.push_back("последен");
+    for (const std::size_t count : {std::size_t{10}, pieces.size()}) {
+        orva::TextSpool spool;
+        spool.add("дропнато");
+        spool.clear();
+        for (std::size_t i = 0; i < count; ++i)
+            spool.add(pieces[i]);
+        std::vector<std::string> back;
+        spool.replay([&](std::string_view piece) { back.emplace_back(piece); });
+        ASSERT_EQ(back.size(), count);
+        for (std::size_t i = 0; i < count; ++i)
+            ASSERT_EQ(back[i], pieces[i]) << i;
+        EXPECT_TRUE(spool.empty());
+        spool.replay([](std::string_view) { FAIL() << "a piece after the replay"; });
+    }
 }

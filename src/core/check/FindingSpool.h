@@ -1,18 +1,16 @@
 #pragma once
 
 #include "check/PeriodCheck.h"
+#include "text/TextSpool.h"
 
-#include <cstdio>
-#include <memory>
 #include <string>
-#include <vector>
 
 namespace orva {
 
 // Holds a journal's findings until they can be reported: the report names each file's code page
 // above its findings, and a journal's is counted only by the read that checks it; the sales,
-// checked beside the purchases, come after them. The first few thousand stay in memory, the rest
-// wait in an unnamed temporary file, so a journal of a million faulty records costs no memory.
+// checked beside the purchases, come after them. They wait in a TextSpool, in shorthand, so a
+// journal of a million faulty records costs no memory.
 class FindingSpool final : public FindingSink {
 public:
     // Progress goes on to `progressTo` when given (the thread that reports it); findings wait here.
@@ -27,19 +25,10 @@ public:
     void replay(FindingSink& sink);
 
 private:
-    class Reader;
-    void writeBlock();
-
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-
     FindingSink* progressTo_;
-    std::vector<check::Finding> held_;
-    std::unique_ptr<std::FILE, FileCloser> spilled_;
-    std::size_t spilledCount_ = 0;
-    bool spillFailed_ = false;
-    std::string block_; // findings not yet written to the file
+    TextSpool spool_;
+    std::string piece_;     // one finding in shorthand, its capacity kept
+    std::string usualFile_; // the first finding's file, which nearly all of them name
 };
 
 } // namespace orva

@@ -8,6 +8,7 @@
 #include "text/LineSource.h"
 
 #include <exception>
+#include <future>
 
 namespace orva {
 
@@ -122,6 +123,20 @@ void PeriodSession::readJournal(JournalKind kind, const std::function<void(CodeP
     restart();
     FileLineSource again(file.path);
     pass(file.codePage, again);
+}
+
+CodePage PeriodSession::journalCodePageBeside(JournalKind kind, const std::function<void()>& meanwhile) const {
+    auto counted = std::async(std::launch::async, [this, kind] { return journalFile(kind).codePage; });
+    std::exception_ptr failure;
+    try {
+        meanwhile();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    const CodePage codePage = counted.get();
+    if (failure)
+        std::rethrow_exception(failure);
+    return codePage;
 }
 
 std::unique_ptr<LineSource> PeriodSession::openJournal(JournalKind kind) const {

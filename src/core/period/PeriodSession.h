@@ -65,6 +65,11 @@ public:
     JournalSummary journal(JournalKind kind, int linesPerPage, JournalSink& sink,
                            const std::function<void(std::string_view record)>& onRecord = {}) const;
 
+    // A journal's code page counted on a thread of its own while `meanwhile` runs on this one (another
+    // file read), for a reader that must know it before it reads the journal. The journal's failure is
+    // the one reported, as when it was counted first; then `meanwhile`'s.
+    CodePage journalCodePageBeside(JournalKind kind, const std::function<void()>& meanwhile) const;
+
     // A journal's file opened for a reader of its own (the check reads every record to the end).
     // Throws PeriodError (Stage::Load) naming the file.
     std::unique_ptr<LineSource> openJournal(JournalKind kind) const;

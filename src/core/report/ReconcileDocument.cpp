@@ -3,8 +3,9 @@
 #include "journals/JournalTable.h"
 #include "period/PeriodSession.h"
 #include "text/Encoding.h"
+#include "text/TextSpool.h"
 
-#include <map>
+#include <array>
 
 namespace orva::report {
 
@@ -108,7 +109,10 @@ ReconciliationSummary writeReconciliation(const PeriodSession& period, const std
     const std::string periodText(trimBlanks(declaration.fields.at(2)));
     ReconciliationSummary summary;
 
-    std::map<int, std::vector<Item>> byClass; // in the order the document lists them
+    // The document lists the classes one after another, but the pairing finds them mixed: each class's
+    // lines wait in a spool of their own (a report of a million lines may leave half a million
+    // documents), in the order the document lists the classes.
+    std::array<TextSpool, 5> byClass;
     auto order = [](const Item& item) {
         switch (item.itemClass) {
         case ItemClass::Missing:
@@ -125,27 +129,36 @@ ReconciliationSummary writeReconciliation(const PeriodSession& period, const std
         return 4;
     };
     Reconciler reconciler(periodText, [&](const Item& item) {
-        if (item.itemClass != ItemClass::Agrees || item.notCompared)
-            byClass[order(item)].push_back(item);
+        if (item.itemClass == ItemClass::Agrees && !item.notCompared)
+            return;
+        TextSpool& lines = byClass[static_cast<std::size_t>(order(item))];
+        const std::vector<std::string> details = wrapped(win(itemDetails(item, false)), kColumnWidths[7]);
+        lines.add(row({win(shortClass(item)), win(item.supplier), win(item.number), win(item.type), win(item.date),
+                       item.journalLine != 0 ? std::to_string(item.journalLine) : std::string(),
+                       item.reportLine != 0 ? std::to_string(item.reportLine) : std::string(), details[0]}));
+        for (std::size_t i = 1; i < details.size(); ++i)
+            lines.add(row({{}, {}, {}, {}, {}, {}, {}, details[i]}));
     });
-    reconciler.setJournalCodePage(period.journalFile(JournalKind::Purchases).codePage);
     std::vector<std::string> damaged;
     std::string reportNames;
-    for (const std::string& path : reports) {
-        std::size_t lastLine = 0;
-        const ReportTitle title = reconciler.addReport(path, [&](const ReportProblem& problem) {
-            summary.damagedLines += problem.line != lastLine ? 1 : 0;
-            lastLine = problem.line;
-            damaged.push_back(problem.text());
-        });
-        for (const std::string& refusal :
-             reportRefusals(path, title, declaration.fields.at(0), declaration.fields.at(2)))
-            summary.problems.push_back(refusal);
-        const std::size_t slash = path.find_last_of('/');
-        reportNames += (reportNames.empty() ? "" : ", ") +
-                       win1251ToUtf8(path.substr(slash == std::string::npos ? 0 : slash + 1)) + " (" +
-                       win1251ToUtf8(title.period) + ")";
-    }
+    // The reports are read while the journal's code page is counted.
+    reconciler.setJournalCodePage(period.journalCodePageBeside(JournalKind::Purchases, [&] {
+        for (const std::string& path : reports) {
+            std::size_t lastLine = 0;
+            const ReportTitle title = reconciler.addReport(path, [&](const ReportProblem& problem) {
+                summary.damagedLines += problem.line != lastLine ? 1 : 0;
+                lastLine = problem.line;
+                damaged.push_back(problem.text());
+            });
+            for (const std::string& refusal :
+                 reportRefusals(path, title, declaration.fields.at(0), declaration.fields.at(2)))
+                summary.problems.push_back(refusal);
+            const std::size_t slash = path.find_last_of('/');
+            reportNames += (reportNames.empty() ? "" : ", ") +
+                           win1251ToUtf8(path.substr(slash == std::string::npos ? 0 : slash + 1)) + " (" +
+                           win1251ToUtf8(title.period) + ")";
+        }
+    }));
     DiscardingSink discard;
     std::size_t record = 0;
     const JournalSummary journal = period.journal(JournalKind::Purchases, 60, discard,
@@ -170,17 +183,9 @@ ReconciliationSummary writeReconciliation(const PeriodSession& period, const std
         line.erase(line.find_last_not_of(' ') + 1);
     Pages pages(sink, linesPerPage, header);
     bool any = false;
-    for (const auto& [rank, items] : byClass) {
-        (void)rank;
-        for (const Item& item : items) {
-            const std::vector<std::string> details = wrapped(win(itemDetails(item, false)), kColumnWidths[7]);
-            pages.line(row({win(shortClass(item)), win(item.supplier), win(item.number), win(item.type), win(item.date),
-                            item.journalLine != 0 ? std::to_string(item.journalLine) : std::string(),
-                            item.reportLine != 0 ? std::to_string(item.reportLine) : std::string(), details[0]}));
-            for (std::size_t i = 1; i < details.size(); ++i)
-                pages.line(row({{}, {}, {}, {}, {}, {}, {}, details[i]}));
-            any = true;
-        }
+    for (TextSpool& lines : byClass) {
+        any = any || !lines.empty();
+        lines.replay([&pages](std::string_view line) { pages.line(std::string(line)); });
     }
     if (!any)
         pages.line(row({{}, {}, {}, {}, {}, {}, {}, win("няма разлики")}));
