@@ -21,12 +21,16 @@
 
 #include <xlsxwriter.h>
 
+#include <condition_variable>
+#include <exception>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace orva::cli {
@@ -201,6 +205,86 @@ private:
     std::string reportFile_, reportName_; // the last report's path and its name as shown
 };
 
+// The rows of a document table written on a thread of their own: a million documents take as long to
+// format as to compare, so the comparison goes on while the documents before are formatted. Items are
+// handed over in batches, copied into items kept from batch to batch (their strings keep their capacity).
+class RowThread {
+public:
+    explicit RowThread(Table& table) : table_(table), thread_([this] { run(); }) {}
+    RowThread(const RowThread&) = delete;
+    RowThread& operator=(const RowThread&) = delete;
+    ~RowThread() { stop(); }
+
+    void add(const Item& item) {
+        if (filled_ == filling_.size())
+            filling_.emplace_back();
+        filling_[filled_++] = item;
+        if (filled_ == kBatch)
+            handOver();
+    }
+
+    // Every row written; a failure to write one is thrown here.
+    void finish() {
+        handOver();
+        stop();
+        if (failure_)
+            std::rethrow_exception(failure_);
+    }
+
+private:
+    static constexpr std::size_t kBatch = 2048;
+
+    void handOver() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !handed_; });
+        std::swap(filling_, writing_);
+        writingCount_ = filled_;
+        filled_ = 0;
+        handed_ = true;
+        changed_.notify_all();
+    }
+
+    void stop() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    void run() {
+        DocumentCells cells;
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [this] { return handed_ || done_; });
+                if (!handed_)
+                    return;
+            }
+            try {
+                for (std::size_t i = 0; i < writingCount_ && !failure_; ++i)
+                    table_.row(cells.of(writing_[i]));
+            } catch (...) {
+                failure_ = std::current_exception(); // the rest is not written; finish() says why
+            }
+            const std::lock_guard<std::mutex> lock(mutex_);
+            handed_ = false;
+            changed_.notify_all();
+        }
+    }
+
+    Table& table_;
+    std::vector<Item> filling_, writing_;
+    std::size_t filled_ = 0, writingCount_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool handed_ = false, done_ = false;
+    std::exception_ptr failure_;
+    std::thread thread_; // last: started once the rest is made
+};
+
 // The table of a machine-read format: rows to `out`, or to a sheet of `book` for xlsx; none for text.
 std::unique_ptr<Table> makeTable(CheckFormat format, std::ostream& out, XlsxBook* book, const std::string& sheetName,
                                  const std::vector<std::string>& header) {
@@ -361,11 +445,12 @@ int runOne(const Options& options, Streams& streams) {
         out = &file.emplace(*options.output).stream();
 
     const std::unique_ptr<Table> table = makeTable(options.checkFormat, *out, book.get(), "Сравнение", kDocumentHeader);
-    DocumentCells cells;
+    RowThread rows(*table);
     streams.progress.step("comparing");
     const Outcome outcome = reconcilePeriod(
-        folder, reports, options, [&](const Item& item) { table->row(cells.of(item)); }, streams.err, "");
+        folder, reports, options, [&](const Item& item) { rows.add(item); }, streams.err, "");
     streams.progress.clear();
+    rows.finish();
     if (!outcome.failure.empty())
         return outcome.status; // refused: nothing written (a file output is never put in place)
     std::vector<Cell> totals(kDocumentHeader.size());

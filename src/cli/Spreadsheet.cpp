@@ -11,6 +11,7 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <set>
 
@@ -159,17 +160,28 @@ void appendCsvCell(std::string& out, std::string_view text) {
             ? neutralisedCsvCell(text)
             : std::string();
     const std::string_view cell = neutralised.empty() ? text : std::string_view(neutralised);
+    // Called for every cell of a million rows: one table look-up a byte, not four comparisons.
+    static constexpr auto special = [] {
+        std::array<bool, 256> table{};
+        table[static_cast<unsigned char>(';')] = table[static_cast<unsigned char>('"')] = true;
+        table[static_cast<unsigned char>('\r')] = table[static_cast<unsigned char>('\n')] = true;
+        return table;
+    }();
     const bool plain =
-        std::none_of(cell.begin(), cell.end(), [](char c) { return c == ';' || c == '"' || c == '\r' || c == '\n'; });
+        std::none_of(cell.begin(), cell.end(), [](char c) { return special[static_cast<unsigned char>(c)]; });
     if (plain) {
         out.append(cell);
         return;
     }
     out += '"';
-    for (const char c : cell) {
-        if (c == '"')
-            out += '"';
-        out += c;
+    // The text between two quotes goes in as one run; each quote is doubled.
+    for (std::size_t from = 0;;) {
+        const std::size_t quote = cell.find('"', from);
+        out.append(cell.substr(from, quote == std::string_view::npos ? std::string_view::npos : quote + 1 - from));
+        if (quote == std::string_view::npos)
+            break;
+        out += '"';
+        from = quote + 1;
     }
     out += '"';
 }
