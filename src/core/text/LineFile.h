@@ -3,6 +3,7 @@
 #include "text/UniqueFd.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -71,6 +72,8 @@ private:
     std::string temporary_;
     std::string buffer_;
     UniqueFd fd_;
+    std::uint64_t written_ = 0;       // bytes handed to the file
+    std::uint64_t writebackFrom_ = 0; // where the bytes not yet on their way to the disk begin
     bool published_ = false;
 };
 
