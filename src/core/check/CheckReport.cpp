@@ -125,13 +125,19 @@ TextReport::TextReport(const PeriodFiles& files, std::ostream& out, std::size_t 
     : Report(files, std::move(progress)), out_(out), maxLines_(maxLines) {}
 
 void TextReport::newLine() {
-    out_ << '\n';
+    out() << '\n';
     ++lines_;
 }
 
 void TextReport::begin() {
-    out_ << shownText(files_.description());
-    newLine();
+    out_ << shownText(files_.description()) << '\n';
+    // The lines written early come after the header: one line further down.
+    for (ReportLink& link : links_)
+        ++link.reportLine;
+    ++lines_;
+    out_ << held_.str();
+    held_.str({});
+    begun_ = true;
 }
 
 void TextReport::end(const std::vector<CheckRow>& rows) {
@@ -179,17 +185,17 @@ void TextReport::write(const Finding& finding) {
         return;
     ++written_;
     ++shown_;
-    if (progress_.clear)
+    if (begun_ && progress_.clear)
         progress_.clear();
     links_.push_back({lines_, finding.file, finding.line, finding.severity});
     // A value may hold any byte of the file: control characters are shown escaped, so that one
     // finding stays one line.
-    out_ << shownText(finding.file) << ':' << finding.line << ": " << severityText(finding.severity);
+    out() << shownText(finding.file) << ':' << finding.line << ": " << severityText(finding.severity);
     if (!finding.field.empty())
-        out_ << ' ' << shownText(finding.field);
+        out() << ' ' << shownText(finding.field);
     if (!finding.fieldName.empty())
-        out_ << ' ' << shownText(finding.fieldName);
-    out_ << " \"" << shownText(finding.value) << "\": " << shownText(fullMessage(finding));
+        out() << ' ' << shownText(finding.fieldName);
+    out() << " \"" << shownText(finding.value) << "\": " << shownText(fullMessage(finding));
     newLine();
 }
 
@@ -197,13 +203,13 @@ void TextReport::writeRepeats() {
     for (const Repeat& repeat : repeats_) {
         if (repeat.count == 0)
             continue;
-        if (progress_.clear)
+        if (begun_ && progress_.clear)
             progress_.clear();
         // About several records of the file: linked to the file as a whole.
         links_.push_back({lines_, file_, 0, ruleInfo(repeat.rule).severity});
-        out_ << shownText(file_) << ": … и още " << repeat.count << (repeat.count == 1 ? " запис" : " записа")
-             << (repeat.rule == RuleId::OwnVatNumber ? " на " + shownText(repeat.value)
-                                                     : " за " + shownText(periodForPeople(repeat.value)));
+        out() << shownText(file_) << ": … и още " << repeat.count << (repeat.count == 1 ? " запис" : " записа")
+              << (repeat.rule == RuleId::OwnVatNumber ? " на " + shownText(repeat.value)
+                                                      : " за " + shownText(periodForPeople(repeat.value)));
         newLine();
         ++written_;
     }

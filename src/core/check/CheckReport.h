@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <functional>
 #include <iosfwd>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -96,8 +97,13 @@ public:
 
     // Every finding line and every summary of repeats, in report order.
     const std::vector<ReportLink>& links() const { return links_; }
+    // When only a few findings are shown: what is written before the header waits in memory.
+    bool takesFindingsEarly() const override { return maxLines_ <= kHeldLines; }
 
 private:
+    static constexpr std::size_t kHeldLines = 10000;
+    // The report until begin(), then what was held.
+    std::ostream& out() { return begun_ ? out_ : held_; }
     void begin() override;
     void write(const Finding& finding) override;
     void end(const std::vector<CheckRow>& rows) override;
@@ -112,6 +118,8 @@ private:
     static constexpr std::size_t kRepeatsKept = 16; // of one journal; further values are shown as they come
 
     std::ostream& out_;
+    std::ostringstream held_; // the lines written before begin(): the header comes first
+    bool begun_ = false;
     std::size_t maxLines_;
     std::size_t written_ = 0; // lines of findings, summaries included
     std::size_t shown_ = 0;   // findings shown

@@ -104,6 +104,7 @@ void FindingSpool::replay(FindingSink& sink) {
         reader.text(finding.detail);
         sink.finding(finding);
     });
+    spool_.clear();
 }
 
 } // namespace orva

@@ -20,8 +20,8 @@ public:
     void progress(const std::string& fileName, double done) override;
     // Drops what was held: the journal is checked again.
     void restart();
-    // Hands every finding held on to `sink`, in the order found. Throws FileError when the temporary
-    // file cannot be read back.
+    // Hands every finding held on to `sink`, in the order found, and lets them go: a second replay hands
+    // nothing. Throws FileError when the temporary file cannot be read back.
     void replay(FindingSink& sink);
 
 private:

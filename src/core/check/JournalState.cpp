@@ -145,7 +145,7 @@ JournalCheck::JournalCheck(JournalKind kind, RecordContext context, std::string_
     : kind_(kind), context_(std::move(context)), owner_(kind, returnVatNumber, returnPeriod), sequence_(kind),
       duplicates_(kind) {}
 
-void JournalCheck::check(std::string_view record, std::size_t line, std::vector<Finding>& findings) {
+void JournalCheck::check(std::string_view record, std::size_t line, std::vector<Finding>& findings, KnownCents* cents) {
     // A truncated record is still shown in the journal and takes its place in the numbering, but it names no
     // document for certain.
     const RecordLayout& layout = recordLayout(kind_);
@@ -161,7 +161,7 @@ void JournalCheck::check(std::string_view record, std::size_t line, std::vector<
     const std::uint64_t documentKey = duplicates_.prepare(record);
     owner_.check(record, line, context_.fileName, findings);
     sequence_.check(record, line, context_.fileName, findings);
-    checkRecord(kind_, record, line, context_, findings);
+    checkRecord(kind_, record, line, context_, findings, cents);
     duplicates_.check(record, documentKey, line, context_.fileName, findings);
 }
 

@@ -79,7 +79,8 @@ public:
                  std::string_view returnPeriod);
     // Appends the findings about `record`, line `line` of the file; a record shorter than the layout gets the
     // owner and sequence rules (when it holds those fields) and the TruncatedRecord finding.
-    void check(std::string_view record, std::size_t line, std::vector<Finding>& findings);
+    // `cents`, when given, gets the amounts read as numbers (for the journal's totals).
+    void check(std::string_view record, std::size_t line, std::vector<Finding>& findings, KnownCents* cents = nullptr);
     // About how many records are to come (from the file's size).
     void reserve(std::size_t records) { duplicates_.reserve(records); }
 

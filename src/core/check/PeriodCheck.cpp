@@ -60,6 +60,9 @@ std::vector<CheckRow> PeriodCheck::run(FindingSink& sink) {
         const auto checkPurchases = [&] {
             purchases = checkJournal(JournalKind::Purchases, purchasesFindings, nullptr);
             purchasesRead = true;
+            // Handed on while the sales are still checked, where the sink can take them.
+            if (sink.takesFindingsEarly())
+                purchasesFindings.replay(sink);
         };
         const auto checkSales = [&] { sales = checkJournal(JournalKind::Sales, salesFindings, &stop); };
         if (journalsAtOnce_) {
@@ -118,6 +121,9 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSpool& sink, co
         JournalOptions options;
         options.codePage = codePage;
         options.fileName = file.name;
+        // The amounts the record rules read as numbers are not read again for the totals.
+        KnownCents knownCents;
+        options.knownCents = &knownCents;
         auto progressAt = [&](std::size_t line, std::size_t lineLength) {
             if (line % kProgressEvery == 0)
                 progress(sink, file.name,
@@ -131,7 +137,7 @@ JournalTotals PeriodCheck::checkJournal(JournalKind kind, FindingSpool& sink, co
                 mikToWin1251InPlace(converted);
                 record = converted;
             }
-            journalCheck.check(record, line, findings);
+            journalCheck.check(record, line, findings, &knownCents);
             if (agencyReport)
                 agencyReport->record(record, line, findings);
             for (const check::Finding& finding : findings)

@@ -24,8 +24,12 @@ public:
     virtual void finding(const check::Finding& finding) = 0;
     // Every few thousand lines of a journal and at its end: its file's name and the share of it read (0..1).
     virtual void progress(const std::string& /*fileName*/, double /*done*/) {}
-    // Once both journals are read, before the first finding: their code pages are counted now.
+    // Once both journals are read: their code pages are counted now. The findings come after it, unless
+    // takesFindingsEarly().
     virtual void journalsRead() {}
+    // Whether the purchases' findings may come as soon as the purchases are checked, while the sales still
+    // are, before journalsRead(): a sink that holds what it writes until then, and little of it.
+    virtual bool takesFindingsEarly() const { return false; }
 };
 
 class FindingSpool;

@@ -20,8 +20,8 @@ struct Amounts {
 class RecordJudge {
 public:
     RecordJudge(const RecordLayout& layout, std::string_view record, std::size_t line, const RecordContext& context,
-                std::vector<Finding>& findings)
-        : layout_(layout), record_(record), line_(line), context_(context), findings_(findings) {}
+                std::vector<Finding>& findings, KnownCents* cents)
+        : layout_(layout), record_(record), line_(line), context_(context), findings_(findings), cents_(cents) {}
 
     void run();
 
@@ -47,6 +47,7 @@ private:
     std::size_t line_;
     const RecordContext& context_;
     std::vector<Finding>& findings_;
+    KnownCents* cents_;
     Amounts amounts_;
     std::optional<CalendarDate> date_;
 };
@@ -102,6 +103,10 @@ void RecordJudge::readAmounts() {
             report(field, RuleId::AmountAlignment);
         amounts_.cents[index] = value.cents;
         amounts_.valid[index] = true;
+        if (cents_) {
+            cents_->cents[index] = value.cents;
+            cents_->known |= 1u << index;
+        }
     }
 }
 
@@ -224,8 +229,8 @@ Finding makeFinding(const std::string& fileName, std::size_t line, const RecordF
 }
 
 void checkRecord(JournalKind kind, std::string_view record, std::size_t line, const RecordContext& context,
-                 std::vector<Finding>& findings) {
-    RecordJudge(recordLayout(kind), record, line, context, findings).run();
+                 std::vector<Finding>& findings, KnownCents* cents) {
+    RecordJudge(recordLayout(kind), record, line, context, findings, cents).run();
 }
 
 void checkPurchaseRecord(std::string_view record, std::size_t line, const RecordContext& context,

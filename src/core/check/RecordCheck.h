@@ -2,6 +2,7 @@
 
 #include "check/FieldRules.h"
 #include "check/Finding.h"
+#include "journals/Journal.h"
 #include "journals/RecordLayout.h"
 
 #include <cstddef>
@@ -32,8 +33,9 @@ void checkPurchaseRecord(std::string_view record, std::size_t line, const Record
                          std::vector<Finding>& findings);
 void checkSalesRecord(std::string_view record, std::size_t line, const RecordContext& context,
                       std::vector<Finding>& findings);
+// `cents`, when given, gets the amounts read as numbers (for the journal's totals).
 void checkRecord(JournalKind kind, std::string_view record, std::size_t line, const RecordContext& context,
-                 std::vector<Finding>& findings);
+                 std::vector<Finding>& findings, KnownCents* cents = nullptr);
 
 // The same, returning the findings.
 std::vector<Finding> checkPurchaseRecord(std::string_view record, std::size_t line, const RecordContext& context);

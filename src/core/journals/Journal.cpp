@@ -246,8 +246,11 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
             }
             break;
         }
+        if (options.knownCents)
+            options.knownCents->known = 0;
         if (options.onRecord)
             options.onRecord(raw, index + 1);
+        const std::uint32_t known = options.knownCents ? options.knownCents->known : 0;
 
         // Cut the line as read; the shown identity fields are converted from MIK below, in the
         // line they are shown in. Amounts need no conversion: a valid amount is plain ASCII.
@@ -270,7 +273,9 @@ JournalSummary runEngine(LineSource& source, int linesPerPage, const std::string
                 const std::string text = codePage == CodePage::Mik ? mikToWin1251(amounts[k]) : std::string(amounts[k]);
                 return " \"" + win1251ToUtf8(std::string(trimBlanks(text))) + "\"";
             };
-            if (!sums[k].add(amounts[k])) {
+            if (k < 32 && (known >> k & 1u)) {
+                sums[k].addCents(options.knownCents->cents[k]);
+            } else if (!sums[k].add(amounts[k])) {
                 const JournalError error(fileName, index + 1, amountLabel(k) + quoted() + " не е число");
                 if (!options.onBadAmount)
                     throw error;

@@ -7,7 +7,9 @@
 #include "text/LineSource.h"
 #include "text/Wording.h"
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -124,6 +126,13 @@ public:
     bool canRestart() const override { return true; }
 };
 
+// The amounts of one record as whole cents, read by whoever saw the record first (JournalOptions::onRecord,
+// the check): the totals take them as they are instead of reading their fields again.
+struct KnownCents {
+    std::uint32_t known = 0; // bit k: amount k of the record (in field order) is in cents[k]
+    std::array<std::int64_t, 32> cents{};
+};
+
 struct JournalOptions {
     CodePage codePage = CodePage::Mik;
     // The file's name in messages, as it is spelled on disk (PRODAGBI.TXT); the layout's when empty.
@@ -133,6 +142,8 @@ struct JournalOptions {
     // Without it, an amount that is not a number ends the build; with it, the amount is reported
     // here and left out of the totals, and the build goes on.
     std::function<void(const JournalError& error)> onBadAmount;
+    // When given, onRecord may say here which of the record's amounts it has read; emptied before each record.
+    KnownCents* knownCents = nullptr;
 };
 
 struct JournalSummary {

@@ -511,6 +511,12 @@ void ExactSum::add(const ExactDecimal& value) {
     big_ += value;
 }
 
+void ExactSum::addCents(std::int64_t cents) {
+    if (!spilled_ && scale_ == 2 && !__builtin_add_overflow(small_, static_cast<__int128>(cents), &small_))
+        return;
+    add(ExactDecimal::fromCents(cents));
+}
+
 ExactDecimal ExactSum::value() const {
     if (spilled_)
         return big_;

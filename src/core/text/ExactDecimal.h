@@ -82,6 +82,8 @@ public:
     // unchanged, when the text is not a number.
     bool add(std::string_view text);
     void add(const ExactDecimal& value);
+    // Adds an amount already read as whole cents: what add(text) makes of its text, without reading it.
+    void addCents(std::int64_t cents);
     ExactDecimal value() const;
     // value().fitsMoneyFormat(), without building the value while the total is small.
     bool fitsMoneyFormat() const { return !spilled_ || big_.fitsMoneyFormat(); }
