@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -164,6 +166,69 @@ TEST(PairRecords, pairsOnTheFullKeyThenOnCounterpartyAndNumber) {
         EXPECT_EQ(changed, c.changed);
         EXPECT_EQ(renumbered, c.renumbered);
     }
+}
+
+// A key is the fields' bytes and where each ends: bytes moved from one field into the next, across the hash's
+// eight-byte words too, make another fingerprint; the same fields make the same keys.
+TEST(RecordKeys, fieldsAreToldApartWhereverTheyEnd) {
+    const orva::compare::NormalRecord base(25, "");
+    std::vector<orva::compare::NormalRecord> records;
+    for (const std::string& whole : {std::string("BG1234567"), std::string("BG12345678901234"), std::string("")})
+        for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
+            orva::compare::NormalRecord record = base;
+            record[7] = whole.substr(0, cut); // the counterparty and its name, one after the other
+            record[8] = whole.substr(cut);
+            records.push_back(record);
+        }
+    orva::compare::NormalRecord lastByte = base;
+    lastByte[7] = "BG12345678901235";
+    records.push_back(lastByte);
+    for (std::size_t a = 0; a < records.size(); ++a) {
+        EXPECT_EQ(orva::compare::recordKey(records[a], 1).fingerprint,
+                  orva::compare::recordKey(records[a], 2).fingerprint);
+        for (std::size_t b = a + 1; b < records.size(); ++b)
+            EXPECT_NE(orva::compare::recordKey(records[a], 1).fingerprint,
+                      orva::compare::recordKey(records[b], 1).fingerprint)
+                << a << " " << b;
+    }
+}
+
+// Lists long enough to be ordered on two threads pair as short ones do: each record once, the pairs of one
+// key in file order, the rest in order.
+TEST(PairRecords, longListsPairOnTheirKeysInFileOrder) {
+    constexpr std::size_t kRecords = 100000;
+    std::vector<RecordKey> older(kRecords), newer(kRecords);
+    for (std::size_t i = 0; i < kRecords; ++i) {
+        // Keys repeat every 70,000 records; the newer list holds them backwards, every 7th one changed.
+        older[i].exact = older[i].loose = i % 70000 + 1;
+        const std::size_t j = kRecords - 1 - i;
+        newer[j].exact = newer[j].loose = i % 7 == 0 ? kRecords + i : i % 70000 + 1;
+        older[i].line = i + 1;
+        newer[j].line = j + 1;
+    }
+    const Pairing pairing = orva::compare::pairRecords(older, newer);
+    std::vector<std::size_t> oldSeen(kRecords), newSeen(kRecords);
+    std::map<std::uint64_t, std::vector<std::pair<std::size_t, std::size_t>>> byKey;
+    for (const auto& [o, n] : pairing.pairs) {
+        ASSERT_EQ(older[o].exact, newer[n].exact);
+        ++oldSeen[o];
+        ++newSeen[n];
+        byKey[older[o].exact].emplace_back(o, n);
+    }
+    for (const std::size_t o : pairing.removed)
+        ++oldSeen[o];
+    for (const std::size_t n : pairing.added)
+        ++newSeen[n];
+    EXPECT_EQ(std::count(oldSeen.begin(), oldSeen.end(), 1), static_cast<std::ptrdiff_t>(kRecords));
+    EXPECT_EQ(std::count(newSeen.begin(), newSeen.end(), 1), static_cast<std::ptrdiff_t>(kRecords));
+    EXPECT_TRUE(std::is_sorted(pairing.pairs.begin(), pairing.pairs.end()));
+    EXPECT_TRUE(std::is_sorted(pairing.removed.begin(), pairing.removed.end()));
+    EXPECT_TRUE(std::is_sorted(pairing.added.begin(), pairing.added.end()));
+    for (const auto& [key, pairs] : byKey)
+        for (std::size_t k = 1; k < pairs.size(); ++k)
+            EXPECT_LT(pairs[k - 1].second, pairs[k].second) << key; // both sides in file order
+    EXPECT_EQ(pairing.added.size(), (kRecords + 6) / 7);
+    EXPECT_EQ(pairing.removed.size(), pairing.added.size());
 }
 
 TEST(NormaliseRecord, theSameDataInEitherGenerationAndCodePageIsEqual) {

@@ -14,12 +14,12 @@
 #include "vies/Vies.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <map>
 #include <memory>
 #include <optional>
 #include <thread>
-#include <tuple>
 
 namespace orva::compare {
 
@@ -28,21 +28,31 @@ namespace {
 // Pages are of no interest here; a page must only hold a record block.
 constexpr int kLinesPerPage = 1000;
 
-// FNV-1a over the parts, each closed by a byte no field holds, so that "ab"+"c" is not "a"+"bc".
+// A hash of the parts, eight bytes a step (a million records of 25 fields each are hashed); each part's
+// last word carries its length, so that "ab"+"c" is not "a"+"bc". Only compared within one run.
 class KeyHash {
 public:
     KeyHash& add(std::string_view part) {
-        for (const char c : part)
-            step(static_cast<unsigned char>(c));
-        step(0);
+        const char* at = part.data();
+        std::size_t left = part.size();
+        for (; left >= 8; at += 8, left -= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, at, 8);
+            step(word);
+        }
+        std::uint64_t last = 0;
+        for (std::size_t k = 0; k < left; ++k)
+            last |= static_cast<std::uint64_t>(static_cast<unsigned char>(at[k])) << (8 * k);
+        step(last ^ static_cast<std::uint64_t>(part.size()) << 56);
         return *this;
     }
     std::uint64_t value() const { return state_; }
 
 private:
-    void step(unsigned char byte) {
-        state_ ^= byte;
-        state_ *= 0x100000001b3ULL;
+    // For a given state, a different word always gives a different state.
+    void step(std::uint64_t word) {
+        state_ = (state_ ^ word) * 0x9E3779B97F4A7C15ULL;
+        state_ ^= state_ >> 32;
     }
     std::uint64_t state_ = 0xcbf29ce484222325ULL;
 };
@@ -71,30 +81,31 @@ bool writtenAsMoney(std::string_view text) {
     return at == 0 || nonZero;
 }
 
-void normalAmount(std::string_view text, std::string& out) {
+// The normal form of an amount: as written when it is written as money (most are), else in `scratch`.
+std::string_view normalAmount(std::string_view text, std::string& scratch) {
     const std::string_view trimmed = trimBlanks(text);
-    if (writtenAsMoney(trimmed)) {
-        out.assign(trimmed);
-        return;
-    }
+    if (writtenAsMoney(trimmed))
+        return trimmed;
     if (const std::optional<ExactDecimal> value = ExactDecimal::parse(trimmed); value && value->fitsMoneyFormat())
-        out = value->moneyText();
+        scratch = value->moneyText();
     else
-        out.assign(trimmed);
+        scratch.assign(trimmed);
+    return scratch;
 }
 
 std::string normalAmount(std::string_view text) {
-    std::string out;
-    normalAmount(text, out);
-    return out;
+    std::string scratch;
+    return std::string(normalAmount(text, scratch));
 }
 
 // A real day as dd.mm.yyyy: parseDate takes only the ten characters, so only the separators change.
-void normalDate(std::string_view text, std::string& out) {
+std::string_view normalDate(std::string_view text, std::string& scratch) {
     const std::string_view trimmed = trimBlanks(text);
-    out.assign(trimmed);
-    if (parseDate(trimmed, DateSeparators::SlashesOrDots))
-        out[2] = out[5] = '.';
+    if (!parseDate(trimmed, DateSeparators::SlashesOrDots) || (trimmed[2] == '.' && trimmed[5] == '.'))
+        return trimmed;
+    scratch.assign(trimmed);
+    scratch[2] = scratch[5] = '.';
+    return scratch;
 }
 
 // The document number as a key: without the zeros and blanks it starts with.
@@ -104,26 +115,50 @@ std::string_view keyNumber(std::string_view number) {
     return number;
 }
 
-// Into `out`, reusing its room: a journal of a million records allocates no string per field.
-void normalField(std::string_view text, const RecordField& field, std::string& out) {
+// A field's normal form: a view into the record where it is the field's own bytes, else into `scratch`. A
+// journal of a million records makes no string per field.
+std::string_view normalView(std::string_view text, const RecordField& field, std::string& scratch) {
     switch (field.kind) {
     case FieldKind::Amount:
-        normalAmount(text, out);
-        return;
+        return normalAmount(text, scratch);
     case FieldKind::Date:
-        normalDate(text, out);
-        return;
+        return normalDate(text, scratch);
     case FieldKind::Integer: {
         std::string_view digits = trimBlanks(text);
         while (digits.size() > 1 && digits.front() == '0')
             digits.remove_prefix(1);
-        out.assign(digits);
-        return;
+        return digits;
     }
     default:
-        out.assign(trimBlanks(text));
-        return;
+        return trimBlanks(text);
     }
+}
+
+void normalField(std::string_view text, const RecordField& field, std::string& out) {
+    const std::string_view view = normalView(text, field, out);
+    if (view.data() != out.data())
+        out.assign(view);
+}
+
+// The keys of a record's normal fields, held as strings or as views.
+template <typename Fields> RecordKey keyOf(const Fields& record, std::size_t line) {
+    RecordKey key;
+    const std::string_view number = keyNumber(record[DocumentNumberField]);
+    key.exact = KeyHash()
+                    .add(record[CounterpartyField])
+                    .add(record[DocumentTypeField])
+                    .add(number)
+                    .add(record[DocumentDateField])
+                    .value();
+    key.loose = KeyHash().add(record[CounterpartyField]).add(number).value();
+    KeyHash fingerprint;
+    for (std::size_t i = 0; i < record.size(); ++i)
+        if (i != SequenceField)
+            fingerprint.add(record[i]);
+    key.fingerprint = fingerprint.value();
+    key.sequence = KeyHash().add(record[SequenceField]).value();
+    key.line = line;
+    return key;
 }
 
 std::string normalField(std::string_view text, const RecordField& field) {
@@ -206,11 +241,19 @@ JournalKeys journalKeys(const PeriodSession& session, JournalKind kind) {
         JournalOptions options;
         options.codePage = codePage;
         options.fileName = file.name;
-        NormalRecord fields;
+        // The fields' normal forms as views into the record, or into a string of each field's own.
+        std::vector<std::string_view> fields(layout.codeField() + 1);
+        std::vector<std::string> scratch(fields.size());
         std::string converted;
         options.onRecord = [&](std::string_view record, std::size_t line) {
-            normaliseRecordInto(record, layout, codePage, fields, converted);
-            result.keys.push_back(recordKey(fields, line));
+            if (codePage == CodePage::Mik) {
+                converted.assign(record);
+                mikToWin1251InPlace(converted);
+                record = converted;
+            }
+            for (std::size_t i = 0; i < fields.size(); ++i)
+                fields[i] = normalView(fieldText(record, layout.fields[i]), layout.fields[i], scratch[i]);
+            result.keys.push_back(keyOf(fields, line));
         };
         // An amount that is no number is compared as text; only the totals leave it out.
         options.onBadAmount = [](const JournalError&) {};
@@ -494,23 +537,7 @@ void normaliseRecordInto(std::string_view record, const RecordLayout& layout, Co
 }
 
 RecordKey recordKey(const NormalRecord& record, std::size_t line) {
-    RecordKey key;
-    const std::string_view number = keyNumber(record[DocumentNumberField]);
-    key.exact = KeyHash()
-                    .add(record[CounterpartyField])
-                    .add(record[DocumentTypeField])
-                    .add(number)
-                    .add(record[DocumentDateField])
-                    .value();
-    key.loose = KeyHash().add(record[CounterpartyField]).add(number).value();
-    KeyHash fingerprint;
-    for (std::size_t i = 0; i < record.size(); ++i)
-        if (i != SequenceField)
-            fingerprint.add(record[i]);
-    key.fingerprint = fingerprint.value();
-    key.sequence = KeyHash().add(record[SequenceField]).value();
-    key.line = line;
-    return key;
+    return keyOf(record, line);
 }
 
 Pairing pairRecords(const std::vector<RecordKey>& older, const std::vector<RecordKey>& newer) {
@@ -521,41 +548,57 @@ Pairing pairRecords(const std::vector<RecordKey>& older, const std::vector<Recor
     for (std::size_t i = 0; i < newer.size(); ++i)
         newLeft[i] = i;
     // One step: both lists ordered by the key and then by their place, runs of one key paired in order.
+    // Each list is sorted as (key, place) pairs side by side in memory, the older one on a thread of its
+    // own when it is long.
     auto step = [&](std::uint64_t RecordKey::*key) {
-        auto byKey = [&](const std::vector<RecordKey>& keys) {
-            return [&keys, key](std::size_t a, std::size_t b) {
-                return std::tie(keys[a].*key, a) < std::tie(keys[b].*key, b);
-            };
+        using Ordered = std::vector<std::pair<std::uint64_t, std::size_t>>;
+        auto ordered = [key](const std::vector<RecordKey>& keys, const std::vector<std::size_t>& left) {
+            Ordered order;
+            order.reserve(left.size());
+            for (const std::size_t place : left)
+                order.emplace_back(keys[place].*key, place);
+            std::sort(order.begin(), order.end());
+            return order;
         };
-        std::sort(oldLeft.begin(), oldLeft.end(), byKey(older));
-        std::sort(newLeft.begin(), newLeft.end(), byKey(newer));
+        Ordered oldOrder, newOrder;
+        if (oldLeft.size() + newLeft.size() > (1u << 16)) {
+            std::thread oldThread([&] { oldOrder = ordered(older, oldLeft); });
+            newOrder = ordered(newer, newLeft);
+            oldThread.join();
+        } else {
+            oldOrder = ordered(older, oldLeft);
+            newOrder = ordered(newer, newLeft);
+        }
+        // The places are in the orders now: the lists of them go before the rests are made.
+        oldLeft = {};
+        newLeft = {};
         std::vector<std::size_t> oldRest, newRest;
         std::size_t i = 0, j = 0;
-        while (i < oldLeft.size() || j < newLeft.size()) {
-            if (j == newLeft.size() || (i < oldLeft.size() && older[oldLeft[i]].*key < newer[newLeft[j]].*key)) {
-                oldRest.push_back(oldLeft[i++]);
+        while (i < oldOrder.size() || j < newOrder.size()) {
+            if (j == newOrder.size() || (i < oldOrder.size() && oldOrder[i].first < newOrder[j].first)) {
+                oldRest.push_back(oldOrder[i++].second);
                 continue;
             }
-            if (i == oldLeft.size() || newer[newLeft[j]].*key < older[oldLeft[i]].*key) {
-                newRest.push_back(newLeft[j++]);
+            if (i == oldOrder.size() || newOrder[j].first < oldOrder[i].first) {
+                newRest.push_back(newOrder[j++].second);
                 continue;
             }
-            const std::uint64_t value = older[oldLeft[i]].*key;
+            const std::uint64_t value = oldOrder[i].first;
             std::size_t oldEnd = i, newEnd = j;
-            while (oldEnd < oldLeft.size() && older[oldLeft[oldEnd]].*key == value)
+            while (oldEnd < oldOrder.size() && oldOrder[oldEnd].first == value)
                 ++oldEnd;
-            while (newEnd < newLeft.size() && newer[newLeft[newEnd]].*key == value)
+            while (newEnd < newOrder.size() && newOrder[newEnd].first == value)
                 ++newEnd;
             const bool repeated = oldEnd - i > 1 || newEnd - j > 1;
             for (; i < oldEnd && j < newEnd; ++i, ++j) {
-                pairing.pairs.emplace_back(oldLeft[i], newLeft[j]);
+                pairing.pairs.emplace_back(oldOrder[i].second, newOrder[j].second);
                 if (repeated)
                     ++pairing.repeatedKeys;
             }
             for (; i < oldEnd; ++i)
-                oldRest.push_back(oldLeft[i]);
+                oldRest.push_back(oldOrder[i].second);
             for (; j < newEnd; ++j)
-                newRest.push_back(newLeft[j]);
+                newRest.push_back(newOrder[j].second);
         }
         oldLeft = std::move(oldRest);
         newLeft = std::move(newRest);
