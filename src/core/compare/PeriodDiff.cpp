@@ -2,6 +2,7 @@
 
 #include "declaration/ReturnCells.h"
 #include "journals/Journal.h"
+#include "period/BothJournals.h"
 #include "period/DataFiles.h"
 #include "period/Gate.h"
 #include "period/Period.h"
@@ -15,11 +16,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
-#include <thread>
 
 namespace orva::compare {
 
@@ -285,23 +284,7 @@ JournalDiff compareJournal(const PeriodSession& older, const PeriodSession& newe
     {
         // The two submissions' journals are read at once; the older one's failure is the one reported.
         JournalKeys oldRead, newRead;
-        std::exception_ptr newFailure;
-        std::thread newThread([&] {
-            try {
-                newRead = journalKeys(newer, kind);
-            } catch (...) {
-                newFailure = std::current_exception();
-            }
-        });
-        try {
-            oldRead = journalKeys(older, kind);
-        } catch (...) {
-            newThread.join();
-            throw;
-        }
-        newThread.join();
-        if (newFailure)
-            std::rethrow_exception(newFailure);
+        forBothJournals([&] { oldRead = journalKeys(older, kind); }, [&] { newRead = journalKeys(newer, kind); });
         oldKeys = std::move(oldRead.keys);
         oldTotals = std::move(oldRead.totals);
         diff.oldRecords = oldRead.records;
@@ -562,9 +545,8 @@ Pairing pairRecords(const std::vector<RecordKey>& older, const std::vector<Recor
         };
         Ordered oldOrder, newOrder;
         if (oldLeft.size() + newLeft.size() > (1u << 16)) {
-            std::thread oldThread([&] { oldOrder = ordered(older, oldLeft); });
-            newOrder = ordered(newer, newLeft);
-            oldThread.join();
+            // The two sides of one journal, as its two files are read.
+            forBothJournals([&] { newOrder = ordered(newer, newLeft); }, [&] { oldOrder = ordered(older, oldLeft); });
         } else {
             oldOrder = ordered(older, oldLeft);
             newOrder = ordered(newer, newLeft);
