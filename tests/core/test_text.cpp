@@ -1,5 +1,6 @@
 #include "text/Ascii.h"
 #include "text/Calendar.h"
+#include "text/CodePage.h"
 #include "text/Csv.h"
 #include "text/Decimal.h"
 #include "text/DocumentSearch.h"
@@ -28,7 +29,9 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <numeric>
 #include <optional>
+#include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -368,6 +371,34 @@ TEST_F(LineFileOnDisk, BigWritesBegunAgainKeepEveryByteInOrder) {
     const std::string written = readFileBytes(path);
     ASSERT_EQ(written.size(), expected.size());
     EXPECT_TRUE(written == expected);
+}
+
+// The code page is the majority of 0xC0..0xFF over 0x80..0xBF, counted sixteen, eight or one byte at a time:
+// one byte more of either decides it wherever the bytes lie, at any start, past a lane's 255 as well.
+TEST(CodePageCounter, OneByteMoreDecidesWhereverItLies) {
+    std::mt19937 random(7);
+    for (const std::size_t size : {1, 2, 15, 16, 17, 31, 33, 255 * 16 + 9, 255 * 32 + 40, 100003}) {
+        for (const bool windows : {false, true}) {
+            for (const std::size_t start : {0, 1, 7, 100}) {
+                // As many of each as fit, then one more of the winner: every byte of the file is one or the other,
+                // in runs of one kind (filling every lane) or shuffled.
+                std::string bytes(size + start, 'x');
+                std::vector<std::size_t> places(size);
+                std::iota(places.begin(), places.end(), start);
+                if (start != 100)
+                    std::shuffle(places.begin(), places.end(), random);
+                const std::size_t each = (size - 1) / 2;
+                for (std::size_t k = 0; k < size; ++k) {
+                    const bool high = k < each ? true : k < 2 * each ? false : windows;
+                    bytes[places[k]] = static_cast<char>((high ? 0xC0 : 0x80) + random() % 64);
+                }
+                CodePageCounter counter;
+                counter.add(bytes.data() + start, size);
+                EXPECT_EQ(counter.codePage(), windows ? CodePage::Windows1251 : CodePage::Mik)
+                    << size << " " << start << " " << windows;
+            }
+        }
+    }
 }
 
 TEST(Encoding, RoundTripsAllAssignedBytesAndReplacesTheRest) {
