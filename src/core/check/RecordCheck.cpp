@@ -10,25 +10,20 @@ namespace orva::check {
 
 namespace {
 
-// The amounts of one record as read; `valid` is false where the text was malformed (already reported),
-// and a rule that needs such an amount is not evaluated.
-struct Amounts {
-    std::array<std::int64_t, 17> cents{};
-    std::array<bool, 17> valid{};
-};
-
 class RecordJudge {
 public:
     RecordJudge(const RecordLayout& layout, std::string_view record, std::size_t line, const RecordContext& context,
                 std::vector<Finding>& findings, KnownCents* cents)
-        : layout_(layout), record_(record), line_(line), context_(context), findings_(findings), cents_(cents) {}
+        : layout_(layout), record_(record), line_(line), context_(context), findings_(findings),
+          amounts_(cents ? *cents : ownAmounts_) {}
 
     void run();
 
 private:
     std::string_view text(std::size_t field) const { return fieldText(record_, layout_.fields[field]); }
     std::string_view amountText(int column) const { return text(layout_.amountField(column)); }
-    bool hasAmount(int column) const { return amounts_.valid[layout_.amountField(column) - FirstAmountField]; }
+    bool knownAt(std::size_t index) const { return amounts_.known >> index & 1u; }
+    bool hasAmount(int column) const { return knownAt(layout_.amountField(column) - FirstAmountField); }
     std::int64_t amount(int column) const { return amounts_.cents[layout_.amountField(column) - FirstAmountField]; }
     void report(std::size_t field, RuleId rule, std::string detail = {}) {
         findings_.push_back(
@@ -47,8 +42,10 @@ private:
     std::size_t line_;
     const RecordContext& context_;
     std::vector<Finding>& findings_;
-    KnownCents* cents_;
-    Amounts amounts_;
+    // The amounts as read (into the caller's, for the journal's totals, when given); one not known was
+    // malformed (already reported), and a rule that needs it is not evaluated.
+    KnownCents ownAmounts_;
+    KnownCents& amounts_;
     std::optional<CalendarDate> date_;
 };
 
@@ -92,6 +89,7 @@ void RecordJudge::checkIdentity() {
 }
 
 void RecordJudge::readAmounts() {
+    amounts_.known = 0;
     for (std::size_t index = 0; index < layout_.amountCount; ++index) {
         const std::size_t field = FirstAmountField + index;
         const AmountValue value = parseAmountField(text(field));
@@ -102,11 +100,7 @@ void RecordJudge::readAmounts() {
         if (value.shape == AmountShape::NotRightAligned)
             report(field, RuleId::AmountAlignment);
         amounts_.cents[index] = value.cents;
-        amounts_.valid[index] = true;
-        if (cents_) {
-            cents_->cents[index] = value.cents;
-            cents_->known |= 1u << index;
-        }
+        amounts_.known |= 1u << index;
     }
 }
 
@@ -179,8 +173,7 @@ void RecordJudge::checkSigns() {
     for (std::size_t index = 0; index < layout_.amountCount; ++index) {
         const std::size_t field = FirstAmountField + index;
         // The annual adjustment of purchases (column 14) may take either sign.
-        if (!amounts_.valid[index] || amounts_.cents[index] == 0 ||
-            (isPurchases(layout_) && field == layout_.amountField(14)))
+        if (!knownAt(index) || amounts_.cents[index] == 0 || (isPurchases(layout_) && field == layout_.amountField(14)))
             continue;
         const int sign = amounts_.cents[index] > 0 ? 1 : -1;
         if ((credit && sign > 0) || (debit && sign < 0)) {

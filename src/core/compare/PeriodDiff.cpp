@@ -133,10 +133,19 @@ std::string_view normalView(std::string_view text, const RecordField& field, std
     }
 }
 
-void normalField(std::string_view text, const RecordField& field, std::string& out) {
-    const std::string_view view = normalView(text, field, out);
-    if (view.data() != out.data())
-        out.assign(view);
+// A record's fields in their normal forms: views into the record (or `converted`, the record converted from
+// MIK), or into each field's own string of `scratch`.
+void normalViews(std::string_view record, const RecordLayout& layout, CodePage codePage,
+                 std::vector<std::string_view>& views, std::vector<std::string>& scratch, std::string& converted) {
+    if (codePage == CodePage::Mik) {
+        converted.assign(record);
+        mikToWin1251InPlace(converted);
+        record = converted;
+    }
+    views.resize(layout.codeField() + 1);
+    scratch.resize(views.size());
+    for (std::size_t i = 0; i < views.size(); ++i)
+        views[i] = normalView(fieldText(record, layout.fields[i]), layout.fields[i], scratch[i]);
 }
 
 // The keys of a record's normal fields, held as strings or as views.
@@ -161,9 +170,8 @@ template <typename Fields> RecordKey keyOf(const Fields& record, std::size_t lin
 }
 
 std::string normalField(std::string_view text, const RecordField& field) {
-    std::string out;
-    normalField(text, field, out);
-    return out;
+    std::string scratch;
+    return std::string(normalView(text, field, scratch));
 }
 
 std::string captionOf(const RecordField& field, Wording wording) {
@@ -240,18 +248,11 @@ JournalKeys journalKeys(const PeriodSession& session, JournalKind kind) {
         JournalOptions options;
         options.codePage = codePage;
         options.fileName = file.name;
-        // The fields' normal forms as views into the record, or into a string of each field's own.
-        std::vector<std::string_view> fields(layout.codeField() + 1);
-        std::vector<std::string> scratch(fields.size());
+        std::vector<std::string_view> fields;
+        std::vector<std::string> scratch;
         std::string converted;
         options.onRecord = [&](std::string_view record, std::size_t line) {
-            if (codePage == CodePage::Mik) {
-                converted.assign(record);
-                mikToWin1251InPlace(converted);
-                record = converted;
-            }
-            for (std::size_t i = 0; i < fields.size(); ++i)
-                fields[i] = normalView(fieldText(record, layout.fields[i]), layout.fields[i], scratch[i]);
+            normalViews(record, layout, codePage, fields, scratch, converted);
             result.keys.push_back(keyOf(fields, line));
         };
         // An amount that is no number is compared as text; only the totals leave it out.
@@ -509,14 +510,12 @@ NormalRecord normaliseRecord(std::string_view record, const RecordLayout& layout
 
 void normaliseRecordInto(std::string_view record, const RecordLayout& layout, CodePage codePage, NormalRecord& fields,
                          std::string& converted) {
-    if (codePage == CodePage::Mik) {
-        converted.assign(record);
-        mikToWin1251InPlace(converted);
-        record = converted;
-    }
-    fields.resize(layout.codeField() + 1);
-    for (std::size_t i = 0; i <= layout.codeField(); ++i)
-        normalField(fieldText(record, layout.fields[i]), layout.fields[i], fields[i]);
+    std::vector<std::string_view> views;
+    normalViews(record, layout, codePage, views, fields, converted);
+    // A form held in its field's own string is in place already.
+    for (std::size_t i = 0; i < views.size(); ++i)
+        if (views[i].data() != fields[i].data())
+            fields[i].assign(views[i]);
 }
 
 RecordKey recordKey(const NormalRecord& record, std::size_t line) {
