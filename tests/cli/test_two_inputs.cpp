@@ -194,83 +194,57 @@ TEST(DiffTrees, JobsDoNotChangeTheOutput) {
     }
 }
 
-// More documents than are handed to the thread that writes the rows at once: every document is one row,
-// in the comparison's order (the journal's records, then the report's lines no record took), in CSV and
-// JSON alike, and the totals row counts what the rows say.
+// More documents than are handed at once to the thread that writes the rows: every document is one row, in
+// the comparison's order (the journal's records, then the report's lines no record took).
 TEST(ReconcileRows, EveryDocumentOnceInItsPlace) {
     TempDir temp;
     const std::string folder = (temp.path() / "period").string();
     const std::string report = (temp.path() / "report.csv").string();
-    constexpr int kRecords = 5000, kMissing = 1500;
-    Period period = consistentPeriod(kRecords, 1);
+    Period period = consistentPeriod(5000, 1);
     for (PurchaseRow& row : period.purchases)
         row.amounts[0] = 0; // with credit: the report's base and VAT are compared
     writePeriod(period, folder);
 
-    // Record i is in the report unless i % 3 == 0, with another VAT when i % 7 == 0; then lines of no record.
+    // Record i is in the report unless i % 3 == 0, with another VAT when i % 7 == 0; then 1,500 lines of no record.
     std::string lines = "Справка за декларираните продажби към ТЕСТОВА ФИРМА, 123456786 от регистрираните по "
                         "ЗДДС лица за данъчен период 202610;\r\n"
                         "Идентификационен номер на контрагента;Име на контрагента;Данъчен период;Вид на документа;"
                         "Номер на документа;Дата на документа;Вид на стоката;Общ размер на данъчните основи;"
                         "Всичко начислен ДДС;ДО 20 %;ДДС 20 %;ДО 9 %;ДДС 9 %;ДО 0 %;ДО освободени;"
                         "Доставка по чл. 163а;\r\n";
-    struct Row {
-        std::string rowClass, record, line;
-        bool operator==(const Row& other) const {
-            return rowClass == other.rowClass && record == other.record && line == other.line;
-        }
-    };
-    std::vector<Row> expected, missing;
+    std::vector<std::string> expected; // class, journal record, report line
     int reportLine = 2;
-    auto reportLineOf = [&](const std::string& number, Cents base, Cents vat) {
+    auto addLine = [&](const std::string& number, Cents base, Cents vat) {
         lines += "BG175074752;ДОСТАВЧИК;202610;1;" + number + ";05-10-2026;стоки;" + money(base) + ";" + money(vat) +
                  ";" + money(base) + ";" + money(vat) + ";0.00;0.00;0.00;0.00;0.00\r\n";
         return std::to_string(++reportLine);
     };
-    for (int i = 0; i < kRecords; ++i) {
-        const PurchaseRow& row = period.purchases[static_cast<std::size_t>(i)];
-        if (i % 3 == 0) {
-            expected.push_back({"not-declared", std::to_string(i + 1), ""});
-            continue;
-        }
-        const Cents vat = row.amounts[2] + row.amounts[4] + (i % 7 == 0 ? 1 : 0);
-        const std::string line = reportLineOf(row.identity.documentNumber, row.amounts[1] + row.amounts[3], vat);
-        expected.push_back({i % 7 == 0 ? "different" : "agrees", std::to_string(i + 1), line});
+    for (std::size_t i = 0; i < period.purchases.size(); ++i) {
+        const PurchaseRow& row = period.purchases[i];
+        const std::string record = std::to_string(i + 1);
+        if (i % 3 == 0)
+            expected.push_back("not-declared;" + record + ";");
+        else
+            expected.push_back((i % 7 == 0 ? "different;" : "agrees;") + record + ";" +
+                               addLine(row.identity.documentNumber, row.amounts[1] + row.amounts[3],
+                                       row.amounts[2] + row.amounts[4] + (i % 7 == 0 ? 1 : 0)));
     }
-    for (int i = 0; i < kMissing; ++i)
-        expected.push_back({"missing", "", reportLineOf("9" + std::to_string(i), 100, 20)});
+    for (int i = 0; i < 1500; ++i)
+        expected.push_back("missing;;" + addLine("9" + std::to_string(i), 100, 20));
     writeBytes(report, cp1251(lines));
 
     const CliResult csv = runCli({"reconcile", "--format", "csv", folder, report});
     ASSERT_EQ(csv.status, orva::cli::kMismatch) << csv.err;
-    std::vector<std::string> rows = orva::splitLines(csv.out);
-    ASSERT_EQ(rows.size(), expected.size() + 2); // the header and the totals
-    std::vector<Row> written;
-    for (std::size_t i = 1; i + 1 < rows.size(); ++i) {
+    const std::vector<std::string> rows = orva::splitLines(csv.out);
+    std::vector<std::string> written;
+    for (std::size_t i = 1; i + 1 < rows.size(); ++i) { // between the header and the totals
         std::vector<std::string> cells;
         std::stringstream cellsOf(rows[i]);
         for (std::string cell; std::getline(cellsOf, cell, ';');)
             cells.push_back(cell);
         ASSERT_GE(cells.size(), 9u) << rows[i];
-        written.push_back({cells[0], cells[6], cells[8]});
+        written.push_back(cells[0] + ";" + cells[6] + ";" + cells[8]);
     }
-    EXPECT_TRUE(written == expected);
-    const auto different =
-        std::count_if(expected.begin(), expected.end(), [](const Row& row) { return row.rowClass == "different"; });
-    EXPECT_NE(rows.back().find("различни " + std::to_string(different) + ","), std::string::npos) << rows.back();
-    EXPECT_NE(rows.back().find("липсват в дневника " + std::to_string(kMissing) + ","), std::string::npos);
-
-    const CliResult json = runCli({"reconcile", "--format", "json", folder, report});
-    ASSERT_EQ(json.status, orva::cli::kMismatch) << json.err;
-    std::vector<std::string> classes;
-    for (std::size_t at = json.out.find("\"class\":\""); at != std::string::npos;
-         at = json.out.find("\"class\":\"", at + 1)) {
-        const std::size_t from = at + 9;
-        classes.push_back(json.out.substr(from, json.out.find('"', from) - from));
-    }
-    ASSERT_EQ(classes.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        ASSERT_EQ(classes[i], expected[i].rowClass) << "row " << i;
+    EXPECT_TRUE(written == expected) << written.size() << " rows for " << expected.size();
 }
-
 } // namespace

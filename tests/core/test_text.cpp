@@ -345,34 +345,6 @@ TEST_F(LineFileOnDisk, DescriptorsAreClosedOnEveryWayOut) {
     }
 }
 
-// A document of many megabytes (its way to the disk begun stretch by stretch while it is written), begun
-// again halfway as a journal read in the wrong code page is: the file holds exactly what came after.
-TEST_F(LineFileOnDisk, BigWritesBegunAgainKeepEveryByteInOrder) {
-    const std::string path = (folder / "journal.txt").string();
-    AtomicFileWriter writer(path);
-    // Lines, pieces bigger than a write block and a single byte, in turn, so that every path is taken.
-    auto pieces = [](char mark, std::size_t megabytes, const std::function<void(std::string_view)>& put) {
-        std::size_t n = 0;
-        for (std::size_t total = 0; total < megabytes << 20; ++n) {
-            const std::size_t size = n % 3 == 0 ? 117 : n % 3 == 1 ? (300 << 10) + n : 1;
-            const std::string piece(size, static_cast<char>(mark + n % 7));
-            put(piece);
-            total += size;
-        }
-    };
-    pieces('a', 20, [&](std::string_view piece) { writer.write(piece); });
-    writer.restart();
-    std::string expected;
-    pieces('A', 18, [&](std::string_view piece) {
-        writer.write(piece);
-        expected.append(piece);
-    });
-    writer.publish();
-    const std::string written = readFileBytes(path);
-    ASSERT_EQ(written.size(), expected.size());
-    EXPECT_TRUE(written == expected);
-}
-
 // The code page is the majority of 0xC0..0xFF over 0x80..0xBF, counted sixteen, eight or one byte at a time:
 // one byte more of either decides it wherever the bytes lie, at any start, past a lane's 255 as well.
 TEST(CodePageCounter, OneByteMoreDecidesWhereverItLies) {
